@@ -1,0 +1,77 @@
+// The page's end of the native channel: a promise per request, paired with its
+// reply by id (replies may come in any order), and the drop notifications.
+
+export class BridgeError extends Error {
+  constructor(cmd, message) {
+    super(message);
+    this.name = 'BridgeError';
+    this.cmd = cmd;
+  }
+}
+
+/**
+ * Makes a client over `post(envelope)`. Replies go to `client.resolveRaw`;
+ * `onDrop` listeners get drop objects.
+ */
+export function createBridgeClient(post) {
+  const pending = new Map();
+  const dropListeners = new Set();
+  let nextId = 1;
+
+  function request(cmd, args = {}) {
+    const id = nextId++;
+    return new Promise((resolve, reject) => {
+      pending.set(id, { resolve, reject, cmd });
+      try {
+        post({ id, cmd, args });
+      } catch (e) {
+        pending.delete(id);
+        reject(new BridgeError(cmd, `could not reach the application: ${e.message}`));
+      }
+    });
+  }
+
+  function resolveRaw(reply) {
+    if (!reply || typeof reply !== 'object') return;
+    const entry = pending.get(reply.id);
+    if (!entry) return;
+    pending.delete(reply.id);
+    if (reply.ok === true) entry.resolve(reply.payload);
+    else entry.reject(new BridgeError(entry.cmd, typeof reply.payload === 'string' ? reply.payload : 'request refused'));
+  }
+
+  function deliverDrop(drop) {
+    if (!drop || typeof drop !== 'object' || !Array.isArray(drop.files)) return;
+    for (const fn of dropListeners) fn(drop);
+  }
+
+  return {
+    request,
+    resolveRaw,
+    deliverDrop,
+    onDrop(fn) { dropListeners.add(fn); return () => dropListeners.delete(fn); },
+    get pendingCount() { return pending.size; },
+    chooseFolder: (recursive, kind) => request('chooseFolder', { recursive, kind }),
+    listFolder: (folder, recursive, kind) => request('listFolder', { folder, recursive, kind }),
+    statPaths: (paths) => request('statPaths', { paths }),
+    apply: (ops) => request('apply', { ops }),
+    reveal: (paths) => request('reveal', { paths }),
+    thumbnail: (path, size) => request('thumbnail', { path, size }),
+    setMode: (kind) => request('setMode', { kind }),
+    savePrefs: (data) => request('savePrefs', { data }),
+    loadPrefs: () => request('loadPrefs', {}),
+  };
+}
+
+/** Wires a client to the WebKit handler and the two global functions the native side calls. */
+export function installBridge(win = window) {
+  const handler = win.webkit?.messageHandlers?.bridge;
+  const client = createBridgeClient((envelope) => {
+    if (!handler) throw new Error('no native bridge in this window');
+    handler.postMessage(envelope);
+  });
+  win.__bridgeResolveRaw = client.resolveRaw;
+  win.__onDrop = client.deliverDrop;
+  client.connected = Boolean(handler);
+  return client;
+}

@@ -1,0 +1,153 @@
+// Finds every problem of a planned batch before anything touches the disk:
+// names the native rename refuses or that collide, and names that work but
+// surprise. Pure: no DOM.
+
+import { utf8Length } from './text.js';
+
+export const MAX_NAME_BYTES = 255;
+
+/** Problem kinds: severity, the short word shown on the row, and the sentence for the tooltip. */
+export const ISSUES = {
+  empty: { severity: 'error', word: 'invalid', text: () => 'The new name is empty.' },
+  slash: { severity: 'error', word: 'invalid', text: () => 'A name cannot contain "/".' },
+  dot: { severity: 'error', word: 'invalid', text: () => '"." and ".." cannot be used as names.' },
+  nul: { severity: 'error', word: 'invalid', text: () => 'A name cannot contain the NUL character.' },
+  tooLong: { severity: 'error', word: 'too long', text: (d) => `The new name is ${d} bytes long in UTF-8; the limit is ${MAX_NAME_BYTES}.` },
+  dup: { severity: 'error', word: 'dup', text: (d) => `Another item in this folder gets the same name${d ? ` (${d})` : ''}.` },
+  exists: { severity: 'error', word: 'exists', text: (d) => `An item that keeps its name is already called "${d}".` },
+  tagComma: { severity: 'error', word: 'tag ","', text: (d) => `The tag "${d}" contains ",": tags are stored comma-separated, so it cannot be written.` },
+  case: { severity: 'warning', word: 'case', text: (d) => `Differs from "${d}" only in letter case: on a case-insensitive drive (a USB stick, for instance) the two collide.` },
+  spaces: { severity: 'warning', word: 'spaces', text: () => 'The new name starts or ends with white space.' },
+  hidden: { severity: 'warning', word: 'hidden', text: () => 'The new name starts with "." so file managers will hide the item.' },
+  utf8: { severity: 'skip', word: 'not UTF-8', text: () => 'name is not valid UTF-8: its path cannot be sent back exactly, so this item is left out.' },
+};
+
+/** True when a name arrived with undecodable bytes (shown as U+FFFD). */
+export function isInvalidUtf8(name) {
+  return name.includes('\uFFFD');
+}
+
+/** Problems of one new name taken alone (no folder context), as [code, detail] pairs. */
+export function nameProblems(oldName, newName) {
+  const out = [];
+  if (newName === '') out.push(['empty']);
+  else if (newName === '.' || newName === '..') out.push(['dot']);
+  if (newName.includes('/')) out.push(['slash']);
+  if (newName.includes('\0')) out.push(['nul']);
+  const bytes = utf8Length(newName);
+  if (bytes > MAX_NAME_BYTES) out.push(['tooLong', bytes]);
+  if (/^\s|\s$/.test(newName)) out.push(['spaces']);
+  if (newName.startsWith('.') && !oldName.startsWith('.') && newName !== '.' && newName !== '..') out.push(['hidden']);
+  return out;
+}
+
+/**
+ * Checks a whole listing. `items[i]` has `dir` and `name`; `newNames[i]` is the
+ * intended name (equal to `name` for items that stay); `skip[i]` (optional)
+ * marks items left out of the batch, which keep their names; `tags[i]`
+ * (optional) is the intended user-tag list of an item whose tags change.
+ * Returns per-item problem lists (undefined where none) and row counts.
+ */
+export function checkConflicts(items, newNames, { skip = null, tags = null } = {}) {
+  const n = items.length;
+  const problems = new Array(n);
+  const finals = new Map();
+  const lower = new Map();
+  const renamed = new Uint8Array(n);
+  const stays = new Uint8Array(n);
+  for (let i = 0; i < n; i++) if ((skip && skip[i]) || isInvalidUtf8(items[i].name)) stays[i] = 1;
+  const finalOf = (i) => (stays[i] ? items[i].name : newNames[i]);
+
+  for (let i = 0; i < n; i++) {
+    const item = items[i];
+    const fin = finalOf(i);
+    if (fin !== item.name) renamed[i] = 1;
+    const key = item.dir + '\0' + fin;
+    const seen = finals.get(key);
+    if (seen === undefined) finals.set(key, i);
+    else if (typeof seen === 'number') finals.set(key, [seen, i]);
+    else seen.push(i);
+    const lkey = item.dir + '\0' + fin.toLowerCase();
+    const lseen = lower.get(lkey);
+    if (lseen === undefined) lower.set(lkey, i);
+    else if (typeof lseen === 'number') lower.set(lkey, [lseen, i]);
+    else lseen.push(i);
+  }
+
+  const add = (i, code, detail) => {
+    (problems[i] || (problems[i] = [])).push(detail === undefined ? [code] : [code, detail]);
+  };
+
+  for (let i = 0; i < n; i++) {
+    const item = items[i];
+    if (isInvalidUtf8(item.name)) {
+      add(i, 'utf8');
+      continue;
+    }
+    if (tags && tags[i] && !stays[i]) for (const t of tags[i]) if (t.includes(',')) add(i, 'tagComma', t);
+    if (!renamed[i]) continue;
+    const fin = finalOf(i);
+    for (const [code, detail] of nameProblems(item.name, fin)) add(i, code, detail);
+    const same = finals.get(item.dir + '\0' + fin);
+    if (typeof same !== 'number') {
+      const keeper = same.find((j) => !renamed[j]);
+      if (keeper !== undefined) add(i, 'exists', items[keeper].name);
+      else add(i, 'dup', `${same.length} items`);
+    }
+    const alike = lower.get(item.dir + '\0' + fin.toLowerCase());
+    if (typeof alike !== 'number') {
+      const other = alike.find((j) => finalOf(j) !== fin);
+      if (other !== undefined) add(i, 'case', finalOf(other));
+    }
+  }
+
+  let errors = 0, warnings = 0, skipped = 0;
+  for (let i = 0; i < n; i++) {
+    const p = problems[i];
+    if (!p) continue;
+    let e = false, w = false, s = false;
+    for (const [code] of p) {
+      const sev = ISSUES[code].severity;
+      if (sev === 'error') e = true;
+      else if (sev === 'warning') w = true;
+      else s = true;
+    }
+    if (e) errors++;
+    if (w) warnings++;
+    if (s) skipped++;
+  }
+  return { problems, errors, warnings, skipped, renamed };
+}
+
+/** Worst severity of one row's problem list: 'error', 'warning', 'skip' or ''. */
+export function severityOf(list) {
+  if (!list) return '';
+  let best = '';
+  for (const [code] of list) {
+    const sev = ISSUES[code].severity;
+    if (sev === 'error') return 'error';
+    if (sev === 'warning') best = 'warning';
+    else if (sev === 'skip' && best === '') best = 'skip';
+  }
+  return best;
+}
+
+/**
+ * Leaves out rows with errors until no error remains: a row left out keeps its
+ * name, which can in turn block another row's rename, so this repeats. Returns
+ * the skip flags and the final check.
+ */
+export function skipErrorRows(items, newNames, { skip = null, tags = null } = {}) {
+  const flags = skip ? Uint8Array.from(skip) : new Uint8Array(items.length);
+  for (;;) {
+    const check = checkConflicts(items, newNames, { skip: flags, tags });
+    let changed = false;
+    for (let i = 0; i < items.length; i++) {
+      if (!flags[i] && severityOf(check.problems[i]) === 'error') {
+        flags[i] = 1;
+        changed = true;
+      }
+    }
+    if (!changed) return { skip: flags, check };
+  }
+}

@@ -1,0 +1,71 @@
+// Small string helpers shared by the pure modules. Positions are code points,
+// lengths on disk are UTF-8 bytes; no DOM here.
+
+const encoder = new TextEncoder();
+const NON_ASCII = /[^\x00-\x7f]/;
+const SURROGATE = /[\uD800-\uDFFF]/;
+
+/** Length of `s` in UTF-8 bytes, as the file system counts a name. */
+export function utf8Length(s) {
+  return NON_ASCII.test(s) ? encoder.encode(s).length : s.length;
+}
+
+/** True when `s` holds characters outside the BMP, so UTF-16 indexes are not code points. */
+export function hasAstral(s) {
+  return SURROGATE.test(s);
+}
+
+/** Code-point array of `s` (never splits a surrogate pair). */
+export function codePoints(s) {
+  return Array.from(s);
+}
+
+/** Number of code points in `s`. */
+export function cpLength(s) {
+  return hasAstral(s) ? Array.from(s).length : s.length;
+}
+
+/** Slice of `s` by code-point positions, with String.prototype.slice's rules for negatives. */
+export function cpSlice(s, start, end) {
+  if (!hasAstral(s)) return s.slice(start, end);
+  return Array.from(s).slice(start, end).join('');
+}
+
+/** Joins base name and extension the way a file record splits them. */
+export function joinName(base, ext) {
+  return ext === '' ? base : base + '.' + ext;
+}
+
+/** Splits a full name at its last dot; a leading dot (hidden name) is not an extension. */
+export function splitName(name) {
+  const dot = name.lastIndexOf('.');
+  if (dot <= 0 || dot === name.length - 1) return { base: name, ext: '' };
+  return { base: name.slice(0, dot), ext: name.slice(dot + 1) };
+}
+
+/** Folder part of a path ("/a/b" -> "/a", "/a" -> "/"). */
+export function dirOf(path) {
+  const slash = path.lastIndexOf('/');
+  if (slash < 0) return '';
+  return slash === 0 ? '/' : path.slice(0, slash);
+}
+
+/** Joins a folder path and one name. */
+export function joinPath(dir, name) {
+  if (dir === '') return name;
+  return dir.endsWith('/') ? dir + name : dir + '/' + name;
+}
+
+/** Path of `path` below `root`, without the leading slash; '' for items directly in root. */
+export function relativeDir(root, path) {
+  const dir = dirOf(path);
+  const r = root.endsWith('/') && root !== '/' ? root.slice(0, -1) : root;
+  if (dir === r) return '';
+  const prefix = r === '/' ? '/' : r + '/';
+  return dir.startsWith(prefix) ? dir.slice(prefix.length) : dir;
+}
+
+/** Escapes a literal for use inside a regular expression. */
+export function escapeRegExp(s) {
+  return s.replace(/[.*+?^${}()|[\]\\\/-]/g, '\\$&');
+}
