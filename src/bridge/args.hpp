@@ -1,0 +1,38 @@
+#pragma once
+// The argument rules every command follows: a value of the wrong type counts
+// as absent and the caller's default applies.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace quarrytide {
+
+// A number with an integral value inside the signed 64-bit range.
+std::optional<std::int64_t> integralValue(const nlohmann::json& v);
+
+class Args {
+ public:
+  // `object` that is not a JSON object reads as an empty one.
+  explicit Args(const nlohmann::json& object);
+
+  bool boolean(const char* key, bool fallback) const;
+  std::optional<std::int64_t> integer(const char* key) const;
+  std::int64_t integer(const char* key, std::int64_t fallback) const;
+  std::optional<std::string> string(const char* key) const;
+  // A list whose elements are all strings; any other element makes it absent.
+  std::optional<std::vector<std::string>> strings(const char* key) const;
+  // A list whose elements are all objects; any other element makes it absent.
+  const nlohmann::json* objects(const char* key) const;
+  // "kind" selects folders mode exactly when it is the string "folders".
+  bool foldersKind() const;
+
+ private:
+  const nlohmann::json* find(const char* key) const;
+  const nlohmann::json* object_;
+};
+
+}  // namespace quarrytide

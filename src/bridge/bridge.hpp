@@ -1,0 +1,100 @@
+#pragma once
+// The native end of the page protocol: decodes command envelopes, dispatches
+// them by name, runs file work on the serial queue `io`, and answers every
+// accepted request with exactly one reply call.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "catalogue_seam.hpp"
+#include "reply_channel.hpp"
+#include "seams.hpp"
+#include "serial_queue.hpp"
+
+namespace quarrytide {
+
+// What a host hands the bridge. Every reference must outlive the Bridge.
+struct BridgeHost {
+  MainDispatcher& main;
+  SettingsStore& settings;
+  FolderChooser& chooser;
+  FileBrowser& browser;
+  Catalogue& catalogue;
+  Thumbnailer thumbnails;  // may be empty until thumbnails are wired
+};
+
+class Bridge {
+ public:
+  explicit Bridge(BridgeHost host);
+  // Finishes the work queued on `io`; replies it makes after that are dropped.
+  ~Bridge();
+  Bridge(const Bridge&) = delete;
+  Bridge& operator=(const Bridge&) = delete;
+
+  // Main thread, once, before the page loads.
+  void setWebView(ScriptSink* webView) { replies_->setWebView(webView); }
+  ScriptSink* webView() const { return replies_->webView(); }
+
+  bool foldersMode() const { return foldersMode_.load(); }  // any thread
+  void setFoldersMode(bool on) { foldersMode_.store(on); }  // main thread
+
+  // The value of a message as the JSON text the web view gives (unpaired
+  // surrogate escapes repaired); a discarded value when it does not parse.
+  static nlohmann::json decodeText(std::string_view text);
+  // Main thread. A message posted by the page, as JSON text. Text that does
+  // not parse is dropped like any undecodable envelope.
+  void receiveText(std::string_view text) { receive(decodeText(text)); }
+  // Main thread. A message posted by the page, already decoded.
+  void receive(const nlohmann::json& body);
+
+  // Any thread, once per accepted request: queues the reply call.
+  void resolve(std::int64_t id, bool ok, const nlohmann::json& payload) {
+    replies_->resolve(id, ok, payload);
+  }
+
+  // Main thread. Paths dropped on the window, in drop order; never empty.
+  void handleDrop(std::vector<std::string> paths);
+
+  // Requests accepted (and drops taken) whose reply or notification has not
+  // been evaluated yet. Main thread.
+  std::size_t outstanding() const { return replies_->outstanding(); }
+  // Main thread. Called after each evaluation that brings outstanding() to 0.
+  void onSettled(std::function<void()> callback) { replies_->onSettled(std::move(callback)); }
+
+ private:
+  using Handler = void (Bridge::*)(std::int64_t id, const nlohmann::json& args);
+  struct Command {
+    const char* name;
+    Handler handler;
+  };
+  static const Command kCommands[];
+
+  // Commands, in dispatch order.
+  void chooseFolder(std::int64_t id, const nlohmann::json& args);
+  void listFolder(std::int64_t id, const nlohmann::json& args);
+  void statPaths(std::int64_t id, const nlohmann::json& args);
+  void apply(std::int64_t id, const nlohmann::json& args);
+  void reveal(std::int64_t id, const nlohmann::json& args);
+  void thumbnail(std::int64_t id, const nlohmann::json& args);
+  void setMode(std::int64_t id, const nlohmann::json& args);
+  void savePrefs(std::int64_t id, const nlohmann::json& args);
+  void loadPrefs(std::int64_t id, const nlohmann::json& args);
+
+  void answerUnknown(std::int64_t id, const std::string& cmd);
+
+  BridgeHost host_;
+  // Shared with the callbacks of queued work, which may outlive the Bridge.
+  std::shared_ptr<ReplyChannel> replies_;
+  std::atomic<bool> foldersMode_{false};
+  SerialQueue io_{"quarrytide.io"};  // last: destroyed (drained) first
+};
+
+}  // namespace quarrytide

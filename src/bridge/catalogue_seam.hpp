@@ -1,0 +1,39 @@
+#pragma once
+// Every piece of disk work the commands do, behind one interface so that the
+// protocol can be exercised (and fuzzed) without touching real files.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalogue/file_record.hpp"
+#include "catalogue/operation.hpp"
+
+namespace quarrytide {
+
+// All methods are called on `io` only.
+class Catalogue {
+ public:
+  virtual ~Catalogue() = default;
+  virtual std::vector<FileRecord> listFolder(const std::string& folder, bool recursive,
+                                             bool foldersOnly) = 0;
+  // The record of an existing item; nullopt when nothing exists at `path`.
+  virtual std::optional<FileRecord> describe(const std::string& path) = 0;
+  // Whether `path` is a directory; nullopt when that cannot be determined.
+  virtual std::optional<bool> isDirectory(const std::string& path) = 0;
+  virtual FileRecord fileInfo(const std::string& path) = 0;
+  virtual OpResult applyOp(const Operation& op) = 0;
+};
+
+// The catalogue on the real file system.
+class DiskCatalogue final : public Catalogue {
+ public:
+  std::vector<FileRecord> listFolder(const std::string& folder, bool recursive,
+                                     bool foldersOnly) override;
+  std::optional<FileRecord> describe(const std::string& path) override;
+  std::optional<bool> isDirectory(const std::string& path) override;
+  FileRecord fileInfo(const std::string& path) override;
+  OpResult applyOp(const Operation& op) override;
+};
+
+}  // namespace quarrytide

@@ -1,0 +1,29 @@
+#include "catalogue/listing.hpp"
+#include "catalogue_seam.hpp"
+
+#include <sys/stat.h>
+
+namespace quarrytide {
+
+std::vector<FileRecord> DiskCatalogue::listFolder(const std::string& folder, bool recursive,
+                                                  bool foldersOnly) {
+  return quarrytide::listFolder(folder, recursive, foldersOnly);
+}
+
+std::optional<FileRecord> DiskCatalogue::describe(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;  // a dangling link counts as absent
+  return quarrytide::fileInfo(path);
+}
+
+std::optional<bool> DiskCatalogue::isDirectory(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return S_ISDIR(st.st_mode);
+}
+
+FileRecord DiskCatalogue::fileInfo(const std::string& path) { return quarrytide::fileInfo(path); }
+
+OpResult DiskCatalogue::applyOp(const Operation& op) { return quarrytide::applyOp(op); }
+
+}  // namespace quarrytide

@@ -1,0 +1,24 @@
+#include "reply_channel.hpp"
+
+#include "reply_text.hpp"
+
+namespace quarrytide {
+
+void ReplyChannel::post(std::optional<std::string> script) {
+  main_.post([self = shared_from_this(), script = std::move(script)] {
+    if (script && self->webView_) self->webView_->evaluate(*script);
+    if (self->outstanding_ > 0 && --self->outstanding_ == 0 && self->onSettled_)
+      self->onSettled_();
+  });
+}
+
+void ReplyChannel::resolve(std::int64_t id, bool ok, const nlohmann::json& payload) {
+  post(replyCall(id, ok, payload));
+}
+
+void ReplyChannel::resolveRecords(std::int64_t id, const std::optional<std::string>& folder,
+                                  const std::vector<FileRecord>& files) {
+  post(recordsReplyCall(id, folder, files));
+}
+
+}  // namespace quarrytide

@@ -1,0 +1,163 @@
+#include "reply_text.hpp"
+
+#include <glib.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include <cctype>
+
+namespace quarrytide {
+namespace {
+
+constexpr std::string_view kResolvePrefix = "window.__bridgeResolveRaw(";
+constexpr std::string_view kDropPrefix = "window.__onDrop(";
+
+using Writer = rapidjson::Writer<rapidjson::StringBuffer>;
+
+// Writes `text` as a JSON string; invalid UTF-8 becomes U+FFFD.
+void writeString(Writer& w, const std::string& text) {
+  if (g_utf8_validate_len(text.data(), text.size(), nullptr)) {
+    w.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
+    return;
+  }
+  gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+  w.String(valid);
+  g_free(valid);
+}
+
+void writeRecord(Writer& w, const FileRecord& r) {
+  w.StartObject();
+  w.Key("path");
+  writeString(w, r.path);
+  w.Key("name");
+  writeString(w, r.name);
+  w.Key("basename");
+  writeString(w, r.basename);
+  w.Key("ext");
+  writeString(w, r.ext);
+  w.Key("isDir");
+  w.Bool(r.isDir);
+  w.Key("size");
+  w.Int64(r.size);
+  w.Key("created");
+  w.Double(r.created);
+  w.Key("modified");
+  w.Double(r.modified);
+  w.Key("tags");
+  w.StartArray();
+  for (const auto& t : r.tags) writeString(w, t);
+  w.EndArray();
+  w.Key("label");
+  w.Int64(r.label);
+  w.Key("comment");
+  writeString(w, r.comment);
+  w.EndObject();
+}
+
+void writeRecords(Writer& w, const std::vector<FileRecord>& files) {
+  w.StartArray();
+  for (const auto& r : files) writeRecord(w, r);
+  w.EndArray();
+}
+
+std::string call(std::string_view prefix, const rapidjson::StringBuffer& body) {
+  std::string out;
+  out.reserve(prefix.size() + body.GetSize() + 1);
+  out.append(prefix).append(body.GetString(), body.GetSize()).push_back(')');
+  return out;
+}
+
+bool isHex4(std::string_view s, std::size_t at) {
+  if (at + 4 > s.size()) return false;
+  for (std::size_t i = at; i < at + 4; ++i)
+    if (!std::isxdigit(static_cast<unsigned char>(s[i]))) return false;
+  return true;
+}
+
+// The code unit of the \uXXXX escape starting at `at` (the backslash), or -1.
+long escapedUnit(std::string_view s, std::size_t at) {
+  if (at + 6 > s.size() || s[at] != '\\' || s[at + 1] != 'u' || !isHex4(s, at + 2)) return -1;
+  return std::stol(std::string(s.substr(at + 2, 4)), nullptr, 16);
+}
+
+}  // namespace
+
+std::string replyCall(std::int64_t id, bool ok, const nlohmann::json& payload) {
+  nlohmann::json reply = {{"id", id}, {"ok", ok}, {"payload", payload}};
+  std::string out(kResolvePrefix);
+  out += reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  out += ')';
+  return out;
+}
+
+std::string recordsReplyCall(std::int64_t id, const std::optional<std::string>& folder,
+                             const std::vector<FileRecord>& files) {
+  rapidjson::StringBuffer buf;
+  Writer w(buf);
+  w.StartObject();
+  w.Key("id");
+  w.Int64(id);
+  w.Key("ok");
+  w.Bool(true);
+  w.Key("payload");
+  w.StartObject();
+  if (folder) {
+    w.Key("folder");
+    writeString(w, *folder);
+  }
+  w.Key("files");
+  writeRecords(w, files);
+  w.EndObject();
+  w.EndObject();
+  return call(kResolvePrefix, buf);
+}
+
+std::string dropCall(const std::string& folder, const std::vector<FileRecord>& files,
+                     const char* dropKind) {
+  rapidjson::StringBuffer buf;
+  Writer w(buf);
+  w.StartObject();
+  w.Key("folder");
+  writeString(w, folder);
+  w.Key("files");
+  writeRecords(w, files);
+  w.Key("dropKind");
+  w.String(dropKind);
+  w.EndObject();
+  return call(kDropPrefix, buf);
+}
+
+nlohmann::json recordJson(const FileRecord& r) {
+  return nlohmann::json::parse(recordsReplyCall(0, std::nullopt, {r}).substr(kResolvePrefix.size()),
+                               nullptr, false)
+      .at("/payload/files/0"_json_pointer);
+}
+
+std::string mapLoneSurrogates(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t i = 0; i < s.size();) {
+    if (s[i] != '\\' || i + 1 >= s.size()) {
+      out.push_back(s[i++]);
+      continue;
+    }
+    long unit = escapedUnit(s, i);
+    if (unit < 0xD800 || unit > 0xDFFF) {  // not a surrogate: copy the escape whole
+      std::size_t len = unit >= 0 ? 6 : 2;
+      out.append(s.substr(i, len));
+      i += len;
+      continue;
+    }
+    long next = unit <= 0xDBFF ? escapedUnit(s, i + 6) : -1;
+    if (next >= 0xDC00 && next <= 0xDFFF) {  // a proper pair
+      out.append(s.substr(i, 12));
+      i += 12;
+    } else {
+      out.append("\\uFFFD");
+      i += 6;
+    }
+  }
+  return out;
+}
+
+}  // namespace quarrytide

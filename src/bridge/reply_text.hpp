@@ -1,0 +1,37 @@
+#pragma once
+// The texts that cross from native code into the page, and the one repair
+// made to text coming the other way.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "catalogue/file_record.hpp"
+
+namespace quarrytide {
+
+// "window.__bridgeResolveRaw(" + reply object + ")". Bytes that are not valid
+// UTF-8 become U+FFFD, so an odd file name can never make a reply vanish.
+std::string replyCall(std::int64_t id, bool ok, const nlohmann::json& payload);
+
+// The same call for the payload {"folder": folder (when given), "files": [...]},
+// streamed straight from the records.
+std::string recordsReplyCall(std::int64_t id, const std::optional<std::string>& folder,
+                             const std::vector<FileRecord>& files);
+
+// "window.__onDrop(" + {"folder", "files", "dropKind"} + ")".
+std::string dropCall(const std::string& folder, const std::vector<FileRecord>& files,
+                     const char* dropKind);
+
+// The record as a JSON value (small payloads and tests).
+nlohmann::json recordJson(const FileRecord& record);
+
+// The web view writes unpaired UTF-16 surrogates as \uD8xx-style escapes,
+// which JSON parsers refuse; this maps each of them to \uFFFD.
+std::string mapLoneSurrogates(std::string_view jsonText);
+
+}  // namespace quarrytide

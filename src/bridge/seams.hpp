@@ -1,0 +1,65 @@
+#pragma once
+// The small interfaces through which the bridge reaches the outside world.
+// Each host (the desktop shell, the headless host, tests) supplies its own.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quarrytide {
+
+using Task = std::function<void()>;
+
+// Evaluates script text in the page. Called on the main thread only.
+class ScriptSink {
+ public:
+  virtual ~ScriptSink() = default;
+  virtual void evaluate(const std::string& script) = 0;
+};
+
+// Runs tasks on the main thread, strictly in the order they were posted.
+// post() may be called from any thread.
+class MainDispatcher {
+ public:
+  virtual ~MainDispatcher() = default;
+  virtual void post(Task task) = 0;
+};
+
+// Lets the user pick one folder. show() is called on the main thread and
+// returns at once; `done` runs later on the main thread with the chosen
+// folder's absolute path (no trailing "/"), or nullopt when cancelled.
+class FolderChooser {
+ public:
+  virtual ~FolderChooser() = default;
+  virtual void show(std::function<void(std::optional<std::string>)> done) = 0;
+};
+
+// Shows items in the system file manager. Called on the main thread only;
+// it hands the paths over and returns without waiting for the file manager.
+class FileBrowser {
+ public:
+  virtual ~FileBrowser() = default;
+  virtual void reveal(const std::vector<std::string>& paths) = 0;
+};
+
+// The page's saved configuration: one opaque string, or nothing.
+class SettingsStore {
+ public:
+  virtual ~SettingsStore() = default;
+  // Main thread. `done` gets the stored value from memory: at once, on this
+  // thread, once the store has read its file at start-up; before that, on the
+  // store's own thread as soon as the read is finished.
+  virtual void load(std::function<void(std::optional<std::string>)> done) = 0;
+  // Main thread. Replaces the stored value; `done` runs on any thread once
+  // the value is durable (nullopt) or with the reason it could not be saved.
+  virtual void save(std::string value, std::function<void(std::optional<std::string>)> done) = 0;
+};
+
+// Makes a thumbnail data URL ("" when there is no image). Called on the main
+// thread; `done` runs exactly once, later, on any thread.
+using Thumbnailer =
+    std::function<void(const std::string& path, std::int64_t size, std::function<void(std::string)> done)>;
+
+}  // namespace quarrytide

@@ -1,0 +1,50 @@
+#pragma once
+// The page's saved configuration in a JSON file, under "lastRenameConfig".
+// The file is read once, on the store's own thread; loads answer from memory;
+// saves are written there too (never on the main thread, never behind `io`),
+// atomically, and the latest value wins when saves pile up.
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "seams.hpp"
+
+namespace quarrytide {
+
+class SettingsFile final : public SettingsStore {
+ public:
+  // $XDG_CONFIG_HOME/quarrytide/settings.json, or ~/.config/... without it.
+  static std::string defaultPath();
+
+  explicit SettingsFile(std::string path);
+  // Finishes the pending write and answers its callers.
+  ~SettingsFile() override;
+
+  void load(std::function<void(std::optional<std::string>)> done) override;
+  void save(std::string value, std::function<void(std::optional<std::string>)> done) override;
+
+ private:
+  using Done = std::function<void(std::optional<std::string>)>;
+  void run();
+  std::optional<std::string> readFile() const;
+  std::optional<std::string> writeFile(const std::string& value) const;  // the failure, if any
+
+  const std::string path_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool loaded_ = false;
+  bool stopping_ = false;
+  std::optional<std::string> durable_;  // what the file holds
+  std::optional<std::string> current_;  // what loads answer: the latest save, or durable_
+  std::optional<std::string> pending_;  // the value still to be written
+  std::vector<Done> loadWaiters_, saveWaiters_;
+  std::thread worker_;
+};
+
+}  // namespace quarrytide

@@ -1,0 +1,18 @@
+#pragma once
+// A folder as the ordered list of file records the page shows.
+
+#include <string>
+#include <vector>
+
+#include "file_record.hpp"
+
+namespace quarrytide {
+
+// Files mode (neither flag), folders mode (foldersOnly, one level) or tree
+// mode (recursive: files at every depth). Hidden entries are never listed;
+// links are described as themselves and never followed. Sorted by name in
+// file-browser order. Never fails: what cannot be read is left out.
+// Called on `io` only.
+std::vector<FileRecord> listFolder(const std::string& folder, bool recursive, bool foldersOnly);
+
+}  // namespace quarrytide

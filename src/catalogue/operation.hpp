@@ -1,0 +1,35 @@
+#pragma once
+// One requested change of one item, and its outcome.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quarrytide {
+
+struct Operation {
+  std::optional<std::string> path;     // absent: the record is refused
+  std::optional<std::string> newName;  // absent: keep the current name
+  bool setTags = false;
+  std::vector<std::string> tags;
+  bool setLabel = false;
+  std::int64_t label = 0;
+  bool setComment = false;
+  std::string comment;
+};
+
+struct OpResult {
+  bool ok = false;
+  std::optional<std::string> path;     // the record's "path" as sent
+  std::optional<std::string> newPath;  // where the item is now
+  std::optional<std::string> error;
+
+  bool operator==(const OpResult&) const = default;
+};
+
+// Carries out one operation record; every failure is reported inside the
+// result. Called on `io` only.
+OpResult applyOp(const Operation& op);
+
+}  // namespace quarrytide

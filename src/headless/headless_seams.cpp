@@ -1,0 +1,32 @@
+#include "headless_seams.hpp"
+
+#include <cstdio>
+#include <filesystem>
+
+namespace quarrytide {
+
+void StdoutSink::evaluate(const std::string& script) {
+  std::fwrite(script.data(), 1, script.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+FixedChooser::FixedChooser(MainDispatcher& main, std::optional<std::string> choice)
+    : main_(main), choice_(std::move(choice)) {}
+
+void FixedChooser::show(std::function<void(std::optional<std::string>)> done) {
+  main_.post([done = std::move(done), choice = choice_] { done(choice); });
+}
+
+void LoggingBrowser::reveal(const std::vector<std::string>& paths) {
+  for (const auto& p : paths) std::fprintf(stderr, "reveal: %s\n", p.c_str());
+  std::fflush(stderr);
+}
+
+std::string chosenFolderPath(const std::string& path) {
+  std::string out = std::filesystem::absolute(path).lexically_normal().string();
+  while (out.size() > 1 && out.back() == '/') out.pop_back();
+  return out;
+}
+
+}  // namespace quarrytide

@@ -1,0 +1,39 @@
+#pragma once
+// The headless host's stand-ins for the desktop: scripts go to standard
+// output, the folder chooser answers from the command line, reveal logs.
+
+#include <optional>
+#include <string>
+
+#include "seams.hpp"
+
+namespace quarrytide {
+
+// One line per script on standard output, flushed at once.
+class StdoutSink final : public ScriptSink {
+ public:
+  void evaluate(const std::string& script) override;
+};
+
+// Picks `choice` every time (cancels when there is none), later, on the main thread.
+class FixedChooser final : public FolderChooser {
+ public:
+  FixedChooser(MainDispatcher& main, std::optional<std::string> choice);
+  void show(std::function<void(std::optional<std::string>)> done) override;
+
+ private:
+  MainDispatcher& main_;
+  std::optional<std::string> choice_;
+};
+
+// Writes "reveal: PATH" per path to standard error.
+class LoggingBrowser final : public FileBrowser {
+ public:
+  void reveal(const std::vector<std::string>& paths) override;
+};
+
+// Absolute (relative to the working directory), "." and ".." resolved
+// lexically, no trailing "/": the form a chosen folder's path has.
+std::string chosenFolderPath(const std::string& path);
+
+}  // namespace quarrytide

@@ -1,0 +1,92 @@
+// quarrytide-headless: the Bridge on a GLib main loop, without a display.
+// Standard input: one JSON value per line, each posted to the Bridge as the
+// page would post it, or {"drop": [paths]} for a file drop. Standard output:
+// every script the native side evaluates in the page, one per line.
+
+#include <glib.h>
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include "bridge.hpp"
+#include "headless_seams.hpp"
+#include "main_queue.hpp"
+#include "settings_file.hpp"
+
+using namespace quarrytide;
+
+namespace {
+
+// A drop line: an object whose only member is "drop", a non-empty list of strings.
+std::optional<std::vector<std::string>> dropPaths(const nlohmann::json& value) {
+  if (!value.is_object() || value.size() != 1) return std::nullopt;
+  auto it = value.find("drop");
+  if (it == value.end() || !it->is_array()) return std::nullopt;
+  std::vector<std::string> paths;
+  for (const auto& p : *it) {
+    if (!p.is_string()) return std::nullopt;
+    paths.push_back(p.get<std::string>());
+  }
+  return paths;
+}
+
+int usage() {
+  std::fprintf(stderr, "usage: quarrytide-headless [--choose PATH]\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::optional<std::string> choice;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--choose") == 0 && i + 1 < argc)
+      choice = chosenFolderPath(argv[++i]);
+    else
+      return usage();
+  }
+
+  GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+  GlibMainDispatcher main;
+  SettingsFile settings(SettingsFile::defaultPath());
+  FixedChooser chooser(main, choice);
+  LoggingBrowser browser;
+  DiskCatalogue catalogue;
+  StdoutSink sink;
+  auto bridge = std::make_unique<Bridge>(BridgeHost{main, settings, chooser, browser, catalogue, {}});
+  bridge->setWebView(&sink);
+
+  // End of input: quit once every accepted request has been answered.
+  bool inputEnded = false;
+  bridge->onSettled([&] {
+    if (inputEnded) g_main_loop_quit(loop);
+  });
+
+  std::thread reader([&] {
+    std::string line;
+    while (std::getline(std::cin, line)) {
+      main.post([&bridge, line = std::move(line)] {
+        auto value = Bridge::decodeText(line);
+        if (value.is_discarded()) return;
+        if (auto paths = dropPaths(value)) {
+          if (!paths->empty()) bridge->handleDrop(std::move(*paths));
+          return;
+        }
+        bridge->receive(value);
+      });
+    }
+    main.post([&] {
+      inputEnded = true;
+      if (bridge->outstanding() == 0) g_main_loop_quit(loop);
+    });
+  });
+
+  g_main_loop_run(loop);
+  reader.join();
+  bridge.reset();
+  g_main_loop_unref(loop);
+  return 0;
+}

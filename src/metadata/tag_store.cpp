@@ -1,0 +1,1 @@
+// Built with the metadata issue.
