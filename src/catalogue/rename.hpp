@@ -1,6 +1,8 @@
 #pragma once
 // The only operation that changes names on disk. It never replaces an item.
 
+#include <sys/types.h>
+
 #include <string>
 
 #include "metadata/result.hpp"
@@ -10,8 +12,38 @@ namespace quarrytide {
 // Error codes of the domain "Quarrytide".
 enum RenameError : int { kNameTaken = 1, kInvalidName = 2 };
 
+// Which inode a directory entry names (links are not followed).
+struct FileIdentity {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// The file-system calls a rename makes, kept apart so that tests can play a
+// file system that ignores case, or another process racing the rename.
+// Each returns 0 or an errno value.
+class RenameFs {
+ public:
+  virtual ~RenameFs() = default;
+  virtual int identify(const std::string& path, FileIdentity& id);   // lstat
+  virtual int move(const std::string& from, const std::string& to);  // moveNoReplace
+};
+
 // Gives the item at `path` the name `newName` in the same folder and returns
-// its new path (or `path` itself when there is nothing to do). Called on `io` only.
+// its new path (or `path` itself when there is nothing to do). Names are
+// bytes: only an identical name is nothing to do. An existing destination
+// that is the item itself (a file system that ignores case or normalises
+// names) is reached through a hidden temporary name; any other existing item
+// is error kNameTaken and nothing moves. Called on `io` only.
 Result<std::string> renameFile(const std::string& path, const std::string& newName);
+Result<std::string> renameFile(const std::string& path, const std::string& newName, RenameFs& fs);
+
+// Moves `from` to `to`, never replacing an item at `to` (EEXIST). 0 or errno.
+int moveNoReplace(const std::string& from, const std::string& to);
+// moveNoReplace's road on file systems that refuse RENAME_NOREPLACE.
+int moveNoReplaceWithoutFlag(const std::string& from, const std::string& to);
+
+// ".quarrytide-tmp-" and a random version-4 UUID in upper case.
+Result<std::string> temporaryName();
 
 }  // namespace quarrytide
