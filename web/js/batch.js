@@ -1,0 +1,82 @@
+// Batches: the changes an apply sends, the record kept to undo them, and the
+// wording of native failures for this platform. Pure: no DOM.
+
+import { dirOf } from './text.js';
+
+/** The native message when the comment attribute could not be written. */
+export const COMMENT_FAILED = 'Could not set comment (allow controlling Finder in System Settings \u25B8 Privacy \u25B8 Automation).';
+
+/** What to show for a native error message: `text` for the row, `raw` for the tooltip. */
+export function explainError(message) {
+  if (message === COMMENT_FAILED) {
+    return {
+      text: 'Could not set the comment: the file system refused the comment attribute (user.xdg.comment). Drives formatted FAT or exFAT and some network shares cannot store it.',
+      raw: message,
+    };
+  }
+  if (message.startsWith('tags: ')) {
+    return { text: `Could not write the tags: the file system refused the tag attribute (${message.slice(6)}).`, raw: message };
+  }
+  return { text: message, raw: message };
+}
+
+const baseName = (path) => path.slice(path.lastIndexOf('/') + 1);
+
+function pick(meta, fields) {
+  if (!meta) return undefined;
+  const out = {};
+  for (const f of fields) if (meta[f] !== undefined) out[f] = meta[f];
+  return Object.keys(out).length ? out : undefined;
+}
+
+/**
+ * The undo record of an applied batch: for every item that changed on disk,
+ * where it went and which metadata it had before. `changes[i].before` holds the
+ * old values of the fields in `changes[i].meta`.
+ */
+export function undoRecord(title, changes, outcomes, when = Date.now()) {
+  const kept = [];
+  for (const c of changes) {
+    const o = outcomes.get(c.key);
+    if (!o || o.stranded) continue;
+    let fields = c.meta ? Object.keys(c.meta) : [];
+    if (!o.ok) {
+      // a rename that went through before a metadata write failed
+      if (o.error.startsWith('tags: ')) fields = [];
+      else if (o.error === COMMENT_FAILED) fields = fields.filter((f) => f !== 'comment');
+      else fields = [];
+    }
+    const renamed = o.renamed && dirOf(o.path) === c.dir;
+    if (!renamed && fields.length === 0) continue;
+    kept.push({
+      dir: c.dir,
+      from: c.name,
+      to: renamed ? baseName(o.path) : c.name,
+      before: pick(c.before, fields),
+      after: pick(c.meta, fields),
+    });
+  }
+  return kept.length ? { title, when, changes: kept } : null;
+}
+
+/** Changes that undo `batch` (or redo it with `forward`), for the planner. */
+export function batchChanges(batch, forward = false) {
+  return batch.changes.map((c, i) => ({
+    key: `u${i}`,
+    dir: c.dir,
+    name: forward ? c.from : c.to,
+    newName: forward ? c.to : c.from,
+    meta: forward ? c.after : c.before,
+    before: forward ? c.before : c.after,
+  }));
+}
+
+/** Counts for a summary line: renames and metadata changes among `changes`. */
+export function countChanges(changes) {
+  let renames = 0, meta = 0;
+  for (const c of changes) {
+    if (c.newName !== c.name) renames++;
+    if (c.meta && Object.keys(c.meta).length) meta++;
+  }
+  return { renames, meta };
+}

@@ -1,0 +1,102 @@
+// The saved configuration: one JSON string kept by the native side. Reading it
+// never trusts it; writing keeps it bounded. Pure: no DOM.
+
+import { sanitizeRule } from './rules.js';
+
+export const CONFIG_VERSION = 1;
+export const MAX_SAVED_BATCH = 10000;
+export const MAX_RECENT = 10;
+export const MAX_PRESETS = 100;
+
+const MODES = ['files', 'folders', 'tree'];
+const SORT_KEYS = ['native', 'name', 'newName', 'size', 'modified', 'created', 'folder'];
+
+export function defaultConfig() {
+  return {
+    rules: [],
+    mode: 'files',
+    scope: 'all',
+    sort: { key: 'native', dir: 1 },
+    filterMode: 'text',
+    columns: {},
+    presets: [],
+    recent: [],
+    lastFolder: null,
+    lastBatch: null,
+  };
+}
+
+const str = (v, d) => (typeof v === 'string' ? v : d);
+
+function sanitizeChange(c) {
+  if (!c || typeof c.dir !== 'string' || typeof c.from !== 'string' || typeof c.to !== 'string') return null;
+  const meta = (m) => {
+    if (!m || typeof m !== 'object') return undefined;
+    const out = {};
+    if (Array.isArray(m.tags) && m.tags.every((t) => typeof t === 'string')) out.tags = m.tags;
+    if (Number.isInteger(m.label) && m.label >= 0 && m.label <= 7) out.label = m.label;
+    if (typeof m.comment === 'string') out.comment = m.comment;
+    return Object.keys(out).length ? out : undefined;
+  };
+  return { dir: c.dir, from: c.from, to: c.to, before: meta(c.before), after: meta(c.after) };
+}
+
+/** A batch as kept for undo: {title, when, changes: [{dir, from, to, before, after}]} or null. */
+export function sanitizeBatch(b) {
+  if (!b || typeof b !== 'object' || !Array.isArray(b.changes) || b.changes.length > MAX_SAVED_BATCH) return null;
+  const changes = b.changes.map(sanitizeChange);
+  if (changes.some((c) => c === null)) return null;
+  return { title: str(b.title, 'Last batch'), when: Number(b.when) || 0, changes };
+}
+
+/** Parses saved text; anything missing or malformed falls back to the defaults. */
+export function parseConfig(text) {
+  const cfg = defaultConfig();
+  if (typeof text !== 'string' || text === '') return cfg;
+  let raw;
+  try { raw = JSON.parse(text); } catch (_) { return cfg; }
+  if (!raw || typeof raw !== 'object') return cfg;
+  const rules = (list) => (Array.isArray(list) ? list.map(sanitizeRule).filter(Boolean) : []);
+  cfg.rules = rules(raw.rules);
+  if (MODES.includes(raw.mode)) cfg.mode = raw.mode;
+  if (raw.scope === 'selection') cfg.scope = 'selection';
+  if (raw.sort && SORT_KEYS.includes(raw.sort.key)) cfg.sort = { key: raw.sort.key, dir: raw.sort.dir === -1 ? -1 : 1 };
+  if (['text', 'glob', 'regex'].includes(raw.filterMode)) cfg.filterMode = raw.filterMode;
+  if (raw.columns && typeof raw.columns === 'object') {
+    for (const [k, v] of Object.entries(raw.columns)) if (Number.isFinite(v) && v >= 40 && v <= 2000) cfg.columns[k] = v;
+  }
+  if (Array.isArray(raw.presets)) {
+    cfg.presets = raw.presets
+      .filter((p) => p && typeof p.name === 'string' && p.name !== '')
+      .slice(0, MAX_PRESETS)
+      .map((p) => ({ name: p.name, rules: rules(p.rules) }));
+  }
+  if (Array.isArray(raw.recent)) cfg.recent = raw.recent.filter((p) => typeof p === 'string').slice(0, MAX_RECENT);
+  cfg.lastFolder = str(raw.lastFolder, null);
+  cfg.lastBatch = sanitizeBatch(raw.lastBatch);
+  return cfg;
+}
+
+/** The text to save. A last batch above the bound is left out (and `batchKept` says so). */
+export function serializeConfig(cfg) {
+  const batchKept = Boolean(cfg.lastBatch && cfg.lastBatch.changes.length <= MAX_SAVED_BATCH);
+  const out = {
+    v: CONFIG_VERSION,
+    rules: cfg.rules,
+    mode: cfg.mode,
+    scope: cfg.scope,
+    sort: cfg.sort,
+    filterMode: cfg.filterMode,
+    columns: cfg.columns,
+    presets: cfg.presets.slice(0, MAX_PRESETS),
+    recent: cfg.recent.slice(0, MAX_RECENT),
+    lastFolder: cfg.lastFolder,
+    lastBatch: batchKept ? cfg.lastBatch : null,
+  };
+  return { text: JSON.stringify(out), batchKept };
+}
+
+/** Puts `folder` first in the recent list, without duplicates. */
+export function addRecent(recent, folder) {
+  return [folder, ...recent.filter((p) => p !== folder)].slice(0, MAX_RECENT);
+}

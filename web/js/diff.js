@@ -1,0 +1,43 @@
+// Character difference between an old and a new name, for highlighting.
+// Pure: no DOM. Works on code points.
+
+/**
+ * Segments [kind, text] with kind "=" (kept), "-" (removed) or "+" (inserted):
+ * the longest common subsequence between the names, so a prefix, a suffix and
+ * changes in the middle all show where they are.
+ */
+export function diffNames(a, b) {
+  if (a === b) return [['=', a]];
+  const x = Array.from(a);
+  const y = Array.from(b);
+  let p = 0;
+  while (p < x.length && p < y.length && x[p] === y[p]) p++;
+  let s = 0;
+  while (s < x.length - p && s < y.length - p && x[x.length - 1 - s] === y[y.length - 1 - s]) s++;
+  const xm = x.slice(p, x.length - s);
+  const ym = y.slice(p, y.length - s);
+  const out = [];
+  const push = (k, t) => {
+    if (t === '') return;
+    const last = out[out.length - 1];
+    if (last && last[0] === k) last[1] += t;
+    else out.push([k, t]);
+  };
+  push('=', x.slice(0, p).join(''));
+  if (xm.length * ym.length > 40000) {
+    push('-', xm.join(''));
+    push('+', ym.join(''));
+  } else {
+    const n = xm.length, m = ym.length;
+    const L = Array.from({ length: n + 1 }, () => new Uint16Array(m + 1));
+    for (let i = n - 1; i >= 0; i--) for (let j = m - 1; j >= 0; j--) L[i][j] = xm[i] === ym[j] ? L[i + 1][j + 1] + 1 : Math.max(L[i + 1][j], L[i][j + 1]);
+    let i = 0, j = 0;
+    while (i < n || j < m) {
+      if (i < n && j < m && xm[i] === ym[j]) { push('=', xm[i]); i++; j++; }
+      else if (i < n && (j === m || L[i + 1][j] >= L[i][j + 1])) { push('-', xm[i]); i++; }
+      else { push('+', ym[j]); j++; }
+    }
+  }
+  push('=', x.slice(x.length - s).join(''));
+  return out;
+}

@@ -1,0 +1,54 @@
+// Tiny DOM helpers. Text goes in as text nodes only: names are data, never markup.
+
+/** Creates an element: h('button', {class: 'btn', text: 'Go', attrs: {title: 't'}, on: {click}}, ...children). */
+export function h(tag, props = {}, ...children) {
+  const el = document.createElement(tag);
+  for (const [k, v] of Object.entries(props)) {
+    if (v === undefined || v === null || v === false) continue;
+    if (k === 'class') el.className = v;
+    else if (k === 'text') el.textContent = v;
+    else if (k === 'attrs') for (const [a, av] of Object.entries(v)) { if (av !== undefined && av !== null && av !== false) el.setAttribute(a, av === true ? '' : String(av)); }
+    else if (k === 'on') for (const [ev, fn] of Object.entries(v)) el.addEventListener(ev, fn);
+    else if (k === 'dataset') Object.assign(el.dataset, v);
+    else el[k] = v;
+  }
+  for (const c of children.flat()) {
+    if (c === null || c === undefined || c === false) continue;
+    el.append(typeof c === 'string' ? document.createTextNode(c) : c);
+  }
+  return el;
+}
+
+export const $ = (id) => document.getElementById(id);
+
+/** Replaces the children of `el`. */
+export function fill(el, ...children) {
+  el.replaceChildren(...children.flat().filter((c) => c !== null && c !== undefined && c !== false));
+}
+
+const nf = new Intl.NumberFormat();
+export const fmtInt = (n) => nf.format(n);
+
+export function fmtSize(n) {
+  if (!n) return n === 0 ? '0 B' : '';
+  const u = ['B', 'KB', 'MB', 'GB', 'TB'];
+  let i = 0;
+  let v = n;
+  while (v >= 1000 && i < u.length - 1) { v /= 1000; i++; }
+  return `${i === 0 ? v : v.toFixed(v < 10 ? 1 : 0)} ${u[i]}`;
+}
+
+const p2 = (n) => String(n).padStart(2, '0');
+export function fmtDate(ms) {
+  if (!ms) return '';
+  const d = new Date(ms);
+  return `${d.getFullYear()}-${p2(d.getMonth() + 1)}-${p2(d.getDate())} ${p2(d.getHours())}:${p2(d.getMinutes())}`;
+}
+
+/** True when keyboard input goes to a text control (where Ctrl+Z edits text). */
+export function inTextField(el) {
+  if (!el) return false;
+  if (el.tagName === 'TEXTAREA') return true;
+  if (el.tagName === 'INPUT') return !['checkbox', 'radio', 'button', 'submit'].includes(el.type);
+  return el.isContentEditable;
+}

@@ -1,0 +1,77 @@
+// Filtering and ordering of the listing. Pure: no DOM.
+
+const collator = new Intl.Collator(undefined, { numeric: true, sensitivity: 'base' });
+
+/** A glob ("*.jpg", "IMG_??.*", "[ab]*") as an anchored, case-insensitive regular expression. */
+export function globToRegExp(glob) {
+  let src = '';
+  for (let i = 0; i < glob.length; i++) {
+    const c = glob[i];
+    if (c === '*') src += '.*';
+    else if (c === '?') src += '.';
+    else if (c === '[') {
+      const end = glob.indexOf(']', i + 1);
+      if (end < 0) { src += '\\['; continue; }
+      let body = glob.slice(i + 1, end).replace(/\\/g, '\\\\');
+      if (body.startsWith('!')) body = '^' + body.slice(1);
+      src += '[' + body + ']';
+      i = end;
+    } else src += c.replace(/[.+^${}()|\\/]/g, '\\$&');
+  }
+  return new RegExp('^' + src + '$', 'iu');
+}
+
+/**
+ * Builds the text test of the filter: `mode` is "text" (substring, any case),
+ * "glob" or "regex". Returns {test, error}; an invalid pattern matches everything
+ * and says why.
+ */
+export function textMatcher(query, mode) {
+  if (query === '') return { test: null, error: '' };
+  try {
+    if (mode === 'regex') { const re = new RegExp(query, 'iu'); return { test: (s) => re.test(s), error: '' }; }
+    if (mode === 'glob') { const re = globToRegExp(query); return { test: (s) => re.test(s), error: '' }; }
+  } catch (e) {
+    return { test: null, error: e.message };
+  }
+  const q = query.toLowerCase();
+  return { test: (s) => s.toLowerCase().includes(q), error: '' };
+}
+
+/** Indexes of `items` that pass the filter `f` ({text, mode, ext, tag, label}); `tagsOf`/`labelOf` give effective metadata. */
+export function filterItems(items, f, tagsOf, labelOf) {
+  const { test } = textMatcher(f.text || '', f.mode || 'text');
+  const ext = f.ext === undefined || f.ext === null ? null : f.ext.toLowerCase();
+  const out = [];
+  for (let i = 0; i < items.length; i++) {
+    const it = items[i];
+    if (test && !test(it.name)) continue;
+    if (ext !== null && ext !== '*' && it.ext.toLowerCase() !== ext) continue;
+    if (f.tag && !tagsOf(i).includes(f.tag)) continue;
+    if (f.label !== undefined && f.label >= 0 && labelOf(i) !== f.label) continue;
+    out.push(i);
+  }
+  return out;
+}
+
+/** Sorts index list `order` in place by `key` ("native", "name", "newName", "size", "modified", "created", "folder"). */
+export function sortIndexes(order, items, key, dir, newNames) {
+  if (key === 'native') {
+    order.sort((a, b) => (a - b) * dir);
+    return order;
+  }
+  let cmp;
+  if (key === 'name') cmp = (a, b) => collator.compare(items[a].name, items[b].name);
+  else if (key === 'newName') cmp = (a, b) => collator.compare(newNames[a] ?? items[a].name, newNames[b] ?? items[b].name);
+  else if (key === 'folder') cmp = (a, b) => collator.compare(items[a].rel, items[b].rel) || collator.compare(items[a].name, items[b].name);
+  else cmp = (a, b) => (items[a][key] || 0) - (items[b][key] || 0);
+  order.sort((a, b) => cmp(a, b) * dir || a - b);
+  return order;
+}
+
+/** Extensions of the listing with their counts, most frequent first. */
+export function extensionCounts(items) {
+  const m = new Map();
+  for (const it of items) { const e = it.ext.toLowerCase(); m.set(e, (m.get(e) || 0) + 1); }
+  return [...m].sort((a, b) => b[1] - a[1] || collator.compare(a[0], b[0]));
+}

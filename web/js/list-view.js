@@ -1,0 +1,270 @@
+// The virtual list: only the rows in view (plus a few) exist in the DOM, and
+// they are reused while scrolling. The controller supplies a row model per
+// view position; this module only draws and reports clicks.
+
+import { h, fmtSize, fmtDate } from './dom.js';
+import { diffNames } from './diff.js';
+import { ISSUES } from './conflicts.js';
+
+export const ROW_HEIGHT = 28;
+const OVERSCAN = 6;
+export const COLOR_LABELS = ['None', 'Gray', 'Green', 'Purple', 'Blue', 'Yellow', 'Red', 'Orange'];
+
+/** Columns in display order; `tree` columns only show in tree mode. */
+export const COLUMNS = [
+  { key: 'check', label: '', width: 30, fixed: true },
+  { key: 'thumb', label: '', width: 34, fixed: true },
+  { key: 'folder', label: 'Folder', width: 130, sort: 'folder', tree: true },
+  { key: 'name', label: 'Name', width: 250, sort: 'name' },
+  { key: 'arrow', label: '', width: 18, fixed: true },
+  { key: 'new', label: 'New name', width: 250, sort: 'newName' },
+  { key: 'status', label: 'Status', width: 76 },
+  { key: 'label', label: '●', width: 24, fixed: true, title: 'Colour label' },
+  { key: 'tags', label: 'Tags', width: 110 },
+  { key: 'comment', label: 'Comment', width: 130 },
+  { key: 'size', label: 'Size', width: 70, sort: 'size' },
+  { key: 'modified', label: 'Modified', width: 122, sort: 'modified' },
+];
+
+export class ListView {
+  /**
+   * `model(viewIndex)` returns the row model; `onRowPointer(viewIndex, event, part)`
+   * reports clicks ("check" for the checkbox); `onSort(key)`; `onResize(widths)`;
+   * `thumbFor(item)` returns a data URL or '' and may start loading one.
+   */
+  constructor({ grid, head, body, spacer, model, onRowPointer, onSort, onResize, thumbFor }) {
+    Object.assign(this, { grid, head, body, spacer, model, onRowPointer, onSort, onResize, thumbFor });
+    this.count = 0;
+    this.tree = false;
+    this.widths = Object.fromEntries(COLUMNS.map((c) => [c.key, c.width]));
+    this.rows = [];
+    this.frame = 0;
+    this.sort = { key: 'native', dir: 1 };
+    this.userSized = new Set();
+    body.addEventListener('scroll', () => { head.scrollLeft = body.scrollLeft; this.schedule(); }, { passive: true });
+    new ResizeObserver(() => { this.applyWidths(); this.schedule(); }).observe(body);
+    body.addEventListener('mousedown', (e) => this.pointer(e));
+    this.buildHead();
+  }
+
+  columns() {
+    return COLUMNS.filter((c) => !c.tree || this.tree);
+  }
+
+  setWidths(widths) {
+    for (const [k, v] of Object.entries(widths || {})) {
+      if (this.widths[k] !== undefined && !COLUMNS.find((c) => c.key === k).fixed) { this.widths[k] = v; this.userSized.add(k); }
+    }
+    this.applyWidths();
+  }
+
+  /** Name columns share the room the others leave, until the user sizes them. */
+  applyWidths() {
+    const cols = this.columns();
+    const flex = ['name', 'new'].filter((k) => !this.userSized.has(k));
+    if (flex.length) {
+      const fixed = cols.filter((c) => !flex.includes(c.key)).reduce((n, c) => n + this.widths[c.key], 0);
+      const room = (this.body.clientWidth || 800) - fixed - 2;
+      for (const k of flex) this.widths[k] = Math.max(200, Math.floor(room / flex.length));
+    }
+    const total = cols.reduce((n, c) => n + this.widths[c.key], 0);
+    this.grid.style.setProperty('--cols', cols.map((c) => `${this.widths[c.key]}px`).join(' '));
+    this.grid.style.setProperty('--row-w', `${total}px`);
+  }
+
+  setTree(tree) {
+    if (tree === this.tree) return;
+    this.tree = tree;
+    this.buildHead();
+    for (const r of this.rows) r.el.remove();
+    this.rows = [];
+    this.schedule();
+  }
+
+  setSort(sort) {
+    this.sort = sort;
+    for (const cell of this.head.children) {
+      const key = cell.dataset.sort;
+      if (!key) continue;
+      cell.setAttribute('aria-sort', key === sort.key ? (sort.dir === 1 ? 'ascending' : 'descending') : 'none');
+    }
+  }
+
+  buildHead() {
+    const cells = this.columns().map((c, i) => {
+      const cell = h('div', { class: `hcell h-${c.key}`, attrs: { role: 'columnheader', 'aria-colindex': i + 1, title: c.title } });
+      if (c.sort) {
+        cell.dataset.sort = c.sort;
+        cell.append(h('button', { text: c.label, attrs: { type: 'button', title: `Sort by ${c.label.toLowerCase()}; again to reverse, a third time for the folder's order` }, on: { click: () => this.onSort(c.sort) } }));
+      } else if (c.key === 'check') {
+        cell.append(h('span', { class: 'sr-only', text: 'Selected' }));
+      } else {
+        cell.append(h('span', { text: c.label }));
+      }
+      if (!c.fixed) {
+        const grip = h('div', { class: 'resizer', attrs: { 'aria-hidden': 'true', title: 'Drag to resize' } });
+        grip.addEventListener('pointerdown', (e) => this.startResize(e, c.key, grip));
+        cell.append(grip);
+      }
+      return cell;
+    });
+    this.head.replaceChildren(...cells);
+    this.applyWidths();
+    this.setSort(this.sort);
+  }
+
+  startResize(e, key, grip) {
+    e.preventDefault();
+    e.stopPropagation();
+    const x0 = e.clientX;
+    const w0 = this.widths[key];
+    grip.classList.add('active');
+    grip.setPointerCapture(e.pointerId);
+    const move = (ev) => { this.userSized.add(key); this.widths[key] = Math.max(40, Math.min(1200, w0 + ev.clientX - x0)); this.applyWidths(); };
+    const up = () => {
+      grip.classList.remove('active');
+      grip.removeEventListener('pointermove', move);
+      grip.removeEventListener('pointerup', up);
+      this.onResize(Object.fromEntries([...this.userSized].map((k) => [k, this.widths[k]])));
+    };
+    grip.addEventListener('pointermove', move);
+    grip.addEventListener('pointerup', up);
+  }
+
+  setCount(n) {
+    this.count = n;
+    this.spacer.style.height = `${n * ROW_HEIGHT}px`;
+    this.grid.setAttribute('aria-rowcount', String(n + 1));
+    this.schedule();
+  }
+
+  schedule() {
+    if (this.frame) return;
+    this.frame = requestAnimationFrame(() => { this.frame = 0; this.render(); });
+  }
+
+  /** Draws now (used after model changes that must show in this frame). */
+  render() {
+    const top = this.body.scrollTop;
+    const height = this.body.clientHeight || 600;
+    const first = Math.max(0, Math.floor(top / ROW_HEIGHT) - OVERSCAN);
+    const last = Math.min(this.count, Math.ceil((top + height) / ROW_HEIGHT) + OVERSCAN);
+    const need = Math.max(0, last - first);
+    while (this.rows.length < need) this.rows.push(this.makeRow());
+    while (this.rows.length > need) this.rows.pop().el.remove();
+    for (let k = 0; k < need; k++) this.drawRow(this.rows[k], first + k);
+  }
+
+  scrollToIndex(v) {
+    const top = v * ROW_HEIGHT;
+    const b = this.body;
+    if (top < b.scrollTop) b.scrollTop = top;
+    else if (top + ROW_HEIGHT > b.scrollTop + b.clientHeight) b.scrollTop = top + ROW_HEIGHT - b.clientHeight;
+  }
+
+  rowAt(v) {
+    return this.rows.find((r) => r.v === v) || null;
+  }
+
+  makeRow() {
+    const cells = {};
+    const el = h('div', { class: 'row', attrs: { role: 'row' } });
+    for (const c of this.columns()) {
+      const cell = h('div', { class: `cell c-${c.key}`, attrs: { role: 'gridcell' } });
+      cells[c.key] = cell;
+      el.append(cell);
+    }
+    const check = h('input', { type: 'checkbox', tabIndex: -1, class: 'row-check' });
+    cells.check.append(check);
+    const img = h('img', { class: 'thumb', alt: '', draggable: false });
+    cells.thumb.append(img);
+    cells.arrow.textContent = '→';
+    cells.arrow.setAttribute('aria-hidden', 'true');
+    this.body.append(el);
+    return { el, cells, check, img, v: -1, key: null };
+  }
+
+  drawRow(row, v) {
+    const m = this.model(v);
+    row.v = v;
+    const { el, cells } = row;
+    el.style.transform = `translateY(${v * ROW_HEIGHT}px)`;
+    el.id = `row-${v}`;
+    el.dataset.v = String(v);
+    el.setAttribute('aria-rowindex', String(v + 2));
+    el.setAttribute('aria-selected', m.selected ? 'true' : 'false');
+    el.className = 'row' + (m.selected ? ' selected' : '') + (m.focused ? ' focused' : '') + (m.changed ? ' changed' : '') + (m.severity ? ` ${m.severity}` : '') + (m.result ? (m.result.ok ? ' done' : ' failed') : '');
+    row.check.checked = m.selected;
+    row.check.setAttribute('aria-label', `Select ${m.item.name}`);
+
+    const thumb = this.thumbFor(m.item);
+    if (thumb) { if (row.img.getAttribute('src') !== thumb) row.img.src = thumb; row.img.hidden = false; }
+    else { row.img.removeAttribute('src'); }
+    row.img.classList.toggle('dir', m.item.isDir);
+
+    // Everything below changes only when the row shows another item or state.
+    const key = m.stamp;
+    if (row.key === key) return;
+    row.key = key;
+    if (cells.folder) { cells.folder.textContent = m.item.rel; cells.folder.title = m.item.rel; }
+    cells.name.textContent = m.item.name;
+    cells.name.title = m.item.name;
+    this.drawNewName(cells.new, m);
+    this.drawStatus(cells.status, m);
+    this.drawTags(cells.tags, m);
+    cells.label.replaceChildren();
+    if (m.label || m.labelPending) {
+      const dot = h('span', { class: `dot lc-${m.label}` + (m.labelPending ? ' pending' : '') + (m.labelPending && !m.label ? ' cleared' : '') });
+      cells.label.append(dot);
+      cells.label.title = `${COLOR_LABELS[m.label]}${m.labelPending ? ' (pending)' : ''}`;
+    } else cells.label.title = '';
+    cells.comment.textContent = m.comment;
+    cells.comment.title = m.comment;
+    cells.comment.classList.toggle('pending', m.commentPending);
+    cells.size.textContent = m.item.isDir ? '' : fmtSize(m.item.size);
+    cells.modified.textContent = fmtDate(m.item.modified);
+  }
+
+  drawNewName(cell, m) {
+    cell.replaceChildren();
+    cell.title = m.changed ? m.newName : '';
+    if (!m.changed) { cell.textContent = m.newName; return; }
+    for (const [kind, text] of diffNames(m.item.name, m.newName)) {
+      if (kind === '=') cell.append(document.createTextNode(text));
+      else cell.append(h(kind === '+' ? 'ins' : 'del', { text }));
+    }
+  }
+
+  drawStatus(cell, m) {
+    cell.replaceChildren();
+    cell.title = '';
+    if (m.result) {
+      const word = m.result.ok ? 'done' : 'failed';
+      cell.append(h('span', { class: `status ${word}`, text: (m.result.ok ? '✓ ' : '✕ ') + word }));
+      cell.title = m.result.ok ? 'Applied.' : m.result.text;
+      return;
+    }
+    if (!m.problems) return;
+    const first = m.problems.find(([c]) => ISSUES[c].severity === m.severity) || m.problems[0];
+    const sev = ISSUES[first[0]].severity;
+    cell.append(h('span', { class: `status ${sev}`, text: (sev === 'error' ? '⚠ ' : sev === 'warning' ? '△ ' : '⦸ ') + ISSUES[first[0]].word }));
+    cell.title = m.problems.map(([c, d]) => ISSUES[c].text(d)).join('\n');
+  }
+
+  drawTags(cell, m) {
+    cell.replaceChildren();
+    for (const t of m.tags) cell.append(h('span', { class: 'tagchip' + (m.tagsPending ? ' pending' : ''), text: t }));
+    cell.title = m.tags.length ? m.tags.join(', ') + (m.tagsPending ? ' (pending)' : '') : m.tagsPending ? 'tags removed (pending)' : '';
+  }
+
+  pointer(e) {
+    if (e.button !== 0) return;
+    const rowEl = e.target.closest('.row');
+    if (!rowEl) return;
+    const v = Number(rowEl.dataset.v);
+    const part = e.target.classList.contains('row-check') ? 'check' : 'row';
+    if (part === 'check') e.preventDefault();
+    this.body.focus({ preventScroll: true });
+    this.onRowPointer(v, e, part);
+  }
+}
