@@ -1,1 +1,49 @@
-// Built with the metadata issue.
+#include "comments.hpp"
+
+#include <sys/xattr.h>
+#include <unicode/ustring.h>
+
+#include <cerrno>
+#include <cstdint>
+
+#include "xattr_value.hpp"
+
+namespace quarrytide {
+
+namespace {
+
+constexpr const char* kCommentAttribute = "user.xdg.comment";
+
+bool isUtf8(const std::string& text) {
+  // Preflight only: ICU reports invalid sequences without converting.
+  UErrorCode status = U_ZERO_ERROR;
+  int32_t length = 0;
+  u_strFromUTF8(nullptr, 0, &length, text.data(), static_cast<int32_t>(text.size()), &status);
+  return status == U_BUFFER_OVERFLOW_ERROR || U_SUCCESS(status);
+}
+
+}  // namespace
+
+bool readFinderCommentInto(const char* path, std::string& comment) {
+  if (readAttribute(path, kCommentAttribute, comment) != 0) return false;
+  if (comment.size() > INT32_MAX || !isUtf8(comment)) {
+    comment.clear();
+    return false;
+  }
+  return true;
+}
+
+std::string readFinderComment(const std::string& path) {
+  std::string comment;
+  readFinderCommentInto(path.c_str(), comment);
+  return comment;
+}
+
+bool setFinderComment(const std::string& path, const std::string& comment) {
+  if (comment.empty()) {
+    return ::lremovexattr(path.c_str(), kCommentAttribute) == 0 || errno == ENODATA;
+  }
+  return ::lsetxattr(path.c_str(), kCommentAttribute, comment.data(), comment.size(), 0) == 0;
+}
+
+}  // namespace quarrytide

@@ -1,12 +1,17 @@
 #pragma once
 // An item's comment: the extended attribute "user.xdg.comment", UTF-8 text.
+// A symbolic link's comment is its own, never its target's.
 
 #include <string>
 
 namespace quarrytide {
 
-// The comment, or "" when there is none or it cannot be read.
+// The comment, or "" when there is none or it cannot be read (or is not
+// valid UTF-8).
 std::string readFinderComment(const std::string& path);
+// For listings: the same, read into `comment` reusing its storage; false
+// (and "") when there is no readable comment.
+bool readFinderCommentInto(const char* path, std::string& comment);
 // True when the comment is set; "" removes it (already absent counts as set).
 bool setFinderComment(const std::string& path, const std::string& comment);
 

@@ -1,0 +1,18 @@
+#pragma once
+// Reading one extended attribute of an item itself (a symbolic link's own
+// attributes, never its target's), without a size query in the common case.
+
+#include <string>
+
+namespace quarrytide {
+
+// Fills `value` (reusing its storage) and returns 0, or returns the errno of
+// the failure (ENODATA when the item has no such attribute).
+int readAttribute(const char* path, const char* name, std::string& value);
+
+// Whether the system's answer means "the item has no such attribute" rather
+// than "the item cannot be read": missing attribute, or a file system
+// without user attributes.
+bool isNoAttribute(int err);
+
+}  // namespace quarrytide
