@@ -325,6 +325,7 @@ export function startApp(bridge) {
     const run = evaluate(chain, items, scope, out, SLICE);
     const finish = () => {
       if (gen !== previewGen) return;
+      for (let i = 0; i < items.length; i++) if (out[i] !== items[i].name && isInvalidUtf8(items[i].name)) out[i] = items[i].name;
       const tags = new Array(items.length);
       for (const [path, e] of st.meta) if (e.tags) { const i = st.pathIndex.get(path); if (i !== undefined) tags[i] = e.tags; }
       st.newNames = out;
