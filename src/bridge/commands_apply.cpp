@@ -1,9 +1,65 @@
-// apply and reveal: not built yet.
+// apply and reveal.
+#include "args.hpp"
 #include "bridge.hpp"
 
 namespace quarrytide {
 
-void Bridge::apply(std::int64_t id, const nlohmann::json&) { answerUnknown(id, "apply"); }
-void Bridge::reveal(std::int64_t id, const nlohmann::json&) { answerUnknown(id, "reveal"); }
+namespace {
+
+// A value of another type than the record's key expects counts as absent;
+// the values behind a flag are read only when the flag is set.
+Operation operationFrom(const nlohmann::json& record) {
+  Args a(record);
+  Operation op;
+  op.path = a.string("path");
+  op.newName = a.string("newName");
+  op.setTags = a.boolean("setTags", false);
+  if (op.setTags) op.tags = a.strings("tags").value_or(std::vector<std::string>{});
+  op.setLabel = a.boolean("setLabel", false);
+  if (op.setLabel) op.label = a.integer("label", 0);
+  op.setComment = a.boolean("setComment", false);
+  if (op.setComment) op.comment = a.string("comment").value_or("");
+  return op;
+}
+
+// Exactly the keys of the result's shape.
+nlohmann::json resultJson(const OpResult& r) {
+  nlohmann::json j = {{"ok", r.ok}};
+  if (r.path) j["path"] = *r.path;
+  if (r.newPath) j["newPath"] = *r.newPath;
+  if (r.error) j["error"] = *r.error;
+  return j;
+}
+
+}  // namespace
+
+void Bridge::apply(std::int64_t id, const nlohmann::json& args) {
+  const nlohmann::json* records = Args(args).objects("ops");
+  if (!records) {
+    resolve(id, false, "missing ops");
+    return;
+  }
+  std::vector<Operation> ops;
+  ops.reserve(records->size());
+  for (const auto& record : *records) ops.push_back(operationFrom(record));
+
+  // One after another, in order, each seeing the disk as the ones before left
+  // it; a failure is reported in its own result and the batch goes on.
+  io_.submit([replies = replies_, &catalogue = host_.catalogue, id, ops = std::move(ops)] {
+    nlohmann::json results = nlohmann::json::array();
+    for (const auto& op : ops) results.push_back(resultJson(catalogue.applyOp(op)));
+    replies->resolve(id, true, {{"results", std::move(results)}});
+  });
+}
+
+void Bridge::reveal(std::int64_t id, const nlohmann::json& args) {
+  auto paths = Args(args).strings("paths").value_or(std::vector<std::string>{});
+  // A later main-queue item, so the handler returns first; the reply follows
+  // the hand-over to the file browser.
+  host_.main.post([replies = replies_, &browser = host_.browser, id, paths = std::move(paths)] {
+    browser.reveal(paths);
+    replies->resolve(id, true, nullptr);
+  });
+}
 
 }  // namespace quarrytide
