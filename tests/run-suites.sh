@@ -30,6 +30,15 @@ suite sanitizers bash -c "
   cmake --build '$asan' -j '$jobs' &&
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
       ctest --test-dir '$asan' --output-on-failure -j '$jobs'"
+# The portable queue, dispatcher and bridge code under ThreadSanitizer. GLib's
+# own locking is invisible to it, so these tests use the standard-library
+# main queue, never a GLib loop.
+tsan=${build}-tsan
+suite threads bash -c "
+  [ -f '$tsan/CMakeCache.txt' ] || cmake -S . -B '$tsan' -DCMAKE_BUILD_TYPE=Debug \
+      -DQUARRYTIDE_SHELL=OFF -DQUARRYTIDE_SANITIZE=thread >/dev/null &&
+  cmake --build '$tsan' -j '$jobs' --target bridge_tests &&
+  TSAN_OPTIONS=halt_on_error=1 '$tsan/bin/bridge_tests'"
 for extra in tests/*/run-suite.sh; do
   [ -f "$extra" ] || continue
   suite "$(basename "$(dirname "$extra")")" bash "$extra" "$build"
