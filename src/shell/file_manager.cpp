@@ -1,6 +1,91 @@
-// Placeholder until reveal is built.
 #include "file_manager.hpp"
 
+#include <gio/gio.h>
+
 namespace quarrytide {
-void FileManagerBrowser::reveal(const std::vector<std::string>&) {}
+
+namespace {
+
+// Long enough for the bus to start a file manager that is not running yet.
+constexpr int kShowItemsTimeoutMs = 10000;
+
+// What one reveal needs until its bus calls have finished.
+struct PendingReveal {
+  std::vector<std::string> uris;
+  std::string folderUri;  // the first item's parent
+  FileManagerBrowser::OpenFolder openFolder;
+
+  void fallBack() { openFolder(folderUri); }
+};
+
+std::string takeUri(GFile* file) {
+  char* uri = g_file_get_uri(file);
+  std::string out(uri);
+  g_free(uri);
+  return out;
+}
+
+void onShown(GObject* source, GAsyncResult* result, gpointer data) {
+  auto* pending = static_cast<PendingReveal*>(data);
+  GError* error = nullptr;
+  if (GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error))
+    g_variant_unref(reply);
+  else {
+    g_error_free(error);  // nobody owns the name, or the call failed
+    pending->fallBack();
+  }
+  delete pending;
+}
+
+void onBus(GObject*, GAsyncResult* result, gpointer data) {
+  auto* pending = static_cast<PendingReveal*>(data);
+  GError* error = nullptr;
+  GDBusConnection* bus = g_bus_get_finish(result, &error);
+  if (!bus) {
+    g_error_free(error);
+    pending->fallBack();
+    delete pending;
+    return;
+  }
+  GVariantBuilder uris;
+  g_variant_builder_init(&uris, G_VARIANT_TYPE("as"));
+  for (const auto& uri : pending->uris) g_variant_builder_add(&uris, "s", uri.c_str());
+  g_dbus_connection_call(bus, "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
+                         "org.freedesktop.FileManager1", "ShowItems",
+                         g_variant_new("(ass)", &uris, ""), nullptr, G_DBUS_CALL_FLAGS_NONE,
+                         kShowItemsTimeoutMs, nullptr, onShown, pending);
+  g_object_unref(bus);
+}
+
+void openWithDefaultHandler(const std::string& uri) {
+  g_app_info_launch_default_for_uri_async(
+      uri.c_str(), nullptr, nullptr,
+      [](GObject*, GAsyncResult* result, gpointer) {
+        GError* error = nullptr;
+        if (!g_app_info_launch_default_for_uri_finish(result, &error)) g_error_free(error);
+      },
+      nullptr);
+}
+
+}  // namespace
+
+FileManagerBrowser::FileManagerBrowser() : openFolder_(openWithDefaultHandler) {}
+
+void FileManagerBrowser::reveal(const std::vector<std::string>& paths) {
+  if (paths.empty()) return;
+  auto* pending = new PendingReveal{{}, {}, openFolder_};
+  for (const auto& path : paths) {
+    // GFile takes the path as bytes and makes a relative one absolute.
+    GFile* file = g_file_new_for_path(path.c_str());
+    pending->uris.push_back(takeUri(file));
+    if (pending->folderUri.empty()) {
+      GFile* parent = g_file_get_parent(file);
+      pending->folderUri = takeUri(parent ? parent : file);
+      if (parent) g_object_unref(parent);
+    }
+    g_object_unref(file);
+  }
+  g_bus_get(G_BUS_TYPE_SESSION, nullptr, onBus, pending);
+}
+
 }  // namespace quarrytide

@@ -1,0 +1,95 @@
+// Reveal through a file manager on a private session bus.
+#include <gio/gio.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include "file_manager.hpp"
+
+namespace quarrytide::testing {
+namespace {
+
+// Runs the default main context until `done` holds or `seconds` pass.
+bool spinUntil(const std::function<bool()>& done, double seconds = 10) {
+  gint64 deadline = g_get_monotonic_time() + gint64(seconds * G_USEC_PER_SEC);
+  while (!done() && g_get_monotonic_time() < deadline)
+    if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(1000);
+  return done();
+}
+
+// Answers ShowItems and records its arguments.
+struct FakeFileManager {
+  std::vector<std::vector<std::string>> calls;
+  bool owned = false;
+};
+
+const char* kInterface = R"(<node><interface name="org.freedesktop.FileManager1">
+  <method name="ShowItems"><arg type="as" direction="in"/><arg type="s" direction="in"/></method>
+</interface></node>)";
+
+void onMethod(GDBusConnection*, const char*, const char*, const char*, const char*,
+              GVariant* parameters, GDBusMethodInvocation* invocation, gpointer data) {
+  gchar** uris = nullptr;
+  const char* startupId = nullptr;
+  g_variant_get(parameters, "(^as&s)", &uris, &startupId);
+  std::vector<std::string> call;
+  for (gchar** u = uris; *u; ++u) call.emplace_back(*u);
+  call.emplace_back(std::string("startup:") + startupId);
+  g_strfreev(uris);
+  static_cast<FakeFileManager*>(data)->calls.push_back(call);
+  g_dbus_method_invocation_return_value(invocation, nullptr);
+}
+
+TEST(FileManagerBrowser, ShowsItemsOnTheBusOrElseOpensTheFirstItemsFolder) {
+  std::vector<std::string> opened;
+  FileManagerBrowser browser([&](const std::string& uri) { opened.push_back(uri); });
+
+  browser.reveal({});
+  g_setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/quarrytide-bus", TRUE);
+  browser.reveal({"/tmp/some folder/a.txt", "/tmp/b"});
+  ASSERT_TRUE(spinUntil([&] { return !opened.empty(); }));
+  EXPECT_EQ(opened, std::vector<std::string>{"file:///tmp/some%20folder"});
+
+  GTestDBus* dbus = g_test_dbus_new(G_TEST_DBUS_NONE);
+  g_test_dbus_up(dbus);
+  // A bus on which no file manager runs.
+  char* cwd = g_get_current_dir();
+  browser.reveal({"relative.txt"});
+  ASSERT_TRUE(spinUntil([&] { return opened.size() == 2; }));
+  EXPECT_EQ(opened[1], std::string("file://") + cwd);
+  g_free(cwd);
+
+  FakeFileManager manager;
+  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+  ASSERT_NE(bus, nullptr);
+  GDBusNodeInfo* info = g_dbus_node_info_new_for_xml(kInterface, nullptr);
+  GDBusInterfaceVTable vtable = {onMethod, nullptr, nullptr, {}};
+  guint object =
+      g_dbus_connection_register_object(bus, "/org/freedesktop/FileManager1", info->interfaces[0],
+                                        &vtable, &manager, nullptr, nullptr);
+  guint name = g_bus_own_name_on_connection(
+      bus, "org.freedesktop.FileManager1", G_BUS_NAME_OWNER_FLAGS_NONE,
+      [](GDBusConnection*, const char*, gpointer m) {
+        static_cast<FakeFileManager*>(m)->owned = true;
+      },
+      nullptr, &manager, nullptr);
+  ASSERT_TRUE(spinUntil([&] { return manager.owned; }));
+
+  browser.reveal({"/srv/caf\u00e9/x y.jpg", "/srv/\xff"});
+  ASSERT_TRUE(spinUntil([&] { return !manager.calls.empty(); }));
+  EXPECT_EQ(manager.calls[0], (std::vector<std::string>{"file:///srv/caf%C3%A9/x%20y.jpg",
+                                                        "file:///srv/%FF", "startup:"}));
+  spinUntil([] { return false; }, 0.3);  // no fallback follows a shown item
+  EXPECT_EQ(opened.size(), 2u);
+
+  g_bus_unown_name(name);
+  g_dbus_connection_unregister_object(bus, object);
+  g_dbus_node_info_unref(info);
+  g_object_unref(bus);
+  g_test_dbus_down(dbus);
+  g_object_unref(dbus);
+}
+
+}  // namespace
+}  // namespace quarrytide::testing
