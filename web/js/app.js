@@ -4,7 +4,7 @@
 
 import { $, h, fill, fmtInt, inTextField } from './dom.js';
 import { compileChain, evaluate, newRule } from './rules.js';
-import { checkConflicts, skipErrorRows, severityOf, isInvalidUtf8 } from './conflicts.js';
+import { conflictSteps, skipErrorRows, severityOf, isInvalidUtf8 } from './conflicts.js';
 import { planBatch, chunkPlan, followResults, rescueOps } from './planner.js';
 import { filterItems, sortIndexes, extensionCounts, textMatcher } from './filter.js';
 import { parseConfig, serializeConfig, addRecent, defaultConfig, MAX_SAVED_BATCH } from './config.js';
@@ -14,7 +14,8 @@ import { ListView, COLOR_LABELS } from './list-view.js';
 import { RulesView } from './rules-view.js';
 
 const CHUNK = 250;
-const SLICE = 5000;
+const SLICE = 2000;
+const SYNC_LIMIT = 10000;
 const THUMB_SIZE = 48;
 const THUMB_CACHE = 3000;
 const THUMB_PARALLEL = 4;
@@ -137,7 +138,7 @@ export function startApp(bridge) {
       size: Number(rec.size) || 0,
       created: Number(rec.created) || 0,
       modified: Number(rec.modified) || 0,
-      tags: Array.isArray(rec.tags) ? rec.tags.filter((t) => typeof t === 'string') : [],
+      tags: !Array.isArray(rec.tags) ? [] : rec.tags.every((t) => typeof t === 'string') ? rec.tags : rec.tags.filter((t) => typeof t === 'string'),
       label: Number.isInteger(rec.label) && rec.label >= 0 && rec.label <= 7 ? rec.label : 0,
       comment: typeof rec.comment === 'string' ? rec.comment : '',
       idx: i,
@@ -306,30 +307,57 @@ export function startApp(bridge) {
   }
 
   // ---------- preview ----------
+  /** After a change of the listing, the filter, the order or metadata: the base order is rebuilt. */
   function recompute() {
+    st.baseDirty = true;
     schedulePreview();
   }
 
-  /** Recomputes filter, order, new names and problems; large listings in slices. */
+  /** Filtered and sorted indexes, before the problem filter; cached while only rules change. */
+  function baseOrder() {
+    if (st.baseCache && !st.baseDirty && cfg.sort.key !== 'newName') return st.baseCache;
+    const m = textMatcher(st.filter.text, st.filter.mode);
+    $('filter-error').textContent = m.error ? `filter: ${m.error}` : '';
+    const base = filterItems(st.items, st.filter, tagsOf, labelOf);
+    sortIndexes(base, st.items, cfg.sort.key, cfg.sort.dir, st.newNames);
+    st.baseCache = base;
+    st.baseDirty = false;
+    return base;
+  }
+
+  /**
+   * Recomputes order, new names and problems. Large listings are done in
+   * slices of about 12 ms, so typing goes on; the last result stays on screen
+   * until the new one is complete, and a newer request abandons an older one.
+   */
   function schedulePreview() {
     const gen = ++previewGen;
     const items = st.items;
-    const m = textMatcher(st.filter.text, st.filter.mode);
-    $('filter-error').textContent = m.error ? `filter: ${m.error}` : '';
-    const base = filterItems(items, st.filter, tagsOf, labelOf);
-    sortIndexes(base, items, cfg.sort.key, cfg.sort.dir, st.newNames);
+    const base = baseOrder();
     const scope = cfg.scope === 'selection' ? base.filter((i) => st.selection.has(i)) : base;
     const chain = compileChain(cfg.rules);
     st.chainErrors = chain.errors;
     const out = items.map((it) => it.name);
-    const run = evaluate(chain, items, scope, out, SLICE);
-    const finish = () => {
-      if (gen !== previewGen) return;
+    const tags = new Array(items.length);
+    for (const [path, e] of st.meta) if (e.tags) { const i = st.pathIndex.get(path); if (i !== undefined) tags[i] = e.tags; }
+    let check = null;
+    function* work() {
+      yield* evaluate(chain, items, scope, out, SLICE);
       for (let i = 0; i < items.length; i++) if (out[i] !== items[i].name && isInvalidUtf8(items[i].name)) out[i] = items[i].name;
-      const tags = new Array(items.length);
-      for (const [path, e] of st.meta) if (e.tags) { const i = st.pathIndex.get(path); if (i !== undefined) tags[i] = e.tags; }
+      check = yield* conflictSteps(items, out, { tags }, SLICE);
+    }
+    const run = work();
+    if (!st.check && items.length > SYNC_LIMIT) {
+      // a fresh listing: show the rows at once; new names and problems follow
+      st.base = st.view = base;
+      st.viewPos = null;
+      list.setCount(base.length);
+      list.render();
+      drawCount();
+    }
+    const finish = () => {
       st.newNames = out;
-      st.check = checkConflicts(items, out, { tags });
+      st.check = check;
       st.base = base;
       st.scopeSet = scope;
       st.stamp++;
@@ -343,8 +371,8 @@ export function startApp(bridge) {
       }
       setTimeout(step, 0);
     };
-    if (scope.length <= SLICE * 2 || chain.empty) {
-      for (const _ of run); // eslint-disable-line no-unused-vars
+    if (items.length <= SYNC_LIMIT) {
+      while (!run.next().done);
       finish();
     } else step();
   }
@@ -371,8 +399,12 @@ export function startApp(bridge) {
   }
 
   function viewPosOf(i) {
-    if (!st.viewPos) { st.viewPos = new Map(); st.view.forEach((x, v) => st.viewPos.set(x, v)); }
-    return st.viewPos.get(i);
+    if (!st.viewPos) {
+      st.viewPos = new Int32Array(st.items.length).fill(-1);
+      for (let v = 0; v < st.view.length; v++) st.viewPos[st.view[v]] = v;
+    }
+    const v = st.viewPos[i];
+    return v < 0 ? undefined : v;
   }
 
   function rowModel(v) {

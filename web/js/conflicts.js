@@ -48,56 +48,92 @@ export function nameProblems(oldName, newName) {
  * (optional) is the intended user-tag list of an item whose tags change.
  * Returns per-item problem lists (undefined where none) and row counts.
  */
-export function checkConflicts(items, newNames, { skip = null, tags = null } = {}) {
+export function checkConflicts(items, newNames, options = {}) {
+  const steps = conflictSteps(items, newNames, options, Infinity);
+  for (;;) {
+    const r = steps.next();
+    if (r.done) return r.value;
+  }
+}
+
+/** `checkConflicts` as a generator that yields every `slice` items; its return value is the result. */
+export function* conflictSteps(items, newNames, { skip = null, tags = null } = {}, slice = 8192) {
   const n = items.length;
   const problems = new Array(n);
-  const finals = new Map();
-  const lower = new Map();
   const renamed = new Uint8Array(n);
   const stays = new Uint8Array(n);
   for (let i = 0; i < n; i++) if ((skip && skip[i]) || isInvalidUtf8(items[i].name)) stays[i] = 1;
-  const finalOf = (i) => (stays[i] ? items[i].name : newNames[i]);
-
-  for (let i = 0; i < n; i++) {
-    const item = items[i];
-    const fin = finalOf(i);
-    if (fin !== item.name) renamed[i] = 1;
-    const key = item.dir + '\0' + fin;
-    const seen = finals.get(key);
-    if (seen === undefined) finals.set(key, i);
-    else if (typeof seen === 'number') finals.set(key, [seen, i]);
-    else seen.push(i);
-    const lkey = item.dir + '\0' + fin.toLowerCase();
-    const lseen = lower.get(lkey);
-    if (lseen === undefined) lower.set(lkey, i);
-    else if (typeof lseen === 'number') lower.set(lkey, [lseen, i]);
-    else lseen.push(i);
-  }
+  let budget = slice;
+  const tick = () => --budget <= 0 && ((budget = slice), true);
 
   const add = (i, code, detail) => {
     (problems[i] || (problems[i] = [])).push(detail === undefined ? [code] : [code, detail]);
   };
 
+  let anyRenamed = false;
   for (let i = 0; i < n; i++) {
     const item = items[i];
-    if (isInvalidUtf8(item.name)) {
-      add(i, 'utf8');
+    if (stays[i]) {
+      if (isInvalidUtf8(item.name)) add(i, 'utf8');
       continue;
     }
-    if (tags && tags[i] && !stays[i]) for (const t of tags[i]) if (t.includes(',')) add(i, 'tagComma', t);
-    if (!renamed[i]) continue;
-    const fin = finalOf(i);
-    for (const [code, detail] of nameProblems(item.name, fin)) add(i, code, detail);
-    const same = finals.get(item.dir + '\0' + fin);
-    if (typeof same !== 'number') {
-      const keeper = same.find((j) => !renamed[j]);
-      if (keeper !== undefined) add(i, 'exists', items[keeper].name);
-      else add(i, 'dup', `${same.length} items`);
+    if (tags && tags[i]) for (const t of tags[i]) if (t.includes(',')) add(i, 'tagComma', t);
+    if (newNames[i] !== item.name) { renamed[i] = 1; anyRenamed = true; }
+    if (tick()) yield;
+  }
+
+  if (anyRenamed) {
+    // Maps per folder over the renamed items only (final name and lower-cased
+    // final name -> item or items); items that stay are then looked up in them.
+    const groups = new Map();
+    const groupOf = new Array(n);
+    const lowers = new Array(n);
+    let lastDir = null;
+    let group = null;
+    const note = (map, key, i) => {
+      const seen = map.get(key);
+      if (seen === undefined) map.set(key, i);
+      else if (typeof seen === 'number') map.set(key, [seen, i]);
+      else seen.push(i);
+    };
+    for (let i = 0; i < n; i++) {
+      if (!renamed[i]) continue;
+      const dir = items[i].dir;
+      if (dir !== lastDir) {
+        lastDir = dir;
+        group = groups.get(dir);
+        if (!group) groups.set(dir, (group = { finals: new Map(), lower: new Map() }));
+      }
+      groupOf[i] = group;
+      const fin = newNames[i];
+      note(group.finals, fin, i);
+      lowers[i] = fin.toLowerCase();
+      note(group.lower, lowers[i], i);
+      for (const [code, detail] of nameProblems(items[i].name, fin)) add(i, code, detail);
+      if (tick()) yield;
     }
-    const alike = lower.get(item.dir + '\0' + fin.toLowerCase());
-    if (typeof alike !== 'number') {
-      const other = alike.find((j) => finalOf(j) !== fin);
-      if (other !== undefined) add(i, 'case', finalOf(other));
+    const each = (hit, fn) => { if (typeof hit === 'number') fn(hit); else if (hit) for (const j of hit) fn(j); };
+    lastDir = null;
+    for (let i = 0; i < n; i++) {
+      if (renamed[i]) continue;
+      const item = items[i];
+      if (item.dir !== lastDir) { lastDir = item.dir; group = groups.get(lastDir); }
+      if (!group) continue;
+      each(group.finals.get(item.name), (j) => add(j, 'exists', item.name));
+      const low = item.name.toLowerCase();
+      each(group.lower.get(low), (j) => { if (newNames[j] !== item.name) add(j, 'case', item.name); });
+      if (tick()) yield;
+    }
+    for (let i = 0; i < n; i++) {
+      if (!renamed[i]) continue;
+      const same = groupOf[i].finals.get(newNames[i]);
+      if (typeof same !== 'number' && !(problems[i] && problems[i].some(([c]) => c === 'exists'))) add(i, 'dup', `${same.length} items`);
+      const alike = groupOf[i].lower.get(lowers[i]);
+      if (typeof alike !== 'number') {
+        const other = alike.find((j) => newNames[j] !== newNames[i]);
+        if (other !== undefined && !(problems[i] && problems[i].some(([c]) => c === 'case'))) add(i, 'case', newNames[other]);
+      }
+      if (tick()) yield;
     }
   }
 

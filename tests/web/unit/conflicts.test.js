@@ -34,6 +34,9 @@ test('warnings: case-only difference, surrounding spaces, newly hidden names', (
   const r = checkConflicts(it, ['report', 'Report', ' b', 'c.', '.old2']);
   assert.deepEqual(Array.from(r.problems, codes), [['case'], [], ['spaces'], [], []]);
   assert.equal(r.problems[0][0][1], 'Report');
+  const both = checkConflicts(items('p', 'q'), ['X', 'x']);
+  assert.deepEqual(Array.from(both.problems, codes), [['case'], ['case']]);
+  assert.deepEqual([both.problems[0][0][1], both.problems[1][0][1]], ['x', 'X']);
   const h = checkConflicts(items('a'), ['.a']);
   assert.deepEqual(codes(h.problems[0]), ['hidden']);
   assert.equal(severityOf(h.problems[0]), 'warning');
