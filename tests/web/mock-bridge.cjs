@@ -301,6 +301,7 @@
         comment: i % 19 === 0 ? 'Sunset from the pier, with the ferry leaving' : '',
       });
     }
+    fs.add(`${root}/Beach 0003.jpg`, { tags: ['Holiday'] });
     fs.add(`${root}/  scan (copy).pdf`);
     fs.add(`${root}/Café menu.pdf`);
     fs.add(`${root}/notes\uFFFD.txt`);

@@ -25,6 +25,10 @@ try {
   await page.fill('[data-field=with]', 'Beach ');
   await page.click('#add-rule');
   await page.click('#add-rule-menu button:has-text("Extension")');
+  await page.click('#add-rule');
+  await page.click('#add-rule-menu button:has-text("Spaces and trimming")');
+  await page.click('.rule >> nth=0 >> .rule-summary');
+  await page.click('.rule >> nth=1 >> .rule-summary');
   await page.click('.row >> nth=3');
   await page.click('.row >> nth=6', { modifiers: ['Shift'] });
   await page.fill('#tag-input', 'Holiday');
@@ -32,6 +36,9 @@ try {
   await page.click('.swatch.lc-4');
   await page.waitForTimeout(200);
   await page.screenshot({ path: out + 'screenshot.png' });
+  await page.setViewportSize({ width: 880, height: 600 });
+  await page.waitForTimeout(150);
+  await page.screenshot({ path: out + 'small.png' });
   console.log(errors.join('\n') || 'no page errors');
 } finally {
   await env.close();

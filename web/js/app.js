@@ -46,6 +46,7 @@ export function startApp(bridge) {
     undo: [],
     redo: [],
     loading: false,
+    previewWaiters: [],
   };
   let previewGen = 0;
 
@@ -347,6 +348,7 @@ export function startApp(bridge) {
       check = yield* conflictSteps(items, out, { tags }, SLICE);
     }
     const run = work();
+    st.previewPending = true;
     if (!st.check && items.length > SYNC_LIMIT) {
       // a fresh listing: show the rows at once; new names and problems follow
       st.base = st.view = base;
@@ -356,10 +358,12 @@ export function startApp(bridge) {
       drawCount();
     }
     const finish = () => {
+      if (st.previewWaiters.length) for (const w of st.previewWaiters.splice(0)) w();
       st.newNames = out;
       st.check = check;
       st.base = base;
       st.scopeSet = scope;
+      st.previewPending = false;
       st.stamp++;
       applyProblemFilter();
     };
@@ -709,8 +713,16 @@ export function startApp(bridge) {
     });
   }
 
+  /** Resolves when the preview that is being computed is on screen. */
+  function previewSettled() {
+    // only the newest preview ever finishes; older ones are abandoned
+    return new Promise((resolve) => st.previewWaiters.push(resolve));
+  }
+
   async function apply() {
-    if (st.busy || !st.check) return;
+    if (st.busy) return;
+    if (st.previewPending) await previewSettled();
+    if (!st.check) return;
     const p = pendingChanges();
     if (!p.renames && !p.meta) return;
     let skipFlags = null;
@@ -719,7 +731,7 @@ export function startApp(bridge) {
       h('p', { class: 'big', text: `${fmtInt(p.renames)} rename${p.renames === 1 ? '' : 's'} and ${fmtInt(p.meta)} metadata change${p.meta === 1 ? '' : 's'}.` }),
       p.warnings ? h('p', { text: `${fmtInt(p.warnings)} row${p.warnings === 1 ? ' has' : 's have'} warnings (case, spaces, hidden names); they are applied.` }) : null,
       p.errors ? h('p', { class: 'err', text: `${fmtInt(p.errors)} row${p.errors === 1 ? ' has' : 's have'} errors that would be refused. They must be left out.` }) : null,
-      p.skipped ? h('p', { text: `${fmtInt(p.skipped)} row${p.skipped === 1 ? '' : 's'} with names that are not valid UTF-8 are left out.` }) : null,
+      p.skipped ? h('p', { text: p.skipped === 1 ? '1 row with a name that is not valid UTF-8 is left out.' : `${fmtInt(p.skipped)} rows with names that are not valid UTF-8 are left out.` }) : null,
       h('div', { class: 'samples' }, samples.map((c) => h('div', { text: c.newName !== c.name ? `${c.name}  →  ${c.newName}` : `${c.name}  (metadata)` })), p.renames + p.meta > samples.length ? h('div', { text: '…' }) : null),
     ];
     const ok = await sheet({

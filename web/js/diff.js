@@ -39,5 +39,30 @@ export function diffNames(a, b) {
     }
   }
   push('=', x.slice(x.length - s).join(''));
+  return tidy(out);
+}
+
+/**
+ * Folds kept runs of one or two characters that sit between changes into the
+ * change, and puts each change's removed text before its inserted text: a
+ * character-exact diff of "IMG_0001" and "003" is correct but unreadable.
+ */
+function tidy(segs) {
+  const out = [];
+  let del = '', ins = '';
+  const flush = () => {
+    if (del) out.push(['-', del]);
+    if (ins) out.push(['+', ins]);
+    del = ins = '';
+  };
+  for (let k = 0; k < segs.length; k++) {
+    const [kind, text] = segs[k];
+    const inner = k > 0 && k < segs.length - 1;
+    if (kind === '=' && !(inner && Array.from(text).length <= 2)) { flush(); out.push([kind, text]); continue; }
+    if (kind === '=') { del += text; ins += text; }
+    else if (kind === '-') del += text;
+    else ins += text;
+  }
+  flush();
   return out;
 }

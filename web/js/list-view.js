@@ -24,6 +24,7 @@ export const COLUMNS = [
   { key: 'comment', label: 'Comment', width: 130 },
   { key: 'size', label: 'Size', width: 70, sort: 'size' },
   { key: 'modified', label: 'Modified', width: 122, sort: 'modified' },
+  { key: 'created', label: 'Created', width: 122, sort: 'created' },
 ];
 
 export class ListView {
@@ -63,7 +64,8 @@ export class ListView {
     const cols = this.columns();
     const flex = ['name', 'new'].filter((k) => !this.userSized.has(k));
     if (flex.length) {
-      const fixed = cols.filter((c) => !flex.includes(c.key)).reduce((n, c) => n + this.widths[c.key], 0);
+      // the date columns may scroll into view; the names get the room first
+    const fixed = cols.filter((c) => !flex.includes(c.key) && c.key !== 'created').reduce((n, c) => n + this.widths[c.key], 0);
       const room = (this.body.clientWidth || 800) - fixed - 2;
       for (const k of flex) this.widths[k] = Math.max(200, Math.floor(room / flex.length));
     }
@@ -223,6 +225,7 @@ export class ListView {
     cells.comment.classList.toggle('pending', m.commentPending);
     cells.size.textContent = m.item.isDir ? '' : fmtSize(m.item.size);
     cells.modified.textContent = fmtDate(m.item.modified);
+    cells.created.textContent = fmtDate(m.item.created);
   }
 
   drawNewName(cell, m) {
