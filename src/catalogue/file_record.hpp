@@ -14,8 +14,8 @@ struct FileRecord {
   std::string ext;       // extension without its dot, or ""
   bool isDir = false;
   std::int64_t size = 0;
-  double created = 0;   // ms since 1970, 0 when unknown
-  double modified = 0;  // ms since 1970, 0 when unknown
+  double created = 0;             // ms since 1970, 0 when unknown
+  double modified = 0;            // ms since 1970, 0 when unknown
   std::vector<std::string> tags;  // user tags, colour name taken out
   std::int64_t label = 0;         // 0 none, 1..7 index into COLOR_NAMES
   std::string comment;
@@ -23,7 +23,11 @@ struct FileRecord {
   bool operator==(const FileRecord&) const = default;
 };
 
-// Describes the item at `path` (made absolute). Never fails: what cannot be
+// `path` made absolute against the current folder, without trailing "/".
+std::string absolutePath(const std::string& path);
+
+// Describes the item at `path` (made absolute); a link is described as
+// itself, not its target. Never fails: what cannot be
 // read takes its default. Called on `io` only.
 FileRecord fileInfo(const std::string& path);
 

@@ -1,6 +1,102 @@
-// Placeholder until listing is built.
 #include "listing.hpp"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include "name_order.hpp"
+#include "record_reader.hpp"
+
 namespace quarrytide {
-std::vector<FileRecord> listFolder(const std::string&, bool, bool) { return {}; }
+
+namespace {
+
+enum class Kind { directory, other, undetermined };
+
+struct DirClose {
+  void operator()(DIR* d) const { ::closedir(d); }
+};
+using DirPtr = std::unique_ptr<DIR, DirClose>;
+
+// Takes ownership of `fd`; null when it cannot be read as a folder.
+DirPtr openDir(int fd) {
+  if (fd < 0) return nullptr;
+  DIR* d = ::fdopendir(fd);
+  if (!d) ::close(fd);
+  return DirPtr(d);
+}
+
+bool isHidden(const char* name) { return name[0] == '.'; }
+
+// The entry's type as the folder read gave it; a status query only when the
+// file system does not say. A link is a link, never its target.
+Kind kindOf(int dirFd, const dirent& entry) {
+  if (entry.d_type == DT_DIR) return Kind::directory;
+  if (entry.d_type != DT_UNKNOWN) return Kind::other;
+  struct statx stx;
+  if (::statx(dirFd, entry.d_name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE, &stx) != 0 ||
+      !(stx.stx_mask & STATX_TYPE)) {
+    return Kind::undetermined;
+  }
+  return S_ISDIR(stx.stx_mode) ? Kind::directory : Kind::other;
+}
+
+class Lister {
+ public:
+  Lister(bool recursive, bool foldersOnly) : recursive_(recursive), foldersOnly_(foldersOnly) {}
+
+  // `prefix` is the folder's path followed by "/".
+  void list(DirPtr dir, std::string& prefix) {
+    const int fd = ::dirfd(dir.get());
+    while (const dirent* entry = ::readdir(dir.get())) {
+      if (isHidden(entry->d_name)) continue;  // also skips "." and ".."
+      const Kind kind = kindOf(fd, *entry);
+      if (recursive_ && !foldersOnly_ && kind == Kind::directory) {
+        descend(fd, entry->d_name, prefix);
+        continue;
+      }
+      const bool wanted = foldersOnly_ ? kind == Kind::directory : kind != Kind::directory;
+      if (wanted) records_.push_back(reader_.read(fd, entry->d_name, prefix + entry->d_name));
+    }
+  }
+
+  std::vector<FileRecord> take() { return std::move(records_); }
+
+ private:
+  // Opened relative to the parent and never through a link, so a folder
+  // swapped for a link while it is listed cannot lead the walk elsewhere.
+  void descend(int parentFd, const char* name, std::string& prefix) {
+    DirPtr child =
+        openDir(::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!child) return;  // unreadable subfolder: contributes nothing
+    const std::size_t mark = prefix.size();
+    prefix.append(name).push_back('/');
+    list(std::move(child), prefix);
+    prefix.resize(mark);
+  }
+
+  bool recursive_;
+  bool foldersOnly_;
+  RecordReader reader_;
+  std::vector<FileRecord> records_;
+};
+
+}  // namespace
+
+std::vector<FileRecord> listFolder(const std::string& folder, bool recursive, bool foldersOnly) {
+  std::string prefix = absolutePath(folder);
+  // The folder itself may be reached through a link, as the user named it.
+  DirPtr dir = openDir(::open(prefix.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!dir) return {};
+  if (prefix.back() != '/') prefix.push_back('/');
+  Lister lister(recursive, foldersOnly);
+  lister.list(std::move(dir), prefix);
+  std::vector<FileRecord> records = lister.take();
+  sortByName(records);
+  return records;
+}
+
 }  // namespace quarrytide

@@ -1,0 +1,30 @@
+#pragma once
+// Fills file records with one statx and two attribute reads per item,
+// reusing its buffers across items so that a long listing does not allocate
+// per read. One reader per listing; not shared between threads.
+
+#include <string>
+#include <string_view>
+
+#include "file_record.hpp"
+
+namespace quarrytide {
+
+// "name" split at its last "." unless that "." is the first or the last
+// character: "archive.tar.gz" -> ("archive.tar", "gz"); ".bashrc", "name."
+// and "README" have no extension.
+void splitName(std::string_view name, std::string& basename, std::string& ext);
+
+class RecordReader {
+ public:
+  // The record of the item named `name` in the folder open as `dirFd`, whose
+  // full path is `path`. The status is read relative to `dirFd` (never
+  // following a link); the attributes by `path`. Use AT_FDCWD with `name`
+  // equal to `path` for a lone item.
+  FileRecord read(int dirFd, const char* name, std::string path);
+
+ private:
+  std::string value_;  // attribute value, reused
+};
+
+}  // namespace quarrytide
