@@ -15,6 +15,9 @@
 #include "headless_seams.hpp"
 #include "main_queue.hpp"
 #include "settings_file.hpp"
+#include "thumbnails/shipped_icons.hpp"
+#include "thumbnails/thumb_cache.hpp"
+#include "thumbnails/thumb_maker.hpp"
 
 using namespace quarrytide;
 
@@ -56,7 +59,18 @@ int main(int argc, char** argv) {
   LoggingBrowser browser;
   DiskCatalogue catalogue;
   StdoutSink sink;
-  auto bridge = std::make_unique<Bridge>(BridgeHost{main, settings, chooser, browser, catalogue, {}});
+  ShippedIcons icons(ShippedIcons::besideExecutable());
+  // The icon road runs on the main thread, through the same FIFO as replies.
+  ThumbMaker thumbs(
+      icons, [&main](std::function<void()> task) { main.post(std::move(task)); },
+      defaultThumbCacheRoot());
+  // Density 2: the window is usually on a high-density screen, or will be.
+  Thumbnailer thumbnailer = [&thumbs](const std::string& path, std::int64_t size,
+                                      std::function<void(std::string)> done) {
+    thumbs.makeThumb(path, size, 2.0, std::move(done));
+  };
+  auto bridge = std::make_unique<Bridge>(
+      BridgeHost{main, settings, chooser, browser, catalogue, std::move(thumbnailer)});
   bridge->setWebView(&sink);
 
   // End of input: quit once every accepted request has been answered.

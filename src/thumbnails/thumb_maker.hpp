@@ -1,0 +1,46 @@
+#pragma once
+// makeThumb: a file's picture, or else its icon, as a square PNG data URL.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "thumbnails/icon_source.hpp"
+#include "thumbnails/worker_pool.hpp"
+
+namespace quarrytide {
+
+// The largest square side, in pixels, that is ever drawn: a page bug must
+// not make the thumbnailer allocate gigabytes.
+inline constexpr int kMaxThumbPixels = 2048;  // 1024 points at density 2
+
+class ThumbMaker {
+ public:
+  // Runs `task` later on the main thread; callable from any thread.
+  using PostToMain = std::function<void(std::function<void()>)>;
+
+  // `icons` and `toMain` must outlive every request. `cacheRoot` is the
+  // shared thumbnail cache folder to read; `threads` is capped at the cores.
+  ThumbMaker(IconSource& icons, PostToMain toMain, std::string cacheRoot,
+             unsigned threads = WorkerPool::cores());
+  // Waits for the decoding already started; their icon roads, if any, are
+  // still posted to the main thread.
+  ~ThumbMaker() = default;
+
+  // Main thread. Returns at once; `done` is later called exactly once with
+  // the data URL of a square of size x scale pixels, or "" when no image can
+  // be made (also for size x scale < 1). The picture comes from the shared
+  // cache or the file itself, decoded on a worker, and `done` runs there; a
+  // file without one gets its content type's icon, and `done` runs on the
+  // main thread.
+  void makeThumb(const std::string& path, std::int64_t size, double scale,
+                 std::function<void(std::string)> done);
+
+ private:
+  IconSource& icons_;
+  PostToMain toMain_;
+  std::string cacheRoot_;
+  WorkerPool workers_;  // last: joined before the rest goes
+};
+
+}  // namespace quarrytide
