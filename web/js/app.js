@@ -150,6 +150,7 @@ export function startApp(bridge) {
   }
 
   function setListing(folder, files, { dropped = null } = {}) {
+    if (st.busy) { toast('Wait until the batch has finished.', 'warning'); return; }
     st.folder = folder;
     st.dropped = dropped;
     st.items = (files || []).map((f, i) => normalise(f, folder, i));
@@ -176,7 +177,7 @@ export function startApp(bridge) {
   }
 
   async function openFolder(folder) {
-    if (!folder) return;
+    if (!folder || st.busy) return;
     try {
       const res = await bridge.listFolder(folder, cfg.mode === 'tree', kindArg());
       setListing(res.folder, res.files);
@@ -187,6 +188,7 @@ export function startApp(bridge) {
   }
 
   async function chooseFolder() {
+    if (st.busy) return;
     try {
       const res = await bridge.chooseFolder(cfg.mode === 'tree', kindArg());
       if (res) setListing(res.folder, res.files);
@@ -442,6 +444,7 @@ export function startApp(bridge) {
   const thumbQueue = [];
   let thumbActive = 0;
   function thumbFor(item) {
+    if (isInvalidUtf8(item.path)) return '';
     const hit = thumbs.get(item.path);
     if (hit !== undefined) return hit;
     if (!item._thumbQueued) { item._thumbQueued = true; thumbQueue.push(item); pumpThumbs(); }
@@ -482,7 +485,7 @@ export function startApp(bridge) {
   }
 
   function selectionChanged() {
-    list.body.setAttribute('aria-activedescendant', st.focus >= 0 ? `row-${st.focus}` : '');
+    list.grid.setAttribute('aria-activedescendant', st.focus >= 0 ? `row-${st.focus}` : '');
     if (cfg.scope === 'selection') schedulePreview();
     else { list.render(); drawMeta(); drawCount(); drawSummary(); }
   }
@@ -510,7 +513,8 @@ export function startApp(bridge) {
     selectionChanged();
   }
 
-  list.body.addEventListener('keydown', (e) => {
+  list.grid.addEventListener('keydown', (e) => {
+    if (e.target !== list.grid) return;
     const page = Math.max(1, Math.floor(list.body.clientHeight / 28) - 1);
     const f = st.focus < 0 ? -1 : st.focus;
     switch (e.key) {
@@ -554,7 +558,7 @@ export function startApp(bridge) {
     });
     $('filter-input').addEventListener('keydown', (e) => {
       if (e.key === 'Escape' && $('filter-input').value) { e.stopPropagation(); $('filter-input').value = ''; st.filter.text = ''; recompute(); }
-      if (e.key === 'ArrowDown' || e.key === 'Enter') { e.preventDefault(); list.body.focus(); if (st.focus < 0) moveFocus(0, false); }
+      if (e.key === 'ArrowDown' || e.key === 'Enter') { e.preventDefault(); list.grid.focus(); if (st.focus < 0) moveFocus(0, false); }
     });
     $('filter-mode').addEventListener('change', () => { st.filter.mode = cfg.filterMode = $('filter-mode').value; recompute(); save(); });
     $('filter-ext').addEventListener('change', () => { const v = $('filter-ext').value; st.filter.ext = v === '*' ? null : v; recompute(); });
@@ -763,10 +767,13 @@ export function startApp(bridge) {
     st.cancel = false;
     $('apply-btn').disabled = true;
     drawHistoryButtons();
-    const names = new Map();
+    let names = null;
     const occupied = (dir) => {
-      if (!names.has(dir)) names.set(dir, new Set(st.items.filter((it) => it.dir === dir).map((it) => it.name)));
-      return names.get(dir);
+      if (!names) {
+        names = new Map();
+        for (const it of st.items) { let set = names.get(it.dir); if (!set) names.set(it.dir, (set = new Set())); set.add(it.name); }
+      }
+      return names.get(dir) || null;
     };
     const plan = planBatch(changes, { occupied });
     const chunks = chunkPlan(plan, CHUNK);
@@ -829,28 +836,28 @@ export function startApp(bridge) {
     const byPath = new Map(fresh.map((f) => [f.path, f]));
     st.results.clear();
     const failed = new Set();
-    for (const c of changes) {
+    // Look every row and edit up before changing any: in a swap, one item's new
+    // path is another's old one.
+    const rows = changes.map((c) => st.pathIndex.get(c.key));
+    const edits = changes.map((c) => st.meta.get(c.key));
+    for (const c of changes) st.meta.delete(c.key);
+    changes.forEach((c, k) => {
       const o = outcomes.get(c.key);
-      const i = st.pathIndex.get(c.key);
-      const rec = byPath.get(o.path);
+      const i = rows[k];
+      if (i === undefined) return; // the batch was for items that are not listed now
       let text = o.ok ? '' : explainError(o.error).text;
       if (o.stranded) text += ` The item is now named “${o.path.slice(o.path.lastIndexOf('/') + 1)}” (a temporary name).`;
-      if (i === undefined) continue; // the batch was for a folder that is not listed now
-      const it = st.items[i];
+      const rec = byPath.get(o.path);
       if (rec) {
         const next = normalise(rec, st.folder, i);
-        if (st.dropped || cfg.mode === 'tree' || dirOf(next.path) === it.dir) {
-          st.items[i] = next;
-          st.pathIndex.delete(c.key);
-          st.pathIndex.set(next.path, i);
-        }
+        if (st.dropped || cfg.mode === 'tree' || dirOf(next.path) === st.items[i].dir) st.items[i] = next;
       }
       const now = st.items[i];
-      if (o.ok) st.meta.delete(c.key);
-      else if (now.path !== c.key && st.meta.has(c.key)) { st.meta.set(now.path, st.meta.get(c.key)); st.meta.delete(c.key); }
+      if (!o.ok && edits[k]) st.meta.set(now.path, edits[k]);
       st.results.set(now.path, { ok: o.ok, text: o.ok ? '' : `${text}${o.error !== text ? `\n(${o.error})` : ''}` });
       if (!o.ok) failed.add(i);
-    }
+    });
+    st.pathIndex = new Map(st.items.map((it, i) => [it.path, i]));
     st.selection = failed;
     st.focus = -1;
     st.newNames = st.items.map((it) => it.name);
@@ -874,7 +881,7 @@ export function startApp(bridge) {
   }
 
   async function reveal() {
-    const idx = st.selection.size ? [...st.selection] : st.focus >= 0 ? [st.view[st.focus]] : [];
+    const idx = (st.selection.size ? [...st.selection] : st.focus >= 0 ? [st.view[st.focus]] : []).filter((i) => !isInvalidUtf8(st.items[i].path));
     if (!idx.length) return;
     try { await bridge.reveal(idx.slice(0, 500).map((i) => st.items[i].path)); } catch (e) { toast(`Could not reveal: ${e.message}`, 'error'); }
   }
@@ -976,7 +983,7 @@ export function startApp(bridge) {
       else if (ctrl && e.key === 'Enter') { e.preventDefault(); apply(); }
       else if (ctrl && k === 'z' && !text) { e.preventDefault(); undoRedo(e.shiftKey); }
       else if (ctrl && k === 'y' && !text) { e.preventDefault(); undoRedo(true); }
-      else if (ctrl && k === 'a' && !text) { e.preventDefault(); selectAll(); list.body.focus(); }
+      else if (ctrl && k === 'a' && !text) { e.preventDefault(); selectAll(); list.grid.focus(); }
       else if (e.altKey && ['1', '2', '3'].includes(e.key)) { e.preventDefault(); setMode(['files', 'folders', 'tree'][Number(e.key) - 1]); }
       else if (e.key === 'Escape') {
         if (st.busy) st.cancel = true;

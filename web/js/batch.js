@@ -1,7 +1,7 @@
 // Batches: the changes an apply sends, the record kept to undo them, and the
 // wording of native failures for this platform. Pure: no DOM.
 
-import { dirOf } from './text.js';
+import { dirOf, joinPath } from './text.js';
 
 /** The native message when the comment attribute could not be written. */
 export const COMMENT_FAILED = 'Could not set comment (allow controlling Finder in System Settings \u25B8 Privacy \u25B8 Automation).';
@@ -61,8 +61,9 @@ export function undoRecord(title, changes, outcomes, when = Date.now()) {
 
 /** Changes that undo `batch` (or redo it with `forward`), for the planner. */
 export function batchChanges(batch, forward = false) {
-  return batch.changes.map((c, i) => ({
-    key: `u${i}`,
+  // keyed by the item's path now, so that a listed row can be found again
+  return batch.changes.map((c) => ({
+    key: joinPath(c.dir, forward ? c.from : c.to),
     dir: c.dir,
     name: forward ? c.from : c.to,
     newName: forward ? c.to : c.from,

@@ -267,7 +267,7 @@ export class ListView {
     const v = Number(rowEl.dataset.v);
     const part = e.target.classList.contains('row-check') ? 'check' : 'row';
     if (part === 'check') e.preventDefault();
-    this.body.focus({ preventScroll: true });
+    this.grid.focus({ preventScroll: true });
     this.onRowPointer(v, e, part);
   }
 }

@@ -156,13 +156,15 @@ test('swaps and chains go through in one batch; undo and redo restore names and 
   const before = await ids();
   await applyAll(page);
   const afterApply = await ids();
+  // each row follows its own item through the swap
+  assert.deepEqual(await names(page), ['b', 'c', 'a', 'd']);
   assert.deepEqual([afterApply.b, afterApply.c, afterApply.a], [before.a, before.b, before.c]);
   assert.deepEqual(await page.evaluate(() => { const n = window.__mock.fs.get('/t/d'); return [n.tags, n.label]; }), [['New'], 6]);
   const applies = await page.evaluate(() => window.__mock.log.filter((e) => e.cmd === 'apply').length);
   assert.equal(applies, 1);
   // remove the rule so that the preview is quiet, then undo with the keyboard
   await page.locator('.rule [aria-label="Remove rule"]').click();
-  await page.locator('#grid-body').focus();
+  await page.locator('#grid').focus();
   await page.keyboard.press('Control+z');
   await page.waitForFunction(() => !document.getElementById('undo-btn').disabled || !document.getElementById('redo-btn').disabled);
   await page.waitForFunction(() => !document.getElementById('redo-btn').disabled);
