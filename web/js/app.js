@@ -63,6 +63,7 @@ export function startApp(bridge) {
       save();
     },
     onResize: (widths) => { cfg.columns = widths; save(); },
+    onSelectAll: (on) => { if (on) selectAll(); else { st.selection.clear(); selectionChanged(); } },
     thumbFor,
   });
   const rulesView = new RulesView({
@@ -630,6 +631,7 @@ export function startApp(bridge) {
 
   function drawCount() {
     const n = st.items.length, v = st.view.length, s = st.selection.size;
+    list.setAllState(v > 0 && s >= v && st.view.every((i) => st.selection.has(i)), s > 0);
     $('count').textContent = !n ? '' : `${v === n ? fmtInt(n) : `${fmtInt(v)} of ${fmtInt(n)}`} item${n === 1 ? '' : 's'}${s ? ` · ${fmtInt(s)} selected` : ''}`;
   }
 
@@ -946,6 +948,7 @@ export function startApp(bridge) {
     $('open-btn').addEventListener('click', chooseFolder);
     $('empty-open').addEventListener('click', chooseFolder);
     $('edit-path').addEventListener('click', () => showPathInput($('path-form').hidden));
+    $('reload-btn').addEventListener('click', reload);
     $('path-form').addEventListener('submit', (e) => {
       e.preventDefault();
       const p = $('path-input').value.trim();
@@ -984,6 +987,7 @@ export function startApp(bridge) {
       else if (ctrl && k === 'z' && !text) { e.preventDefault(); undoRedo(e.shiftKey); }
       else if (ctrl && k === 'y' && !text) { e.preventDefault(); undoRedo(true); }
       else if (ctrl && k === 'a' && !text) { e.preventDefault(); selectAll(); list.grid.focus(); }
+      else if (e.key === 'F5') { e.preventDefault(); reload(); }
       else if (e.altKey && ['1', '2', '3'].includes(e.key)) { e.preventDefault(); setMode(['files', 'folders', 'tree'][Number(e.key) - 1]); }
       else if (e.key === 'Escape') {
         if (st.busy) st.cancel = true;

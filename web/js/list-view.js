@@ -33,8 +33,8 @@ export class ListView {
    * reports clicks ("check" for the checkbox); `onSort(key)`; `onResize(widths)`;
    * `thumbFor(item)` returns a data URL or '' and may start loading one.
    */
-  constructor({ grid, head, body, spacer, model, onRowPointer, onSort, onResize, thumbFor }) {
-    Object.assign(this, { grid, head, body, spacer, model, onRowPointer, onSort, onResize, thumbFor });
+  constructor({ grid, head, body, spacer, model, onRowPointer, onSort, onResize, onSelectAll, thumbFor }) {
+    Object.assign(this, { grid, head, body, spacer, model, onRowPointer, onSort, onResize, onSelectAll, thumbFor });
     this.count = 0;
     this.tree = false;
     this.widths = Object.fromEntries(COLUMNS.map((c) => [c.key, c.width]));
@@ -99,7 +99,9 @@ export class ListView {
         cell.dataset.sort = c.sort;
         cell.append(h('button', { text: c.label, attrs: { type: 'button', title: `Sort by ${c.label.toLowerCase()}; again to reverse, a third time for the folder's order` }, on: { click: () => this.onSort(c.sort) } }));
       } else if (c.key === 'check') {
-        cell.append(h('span', { class: 'sr-only', text: 'Selected' }));
+        cell.classList.add('c-check');
+        this.allBox = h('input', { type: 'checkbox', attrs: { 'aria-label': 'Select all shown items', title: 'Select all shown items (Ctrl+A)' }, on: { change: () => this.onSelectAll(this.allBox.checked) } });
+        cell.append(this.allBox);
       } else {
         cell.append(h('span', { text: c.label }));
       }
@@ -131,6 +133,13 @@ export class ListView {
     };
     grip.addEventListener('pointermove', move);
     grip.addEventListener('pointerup', up);
+  }
+
+  /** Shows whether all, some or none of the shown rows are selected. */
+  setAllState(all, some) {
+    if (!this.allBox) return;
+    this.allBox.checked = all;
+    this.allBox.indeterminate = some && !all;
   }
 
   setCount(n) {
