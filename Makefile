@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 PACKAGES   := $(shell grep -v '^\#' packaging/debian-packages.txt)
 
-.PHONY: all deps build run test test-unit test-asan test-web bench clean
+.PHONY: all deps build run test bench fuzz clean
 
 all: build
 
@@ -32,8 +32,13 @@ $(ASAN_BUILD)/CMakeCache.txt:
 test: build
 	@bash tests/run-suites.sh "$(BUILD)" "$(ASAN_BUILD)" "$(JOBS)"
 
+# Longer fuzz campaigns than the short runs of `make test` (FUZZ_SECONDS per target).
+FUZZ_SECONDS ?= 300
+fuzz: deps
+	@bash tests/fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
+
 bench: build
 	@bash bench/run.sh "$(BUILD)"
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BUILD)-tsan $(BUILD)-fuzz build-fuzz
