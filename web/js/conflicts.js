@@ -83,55 +83,59 @@ export function* conflictSteps(items, newNames, { skip = null, tags = null } = {
   }
 
   if (anyRenamed) {
-    // Maps per folder over the renamed items only (final name and lower-cased
-    // final name -> item or items); items that stay are then looked up in them.
+    // One map per folder from the lower-cased new name to the renamed item (or
+    // items) getting it: exact duplicates and case-only twins share a bucket,
+    // so one lookup answers both. Items that stay are then looked up in it.
     const groups = new Map();
     const groupOf = new Array(n);
     const lowers = new Array(n);
     let lastDir = null;
     let group = null;
-    const note = (map, key, i) => {
-      const seen = map.get(key);
-      if (seen === undefined) map.set(key, i);
-      else if (typeof seen === 'number') map.set(key, [seen, i]);
-      else seen.push(i);
-    };
     for (let i = 0; i < n; i++) {
       if (!renamed[i]) continue;
       const dir = items[i].dir;
       if (dir !== lastDir) {
         lastDir = dir;
         group = groups.get(dir);
-        if (!group) groups.set(dir, (group = { finals: new Map(), lower: new Map() }));
+        if (!group) groups.set(dir, (group = new Map()));
       }
       groupOf[i] = group;
       const fin = newNames[i];
-      note(group.finals, fin, i);
-      lowers[i] = fin.toLowerCase();
-      note(group.lower, lowers[i], i);
+      const low = fin.toLowerCase();
+      lowers[i] = low;
+      const seen = group.get(low);
+      if (seen === undefined) group.set(low, i);
+      else if (typeof seen === 'number') group.set(low, [seen, i]);
+      else seen.push(i);
       for (const [code, detail] of nameProblems(items[i].name, fin)) add(i, code, detail);
       if (tick()) yield;
     }
-    const each = (hit, fn) => { if (typeof hit === 'number') fn(hit); else if (hit) for (const j of hit) fn(j); };
     lastDir = null;
+    group = null;
+    const each = (hit, fn) => { if (typeof hit === 'number') fn(hit); else if (hit) for (const j of hit) fn(j); };
     for (let i = 0; i < n; i++) {
       if (renamed[i]) continue;
       const item = items[i];
       if (item.dir !== lastDir) { lastDir = item.dir; group = groups.get(lastDir); }
       if (!group) continue;
-      each(group.finals.get(item.name), (j) => add(j, 'exists', item.name));
-      const low = item.name.toLowerCase();
-      each(group.lower.get(low), (j) => { if (newNames[j] !== item.name) add(j, 'case', item.name); });
+      const name = item.name;
+      each(group.get(name.toLowerCase()), (j) => add(j, newNames[j] === name ? 'exists' : 'case', name));
       if (tick()) yield;
     }
     for (let i = 0; i < n; i++) {
       if (!renamed[i]) continue;
-      const same = groupOf[i].finals.get(newNames[i]);
-      if (typeof same !== 'number' && !(problems[i] && problems[i].some(([c]) => c === 'exists'))) add(i, 'dup', `${same.length} items`);
-      const alike = groupOf[i].lower.get(lowers[i]);
-      if (typeof alike !== 'number') {
-        const other = alike.find((j) => newNames[j] !== newNames[i]);
-        if (other !== undefined && !(problems[i] && problems[i].some(([c]) => c === 'case'))) add(i, 'case', newNames[other]);
+      const bucket = groupOf[i].get(lowers[i]);
+      if (typeof bucket !== 'number') {
+        const fin = newNames[i];
+        let same = 0;
+        let twin;
+        for (const j of bucket) {
+          if (newNames[j] === fin) same++;
+          else if (twin === undefined) twin = j;
+        }
+        const p = problems[i];
+        if (same > 1 && !(p && p.some(([c]) => c === 'exists'))) add(i, 'dup', `${same} items`);
+        if (twin !== undefined && !(p && p.some(([c]) => c === 'case'))) add(i, 'case', newNames[twin]);
       }
       if (tick()) yield;
     }

@@ -176,9 +176,10 @@ export function compileRule(rule) {
         return ok((s) => (s.includes(find) ? s.split(find).join(repl) : s));
       }
       const re = new RegExp(escapeRegExp(find), 'giu');
+      const literal = repl.replace(/\$/g, '$$$$'); // "$" in the text is meant literally
       if (rule.occurrence === 'first') {
         const one = new RegExp(escapeRegExp(find), 'iu');
-        return ok((s) => s.replace(one, () => repl));
+        return ok((s) => s.replace(one, literal));
       }
       if (rule.occurrence === 'last') {
         return ok((s) => {
@@ -188,7 +189,7 @@ export function compileRule(rule) {
           return last ? s.slice(0, last.index) + repl + s.slice(last.index + last[0].length) : s;
         });
       }
-      return ok((s) => s.replace(re, () => repl));
+      return ok((s) => s.replace(re, literal));
     }
     case 'regex': {
       if (rule.pattern === '') return ok(null);
@@ -255,10 +256,8 @@ export function compileRule(rule) {
       const step = int(rule.step, 1);
       const pad = clamp(int(rule.pad), 0, 32);
       const sep = String(rule.sep);
-      return ok((s, ctx) => {
-        const i = rule.restart ? ctx.folderIndex : ctx.index;
-        return place(s, formatNumber(start + step * i, pad), rule.position, sep);
-      }, { usesIndex: true });
+      const { restart, position } = rule;
+      return ok((s, ctx) => place(s, formatNumber(start + step * (restart ? ctx.folderIndex : ctx.index), pad), position, sep), { usesIndex: true });
     }
     case 'date': {
       const key = rule.source === 'created' ? 'created' : 'modified';
