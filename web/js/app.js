@@ -96,6 +96,7 @@ export function startApp(bridge) {
   function changedRules() {
     st.chainErrors = compileChain(cfg.rules).errors;
     st.results.clear();
+    st.lastResult = null;
     schedulePreview();
     save();
   }
@@ -159,6 +160,7 @@ export function startApp(bridge) {
     st.selection.clear();
     st.meta.clear();
     st.results.clear();
+    st.lastResult = null;
     st.anchor = st.focus = -1;
     st.newNames = st.items.map((it) => it.name);
     st.check = null;
@@ -199,9 +201,14 @@ export function startApp(bridge) {
   }
 
   async function reload() {
+    if (st.busy) return;
     if (st.dropped) {
-      const res = await bridge.statPaths(st.items.map((it) => it.path));
-      setListing(st.folder, res.files, { dropped: res.files.map((f) => f.path) });
+      try {
+        const res = await bridge.statPaths(st.items.map((it) => it.path));
+        setListing(st.folder, res.files, { dropped: res.files.map((f) => f.path) });
+      } catch (e) {
+        toast(`Could not describe the dropped items again: ${e.message}`, 'error');
+      }
     } else if (st.folder) await openFolder(st.folder);
   }
 
@@ -576,6 +583,13 @@ export function startApp(bridge) {
 
   // ---------- summary ----------
   function pendingChanges() {
+    if (st.pendingCache && st.pendingCache.stamp === st.stamp && st.pendingCache.check === st.check) return st.pendingCache.value;
+    const value = countPending();
+    st.pendingCache = { stamp: st.stamp, check: st.check, value };
+    return value;
+  }
+
+  function countPending() {
     const c = st.check;
     let renames = 0, meta = 0, errors = 0, warnings = 0, skipped = 0;
     if (!c) return { renames, meta, errors, warnings, skipped, unchanged: st.items.length };
@@ -845,6 +859,9 @@ export function startApp(bridge) {
     for (const c of changes) st.meta.delete(c.key);
     changes.forEach((c, k) => {
       const o = outcomes.get(c.key);
+      // a path's thumbnail may now belong to another item (swaps)
+      thumbs.delete(c.key);
+      thumbs.delete(o.path);
       const i = rows[k];
       if (i === undefined) return; // the batch was for items that are not listed now
       let text = o.ok ? '' : explainError(o.error).text;

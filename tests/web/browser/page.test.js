@@ -273,3 +273,41 @@ test('chain, presets and the last batch come back after a reload; a failed save 
   assert.match(await page.textContent('#toasts'), /Settings were not saved — could not save settings: No space left on device/);
   await context.close();
 });
+
+test('keyboard: shortcuts, list navigation and selection; tree mode shows the folder column', async () => {
+  const files = [['a.txt'], ['b.txt'], ['c.txt'], ['d.jpg'], ['sub/e.txt']];
+  const { page, context } = await open({ files });
+  await page.locator('#grid').focus();
+  await page.keyboard.press('ArrowDown');
+  await page.keyboard.press('Shift+ArrowDown');
+  await page.keyboard.press('Shift+ArrowDown');
+  assert.match(await page.textContent('#count'), /3 selected/);
+  assert.equal(await page.getAttribute('#grid', 'aria-activedescendant'), 'row-2');
+  await page.keyboard.press('Space');
+  assert.match(await page.textContent('#count'), /2 selected/);
+  await page.keyboard.press('Control+a');
+  assert.match(await page.textContent('#count'), /4 selected/);
+  // Ctrl+F goes to the filter; a glob filters; Esc clears it
+  await page.keyboard.press('Control+f');
+  assert.equal(await page.evaluate(() => document.activeElement.id), 'filter-input');
+  await page.selectOption('#filter-mode', 'glob');
+  await page.keyboard.type('[ab]*');
+  await page.waitForFunction(() => document.querySelectorAll('.row').length === 2);
+  await page.keyboard.press('Escape');
+  await page.waitForFunction(() => document.querySelectorAll('.row').length === 4);
+  await page.selectOption('#filter-ext', 'jpg');
+  assert.deepEqual(await names(page), ['d.jpg']);
+  await page.selectOption('#filter-ext', '*');
+  // Ctrl+N opens the rule menu; Esc closes it
+  await page.keyboard.press('Control+n');
+  assert.equal(await page.isVisible('#add-rule-menu'), true);
+  await page.keyboard.press('Escape');
+  assert.equal(await page.isVisible('#add-rule-menu'), false);
+  // Alt+3: tree mode lists files below with their folder
+  await page.keyboard.press('Alt+3');
+  await page.waitForFunction(() => document.querySelectorAll('.row').length === 5);
+  assert.equal(await page.locator('.row', { hasText: 'e.txt' }).locator('.c-folder').textContent(), 'sub');
+  const mode = await page.evaluate(() => window.__mock.log.filter((e) => e.cmd === 'listFolder').pop().args);
+  assert.deepEqual(mode, { folder: '/t', recursive: true, kind: 'files' });
+  await context.close();
+});
