@@ -20,6 +20,6 @@ if [ -z "$QUARRYTIDE_CHROMIUM" ]; then
   exit 1
 fi
 if ls browser/*.test.js >/dev/null 2>&1; then
-  QUARRYTIDE_CHROMIUM=$QUARRYTIDE_CHROMIUM timeout 200 node --test --test-reporter=spec --test-concurrency=1 browser/ || status=1
+  QUARRYTIDE_CHROMIUM=$QUARRYTIDE_CHROMIUM timeout 200 node --test --test-reporter=dot --test-concurrency=1 browser/ || status=1
 fi
 exit $status

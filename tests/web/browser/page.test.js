@@ -7,14 +7,14 @@ before(async () => { env = await launch(); });
 after(async () => { await env?.close(); });
 
 /** A folder /t with the given files; the folder chooser picks it. */
-function seedFolder(mock, spec) {
-  for (const [name, props] of spec.files) mock.fs.add(`/t/${name}`, props || {});
+function seedFolder(mock, setup) {
+  for (const [name, props] of setup.files) mock.fs.add(`/t/${name}`, props || {});
   mock.state.chooseResult = '/t';
-  if (spec.prefs) mock.state.prefs = spec.prefs;
+  if (setup.prefs) mock.state.prefs = setup.prefs;
 }
 
-async function open(spec, options = {}) {
-  const opened = await openPage(env, { seed: seedFolder, seedArg: spec, ...options });
+async function open(setup, options = {}) {
+  const opened = await openPage(env, { seed: seedFolder, seedArg: setup, ...options });
   const { page } = opened;
   await page.click('#open-btn');
   await page.waitForSelector('.row');
