@@ -3,9 +3,7 @@
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
-#include <algorithm>
 #include <array>
-#include <cstdint>
 #include <cstdlib>
 #include <string>
 
@@ -13,36 +11,29 @@
 
 namespace quarrytide::testing {
 
-using Rgba = std::array<guint8, 4>;
-inline constexpr Rgba kRed{255, 0, 0, 255}, kBlue{0, 0, 255, 255}, kGreen{0, 255, 0, 255};
+using Rgb = std::array<int, 3>;
+inline constexpr Rgb kRed{255, 0, 0}, kBlue{0, 0, 255}, kGreen{0, 255, 0}, kMagenta{255, 0, 255};
 
-// Left half `left`, right half `right` (one colour when they are equal).
-inline PixbufPtr halves(int width, int height, Rgba left, Rgba right) {
-  PixbufPtr p(gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, width, height));
+// Left half `left`, right half `right`.
+inline PixbufPtr halves(int width, int height, Rgb left, Rgb right) {
+  PixbufPtr p(gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height));
   guint8* px = gdk_pixbuf_get_pixels(p.get());
-  int stride = gdk_pixbuf_get_rowstride(p.get());
   for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      const Rgba& c = x < width / 2 ? left : right;
-      std::copy(c.begin(), c.end(), px + y * stride + x * 4);
-    }
+    for (int x = 0; x < width; ++x)
+      for (int c = 0; c < 3; ++c)
+        px[y * gdk_pixbuf_get_rowstride(p.get()) + x * 3 + c] =
+            guint8((x < width / 2 ? left : right)[c]);
   return p;
 }
 
-// Saves as "png" or "jpeg" (which drops the alpha channel first).
-inline bool save(const GdkPixbuf* p, const std::string& path, const char* type) {
-  if (std::string(type) == "jpeg") {
-    PixbufPtr rgb(gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, gdk_pixbuf_get_width(p),
-                                 gdk_pixbuf_get_height(p)));
-    gdk_pixbuf_composite_color(p, rgb.get(), 0, 0, gdk_pixbuf_get_width(p),
-                               gdk_pixbuf_get_height(p), 0, 0, 1, 1, GDK_INTERP_NEAREST, 255, 0, 0,
-                               1, 0xffffff, 0xffffff);
-    return gdk_pixbuf_save(rgb.get(), path.c_str(), "jpeg", nullptr, "quality", "95", nullptr);
-  }
-  return gdk_pixbuf_save(const_cast<GdkPixbuf*>(p), path.c_str(), type, nullptr, nullptr);
+// Saves as "png" or "jpeg", with `key`/`value` options (PNG text chunks).
+inline bool save(const PixbufPtr& p, const std::string& path, const char* type,
+                 const char* key = nullptr, const char* value = nullptr, const char* key2 = nullptr,
+                 const char* value2 = nullptr) {
+  return gdk_pixbuf_save(p.get(), path.c_str(), type, nullptr, key, value, key2, value2, nullptr);
 }
 
-// The PNG inside a thumbnail data URL; null when `url` is not one.
+// The PNG inside a one-line thumbnail data URL; null when `url` is not one.
 inline PixbufPtr decodeDataUrl(const std::string& url) {
   const std::string prefix = "data:image/png;base64,";
   if (url.rfind(prefix, 0) != 0 || url.find('\n') != std::string::npos) return {};
@@ -58,18 +49,20 @@ inline PixbufPtr decodeDataUrl(const std::string& url) {
   return out;
 }
 
-// The pixel at (x, y) as RGBA (opaque when the image has no alpha).
-inline Rgba pixel(const GdkPixbuf* p, int x, int y) {
-  const guint8* px = gdk_pixbuf_read_pixels(p) + y * gdk_pixbuf_get_rowstride(p) +
-                     x * gdk_pixbuf_get_n_channels(p);
-  return {px[0], px[1], px[2], gdk_pixbuf_get_has_alpha(p) ? px[3] : guint8(255)};
+// Whether the pixel at (x, y) is `colour`, give or take JPEG and resampling.
+inline bool near(const PixbufPtr& p, int x, int y, Rgb colour) {
+  const guint8* px = gdk_pixbuf_read_pixels(p.get()) + y * gdk_pixbuf_get_rowstride(p.get()) +
+                     x * gdk_pixbuf_get_n_channels(p.get());
+  for (int c = 0; c < 3; ++c)
+    if (std::abs(px[c] - colour[c]) > 40) return false;
+  return true;
 }
 
-// Each channel within `tolerance` (JPEG and resampling shift colours a little).
-inline bool near(Rgba a, Rgba b, int tolerance = 40) {
-  for (int i = 0; i < 4; ++i)
-    if (std::abs(int(a[i]) - int(b[i])) > tolerance) return false;
-  return true;
+// The side of a square PNG data URL; -1 when it is not one.
+inline int squareSide(const std::string& url) {
+  PixbufPtr p = decodeDataUrl(url);
+  if (!p || gdk_pixbuf_get_width(p.get()) != gdk_pixbuf_get_height(p.get())) return -1;
+  return gdk_pixbuf_get_width(p.get());
 }
 
 }  // namespace quarrytide::testing

@@ -1,106 +1,176 @@
-// makeThumb: the file's picture decoded on a worker, else its type's icon on the main thread.
+// makeThumb: a fresh cache entry or the decoded file on a worker, else the
+// type's icon on the main thread; bad files answer too.
+#include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
+#include <condition_variable>
+#include <deque>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
 
-#include "thumb_harness.hpp"
+#include "pictures.hpp"
+#include "temp_dir.hpp"
+#include "thumbnails/thumb_maker.hpp"
 
 namespace quarrytide::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
+// Magenta for every type; records the types asked and whether on the main thread.
+struct FakeIcons final : IconSource {
+  PixbufPtr icon(const std::string& contentType, int) override {
+    asked.push_back(contentType);
+    onMain = onMain && std::this_thread::get_id() == main;
+    return halves(8, 8, kMagenta, kMagenta);
+  }
+  std::vector<std::string> asked;
+  std::thread::id main = std::this_thread::get_id();
+  bool onMain = true;
+};
+
+// A ThumbMaker whose main thread is the test thread.
+class Harness {
+ public:
+  explicit Harness(const std::string& cacheRoot = "/nonexistent")
+      : maker_(
+            icons, [this](std::function<void()> t) { push([t] { t(); }); }, cacheRoot, 2) {}
+
+  struct Answer {
+    std::string url;
+    bool onMain = false;
+  };
+  // Asks, then plays the main thread until the answer comes (at most 20 s).
+  Answer make(const std::string& path, std::int64_t size, double scale = 2.0) {
+    auto answer = std::make_shared<std::optional<Answer>>();  // outlives a timed-out wait
+    maker_.makeThumb(path, size, scale, [this, answer, main = icons.main](std::string url) {
+      bool onMain = std::this_thread::get_id() == main;
+      push([answer, url, onMain] { *answer = Answer{url, onMain}; });
+    });
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    std::unique_lock lock(m_);
+    while (!*answer && cv_.wait_until(lock, deadline, [&] { return !tasks_.empty(); })) {
+      auto task = std::move(tasks_.front());
+      tasks_.pop_front();
+      lock.unlock();
+      task();
+      lock.lock();
+    }
+    EXPECT_TRUE(*answer) << path;
+    return answer->value_or(Answer{});
+  }
+  FakeIcons icons;
+
+ private:
+  void push(std::function<void()> task) {
+    std::lock_guard lock(m_);
+    tasks_.push_back(std::move(task));
+    cv_.notify_all();
+  }
+  std::mutex m_;
+  std::condition_variable cv_;
+  std::deque<std::function<void()>> tasks_;
+  ThumbMaker maker_;  // last: its workers stop before the queue goes
+};
+
 TEST(MakeThumb, PicturesAreStretchedToTheSquareOnAWorker) {
   TempDir dir;
-  ThumbHarness h;
-  // A wide PNG and a large 4:3 JPEG (decoded at 1/8), both red left and blue right.
-  ASSERT_TRUE(save(halves(64, 16, kRed, kBlue).get(), dir.path() + "/wide.png", "png"));
-  ASSERT_TRUE(save(halves(2400, 1800, kRed, kBlue).get(), dir.path() + "/photo.jpg", "jpeg"));
+  Harness h;
+  ASSERT_TRUE(save(halves(64, 16, kRed, kBlue), dir.path() + "/wide.png", "png"));
+  ASSERT_TRUE(save(halves(2400, 1800, kRed, kBlue), dir.path() + "/photo.jpg", "jpeg"));
   for (const char* name : {"/wide.png", "/photo.jpg"}) {
-    SCOPED_TRACE(name);
-    Answer a = h.make(dir.path() + name, 48);
-    ASSERT_TRUE(a.came);
-    EXPECT_FALSE(a.onMain);
+    auto a = h.make(dir.path() + name, 48);
+    EXPECT_FALSE(a.onMain) << name;
     PixbufPtr png = decodeDataUrl(a.url);
-    ASSERT_TRUE(png);
+    ASSERT_TRUE(png) << name;
     EXPECT_EQ(gdk_pixbuf_get_width(png.get()), 96);
     EXPECT_EQ(gdk_pixbuf_get_height(png.get()), 96);
     // Stretched, not letter-boxed: every corner is picture.
-    EXPECT_TRUE(near(pixel(png.get(), 0, 0), kRed));
-    EXPECT_TRUE(near(pixel(png.get(), 0, 95), kRed));
-    EXPECT_TRUE(near(pixel(png.get(), 95, 0), kBlue));
-    EXPECT_TRUE(near(pixel(png.get(), 95, 95), kBlue));
+    EXPECT_TRUE(near(png, 0, 0, kRed) && near(png, 0, 95, kRed)) << name;
+    EXPECT_TRUE(near(png, 95, 0, kBlue) && near(png, 95, 95, kBlue)) << name;
   }
-  // The scale sets the pixel density.
-  PixbufPtr one = decodeDataUrl(h.make(dir.path() + "/wide.png", 30, 1.0).url);
-  ASSERT_TRUE(one);
-  EXPECT_EQ(gdk_pixbuf_get_width(one.get()), 30);
+  EXPECT_EQ(squareSide(h.make(dir.path() + "/wide.png", 30, 1.0).url), 30);
+  EXPECT_EQ(h.make(dir.path() + "/wide.png", 0).url, "");
+  EXPECT_EQ(h.make(dir.path() + "/wide.png", INT64_MIN).url, "");
   EXPECT_TRUE(h.icons.asked.empty());
 }
 
 TEST(MakeThumb, FilesWithoutAPictureGetTheirTypesIconOnTheMainThread) {
   TempDir dir;
-  ThumbHarness h;
-  std::ofstream(dir.path() + "/notes.txt") << "just words\n";
-  fs::create_directory(dir.path() + "/folder");
-  ASSERT_EQ(mkfifo((dir.path() + "/pipe").c_str(), 0600), 0);  // opening it for reading would block
-  ASSERT_TRUE(save(halves(800, 600, kRed, kBlue).get(), dir.path() + "/whole.jpg", "jpeg"));
-  fs::copy_file(dir.path() + "/whole.jpg", dir.path() + "/cut.jpg");
-  fs::resize_file(dir.path() + "/cut.jpg", fs::file_size(dir.path() + "/whole.jpg") / 2);
-  ASSERT_TRUE(save(halves(300, 300, kRed, kBlue).get(), dir.path() + "/whole.png", "png"));
-  fs::copy_file(dir.path() + "/whole.png", dir.path() + "/cut.png");
-  fs::resize_file(dir.path() + "/cut.png", fs::file_size(dir.path() + "/whole.png") / 2);
-  std::ofstream(dir.path() + "/fake.png") << "not a picture at all";
-
-  struct Case {
-    std::string path;
-    std::string type;  // "" where the sniffed type is the platform's business
+  Harness h;
+  const std::string d = dir.path();
+  std::ofstream(d + "/notes.txt") << "just words\n";
+  ASSERT_EQ(mkfifo((d + "/pipe").c_str(), 0600), 0);  // reading it would block
+  for (const char* type : {"jpeg", "png"}) {          // cut in half: loaders pad, not fail
+    std::string whole = d + "/whole." + type, cut = d + "/cut." + type;
+    ASSERT_TRUE(save(halves(300, 300, kRed, kBlue), whole, type));
+    fs::copy_file(whole, cut);
+    fs::resize_file(cut, fs::file_size(whole) / 2);
+  }
+  std::ofstream(d + "/fake.png") << "not a picture at all";
+  const std::pair<std::string, std::string> cases[] = {
+      {d + "/notes.txt", "text/plain"},  {d, "inode/directory"},        {d + "/pipe", "inode/fifo"},
+      {d + "/gone.jpg", "image/jpeg"},  // by its name
+      {d + "/cut.jpg", "image/jpeg"},    {d + "/cut.png", "image/png"}, {d + "/fake.png", ""},
+      {d + std::string("/x\0y", 4), ""},
   };
-  const Case cases[] = {
-      {dir.path() + "/notes.txt", "text/plain"},
-      {dir.path() + "/folder", "inode/directory"},
-      {dir.path() + "/pipe", "inode/fifo"},
-      {dir.path() + "/gone.jpg", "image/jpeg"},  // missing: named by its extension
-      {dir.path() + "/cut.jpg", "image/jpeg"},   // truncated
-      {dir.path() + "/cut.png", "image/png"},
-      {dir.path() + "/fake.png", ""},
-      {dir.path() + std::string("/x\0y", 4), ""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.path);
+  for (const auto& [path, type] : cases) {
     h.icons.asked.clear();
-    Answer a = h.make(c.path, 48);
-    ASSERT_TRUE(a.came);
-    EXPECT_TRUE(a.onMain);
-    ASSERT_EQ(h.icons.asked.size(), 1u);
-    if (!c.type.empty()) {
-      EXPECT_EQ(h.icons.asked[0], c.type);
+    auto a = h.make(path, 48);
+    EXPECT_TRUE(a.onMain) << path;
+    ASSERT_EQ(h.icons.asked.size(), 1u) << path;
+    if (!type.empty()) {
+      EXPECT_EQ(h.icons.asked[0], type) << path;
     }
     PixbufPtr png = decodeDataUrl(a.url);
-    ASSERT_TRUE(png);
-    EXPECT_EQ(gdk_pixbuf_get_width(png.get()), 96);
-    EXPECT_TRUE(near(pixel(png.get(), 50, 50), FakeIcons::kMagenta, 0));
+    ASSERT_TRUE(png) << path;
+    EXPECT_TRUE(gdk_pixbuf_get_width(png.get()) == 96 && near(png, 50, 50, kMagenta)) << path;
   }
   EXPECT_TRUE(h.icons.onMain);
 }
 
-TEST(MakeThumb, NoSquareToDrawAnswersEmptyLater) {
-  TempDir dir;
-  ThumbHarness h;
-  ASSERT_TRUE(save(halves(16, 16, kRed, kRed).get(), dir.path() + "/a.png", "png"));
-  for (std::int64_t size : {std::int64_t(0), std::int64_t(-5), INT64_MIN}) {
-    Answer a = h.make(dir.path() + "/a.png", size);
-    EXPECT_TRUE(a.came);
-    EXPECT_EQ(a.url, "");
-  }
-  // A size no page means is drawn at the largest square, not at gigabytes.
-  PixbufPtr huge = decodeDataUrl(h.make(dir.path() + "/a.png", INT64_MAX).url);
-  ASSERT_TRUE(huge);
-  EXPECT_EQ(gdk_pixbuf_get_width(huge.get()), kMaxThumbPixels);
-  EXPECT_TRUE(h.icons.asked.empty());
+TEST(MakeThumb, OnlyAFreshCacheEntryBigEnoughIsUsed) {
+  TempDir dir, cache;
+  std::string path = dir.path() + "/red photo #1.png";  // its URI escapes " " and "#"
+  ASSERT_TRUE(save(halves(300, 300, kRed, kRed), path, "png"));
+  GFile* file = g_file_new_for_path(path.c_str());
+  GFileInfo* info =
+      g_file_query_info(file, "time::modified", G_FILE_QUERY_INFO_NONE, nullptr, nullptr);
+  auto mtime = std::int64_t(g_file_info_get_attribute_uint64(info, "time::modified"));
+  gchar* uri = g_file_get_uri(file);
+  gchar* md5 = g_compute_checksum_for_string(G_CHECKSUM_MD5, uri, -1);
+  auto entry = [&](const char* sizeClass, const std::string& forUri, std::int64_t forMTime) {
+    fs::create_directories(cache.path() + "/" + sizeClass);
+    std::string name = cache.path() + "/" + sizeClass + "/" + md5 + ".png";
+    ASSERT_TRUE(save(halves(128, 128, kGreen, kGreen), name, "png", "tEXt::Thumb::URI",
+                     forUri.c_str(), "tEXt::Thumb::MTime", std::to_string(forMTime).c_str()));
+  };
+  Harness h(cache.path());
+  auto green = [&](std::int64_t size) {
+    PixbufPtr png = decodeDataUrl(h.make(path, size).url);
+    return png && near(png, 1, 1, kGreen);
+  };
+
+  entry("normal", uri, mtime);
+  EXPECT_TRUE(green(48));    // 96 px: the 128 class serves
+  EXPECT_FALSE(green(100));  // 200 px: too small
+  entry("large", uri, mtime);
+  EXPECT_TRUE(green(100));
+  EXPECT_FALSE(green(600));  // beyond every class
+  fs::remove_all(cache.path() + "/large");
+  entry("normal", uri, mtime - 60);  // the file changed since
+  EXPECT_FALSE(green(48));
+  entry("normal", "file:///elsewhere.png", mtime);
+  EXPECT_FALSE(green(48));
+  g_free(md5);
+  g_free(uri);
+  g_object_unref(info);
+  g_object_unref(file);
 }
 
 }  // namespace
