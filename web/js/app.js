@@ -95,10 +95,14 @@ export function startApp(bridge) {
 
   function changedRules() {
     st.chainErrors = compileChain(cfg.rules).errors;
-    st.results.clear();
-    st.lastResult = null;
+    forgetDone();
     schedulePreview();
     save();
+  }
+
+  /** Done marks go once the user moves on; failures stay until the next apply or listing. */
+  function forgetDone() {
+    for (const [path, r] of st.results) if (r.ok) st.results.delete(path);
   }
 
   // ---------- toasts ----------
@@ -253,7 +257,7 @@ export function startApp(bridge) {
       if (Object.keys(edit).length) st.meta.set(it.path, edit);
       else st.meta.delete(it.path);
     }
-    st.results.clear();
+    forgetDone();
     recompute();
   }
 

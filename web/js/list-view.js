@@ -240,6 +240,12 @@ export class ListView {
   drawNewName(cell, m) {
     cell.replaceChildren();
     cell.title = m.changed ? m.newName : '';
+    if (m.result && !m.result.ok) {
+      // the outcome of the last apply says more than the name it did not get
+      cell.append(h('span', { class: 'fail-msg', text: m.result.text.split('\n')[0] }));
+      cell.title = m.result.text;
+      return;
+    }
     if (!m.changed) { cell.textContent = m.newName; return; }
     for (const [kind, text] of diffNames(m.item.name, m.newName)) {
       if (kind === '=') cell.append(document.createTextNode(text));
