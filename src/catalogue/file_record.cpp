@@ -26,7 +26,9 @@ std::string absolutePath(const std::string& path) {
 FileRecord fileInfo(const std::string& path) {
   std::string absolute = absolutePath(path);
   const std::string name = absolute;  // statx by full path; `absolute` moves
-  return RecordReader().read(AT_FDCWD, name.c_str(), std::move(absolute));
+  FileRecord r;
+  RecordReader().read(r, AT_FDCWD, name.c_str(), std::move(absolute));
+  return r;
 }
 
 }  // namespace quarrytide

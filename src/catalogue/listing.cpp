@@ -59,7 +59,7 @@ class Lister {
         continue;
       }
       const bool wanted = foldersOnly_ ? kind == Kind::directory : kind != Kind::directory;
-      if (wanted) records_.push_back(reader_.read(fd, entry->d_name, prefix + entry->d_name));
+      if (wanted) reader_.read(records_.emplace_back(), fd, entry->d_name, prefix + entry->d_name);
     }
   }
 

@@ -29,8 +29,7 @@ void splitName(std::string_view name, std::string& basename, std::string& ext) {
   ext.assign(name.substr(dot + 1));
 }
 
-FileRecord RecordReader::read(int dirFd, const char* name, std::string path) {
-  FileRecord r;
+void RecordReader::read(FileRecord& r, int dirFd, const char* name, std::string path) {
   r.path = std::move(path);
   const std::size_t slash = r.path.rfind('/');
   r.name = slash == std::string::npos || r.path.size() == 1 ? r.path : r.path.substr(slash + 1);
@@ -45,13 +44,12 @@ FileRecord RecordReader::read(int dirFd, const char* name, std::string path) {
     if (stx.stx_mask & STATX_MTIME) r.modified = milliseconds(stx.stx_mtime);
   }
 
-  if (readAttribute(r.path.c_str(), "user.xdg.tags", value_) == 0) {
+  if (readAttributeAt(dirFd, name, r.path.c_str(), "user.xdg.tags", value_) == 0) {
     SplitTags split = splitTags(splitStoredTags(value_));
     r.tags = std::move(split.user);
     r.label = split.label;
   }
-  if (readFinderCommentInto(r.path.c_str(), value_)) r.comment = value_;
-  return r;
+  if (readFinderCommentAt(dirFd, name, r.path.c_str(), value_)) r.comment = value_;
 }
 
 }  // namespace quarrytide

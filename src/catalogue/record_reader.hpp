@@ -17,11 +17,11 @@ void splitName(std::string_view name, std::string& basename, std::string& ext);
 
 class RecordReader {
  public:
-  // The record of the item named `name` in the folder open as `dirFd`, whose
-  // full path is `path`. The status is read relative to `dirFd` (never
-  // following a link); the attributes by `path`. Use AT_FDCWD with `name`
-  // equal to `path` for a lone item.
-  FileRecord read(int dirFd, const char* name, std::string path);
+  // Fills `r` (default-constructed) with the record of the item named `name`
+  // in the folder open as `dirFd`, whose full path is `path`. Everything is
+  // read relative to `dirFd`, never following a link. Use AT_FDCWD with
+  // `name` equal to `path` for a lone item.
+  void read(FileRecord& r, int dirFd, const char* name, std::string path);
 
  private:
   std::string value_;  // attribute value, reused

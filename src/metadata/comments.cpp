@@ -1,5 +1,6 @@
 #include "comments.hpp"
 
+#include <fcntl.h>
 #include <sys/xattr.h>
 #include <unicode/ustring.h>
 
@@ -24,8 +25,8 @@ bool isUtf8(const std::string& text) {
 
 }  // namespace
 
-bool readFinderCommentInto(const char* path, std::string& comment) {
-  if (readAttribute(path, kCommentAttribute, comment) != 0) return false;
+bool readFinderCommentAt(int dirFd, const char* name, const char* path, std::string& comment) {
+  if (readAttributeAt(dirFd, name, path, kCommentAttribute, comment) != 0) return false;
   if (comment.size() > INT32_MAX || !isUtf8(comment)) {
     comment.clear();
     return false;
@@ -35,7 +36,7 @@ bool readFinderCommentInto(const char* path, std::string& comment) {
 
 std::string readFinderComment(const std::string& path) {
   std::string comment;
-  readFinderCommentInto(path.c_str(), comment);
+  readFinderCommentAt(AT_FDCWD, path.c_str(), path.c_str(), comment);
   return comment;
 }
 

@@ -9,9 +9,10 @@ namespace quarrytide {
 // The comment, or "" when there is none or it cannot be read (or is not
 // valid UTF-8).
 std::string readFinderComment(const std::string& path);
-// For listings: the same, read into `comment` reusing its storage; false
+// For listings: the comment of the item `name` in the folder open as
+// `dirFd` (full path `path`), read into `comment` reusing its storage; false
 // (and "") when there is no readable comment.
-bool readFinderCommentInto(const char* path, std::string& comment);
+bool readFinderCommentAt(int dirFd, const char* name, const char* path, std::string& comment);
 // True when the comment is set; "" removes it (already absent counts as set).
 bool setFinderComment(const std::string& path, const std::string& comment);
 

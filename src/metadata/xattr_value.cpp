@@ -1,26 +1,45 @@
 #include "xattr_value.hpp"
 
+#include <fcntl.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 
 namespace quarrytide {
 
-int readAttribute(const char* path, const char* name, std::string& value) {
-  // Most values are short: one call into a stack buffer; only a longer value
-  // costs a size query and a second read.
+namespace {
+
+// getxattrat (Linux 6.13) has no C library wrapper here yet; the number is
+// the same on every architecture.
+constexpr long kGetxattrat = 464;
+struct XattrArgs {
+  std::uint64_t value;
+  std::uint32_t size;
+  std::uint32_t flags;
+};
+std::atomic<bool> haveGetxattrat{true};
+
+// Most values are short: one call into a stack buffer; only a longer value
+// costs a size query and a second read. `get(buffer, size)` is one call of
+// the system's getxattr family.
+template <class Get>
+int readWith(Get get, std::string& value) {
   char small[1024];
-  ssize_t n = ::lgetxattr(path, name, small, sizeof small);
+  ssize_t n = get(small, sizeof small);
   if (n >= 0) {
     value.assign(small, static_cast<std::size_t>(n));
     return 0;
   }
   // The value may grow between the size query and the read: ask again.
   for (int attempt = 0; attempt < 4 && errno == ERANGE; ++attempt) {
-    const ssize_t size = ::lgetxattr(path, name, nullptr, 0);
+    const ssize_t size = get(nullptr, 0);
     if (size < 0) break;
     value.resize(static_cast<std::size_t>(size));
-    n = ::lgetxattr(path, name, value.data(), value.size());
+    n = get(value.data(), value.size());
     if (n >= 0) {
       value.resize(static_cast<std::size_t>(n));
       return 0;
@@ -29,6 +48,30 @@ int readAttribute(const char* path, const char* name, std::string& value) {
   const int err = errno;
   value.clear();
   return err;
+}
+
+}  // namespace
+
+int readAttribute(const char* path, const char* attribute, std::string& value) {
+  return readWith(
+      [&](void* buf, std::size_t size) { return ::lgetxattr(path, attribute, buf, size); }, value);
+}
+
+int readAttributeAt(int dirFd, const char* name, const char* path, const char* attribute,
+                    std::string& value) {
+  if (haveGetxattrat.load(std::memory_order_relaxed)) {
+    const int err = readWith(
+        [&](void* buf, std::size_t size) -> ssize_t {
+          XattrArgs args{reinterpret_cast<std::uintptr_t>(buf), static_cast<std::uint32_t>(size),
+                         0};
+          return ::syscall(kGetxattrat, dirFd, name, AT_SYMLINK_NOFOLLOW, attribute, &args,
+                           sizeof args);
+        },
+        value);
+    if (err != ENOSYS) return err;
+    haveGetxattrat.store(false, std::memory_order_relaxed);
+  }
+  return readAttribute(path, attribute, value);
 }
 
 bool isNoAttribute(int err) { return err == ENODATA || err == ENOTSUP; }

@@ -8,7 +8,14 @@ namespace quarrytide {
 
 // Fills `value` (reusing its storage) and returns 0, or returns the errno of
 // the failure (ENODATA when the item has no such attribute).
-int readAttribute(const char* path, const char* name, std::string& value);
+int readAttribute(const char* path, const char* attribute, std::string& value);
+
+// The same for the item `name` in the folder open as `dirFd`, whose full path
+// is `path`. Where the kernel can read attributes relative to a folder, the
+// lookup is one step from `dirFd` (cheaper, and it cannot be led elsewhere
+// by a folder swapped for a link); elsewhere `path` is used.
+int readAttributeAt(int dirFd, const char* name, const char* path, const char* attribute,
+                    std::string& value);
 
 // Whether the system's answer means "the item has no such attribute" rather
 // than "the item cannot be read": missing attribute, or a file system

@@ -43,10 +43,14 @@ class Modes : public ::testing::Test {
 };
 
 TEST_F(Modes, FilesModeListsImmediateNonFoldersIncludingLinks) {
+  t.attr("sub", "user.xdg.tags", "Red");
+  t.attr("sub", "user.xdg.comment", "the folder's");
   const auto files = listFolder(t.root(), false, false);
   EXPECT_THAT(names(files), ElementsAre("a.txt", "b.txt", "to-sub"));
   EXPECT_EQ(files[0].path, t.at("a.txt"));
   EXPECT_FALSE(files[2].isDir) << "a link to a folder is a link";
+  EXPECT_EQ(files[2].label, 0) << "a link's metadata is its own";
+  EXPECT_EQ(files[2].comment, "");
 }
 
 TEST_F(Modes, FoldersModeListsImmediateFoldersWhateverRecursiveSays) {

@@ -1,4 +1,5 @@
 // Tag lists and comments stored in extended attributes of real files.
+#include <fcntl.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -111,7 +112,7 @@ TEST_F(Attributes, UnreadableCommentsReadAsEmpty) {
   setRaw(f, "user.xdg.comment", std::string("bad \xff\xfe bytes"));
   EXPECT_EQ(readFinderComment(f), "");
   std::string reused = "old contents";
-  EXPECT_FALSE(readFinderCommentInto(f.c_str(), reused));
+  EXPECT_FALSE(readFinderCommentAt(AT_FDCWD, f.c_str(), f.c_str(), reused));
   EXPECT_EQ(reused, "");
 }
 
