@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
   // The icon road runs on the main thread, through the same FIFO as replies.
   ThumbMaker thumbs(
       icons, [&main](std::function<void()> task) { main.post(std::move(task)); },
-      defaultThumbCacheRoot());
+      defaultThumbCacheRoot(), SystemThumbnailers(SystemThumbnailers::standardFolders()));
   // Density 2: the window is usually on a high-density screen, or will be.
   Thumbnailer thumbnailer = [&thumbs](const std::string& path, std::int64_t size,
                                       std::function<void(std::string)> done) {

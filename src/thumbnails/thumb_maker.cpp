@@ -59,7 +59,7 @@ std::string guessedType(const char* filename) {
 // The file's own picture, from the cache or decoded; null when it has none.
 // `contentType` is set in every case, for the icon road.
 PixbufPtr findPicture(const std::string& path, int pixels, const std::string& cacheRoot,
-                      std::string& contentType) {
+                      const SystemThumbnailers& programs, std::string& contentType) {
   if (path.find('\0') != std::string::npos) {  // no such file can exist
     contentType = "application/octet-stream";
     return {};
@@ -83,8 +83,11 @@ PixbufPtr findPicture(const std::string& path, int pixels, const std::string& ca
       auto mtime =
           std::int64_t(g_file_info_get_attribute_uint64(info, G_FILE_ATTRIBUTE_TIME_MODIFIED));
       picture = cachedThumb(cacheRoot, uri, mtime, pixels);
+      if (!picture && decodable(contentType))
+        picture = loadScaled(absolute, pixels);
+      else if (!picture)
+        picture = programs.make(absolute, uri, contentType, pixels);
       g_free(uri);
-      if (!picture && decodable(contentType)) picture = loadScaled(absolute, pixels);
     }
     g_object_unref(info);
   }
@@ -96,10 +99,11 @@ PixbufPtr findPicture(const std::string& path, int pixels, const std::string& ca
 }  // namespace
 
 ThumbMaker::ThumbMaker(IconSource& icons, PostToMain toMain, std::string cacheRoot,
-                       unsigned threads)
+                       SystemThumbnailers programs, unsigned threads)
     : icons_(icons),
       toMain_(std::move(toMain)),
       cacheRoot_(std::move(cacheRoot)),
+      programs_(std::move(programs)),
       workers_(threads, "quarrytide.thumb") {}
 
 void ThumbMaker::makeThumb(const std::string& path, std::int64_t size, double scale,
@@ -114,7 +118,7 @@ void ThumbMaker::makeThumb(const std::string& path, std::int64_t size, double sc
   workers_.post([this, path, pixels, finish] {
     try {
       std::string contentType;
-      if (PixbufPtr picture = findPicture(path, pixels, cacheRoot_, contentType)) {
+      if (PixbufPtr picture = findPicture(path, pixels, cacheRoot_, programs_, contentType)) {
         (*finish)(pngDataURL(picture.get(), pixels));
         return;
       }

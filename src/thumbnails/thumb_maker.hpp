@@ -6,6 +6,7 @@
 #include <string>
 
 #include "thumbnails/icon_source.hpp"
+#include "thumbnails/system_thumbnailers.hpp"
 #include "thumbnails/worker_pool.hpp"
 
 namespace quarrytide {
@@ -20,9 +21,10 @@ class ThumbMaker {
   using PostToMain = std::function<void(std::function<void()>)>;
 
   // `icons` and `toMain` must outlive every request. `cacheRoot` is the
-  // shared thumbnail cache folder to read; `threads` is capped at the cores.
+  // shared thumbnail cache folder to read; `programs` make the pictures of
+  // types GdkPixbuf cannot read; `threads` is capped at the cores.
   ThumbMaker(IconSource& icons, PostToMain toMain, std::string cacheRoot,
-             unsigned threads = WorkerPool::cores());
+             SystemThumbnailers programs, unsigned threads = WorkerPool::cores());
   // Waits for the decoding already started; their icon roads, if any, are
   // still posted to the main thread.
   ~ThumbMaker() = default;
@@ -30,7 +32,8 @@ class ThumbMaker {
   // Main thread. Returns at once; `done` is later called exactly once with
   // the data URL of a square of size x scale pixels, or "" when no image can
   // be made (also for size x scale < 1). The picture comes from the shared
-  // cache or the file itself, decoded on a worker, and `done` runs there; a
+  // cache, the file itself or a thumbnailer program, made on a worker, and
+  // `done` runs there; a
   // file without one gets its content type's icon, and `done` runs on the
   // main thread.
   void makeThumb(const std::string& path, std::int64_t size, double scale,
@@ -40,6 +43,7 @@ class ThumbMaker {
   IconSource& icons_;
   PostToMain toMain_;
   std::string cacheRoot_;
+  SystemThumbnailers programs_;
   WorkerPool workers_;  // last: joined before the rest goes
 };
 

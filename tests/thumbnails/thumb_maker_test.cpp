@@ -37,9 +37,11 @@ struct FakeIcons final : IconSource {
 // A ThumbMaker whose main thread is the test thread.
 class Harness {
  public:
-  explicit Harness(const std::string& cacheRoot = "/nonexistent")
+  explicit Harness(const std::string& cacheRoot = "/nonexistent",
+                   const std::vector<std::string>& programs = {})
       : maker_(
-            icons, [this](std::function<void()> t) { push([t] { t(); }); }, cacheRoot, 2) {}
+            icons, [this](std::function<void()> t) { push([t] { t(); }); }, cacheRoot,
+            SystemThumbnailers(programs, std::chrono::milliseconds(500)), 2) {}
 
   struct Answer {
     std::string url;
@@ -171,6 +173,33 @@ TEST(MakeThumb, OnlyAFreshCacheEntryBigEnoughIsUsed) {
   g_free(uri);
   g_object_unref(info);
   g_object_unref(file);
+}
+
+TEST(MakeThumb, ThumbnailerProgramsServeOtherTypesAndAreStoppedInTime) {
+  TempDir dir, programs;
+  const std::string d = dir.path(), green = d + "/green.png";
+  ASSERT_TRUE(save(halves(32, 32, kGreen, kGreen), green, "png"));
+  std::ofstream(programs.path() + "/copy.thumbnailer")
+      << "[Thumbnailer Entry]\nExec=cp " << green << " %o\nMimeType=application/pdf;\n";
+  std::ofstream(programs.path() + "/slow.thumbnailer")
+      << "[Thumbnailer Entry]\nExec=sleep 600\nMimeType=application/zip;\n";
+  std::ofstream(programs.path() + "/absent.thumbnailer")
+      << "[Thumbnailer Entry]\nTryExec=no-such-program\nExec=cp " << green
+      << " %o\nMimeType=application/zip;\n";
+  std::ofstream(d + "/doc.pdf") << "%PDF-1.4\n";
+  std::ofstream(d + "/a.zip") << std::string("PK\x03\x04", 4) << std::string(100, '\0');
+  Harness h("/nonexistent", {programs.path()});
+
+  auto pdf = h.make(d + "/doc.pdf", 48);
+  PixbufPtr png = decodeDataUrl(pdf.url);
+  ASSERT_TRUE(png);
+  EXPECT_TRUE(gdk_pixbuf_get_width(png.get()) == 96 && near(png, 50, 50, kGreen));
+  EXPECT_FALSE(pdf.onMain);
+  // The slow program is killed at its limit and the icon answers instead.
+  png = decodeDataUrl(h.make(d + "/a.zip", 48).url);
+  ASSERT_TRUE(png);
+  EXPECT_TRUE(near(png, 50, 50, kMagenta));
+  EXPECT_EQ(h.icons.asked, std::vector<std::string>{"application/zip"});
 }
 
 }  // namespace
