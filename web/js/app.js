@@ -623,6 +623,7 @@ export function startApp(bridge) {
       const r = st.lastResult;
       parts.push(h('span', { class: 'result-ok', text: `${r.title}: ${fmtInt(r.ok)} done` }));
       if (r.failed) parts.push(sep(), btn(`${fmtInt(r.failed)} failed`, 'failed', 'n-error', 'Show the items that failed'));
+      if (r.unsent) parts.push(sep(), btn(`${fmtInt(r.unsent)} not applied`, 'failed', '', 'Show the items that were not sent (the batch was stopped)'));
       parts.push(h('span', { class: 'sep', text: '  |  ' }));
     }
     parts.push(btn(`${fmtInt(p.renames)} to rename`, 'changed', '', 'Show the items that change'));
@@ -843,7 +844,8 @@ export function startApp(bridge) {
     $('progress').hidden = true;
     $('summary').hidden = false;
     const ok = changes.filter((c) => outcomes.get(c.key).ok).length;
-    st.lastResult = { title, ok, failed: changes.length - ok };
+    const unsent = changes.filter((c) => !outcomes.get(c.key).sent).length;
+    st.lastResult = { title, ok, failed: changes.length - ok - unsent, unsent };
     recompute();
     return outcomes;
   }

@@ -193,6 +193,21 @@ test('large batches go in chunks, in order, with progress', async () => {
   const disk = await diskNames(page);
   assert.equal(disk.length, 700);
   assert.ok(disk.every((n) => n.startsWith('x-f')));
+  // a batch cancelled after its first chunk: the rest is reported as not applied
+  await page.evaluate(() => { window.__mock.state.holdApply = () => new Promise((r) => setTimeout(r, 400)); });
+  await addRule(page, 'Insert text', { text: 'y-' });
+  await page.click('#apply-btn');
+  await page.click('#sheet-ok');
+  await page.waitForSelector('#progress:not([hidden])');
+  await page.click('#progress-cancel');
+  await page.waitForFunction(() => document.getElementById('progress').hidden);
+  const renamed = (await diskNames(page)).filter((n) => n.startsWith('y-'));
+  assert.equal(renamed.length, 250);
+  assert.match(await page.textContent('#summary'), /250 done\s*·\s*450 not applied/);
+  await page.click('#summary button:has-text("not applied")');
+  assert.match(await page.textContent('#count'), /450 of 700 items/);
+  const tip = await page.locator('.row.failed').first().locator('.c-status').getAttribute('title');
+  assert.match(tip, /not applied: the batch was stopped before this item/);
   await context.close();
 });
 
@@ -266,6 +281,11 @@ test('chain, presets and the last batch come back after a reload; a failed save 
   assert.deepEqual(await page.evaluate(() => window.__mock.fs.names('/t')), ['p.txt', 'q.txt']);
   await page.click('#preset-load');
   assert.deepEqual(await page.$$eval('.rule-summary', (s) => s.map((x) => x.textContent)), ['Replace "p" → "r"']);
+  await page.fill('#preset-name', 'Renamed');
+  await page.click('#preset-rename');
+  assert.deepEqual(await page.$$eval('#preset-select option', (o) => o.map((x) => x.value)), ['Renamed']);
+  await page.click('#preset-delete');
+  assert.deepEqual(await page.$$eval('#preset-select option', (o) => o.map((x) => x.value)), ['']);
   await page.evaluate(() => { window.__mock.state.saveError = 'could not save settings: No space left on device'; });
   await page.fill('#preset-name', 'Another');
   await page.click('#preset-save');
