@@ -1,6 +1,7 @@
 // apply and reveal.
 #include "args.hpp"
 #include "bridge.hpp"
+#include "results_reply.hpp"
 
 namespace quarrytide {
 
@@ -22,15 +23,6 @@ Operation operationFrom(const nlohmann::json& record) {
   return op;
 }
 
-// Exactly the keys of the result's shape.
-nlohmann::json resultJson(const OpResult& r) {
-  nlohmann::json j = {{"ok", r.ok}};
-  if (r.path) j["path"] = *r.path;
-  if (r.newPath) j["newPath"] = *r.newPath;
-  if (r.error) j["error"] = *r.error;
-  return j;
-}
-
 }  // namespace
 
 void Bridge::apply(std::int64_t id, const nlohmann::json& args) {
@@ -46,9 +38,10 @@ void Bridge::apply(std::int64_t id, const nlohmann::json& args) {
   // One after another, in order, each seeing the disk as the ones before left
   // it; a failure is reported in its own result and the batch goes on.
   io_.submit([replies = replies_, &catalogue = host_.catalogue, id, ops = std::move(ops)] {
-    nlohmann::json results = nlohmann::json::array();
-    for (const auto& op : ops) results.push_back(resultJson(catalogue.applyOp(op)));
-    replies->resolve(id, true, {{"results", std::move(results)}});
+    std::vector<OpResult> results;
+    results.reserve(ops.size());
+    for (const auto& op : ops) results.push_back(catalogue.applyOp(op));
+    replies->post(resultsReplyCall(id, results));
   });
 }
 

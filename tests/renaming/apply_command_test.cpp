@@ -95,6 +95,16 @@ TEST(ApplyCommand, AnswersOneRecordPerOperationInOrderWithExactlyTheShapesKeys) 
   rig.bridge->receiveText(R"({"id":10,"cmd":"apply","args":{"ops":[]}})");
   ASSERT_TRUE(rig.main.runUntilPosted(2));
   EXPECT_EQ(rig.lastReply()["payload"], json({{"results", json::array()}}));
+
+  // Linux names are bytes; one that is not UTF-8 must not lose the reply.
+  outcomes = {{false, "caf\xe9", std::nullopt, "A file named \"\xff\" already exists."}};
+  next = 0;
+  rig.bridge->receiveText(R"({"id":11,"cmd":"apply","args":{"ops":[{}]}})");
+  ASSERT_TRUE(rig.main.runUntilPosted(3));
+  EXPECT_EQ(rig.lastReply()["payload"]["results"][0],
+            json({{"ok", false},
+                  {"path", "caf\uFFFD"},
+                  {"error", "A file named \"\uFFFD\" already exists."}}));
 }
 
 TEST(RevealCommand, HandsThePathsOverAfterTheHandlerReturnsThenAnswers) {
