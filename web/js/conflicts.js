@@ -27,17 +27,27 @@ export function isInvalidUtf8(name) {
   return name.includes('\uFFFD');
 }
 
-/** Problems of one new name taken alone (no folder context), as [code, detail] pairs. */
+const EDGE_SPACE = /^\s|\s$/;
+
+/** Reports the problems of one new name taken alone (no folder context) as add(i, code, detail). */
+function checkName(i, oldName, newName, add) {
+  if (newName === '') add(i, 'empty');
+  else if (newName === '.' || newName === '..') add(i, 'dot');
+  if (newName.includes('/')) add(i, 'slash');
+  if (newName.includes('\0')) add(i, 'nul');
+  // fewer than 86 UTF-16 units cannot make more than 255 bytes
+  if (newName.length > MAX_NAME_BYTES / 3) {
+    const bytes = utf8Length(newName);
+    if (bytes > MAX_NAME_BYTES) add(i, 'tooLong', bytes);
+  }
+  if (EDGE_SPACE.test(newName)) add(i, 'spaces');
+  if (newName.charCodeAt(0) === 46 && oldName.charCodeAt(0) !== 46 && newName !== '.' && newName !== '..') add(i, 'hidden');
+}
+
+/** Problems of one new name taken alone, as [code, detail] pairs. */
 export function nameProblems(oldName, newName) {
   const out = [];
-  if (newName === '') out.push(['empty']);
-  else if (newName === '.' || newName === '..') out.push(['dot']);
-  if (newName.includes('/')) out.push(['slash']);
-  if (newName.includes('\0')) out.push(['nul']);
-  const bytes = utf8Length(newName);
-  if (bytes > MAX_NAME_BYTES) out.push(['tooLong', bytes]);
-  if (/^\s|\s$/.test(newName)) out.push(['spaces']);
-  if (newName.startsWith('.') && !oldName.startsWith('.') && newName !== '.' && newName !== '..') out.push(['hidden']);
+  checkName(0, oldName, newName, (_, code, detail) => out.push(detail === undefined ? [code] : [code, detail]));
   return out;
 }
 
@@ -64,7 +74,6 @@ export function* conflictSteps(items, newNames, { skip = null, tags = null } = {
   const stays = new Uint8Array(n);
   for (let i = 0; i < n; i++) if ((skip && skip[i]) || isInvalidUtf8(items[i].name)) stays[i] = 1;
   let budget = slice;
-  const tick = () => --budget <= 0 && ((budget = slice), true);
 
   const add = (i, code, detail) => {
     (problems[i] || (problems[i] = [])).push(detail === undefined ? [code] : [code, detail]);
@@ -79,7 +88,7 @@ export function* conflictSteps(items, newNames, { skip = null, tags = null } = {
     }
     if (tags && tags[i]) for (const t of tags[i]) if (t.includes(',')) add(i, 'tagComma', t);
     if (newNames[i] !== item.name) { renamed[i] = 1; anyRenamed = true; }
-    if (tick()) yield;
+    if (--budget <= 0) { budget = slice; yield; }
   }
 
   if (anyRenamed) {
@@ -88,7 +97,7 @@ export function* conflictSteps(items, newNames, { skip = null, tags = null } = {
     // so one lookup answers both. Items that stay are then looked up in it.
     const groups = new Map();
     const groupOf = new Array(n);
-    const lowers = new Array(n);
+    const shared = []; // renamed items whose bucket holds more than one
     let lastDir = null;
     let group = null;
     for (let i = 0; i < n; i++) {
@@ -102,13 +111,12 @@ export function* conflictSteps(items, newNames, { skip = null, tags = null } = {
       groupOf[i] = group;
       const fin = newNames[i];
       const low = fin.toLowerCase();
-      lowers[i] = low;
       const seen = group.get(low);
       if (seen === undefined) group.set(low, i);
-      else if (typeof seen === 'number') group.set(low, [seen, i]);
-      else seen.push(i);
-      for (const [code, detail] of nameProblems(items[i].name, fin)) add(i, code, detail);
-      if (tick()) yield;
+      else if (typeof seen === 'number') { group.set(low, [seen, i]); shared.push(seen, i); }
+      else { seen.push(i); shared.push(i); }
+      checkName(i, items[i].name, fin, add);
+      if (--budget <= 0) { budget = slice; yield; }
     }
     lastDir = null;
     group = null;
@@ -120,24 +128,20 @@ export function* conflictSteps(items, newNames, { skip = null, tags = null } = {
       if (!group) continue;
       const name = item.name;
       each(group.get(name.toLowerCase()), (j) => add(j, newNames[j] === name ? 'exists' : 'case', name));
-      if (tick()) yield;
+      if (--budget <= 0) { budget = slice; yield; }
     }
-    for (let i = 0; i < n; i++) {
-      if (!renamed[i]) continue;
-      const bucket = groupOf[i].get(lowers[i]);
-      if (typeof bucket !== 'number') {
-        const fin = newNames[i];
-        let same = 0;
-        let twin;
-        for (const j of bucket) {
-          if (newNames[j] === fin) same++;
-          else if (twin === undefined) twin = j;
-        }
-        const p = problems[i];
-        if (same > 1 && !(p && p.some(([c]) => c === 'exists'))) add(i, 'dup', `${same} items`);
-        if (twin !== undefined && !(p && p.some(([c]) => c === 'case'))) add(i, 'case', newNames[twin]);
+    for (const i of shared) {
+      const fin = newNames[i];
+      let same = 0;
+      let twin;
+      for (const j of groupOf[i].get(fin.toLowerCase())) {
+        if (newNames[j] === fin) same++;
+        else if (twin === undefined) twin = j;
       }
-      if (tick()) yield;
+      const p = problems[i];
+      if (same > 1 && !(p && p.some(([c]) => c === 'exists'))) add(i, 'dup', `${same} items`);
+      if (twin !== undefined && !(p && p.some(([c]) => c === 'case'))) add(i, 'case', newNames[twin]);
+      if (--budget <= 0) { budget = slice; yield; }
     }
   }
 

@@ -324,6 +324,7 @@ export function compileChain(rules) {
     if (c.fn) steps.push(c);
   }
   const n = steps.length;
+  const perFolder = rules.some((r) => r.enabled && r.type === 'number' && r.restart);
   function run(item, ctx) {
     if (n === 0) return item.name;
     let base, ext;
@@ -336,7 +337,7 @@ export function compileChain(rules) {
     }
     return joinName(base, ext);
   }
-  return { steps, errors, run, empty: n === 0 };
+  return { steps, errors, run, empty: n === 0, perFolder };
 }
 
 /**
@@ -346,15 +347,16 @@ export function compileChain(rules) {
  */
 export function* evaluate(chain, items, scope, out, slice = 4096) {
   const ctx = { index: 0, folderIndex: 0, item: null };
-  const perFolder = new Map();
+  const counters = chain.perFolder ? new Map() : null;
   for (let k = 0; k < scope.length; k++) {
     const i = scope[k];
     const item = items[i];
-    const dir = item.dir;
-    const fi = perFolder.get(dir) || 0;
-    perFolder.set(dir, fi + 1);
+    if (counters) {
+      const fi = counters.get(item.dir) || 0;
+      counters.set(item.dir, fi + 1);
+      ctx.folderIndex = fi;
+    }
     ctx.index = k;
-    ctx.folderIndex = fi;
     ctx.item = item;
     out[i] = chain.run(item, ctx);
     if ((k + 1) % slice === 0) yield k + 1;
