@@ -6,8 +6,8 @@ namespace quarrytide {
 
 std::string pngDataURL(const GdkPixbuf* image, int side) {
   if (!image || side <= 0) return "";
-  // HYPER is the best resampling GdkPixbuf has; the sources are already
-  // decoded near the target size, so it costs little.
+  // HYPER is the best resampling GdkPixbuf has; when reducing, it costs about
+  // what bilinear does.
   PixbufPtr square(gdk_pixbuf_scale_simple(image, side, side, GDK_INTERP_HYPER));
   if (!square) return "";
   gchar* png = nullptr;

@@ -56,7 +56,8 @@ std::string guessedType(const char* filename) {
   return out;
 }
 
-// The file's own picture, from the cache or decoded; null when it has none.
+// The file's own picture: from the shared cache, decoded, or made by a
+// thumbnailer program; null when it has none.
 // `contentType` is set in every case, for the icon road.
 PixbufPtr findPicture(const std::string& path, int pixels, const std::string& cacheRoot,
                       const SystemThumbnailers& programs, std::string& contentType) {
@@ -83,10 +84,9 @@ PixbufPtr findPicture(const std::string& path, int pixels, const std::string& ca
       auto mtime =
           std::int64_t(g_file_info_get_attribute_uint64(info, G_FILE_ATTRIBUTE_TIME_MODIFIED));
       picture = cachedThumb(cacheRoot, uri, mtime, pixels);
-      if (!picture && decodable(contentType))
-        picture = loadScaled(absolute, pixels);
-      else if (!picture)
-        picture = programs.make(absolute, uri, contentType, pixels);
+      if (!picture)
+        picture = decodable(contentType) ? loadScaled(absolute, pixels)
+                                         : programs.make(absolute, uri, contentType, pixels);
       g_free(uri);
     }
     g_object_unref(info);
@@ -104,7 +104,7 @@ ThumbMaker::ThumbMaker(IconSource& icons, PostToMain toMain, std::string cacheRo
       toMain_(std::move(toMain)),
       cacheRoot_(std::move(cacheRoot)),
       programs_(std::move(programs)),
-      workers_(threads, "quarrytide.thumb") {}
+      workers_(threads, "thumbnailer") {}
 
 void ThumbMaker::makeThumb(const std::string& path, std::int64_t size, double scale,
                            std::function<void(std::string)> done) {
