@@ -1,0 +1,198 @@
+#include "app_delegate.hpp"
+
+#include <filesystem>
+
+#include "drop_web_view.hpp"
+#include "menu.hpp"
+#include "navigation_policy.hpp"
+
+namespace quarrytide {
+namespace {
+
+constexpr const char* kAppId = "app.quarrytide.Quarrytide";
+constexpr int kWidth = 1040, kHeight = 720;
+constexpr int kMinWidth = 880, kMinHeight = 600;
+
+// The window's colour, rgb(0.055, 0.063, 0.051), also behind the header bar
+// and the menu bar so the frame reads as one surface with the page.
+constexpr const char* kFrameStyle = R"(
+window.quarrytide, window.quarrytide headerbar, window.quarrytide menubar {
+  background-color: rgb(14, 16, 13);
+  background-image: none;
+  border-color: rgb(14, 16, 13);
+  box-shadow: none;
+}
+window.quarrytide menubar > menuitem { color: rgb(200, 208, 196); }
+)";
+
+void onMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer bridge) {
+  JSCValue* value = webkit_javascript_result_get_js_value(result);
+  char* text = jsc_value_to_json(value, 0);
+  // A value JSON cannot hold (undefined, a function) is no envelope: dropped.
+  if (text) static_cast<Bridge*>(bridge)->receiveText(text);
+  g_free(text);
+}
+
+}  // namespace
+
+std::string webFolder() {
+  std::error_code ec;
+  auto exe = std::filesystem::canonical("/proc/self/exe", ec);
+  if (ec) return "share/quarrytide/web";
+  return (exe.parent_path().parent_path() / "share/quarrytide/web").string();
+}
+
+AppDelegate::AppDelegate(AppOptions options)
+    : options_(options),
+      app_(gtk_application_new(
+          kAppId, options.automation ? G_APPLICATION_NON_UNIQUE : G_APPLICATION_DEFAULT_FLAGS)),
+      settings_(SettingsFile::defaultPath()),
+      scheme_(webFolder()),
+      bridge_(std::make_unique<Bridge>(
+          BridgeHost{main_, settings_, chooser_, browser_, catalogue_, {}})) {
+  g_signal_connect_swapped(app_, "startup", G_CALLBACK(+[](AppDelegate* self) { self->startup(); }),
+                           this);
+  g_signal_connect_swapped(app_, "activate",
+                           G_CALLBACK(+[](AppDelegate* self) { self->activate(); }), this);
+}
+
+AppDelegate::~AppDelegate() {
+  // The web view is gone with its window; replies still in flight find no page.
+  bridge_->setWebView(nullptr);
+  g_object_unref(app_);
+}
+
+int AppDelegate::run(const char* program) {
+  // The one option is read by main(); GApplication sees no arguments.
+  char* argv[] = {const_cast<char*>(program), nullptr};
+  return g_application_run(G_APPLICATION(app_), 1, argv);
+}
+
+void AppDelegate::startup() {
+  g_object_set(gtk_settings_get_default(), "gtk-application-prefer-dark-theme", TRUE, nullptr);
+  GtkCssProvider* css = gtk_css_provider_new();
+  gtk_css_provider_load_from_data(css, kFrameStyle, -1, nullptr);
+  gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
+                                            GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  g_object_unref(css);
+  gtk_window_set_default_icon_name(kAppId);
+  buildMenu(app_);
+
+  WebKitWebContext* context = webkit_web_context_get_default();
+  scheme_.registerOn(context);
+  if (options_.automation) {
+    webkit_web_context_set_automation_allowed(context, TRUE);
+    g_signal_connect(
+        context, "automation-started",
+        G_CALLBACK(+[](WebKitWebContext*, WebKitAutomationSession* session, AppDelegate* self) {
+          WebKitApplicationInfo* info = webkit_application_info_new();
+          webkit_application_info_set_name(info, "Quarrytide");
+          webkit_automation_session_set_application_info(session, info);
+          webkit_application_info_unref(info);
+          // The session drives the window's own web view; it never opens another.
+          g_signal_connect(
+              session, "create-web-view",
+              G_CALLBACK(+[](WebKitAutomationSession*, AppDelegate* self) { return self->view_; }),
+              self);
+        }),
+        this);
+  }
+}
+
+void AppDelegate::activate() {
+  // A second launch only brings the existing window forward.
+  if (window_) {
+    gtk_window_present(window_);
+    return;
+  }
+  buildWindow();
+}
+
+void AppDelegate::buildWindow() {
+  // Every connection of the Bridge is made before the page starts loading.
+  WebKitUserContentManager* content = webkit_user_content_manager_new();
+  g_signal_connect(content, "script-message-received::bridge", G_CALLBACK(onMessage),
+                   bridge_.get());
+  webkit_user_content_manager_register_script_message_handler(content, "bridge");
+
+  view_ = drop_web_view_new(content, webkit_web_context_get_default(), options_.automation);
+  g_object_unref(content);  // the view holds it
+  webkit_settings_set_enable_developer_extras(webkit_web_view_get_settings(view_), TRUE);
+  g_signal_connect(view_, "decide-policy",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* decision,
+                                  WebKitPolicyDecisionType type, AppDelegate* self) -> gboolean {
+                     if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
+                     auto* action = webkit_navigation_policy_decision_get_navigation_action(
+                         WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+                     std::string uri =
+                         webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+                     bool userLink = webkit_navigation_action_get_navigation_type(action) ==
+                                         WEBKIT_NAVIGATION_TYPE_LINK_CLICKED &&
+                                     webkit_navigation_action_is_user_gesture(action);
+                     switch (decideNavigation(
+                         uri, userLink, type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)) {
+                       case Navigation::load:
+                         webkit_policy_decision_use(decision);
+                         break;
+                       case Navigation::handOver:
+                         webkit_policy_decision_ignore(decision);
+                         self->links_.open(uri);
+                         break;
+                       case Navigation::refuse:
+                         webkit_policy_decision_ignore(decision);
+                         break;
+                     }
+                     return TRUE;
+                   }),
+                   this);
+  drop_web_view_set_drop_target(QUARRYTIDE_DROP_WEB_VIEW(view_), bridge_.get());
+  GdkRGBA clear = {0, 0, 0, 0};
+  webkit_web_view_set_background_color(view_, &clear);
+  sink_ = std::make_unique<WebViewSink>(view_);
+  bridge_->setWebView(sink_.get());
+
+  window_ = GTK_WINDOW(gtk_application_window_new(app_));
+  gtk_window_set_title(window_, kWindowTitle);
+  gtk_style_context_add_class(gtk_widget_get_style_context(GTK_WIDGET(window_)), "quarrytide");
+  gtk_window_set_default_size(window_, kWidth, kHeight);
+  GdkGeometry minimum{};
+  minimum.min_width = kMinWidth;
+  minimum.min_height = kMinHeight;
+  gtk_window_set_geometry_hints(window_, nullptr, &minimum, GDK_HINT_MIN_SIZE);
+  gtk_window_set_position(window_, GTK_WIN_POS_CENTER);
+  // The title names the window in task switchers but is not drawn: the header
+  // bar carries only the window buttons, and dragging it moves the window.
+  GtkWidget* header = gtk_header_bar_new();
+  gtk_header_bar_set_show_close_button(GTK_HEADER_BAR(header), TRUE);
+  gtk_header_bar_set_custom_title(GTK_HEADER_BAR(header),
+                                  gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0));
+  gtk_window_set_titlebar(window_, header);
+  gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(view_));
+  g_signal_connect(window_, "key-press-event", G_CALLBACK(&AppDelegate::keyPress), this);
+  g_signal_connect_swapped(window_, "destroy", G_CALLBACK(+[](AppDelegate* self) {
+                             self->bridge_->setWebView(nullptr);
+                             self->window_ = nullptr;
+                             self->view_ = nullptr;
+                           }),
+                           this);
+  chooser_.setParent(window_);
+  links_.setParent(window_);
+  addWindowActions(app_, MenuTargets{window_, view_});
+
+  webkit_web_view_load_uri(view_, appUri("/index.html").c_str());
+  gtk_widget_show_all(GTK_WIDGET(window_));
+  gtk_widget_grab_focus(GTK_WIDGET(view_));
+  gtk_window_present(window_);
+}
+
+gboolean AppDelegate::keyPress(GtkWidget* window, GdkEventKey* event, gpointer) {
+  // GTK's own order runs accelerators before the focused widget, which would
+  // take Ctrl+A or Ctrl+Z from a text field in the page. WebKit answers every
+  // key at first and sends back the ones the page did not handle; those then
+  // pass the web view and reach the accelerators here.
+  if (gtk_window_propagate_key_event(GTK_WINDOW(window), event)) return TRUE;
+  if (gtk_window_activate_key(GTK_WINDOW(window), event)) return TRUE;
+  return gtk_bindings_activate_event(G_OBJECT(window), event);
+}
+
+}  // namespace quarrytide

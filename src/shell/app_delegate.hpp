@@ -1,0 +1,65 @@
+#pragma once
+// AppDelegate: the application object, the one Bridge and the one window
+// with its web view. Everything here runs on the main thread.
+
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app_scheme.hpp"
+#include "bridge.hpp"
+#include "file_manager.hpp"
+#include "folder_chooser.hpp"
+#include "link_opener.hpp"
+#include "main_queue.hpp"
+#include "settings_file.hpp"
+#include "web_view_sink.hpp"
+
+namespace quarrytide {
+
+struct AppOptions {
+  // WebDriver may drive the window's web view (tests). Each such process is
+  // an instance of its own, never handed over to one already running.
+  bool automation = false;
+};
+
+class AppDelegate {
+ public:
+  explicit AppDelegate(AppOptions options);
+  ~AppDelegate();
+  AppDelegate(const AppDelegate&) = delete;
+  AppDelegate& operator=(const AppDelegate&) = delete;
+
+  // Runs the application until its last window closes; the exit status.
+  int run(const char* program);
+
+ private:
+  void startup();
+  void activate();
+  void buildWindow();
+  // Keys reach the page first; the menu's accelerators get only what it left.
+  static gboolean keyPress(GtkWidget* window, GdkEventKey* event, gpointer self);
+
+  AppOptions options_;
+  GtkApplication* app_;
+  GlibMainDispatcher main_;
+  SettingsFile settings_;
+  GtkFolderChooser chooser_;
+  FileManagerBrowser browser_;
+  DiskCatalogue catalogue_;
+  DesktopLinkOpener links_;
+  AppScheme scheme_;
+  std::unique_ptr<Bridge> bridge_;
+  GtkWindow* window_ = nullptr;  // owned by the application while it is open
+  WebKitWebView* view_ = nullptr;
+  std::unique_ptr<WebViewSink> sink_;
+};
+
+// The page's folder: share/quarrytide/web beside the program's bin/, in the
+// build tree as after installation.
+std::string webFolder();
+
+}  // namespace quarrytide

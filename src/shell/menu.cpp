@@ -1,0 +1,234 @@
+#include "menu.hpp"
+
+namespace quarrytide {
+namespace {
+
+constexpr const char* kEnterFullScreen = "Enter Full Screen";
+constexpr const char* kExitFullScreen = "Exit Full Screen";
+
+struct Accel {
+  const char* action;
+  const char* keys[3];
+};
+
+constexpr Accel kAccels[] = {
+    {"app.hide", {"<Primary>h"}},
+    {"app.quit", {"<Primary>q"}},
+    {"win.undo", {"<Primary>z"}},
+    {"win.redo", {"<Primary><Shift>z"}},
+    {"win.cut", {"<Primary>x"}},
+    {"win.copy", {"<Primary>c"}},
+    {"win.paste", {"<Primary>v"}},
+    {"win.select-all", {"<Primary>a"}},
+    {"win.close", {"<Primary>w"}},
+    {"win.minimize", {"<Primary>m"}},
+    {"win.fullscreen", {"<Primary><Super>f", "F11"}},
+};
+
+GMenu* section(GMenu* menu) {
+  GMenu* s = g_menu_new();
+  g_menu_append_section(menu, nullptr, G_MENU_MODEL(s));
+  g_object_unref(s);
+  return s;
+}
+
+// The section holding only the full-screen item, whose label follows the state.
+GMenu* fullScreenSection(GtkApplication* app) {
+  return G_MENU(g_object_get_data(G_OBJECT(app), "quarrytide-fullscreen-section"));
+}
+
+void setFullScreenLabel(GtkApplication* app, bool fullScreen) {
+  GMenu* s = fullScreenSection(app);
+  if (!s) return;
+  g_menu_remove_all(s);
+  g_menu_append(s, fullScreen ? kExitFullScreen : kEnterFullScreen, "win.fullscreen");
+}
+
+GtkWindow* activeWindow(gpointer app) {
+  return gtk_application_get_active_window(GTK_APPLICATION(app));
+}
+
+void about(GSimpleAction*, GVariant*, gpointer app) {
+  gtk_show_about_dialog(activeWindow(app), "program-name", "Quarrytide", "version",
+                        QUARRYTIDE_VERSION, "logo-icon-name", "app.quarrytide.Quarrytide",
+                        "comments", "Renames many files and folders at once.", nullptr);
+}
+
+void hide(GSimpleAction*, GVariant*, gpointer app) {
+  if (GtkWindow* w = activeWindow(app)) gtk_window_iconify(w);
+}
+
+void quit(GSimpleAction*, GVariant*, gpointer app) {
+  // Closing the windows, not g_application_quit, so each goes the usual way.
+  GList* windows = g_list_copy(gtk_application_get_windows(GTK_APPLICATION(app)));
+  for (GList* w = windows; w; w = w->next) gtk_window_close(GTK_WINDOW(w->data));
+  g_list_free(windows);
+}
+
+struct WindowActions {
+  GtkApplication* app;
+  MenuTargets targets;
+};
+
+WindowActions* actionsOf(gpointer data) { return static_cast<WindowActions*>(data); }
+
+void edit(gpointer data, const char* command) {
+  webkit_web_view_execute_editing_command(actionsOf(data)->targets.page, command);
+}
+
+gboolean windowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
+  if (event->changed_mask & GDK_WINDOW_STATE_FULLSCREEN)
+    setFullScreenLabel(actionsOf(data)->app, event->new_window_state & GDK_WINDOW_STATE_FULLSCREEN);
+  return FALSE;
+}
+
+}  // namespace
+
+void buildMenu(GtkApplication* app) {
+  static const GActionEntry kAppActions[] = {
+      {"about", about, nullptr, nullptr, nullptr, {}},
+      {"hide", hide, nullptr, nullptr, nullptr, {}},
+      {"quit", quit, nullptr, nullptr, nullptr, {}},
+  };
+  g_action_map_add_action_entries(G_ACTION_MAP(app), kAppActions, G_N_ELEMENTS(kAppActions), app);
+
+  GMenu* bar = g_menu_new();
+
+  GMenu* appMenu = g_menu_new();
+  g_menu_append(section(appMenu), "About Quarrytide", "app.about");
+  GMenu* appEnd = section(appMenu);
+  g_menu_append(appEnd, "Hide Quarrytide", "app.hide");
+  g_menu_append(appEnd, "Quit Quarrytide", "app.quit");
+  g_menu_append_submenu(bar, "Quarrytide", G_MENU_MODEL(appMenu));
+  g_object_unref(appMenu);
+
+  GMenu* editMenu = g_menu_new();
+  GMenu* history = section(editMenu);
+  g_menu_append(history, "Undo", "win.undo");
+  g_menu_append(history, "Redo", "win.redo");
+  GMenu* clipboard = section(editMenu);
+  g_menu_append(clipboard, "Cut", "win.cut");
+  g_menu_append(clipboard, "Copy", "win.copy");
+  g_menu_append(clipboard, "Paste", "win.paste");
+  g_menu_append(clipboard, "Select All", "win.select-all");
+  g_menu_append_submenu(bar, "Edit", G_MENU_MODEL(editMenu));
+  g_object_unref(editMenu);
+
+  GMenu* windowMenu = g_menu_new();
+  GMenu* frame = section(windowMenu);
+  g_menu_append(frame, "Close Window", "win.close");
+  g_menu_append(frame, "Minimize", "win.minimize");
+  g_menu_append(frame, "Zoom", "win.zoom");
+  GMenu* fullScreen = section(windowMenu);
+  g_object_set_data(G_OBJECT(app), "quarrytide-fullscreen-section", fullScreen);
+  setFullScreenLabel(app, false);
+  g_menu_append(section(windowMenu), "Bring All to Front", "win.present");
+  // The window list: the one window, under its title.
+  g_menu_append(section(windowMenu), kWindowTitle, "win.present");
+  g_menu_append_submenu(bar, "Window", G_MENU_MODEL(windowMenu));
+  g_object_unref(windowMenu);
+
+  gtk_application_set_menubar(app, G_MENU_MODEL(bar));
+  g_object_unref(bar);
+
+  for (const auto& accel : kAccels)
+    gtk_application_set_accels_for_action(app, accel.action, accel.keys);
+}
+
+void addWindowActions(GtkApplication* app, const MenuTargets& targets) {
+  auto* data = new WindowActions{app, targets};
+  g_object_set_data_full(G_OBJECT(targets.window), "quarrytide-menu-actions", data,
+                         [](gpointer p) { delete actionsOf(p); });
+  static const GActionEntry kWindowActions[] = {
+      {"undo",
+       [](GSimpleAction*, GVariant*, gpointer d) { edit(d, WEBKIT_EDITING_COMMAND_UNDO); },
+       nullptr,
+       nullptr,
+       nullptr,
+       {}},
+      {"redo",
+       [](GSimpleAction*, GVariant*, gpointer d) { edit(d, WEBKIT_EDITING_COMMAND_REDO); },
+       nullptr,
+       nullptr,
+       nullptr,
+       {}},
+      {"cut",
+       [](GSimpleAction*, GVariant*, gpointer d) { edit(d, WEBKIT_EDITING_COMMAND_CUT); },
+       nullptr,
+       nullptr,
+       nullptr,
+       {}},
+      {"copy",
+       [](GSimpleAction*, GVariant*, gpointer d) { edit(d, WEBKIT_EDITING_COMMAND_COPY); },
+       nullptr,
+       nullptr,
+       nullptr,
+       {}},
+      {"paste",
+       [](GSimpleAction*, GVariant*, gpointer d) { edit(d, WEBKIT_EDITING_COMMAND_PASTE); },
+       nullptr,
+       nullptr,
+       nullptr,
+       {}},
+      {"select-all",
+       [](GSimpleAction*, GVariant*, gpointer d) { edit(d, WEBKIT_EDITING_COMMAND_SELECT_ALL); },
+       nullptr,
+       nullptr,
+       nullptr,
+       {}},
+      {"close",
+       [](GSimpleAction*, GVariant*, gpointer d) {
+         gtk_window_close(actionsOf(d)->targets.window);
+       },
+       nullptr,
+       nullptr,
+       nullptr,
+       {}},
+      {"minimize",
+       [](GSimpleAction*, GVariant*, gpointer d) {
+         gtk_window_iconify(actionsOf(d)->targets.window);
+       },
+       nullptr,
+       nullptr,
+       nullptr,
+       {}},
+      {"zoom",
+       [](GSimpleAction*, GVariant*, gpointer d) {
+         GtkWindow* w = actionsOf(d)->targets.window;
+         if (gtk_window_is_maximized(w))
+           gtk_window_unmaximize(w);
+         else
+           gtk_window_maximize(w);
+       },
+       nullptr,
+       nullptr,
+       nullptr,
+       {}},
+      {"fullscreen",
+       [](GSimpleAction*, GVariant*, gpointer d) {
+         GtkWindow* w = actionsOf(d)->targets.window;
+         GdkWindow* g = gtk_widget_get_window(GTK_WIDGET(w));
+         if (g && (gdk_window_get_state(g) & GDK_WINDOW_STATE_FULLSCREEN))
+           gtk_window_unfullscreen(w);
+         else
+           gtk_window_fullscreen(w);
+       },
+       nullptr,
+       nullptr,
+       nullptr,
+       {}},
+      {"present",
+       [](GSimpleAction*, GVariant*, gpointer d) {
+         gtk_window_present(actionsOf(d)->targets.window);
+       },
+       nullptr,
+       nullptr,
+       nullptr,
+       {}},
+  };
+  g_action_map_add_action_entries(G_ACTION_MAP(targets.window), kWindowActions,
+                                  G_N_ELEMENTS(kWindowActions), data);
+  g_signal_connect(targets.window, "window-state-event", G_CALLBACK(windowState), data);
+}
+
+}  // namespace quarrytide

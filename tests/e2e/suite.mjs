@@ -1,0 +1,384 @@
+// End-to-end tests of the real application under Xvfb: WebKitWebDriver
+// drives it, xdotool types and drags as a user would.
+// Usage: node suite.mjs APP HELPER OUT_DIR WORK_DIR
+import { spawn, execFile } from 'node:child_process';
+import fs from 'node:fs';
+import path from 'node:path';
+
+const [app, helper, outDir, work] = process.argv.slice(2);
+const data = path.join(work, 'data');
+const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+
+class Skip extends Error {}
+const results = [];
+
+function limit(ms, what, promise) {
+  let timer;
+  return Promise.race([
+    promise,
+    new Promise((_, reject) => {
+      timer = setTimeout(() => reject(new Error(`${what}: no answer within ${ms / 1000} s`)), ms);
+    }),
+  ]).finally(() => clearTimeout(timer));
+}
+
+// Every step has a time limit and one retry, so a slow start cannot hang CI.
+// QUARRYTIDE_E2E_ONLY=word runs only the steps whose names contain it (and
+// the start-up they need).
+const only = process.env.QUARRYTIDE_E2E_ONLY;
+async function step(name, ms, fn, { always = false } = {}) {
+  if (only && !always && !name.includes(only)) return true;
+  for (let attempt = 1; attempt <= 2; attempt++) {
+    try {
+      await limit(ms, name, fn());
+      console.log(`ok    ${name}`);
+      results.push([name, 'ok']);
+      return true;
+    } catch (e) {
+      if (e instanceof Skip) {
+        console.log(`skip  ${name}: ${e.message}`);
+        results.push([name, 'skip']);
+        return true;
+      }
+      console.log(`${attempt === 1 ? 'retry' : 'FAIL '} ${name}: ${e.message}`);
+    }
+  }
+  results.push([name, 'FAIL']);
+  return false;
+}
+
+function check(cond, message) {
+  if (!cond) throw new Error(message);
+}
+
+function run(cmd, args, ms = 10000) {
+  return new Promise((resolve, reject) => {
+    execFile(cmd, args, { timeout: ms }, (err, stdout, stderr) => {
+      if (err) reject(new Error(`${cmd} ${args.join(' ')}: ${stderr || err.message}`));
+      else resolve(stdout.trim());
+    });
+  });
+}
+const xdotool = (...args) => run('xdotool', args.map(String));
+
+async function until(what, ms, probe) {
+  const end = Date.now() + ms;
+  let last;
+  while (Date.now() < end) {
+    try {
+      last = await probe();
+      if (last) return last;
+    } catch (e) {
+      last = e.message;
+    }
+    await sleep(200);
+  }
+  throw new Error(`${what} (last seen: ${JSON.stringify(last)})`);
+}
+
+// --- WebDriver over Node's fetch
+
+let driver, base, session;
+
+async function wd(method, url, body) {
+  const res = await fetch(base + url, {
+    method,
+    headers: { 'content-type': 'application/json' },
+    body: body === undefined ? undefined : JSON.stringify(body),
+  });
+  const json = await res.json();
+  if (json.value && json.value.error) throw new Error(`${json.value.error}: ${json.value.message}`);
+  return json.value;
+}
+
+async function startDriver() {
+  const port = 40000 + Math.floor(Math.random() * 20000);
+  driver = spawn('WebKitWebDriver', [`--port=${port}`], { stdio: ['ignore', 'inherit', 'inherit'] });
+  base = `http://127.0.0.1:${port}`;
+  await until('WebKitWebDriver is listening', 10000, async () => (await wd('GET', '/status')).ready);
+}
+
+async function openApp() {
+  const value = await wd('POST', '/session', {
+    capabilities: {
+      alwaysMatch: { 'webkitgtk:browserOptions': { binary: app, args: ['--automation'] } },
+    },
+  });
+  session = `/session/${value.sessionId}`;
+  await until('the page is loaded', 30000, () =>
+    exec("return window.pageReady === true && location.href === 'quarrytide://app/index.html'"),
+  );
+}
+
+const exec = (script, args = []) => wd('POST', `${session}/execute/sync`, { script, args });
+const execAsync = (script, args = []) => wd('POST', `${session}/execute/async`, { script, args });
+// A command through the page's bridge; resolves with the reply object.
+const send = (cmd, args) =>
+  execAsync('window.send(arguments[0], arguments[1]).then(arguments[arguments.length - 1])', [
+    cmd,
+    args,
+  ]);
+const notBuilt = (reply) => reply.ok === false && String(reply.payload).startsWith('unknown cmd');
+
+let windowId;
+async function appWindow() {
+  const ids = (await xdotool('search', '--onlyvisible', '--class', 'quarrytide')).split('\n');
+  for (const id of ids) {
+    const geometry = await xdotool('getwindowgeometry', '--shell', id);
+    const g = Object.fromEntries(geometry.split('\n').map((l) => l.split('=')));
+    if (Number(g.WIDTH) > 200) return { id, x: +g.X, y: +g.Y, width: +g.WIDTH, height: +g.HEIGHT };
+  }
+  throw new Error('no application window on screen');
+}
+
+async function focusApp() {
+  const w = await appWindow();
+  await xdotool('windowfocus', '--sync', w.id);
+  return w;
+}
+
+// Drags from the helper's window to (x, y) on screen, as a user would.
+async function dragTo(kind, items, x, y) {
+  const source = spawn(helper, ['drag', kind, ...items], { stdio: ['ignore', 'pipe', 'inherit'] });
+  const ended = new Promise((resolve) => source.on('exit', resolve));
+  try {
+    const ready = await limit(
+      10000,
+      'drag source window',
+      new Promise((resolve) => {
+        let text = '';
+        source.stdout.on('data', (d) => {
+          text += d;
+          const m = text.match(/ready (\d+) (\d+)/);
+          if (m) resolve([+m[1], +m[2]]);
+        });
+      }),
+    );
+    const [sx, sy] = ready;
+    await xdotool('mousemove', sx, sy);
+    await sleep(200);
+    await xdotool('mousedown', 1);
+    for (let i = 1; i <= 12; i++) {
+      await xdotool('mousemove', Math.round(sx + ((x - sx) * i) / 12), Math.round(sy + ((y - sy) * i) / 12));
+      await sleep(60);
+    }
+    for (const d of [4, -4, 2, 0]) {
+      await xdotool('mousemove', x + d, y + d);
+      await sleep(150);
+    }
+    await xdotool('mouseup', 1);
+    const status = await limit(10000, 'drag end', ended);
+    check(status === 0, `the drag did not end (helper exit ${status})`);
+  } finally {
+    source.kill();
+  }
+}
+
+async function main() {
+  fs.mkdirSync(outDir, { recursive: true });
+  fs.mkdirSync(path.join(data, 'sub'), { recursive: true });
+  for (const f of ['a.txt', 'b.txt', 'x1.txt', 'x2.txt']) fs.writeFileSync(path.join(data, f), f);
+  const list = path.join(work, 'list');
+  fs.mkdirSync(list);
+  for (const f of ['a.txt', 'b.txt']) fs.writeFileSync(path.join(list, f), f);
+
+  await step('WebKitWebDriver starts', 20000, startDriver, { always: true });
+  if (!(await step('the app opens its window and loads its page', 60000, openApp, { always: true })))
+    return;
+
+  await step('the window opens at 1040 x 720 with a menu bar above the page', 10000, async () => {
+    const [w, h] = await exec('return [innerWidth, innerHeight]');
+    check(w === 1040, `page width ${w}`);
+    check(h > 600 && h < 720, `page height ${h}: the menu bar should take a strip of 720`);
+  });
+
+  await step('the page loads its stylesheet and module script from the app', 10000, async () => {
+    const [sheets, background, ready] = await exec(
+      "return [document.styleSheets.length, getComputedStyle(document.getElementById('field')).backgroundColor, window.pageReady]",
+    );
+    check(sheets === 1 && background === 'rgb(34, 34, 34)' && ready === true, JSON.stringify([sheets, background, ready]));
+  });
+
+  await step('the bridge answers the page', 15000, async () => {
+    const r = await send('setMode', { kind: 'files' });
+    check(r.ok === true && r.payload === null, JSON.stringify(r));
+    const u = await send('noSuchCommand', {});
+    check(u.payload === 'unknown cmd: noSuchCommand', JSON.stringify(u));
+  });
+
+  await step('a folder is listed through the page', 15000, async () => {
+    const r = await send('listFolder', { folder: list });
+    if (notBuilt(r)) throw new Skip('listFolder is not built yet');
+    check(r.ok, JSON.stringify(r));
+    const names = r.payload.files.map((f) => f.name);
+    check(JSON.stringify(names) === '["a.txt","b.txt"]', `listed ${JSON.stringify(names)}`);
+  });
+
+  await step('a rename is applied on disk', 15000, async () => {
+    const r = await send('apply', { ops: [{ path: path.join(list, 'a.txt'), newName: 'renamed.txt' }] });
+    if (notBuilt(r)) throw new Skip('apply is not built yet');
+    check(r.ok && r.payload.results[0].ok, JSON.stringify(r));
+    check(fs.existsSync(path.join(list, 'renamed.txt')), 'renamed.txt is not on disk');
+    check(!fs.existsSync(path.join(list, 'a.txt')), 'a.txt is still on disk');
+  });
+
+  await step('screenshots are saved', 20000, async () => {
+    const png = await wd('GET', `${session}/screenshot`);
+    fs.writeFileSync(path.join(outDir, 'page.png'), Buffer.from(png, 'base64'));
+    await run(helper, ['shot', path.join(outDir, 'screen.png')]);
+    console.log(`      ${path.join(outDir, 'screen.png')}`);
+  });
+
+  await step('the page cannot leave the app or read outside its folder', 20000, async () => {
+    await exec("location.href = 'file:///etc/passwd'");
+    await sleep(800);
+    check((await exec('return location.href')) === 'quarrytide://app/index.html', 'the page left');
+    check((await exec("return window.open('quarrytide://app/index.html')")) === null, 'a window opened');
+    const reads = await execAsync(`
+      const done = arguments[arguments.length - 1];
+      const read = (u) => fetch(u).then((r) => r.ok ? 'read' : 'refused ' + r.status, () => 'refused');
+      Promise.all(['page.js', 'out.txt', '%2e%2e/%2e%2e/data/a.txt'].map((p) => read('quarrytide://app/' + p))).then(done);`);
+    check(JSON.stringify(reads) === '["read","refused","refused"]', `reads: ${JSON.stringify(reads)}`);
+    const blocked = await execAsync(`
+      const done = arguments[arguments.length - 1];
+      document.addEventListener('securitypolicyviolation', (e) => done(e.blockedURI), { once: true });
+      const img = document.createElement('img');
+      img.src = 'http://127.0.0.1:9/tracker.png';
+      document.body.append(img);`);
+    check(blocked.startsWith('http://127.0.0.1:9'), `the content policy let through ${blocked}`);
+  });
+
+  await step('a followed web link goes to the browser, not into the window', 20000, async () => {
+    const link = await wd('POST', `${session}/element`, { using: 'css selector', value: '#web' });
+    await wd('POST', `${session}/element/${Object.values(link)[0]}/click`, {});
+    const record = path.join(work, 'links.txt');
+    await until('the browser was asked to open the link', 10000, () => fs.existsSync(record));
+    const opened = fs.readFileSync(record, 'utf8').trim();
+    check(opened === 'https://example.org/quarrytide-followed', `browser got ${opened}`);
+    check((await exec('return location.href')) === 'quarrytide://app/index.html', 'the page left');
+  });
+
+  await step('a missing page is reported in the window', 20000, async () => {
+    await exec("location.href = 'quarrytide://app/missing%3Cb%3E.html'");
+    const text = await until('the error page', 10000, () =>
+      exec("return location.href.endsWith('.html') && !window.pageReady && document.body && document.body.textContent"),
+    );
+    check(text.includes('missing<b>.html') && text.includes('No such file'), `error page: ${text}`);
+    await exec("location.href = 'quarrytide://app/index.html'");
+    await until('the page again', 10000, () => exec('return window.pageReady === true'));
+  });
+
+  await step('keys reach the page before the menu', 20000, async () => {
+    await exec("const f = document.getElementById('field'); f.value = ''; f.focus(); window.seenKeys = [];");
+    await focusApp();
+    await xdotool('type', '--delay', 40, 'abc');
+    await xdotool('key', 'ctrl+a');
+    await xdotool('type', 'x');
+    await until('select-all in the text field', 5000, async () =>
+      (await exec("return document.getElementById('field').value")) === 'x',
+    );
+    await exec("window.keptKeys.add('ctrl+w')");
+    await xdotool('key', 'ctrl+w');
+    await sleep(1000);
+    const seen = await exec('return window.seenKeys');
+    check(seen.includes('ctrl+w'), `page saw ${JSON.stringify(seen)}`);
+    await appWindow();  // the page kept Ctrl+W: the window is still open
+    await exec("window.keptKeys.delete('ctrl+w')");
+  });
+
+  await step('the window cannot be made smaller than 880 x 600', 15000, async () => {
+    const w = await appWindow();
+    const hints = await run('xprop', ['-id', w.id, 'WM_NORMAL_HINTS']);
+    const m = hints.match(/minimum size: (\d+) by (\d+)/);
+    check(m && +m[1] >= 880 && +m[2] >= 600, `size hints: ${hints}`);
+    const [pageBefore] = await exec('return [innerWidth]');
+    // Without a window manager only the app's own resizes are bounded: ask through WebDriver.
+    await wd('POST', `${session}/window/rect`, { width: 500, height: 400 });
+    const after = await until('the resize', 5000, async () => {
+      const now = await appWindow();
+      return now.width !== w.width && now;
+    });
+    check(after.width >= 880 && after.height >= 600, `resized to ${after.width} x ${after.height}`);
+    await until('the page follows the window', 5000, async () => {
+      const [pw] = await exec('return [innerWidth]');
+      return pw === pageBefore + after.width - w.width;
+    });
+  });
+
+  await step('F11 enters and leaves full screen', 20000, async () => {
+    const wm = await run('xprop', ['-root', '_NET_SUPPORTING_WM_CHECK']);
+    if (!/window id/.test(wm)) throw new Skip('no window manager on this display to grant full screen');
+    await focusApp();
+    const before = await exec('return innerWidth');
+    await xdotool('key', 'F11');
+    await until('full screen', 5000, async () => (await exec('return innerWidth')) === 1600);
+    await xdotool('key', 'F11');
+    await until('back from full screen', 5000, async () => (await exec('return innerWidth')) === before);
+  });
+
+  const w = await appWindow();
+  const cx = w.x + Math.round(w.width / 2), cy = w.y + Math.round(w.height / 2);
+  const dropCount = () => exec('return window.drops.length');
+
+  await step('dropped files reach the page as a files drop', 30000, async () => {
+    const n = await dropCount();
+    const pageDrops = (await exec('return window.domDrops')).length;
+    await dragTo('files', [path.join(data, 'x1.txt'), path.join(data, 'x2.txt')], cx, cy);
+    await until('the drop', 10000, async () => (await dropCount()) > n);
+    const drop = await exec('return window.drops[window.drops.length - 1]');
+    check(drop.dropKind === 'files' && drop.folder === data, JSON.stringify(drop));
+    check(drop.files.length === 2, `files: ${JSON.stringify(drop.files)}`);
+    check((await exec('return window.domDrops')).length === pageDrops, 'WebKit got the file drop too');
+  });
+
+  await step('a dropped folder reaches the page as a folder drop', 30000, async () => {
+    const n = await dropCount();
+    await dragTo('files', [path.join(data, 'sub')], cx, cy);
+    await until('the drop', 10000, async () => (await dropCount()) > n);
+    const drop = await exec('return window.drops[window.drops.length - 1]');
+    check(drop.dropKind === 'folder' && drop.folder === path.join(data, 'sub'), JSON.stringify(drop));
+  });
+
+  await step('dragged text and web links stay with the page', 40000, async () => {
+    const n = await dropCount();
+    const domDrops = () => exec('return window.domDrops');
+    const before = (await domDrops()).length;
+    await dragTo('text', ['dragged words'], cx, cy);
+    await until('the page drops the text itself', 5000, async () => (await domDrops()).length > before);
+    await dragTo('link', ['https://example.org/dragged'], cx, cy);
+    await until('the page drops the link itself', 5000, async () => (await domDrops()).length > before + 1);
+    const got = (await domDrops()).slice(before);
+    check(got[0] === 'dragged words' && got[1].includes('https://example.org/dragged'), JSON.stringify(got));
+    check((await dropCount()) === n, 'a drop notification was sent');
+    check((await exec('return location.href')) === 'quarrytide://app/index.html', 'the page left');
+  });
+
+  await step('closing the window ends the application', 20000, async () => {
+    const win = await focusApp();
+    const pid = Number(await xdotool('getwindowpid', win.id));
+    await xdotool('key', 'ctrl+w');
+    await until('the process ends', 10000, () => !fs.existsSync(`/proc/${pid}`));
+  });
+  await wd('DELETE', session).catch(() => {});
+
+  await step('Ctrl+Q quits a new instance', 60000, async () => {
+    await openApp();
+    const win = await focusApp();
+    const pid = Number(await xdotool('getwindowpid', win.id));
+    await xdotool('key', 'ctrl+q');
+    await until('the process ends', 10000, () => !fs.existsSync(`/proc/${pid}`));
+    await wd('DELETE', session).catch(() => {});
+  });
+}
+
+try {
+  await main();
+} catch (e) {
+  console.log(`FAIL  ${e.stack}`);
+  results.push(['suite', 'FAIL']);
+} finally {
+  if (driver) driver.kill();
+}
+const failed = results.filter(([, r]) => r === 'FAIL').length;
+console.log(`e2e: ${results.length - failed} of ${results.length} steps passed or skipped`);
+process.exit(failed || results.length === 0 ? 1 : 0);
