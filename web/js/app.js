@@ -33,7 +33,6 @@ export function startApp(bridge) {
     chainErrors: {},
     base: [], // filtered and sorted, before the problem filter
     view: [],
-    scopeSet: null,
     selection: new Set(),
     anchor: -1,
     focus: -1,
@@ -94,7 +93,6 @@ export function startApp(bridge) {
   });
 
   function changedRules() {
-    st.chainErrors = compileChain(cfg.rules).errors;
     forgetDone();
     schedulePreview();
     save();
@@ -376,7 +374,6 @@ export function startApp(bridge) {
       st.newNames = out;
       st.check = check;
       st.base = base;
-      st.scopeSet = scope;
       st.previewPending = false;
       st.stamp++;
       applyProblemFilter();
@@ -714,7 +711,7 @@ export function startApp(bridge) {
     return changes;
   }
 
-  function sheet({ title, content, okText, skipText = null, danger = false }) {
+  function sheet({ title, content, okText, skipText = null }) {
     return new Promise((resolve) => {
       const dlg = $('sheet');
       $('sheet-title').textContent = title;
@@ -727,7 +724,6 @@ export function startApp(bridge) {
       skip.checked = false;
       $('sheet-skip-text').textContent = skipText || '';
       ok.disabled = Boolean(skipText);
-      ok.classList.toggle('danger', danger);
       skip.onchange = () => { ok.disabled = skipText ? !skip.checked : false; };
       const done = (v) => { dlg.onclose = null; if (dlg.open) dlg.close(); resolve(v); };
       $('sheet-cancel').onclick = () => done(false);

@@ -164,7 +164,7 @@ function removeRange(s, from, count) {
  */
 export function compileRule(rule) {
   const target = RULE_TYPES[rule.type]?.fixedTarget || rule.target;
-  const ok = (fn, extra = {}) => ({ fn, target, ...extra });
+  const ok = (fn) => ({ fn, target });
   switch (rule.type) {
     case 'replace': {
       const find = String(rule.find);
@@ -257,7 +257,7 @@ export function compileRule(rule) {
       const pad = clamp(int(rule.pad), 0, 32);
       const sep = String(rule.sep);
       const { restart, position } = rule;
-      return ok((s, ctx) => place(s, formatNumber(start + step * (restart ? ctx.folderIndex : ctx.index), pad), position, sep), { usesIndex: true });
+      return ok((s, ctx) => place(s, formatNumber(start + step * (restart ? ctx.folderIndex : ctx.index), pad), position, sep));
     }
     case 'date': {
       const key = rule.source === 'created' ? 'created' : 'modified';
@@ -303,7 +303,7 @@ export function compileRule(rule) {
       return ok((s, ctx) => {
         const line = lines[ctx.index];
         return line === undefined || line === '' ? s : line;
-      }, { usesIndex: true });
+      });
     }
     default:
       return { fn: null, target, error: `unknown rule type: ${rule.type}` };
