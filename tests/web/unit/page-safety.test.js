@@ -1,0 +1,26 @@
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { readFile, readdir } from 'node:fs/promises';
+
+const web = new URL('../../../web/', import.meta.url);
+
+test('the page keeps to its content security policy: no inline code, no markup from strings, no outside resources', async () => {
+  const html = await readFile(new URL('index.html', web), 'utf8');
+  const csp = html.match(/<meta http-equiv="Content-Security-Policy" content="([^"]+)">/);
+  assert.ok(csp, 'a CSP meta element');
+  assert.match(csp[1], /default-src 'self'/);
+  assert.match(csp[1], /script-src 'self'(;|$)/);
+  assert.doesNotMatch(csp[1], /unsafe-inline|unsafe-eval|https?:/);
+  for (const tag of html.match(/<script\b[^>]*>/g)) assert.match(tag, /src="js\/[\w-]+\.js"/, tag);
+  assert.doesNotMatch(html, /<script\b[^>]*>[^<\s]/, 'inline script');
+  assert.doesNotMatch(html, /\son[a-z]+=/i, 'inline event handler');
+  assert.doesNotMatch(html, /\sstyle=/i, 'inline style attribute');
+  assert.doesNotMatch(html, /(src|href)="(https?:)?\/\//, 'outside resource');
+  const files = (await readdir(new URL('js/', web))).filter((f) => f.endsWith('.js'));
+  for (const f of files) {
+    const src = await readFile(new URL(`js/${f}`, web), 'utf8');
+    assert.doesNotMatch(src, /innerHTML|outerHTML|insertAdjacentHTML|document\.write|eval\(|new Function/, f);
+    assert.doesNotMatch(src, /setAttribute\(\s*'style'/, f);
+    assert.doesNotMatch(src, /from '(?!\.\/)/, `${f} imports only sibling modules`);
+  }
+});
