@@ -5,6 +5,7 @@
 #include "drop_web_view.hpp"
 #include "menu.hpp"
 #include "navigation_policy.hpp"
+#include "thumbnails/thumb_cache.hpp"
 
 namespace quarrytide {
 namespace {
@@ -48,8 +49,16 @@ AppDelegate::AppDelegate(AppOptions options)
           kAppId, options.automation ? G_APPLICATION_NON_UNIQUE : G_APPLICATION_DEFAULT_FLAGS)),
       settings_(SettingsFile::defaultPath()),
       scheme_(webFolder()),
-      bridge_(std::make_unique<Bridge>(
-          BridgeHost{main_, settings_, chooser_, browser_, catalogue_, {}})) {
+      // Icons are drawn on the main thread, through the same queue as replies.
+      thumbs_(
+          icons_, [this](std::function<void()> task) { main_.post(std::move(task)); },
+          defaultThumbCacheRoot(), SystemThumbnailers(SystemThumbnailers::standardFolders())),
+      bridge_(std::make_unique<Bridge>(BridgeHost{main_, settings_, chooser_, browser_, catalogue_,
+                                                  [this](const std::string& path, std::int64_t size,
+                                                         std::function<void(std::string)> done) {
+                                                    thumbs_.makeThumb(path, size, thumbnailScale(),
+                                                                      std::move(done));
+                                                  }})) {
   g_signal_connect_swapped(app_, "startup", G_CALLBACK(+[](AppDelegate* self) { self->startup(); }),
                            this);
   g_signal_connect_swapped(app_, "activate",
@@ -60,6 +69,13 @@ AppDelegate::~AppDelegate() {
   // The web view is gone with its window; replies still in flight find no page.
   bridge_->setWebView(nullptr);
   g_object_unref(app_);
+}
+
+double AppDelegate::thumbnailScale() const {
+  // At least 2: the window is usually on a high-density screen, or will be
+  // moved to one, and a sharper thumbnail costs little.
+  int scale = window_ ? gtk_widget_get_scale_factor(GTK_WIDGET(window_)) : 1;
+  return scale > 2 ? scale : 2.0;
 }
 
 int AppDelegate::run(const char* program) {

@@ -13,9 +13,11 @@
 #include "bridge.hpp"
 #include "file_manager.hpp"
 #include "folder_chooser.hpp"
+#include "icon_theme_source.hpp"
 #include "link_opener.hpp"
 #include "main_queue.hpp"
 #include "settings_file.hpp"
+#include "thumbnails/thumb_maker.hpp"
 #include "web_view_sink.hpp"
 
 namespace quarrytide {
@@ -40,6 +42,7 @@ class AppDelegate {
   void startup();
   void activate();
   void buildWindow();
+  double thumbnailScale() const;
   // Keys reach the page first; the menu's accelerators get only what it left.
   static gboolean keyPress(GtkWidget* window, GdkEventKey* event, gpointer self);
 
@@ -52,6 +55,8 @@ class AppDelegate {
   DiskCatalogue catalogue_;
   DesktopLinkOpener links_;
   AppScheme scheme_;
+  IconThemeSource icons_;
+  ThumbMaker thumbs_;  // before the Bridge: its last replies may still need it
   std::unique_ptr<Bridge> bridge_;
   GtkWindow* window_ = nullptr;  // owned by the application while it is open
   WebKitWebView* view_ = nullptr;

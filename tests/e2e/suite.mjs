@@ -222,6 +222,16 @@ async function main() {
     check(!fs.existsSync(path.join(list, 'a.txt')), 'a.txt is still on disk');
   });
 
+  await step('a text file gets its icon as a thumbnail', 20000, async () => {
+    const r = await send('thumbnail', { path: path.join(data, 'a.txt'), size: 32 });
+    if (notBuilt(r)) throw new Skip('thumbnail is not built yet');
+    const url = r.payload && r.payload.dataUrl;
+    check(r.ok && url.startsWith('data:image/png;base64,'), JSON.stringify(r).slice(0, 200));
+    const png = Buffer.from(url.slice('data:image/png;base64,'.length), 'base64');
+    const [w, h] = [png.readUInt32BE(16), png.readUInt32BE(20)];
+    check(w === 64 && h === 64, `icon of ${w} x ${h}, not 64 x 64 (32 at density 2)`);
+  });
+
   await step('screenshots are saved', 20000, async () => {
     const png = await wd('GET', `${session}/screenshot`);
     fs.writeFileSync(path.join(outDir, 'page.png'), Buffer.from(png, 'base64'));
