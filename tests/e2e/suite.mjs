@@ -232,6 +232,49 @@ async function main() {
     check(w === 64 && h === 64, `icon of ${w} x ${h}, not 64 x 64 (32 at density 2)`);
   });
 
+  await step('each chooseFolder opens its own chooser without blocking the page', 40000, async () => {
+    await exec(`window.choices = [];
+      for (let i = 0; i < 2; i++) window.send('chooseFolder', {}).then((r) => window.choices.push(r));`);
+    const main = await appWindow();
+    const dialogs = await until('two choosers', 15000, async () => {
+      const ids = (await xdotool('search', '--onlyvisible', '--class', 'quarrytide')).split('\n');
+      const others = ids.filter((id) => id !== main.id);
+      const big = [];
+      for (const id of others) {
+        const g = await xdotool('getwindowgeometry', '--shell', id);
+        if (Number(/WIDTH=(\d+)/.exec(g)[1]) > 200) big.push(id);
+      }
+      return big.length >= 2 && big;
+    });
+    const r = await send('setMode', { kind: 'files' });
+    check(r.ok, 'the page was blocked while the choosers were open');
+    if (JSON.stringify(await exec('return window.choices')) !== '[]') throw new Error('answered early');
+    // The first chooser picks the listed folder by typing its path; the second is cancelled.
+    await xdotool('windowraise', dialogs[0]);
+    await xdotool('windowfocus', '--sync', dialogs[0]);
+    await sleep(300);
+    await xdotool('type', '/');  // opens the location entry, holding the "/"
+    await sleep(600);
+    await xdotool('type', '--delay', 10, list.slice(1) + '/');
+    await sleep(500);
+    await xdotool('key', 'Return');
+    const answered = () => exec('return window.choices.length');
+    try {
+      await until('the choice', 3000, async () => (await answered()) > 0);
+    } catch {
+      await xdotool('key', 'Return');  // the typed folder was opened; choose it
+      await until('the choice', 5000, async () => (await answered()) > 0);
+    }
+    await xdotool('windowraise', dialogs[1]);
+    await xdotool('windowfocus', '--sync', dialogs[1]);
+    await sleep(300);
+    await xdotool('key', 'Escape');
+    await until('the cancel', 5000, async () => (await answered()) === 2);
+    const [chosen, cancelled] = await exec('return window.choices');
+    check(chosen.ok && chosen.payload && chosen.payload.folder === list, JSON.stringify(chosen).slice(0, 300));
+    check(cancelled.ok && cancelled.payload === null, JSON.stringify(cancelled));
+  });
+
   await step('screenshots are saved', 20000, async () => {
     const png = await wd('GET', `${session}/screenshot`);
     fs.writeFileSync(path.join(outDir, 'page.png'), Buffer.from(png, 'base64'));
