@@ -6,12 +6,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 cd "$here"
 
 if [ ! -x node_modules/.bin/playwright-core ] || [ package-lock.json -nt node_modules/.package-lock.json ]; then
-  timeout 90 npm ci --no-audit --no-fund --loglevel=error || { echo "npm ci failed"; exit 1; }
+  timeout 60 npm ci --no-audit --no-fund --loglevel=error || { echo "npm ci failed"; exit 1; }
 fi
 
 status=0
 echo "--- page unit tests"
-timeout 60 node --test --test-reporter=dot unit/ || status=1
+timeout 45 node --test --test-reporter=dot unit/ || status=1
 
 echo "--- page browser tests"
 if [ -z "${QUARRYTIDE_CHROMIUM:-}" ]; then QUARRYTIDE_CHROMIUM=$(command -v chromium || true); fi
@@ -20,7 +20,15 @@ if [ -z "$QUARRYTIDE_CHROMIUM" ]; then
   exit 1
 fi
 if ls browser/*.test.js >/dev/null 2>&1; then
-  QUARRYTIDE_CHROMIUM=$QUARRYTIDE_CHROMIUM timeout 150 node --test --test-reporter=dot --test-concurrency=1 browser/ || status=1
+  QUARRYTIDE_CHROMIUM=$QUARRYTIDE_CHROMIUM timeout 120 node --test --test-reporter=dot --test-concurrency=1 browser/ || status=1
 fi
+echo "--- page in WebKitGTK"
+minibrowser=/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser
+if command -v WebKitWebDriver >/dev/null && command -v xvfb-run >/dev/null && [ -x "$minibrowser" ]; then
+  timeout 60 xvfb-run -a node --test --test-reporter=dot webkit/ || status=1
+else
+  echo "skipped: needs WebKitWebDriver (webkit2gtk-driver), xvfb-run (xvfb) and MiniBrowser"
+fi
+
 [ $status -eq 0 ] && echo "page tests passed" || echo "page tests FAILED"
 exit $status

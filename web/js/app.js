@@ -775,6 +775,7 @@ export function startApp(bridge) {
     const record = undoRecord(title, changes, outcome);
     if (record) { st.undo.push(record); st.redo = []; }
     if (record && record.changes.length > MAX_SAVED_BATCH) toast(`This batch is too large to keep for undo after a restart (over ${fmtInt(MAX_SAVED_BATCH)} items); it can be undone in this session.`, 'warning');
+    drawHistoryButtons();
     save();
   }
 

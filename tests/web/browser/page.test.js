@@ -156,8 +156,9 @@ test('swaps and chains go through in one batch; undo and redo restore names and 
   const before = await ids();
   await applyAll(page);
   const afterApply = await ids();
-  // each row follows its own item through the swap
+  // each row follows its own item through the swap, and undo is offered at once
   assert.deepEqual(await names(page), ['b', 'c', 'a', 'd']);
+  assert.equal(await page.isDisabled('#undo-btn'), false);
   assert.deepEqual([afterApply.b, afterApply.c, afterApply.a], [before.a, before.b, before.c]);
   assert.deepEqual(await page.evaluate(() => { const n = window.__mock.fs.get('/t/d'); return [n.tags, n.label]; }), [['New'], 6]);
   const applies = await page.evaluate(() => window.__mock.log.filter((e) => e.cmd === 'apply').length);
