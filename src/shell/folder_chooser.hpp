@@ -1,6 +1,7 @@
 #pragma once
 // The folder chooser of chooseFolder: the desktop's own dialog (through the
 // portal when there is one), shown without blocking, one per request.
+// Main thread only; each answer also comes on the main thread.
 
 #include <gtk/gtk.h>
 

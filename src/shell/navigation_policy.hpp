@@ -2,6 +2,7 @@
 // Where the page may go. The page holds the "bridge" handler, so whatever it
 // loads could rename the user's files: only the app's own pages are loaded,
 // web links go to the user's browser, everything else is refused.
+// Pure functions: callable from any thread.
 
 #include <string>
 

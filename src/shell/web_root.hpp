@@ -1,6 +1,7 @@
 #pragma once
 // The page's folder, and which of its files a page URL may name. No GTK
 // here: this is the part of the app scheme that decides what is served.
+// Nothing is shared or cached: callable from any thread.
 
 #include <optional>
 #include <string>
