@@ -25,17 +25,16 @@ class ThumbMaker {
   // types GdkPixbuf cannot read; `threads` is capped at the cores.
   ThumbMaker(IconSource& icons, PostToMain toMain, std::string cacheRoot,
              SystemThumbnailers programs, unsigned threads = WorkerPool::cores());
-  // Waits for the decoding already started; their icon roads, if any, are
-  // still posted to the main thread.
+  // Finishes every request already handed to the workers; those that take
+  // the icon road still post it to the main thread.
   ~ThumbMaker() = default;
 
   // Main thread. Returns at once; `done` is later called exactly once with
   // the data URL of a square of size x scale pixels, or "" when no image can
   // be made (also for size x scale < 1). The picture comes from the shared
   // cache, the file itself or a thumbnailer program, made on a worker, and
-  // `done` runs there; a
-  // file without one gets its content type's icon, and `done` runs on the
-  // main thread.
+  // `done` runs there. A file without one gets its content type's icon, and
+  // `done` runs on the main thread.
   void makeThumb(const std::string& path, std::int64_t size, double scale,
                  std::function<void(std::string)> done);
 
