@@ -422,6 +422,40 @@ async function main() {
     await until('the process ends', 10000, () => !fs.existsSync(`/proc/${pid}`));
     await wd('DELETE', session).catch(() => {});
   });
+
+  // WebKit's automation keeps menus from opening, so the menu bar is tried on
+  // an instance of its own, watched from outside.
+  await step('the application menu shows About and quits', 60000, async () => {
+    const instance = spawn(app, [], { stdio: 'ignore' });
+    const ended = new Promise((resolve) => instance.on('exit', resolve));
+    try {
+      const w = await until('the window', 20000, () => appWindow().catch(() => false));
+      await sleep(1500);
+      const openAppMenu = async () => {
+        await xdotool('mousemove', w.x + 40, w.y + 61);
+        await sleep(200);
+        await xdotool('mousedown', 1);
+        await sleep(150);
+        await xdotool('mouseup', 1);
+        await sleep(500);
+      };
+      const about = async () =>
+        (await xdotool('search', '--onlyvisible', '--name', 'About Quarrytide').catch(() => '')).split('\n')[0];
+      await openAppMenu();
+      await xdotool('key', 'Down');  // the first item: "About Quarrytide"
+      await xdotool('key', 'Return');
+      const dialog = await until('the About dialog', 5000, about);
+      await xdotool('windowfocus', '--sync', dialog);
+      await xdotool('key', 'Escape');
+      await until('the About dialog closes', 5000, async () => !(await about()));
+      await openAppMenu();
+      await xdotool('key', 'Up');  // the last item: "Quit Quarrytide"
+      await xdotool('key', 'Return');
+      await limit(10000, 'the app quits', ended);
+    } finally {
+      instance.kill();
+    }
+  });
 }
 
 try {
