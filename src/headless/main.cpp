@@ -79,6 +79,9 @@ int main(int argc, char** argv) {
     if (inputEnded) g_main_loop_quit(loop);
   });
 
+  // Requests can be megabytes long; unsynchronised streams read them in bulk
+  // instead of a character at a time.
+  std::ios::sync_with_stdio(false);
   std::thread reader([&] {
     std::string line;
     while (std::getline(std::cin, line)) {
