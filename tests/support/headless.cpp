@@ -36,9 +36,15 @@ HeadlessRun runHeadless(const std::vector<std::string>& input, const std::vector
   int in[2], out[2], err[2];
   if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC))
     throw std::runtime_error("pipe");
-  std::vector<std::string> envStrings;
-  for (char** e = environ; *e; ++e) envStrings.emplace_back(*e);
-  envStrings.insert(envStrings.end(), env.begin(), env.end());
+  // `env` replaces variables of the same name: getenv() would find the first.
+  std::vector<std::string> envStrings(env);
+  auto overridden = [&](const char* entry) {
+    for (const auto& e : env)
+      if (std::strncmp(entry, e.c_str(), e.find('=') + 1) == 0) return true;
+    return false;
+  };
+  for (char** e = environ; *e; ++e)
+    if (!overridden(*e)) envStrings.emplace_back(*e);
   std::vector<char*> argv{exe.data()}, envp;
   std::vector<std::string> argCopy(args);
   for (auto& a : argCopy) argv.push_back(a.data());
