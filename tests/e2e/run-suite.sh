@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end tests of the desktop application under Xvfb.
 # Usage: tests/e2e/run-suite.sh BUILD_DIR
+# QUARRYTIDE_E2E_ONLY=word runs only the steps whose names contain the word.
+# Screenshots: BUILD_DIR/e2e/screen.png (the whole screen) and page.png.
 # The app runs from a throwaway install layout (bin/ beside share/quarrytide/web)
 # whose web folder holds the test page, so it is served exactly as the real one.
 set -uo pipefail
