@@ -17,13 +17,13 @@ constexpr int kMinWidth = 880, kMinHeight = 600;
 // The window's colour, rgb(0.055, 0.063, 0.051), also behind the header bar
 // and the menu bar so the frame reads as one surface with the page.
 constexpr const char* kFrameStyle = R"(
-window.quarrytide, window.quarrytide headerbar, window.quarrytide menubar {
+window.quarrytide, window.quarrytide headerbar, window.quarrytide headerbar menubar {
   background-color: rgb(14, 16, 13);
   background-image: none;
   border-color: rgb(14, 16, 13);
   box-shadow: none;
 }
-window.quarrytide menubar > menuitem { color: rgb(200, 208, 196); }
+window.quarrytide headerbar menubar > menuitem { color: rgb(200, 208, 196); }
 )";
 
 void onMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer bridge) {
@@ -182,6 +182,10 @@ void AppDelegate::buildWindow() {
   gtk_header_bar_set_show_close_button(GTK_HEADER_BAR(header), TRUE);
   gtk_header_bar_set_custom_title(GTK_HEADER_BAR(header),
                                   gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0));
+  // The menu bar sits in the header bar, so the page gets the whole 1040 x 720.
+  gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window_), FALSE);
+  gtk_header_bar_pack_start(GTK_HEADER_BAR(header),
+                            gtk_menu_bar_new_from_model(gtk_application_get_menubar(app_)));
   gtk_window_set_titlebar(window_, header);
   gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(view_));
   g_signal_connect(window_, "key-press-event", G_CALLBACK(&AppDelegate::keyPress), this);
