@@ -2,9 +2,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <memory>
 
 #include "name_order.hpp"
@@ -30,6 +32,17 @@ DirPtr openDir(int fd) {
 }
 
 bool isHidden(const char* name) { return name[0] == '.'; }
+
+// A large buffer about to be filled: in huge pages, first touching it costs
+// one fault per 2 MiB instead of one per 4 KiB. Only a hint; where the
+// system does not take it, nothing changes.
+void adviseHugePages(void* data, std::size_t bytes) {
+  constexpr std::uintptr_t kHuge = 2u << 20;
+  if (bytes < 2 * kHuge) return;
+  const auto start = (reinterpret_cast<std::uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
+  const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kHuge - 1);
+  if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+}
 
 // The entry's type as the folder read gave it; a status query only when the
 // file system does not say. A link is a link, never its target.
@@ -72,7 +85,10 @@ class Lister {
   }
 
   std::size_t count() const { return count_; }
-  void reserve(std::size_t n) { records_.reserve(n); }
+  void reserve(std::size_t n) {
+    records_.reserve(n);
+    adviseHugePages(records_.data(), records_.capacity() * sizeof(FileRecord));
+  }
   std::vector<FileRecord> take() { return std::move(records_); }
 
  private:
