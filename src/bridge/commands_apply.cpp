@@ -1,7 +1,7 @@
 // apply and reveal.
 #include "args.hpp"
 #include "bridge.hpp"
-#include "results_reply.hpp"
+#include "reply_text.hpp"
 
 namespace quarrytide {
 

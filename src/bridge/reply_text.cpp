@@ -60,6 +60,25 @@ void writeRecords(Writer& w, const std::vector<FileRecord>& files) {
   w.EndArray();
 }
 
+void writeResult(Writer& w, const OpResult& r) {
+  w.StartObject();
+  w.Key("ok");
+  w.Bool(r.ok);
+  if (r.path) {
+    w.Key("path");
+    writeString(w, *r.path);
+  }
+  if (r.newPath) {
+    w.Key("newPath");
+    writeString(w, *r.newPath);
+  }
+  if (r.error) {
+    w.Key("error");
+    writeString(w, *r.error);
+  }
+  w.EndObject();
+}
+
 std::string call(std::string_view prefix, const rapidjson::StringBuffer& body) {
   std::string out;
   out.reserve(prefix.size() + body.GetSize() + 1);
@@ -112,6 +131,25 @@ std::string recordsReplyCall(std::int64_t id, const std::optional<std::string>& 
   return call(kResolvePrefix, buf);
 }
 
+std::string resultsReplyCall(std::int64_t id, const std::vector<OpResult>& results) {
+  rapidjson::StringBuffer buf;
+  Writer w(buf);
+  w.StartObject();
+  w.Key("id");
+  w.Int64(id);
+  w.Key("ok");
+  w.Bool(true);
+  w.Key("payload");
+  w.StartObject();
+  w.Key("results");
+  w.StartArray();
+  for (const auto& r : results) writeResult(w, r);
+  w.EndArray();
+  w.EndObject();
+  w.EndObject();
+  return call(kResolvePrefix, buf);
+}
+
 std::string dropCall(const std::string& folder, const std::vector<FileRecord>& files,
                      const char* dropKind) {
   rapidjson::StringBuffer buf;
@@ -125,12 +163,6 @@ std::string dropCall(const std::string& folder, const std::vector<FileRecord>& f
   w.String(dropKind);
   w.EndObject();
   return call(kDropPrefix, buf);
-}
-
-nlohmann::json recordJson(const FileRecord& r) {
-  return nlohmann::json::parse(recordsReplyCall(0, std::nullopt, {r}).substr(kResolvePrefix.size()),
-                               nullptr, false)
-      .at("/payload/files/0"_json_pointer);
 }
 
 std::string mapLoneSurrogates(std::string_view s) {

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "catalogue/file_record.hpp"
+#include "catalogue/operation.hpp"
 
 namespace quarrytide {
 
@@ -23,12 +24,13 @@ std::string replyCall(std::int64_t id, bool ok, const nlohmann::json& payload);
 std::string recordsReplyCall(std::int64_t id, const std::optional<std::string>& folder,
                              const std::vector<FileRecord>& files);
 
+// The apply reply, {"results": [result records]}, streamed too: a batch can
+// hold tens of thousands of them. Each record has exactly its shape's keys.
+std::string resultsReplyCall(std::int64_t id, const std::vector<OpResult>& results);
+
 // "window.__onDrop(" + {"folder", "files", "dropKind"} + ")".
 std::string dropCall(const std::string& folder, const std::vector<FileRecord>& files,
                      const char* dropKind);
-
-// The record as a JSON value (small payloads and tests).
-nlohmann::json recordJson(const FileRecord& record);
 
 // The web view writes unpaired UTF-16 surrogates as \uD8xx-style escapes,
 // which JSON parsers refuse; this maps each of them to \uFFFD.
