@@ -1,7 +1,6 @@
 #include "reply_text.hpp"
 
 #include <glib.h>
-#include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
 #include <cctype>
@@ -12,7 +11,24 @@ namespace {
 constexpr std::string_view kResolvePrefix = "window.__bridgeResolveRaw(";
 constexpr std::string_view kDropPrefix = "window.__onDrop(";
 
-using Writer = rapidjson::Writer<rapidjson::StringBuffer>;
+// Writes the JSON straight into the script text after its prefix: a listing
+// reply can be tens of megabytes, and a copy of it costs as much as a write.
+class ScriptOut {
+ public:
+  using Ch = char;
+  explicit ScriptOut(std::string_view prefix) { text_.append(prefix); }
+  void Put(char c) { text_.push_back(c); }
+  void Flush() {}
+  std::string finish() && {
+    text_.push_back(')');
+    return std::move(text_);
+  }
+
+ private:
+  std::string text_;
+};
+
+using Writer = rapidjson::Writer<ScriptOut>;
 
 // Writes `text` as a JSON string; invalid UTF-8 becomes U+FFFD.
 void writeString(Writer& w, const std::string& text) {
@@ -79,13 +95,6 @@ void writeResult(Writer& w, const OpResult& r) {
   w.EndObject();
 }
 
-std::string call(std::string_view prefix, const rapidjson::StringBuffer& body) {
-  std::string out;
-  out.reserve(prefix.size() + body.GetSize() + 1);
-  out.append(prefix).append(body.GetString(), body.GetSize()).push_back(')');
-  return out;
-}
-
 bool isHex4(std::string_view s, std::size_t at) {
   if (at + 4 > s.size()) return false;
   for (std::size_t i = at; i < at + 4; ++i)
@@ -111,8 +120,8 @@ std::string replyCall(std::int64_t id, bool ok, const nlohmann::json& payload) {
 
 std::string recordsReplyCall(std::int64_t id, const std::optional<std::string>& folder,
                              const std::vector<FileRecord>& files) {
-  rapidjson::StringBuffer buf;
-  Writer w(buf);
+  ScriptOut out(kResolvePrefix);
+  Writer w(out);
   w.StartObject();
   w.Key("id");
   w.Int64(id);
@@ -128,12 +137,12 @@ std::string recordsReplyCall(std::int64_t id, const std::optional<std::string>& 
   writeRecords(w, files);
   w.EndObject();
   w.EndObject();
-  return call(kResolvePrefix, buf);
+  return std::move(out).finish();
 }
 
 std::string resultsReplyCall(std::int64_t id, const std::vector<OpResult>& results) {
-  rapidjson::StringBuffer buf;
-  Writer w(buf);
+  ScriptOut out(kResolvePrefix);
+  Writer w(out);
   w.StartObject();
   w.Key("id");
   w.Int64(id);
@@ -147,13 +156,13 @@ std::string resultsReplyCall(std::int64_t id, const std::vector<OpResult>& resul
   w.EndArray();
   w.EndObject();
   w.EndObject();
-  return call(kResolvePrefix, buf);
+  return std::move(out).finish();
 }
 
 std::string dropCall(const std::string& folder, const std::vector<FileRecord>& files,
                      const char* dropKind) {
-  rapidjson::StringBuffer buf;
-  Writer w(buf);
+  ScriptOut out(kDropPrefix);
+  Writer w(out);
   w.StartObject();
   w.Key("folder");
   writeString(w, folder);
@@ -162,7 +171,7 @@ std::string dropCall(const std::string& folder, const std::vector<FileRecord>& f
   w.Key("dropKind");
   w.String(dropKind);
   w.EndObject();
-  return call(kDropPrefix, buf);
+  return std::move(out).finish();
 }
 
 std::string mapLoneSurrogates(std::string_view s) {
