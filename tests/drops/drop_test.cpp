@@ -16,13 +16,6 @@ using nlohmann::json;
 using ::testing::_;
 using ::testing::Return;
 
-FileRecord record(const std::string& path) {
-  FileRecord r;
-  r.path = path;
-  r.name = path.substr(path.rfind('/') + 1);
-  return r;
-}
-
 // A catalogue holding the given directories; everything else is a file,
 // except paths in `unknown`, whose status cannot be read.
 struct DropRig : BridgeRig {
@@ -32,10 +25,10 @@ struct DropRig : BridgeRig {
           if (unknown.count(p)) return std::nullopt;
           return dirs.count(p) > 0;
         });
-    ON_CALL(catalogue, fileInfo(_)).WillByDefault(record);
+    ON_CALL(catalogue, fileInfo(_)).WillByDefault(recordAt);
     ON_CALL(catalogue, listFolder(_, _, _))
         .WillByDefault([](const std::string& f, bool, bool foldersOnly) {
-          return std::vector<FileRecord>{record(f + (foldersOnly ? "/sub" : "/a.txt"))};
+          return std::vector<FileRecord>{recordAt(f + (foldersOnly ? "/sub" : "/a.txt"))};
         });
   }
   // Drops `paths` and returns the drop object the page got.

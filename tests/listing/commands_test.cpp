@@ -11,13 +11,6 @@ using nlohmann::json;
 using ::testing::_;
 using ::testing::Return;
 
-FileRecord record(const std::string& path) {
-  FileRecord r;
-  r.path = path;
-  r.name = r.basename = path.substr(path.rfind('/') + 1);
-  return r;
-}
-
 json recordJson(const std::string& path) {
   const std::string name = path.substr(path.rfind('/') + 1);
   return {{"path", path},          {"name", name}, {"basename", name}, {"ext", ""},
@@ -42,7 +35,7 @@ TEST(ListFolderCommand, FlagsFollowTheArgumentRulesAndTheFolderIsEchoed) {
   BridgeRig rig;
   ::testing::InSequence order;
   EXPECT_CALL(rig.catalogue, listFolder("/tmp/x/", false, false))
-      .WillOnce(Return(std::vector{record("/tmp/x/a")}));
+      .WillOnce(Return(std::vector{recordAt("/tmp/x/a")}));
   EXPECT_CALL(rig.catalogue, listFolder("/tmp/x", false, false))
       .WillOnce(Return(std::vector<FileRecord>{}));
   EXPECT_CALL(rig.catalogue, listFolder("/tmp/x", true, false))
@@ -74,7 +67,7 @@ TEST(StatPathsCommand, DescribesExistingPathsInOrderAndMalformedListsAsEmpty) {
   ON_CALL(rig.catalogue, describe(_))
       .WillByDefault([](const std::string& p) -> std::optional<FileRecord> {
         if (p == "/b") return std::nullopt;
-        return record(p);
+        return recordAt(p);
       });
   EXPECT_CALL(rig.catalogue, describe(_)).Times(4);
   rig.bridge->receiveText(R"({"id":1,"cmd":"statPaths","args":{"paths":["/a","/b","/c","/a"]}})");
@@ -98,7 +91,7 @@ TEST(ChooseFolderCommand, CancelAnswersNullAndAChoiceIsListedWithTheKeptFlags) {
   EXPECT_TRUE(rig.sink.replies().empty()) << "nothing is answered while the chooser is open";
 
   EXPECT_CALL(rig.catalogue, listFolder("/picked", true, false))
-      .WillOnce(Return(std::vector{record("/picked/f")}));
+      .WillOnce(Return(std::vector{recordAt("/picked/f")}));
   EXPECT_CALL(rig.catalogue, listFolder("/other", true, true))
       .WillOnce(Return(std::vector<FileRecord>{}));
   rig.chooser.pending[2](std::nullopt);

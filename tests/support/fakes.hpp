@@ -81,6 +81,14 @@ class FakeBrowser final : public FileBrowser {
   std::vector<std::vector<std::string>> revealed;
 };
 
+// A record with only the path and its name filled in, as fakes hand out.
+inline FileRecord recordAt(const std::string& path) {
+  FileRecord r;
+  r.path = path;
+  r.name = r.basename = path.substr(path.rfind('/') + 1);
+  return r;
+}
+
 class FakeCatalogue : public Catalogue {
  public:
   MOCK_METHOD(std::vector<FileRecord>, listFolder, (const std::string&, bool, bool), (override));
@@ -102,11 +110,11 @@ struct BridgeRig {
   std::unique_ptr<Bridge> bridge;
 
   BridgeRig() {
-    bridge = std::make_unique<Bridge>(
-        BridgeHost{main, settings, chooser, browser, catalogue,
-                   [this](const std::string& p, std::int64_t s, std::function<void(std::string)> d) {
-                     if (thumbnails) thumbnails(p, s, std::move(d));
-                   }});
+    bridge = std::make_unique<Bridge>(BridgeHost{
+        main, settings, chooser, browser, catalogue,
+        [this](const std::string& p, std::int64_t s, std::function<void(std::string)> d) {
+          if (thumbnails) thumbnails(p, s, std::move(d));
+        }});
     bridge->setWebView(&sink);
   }
   // Posts `text` as the page would, then runs the main queue.
