@@ -118,8 +118,10 @@ std::string replyCall(std::int64_t id, bool ok, const nlohmann::json& payload) {
   return out;
 }
 
-std::string recordsReplyCall(std::int64_t id, const std::optional<std::string>& folder,
-                             const std::vector<FileRecord>& files) {
+// The reply call {"id": id, "ok": true, "payload": {...}} whose payload
+// members `writePayload` writes.
+template <class F>
+std::string okReplyCall(std::int64_t id, F writePayload) {
   ScriptOut out(kResolvePrefix);
   Writer w(out);
   w.StartObject();
@@ -129,34 +131,31 @@ std::string recordsReplyCall(std::int64_t id, const std::optional<std::string>& 
   w.Bool(true);
   w.Key("payload");
   w.StartObject();
-  if (folder) {
-    w.Key("folder");
-    writeString(w, *folder);
-  }
-  w.Key("files");
-  writeRecords(w, files);
+  writePayload(w);
   w.EndObject();
   w.EndObject();
   return std::move(out).finish();
 }
 
+std::string recordsReplyCall(std::int64_t id, const std::optional<std::string>& folder,
+                             const std::vector<FileRecord>& files) {
+  return okReplyCall(id, [&](Writer& w) {
+    if (folder) {
+      w.Key("folder");
+      writeString(w, *folder);
+    }
+    w.Key("files");
+    writeRecords(w, files);
+  });
+}
+
 std::string resultsReplyCall(std::int64_t id, const std::vector<OpResult>& results) {
-  ScriptOut out(kResolvePrefix);
-  Writer w(out);
-  w.StartObject();
-  w.Key("id");
-  w.Int64(id);
-  w.Key("ok");
-  w.Bool(true);
-  w.Key("payload");
-  w.StartObject();
-  w.Key("results");
-  w.StartArray();
-  for (const auto& r : results) writeResult(w, r);
-  w.EndArray();
-  w.EndObject();
-  w.EndObject();
-  return std::move(out).finish();
+  return okReplyCall(id, [&](Writer& w) {
+    w.Key("results");
+    w.StartArray();
+    for (const auto& r : results) writeResult(w, r);
+    w.EndArray();
+  });
 }
 
 std::string dropCall(const std::string& folder, const std::vector<FileRecord>& files,
