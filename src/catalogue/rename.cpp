@@ -126,10 +126,16 @@ Result<std::string> renameFile(const std::string& path, const std::string& newNa
   std::string temporaryPath = folder + *temporary;
   if (int e = fs.move(item, temporaryPath)) return Error::posix(e);
   if (int e = fs.move(temporaryPath, destination)) {
-    // Still taken with the item out of the way: it was a second hard link,
-    // a different entry. Put the item back and report a collision.
-    if (e == EEXIST && fs.move(temporaryPath, item) == 0) return nameTaken(newName);
-    return Error::posix(e);
+    // Whatever refused the second move, the item must not stay hidden under
+    // the temporary name: put it back. Still taken with the item out of the
+    // way means a second hard link, a different entry: a collision.
+    if (fs.move(temporaryPath, item) == 0)
+      return e == EEXIST ? nameTaken(newName) : Error::posix(e);
+    // Both names are taken now (another process is creating them): say where
+    // the item is, so that nobody believes it lost.
+    Error error = Error::posix(e);
+    error.message += " (the item is kept as \"" + *temporary + "\")";
+    return error;
   }
   return destination;
 }

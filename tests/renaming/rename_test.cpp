@@ -154,6 +154,8 @@ class CaseFoldingFs : public RenameFs {
   int move(const std::string& from, const std::string& to) override {
     moves.push_back(fs::path(to).filename().string());
     if (beforeMove) beforeMove(to);
+    if (refuse)
+      if (int err = refuse(to)) return err;
     std::string source = resolve(from), target = resolve(to);
     if (target != to && target != source) return EEXIST;  // another spelling is taken
     return RenameFs::move(source, to);
@@ -164,6 +166,7 @@ class CaseFoldingFs : public RenameFs {
   }
   std::vector<std::string> moves;  // destination names, in order
   std::function<void(const std::string& to)> beforeMove;
+  std::function<int(const std::string& to)> refuse;  // an errno, as the system would give
 };
 
 TEST(RenameFile, ACaseChangeOnAFileSystemThatIgnoresCaseGoesThroughATemporaryName) {
@@ -208,11 +211,55 @@ TEST(RenameFile, ADestinationCreatedBetweenTestAndMoveIsNeverReplaced) {
   secondRace.beforeMove = [](const std::string& to) {
     if (fs::path(to).filename() == "X") write(to, "theirs");
   };
-  EXPECT_EQ(renameFile(other.path() + "/x", "X", secondRace).error(), Error::posix(EEXIST));
+  auto raced = renameFile(other.path() + "/x", "X", secondRace);
+  ASSERT_FALSE(raced.ok());
   auto left = names(other.path());
   ASSERT_EQ(left.size(), 2u);
-  EXPECT_EQ(read(other.path() + "/" + *left.begin()), "mine");  // "." sorts first
+  const std::string hidden = *left.begin();  // "." sorts first
+  EXPECT_EQ(read(other.path() + "/" + hidden), "mine");
   EXPECT_EQ(read(other.path() + "/X"), "theirs");
+  // The message says where the item is, so that nobody believes it lost.
+  EXPECT_EQ(raced.error().code, EEXIST);
+  EXPECT_EQ(raced.error().message, "File exists (the item is kept as \"" + hidden + "\")");
+}
+
+TEST(RenameFile, EveryRefusalOfTheSystemLeavesTheItemUnderItsOwnName) {
+  // What a full disk, a read-only or foreign mount, a permission or an
+  // over-long name answer; root passes permission bits, so play the system.
+  for (int err : {ENOSPC, EACCES, EPERM, EROFS, ENAMETOOLONG, EXDEV, ENOTSUP, EIO}) {
+    TempDir dir;
+    write(dir.path() + "/a.txt", "a");
+    CaseFoldingFs refusing;
+    refusing.refuse = [err](const std::string&) { return err; };
+    auto direct = renameFile(dir.path() + "/a.txt", "b.txt", refusing);
+    ASSERT_FALSE(direct.ok()) << err;
+    EXPECT_EQ(direct.error(), Error::posix(err));
+    EXPECT_EQ(names(dir.path()), (std::set<std::string>{"a.txt"})) << err;
+
+    // A case change whose second move is refused: the item comes back from
+    // its temporary name instead of staying hidden there.
+    CaseFoldingFs secondRefused;
+    secondRefused.refuse = [err](const std::string& to) {
+      return fs::path(to).filename() == "A.txt" ? err : 0;
+    };
+    auto viaTemporary = renameFile(dir.path() + "/a.txt", "A.txt", secondRefused);
+    ASSERT_FALSE(viaTemporary.ok()) << err;
+    EXPECT_EQ(viaTemporary.error(), Error::posix(err));
+    EXPECT_EQ(secondRefused.moves.size(), 3u) << err;  // there, refused, back
+    EXPECT_EQ(names(dir.path()), (std::set<std::string>{"a.txt"})) << err;
+    EXPECT_EQ(read(dir.path() + "/a.txt"), "a");
+  }
+
+  // The lookup of the destination itself refused (a folder without search
+  // permission): nothing moves.
+  TempDir dir;
+  write(dir.path() + "/a.txt", "a");
+  struct DeniedLookup : CaseFoldingFs {
+    int identify(const std::string&, FileIdentity&) override { return EACCES; }
+  } denied;
+  EXPECT_EQ(renameFile(dir.path() + "/a.txt", "b.txt", denied).error(), Error::posix(EACCES));
+  EXPECT_TRUE(denied.moves.empty());
+  EXPECT_EQ(names(dir.path()), (std::set<std::string>{"a.txt"}));
 }
 
 TEST(RenameFile, TheFallbackMoveStillRefusesAnExistingDestination) {
