@@ -42,7 +42,8 @@ std::string readFinderComment(const std::string& path) {
 
 bool setFinderComment(const std::string& path, const std::string& comment) {
   if (comment.empty()) {
-    return ::lremovexattr(path.c_str(), kCommentAttribute) == 0 || errno == ENODATA;
+    // Already absent, or a file system that cannot hold comments: none, as asked.
+    return ::lremovexattr(path.c_str(), kCommentAttribute) == 0 || isNoAttribute(errno);
   }
   return ::lsetxattr(path.c_str(), kCommentAttribute, comment.data(), comment.size(), 0) == 0;
 }

@@ -50,7 +50,10 @@ Status writeTags(const std::string& path, const std::vector<std::string>& tags) 
     value += tag;
   }
   if (tags.empty()) {
-    if (::lremovexattr(path.c_str(), kTagsAttribute) == 0 || errno == ENODATA) return okStatus();
+    // Already absent, or a file system that cannot hold tags at all: either
+    // way the item has none, as asked.
+    if (::lremovexattr(path.c_str(), kTagsAttribute) == 0 || isNoAttribute(errno))
+      return okStatus();
     return Error::posix(errno);
   }
   if (::lsetxattr(path.c_str(), kTagsAttribute, value.data(), value.size(), 0) != 0) {
