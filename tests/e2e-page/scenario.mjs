@@ -2,43 +2,14 @@
 // through WebKitWebDriver: clicks and typing go through WebKit's own input
 // events, and every change is checked on disk, not in the page.
 // Usage: node scenario.mjs APP OUT_DIR WORK_DIR
-import { spawn, execFileSync } from 'node:child_process';
+import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import zlib from 'node:zlib';
+import { WebDriver, ENTER, check, limit, until } from '../e2e/webdriver.mjs';
 
 const [app, outDir, work] = process.argv.slice(2);
 const folder = path.join(process.env.HOME || work, 'Pictures', 'Holiday 2026');
-const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
-
-function check(cond, message) {
-  if (!cond) throw new Error(message);
-}
-
-function limit(ms, what, promise) {
-  let timer;
-  return Promise.race([
-    promise,
-    new Promise((_, reject) => {
-      timer = setTimeout(() => reject(new Error(`${what}: no answer within ${ms / 1000} s`)), ms);
-    }),
-  ]).finally(() => clearTimeout(timer));
-}
-
-async function until(what, ms, probe) {
-  const end = Date.now() + ms;
-  let last;
-  while (Date.now() < end) {
-    try {
-      last = await probe();
-      if (last) return last;
-    } catch (e) {
-      last = e.message;
-    }
-    await sleep(150);
-  }
-  throw new Error(`${what} (last seen: ${JSON.stringify(last)})`);
-}
 
 // --- the folder: photo names whose contents tell them apart
 
@@ -137,52 +108,14 @@ function tagsOnDisk(name) {
   }
 }
 
-// --- WebDriver over Node's fetch
+// --- the page under WebKitWebDriver
 
-let driver, base, session;
-const ELEMENT = 'element-6066-11e4-a52e-4f735466cecf';
-
-async function wd(method, url, body) {
-  const res = await limit(20000, `${method} ${url}`, fetch(base + url, {
-    method,
-    headers: { 'content-type': 'application/json' },
-    body: body === undefined ? undefined : JSON.stringify(body),
-  }));
-  const json = await res.json();
-  if (json.value && json.value.error) throw new Error(`${json.value.error}: ${json.value.message}`);
-  return json.value;
-}
-
-async function startDriver() {
-  const port = 40000 + Math.floor(Math.random() * 20000);
-  driver = spawn('WebKitWebDriver', [`--port=${port}`], { stdio: ['ignore', 'inherit', 'inherit'] });
-  base = `http://127.0.0.1:${port}`;
-  await until('WebKitWebDriver is listening', 10000, async () => (await wd('GET', '/status')).ready);
-}
-
-const exec = (script, args = []) => wd('POST', `${session}/execute/sync`, { script, args });
-
-async function openApp() {
-  const value = await wd('POST', '/session', {
-    capabilities: { alwaysMatch: { 'webkitgtk:browserOptions': { binary: app, args: ['--automation'] } } },
-  });
-  session = `/session/${value.sessionId}`;
-  await until('the page has started', 30000, () =>
-    exec("return document.body && document.body.dataset.ready === 'true' && location.href === 'quarrytide://app/index.html'"),
-  );
-}
-
-async function find(selector, using = 'css selector') {
-  const found = await until(`the page shows ${selector}`, 10000, async () => {
-    const list = await wd('POST', `${session}/elements`, { using, value: selector });
-    return list.length && list[0][ELEMENT];
-  });
-  return found;
-}
-const click = async (selector, using) => wd('POST', `${session}/element/${await find(selector, using)}/click`, {});
-const type = async (selector, text) => wd('POST', `${session}/element/${await find(selector)}/value`, { text });
-const clear = async (selector) => wd('POST', `${session}/element/${await find(selector)}/clear`, {});
-const ENTER = '\uE007';
+const web = new WebDriver({ requestMs: 20000 });
+const openApp = () => web.open(app, "document.body && document.body.dataset.ready === 'true'");
+const exec = (script, args) => web.exec(script, args);
+const click = (selector, using) => web.click(selector, using);
+const type = (selector, text) => web.type(selector, text);
+const clear = (selector) => web.clear(selector);
 
 /** The rows on screen, in list order: name, new name (without the struck-out text), status, its tooltip. */
 const rows = () => exec(`return [...document.querySelectorAll('#grid-body .row')]
@@ -208,7 +141,7 @@ async function addRule(label) {
 }
 
 async function shot(file) {
-  const png = Buffer.from(await wd('GET', `${session}/screenshot`), 'base64');
+  const png = await web.screenshot();
   check(png.readUInt32BE(16) === 1040 && png.readUInt32BE(20) === 720, `screenshot of ${png.readUInt32BE(16)} x ${png.readUInt32BE(20)}`);
   fs.writeFileSync(file, png);
   console.log(`      ${file}`);
@@ -308,13 +241,13 @@ let failed = false;
 try {
   fs.mkdirSync(outDir, { recursive: true });
   makeFolder();
-  await startDriver();
+  await web.start();
   // one more try if the first start of the app does not come up
   try {
     await openApp();
   } catch (e) {
     console.log(`retry the app start: ${e.message}`);
-    if (session) await wd('DELETE', session).catch(() => {});
+    await web.close();
     await openApp();
   }
   await limit(120000, 'the session', scenario());
@@ -322,9 +255,9 @@ try {
 } catch (e) {
   failed = true;
   console.log(`FAIL  ${stage}: ${e.message}`);
-  if (session) await shot(path.join(outDir, 'failure.png')).catch(() => {});
+  if (web.session) await shot(path.join(outDir, 'failure.png')).catch(() => {});
 } finally {
-  if (session) await wd('DELETE', session).catch(() => {});
-  if (driver) driver.kill();
+  await web.close();
+  web.stop();
 }
 process.exit(failed ? 1 : 0);

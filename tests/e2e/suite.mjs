@@ -4,23 +4,13 @@
 import { spawn, execFile } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
+import { WebDriver, check, limit, sleep, until } from './webdriver.mjs';
 
 const [app, helper, outDir, work] = process.argv.slice(2);
 const data = path.join(work, 'data');
-const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 
 class Skip extends Error {}
 const results = [];
-
-function limit(ms, what, promise) {
-  let timer;
-  return Promise.race([
-    promise,
-    new Promise((_, reject) => {
-      timer = setTimeout(() => reject(new Error(`${what}: no answer within ${ms / 1000} s`)), ms);
-    }),
-  ]).finally(() => clearTimeout(timer));
-}
 
 // Every step has a time limit and one retry, so a slow start cannot hang CI.
 // QUARRYTIDE_E2E_ONLY=word runs only the steps whose names contain it (and
@@ -47,10 +37,6 @@ async function step(name, ms, fn, { always = false } = {}) {
   return false;
 }
 
-function check(cond, message) {
-  if (!cond) throw new Error(message);
-}
-
 function run(cmd, args, ms = 10000) {
   return new Promise((resolve, reject) => {
     execFile(cmd, args, { timeout: ms }, (err, stdout, stderr) => {
@@ -61,57 +47,12 @@ function run(cmd, args, ms = 10000) {
 }
 const xdotool = (...args) => run('xdotool', args.map(String));
 
-async function until(what, ms, probe) {
-  const end = Date.now() + ms;
-  let last;
-  while (Date.now() < end) {
-    try {
-      last = await probe();
-      if (last) return last;
-    } catch (e) {
-      last = e.message;
-    }
-    await sleep(200);
-  }
-  throw new Error(`${what} (last seen: ${JSON.stringify(last)})`);
-}
+// --- the application under WebKitWebDriver
 
-// --- WebDriver over Node's fetch
-
-let driver, base, session;
-
-async function wd(method, url, body) {
-  const res = await fetch(base + url, {
-    method,
-    headers: { 'content-type': 'application/json' },
-    body: body === undefined ? undefined : JSON.stringify(body),
-  });
-  const json = await res.json();
-  if (json.value && json.value.error) throw new Error(`${json.value.error}: ${json.value.message}`);
-  return json.value;
-}
-
-async function startDriver() {
-  const port = 40000 + Math.floor(Math.random() * 20000);
-  driver = spawn('WebKitWebDriver', [`--port=${port}`], { stdio: ['ignore', 'inherit', 'inherit'] });
-  base = `http://127.0.0.1:${port}`;
-  await until('WebKitWebDriver is listening', 10000, async () => (await wd('GET', '/status')).ready);
-}
-
-async function openApp() {
-  const value = await wd('POST', '/session', {
-    capabilities: {
-      alwaysMatch: { 'webkitgtk:browserOptions': { binary: app, args: ['--automation'] } },
-    },
-  });
-  session = `/session/${value.sessionId}`;
-  await until('the page is loaded', 30000, () =>
-    exec("return window.pageReady === true && location.href === 'quarrytide://app/index.html'"),
-  );
-}
-
-const exec = (script, args = []) => wd('POST', `${session}/execute/sync`, { script, args });
-const execAsync = (script, args = []) => wd('POST', `${session}/execute/async`, { script, args });
+const web = new WebDriver();
+const openApp = () => web.open(app, 'window.pageReady === true');
+const exec = (script, args) => web.exec(script, args);
+const execAsync = (script, args) => web.execAsync(script, args);
 // A command through the page's bridge; resolves with the reply object.
 const send = (cmd, args) =>
   execAsync('window.send(arguments[0], arguments[1]).then(arguments[arguments.length - 1])', [
@@ -182,7 +123,7 @@ async function main() {
   fs.mkdirSync(list);
   for (const f of ['a.txt', 'b.txt']) fs.writeFileSync(path.join(list, f), f);
 
-  await step('WebKitWebDriver starts', 20000, startDriver, { always: true });
+  await step('WebKitWebDriver starts', 20000, () => web.start(), { always: true });
   if (!(await step('the app opens its window and loads its page', 60000, openApp, { always: true })))
     return;
 
@@ -275,8 +216,7 @@ async function main() {
   });
 
   await step('screenshots are saved', 20000, async () => {
-    const png = await wd('GET', `${session}/screenshot`);
-    fs.writeFileSync(path.join(outDir, 'page.png'), Buffer.from(png, 'base64'));
+    fs.writeFileSync(path.join(outDir, 'page.png'), await web.screenshot());
     await run(helper, ['shot', path.join(outDir, 'screen.png')]);
     console.log(`      ${path.join(outDir, 'screen.png')}`);
   });
@@ -301,8 +241,7 @@ async function main() {
   });
 
   await step('a followed web link goes to the browser, not into the window', 20000, async () => {
-    const link = await wd('POST', `${session}/element`, { using: 'css selector', value: '#web' });
-    await wd('POST', `${session}/element/${Object.values(link)[0]}/click`, {});
+    await web.click('#web');
     const record = path.join(work, 'links.txt');
     await until('the browser was asked to open the link', 10000, () => fs.existsSync(record));
     const opened = fs.readFileSync(record, 'utf8').trim();
@@ -345,7 +284,7 @@ async function main() {
     check(m && +m[1] >= 880 && +m[2] >= 600, `size hints: ${hints}`);
     const [pageBefore] = await exec('return [innerWidth]');
     // Without a window manager only the app's own resizes are bounded: ask through WebDriver.
-    await wd('POST', `${session}/window/rect`, { width: 500, height: 400 });
+    await web.command('POST', '/window/rect', { width: 500, height: 400 });
     const after = await until('the resize', 5000, async () => {
       const now = await appWindow();
       return now.width !== w.width && now;
@@ -411,7 +350,7 @@ async function main() {
     await xdotool('key', 'ctrl+w');
     await until('the process ends', 10000, () => !fs.existsSync(`/proc/${pid}`));
   });
-  await wd('DELETE', session).catch(() => {});
+  await web.close();
 
   await step('Ctrl+Q quits a new instance', 60000, async () => {
     await openApp();
@@ -419,7 +358,7 @@ async function main() {
     const pid = Number(await xdotool('getwindowpid', win.id));
     await xdotool('key', 'ctrl+q');
     await until('the process ends', 10000, () => !fs.existsSync(`/proc/${pid}`));
-    await wd('DELETE', session).catch(() => {});
+    await web.close();
   });
 
   // WebKit's automation keeps menus from opening, so the menu bar is tried on
@@ -464,7 +403,7 @@ try {
   console.log(`FAIL  ${e.stack}`);
   results.push(['suite', 'FAIL']);
 } finally {
-  if (driver) driver.kill();
+  web.stop();
 }
 const failed = results.filter(([, r]) => r === 'FAIL').length;
 console.log(`e2e: ${results.length - failed} of ${results.length} steps passed or skipped`);
