@@ -4,7 +4,7 @@
 
 import { $, h, fill, fmtInt, inTextField } from './dom.js';
 import { compileChain, evaluate, newRule } from './rules.js';
-import { conflictSteps, skipErrorRows, severityOf, isInvalidUtf8 } from './conflicts.js';
+import { conflictSteps, skipErrorSteps, severityOf, isInvalidUtf8 } from './conflicts.js';
 import { planBatch, chunkPlan, followResults, rescueOps } from './planner.js';
 import { filterItems, sortIndexes, extensionCounts, textMatcher } from './filter.js';
 import { parseConfig, serializeConfig, addRecent, defaultConfig, MAX_SAVED_BATCH } from './config.js';
@@ -30,6 +30,7 @@ export function startApp(bridge) {
     pathIndex: new Map(),
     newNames: [],
     check: null,
+    leftOut: null, // skip flags of the rows apply leaves out for errors, with the check
     chainErrors: {},
     base: [], // filtered and sorted, before the problem filter
     view: [],
@@ -353,11 +354,13 @@ export function startApp(bridge) {
     const out = items.map((it) => it.name);
     const tags = new Array(items.length);
     for (const [path, e] of st.meta) if (e.tags) { const i = st.pathIndex.get(path); if (i !== undefined) tags[i] = e.tags; }
-    let check = null;
+    let check = null, leftOut = null;
     function* work() {
       yield* evaluate(chain, items, scope, out, SLICE);
       for (let i = 0; i < items.length; i++) if (out[i] !== items[i].name && isInvalidUtf8(items[i].name)) out[i] = items[i].name;
       check = yield* conflictSteps(items, out, { tags }, SLICE);
+      // apply can only go ahead with these rows skipped, so the counts shown leave them out too
+      if (check.errors) leftOut = (yield* skipErrorSteps(items, out, { tags, check }, SLICE)).skip;
     }
     const run = work();
     st.previewPending = true;
@@ -373,6 +376,7 @@ export function startApp(bridge) {
       if (st.previewWaiters.length) for (const w of st.previewWaiters.splice(0)) w();
       st.newNames = out;
       st.check = check;
+      st.leftOut = leftOut;
       st.base = base;
       st.previewPending = false;
       st.stamp++;
@@ -633,16 +637,11 @@ export function startApp(bridge) {
     const total = p.renames + p.meta;
     const apply = $('apply-btn');
     apply.disabled = total === 0 || st.busy;
-    apply.textContent = total ? `Apply ${fmtInt(p.renames + metaOnlyCount())} ▸` : 'Apply';
+    // when every change has errors the button still opens the confirmation, which says why
+    const sent = outgoing().changes.length;
+    apply.textContent = sent ? `Apply ${fmtInt(sent)} ▸` : 'Apply';
     drawHistoryButtons();
     $('reveal-btn').disabled = st.selection.size === 0 && st.focus < 0;
-  }
-
-  function metaOnlyCount() {
-    const c = st.check;
-    let n = 0;
-    for (const path of st.meta.keys()) { const i = st.pathIndex.get(path); if (i !== undefined && !c.renamed[i]) n++; }
-    return n;
   }
 
   function drawCount() {
@@ -711,6 +710,16 @@ export function startApp(bridge) {
     return changes;
   }
 
+  /** The changes apply sends for the preview on screen, with their counts. */
+  function outgoing() {
+    const cache = st.outgoingCache;
+    if (cache && cache.stamp === st.stamp && cache.check === st.check) return cache.value;
+    const changes = st.check ? collectChanges(st.leftOut) : [];
+    const value = { changes, ...countChanges(changes) };
+    st.outgoingCache = { stamp: st.stamp, check: st.check, value };
+    return value;
+  }
+
   function sheet({ title, content, okText, skipText = null }) {
     return new Promise((resolve) => {
       const dlg = $('sheet');
@@ -746,30 +755,31 @@ export function startApp(bridge) {
     if (!st.check) return;
     const p = pendingChanges();
     if (!p.renames && !p.meta) return;
-    let skipFlags = null;
-    const samples = collectChanges(null).slice(0, 6);
+    // Confirming needs the rows with errors skipped, so the batch confirmed is
+    // the one without them, and exactly that one is sent.
+    const stamp = st.stamp;
+    const { changes, renames, meta } = outgoing();
+    const samples = changes.slice(0, 6);
     const content = [
-      h('p', { class: 'big', text: `${fmtInt(p.renames)} rename${p.renames === 1 ? '' : 's'} and ${fmtInt(p.meta)} metadata change${p.meta === 1 ? '' : 's'}.` }),
+      h('p', { class: 'big', text: `${fmtInt(renames)} rename${renames === 1 ? '' : 's'} and ${fmtInt(meta)} metadata change${meta === 1 ? '' : 's'}.` }),
       p.warnings ? h('p', { text: `${fmtInt(p.warnings)} row${p.warnings === 1 ? ' has' : 's have'} warnings (case, spaces, hidden names); they are applied.` }) : null,
       p.errors ? h('p', { class: 'err', text: `${fmtInt(p.errors)} row${p.errors === 1 ? ' has' : 's have'} errors that would be refused. They must be left out.` }) : null,
       p.skipped ? h('p', { text: p.skipped === 1 ? '1 row with a name that is not valid UTF-8 is left out.' : `${fmtInt(p.skipped)} rows with names that are not valid UTF-8 are left out.` }) : null,
-      h('div', { class: 'samples' }, samples.map((c) => h('div', { text: c.newName !== c.name ? `${c.name}  →  ${c.newName}` : `${c.name}  (metadata)` })), p.renames + p.meta > samples.length ? h('div', { text: '…' }) : null),
+      h('div', { class: 'samples' }, samples.map((c) => h('div', { text: c.newName !== c.name ? `${c.name}  →  ${c.newName}` : `${c.name}  (metadata)` })), changes.length > samples.length ? h('div', { text: '…' }) : null),
     ];
     const ok = await sheet({
       title: 'Apply changes',
       content,
-      okText: `Apply ${fmtInt(p.renames + metaOnlyCount())}`,
+      okText: changes.length ? `Apply ${fmtInt(changes.length)}` : 'Apply',
       skipText: p.errors ? `Skip the ${fmtInt(p.errors)} row${p.errors === 1 ? '' : 's'} with errors (and rows that depend on them)` : null,
     });
     if (!ok) return;
-    if (p.errors) {
-      const tags = new Array(st.items.length);
-      for (const [path, e] of st.meta) if (e.tags) { const i = st.pathIndex.get(path); if (i !== undefined) tags[i] = e.tags; }
-      skipFlags = skipErrorRows(st.items, st.newNames, { tags }).skip;
+    if (st.stamp !== stamp || st.previewPending || st.busy) {
+      toast('The list changed while the confirmation was open, so nothing was applied. Check the preview and apply again.', 'warning');
+      return;
     }
-    const changes = collectChanges(skipFlags);
     if (!changes.length) { toast('Nothing left to apply once the rows with errors are skipped.', 'warning'); return; }
-    const title = `${countChanges(changes).renames ? 'Rename' : 'Metadata'} of ${fmtInt(changes.length)}`;
+    const title = `${renames ? 'Rename' : 'Metadata'} of ${fmtInt(changes.length)}`;
     const outcome = await runBatch(changes, title);
     if (!outcome) return;
     const record = undoRecord(title, changes, outcome);

@@ -181,10 +181,23 @@ export function severityOf(list) {
  * name, which can in turn block another row's rename, so this repeats. Returns
  * the skip flags and the final check.
  */
-export function skipErrorRows(items, newNames, { skip = null, tags = null } = {}) {
+export function skipErrorRows(items, newNames, options = {}) {
+  const steps = skipErrorSteps(items, newNames, options, Infinity);
+  for (;;) {
+    const r = steps.next();
+    if (r.done) return r.value;
+  }
+}
+
+/**
+ * `skipErrorRows` as a generator that yields every `slice` items. `check`, when
+ * given, is the result of `checkConflicts` with the same `skip` and `tags`,
+ * and saves the first pass.
+ */
+export function* skipErrorSteps(items, newNames, { skip = null, tags = null, check = null } = {}, slice = 8192) {
   const flags = skip ? Uint8Array.from(skip) : new Uint8Array(items.length);
   for (;;) {
-    const check = checkConflicts(items, newNames, { skip: flags, tags });
+    if (!check) check = yield* conflictSteps(items, newNames, { skip: flags, tags }, slice);
     let changed = false;
     for (let i = 0; i < items.length; i++) {
       if (!flags[i] && severityOf(check.problems[i]) === 'error') {
@@ -193,5 +206,6 @@ export function skipErrorRows(items, newNames, { skip = null, tags = null } = {}
       }
     }
     if (!changed) return { skip: flags, check };
+    check = null;
   }
 }

@@ -127,6 +127,40 @@ test('problems are shown per row and counted; apply needs the errors skipped', a
   await context.close();
 });
 
+test('the confirmation and the Apply button count what is sent: rows with errors and the rows they block are not counted', async () => {
+  const { page, context } = await open({ files: [['keep.md'], ['photo 1.txt'], ['photo 2.txt'], ['photo 3.txt'], ['x.md'], ['y.md']] });
+  // a tag on a row that keeps its name, on one that is renamed and on one that is blocked
+  for (const name of ['keep.md', 'photo 1.txt', 'y.md']) {
+    await page.click(`.row:has-text("${name}")`);
+    await page.fill('#tag-input', 'Later');
+    await page.press('#tag-input', 'Enter');
+  }
+  // x.md -> keep.md is taken; y.md -> x.md is free only while x.md moves away
+  await addRule(page, 'Replace text', { find: 'x', with: 'keep', target: 'name' });
+  await addRule(page, 'Replace text', { find: 'y', with: 'x', target: 'name' });
+  await addRule(page, 'Extension', { mode: 'set', value: 'md' });
+  assert.deepEqual(await newNames(page), ['keep.md', 'photo 1.md', 'photo 2.md', 'photo 3.md', 'keep.md', 'x.md']);
+  assert.deepEqual(await page.$$eval('.row .c-status', (c) => c.map((x) => x.textContent.trim())), ['', '', '', '', '⚠ exists', '']);
+  // three photos renamed, keep.md tagged: x.md and y.md are left out with their tags
+  assert.equal((await page.textContent('#apply-btn')).trim(), 'Apply 4 ▸');
+  await page.click('#apply-btn');
+  await page.waitForSelector('#sheet[open]');
+  const sheet = await page.textContent('#sheet-content');
+  assert.match(sheet, /^3 renames and 2 metadata changes\./);
+  assert.match(sheet, /1 row has errors/);
+  assert.doesNotMatch(sheet, /x\.md|y\.md/);
+  await page.check('#sheet-skip');
+  assert.equal((await page.textContent('#sheet-ok')).trim(), 'Apply 4');
+  await page.click('#sheet-ok');
+  await page.waitForFunction(() => document.getElementById('progress').hidden && !document.getElementById('summary').hidden);
+  assert.deepEqual(await diskNames(page), ['keep.md', 'photo 1.md', 'photo 2.md', 'photo 3.md', 'x.md', 'y.md']);
+  const tags = await page.evaluate(() => ['keep.md', 'photo 1.md', 'y.md'].map((n) => window.__mock.fs.get('/t/' + n).tags));
+  assert.deepEqual(tags, [['Later'], ['Later'], []]);
+  assert.match(await page.textContent('#summary'), /: 4 done/);
+  assert.doesNotMatch(await page.textContent('#summary'), /failed|not applied/);
+  await context.close();
+});
+
 test('apply with a partial failure: done rows get their new names, failed rows stay selected with the reason', async () => {
   const { page, context } = await open({ files: [['one.txt'], ['two.txt'], ['three.txt', { noXattr: true }]] });
   await page.evaluate(() => window.__mock.fs.failRenames((p) => (p.endsWith('/two.txt') ? 'Permission denied' : '')));
