@@ -62,6 +62,27 @@ TEST(HostileInput, NamesThatWouldLeaveTheFolderAreRefusedAndNothingMoves) {
     EXPECT_EQ(r["error"], "Invalid file name.") << r;
   }
   EXPECT_EQ(tree(root), before);
+
+  // An empty path names nothing, not the working directory (a scratch one
+  // here, so that a failure cannot move the build tree).
+  TempDir home, cwd;
+  const auto buildTree = fs::current_path();
+  fs::current_path(cwd.path());
+  auto empty = runHeadless(
+      {request(
+           1, "apply",
+           {{"ops", {{{"path", ""}, {"newName", "moved"}}, {{"path", ""}, {"setTags", true}}}}}),
+       request(2, "listFolder", {{"folder", ""}})},
+      {}, {"XDG_CONFIG_HOME=" + home.path()});
+  fs::current_path(buildTree);
+  auto answers = empty.replies();
+  ASSERT_EQ(answers.size(), 2u) << empty.err;
+  if (answers[0]["id"] == 2) std::swap(answers[0], answers[1]);
+  const json refused = {{"ok", false}, {"path", ""}, {"error", "No such file or directory"}};
+  EXPECT_EQ(answers[0]["payload"]["results"], json({refused, refused}));
+  EXPECT_EQ(answers[1]["payload"], json({{"folder", ""}, {"files", json::array()}}));
+  EXPECT_TRUE(fs::is_directory(cwd.path()));
+  EXPECT_EQ(tree(cwd.path()), std::set<std::string>{});
 }
 
 TEST(HostileInput, HugeLongAndDeepValuesAreAnsweredWithClearErrors) {
