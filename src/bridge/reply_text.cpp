@@ -177,9 +177,14 @@ std::string mapLoneSurrogates(std::string_view s) {
   std::string out;
   out.reserve(s.size());
   for (std::size_t i = 0; i < s.size();) {
-    if (s[i] != '\\' || i + 1 >= s.size()) {
-      out.push_back(s[i++]);
-      continue;
+    // Text without escapes is copied in one piece: envelopes can be huge.
+    std::size_t escape = s.find('\\', i);
+    if (escape == std::string_view::npos) escape = s.size();
+    out.append(s.substr(i, escape - i));
+    i = escape;
+    if (i + 1 >= s.size()) {
+      out.append(s.substr(i));
+      break;
     }
     long unit = escapedUnit(s, i);
     if (unit < 0xD800 || unit > 0xDFFF) {  // not a surrogate: copy the escape whole
