@@ -222,10 +222,16 @@ async function main() {
   });
 
   await step('the page cannot leave the app or read outside its folder', 20000, async () => {
-    await exec("location.href = 'file:///etc/passwd'");
-    await sleep(800);
-    check((await exec('return location.href')) === 'quarrytide://app/index.html', 'the page left');
-    check((await exec("return window.open('quarrytide://app/index.html')")) === null, 'a window opened');
+    // A script taking the page away is never the user's choice, whatever the scheme.
+    for (const target of ['file:///etc/passwd', 'data:text/html,<p>elsewhere</p>', 'http://127.0.0.1:9/',
+                          'https://example.org/quarrytide-scripted']) {
+      await exec(`location.href = ${JSON.stringify(target)}`);
+      await sleep(500);
+      check((await exec('return location.href')) === 'quarrytide://app/index.html', `the page left for ${target}`);
+    }
+    check(!fs.existsSync(path.join(work, 'links.txt')), 'a scripted navigation reached the browser');
+    for (const target of ['quarrytide://app/index.html', 'https://example.org/quarrytide-window'])
+      check((await exec(`return window.open(${JSON.stringify(target)})`)) === null, `a window opened: ${target}`);
     const reads = await execAsync(`
       const done = arguments[arguments.length - 1];
       const read = (u) => fetch(u).then((r) => r.ok ? 'read' : 'refused ' + r.status, () => 'refused');
