@@ -21,6 +21,7 @@
 #include <sstream>
 
 #include "catalogue/operation.hpp"
+#include "files.hpp"
 #include "headless.hpp"
 #include "temp_dir.hpp"
 
@@ -34,21 +35,10 @@ const std::string kCommentFailed =
     "Could not set comment (allow controlling Finder in System Settings \u25B8 Privacy \u25B8 "
     "Automation).";
 
-std::string read(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 std::string attr(const std::string& path, const char* name) {
   std::string buf(65536, '\0');
   ssize_t n = lgetxattr(path.c_str(), name, buf.data(), buf.size());
   return n < 0 ? "<none>" : buf.substr(0, n);
-}
-std::set<std::string> names(const std::string& folder) {
-  std::set<std::string> out;
-  for (const auto& e : fs::directory_iterator(folder)) out.insert(e.path().filename().string());
-  return out;
 }
 
 // One item with content, tags and a comment, so that any change shows.

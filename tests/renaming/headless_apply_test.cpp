@@ -7,6 +7,7 @@
 #include <set>
 #include <sstream>
 
+#include "files.hpp"
 #include "headless.hpp"
 #include "temp_dir.hpp"
 
@@ -16,21 +17,10 @@ namespace {
 using nlohmann::json;
 namespace fs = std::filesystem;
 
-std::string read(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 std::string attr(const std::string& path, const char* name) {
   char buf[1024];
   ssize_t n = lgetxattr(path.c_str(), name, buf, sizeof buf);
   return n < 0 ? "<none>" : std::string(buf, n);
-}
-std::set<std::string> names(const std::string& folder) {
-  std::set<std::string> out;
-  for (const auto& e : fs::directory_iterator(folder)) out.insert(e.path().filename().string());
-  return out;
 }
 std::string request(int id, const json& ops) {
   return json({{"id", id}, {"cmd", "apply"}, {"args", {{"ops", ops}}}}).dump();

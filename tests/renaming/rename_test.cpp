@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "catalogue/rename.hpp"
+#include "files.hpp"
 #include "temp_dir.hpp"
 
 namespace quarrytide {
@@ -29,17 +30,6 @@ namespace fs = std::filesystem;
 using ::testing::MatchesRegex;
 
 void write(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
-std::string read(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-std::set<std::string> names(const std::string& folder) {
-  std::set<std::string> out;
-  for (const auto& e : fs::directory_iterator(folder)) out.insert(e.path().filename().string());
-  return out;
-}
 
 const Error kInvalid{"Quarrytide", kInvalidName, "Invalid file name."};
 Error taken(const std::string& name) {
