@@ -30,15 +30,32 @@ class ScriptOut {
 
 using Writer = rapidjson::Writer<ScriptOut>;
 
-// Writes `text` as a JSON string; invalid UTF-8 becomes U+FFFD.
+// Writes `text` as a JSON string; invalid UTF-8 becomes U+FFFD. NUL is a
+// character like any other (a comment may hold one, and JSON writes it as
+// \u0000), but GLib's checks stop at it: judge the pieces between NULs.
 void writeString(Writer& w, const std::string& text) {
-  if (g_utf8_validate_len(text.data(), text.size(), nullptr)) {
+  std::string_view rest = text;
+  bool valid = true;
+  for (std::size_t nul; valid && (nul = rest.find('\0')) != std::string_view::npos;
+       rest.remove_prefix(nul + 1))
+    valid = g_utf8_validate_len(rest.data(), nul, nullptr);
+  if (valid && g_utf8_validate_len(rest.data(), rest.size(), nullptr)) {
     w.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
     return;
   }
-  gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
-  w.String(valid);
-  g_free(valid);
+  std::string repaired;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t nul = text.find('\0', start);
+    std::size_t end = nul == std::string::npos ? text.size() : nul;
+    gchar* piece = g_utf8_make_valid(text.data() + start, static_cast<gssize>(end - start));
+    repaired += piece;
+    g_free(piece);
+    if (nul == std::string::npos) break;
+    repaired += '\0';
+    start = nul + 1;
+  }
+  w.String(repaired.data(), static_cast<rapidjson::SizeType>(repaired.size()));
 }
 
 void writeRecord(Writer& w, const FileRecord& r) {

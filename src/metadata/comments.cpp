@@ -15,19 +15,20 @@ namespace {
 
 constexpr const char* kCommentAttribute = "user.xdg.comment";
 
-bool isUtf8(const std::string& text) {
+}  // namespace
+
+bool isCommentText(std::string_view bytes) {
+  if (bytes.size() > INT32_MAX) return false;
   // Preflight only: ICU reports invalid sequences without converting.
   UErrorCode status = U_ZERO_ERROR;
   int32_t length = 0;
-  u_strFromUTF8(nullptr, 0, &length, text.data(), static_cast<int32_t>(text.size()), &status);
+  u_strFromUTF8(nullptr, 0, &length, bytes.data(), static_cast<int32_t>(bytes.size()), &status);
   return status == U_BUFFER_OVERFLOW_ERROR || U_SUCCESS(status);
 }
 
-}  // namespace
-
 bool readFinderCommentAt(int dirFd, const char* name, const char* path, std::string& comment) {
   if (readAttributeAt(dirFd, name, path, kCommentAttribute, comment) != 0) return false;
-  if (comment.size() > INT32_MAX || !isUtf8(comment)) {
+  if (!isCommentText(comment)) {
     comment.clear();
     return false;
   }

@@ -3,6 +3,7 @@
 // A symbolic link's comment is its own, never its target's.
 
 #include <string>
+#include <string_view>
 
 namespace quarrytide {
 
@@ -13,6 +14,9 @@ std::string readFinderComment(const std::string& path);
 // `dirFd` (full path `path`), read into `comment` reusing its storage; false
 // (and "") when there is no readable comment.
 bool readFinderCommentAt(int dirFd, const char* name, const char* path, std::string& comment);
+// Whether the bytes of a stored comment are text a comment can show (valid
+// UTF-8); anything else reads as no comment.
+bool isCommentText(std::string_view bytes);
 // True when the comment is set; "" removes it (already absent counts as set).
 bool setFinderComment(const std::string& path, const std::string& comment);
 

@@ -10,11 +10,11 @@ using nlohmann::json;
 
 TEST(Protocol, UndecodableEnvelopesGetNoReplyAndTheNextIsServed) {
   BridgeRig rig;
-  for (const char* bad : {
-           "not json", "[1,2]", "42", R"({"cmd":"setMode"})", R"({"id":"1","cmd":"setMode"})",
-           R"({"id":7.5,"cmd":"setMode"})", R"({"id":1e300,"cmd":"setMode"})",
-           R"({"id":9223372036854775808,"cmd":"setMode"})", R"({"id":1})",
-           R"({"id":1,"cmd":5})", R"({"id":true,"cmd":"setMode"})", R"({"id":null,"cmd":"setMode"})"})
+  for (const char* bad :
+       {"not json", "[1,2]", "42", R"({"cmd":"setMode"})", R"({"id":"1","cmd":"setMode"})",
+        R"({"id":7.5,"cmd":"setMode"})", R"({"id":1e300,"cmd":"setMode"})",
+        R"({"id":9223372036854775808,"cmd":"setMode"})", R"({"id":1})", R"({"id":1,"cmd":5})",
+        R"({"id":true,"cmd":"setMode"})", R"({"id":null,"cmd":"setMode"})"})
     rig.send(bad);
   EXPECT_TRUE(rig.sink.scripts.empty());
   EXPECT_EQ(rig.bridge->outstanding(), 0u);
@@ -108,11 +108,13 @@ TEST(Protocol, RepliesWithInvalidUtf8AreRepairedNotLost) {
   ASSERT_EQ(rig.sink.replies().size(), 1u);
   EXPECT_EQ(rig.lastReply()["payload"]["name"], "bad\uFFFD\uFFFD name.jpg");
 
-
   FileRecord r;
   r.path = "/t/\xc3(";
   r.name = r.basename = "\xc3(";
   r.tags = {"ok", "\x80"};
+  // A NUL is text, not an end: kept, whether or not the rest needs repair.
+  r.comment = std::string("one\0two", 7);
+  r.ext = std::string("\xff\0\xff", 3);
   r.created = 1500.0;
   auto replies = std::make_shared<ReplyChannel>(rig.main);
   replies->setWebView(&rig.sink);
@@ -122,6 +124,8 @@ TEST(Protocol, RepliesWithInvalidUtf8AreRepairedNotLost) {
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0]["path"], "/t/\uFFFD(");
   EXPECT_EQ(files[0]["tags"], json({"ok", "\uFFFD"}));
+  EXPECT_EQ(files[0]["comment"], std::string("one\0two", 7));
+  EXPECT_EQ(files[0]["ext"], std::string("\uFFFD\0\uFFFD", 7));
   EXPECT_EQ(files[0]["created"].get<double>(), 1500.0);
   EXPECT_EQ(rig.lastReply()["payload"]["folder"], "/t");
 }

@@ -15,8 +15,10 @@ for target in "$dir"/bin/*_fuzz; do
   work=$(mktemp -d)
   [ -d "$seeds" ] && cp -r "$seeds"/. "$work"/
   echo "--- fuzz $name for ${seconds}s"
-  if ! ASAN_OPTIONS=detect_leaks=1 "$target" -max_total_time="$seconds" -timeout=10 \
-       -rss_limit_mb=4096 -print_final_stats=0 "$work" >"$work.log" 2>&1; then
+  if ! ASAN_OPTIONS=detect_leaks=1 \
+       UBSAN_OPTIONS=print_stacktrace=1:suppressions=tests/fuzz/ubsan.supp \
+       "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
+       -print_final_stats=0 -artifact_prefix="$dir/$name-" "$work" >"$work.log" 2>&1; then
     tail -60 "$work.log"
     status=1
   else

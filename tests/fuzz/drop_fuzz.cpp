@@ -1,0 +1,54 @@
+// Any list of dropped paths (bytes, separated by newlines): the page gets one
+// well-formed drop call whose folder and files are plain absolute paths.
+// The catalogue is a fake: nothing on disk is read.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "drop_kind.hpp"
+#include "fuzz_seams.hpp"
+#include "reply_text.hpp"
+
+using namespace quarrytide;
+using namespace quarrytide::fuzz;
+
+namespace {
+
+bool plain(const std::string& path) {
+  if (path.empty() || path[0] != '/') return false;
+  if (path.size() > 2 && path.back() == '/') return false;
+  for (const char* part : {"/./", "/../"})
+    if (path.find(part) != std::string::npos) return false;
+  for (const char* end : {"/.", "/.."})
+    if (path.size() >= 3 && path.ends_with(end)) return false;
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
+  std::vector<std::string> paths;
+  for (std::size_t start = 0;;) {
+    std::size_t end = text.find('\n', start);
+    // A NUL cannot reach a drop: the list arrives as text URIs.
+    std::string p = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (p.find('\0') == std::string::npos && !p.empty()) paths.push_back(p);
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  if (paths.empty()) return 0;
+
+  FakeCatalogue catalogue;
+  auto contents = classifyDrop(catalogue, paths, data[0] & 1);
+  if (!plain(contents.folder)) std::abort();
+  for (const auto& f : contents.files)
+    if (!plain(f.path)) std::abort();
+
+  CheckingSink sink;
+  sink.evaluate(dropCall(contents.folder, contents.files, contents.dropKind));
+  if (sink.count != 1) std::abort();
+  return 0;
+}
