@@ -210,9 +210,13 @@ gboolean AppDelegate::keyPress(GtkWidget* window, GdkEventKey* event, gpointer) 
   // take Ctrl+A or Ctrl+Z from a text field in the page. WebKit answers every
   // key at first and sends back the ones the page did not handle; those then
   // pass the web view and reach the accelerators here.
-  if (gtk_window_propagate_key_event(GTK_WINDOW(window), event)) return TRUE;
-  if (gtk_window_activate_key(GTK_WINDOW(window), event)) return TRUE;
-  return gtk_bindings_activate_event(G_OBJECT(window), event);
+  if (!gtk_window_propagate_key_event(GTK_WINDOW(window), event) &&
+      !gtk_window_activate_key(GTK_WINDOW(window), event))
+    gtk_bindings_activate_event(G_OBJECT(window), event);
+  // Always the end of the key: the window's own handler would hand a key sent
+  // back by WebKit to the web view once more, which sends it to the page
+  // again, without end.
+  return TRUE;
 }
 
 }  // namespace quarrytide

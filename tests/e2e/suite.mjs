@@ -47,6 +47,21 @@ function run(cmd, args, ms = 10000) {
 }
 const xdotool = (...args) => run('xdotool', args.map(String));
 
+// CPU time (clock ticks) that the processes use over `ms`.
+async function cpuTicks(pids, ms) {
+  const total = () => pids.reduce((sum, pid) => {
+    try {
+      const fields = fs.readFileSync(`/proc/${pid}/stat`, 'utf8').split(') ')[1].split(' ');
+      return sum + Number(fields[11]) + Number(fields[12]);  // utime, stime
+    } catch {
+      return sum;  // ended meanwhile
+    }
+  }, 0);
+  const before = total();
+  await sleep(ms);
+  return total() - before;
+}
+
 // --- the application under WebKitWebDriver
 
 const web = new WebDriver();
@@ -281,6 +296,24 @@ async function main() {
     check(seen.includes('ctrl+w'), `page saw ${JSON.stringify(seen)}`);
     await appWindow();  // the page kept Ctrl+W: the window is still open
     await exec("window.keptKeys.delete('ctrl+w')");
+  });
+
+  await step('one key press reaches the page once and leaves the app idle', 40000, async () => {
+    const win = await focusApp();
+    const pids = [Number(await xdotool('getwindowpid', win.id)),
+      ...(await run('pgrep', ['-f', 'WebKit(Web|Network)Process'])).split('\n').map(Number)];
+    // A new web process works for some seconds after start-up.
+    await until('the app is idle', 20000, async () => (await cpuTicks(pids, 1000)) < 10);
+    // Keys the page leaves alone go back to GTK; they must end there.
+    for (const key of ['Escape', 'shift', 'ctrl', 'F7']) {
+      await exec("document.activeElement.blur(); window.seenKeys = [];");
+      await xdotool('key', key);
+      await sleep(700);
+      const seen = await exec('return window.seenKeys');
+      check(seen.length === 1, `${key}: the page saw ${seen.length} keydown events: ${JSON.stringify(seen.slice(0, 5))}`);
+      const ticks = await cpuTicks(pids, 2000);
+      check(ticks < 30, `${key}: the app and its web processes used ${ticks} ticks in 2 s after the key`);
+    }
   });
 
   await step('the window cannot be made smaller than 880 x 600', 15000, async () => {
