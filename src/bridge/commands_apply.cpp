@@ -1,6 +1,9 @@
 // apply and reveal.
+#include <algorithm>
+
 #include "args.hpp"
 #include "bridge.hpp"
+#include "catalogue/file_record.hpp"
 #include "reply_text.hpp"
 
 namespace quarrytide {
@@ -47,6 +50,7 @@ void Bridge::apply(std::int64_t id, const nlohmann::json& args) {
 
 void Bridge::reveal(std::int64_t id, const nlohmann::json& args) {
   auto paths = Args(args).strings("paths").value_or(std::vector<std::string>{});
+  std::erase_if(paths, [](const std::string& p) { return namesNoItem(p); });
   // A later main-queue item, so the handler returns first; the reply follows
   // the hand-over to the file browser.
   host_.main.post([replies = replies_, &browser = host_.browser, id, paths = std::move(paths)] {

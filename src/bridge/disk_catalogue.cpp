@@ -11,12 +11,14 @@ std::vector<FileRecord> DiskCatalogue::listFolder(const std::string& folder, boo
 }
 
 std::optional<FileRecord> DiskCatalogue::describe(const std::string& path) {
+  if (namesNoItem(path)) return std::nullopt;
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return std::nullopt;  // a dangling link counts as absent
   return quarrytide::fileInfo(path);
 }
 
 std::optional<bool> DiskCatalogue::isDirectory(const std::string& path) {
+  if (namesNoItem(path)) return std::nullopt;
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return std::nullopt;
   return S_ISDIR(st.st_mode);

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "file_record.hpp"
 #include "metadata/comments.hpp"
 #include "metadata/tag_store.hpp"
 #include "metadata/tags.hpp"
@@ -46,9 +47,7 @@ std::string lastComponent(const std::string& path) { return path.substr(path.rfi
 
 OpResult applyOp(const Operation& op) {
   if (!op.path) return {false, std::nullopt, std::nullopt, "missing path"};
-  // An empty path names no item; made absolute it would name the working
-  // directory, which nobody asked to change.
-  if (op.path->empty()) return {false, op.path, std::nullopt, Error::posix(ENOENT).message};
+  if (namesNoItem(*op.path)) return {false, op.path, std::nullopt, Error::posix(ENOENT).message};
   std::string current = itemPath(*op.path);
 
   if (op.newName && *op.newName != lastComponent(current)) {

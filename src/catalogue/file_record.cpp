@@ -7,6 +7,10 @@
 
 namespace quarrytide {
 
+bool namesNoItem(std::string_view path) {
+  return path.empty() || path.find('\0') != std::string_view::npos;
+}
+
 std::string absolutePath(const std::string& path) {
   std::string out;
   if (path.empty() || path.front() != '/') {

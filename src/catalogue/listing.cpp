@@ -115,7 +115,7 @@ class Lister {
 }  // namespace
 
 std::vector<FileRecord> listFolder(const std::string& folder, bool recursive, bool foldersOnly) {
-  if (folder.empty()) return {};  // names no folder (not the working directory)
+  if (namesNoItem(folder)) return {};
   std::string prefix = absolutePath(folder);
   // The folder itself may be reached through a link, as the user named it.
   const int rootFd = ::open(prefix.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

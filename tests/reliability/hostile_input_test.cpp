@@ -4,6 +4,7 @@
 // undecodable, dropped), nothing crashes, and nothing outside what was asked
 // is touched.
 #include <gtest/gtest.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -83,6 +84,56 @@ TEST(HostileInput, NamesThatWouldLeaveTheFolderAreRefusedAndNothingMoves) {
   EXPECT_EQ(answers[1]["payload"], json({{"folder", ""}, {"files", json::array()}}));
   EXPECT_TRUE(fs::is_directory(cwd.path()));
   EXPECT_EQ(tree(cwd.path()), std::set<std::string>{});
+}
+
+// Below the page a path becomes a C string, which ends at the first NUL: the
+// text before it would name another item.
+TEST(HostileInput, APathHoldingNulNamesNoItem) {
+  TempDir dir;
+  const std::string root = dir.path();
+  std::ofstream(root + "/a") << "a";
+  std::ofstream(root + "/keep") << "k";
+  fs::create_directory(root + "/sub");
+  std::ofstream(root + "/sub/f") << "f";
+  const auto before = tree(root);
+  auto nul = [](const std::string& head, const std::string& tail) { return head + '\0' + tail; };
+
+  const std::vector<json> ops = {
+      {{"path", nul(root + "/a", "b")}, {"newName", "moved"}},
+      {{"path", nul(root + "/keep", "x")}, {"setComment", true}, {"comment", "written"}},
+      {{"path", nul(root + "/keep", "x")}, {"setTags", true}, {"tags", {"Tag"}}},
+      {{"path", nul(root + "/sub", "")}, {"setLabel", true}, {"label", 2}},
+  };
+  auto result = runHeadless(
+      {request(1, "apply", {{"ops", ops}}),
+       request(2, "statPaths", {{"paths", {nul(root + "/keep", "/etc/passwd"), root + "/keep"}}}),
+       request(3, "listFolder", {{"folder", nul(root + "/", "")}}),
+       request(4, "listFolder", {{"folder", nul(root + "/sub", "/x")}, {"recursive", true}}),
+       request(5, "reveal", {{"paths", {nul(root + "/keep", "x")}}})},
+      {}, {"XDG_CONFIG_HOME=" + dir.path() + "/sub"});
+  auto replies = result.replies();
+  ASSERT_EQ(replies.size(), 5u) << result.err;
+  std::sort(replies.begin(), replies.end(),
+            [](const json& x, const json& y) { return x["id"] < y["id"]; });
+
+  const json& results = replies[0]["payload"]["results"];
+  ASSERT_EQ(results.size(), ops.size());
+  for (std::size_t i = 0; i < ops.size(); ++i)
+    EXPECT_EQ(
+        results[i],
+        json({{"ok", false}, {"path", ops[i]["path"]}, {"error", "No such file or directory"}}));
+  const json& described = replies[1]["payload"]["files"];
+  ASSERT_EQ(described.size(), 1u);
+  EXPECT_EQ(described[0]["name"], "keep");
+  EXPECT_EQ(replies[2]["payload"]["files"], json::array());
+  EXPECT_EQ(replies[3]["payload"]["files"], json::array());
+  EXPECT_EQ(replies[4]["ok"], true);
+  EXPECT_EQ(result.err.find("reveal:"), std::string::npos) << result.err;
+
+  EXPECT_EQ(tree(root), before);
+  for (const char* item : {"/a", "/keep", "/sub"})
+    for (const char* attribute : {"user.xdg.tags", "user.xdg.comment"})
+      EXPECT_LT(::lgetxattr((root + item).c_str(), attribute, nullptr, 0), 0) << item << attribute;
 }
 
 TEST(HostileInput, HugeLongAndDeepValuesAreAnsweredWithClearErrors) {
