@@ -38,7 +38,7 @@ const FIELDS = {
   ext: [['mode', 'Extension', 'select', [['lower', 'lower case'], ['upper', 'UPPER CASE'], ['set', 'change to'], ['remove', 'remove']]], ['value', 'New extension', 'text', null, (r) => r.mode === 'set']],
   spaces: [['trim', 'Trim at both ends', 'check'], ['collapse', 'Collapse runs of white space', 'check'], ['replace', 'Replace spaces', 'check'], ['with', 'with', 'text', null, (r) => r.replace]],
   unicode: [['diacritics', 'Remove diacritics (é → e, ł → l)', 'check'], ['nfc', 'Normalise to NFC (composed characters)', 'check']],
-  list: [['text', 'One new name per line, in list order', 'textarea'], ['$note', 'Blank lines and missing lines keep the name.']],
+  list: [['text', 'One new name per line, in list order', 'textarea'], ['$note', 'Blank lines and missing lines keep the name. A line ending in the item’s extension (“b.txt”) is its whole new name.']],
 };
 
 export class RulesView {

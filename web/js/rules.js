@@ -142,7 +142,8 @@ const STROKED_RE = /[ØøŁłĐđĦħ]/g;
 const BRACKETS = /\([^()]*\)|\[[^[\]]*\]|\{[^{}]*\}/g;
 const SYMBOLS = /[^\P{P}\-_.]|\p{S}/gu;
 const DIGITS = /\p{Nd}/gu;
-const WORD_START = /(^|[^\p{L}\p{N}'’])(\p{L})/gu;
+// A combining mark belongs to the letter before it: it starts no word.
+const WORD_START = /(^|[^\p{L}\p{M}\p{N}'’])(\p{L})/gu;
 const FIRST_LETTER = /\p{L}/u;
 
 function titleCase(s) {
@@ -300,10 +301,22 @@ export function compileRule(rule) {
     case 'list': {
       const lines = listLines(String(rule.text));
       if (!lines.length) return ok(null);
-      return ok((s, ctx) => {
+      const lineAt = (ctx) => {
         const line = lines[ctx.index];
-        return line === undefined || line === '' ? s : line;
-      });
+        return line === undefined || line === '' ? null : line;
+      };
+      if (target !== 'name') return ok((s, ctx) => lineAt(ctx) ?? s);
+      // A pasted whole name ("b.txt" for "a.txt") ends in the item's own
+      // extension: it replaces the whole name, not only the base.
+      return {
+        target: 'parts',
+        fn: (parts, ctx) => {
+          const line = lineAt(ctx);
+          if (line === null) return parts;
+          const own = parts.ext && line.length > parts.ext.length + 1 && line.slice(-parts.ext.length - 1).toLowerCase() === `.${parts.ext.toLowerCase()}`;
+          return own ? splitName(line) : { base: line, ext: parts.ext };
+        },
+      };
     }
     default:
       return { fn: null, target, error: `unknown rule type: ${rule.type}` };
@@ -319,11 +332,21 @@ export function compileChain(rules) {
   const errors = {};
   for (const rule of rules) {
     if (!rule.enabled) continue;
-    const c = compileRule(rule);
+    let c;
+    try {
+      c = compileRule(rule);
+    } catch (e) {
+      c = { fn: null, error: `this rule cannot run: ${e.message}` };
+    }
     if (c.error) errors[rule.id] = c.error;
-    if (c.fn) steps.push(c);
+    if (c.fn) steps.push({ ...c, id: rule.id });
   }
   const n = steps.length;
+  // A rule that throws on one name is reported and skipped for that name; the
+  // rest of the chain and the other names go on.
+  const failed = (step, e) => {
+    if (!errors[step.id]) errors[step.id] = `this rule cannot run: ${e.message}`;
+  };
   const perFolder = rules.some((r) => r.enabled && r.type === 'number' && r.restart);
   function run(item, ctx) {
     if (n === 0) return item.name;
@@ -331,9 +354,14 @@ export function compileChain(rules) {
     if (item.isDir) { base = item.name; ext = ''; } else { base = item.basename; ext = item.ext; }
     for (let i = 0; i < n; i++) {
       const { fn, target } = steps[i];
-      if (target === 'name') base = fn(base, ctx);
-      else if (target === 'ext') ext = fn(ext, ctx);
-      else ({ base, ext } = splitName(fn(joinName(base, ext), ctx)));
+      try {
+        if (target === 'name') base = fn(base, ctx);
+        else if (target === 'ext') ext = fn(ext, ctx);
+        else if (target === 'parts') ({ base, ext } = fn({ base, ext }, ctx));
+        else ({ base, ext } = splitName(fn(joinName(base, ext), ctx)));
+      } catch (e) {
+        failed(steps[i], e);
+      }
     }
     return joinName(base, ext);
   }

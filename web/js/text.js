@@ -65,7 +65,11 @@ export function relativeDir(root, path) {
   return dir.startsWith(prefix) ? dir.slice(prefix.length) : dir;
 }
 
-/** Escapes a literal for use inside a regular expression. */
+/**
+ * Escapes a literal for use inside a regular expression, outside a character
+ * class. Only syntax characters get a backslash: with the "u" flag any other
+ * escape ("\-", "\'") is a syntax error.
+ */
 export function escapeRegExp(s) {
-  return s.replace(/[.*+?^${}()|[\]\\\/-]/g, '\\$&');
+  return s.replace(/[.*+?^${}()|[\]\\/]/g, '\\$&');
 }

@@ -29,6 +29,35 @@ test('replace: case, occurrence, target and literal "$" in the replacement', () 
   assert.deepEqual(run(['a.b'], ['replace', { find: '', with: 'zz' }]), ['a.b']);
 });
 
+test('replace takes every character literally, in every mode, and never throws out of the chain', () => {
+  const chars = [...Array.from({ length: 95 }, (_, i) => String.fromCharCode(32 + i)), 'é', 'ß', '😀', '\u0301', '\t'];
+  for (const c of chars) {
+    for (const caseSensitive of [false, true]) {
+      const name = `«${c}¶${c}»`;
+      const cases = { all: '«_¶_»', first: `«_¶${c}»`, last: `«${c}¶_»` };
+      for (const [occurrence, want] of Object.entries(cases)) {
+        const chain = compileChain([newRule('replace', { find: c, with: '_', caseSensitive, occurrence, target: 'both' })]);
+        assert.deepEqual(chain.errors, {}, `find ${JSON.stringify(c)}`);
+        assert.equal(chain.run(file(name), { index: 0 }), want, `find ${JSON.stringify(c)}, ${occurrence}, case ${caseSensitive}`);
+      }
+    }
+  }
+  assert.deepEqual(run(['2024-07-13 beach-day.jpg'], ['replace', { find: '-', with: ' ' }]), ['2024 07 13 beach day.jpg']);
+});
+
+test('a rule that throws is that rule\'s error; the chain and the other rules go on', () => {
+  const broken = newRule('replace', { id: 'broken', find: 'a', with: 'b' });
+  Object.defineProperty(broken, 'caseSensitive', { get() { throw new Error('boom'); }, enumerable: true });
+  const chain = compileChain([broken, newRule('case', { mode: 'upper' })]);
+  assert.match(chain.errors.broken, /boom/);
+  assert.equal(chain.run(file('abc.txt'), { index: 0 }), 'ABC.txt');
+  // thrown while naming one item: reported, that rule skipped for that item
+  const list = newRule('list', { id: 'late', text: 'x' });
+  const late = compileChain([list, newRule('case', { mode: 'upper' })]);
+  assert.equal(late.run(file('abc.txt'), null), 'ABC.txt');
+  assert.match(late.errors.late, /cannot run/);
+});
+
 test('regex: capture groups, flags and an invalid pattern reported instead of thrown', () => {
   assert.deepEqual(run(['IMG_20240102.jpg'], ['regex', { pattern: '^IMG_(\\d{4})(\\d{2})(\\d{2})$', with: '$1-$2-$3' }]), ['2024-01-02.jpg']);
   assert.deepEqual(run(['aAa.txt'], ['regex', { pattern: 'a', with: '', caseSensitive: false, global: false }]), ['Aa.txt']);
@@ -64,6 +93,9 @@ test('case: lower, upper, title, sentence with non-ASCII letters', () => {
   assert.deepEqual(run(['straße.txt'], ['case', { mode: 'upper' }]), ['STRASSE.txt']);
   assert.deepEqual(run(["the DON'T stop-me_now.txt"], ['case', { mode: 'title' }]), ["The Don't Stop-Me_Now.txt"]);
   assert.deepEqual(run(['  hELLO World.txt'], ['case', { mode: 'sentence' }]), ['  Hello world.txt']);
+  // a letter and its combining marks are one letter: no word starts inside them
+  for (const [name, want] of [['e\u0301cole.txt', 'E\u0301cole.txt'], ['le\u0301on blum.txt', 'Le\u0301on Blum.txt'], ['ê\u0323x y.txt', 'Ê\u0323x Y.txt']])
+    assert.deepEqual(run([name], ['case', { mode: 'title' }]), [want]);
 });
 
 test('numbering: start, step, padding, negatives, position and restart per folder', () => {
@@ -104,6 +136,9 @@ test('spaces and unicode: trim, collapse, replace, diacritics and NFC', () => {
 
 test('list gives the n-th line to the n-th item; blank lines and missing lines keep names', () => {
   assert.deepEqual(run(['a.jpg', 'b.jpg', 'c.jpg', 'd.jpg'], ['list', { text: 'One\r\n\nThree\n' }]), ['One.jpg', 'b.jpg', 'Three.jpg', 'd.jpg']);
+  // pasted whole names give exactly those names; others keep the extension
+  assert.deepEqual(run(['a.txt', 'b.TXT', 'c.txt', 'd', 'e.txt'], ['list', { text: 'b.txt\nA.txt\nc.md\nd.txt\n.txt' }]), ['b.txt', 'A.txt', 'c.md.txt', 'd.txt', '.txt.txt']);
+  assert.deepEqual(run(['a.txt'], ['list', { text: 'z', target: 'both' }]), ['z']);
 });
 
 test('chains run in order, skip disabled rules and handle empty and huge input', () => {
