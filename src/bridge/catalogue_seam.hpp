@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "catalogue/file_record.hpp"
+#include "catalogue/listing.hpp"
 #include "catalogue/operation.hpp"
 
 namespace quarrytide {
@@ -15,8 +16,7 @@ namespace quarrytide {
 class Catalogue {
  public:
   virtual ~Catalogue() = default;
-  virtual std::vector<FileRecord> listFolder(const std::string& folder, bool recursive,
-                                             bool foldersOnly) = 0;
+  virtual std::vector<FileRecord> listFolder(const std::string& folder, ListingMode mode) = 0;
   // The record of an existing item; nullopt when nothing exists at `path`.
   virtual std::optional<FileRecord> describe(const std::string& path) = 0;
   // Whether `path` is a directory; nullopt when that cannot be determined.
@@ -28,8 +28,7 @@ class Catalogue {
 // The catalogue on the real file system.
 class DiskCatalogue final : public Catalogue {
  public:
-  std::vector<FileRecord> listFolder(const std::string& folder, bool recursive,
-                                     bool foldersOnly) override;
+  std::vector<FileRecord> listFolder(const std::string& folder, ListingMode mode) override;
   std::optional<FileRecord> describe(const std::string& path) override;
   std::optional<bool> isDirectory(const std::string& path) override;
   FileRecord fileInfo(const std::string& path) override;

@@ -4,22 +4,33 @@
 
 namespace quarrytide {
 
+namespace {
+
+// "hidden" is an extension: a request without it lists what it always did.
+ListingMode listingMode(const Args& a) {
+  return {.recursive = a.boolean("recursive", false),
+          .foldersOnly = a.foldersKind(),
+          .hidden = a.boolean("hidden", false)};
+}
+
+}  // namespace
+
 void Bridge::chooseFolder(std::int64_t id, const nlohmann::json& args) {
+  // "start" (an extension) is where the chooser opens; it never names the
+  // choice. A path that names no item is no place to start.
+  auto start = Args(args).string("start");
+  if (start && namesNoItem(*start)) start.reset();
   // The flags are read only once a folder is chosen, from the arguments as
   // they came. The chooser answers on the main thread while the host (and so
   // this Bridge) is running.
-  host_.chooser.show([this, id, args](std::optional<std::string> chosen) {
+  host_.chooser.show(start, [this, id, args](std::optional<std::string> chosen) {
     if (!chosen) {
       resolve(id, true, nullptr);  // a cancel is not an error
       return;
     }
-    const Args a(args);
-    const bool recursive = a.boolean("recursive", false);
-    const bool foldersOnly = a.foldersKind();
+    const ListingMode mode = listingMode(Args(args));
     io_.submit([replies = replies_, &catalogue = host_.catalogue, id, folder = std::move(*chosen),
-                recursive, foldersOnly] {
-      replies->resolveRecords(id, folder, catalogue.listFolder(folder, recursive, foldersOnly));
-    });
+                mode] { replies->resolveRecords(id, folder, catalogue.listFolder(folder, mode)); });
   });
 }
 
@@ -30,14 +41,11 @@ void Bridge::listFolder(std::int64_t id, const nlohmann::json& args) {
     resolve(id, false, "missing folder");
     return;
   }
-  const bool recursive = a.boolean("recursive", false);
-  const bool foldersOnly = a.foldersKind();
+  const ListingMode mode = listingMode(a);
   // The reply echoes the folder exactly as sent; a missing or unreadable
   // folder simply lists nothing.
   io_.submit([replies = replies_, &catalogue = host_.catalogue, id, folder = std::move(*folder),
-              recursive, foldersOnly] {
-    replies->resolveRecords(id, folder, catalogue.listFolder(folder, recursive, foldersOnly));
-  });
+              mode] { replies->resolveRecords(id, folder, catalogue.listFolder(folder, mode)); });
 }
 
 void Bridge::statPaths(std::int64_t id, const nlohmann::json& args) {

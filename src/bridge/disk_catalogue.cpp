@@ -5,9 +5,8 @@
 
 namespace quarrytide {
 
-std::vector<FileRecord> DiskCatalogue::listFolder(const std::string& folder, bool recursive,
-                                                  bool foldersOnly) {
-  return quarrytide::listFolder(folder, recursive, foldersOnly);
+std::vector<FileRecord> DiskCatalogue::listFolder(const std::string& folder, ListingMode mode) {
+  return quarrytide::listFolder(folder, mode);
 }
 
 std::optional<FileRecord> DiskCatalogue::describe(const std::string& path) {

@@ -22,7 +22,7 @@ DropContents classifyDrop(Catalogue& catalogue, const std::vector<std::string>& 
   }
 
   if (plain.size() == 1 && isDir[0])
-    return {plain[0], catalogue.listFolder(plain[0], false, foldersMode), "folder"};
+    return {plain[0], catalogue.listFolder(plain[0], {.foldersOnly = foldersMode}), "folder"};
 
   gchar* parent = g_path_get_dirname(plain[0].c_str());
   DropContents out{parent, {}, "files"};

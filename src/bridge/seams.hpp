@@ -27,13 +27,15 @@ class MainDispatcher {
   virtual void post(Task task) = 0;
 };
 
-// Lets the user pick one folder. show() is called on the main thread and
-// returns at once; `done` runs later on the main thread with the chosen
-// folder's absolute path (no trailing "/"), or nullopt when cancelled.
+// Lets the user pick one folder, starting in `start` (or the home folder).
+// show() is called on the main thread and returns at once; `done` runs later
+// on the main thread with the chosen folder's absolute path (no trailing
+// "/"), or nullopt when cancelled.
 class FolderChooser {
  public:
   virtual ~FolderChooser() = default;
-  virtual void show(std::function<void(std::optional<std::string>)> done) = 0;
+  virtual void show(const std::optional<std::string>& start,
+                    std::function<void(std::optional<std::string>)> done) = 0;
 };
 
 // Shows items in the system file manager. Called on the main thread only;
@@ -59,7 +61,7 @@ class SettingsStore {
 
 // Makes a thumbnail data URL ("" when there is no image). Called on the main
 // thread; `done` runs exactly once, later, on any thread.
-using Thumbnailer =
-    std::function<void(const std::string& path, std::int64_t size, std::function<void(std::string)> done)>;
+using Thumbnailer = std::function<void(const std::string& path, std::int64_t size,
+                                       std::function<void(std::string)> done)>;
 
 }  // namespace quarrytide

@@ -32,6 +32,9 @@ DirPtr openDir(int fd) {
 }
 
 bool isHidden(const char* name) { return name[0] == '.'; }
+bool isDotOrDotDot(const char* name) {
+  return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
+}
 
 // A large buffer about to be filled: in huge pages, first touching it costs
 // one fault per 2 MiB instead of one per 4 KiB. Only a hint; where the
@@ -60,15 +63,18 @@ Kind kindOf(int dirFd, const dirent& entry) {
 class Lister {
  public:
   // A counting lister walks the same way but only counts what it would list.
-  Lister(bool recursive, bool foldersOnly, bool counting)
-      : recursive_(recursive), foldersOnly_(foldersOnly), counting_(counting) {}
+  Lister(ListingMode mode, bool counting)
+      : recursive_(mode.recursive),
+        foldersOnly_(mode.foldersOnly),
+        hidden_(mode.hidden),
+        counting_(counting) {}
 
   // `prefix` is the folder's path followed by "/".
   void list(DirPtr dir, std::string& prefix) {
     if (!dir) return;
     const int fd = ::dirfd(dir.get());
     while (const dirent* entry = ::readdir(dir.get())) {
-      if (isHidden(entry->d_name)) continue;  // also skips "." and ".."
+      if (isHidden(entry->d_name) && (!hidden_ || isDotOrDotDot(entry->d_name))) continue;
       const Kind kind = kindOf(fd, *entry);
       if (recursive_ && !foldersOnly_ && kind == Kind::directory) {
         descend(fd, entry->d_name, prefix);
@@ -106,6 +112,7 @@ class Lister {
 
   bool recursive_;
   bool foldersOnly_;
+  bool hidden_;
   bool counting_;
   std::size_t count_ = 0;
   RecordReader reader_;
@@ -114,7 +121,7 @@ class Lister {
 
 }  // namespace
 
-std::vector<FileRecord> listFolder(const std::string& folder, bool recursive, bool foldersOnly) {
+std::vector<FileRecord> listFolder(const std::string& folder, ListingMode mode) {
   if (namesNoItem(folder)) return {};
   std::string prefix = absolutePath(folder);
   // The folder itself may be reached through a link, as the user named it.
@@ -127,9 +134,9 @@ std::vector<FileRecord> listFolder(const std::string& folder, bool recursive, bo
   // regrowing: for 100,000 records every regrowth faults in megabytes of
   // fresh pages and moves every record. Entries that appear in between
   // merely cost one regrowth.
-  Lister counter(recursive, foldersOnly, true);
+  Lister counter(mode, true);
   counter.list(openDir(::openat(rootFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)), prefix);
-  Lister lister(recursive, foldersOnly, false);
+  Lister lister(mode, false);
   lister.reserve(counter.count());
   lister.list(openDir(rootFd), prefix);
 

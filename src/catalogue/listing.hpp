@@ -9,10 +9,19 @@
 namespace quarrytide {
 
 // Files mode (neither flag), folders mode (foldersOnly, one level) or tree
-// mode (recursive: files at every depth). Hidden entries are never listed;
-// links are described as themselves and never followed. Sorted by name in
+// mode (recursive: files at every depth).
+struct ListingMode {
+  bool recursive = false;
+  bool foldersOnly = false;
+  // Also entries whose names start with "." (and, in tree mode, what is below
+  // hidden folders); off, they are never listed.
+  bool hidden = false;
+  bool operator==(const ListingMode&) const = default;
+};
+
+// Links are described as themselves and never followed. Sorted by name in
 // file-browser order. Never fails: what cannot be read is left out.
 // Called on `io` only.
-std::vector<FileRecord> listFolder(const std::string& folder, bool recursive, bool foldersOnly);
+std::vector<FileRecord> listFolder(const std::string& folder, ListingMode mode);
 
 }  // namespace quarrytide

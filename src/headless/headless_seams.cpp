@@ -14,7 +14,8 @@ void StdoutSink::evaluate(const std::string& script) {
 FixedChooser::FixedChooser(MainDispatcher& main, std::optional<std::string> choice)
     : main_(main), choice_(std::move(choice)) {}
 
-void FixedChooser::show(std::function<void(std::optional<std::string>)> done) {
+void FixedChooser::show(const std::optional<std::string>&,
+                        std::function<void(std::optional<std::string>)> done) {
   main_.post([done = std::move(done), choice = choice_] { done(choice); });
 }
 

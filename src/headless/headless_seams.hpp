@@ -19,7 +19,8 @@ class StdoutSink final : public ScriptSink {
 class FixedChooser final : public FolderChooser {
  public:
   FixedChooser(MainDispatcher& main, std::optional<std::string> choice);
-  void show(std::function<void(std::optional<std::string>)> done) override;
+  void show(const std::optional<std::string>& start,
+            std::function<void(std::optional<std::string>)> done) override;
 
  private:
   MainDispatcher& main_;

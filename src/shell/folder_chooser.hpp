@@ -1,6 +1,6 @@
 #pragma once
-// The folder chooser of chooseFolder: the desktop's own dialog (through the
-// portal when there is one), shown without blocking, one per request.
+// The folder chooser of chooseFolder: GTK's folder chooser in a dialog of its
+// own, shown without blocking, one per request; it never creates a folder.
 // Main thread only; each answer also comes on the main thread.
 
 #include <gtk/gtk.h>
@@ -13,7 +13,8 @@ class GtkFolderChooser final : public FolderChooser {
  public:
   // Main thread. The dialogs are attached to the window once it is set.
   void setParent(GtkWindow* parent) { parent_ = parent; }
-  void show(std::function<void(std::optional<std::string>)> done) override;
+  void show(const std::optional<std::string>& start,
+            std::function<void(std::optional<std::string>)> done) override;
 
  private:
   GtkWindow* parent_ = nullptr;

@@ -26,10 +26,9 @@ struct DropRig : BridgeRig {
           return dirs.count(p) > 0;
         });
     ON_CALL(catalogue, fileInfo(_)).WillByDefault(recordAt);
-    ON_CALL(catalogue, listFolder(_, _, _))
-        .WillByDefault([](const std::string& f, bool, bool foldersOnly) {
-          return std::vector<FileRecord>{recordAt(f + (foldersOnly ? "/sub" : "/a.txt"))};
-        });
+    ON_CALL(catalogue, listFolder(_, _)).WillByDefault([](const std::string& f, ListingMode mode) {
+      return std::vector<FileRecord>{recordAt(f + (mode.foldersOnly ? "/sub" : "/a.txt"))};
+    });
   }
   // Drops `paths` and returns the drop object the page got.
   json drop(std::vector<std::string> paths) {
@@ -52,8 +51,8 @@ struct DropRig : BridgeRig {
 
 TEST(Drops, OneFolderIsOpenedInEitherMode) {
   DropRig rig({"/p/dir"});
-  EXPECT_CALL(rig.catalogue, listFolder("/p/dir", false, false)).Times(1);
-  EXPECT_CALL(rig.catalogue, listFolder("/p/dir", false, true)).Times(1);
+  EXPECT_CALL(rig.catalogue, listFolder("/p/dir", ListingMode{})).Times(1);
+  EXPECT_CALL(rig.catalogue, listFolder("/p/dir", ListingMode{.foldersOnly = true})).Times(1);
 
   json files = rig.drop({"/p/dir"});
   EXPECT_EQ(files.size(), 3u);
@@ -70,7 +69,7 @@ TEST(Drops, OneFolderIsOpenedInEitherMode) {
 
 TEST(Drops, ItemsAreFilteredByModeInDropOrder) {
   DropRig rig({"/p/d1", "/q/d2"});
-  EXPECT_CALL(rig.catalogue, listFolder(_, _, _)).Times(0);
+  EXPECT_CALL(rig.catalogue, listFolder(_, _)).Times(0);
 
   json oneFile = rig.drop({"/p/f1"});
   EXPECT_EQ(oneFile["dropKind"], "files");

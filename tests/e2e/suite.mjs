@@ -230,6 +230,46 @@ async function main() {
     check(cancelled.ok && cancelled.payload === null, JSON.stringify(cancelled));
   });
 
+  await step('the chooser is "Open Folder", opens where the page says and never makes a folder', 40000, async () => {
+    const chooser = async () => (await xdotool('search', '--onlyvisible', '--name', '^Open Folder$').catch(() => '')).split('\n')[0];
+    const choose = async (args) => {
+      await exec('window.choices = []; window.send("chooseFolder", arguments[0]).then((r) => window.choices.push(r));', [args]);
+      const id = await until('the chooser', 15000, chooser);
+      await xdotool('windowfocus', '--sync', id);
+      await sleep(400);
+      return id;
+    };
+    // a name typed alone is found in the folder the chooser opened in
+    await choose({ start: data });
+    await xdotool('type', '--delay', 20, 'sub');
+    await sleep(400);
+    await xdotool('key', 'Return');
+    // Enter on the found folder may first open it; a second one chooses it.
+    await sleep(1000);
+    if (!(await exec('return window.choices.length'))) await xdotool('key', 'Return');
+    const picked = await until('the choice', 8000, () => exec('return window.choices[0]'));
+    check(picked.ok && picked.payload && picked.payload.folder === path.join(data, 'sub'), JSON.stringify(picked).slice(0, 300));
+    // a typed folder that does not exist is not created, whatever the keys
+    const missing = path.join(data, 'not-there');
+    await choose({ start: data });
+    await xdotool('type', '--delay', 20, '/');
+    await sleep(400);
+    await xdotool('type', '--delay', 10, missing.slice(1));
+    await sleep(400);
+    await xdotool('key', 'Return');
+    await sleep(800);
+    await xdotool('key', 'Return');
+    await sleep(800);
+    check(!fs.existsSync(missing), 'the chooser created the typed folder');
+    if (await chooser()) {
+      await xdotool('windowfocus', '--sync', await chooser());
+      await xdotool('key', 'Escape');
+    }
+    const answer = await until('the answer', 8000, () => exec('return window.choices[0]'));
+    check(answer.ok && (answer.payload === null || answer.payload.folder !== missing), JSON.stringify(answer).slice(0, 300));
+    check(!fs.existsSync(missing), 'the chooser created the typed folder');
+  });
+
   await step('screenshots are saved', 20000, async () => {
     fs.writeFileSync(path.join(outDir, 'page.png'), await web.screenshot());
     await run(helper, ['shot', path.join(outDir, 'screen.png')]);

@@ -44,7 +44,8 @@ class FakeSettings final : public SettingsStore {
 
 class FakeChooser final : public FolderChooser {
  public:
-  void show(std::function<void(std::optional<std::string>)> done) override {
+  void show(const std::optional<std::string>&,
+            std::function<void(std::optional<std::string>)> done) override {
     flip = !flip;
     done(flip ? std::optional<std::string>("/chosen") : std::nullopt);
   }
@@ -58,11 +59,11 @@ class FakeBrowser final : public FileBrowser {
 
 class FakeCatalogue final : public Catalogue {
  public:
-  std::vector<FileRecord> listFolder(const std::string& folder, bool recursive,
-                                     bool foldersOnly) override {
+  std::vector<FileRecord> listFolder(const std::string& folder, ListingMode mode) override {
     std::vector<FileRecord> out;
-    for (int i = 0; i < (recursive ? 3 : 2); ++i) out.push_back(fileInfo(folder + "/f" + std::to_string(i)));
-    if (foldersOnly) out.resize(1);
+    for (int i = 0; i < (mode.recursive ? 3 : 2); ++i)
+      out.push_back(fileInfo(folder + "/f" + std::to_string(i)));
+    if (mode.foldersOnly) out.resize(1);
     return out;
   }
   std::optional<FileRecord> describe(const std::string& path) override {
@@ -96,10 +97,11 @@ struct FuzzHost {
   FakeChooser chooser;
   FakeBrowser browser;
   FakeCatalogue catalogue;
-  Bridge bridge{BridgeHost{main, settings, chooser, browser, catalogue,
-                           [](const std::string& path, std::int64_t, std::function<void(std::string)> done) {
-                             done(path.empty() ? "" : "data:image/png;base64,AAAA");
-                           }}};
+  Bridge bridge{
+      BridgeHost{main, settings, chooser, browser, catalogue,
+                 [](const std::string& path, std::int64_t, std::function<void(std::string)> done) {
+                   done(path.empty() ? "" : "data:image/png;base64,AAAA");
+                 }}};
   FuzzHost() { bridge.setWebView(&sink); }
 
   // Posts `text`; true when the bridge accepted it as a request.

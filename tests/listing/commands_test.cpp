@@ -34,13 +34,18 @@ TEST(ListFolderCommand, ArgumentErrorsAreAnsweredAtOnce) {
 TEST(ListFolderCommand, FlagsFollowTheArgumentRulesAndTheFolderIsEchoed) {
   BridgeRig rig;
   ::testing::InSequence order;
-  EXPECT_CALL(rig.catalogue, listFolder("/tmp/x/", false, false))
+  EXPECT_CALL(rig.catalogue, listFolder("/tmp/x/", ListingMode{}))
       .WillOnce(Return(std::vector{recordAt("/tmp/x/a")}));
-  EXPECT_CALL(rig.catalogue, listFolder("/tmp/x", false, false))
+  EXPECT_CALL(rig.catalogue, listFolder("/tmp/x", ListingMode{}))
       .WillOnce(Return(std::vector<FileRecord>{}));
-  EXPECT_CALL(rig.catalogue, listFolder("/tmp/x", true, false))
+  EXPECT_CALL(rig.catalogue, listFolder("/tmp/x", ListingMode{.recursive = true}))
       .WillOnce(Return(std::vector<FileRecord>{}));
-  EXPECT_CALL(rig.catalogue, listFolder("/tmp/x", true, true))
+  EXPECT_CALL(rig.catalogue,
+              listFolder("/tmp/x", ListingMode{.recursive = true, .foldersOnly = true}))
+      .WillOnce(Return(std::vector<FileRecord>{}));
+  EXPECT_CALL(rig.catalogue, listFolder("/tmp/x", ListingMode{.hidden = true}))
+      .WillOnce(Return(std::vector<FileRecord>{}));
+  EXPECT_CALL(rig.catalogue, listFolder("/tmp/x", ListingMode{}))
       .WillOnce(Return(std::vector<FileRecord>{}));
   rig.bridge->receiveText(R"({"id":1,"cmd":"listFolder","args":{"folder":"/tmp/x/"}})");
   rig.bridge->receiveText(
@@ -49,14 +54,17 @@ TEST(ListFolderCommand, FlagsFollowTheArgumentRulesAndTheFolderIsEchoed) {
       R"({"id":3,"cmd":"listFolder","args":{"folder":"/tmp/x","recursive":true,"kind":5}})");
   rig.bridge->receiveText(
       R"({"id":4,"cmd":"listFolder","args":{"folder":"/tmp/x","recursive":true,"kind":"folders"}})");
-  ASSERT_TRUE(rig.main.runUntilPosted(4));
+  rig.bridge->receiveText(
+      R"({"id":5,"cmd":"listFolder","args":{"folder":"/tmp/x","hidden":true}})");
+  rig.bridge->receiveText(R"({"id":6,"cmd":"listFolder","args":{"folder":"/tmp/x","hidden":1}})");
+  ASSERT_TRUE(rig.main.runUntilPosted(6));
   const auto replies = rig.sink.replies();
-  ASSERT_EQ(replies.size(), 4u);
+  ASSERT_EQ(replies.size(), 6u);
   EXPECT_EQ(replies[0],
             json({{"id", 1},
                   {"ok", true},
                   {"payload", {{"folder", "/tmp/x/"}, {"files", {recordJson("/tmp/x/a")}}}}}));
-  for (int i = 1; i < 4; ++i) {
+  for (int i = 1; i < 6; ++i) {
     EXPECT_EQ(replies[i]["id"], i + 1) << "answered in the order sent";
     EXPECT_EQ(replies[i]["payload"], json({{"folder", "/tmp/x"}, {"files", json::array()}}));
   }
@@ -90,9 +98,10 @@ TEST(ChooseFolderCommand, CancelAnswersNullAndAChoiceIsListedWithTheKeptFlags) {
   ASSERT_EQ(rig.chooser.pending.size(), 3u);
   EXPECT_TRUE(rig.sink.replies().empty()) << "nothing is answered while the chooser is open";
 
-  EXPECT_CALL(rig.catalogue, listFolder("/picked", true, false))
+  EXPECT_CALL(rig.catalogue, listFolder("/picked", ListingMode{.recursive = true}))
       .WillOnce(Return(std::vector{recordAt("/picked/f")}));
-  EXPECT_CALL(rig.catalogue, listFolder("/other", true, true))
+  EXPECT_CALL(rig.catalogue,
+              listFolder("/other", ListingMode{.recursive = true, .foldersOnly = true}))
       .WillOnce(Return(std::vector<FileRecord>{}));
   rig.chooser.pending[2](std::nullopt);
   rig.main.run();
@@ -110,6 +119,25 @@ TEST(ChooseFolderCommand, CancelAnswersNullAndAChoiceIsListedWithTheKeptFlags) {
                   {"payload", {{"folder", "/picked"}, {"files", {recordJson("/picked/f")}}}}}));
   EXPECT_EQ(replies[2]["payload"], json({{"folder", "/other"}, {"files", json::array()}}));
   EXPECT_EQ(rig.bridge->outstanding(), 0u);
+}
+
+TEST(ChooseFolderCommand, TheChooserStartsWhereThePageSaysAndHiddenItemsAreListedWhenAsked) {
+  BridgeRig rig;
+  rig.send(R"({"id":1,"cmd":"chooseFolder","args":{"start":"/home/ana/Photos","hidden":true}})");
+  rig.send(R"({"id":2,"cmd":"chooseFolder","args":{"start":5}})");
+  rig.send(R"({"id":3,"cmd":"chooseFolder","args":{"start":"/home\u0000/etc"}})");
+  rig.send(R"({"id":4,"cmd":"chooseFolder","args":{"start":""}})");
+  using Start = std::optional<std::string>;
+  EXPECT_EQ(rig.chooser.starts,
+            (std::vector<Start>{"/home/ana/Photos", std::nullopt, std::nullopt, std::nullopt}));
+  EXPECT_CALL(rig.catalogue, listFolder("/picked", ListingMode{.hidden = true}))
+      .WillOnce(Return(std::vector<FileRecord>{}));
+  EXPECT_CALL(rig.catalogue, listFolder("/plain", ListingMode{}))
+      .WillOnce(Return(std::vector<FileRecord>{}));
+  rig.chooser.pending[0]("/picked");
+  rig.chooser.pending[1]("/plain");
+  for (int i = 2; i < 4; ++i) rig.chooser.pending[i](std::nullopt);
+  ASSERT_TRUE(rig.main.runUntilPosted(4));
 }
 
 }  // namespace

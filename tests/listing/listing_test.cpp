@@ -45,7 +45,7 @@ class Modes : public ::testing::Test {
 TEST_F(Modes, FilesModeListsImmediateNonFoldersIncludingLinks) {
   t.attr("sub", "user.xdg.tags", "Red");
   t.attr("sub", "user.xdg.comment", "the folder's");
-  const auto files = listFolder(t.root(), false, false);
+  const auto files = listFolder(t.root(), ListingMode{});
   EXPECT_THAT(names(files), ElementsAre("a.txt", "b.txt", "to-sub"));
   EXPECT_EQ(files[0].path, t.at("a.txt"));
   EXPECT_FALSE(files[2].isDir) << "a link to a folder is a link";
@@ -54,23 +54,33 @@ TEST_F(Modes, FilesModeListsImmediateNonFoldersIncludingLinks) {
 }
 
 TEST_F(Modes, FoldersModeListsImmediateFoldersWhateverRecursiveSays) {
-  const auto folders = listFolder(t.root(), false, true);
+  const auto folders = listFolder(t.root(), ListingMode{.foldersOnly = true});
   EXPECT_THAT(names(folders), ElementsAre("sub"));
   EXPECT_TRUE(folders[0].isDir);
-  EXPECT_EQ(listFolder(t.root(), true, true), folders);
+  EXPECT_EQ(listFolder(t.root(), ListingMode{.recursive = true, .foldersOnly = true}), folders);
 }
 
 TEST_F(Modes, TreeModeListsFilesAtEveryDepthWithoutFollowingLinks) {
-  const auto tree = listFolder(t.root(), true, false);
+  const auto tree = listFolder(t.root(), ListingMode{.recursive = true});
   EXPECT_THAT(paths(tree, t.root()),
               ElementsAre("a.txt", "b.txt", "sub/c.txt", "sub/deeper/d.txt", "sub/loop", "to-sub"));
 }
 
+TEST_F(Modes, HiddenItemsAreListedOnlyWhenAsked) {
+  EXPECT_THAT(names(listFolder(t.root(), ListingMode{.hidden = true})),
+              ElementsAre(".hidden.txt", "a.txt", "b.txt", "to-sub"));
+  EXPECT_THAT(names(listFolder(t.root(), ListingMode{.foldersOnly = true, .hidden = true})),
+              ElementsAre(".secret", "sub"));
+  EXPECT_THAT(paths(listFolder(t.root(), ListingMode{.recursive = true, .hidden = true}), t.root()),
+              ElementsAre(".hidden.txt", "a.txt", "b.txt", "sub/c.txt", "sub/deeper/d.txt",
+                          ".secret/inside.txt", "sub/loop", "to-sub"));
+}
+
 TEST_F(Modes, TrailingSlashAndRelativeFolderListTheSame) {
-  const auto plain = listFolder(t.root(), true, false);
-  EXPECT_EQ(listFolder(t.root() + "/", true, false), plain);
+  const auto plain = listFolder(t.root(), ListingMode{.recursive = true});
+  EXPECT_EQ(listFolder(t.root() + "/", ListingMode{.recursive = true}), plain);
   // The folder itself may be named through a link.
-  EXPECT_THAT(paths(listFolder(t.at("to-sub"), false, false), t.at("to-sub")),
+  EXPECT_THAT(paths(listFolder(t.at("to-sub"), ListingMode{}), t.at("to-sub")),
               ElementsAre("c.txt", "loop"));
 }
 
@@ -80,10 +90,11 @@ TEST(Listing, NothingToListGivesEmpty) {
   t.file("plain.txt");
   t.folder("locked/inner");
   t.file("locked/inner/x.txt");
-  EXPECT_TRUE(listFolder(t.at("empty"), true, false).empty());
-  EXPECT_TRUE(listFolder(t.at("missing"), false, false).empty());
-  EXPECT_TRUE(listFolder(t.at("plain.txt"), false, false).empty());
-  EXPECT_TRUE(listFolder(t.at("plain.txt"), true, true).empty());
+  EXPECT_TRUE(listFolder(t.at("empty"), ListingMode{.recursive = true}).empty());
+  EXPECT_TRUE(listFolder(t.at("missing"), ListingMode{}).empty());
+  EXPECT_TRUE(listFolder(t.at("plain.txt"), ListingMode{}).empty());
+  EXPECT_TRUE(
+      listFolder(t.at("plain.txt"), ListingMode{.recursive = true, .foldersOnly = true}).empty());
 }
 
 TEST(Listing, UnreadableSubfolderIsSkippedAndTheWalkGoesOn) {
@@ -93,7 +104,8 @@ TEST(Listing, UnreadableSubfolderIsSkippedAndTheWalkGoesOn) {
   t.file("b/y.txt");
   t.file("c/z.txt");
   ASSERT_EQ(::chmod(t.at("b").c_str(), 0), 0);
-  EXPECT_THAT(names(listFolder(t.root(), true, false)), ElementsAre("x.txt", "z.txt"));
+  EXPECT_THAT(names(listFolder(t.root(), ListingMode{.recursive = true})),
+              ElementsAre("x.txt", "z.txt"));
   ::chmod(t.at("b").c_str(), 0755);
 }
 
@@ -103,7 +115,7 @@ TEST(Ordering, NumbersCaseAndAccentsInFileBrowserOrder) {
                         "file1", "côte", "cote", "Cote", "cotf", "B", "b"}) {
     t.file(n);
   }
-  EXPECT_THAT(names(listFolder(t.root(), false, false)),
+  EXPECT_THAT(names(listFolder(t.root(), ListingMode{})),
               ElementsAre("apple.txt", "b", "B", "Banana.txt", "cote", "Cote", "côte", "cotf",
                           "file1", "file2", "file10", "Photo 2.jpg", "Photo 10.jpg"));
 }
@@ -116,7 +128,7 @@ TEST(Ordering, EqualNamesInATreeKeepTheWalkOrder) {
   for (const auto& e : std::filesystem::directory_iterator(t.root()))
     expected.push_back(e.path().string() + "/a.txt");
   Names got;
-  for (const auto& r : listFolder(t.root(), true, false)) got.push_back(r.path);
+  for (const auto& r : listFolder(t.root(), ListingMode{.recursive = true})) got.push_back(r.path);
   EXPECT_EQ(got, expected);
 }
 
@@ -125,7 +137,7 @@ TEST(Listing, NamesThatAreNotUtf8AreListedAndSorted) {
   t.file("b\xff.txt");
   t.file("a.txt");
   t.file("c\xc3.txt");
-  const auto files = listFolder(t.root(), false, false);
+  const auto files = listFolder(t.root(), ListingMode{});
   EXPECT_THAT(names(files), ElementsAre("a.txt", "b\xff.txt", "c\xc3.txt"));
   EXPECT_EQ(files[1].ext, "txt");
   EXPECT_EQ(files[1].path, t.at("b\xff.txt"));
@@ -137,7 +149,7 @@ TEST(Listing, EveryRecordCarriesItsMetadata) {
   t.attr("sub/tagged.txt", "user.xdg.tags", "Orange,x,Gray");
   t.attr("sub/tagged.txt", "user.xdg.comment", "c");
   t.file("sub/plain.txt");
-  const auto tree = listFolder(t.root(), true, false);
+  const auto tree = listFolder(t.root(), ListingMode{.recursive = true});
   ASSERT_EQ(tree.size(), 2u);
   EXPECT_EQ(tree[1].name, "tagged.txt");
   EXPECT_EQ(tree[1].size, 5);

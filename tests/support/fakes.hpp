@@ -69,9 +69,12 @@ class MemorySettings final : public SettingsStore {
 
 class FakeChooser final : public FolderChooser {
  public:
-  void show(std::function<void(std::optional<std::string>)> done) override {
+  void show(const std::optional<std::string>& start,
+            std::function<void(std::optional<std::string>)> done) override {
+    starts.push_back(start);
     pending.push_back(std::move(done));
   }
+  std::vector<std::optional<std::string>> starts;
   std::vector<std::function<void(std::optional<std::string>)>> pending;
 };
 
@@ -91,7 +94,7 @@ inline FileRecord recordAt(const std::string& path) {
 
 class FakeCatalogue : public Catalogue {
  public:
-  MOCK_METHOD(std::vector<FileRecord>, listFolder, (const std::string&, bool, bool), (override));
+  MOCK_METHOD(std::vector<FileRecord>, listFolder, (const std::string&, ListingMode), (override));
   MOCK_METHOD(std::optional<FileRecord>, describe, (const std::string&), (override));
   MOCK_METHOD(std::optional<bool>, isDirectory, (const std::string&), (override));
   MOCK_METHOD(FileRecord, fileInfo, (const std::string&), (override));
