@@ -52,10 +52,15 @@ void Bridge::reveal(std::int64_t id, const nlohmann::json& args) {
   auto paths = Args(args).strings("paths").value_or(std::vector<std::string>{});
   std::erase_if(paths, [](const std::string& p) { return namesNoItem(p); });
   // A later main-queue item, so the handler returns first; the reply follows
-  // the hand-over to the file browser.
+  // the hand-over to the file browser. When nothing could show the items the
+  // page is told so, instead of a success that showed nothing.
   host_.main.post([replies = replies_, &browser = host_.browser, id, paths = std::move(paths)] {
-    browser.reveal(paths);
-    replies->resolve(id, true, nullptr);
+    browser.reveal(paths, [replies, id](std::optional<std::string> error) {
+      if (error)
+        replies->resolve(id, false, "No file manager could show the items: " + *error);
+      else
+        replies->resolve(id, true, nullptr);
+    });
   });
 }
 

@@ -40,10 +40,13 @@ class FolderChooser {
 
 // Shows items in the system file manager. Called on the main thread only;
 // it hands the paths over and returns without waiting for the file manager.
+// `done` runs once, later, on the main thread: with nullopt once something
+// took the items, or with the reason nothing could show them.
 class FileBrowser {
  public:
   virtual ~FileBrowser() = default;
-  virtual void reveal(const std::vector<std::string>& paths) = 0;
+  virtual void reveal(const std::vector<std::string>& paths,
+                      std::function<void(std::optional<std::string>)> done) = 0;
 };
 
 // The page's saved configuration: one opaque string, or nothing.

@@ -19,9 +19,11 @@ void FixedChooser::show(const std::optional<std::string>&,
   main_.post([done = std::move(done), choice = choice_] { done(choice); });
 }
 
-void LoggingBrowser::reveal(const std::vector<std::string>& paths) {
+void LoggingBrowser::reveal(const std::vector<std::string>& paths,
+                            std::function<void(std::optional<std::string>)> done) {
   for (const auto& p : paths) std::fprintf(stderr, "reveal: %s\n", p.c_str());
   std::fflush(stderr);
+  done(std::nullopt);
 }
 
 std::string chosenFolderPath(const std::string& path) {

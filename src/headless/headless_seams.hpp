@@ -30,7 +30,8 @@ class FixedChooser final : public FolderChooser {
 // Writes "reveal: PATH" per path to standard error.
 class LoggingBrowser final : public FileBrowser {
  public:
-  void reveal(const std::vector<std::string>& paths) override;
+  void reveal(const std::vector<std::string>& paths,
+              std::function<void(std::optional<std::string>)> done) override;
 };
 
 // Absolute (relative to the working directory), "." and ".." resolved

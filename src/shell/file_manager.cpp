@@ -2,6 +2,8 @@
 
 #include <gio/gio.h>
 
+#include <memory>
+
 namespace quarrytide {
 
 namespace {
@@ -14,8 +16,13 @@ struct PendingReveal {
   std::vector<std::string> uris;
   std::string folderUri;  // the first item's parent
   FileManagerBrowser::OpenFolder openFolder;
+  FileManagerBrowser::Done done;
 
-  void fallBack() { openFolder(folderUri); }
+  // Ends this reveal: the folder is opened instead, and that answers.
+  void fallBack() {
+    openFolder(folderUri, std::move(done));
+    delete this;
+  }
 };
 
 std::string takeUri(GFile* file) {
@@ -28,13 +35,14 @@ std::string takeUri(GFile* file) {
 void onShown(GObject* source, GAsyncResult* result, gpointer data) {
   auto* pending = static_cast<PendingReveal*>(data);
   GError* error = nullptr;
-  if (GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error))
+  if (GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error)) {
     g_variant_unref(reply);
-  else {
-    g_error_free(error);  // nobody owns the name, or the call failed
-    pending->fallBack();
+    pending->done(std::nullopt);
+    delete pending;
+    return;
   }
-  delete pending;
+  g_error_free(error);  // nobody owns the name, or the call failed
+  pending->fallBack();
 }
 
 void onBus(GObject*, GAsyncResult* result, gpointer data) {
@@ -44,7 +52,6 @@ void onBus(GObject*, GAsyncResult* result, gpointer data) {
   if (!bus) {
     g_error_free(error);
     pending->fallBack();
-    delete pending;
     return;
   }
   GVariantBuilder uris;
@@ -57,23 +64,34 @@ void onBus(GObject*, GAsyncResult* result, gpointer data) {
   g_object_unref(bus);
 }
 
-void openWithDefaultHandler(const std::string& uri) {
+void openWithDefaultHandler(const std::string& uri, FileManagerBrowser::Done done) {
   g_app_info_launch_default_for_uri_async(
       uri.c_str(), nullptr, nullptr,
-      [](GObject*, GAsyncResult* result, gpointer) {
+      [](GObject*, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<FileManagerBrowser::Done> done(
+            static_cast<FileManagerBrowser::Done*>(data));
         GError* error = nullptr;
-        if (!g_app_info_launch_default_for_uri_finish(result, &error)) g_error_free(error);
+        if (g_app_info_launch_default_for_uri_finish(result, &error)) {
+          (*done)(std::nullopt);
+          return;
+        }
+        std::string why = error->message;
+        g_error_free(error);
+        (*done)(why);
       },
-      nullptr);
+      new FileManagerBrowser::Done(std::move(done)));
 }
 
 }  // namespace
 
 FileManagerBrowser::FileManagerBrowser() : openFolder_(openWithDefaultHandler) {}
 
-void FileManagerBrowser::reveal(const std::vector<std::string>& paths) {
-  if (paths.empty()) return;
-  auto* pending = new PendingReveal{{}, {}, openFolder_};
+void FileManagerBrowser::reveal(const std::vector<std::string>& paths, Done done) {
+  if (paths.empty()) {
+    done(std::nullopt);  // nothing to show is not a failure
+    return;
+  }
+  auto* pending = new PendingReveal{{}, {}, openFolder_, std::move(done)};
   for (const auto& path : paths) {
     // GFile takes the path as bytes and makes a relative one absolute.
     GFile* file = g_file_new_for_path(path.c_str());

@@ -54,7 +54,10 @@ class FakeChooser final : public FolderChooser {
 
 class FakeBrowser final : public FileBrowser {
  public:
-  void reveal(const std::vector<std::string>&) override {}
+  void reveal(const std::vector<std::string>&,
+              std::function<void(std::optional<std::string>)> done) override {
+    done(std::nullopt);
+  }
 };
 
 class FakeCatalogue final : public Catalogue {

@@ -122,6 +122,15 @@ TEST(RevealCommand, HandsThePathsOverAfterTheHandlerReturnsThenAnswers) {
     EXPECT_EQ(rig.browser.revealed.back(), std::vector<std::string>{}) << args;
     EXPECT_EQ(rig.lastReply(), json({{"id", 4}, {"ok", true}, {"payload", nullptr}})) << args;
   }
+  // Nothing could show them: said, not answered as a success.
+  rig.browser.failWith = "Failed to find default application for content type ‘inode/directory’";
+  rig.send(R"({"id":5,"cmd":"reveal","args":{"paths":["/a"]}})");
+  EXPECT_EQ(rig.lastReply(),
+            json({{"id", 5},
+                  {"ok", false},
+                  {"payload",
+                   "No file manager could show the items: Failed to find default application for "
+                   "content type ‘inode/directory’"}}));
 }
 
 }  // namespace

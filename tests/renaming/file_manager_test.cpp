@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <optional>
 
 #include "file_manager.hpp"
 
@@ -43,21 +44,37 @@ void onMethod(GDBusConnection*, const char*, const char*, const char*, const cha
 
 TEST(FileManagerBrowser, ShowsItemsOnTheBusOrElseOpensTheFirstItemsFolder) {
   std::vector<std::string> opened;
-  FileManagerBrowser browser([&](const std::string& uri) { opened.push_back(uri); });
+  std::optional<std::string> openFails;  // what the default handler says, when it fails
+  FileManagerBrowser browser([&](const std::string& uri, FileManagerBrowser::Done done) {
+    opened.push_back(uri);
+    done(openFails);
+  });
+  // Every reveal is answered once: shown, or the reason nothing showed it.
+  std::vector<std::optional<std::string>> answers;
+  auto answer = [&](std::optional<std::string> why) { answers.push_back(std::move(why)); };
 
-  browser.reveal({});
+  browser.reveal({}, answer);
+  EXPECT_EQ(answers, (std::vector<std::optional<std::string>>{std::nullopt}));
   g_setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/quarrytide-bus", TRUE);
-  browser.reveal({"/tmp/some folder/a.txt", "/tmp/b"});
-  ASSERT_TRUE(spinUntil([&] { return !opened.empty(); }));
+  browser.reveal({"/tmp/some folder/a.txt", "/tmp/b"}, answer);
+  ASSERT_TRUE(spinUntil([&] { return answers.size() == 2; }));
   EXPECT_EQ(opened, std::vector<std::string>{"file:///tmp/some%20folder"});
+  EXPECT_EQ(answers[1], std::nullopt);
+  openFails = "No application is registered as handling this file";
+  browser.reveal({"/tmp/c"}, answer);
+  ASSERT_TRUE(spinUntil([&] { return answers.size() == 3; }));
+  EXPECT_EQ(answers[2], openFails);
+  openFails.reset();
+  opened.clear();
+  answers.clear();
 
   GTestDBus* dbus = g_test_dbus_new(G_TEST_DBUS_NONE);
   g_test_dbus_up(dbus);
   // A bus on which no file manager runs.
   char* cwd = g_get_current_dir();
-  browser.reveal({"relative.txt"});
-  ASSERT_TRUE(spinUntil([&] { return opened.size() == 2; }));
-  EXPECT_EQ(opened[1], std::string("file://") + cwd);
+  browser.reveal({"relative.txt"}, answer);
+  ASSERT_TRUE(spinUntil([&] { return opened.size() == 1; }));
+  EXPECT_EQ(opened[0], std::string("file://") + cwd);
   g_free(cwd);
 
   FakeFileManager manager;
@@ -76,12 +93,14 @@ TEST(FileManagerBrowser, ShowsItemsOnTheBusOrElseOpensTheFirstItemsFolder) {
       nullptr, &manager, nullptr);
   ASSERT_TRUE(spinUntil([&] { return manager.owned; }));
 
-  browser.reveal({"/srv/caf\u00e9/x y.jpg", "/srv/\xff"});
-  ASSERT_TRUE(spinUntil([&] { return !manager.calls.empty(); }));
+  browser.reveal({"/srv/caf\u00e9/x y.jpg", "/srv/\xff"}, answer);
+  ASSERT_TRUE(spinUntil([&] { return answers.size() == 2; }));
+  EXPECT_EQ(answers[1], std::nullopt);
   EXPECT_EQ(manager.calls[0], (std::vector<std::string>{"file:///srv/caf%C3%A9/x%20y.jpg",
                                                         "file:///srv/%FF", "startup:"}));
   spinUntil([] { return false; }, 0.3);  // no fallback follows a shown item
-  EXPECT_EQ(opened.size(), 2u);
+  EXPECT_EQ(opened.size(), 1u);
+  EXPECT_EQ(answers.size(), 2u);
 
   g_bus_unown_name(name);
   g_dbus_connection_unregister_object(bus, object);

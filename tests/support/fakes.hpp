@@ -80,8 +80,13 @@ class FakeChooser final : public FolderChooser {
 
 class FakeBrowser final : public FileBrowser {
  public:
-  void reveal(const std::vector<std::string>& paths) override { revealed.push_back(paths); }
+  void reveal(const std::vector<std::string>& paths,
+              std::function<void(std::optional<std::string>)> done) override {
+    revealed.push_back(paths);
+    done(failWith);
+  }
   std::vector<std::vector<std::string>> revealed;
+  std::optional<std::string> failWith;
 };
 
 // A record with only the path and its name filled in, as fakes hand out.
