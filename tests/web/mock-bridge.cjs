@@ -92,14 +92,14 @@
       };
     }
 
-    function listFolder(folder, recursive, foldersOnly) {
+    function listFolder(folder, recursive, foldersOnly, hidden = false) {
       const start = trimSlash(folder);
       const dir = nodes.get(start);
       if (!dir || !dir.isDir) return [];
       const out = [];
       const walk = (d) => {
         for (const p of childrenOf(d)) {
-          if (baseOf(p).startsWith('.')) continue;
+          if (baseOf(p).startsWith('.') && !hidden) continue;
           const n = nodes.get(p);
           if (foldersOnly) { if (n.isDir) out.push(p); continue; }
           if (n.isDir) { if (recursive) walk(p); continue; }
@@ -194,6 +194,8 @@
       saveError: null,
       holdApply: null,
       revealed: [],
+      revealError: null,
+      chooseStarts: [],
     };
     const wait = (ms) => new Promise((r) => setTimeout(r, ms));
     const answer = (id, ok, payload) => deliver({ id, ok, payload });
@@ -215,12 +217,13 @@
       switch (env.cmd) {
         case 'listFolder':
           if (typeof a.folder !== 'string') return now(false, 'missing folder');
-          return onIo(() => answer(id, true, { folder: a.folder, files: fs.listFolder(a.folder, bool(a.recursive), kindOf(a)) }));
+          return onIo(() => answer(id, true, { folder: a.folder, files: fs.listFolder(a.folder, bool(a.recursive), kindOf(a), bool(a.hidden)) }));
         case 'chooseFolder':
+          state.chooseStarts.push(typeof a.start === 'string' ? a.start : null);
           return setTimeout(() => {
             const folder = typeof state.chooseResult === 'function' ? state.chooseResult() : state.chooseResult;
             if (!folder) return answer(id, true, null);
-            onIo(() => answer(id, true, { folder, files: fs.listFolder(folder, bool(a.recursive), kindOf(a)) }));
+            onIo(() => answer(id, true, { folder, files: fs.listFolder(folder, bool(a.recursive), kindOf(a), bool(a.hidden)) }));
           }, 0);
         case 'statPaths': {
           const paths = Array.isArray(a.paths) && a.paths.every((p) => typeof p === 'string') ? a.paths : [];
@@ -236,6 +239,7 @@
         }
         case 'reveal':
           state.revealed.push(Array.isArray(a.paths) ? a.paths.slice() : []);
+          if (state.revealError) return now(false, `No file manager could show the items: ${state.revealError}`);
           return now(true, null);
         case 'thumbnail': {
           if (typeof a.path !== 'string') return now(false, 'missing path');

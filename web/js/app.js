@@ -8,8 +8,10 @@ import { conflictSteps, skipErrorSteps, severityOf, isInvalidUtf8 } from './conf
 import { planBatch, chunkPlan, followResults, rescueOps } from './planner.js';
 import { filterItems, sortIndexes, extensionCounts, textMatcher } from './filter.js';
 import { parseConfig, serializeConfig, addRecent, defaultConfig, MAX_SAVED_BATCH } from './config.js';
-import { explainError, undoRecord, batchChanges, countChanges } from './batch.js';
-import { dirOf, joinPath, relativeDir } from './text.js';
+import { explainError, undoRecord, batchChanges, countChanges, batchFolder } from './batch.js';
+import { listedNames, targetsToProbe } from './probe.js';
+import { dirOf, joinPath, relativeDir, visibleName } from './text.js';
+import { lineList } from './line-list.js';
 import { ListView, COLOR_LABELS } from './list-view.js';
 import { RulesView } from './rules-view.js';
 
@@ -20,6 +22,8 @@ const THUMB_SIZE = 48;
 const THUMB_CACHE = 3000;
 const THUMB_PARALLEL = 4;
 const SAVE_DELAY = 500;
+const PROBE_CHUNK = 5000;
+const PROBE_DELAY = 150;
 
 export function startApp(bridge) {
   const cfg = defaultConfig();
@@ -94,6 +98,7 @@ export function startApp(bridge) {
   });
 
   function changedRules() {
+    $('clear-rules').disabled = !cfg.rules.length;
     forgetDone();
     schedulePreview();
     save();
@@ -105,6 +110,7 @@ export function startApp(bridge) {
   }
 
   // ---------- toasts ----------
+  const baseName = (path) => path.slice(path.lastIndexOf('/') + 1) || path;
   function toast(text, kind = 'info', ms = 6000) {
     const t = h('div', { class: `toast ${kind}`, text, attrs: { role: kind === 'error' ? 'alert' : 'status' } });
     $('toasts').append(t);
@@ -133,6 +139,7 @@ export function startApp(bridge) {
 
   // ---------- listing ----------
   const kindArg = () => (cfg.mode === 'folders' ? 'folders' : 'files');
+  const listingExtras = () => (cfg.showHidden ? { hidden: true } : {});
 
   function normalise(rec, root, i) {
     const r = {
@@ -160,6 +167,7 @@ export function startApp(bridge) {
     st.dropped = dropped;
     st.items = (files || []).map((f, i) => normalise(f, folder, i));
     st.pathIndex = new Map(st.items.map((it, i) => [it.path, i]));
+    forgetProbes();
     st.selection.clear();
     st.meta.clear();
     st.results.clear();
@@ -176,6 +184,7 @@ export function startApp(bridge) {
     }
     list.setTree(cfg.mode === 'tree' && !dropped);
     list.body.scrollTop = 0;
+    list.body.scrollLeft = 0;
     drawChrome();
     fillFilterOptions();
     recompute();
@@ -185,7 +194,7 @@ export function startApp(bridge) {
   async function openFolder(folder) {
     if (!folder || st.busy) return;
     try {
-      const res = await bridge.listFolder(folder, cfg.mode === 'tree', kindArg());
+      const res = await bridge.listFolder(folder, cfg.mode === 'tree', kindArg(), listingExtras());
       setListing(res.folder, res.files);
       if (!res.files.length) toast(`Nothing to list in ${res.folder} (${cfg.mode === 'folders' ? 'no subfolders' : 'no files'}, or the folder cannot be read).`, 'warning');
     } catch (e) {
@@ -196,7 +205,8 @@ export function startApp(bridge) {
   async function chooseFolder() {
     if (st.busy) return;
     try {
-      const res = await bridge.chooseFolder(cfg.mode === 'tree', kindArg());
+      const start = st.folder || cfg.lastFolder;
+      const res = await bridge.chooseFolder(cfg.mode === 'tree', kindArg(), { ...listingExtras(), ...(start ? { start } : {}) });
       if (res) setListing(res.folder, res.files);
     } catch (e) {
       toast(`Could not open a folder: ${e.message}`, 'error');
@@ -217,7 +227,8 @@ export function startApp(bridge) {
 
   function onDrop(drop) {
     if (drop.dropKind === 'folder') {
-      if (cfg.mode === 'tree') openFolder(drop.folder);
+      // drops list what is not hidden; the switch asks for a listing of its own
+      if (cfg.mode === 'tree' || cfg.showHidden) openFolder(drop.folder);
       else setListing(drop.folder, drop.files);
     } else {
       setListing(drop.folder, drop.files, { dropped: drop.files.map((f) => f.path) });
@@ -355,12 +366,13 @@ export function startApp(bridge) {
     const tags = new Array(items.length);
     for (const [path, e] of st.meta) if (e.tags) { const i = st.pathIndex.get(path); if (i !== undefined) tags[i] = e.tags; }
     let check = null, leftOut = null;
+    const taken = probe.taken.size ? (dir, name) => probe.taken.has(joinPath(dir, name)) : null;
     function* work() {
       yield* evaluate(chain, items, scope, out, SLICE);
       for (let i = 0; i < items.length; i++) if (out[i] !== items[i].name && isInvalidUtf8(items[i].name)) out[i] = items[i].name;
-      check = yield* conflictSteps(items, out, { tags }, SLICE);
+      check = yield* conflictSteps(items, out, { tags, taken }, SLICE);
       // apply can only go ahead with these rows skipped, so the counts shown leave them out too
-      if (check.errors) leftOut = (yield* skipErrorSteps(items, out, { tags, check }, SLICE)).skip;
+      if (check.errors) leftOut = (yield* skipErrorSteps(items, out, { tags, taken, check }, SLICE)).skip;
     }
     const run = work();
     st.previewPending = true;
@@ -381,6 +393,7 @@ export function startApp(bridge) {
       st.previewPending = false;
       st.stamp++;
       applyProblemFilter();
+      scheduleProbe();
     };
     const step = () => {
       if (gen !== previewGen) return;
@@ -394,6 +407,44 @@ export function startApp(bridge) {
       while (!run.next().done);
       finish();
     } else step();
+  }
+
+  // ---------- names held by items the list does not show ----------
+  // Hidden items, and the folders (or files) the mode leaves out, are not in
+  // the listing, yet a rename onto one of their names fails. New names that
+  // no listed item holds are asked of the native side, once per listing.
+  const probe = { known: new Map(), taken: new Set(), listed: null, timer: 0, running: null };
+  function forgetProbes() {
+    probe.known.clear();
+    probe.taken.clear();
+    probe.listed = null;
+  }
+  function scheduleProbe() {
+    clearTimeout(probe.timer);
+    probe.timer = setTimeout(() => probeTargets().catch(() => {}), PROBE_DELAY);
+  }
+  /** Asks about the current preview's unknown targets; true when a taken one was found. */
+  async function probeTargets() {
+    while (probe.running) await probe.running;
+    const c = st.check;
+    if (!c) return false;
+    if (!probe.listed) probe.listed = listedNames(st.items);
+    const paths = targetsToProbe(st.items, st.newNames, c.renamed, probe.listed, probe.known);
+    if (!paths.length) return false;
+    const items = st.items;
+    let found = false;
+    probe.running = (async () => {
+      for (let k = 0; k < paths.length; k += PROBE_CHUNK) {
+        const chunk = paths.slice(k, k + PROBE_CHUNK);
+        const { files } = await bridge.statPaths(chunk);
+        if (st.items !== items) return; // another listing came meanwhile
+        for (const p of chunk) probe.known.set(p, false);
+        for (const f of files) if (probe.known.has(f.path)) { probe.known.set(f.path, true); probe.taken.add(f.path); found = true; }
+      }
+    })();
+    try { await probe.running; } finally { probe.running = null; }
+    if (found) schedulePreview();
+    return found;
   }
 
   function applyProblemFilter() {
@@ -647,7 +698,9 @@ export function startApp(bridge) {
   function drawCount() {
     const n = st.items.length, v = st.view.length, s = st.selection.size;
     list.setAllState(v > 0 && s >= v && st.view.every((i) => st.selection.has(i)), s > 0);
-    $('count').textContent = !n ? '' : `${v === n ? fmtInt(n) : `${fmtInt(v)} of ${fmtInt(n)}`} item${n === 1 ? '' : 's'}${s ? ` · ${fmtInt(s)} selected` : ''}`;
+    // the selection is counted where it is edited, in the metadata panel
+    $('count').textContent = !n ? '' : `${v === n ? fmtInt(n) : `${fmtInt(v)} of ${fmtInt(n)}`} item${n === 1 ? '' : 's'}`;
+    $('count').title = $('count').textContent;
   }
 
   function drawHistoryButtons() {
@@ -655,15 +708,20 @@ export function startApp(bridge) {
     const r = st.redo[st.redo.length - 1];
     const describe = (b) => { const c = countChanges(batchChanges(b)); return `${fmtInt(c.renames)} name${c.renames === 1 ? '' : 's'}${c.meta ? `, metadata of ${fmtInt(c.meta)}` : ''}`; };
     const ub = $('undo-btn'), rb = $('redo-btn');
+    // each button names the folder its batch changed
+    const label = (verb, b) => `${verb} ${fmtInt(b.changes.length)} in ${baseName(batchFolder(b))}`;
     ub.disabled = !u || st.busy;
-    ub.title = u ? `Undo “${u.title}”: restores ${describe(u)} (Ctrl+Z)` : 'Nothing to undo (Ctrl+Z)';
-    ub.textContent = u ? `Undo ${fmtInt(u.changes.length)}` : 'Undo';
+    ub.title = u ? `Undo “${u.title}” in ${batchFolder(u)}: restores ${describe(u)} (Ctrl+Z)` : 'Nothing to undo (Ctrl+Z)';
+    ub.textContent = u ? label('Undo', u) : 'Undo';
     rb.disabled = !r || st.busy;
-    rb.title = r ? `Redo: changes ${describe(r)} again (Shift+Ctrl+Z)` : 'Nothing to redo (Shift+Ctrl+Z)';
+    rb.title = r ? `Redo in ${batchFolder(r)}: changes ${describe(r)} again (Shift+Ctrl+Z)` : 'Nothing to redo (Shift+Ctrl+Z)';
+    rb.textContent = r ? label('Redo', r) : 'Redo';
   }
 
   function drawChrome() {
     for (const b of $('mode-switch').children) b.setAttribute('aria-checked', String(b.dataset.mode === cfg.mode));
+    $('hidden-btn').setAttribute('aria-pressed', String(cfg.showHidden));
+    $('clear-rules').disabled = !cfg.rules.length;
     for (const b of document.querySelectorAll('[data-scope]')) b.setAttribute('aria-checked', String(b.dataset.scope === cfg.scope));
     const crumbs = $('crumbs');
     if (!st.folder) fill(crumbs, h('span', { class: 'none', text: 'No folder' }));
@@ -749,23 +807,37 @@ export function startApp(bridge) {
     return new Promise((resolve) => st.previewWaiters.push(resolve));
   }
 
+  /** Waits for the preview and for the questions about names the list does not show. */
+  async function settleChecks() {
+    for (let round = 0; round < 5; round++) {
+      if (st.previewPending) await previewSettled();
+      if (!st.check) return false;
+      try {
+        if (!(await probeTargets())) return true;
+      } catch (e) {
+        toast(`Could not check the new names against the items the list does not show: ${e.message}`, 'error');
+        return false;
+      }
+    }
+    return !st.previewPending;
+  }
+
   async function apply() {
     if (st.busy) return;
-    if (st.previewPending) await previewSettled();
-    if (!st.check) return;
+    if (!(await settleChecks())) return;
     const p = pendingChanges();
     if (!p.renames && !p.meta) return;
     // Confirming needs the rows with errors skipped, so the batch confirmed is
     // the one without them, and exactly that one is sent.
     const stamp = st.stamp;
     const { changes, renames, meta } = outgoing();
-    const samples = changes.slice(0, 6);
+    const line = (c) => visibleName(c.newName !== c.name ? `${c.name}  →  ${c.newName}` : `${c.name}  (metadata)`);
     const content = [
       h('p', { class: 'big', text: `${fmtInt(renames)} rename${renames === 1 ? '' : 's'} and ${fmtInt(meta)} metadata change${meta === 1 ? '' : 's'}.` }),
       p.warnings ? h('p', { text: `${fmtInt(p.warnings)} row${p.warnings === 1 ? ' has' : 's have'} warnings (case, spaces, hidden names); they are applied.` }) : null,
       p.errors ? h('p', { class: 'err', text: `${fmtInt(p.errors)} row${p.errors === 1 ? ' has' : 's have'} errors that would be refused. They must be left out.` }) : null,
       p.skipped ? h('p', { text: p.skipped === 1 ? '1 row with a name that is not valid UTF-8 is left out.' : `${fmtInt(p.skipped)} rows with names that are not valid UTF-8 are left out.` }) : null,
-      h('div', { class: 'samples' }, samples.map((c) => h('div', { text: c.newName !== c.name ? `${c.name}  →  ${c.newName}` : `${c.name}  (metadata)` })), changes.length > samples.length ? h('div', { text: '…' }) : null),
+      changes.length ? lineList(changes.length, (i) => line(changes[i]), { className: 'samples' }) : null,
     ];
     const ok = await sheet({
       title: 'Apply changes',
@@ -782,7 +854,7 @@ export function startApp(bridge) {
     const title = `${renames ? 'Rename' : 'Metadata'} of ${fmtInt(changes.length)}`;
     const outcome = await runBatch(changes, title);
     if (!outcome) return;
-    const record = undoRecord(title, changes, outcome);
+    const record = undoRecord(title, changes, outcome, Date.now(), st.folder);
     if (record) { st.undo.push(record); st.redo = []; }
     if (record && record.changes.length > MAX_SAVED_BATCH) toast(`This batch is too large to keep for undo after a restart (over ${fmtInt(MAX_SAVED_BATCH)} items); it can be undone in this session.`, 'warning');
     drawHistoryButtons();
@@ -900,11 +972,24 @@ export function startApp(bridge) {
     const stack = redo ? st.redo : st.undo;
     const batch = stack[stack.length - 1];
     if (!batch) return;
+    const where = batchFolder(batch);
+    const title = redo ? `Redo of ${batch.title.replace(/^Undo of /, '')}` : `Undo of ${batch.title}`;
+    if (where !== st.folder) {
+      // the list shows other items: say where the batch goes before it does
+      const ok = await sheet({
+        title: redo ? 'Redo a batch in another folder?' : 'Undo a batch in another folder?',
+        content: [
+          h('p', { class: 'big', text: `“${batch.title}” changed ${fmtInt(batch.changes.length)} item${batch.changes.length === 1 ? '' : 's'} in ${where}.` }),
+          h('p', { text: st.folder ? `The list shows ${st.folder}.` : 'No folder is shown.' }),
+        ],
+        okText: `${redo ? 'Redo' : 'Undo'} in ${baseName(where)}`,
+      });
+      if (!ok || st.busy || stack[stack.length - 1] !== batch) return;
+    }
     stack.pop();
     const changes = batchChanges(batch);
-    const title = redo ? `Redo of ${batch.title.replace(/^Undo of /, '')}` : `Undo of ${batch.title}`;
     const outcomes = await runBatch(changes, title);
-    const record = undoRecord(title, changes, outcomes);
+    const record = undoRecord(title, changes, outcomes, Date.now(), where);
     if (record) (redo ? st.undo : st.redo).push(record);
     const failed = changes.length - changes.filter((c) => outcomes.get(c.key).ok).length;
     if (failed) toast(`${fmtInt(failed)} item${failed === 1 ? '' : 's'} could not be restored; see the rows marked failed.`, 'error', 10000);
@@ -915,7 +1000,7 @@ export function startApp(bridge) {
   async function reveal() {
     const idx = (st.selection.size ? [...st.selection] : st.focus >= 0 ? [st.view[st.focus]] : []).filter((i) => !isInvalidUtf8(st.items[i].path));
     if (!idx.length) return;
-    try { await bridge.reveal(idx.slice(0, 500).map((i) => st.items[i].path)); } catch (e) { toast(`Could not reveal: ${e.message}`, 'error'); }
+    try { await bridge.reveal(idx.slice(0, 500).map((i) => st.items[i].path)); } catch (e) { toast(e.message, 'error', 10000); }
   }
 
   // ---------- presets ----------
@@ -927,7 +1012,7 @@ export function startApp(bridge) {
   function bindPresets() {
     const nameBox = $('preset-name');
     const chosen = () => cfg.presets.find((p) => p.name === $('preset-select').value);
-    $('preset-save').addEventListener('click', () => {
+    const savePreset = () => {
       const name = nameBox.value.trim() || chosen()?.name;
       if (!name) { toast('Type a name for the preset.', 'warning'); nameBox.focus(); return; }
       const rules = structuredClone(cfg.rules);
@@ -937,10 +1022,21 @@ export function startApp(bridge) {
       drawPresets(name);
       toast(`Preset “${name}” saved.`);
       save();
-    });
-    $('preset-load').addEventListener('click', () => {
+    };
+    $('preset-save').addEventListener('click', savePreset);
+    nameBox.addEventListener('keydown', (e) => { if (e.key === 'Enter') { e.preventDefault(); savePreset(); } });
+    $('preset-load').addEventListener('click', async () => {
       const p = chosen();
       if (!p) return;
+      // a chain that no preset holds would be lost: ask first
+      if (cfg.rules.length && !cfg.presets.some((q) => sameChain(q.rules, cfg.rules))) {
+        const ok = await sheet({
+          title: `Load “${p.name}”?`,
+          content: [h('p', { class: 'big', text: `The current chain of ${cfg.rules.length} rule${cfg.rules.length === 1 ? '' : 's'} is not saved as a preset. Loading “${p.name}” replaces it.` })],
+          okText: 'Replace the chain',
+        });
+        if (!ok || !cfg.presets.includes(p)) return;
+      }
       cfg.rules = structuredClone(p.rules).map((r) => newRule(r.type, { ...r, id: undefined }));
       for (const r of cfg.rules) if (!r.id) r.id = newRule(r.type).id;
       rulesView.expanded.clear();
@@ -967,6 +1063,27 @@ export function startApp(bridge) {
     });
   }
 
+  /** Two chains do the same when their rules match, whatever their ids. */
+  function sameChain(a, b) {
+    const plain = (rules) => JSON.stringify(rules.map(({ id, ...rest }) => rest)); // eslint-disable-line no-unused-vars
+    return a.length === b.length && plain(a) === plain(b);
+  }
+
+  async function clearRules() {
+    if (!cfg.rules.length) return;
+    const ok = await sheet({
+      title: 'Remove all rules?',
+      content: [h('p', { class: 'big', text: `All ${cfg.rules.length} rule${cfg.rules.length === 1 ? '' : 's'} of the chain are removed; the names on disk stay as they are.` })],
+      okText: 'Remove all',
+    });
+    if (!ok) return;
+    cfg.rules = [];
+    rulesView.expanded.clear();
+    rulesView.render();
+    changedRules();
+    $('add-rule').focus();
+  }
+
   // ---------- global wiring ----------
   function showPathInput(show) {
     $('path-form').hidden = !show;
@@ -979,6 +1096,13 @@ export function startApp(bridge) {
     $('empty-open').addEventListener('click', chooseFolder);
     $('edit-path').addEventListener('click', () => showPathInput($('path-form').hidden));
     $('reload-btn').addEventListener('click', reload);
+    $('clear-rules').addEventListener('click', clearRules);
+    $('hidden-btn').addEventListener('click', () => {
+      cfg.showHidden = !cfg.showHidden;
+      drawChrome();
+      save();
+      if (st.folder && !st.dropped) openFolder(st.folder);
+    });
     $('path-form').addEventListener('submit', (e) => {
       e.preventDefault();
       const p = $('path-input').value.trim();

@@ -32,9 +32,10 @@ function pick(meta, fields) {
 /**
  * The undo record of an applied batch: for every item that changed on disk,
  * where it went and which metadata it had before. `changes[i].before` holds the
- * old values of the fields in `changes[i].meta`.
+ * old values of the fields in `changes[i].meta`; `folder` is the folder that
+ * was shown, which the Undo button names.
  */
-export function undoRecord(title, changes, outcomes, when = Date.now()) {
+export function undoRecord(title, changes, outcomes, when = Date.now(), folder = null) {
   const kept = [];
   for (const c of changes) {
     const o = outcomes.get(c.key);
@@ -56,7 +57,13 @@ export function undoRecord(title, changes, outcomes, when = Date.now()) {
       after: pick(c.meta, fields),
     });
   }
-  return kept.length ? { title, when, changes: kept } : null;
+  if (!kept.length) return null;
+  return { title, when, folder: folder ?? kept[0].dir, changes: kept };
+}
+
+/** The folder a batch was applied in (older records name none: their first item's). */
+export function batchFolder(batch) {
+  return typeof batch.folder === 'string' ? batch.folder : batch.changes[0]?.dir ?? '';
 }
 
 /** Changes that undo `batch` (or redo it with `forward`), for the planner. */

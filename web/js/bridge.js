@@ -51,8 +51,9 @@ export function createBridgeClient(post) {
     deliverDrop,
     onDrop(fn) { dropListeners.add(fn); return () => dropListeners.delete(fn); },
     get pendingCount() { return pending.size; },
-    chooseFolder: (recursive, kind) => request('chooseFolder', { recursive, kind }),
-    listFolder: (folder, recursive, kind) => request('listFolder', { folder, recursive, kind }),
+    // `more` carries the extensions: {hidden: true}, and {start} for the chooser.
+    chooseFolder: (recursive, kind, more = {}) => request('chooseFolder', { recursive, kind, ...more }),
+    listFolder: (folder, recursive, kind, more = {}) => request('listFolder', { folder, recursive, kind, ...more }),
     statPaths: (paths) => request('statPaths', { paths }),
     apply: (ops) => request('apply', { ops }),
     reveal: (paths) => request('reveal', { paths }),

@@ -23,6 +23,7 @@ export function defaultConfig() {
     recent: [],
     lastFolder: null,
     lastBatch: null,
+    showHidden: false,
   };
 }
 
@@ -46,7 +47,9 @@ export function sanitizeBatch(b) {
   if (!b || typeof b !== 'object' || !Array.isArray(b.changes) || b.changes.length > MAX_SAVED_BATCH) return null;
   const changes = b.changes.map(sanitizeChange);
   if (changes.some((c) => c === null)) return null;
-  return { title: str(b.title, 'Last batch'), when: Number(b.when) || 0, changes };
+  const out = { title: str(b.title, 'Last batch'), when: Number(b.when) || 0, changes };
+  if (typeof b.folder === 'string') out.folder = b.folder;
+  return out;
 }
 
 /** Parses saved text; anything missing or malformed falls back to the defaults. */
@@ -73,6 +76,7 @@ export function parseConfig(text) {
   }
   if (Array.isArray(raw.recent)) cfg.recent = raw.recent.filter((p) => typeof p === 'string').slice(0, MAX_RECENT);
   cfg.lastFolder = str(raw.lastFolder, null);
+  cfg.showHidden = raw.showHidden === true;
   cfg.lastBatch = sanitizeBatch(raw.lastBatch);
   return cfg;
 }
@@ -92,6 +96,7 @@ export function serializeConfig(cfg) {
     recent: cfg.recent.slice(0, MAX_RECENT),
     lastFolder: cfg.lastFolder,
     lastBatch: batchKept ? cfg.lastBatch : null,
+    showHidden: cfg.showHidden,
   };
   return { text: JSON.stringify(out), batchKept };
 }

@@ -15,6 +15,7 @@ export const ISSUES = {
   tooLong: { severity: 'error', word: 'too long', text: (d) => `The new name is ${d} bytes long in UTF-8; the limit is ${MAX_NAME_BYTES}.` },
   dup: { severity: 'error', word: 'dup', text: (d) => `Another item in this folder gets the same name${d ? ` (${d})` : ''}.` },
   exists: { severity: 'error', word: 'exists', text: (d) => `An item that keeps its name is already called "${d}".` },
+  unlisted: { severity: 'error', word: 'exists', text: (d) => `An item the list does not show (a hidden item, or one this mode leaves out) is already called "${d}".` },
   tagComma: { severity: 'error', word: 'tag ","', text: (d) => `The tag "${d}" contains ",": tags are stored comma-separated, so it cannot be written.` },
   case: { severity: 'warning', word: 'case', text: (d) => `Differs from "${d}" only in letter case: on a case-insensitive drive (a USB stick, for instance) the two collide.` },
   spaces: { severity: 'warning', word: 'spaces', text: () => 'The new name starts or ends with white space.' },
@@ -55,8 +56,9 @@ export function nameProblems(oldName, newName) {
  * Checks a whole listing. `items[i]` has `dir` and `name`; `newNames[i]` is the
  * intended name (equal to `name` for items that stay); `skip[i]` (optional)
  * marks items left out of the batch, which keep their names; `tags[i]`
- * (optional) is the intended user-tag list of an item whose tags change.
- * Returns per-item problem lists (undefined where none) and row counts.
+ * (optional) is the intended user-tag list of an item whose tags change;
+ * `taken(dir, name)` (optional) tells whether an item that is not listed holds
+ * that name. Returns per-item problem lists (undefined where none) and row counts.
  */
 export function checkConflicts(items, newNames, options = {}) {
   const steps = conflictSteps(items, newNames, options, Infinity);
@@ -67,7 +69,7 @@ export function checkConflicts(items, newNames, options = {}) {
 }
 
 /** `checkConflicts` as a generator that yields every `slice` items; its return value is the result. */
-export function* conflictSteps(items, newNames, { skip = null, tags = null } = {}, slice = 8192) {
+export function* conflictSteps(items, newNames, { skip = null, tags = null, taken = null } = {}, slice = 8192) {
   const n = items.length;
   const problems = new Array(n);
   const renamed = new Uint8Array(n);
@@ -116,6 +118,7 @@ export function* conflictSteps(items, newNames, { skip = null, tags = null } = {
       else if (typeof seen === 'number') { group.set(low, [seen, i]); shared.push(seen, i); }
       else { seen.push(i); shared.push(i); }
       checkName(i, items[i].name, fin, add);
+      if (taken && taken(dir, fin)) add(i, 'unlisted', fin);
       if (--budget <= 0) { budget = slice; yield; }
     }
     lastDir = null;
@@ -194,10 +197,10 @@ export function skipErrorRows(items, newNames, options = {}) {
  * given, is the result of `checkConflicts` with the same `skip` and `tags`,
  * and saves the first pass.
  */
-export function* skipErrorSteps(items, newNames, { skip = null, tags = null, check = null } = {}, slice = 8192) {
+export function* skipErrorSteps(items, newNames, { skip = null, tags = null, taken = null, check = null } = {}, slice = 8192) {
   const flags = skip ? Uint8Array.from(skip) : new Uint8Array(items.length);
   for (;;) {
-    if (!check) check = yield* conflictSteps(items, newNames, { skip: flags, tags }, slice);
+    if (!check) check = yield* conflictSteps(items, newNames, { skip: flags, tags, taken }, slice);
     let changed = false;
     for (let i = 0; i < items.length; i++) {
       if (!flags[i] && severityOf(check.problems[i]) === 'error') {

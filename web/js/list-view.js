@@ -3,7 +3,8 @@
 // view position; this module only draws and reports clicks.
 
 import { h, fmtSize, fmtDate } from './dom.js';
-import { diffNames } from './diff.js';
+import { readableDiff } from './diff.js';
+import { visibleName } from './text.js';
 import { ISSUES } from './conflicts.js';
 
 export const ROW_HEIGHT = 28;
@@ -217,19 +218,20 @@ export class ListView {
     const key = m.stamp;
     if (row.key === key) return;
     row.key = key;
-    if (cells.folder) { cells.folder.textContent = m.item.rel; cells.folder.title = m.item.rel; }
-    cells.name.textContent = m.item.name;
+    if (cells.folder) { cells.folder.textContent = visibleName(m.item.rel); cells.folder.title = m.item.rel; }
+    cells.name.textContent = visibleName(m.item.name);
     cells.name.title = m.item.name;
     this.drawNewName(cells.new, m);
     this.drawStatus(cells.status, m);
     this.drawTags(cells.tags, m);
     cells.label.replaceChildren();
     if (m.label || m.labelPending) {
-      const dot = h('span', { class: `dot lc-${m.label}` + (m.labelPending ? ' pending' : '') + (m.labelPending && !m.label ? ' cleared' : '') });
+      const name = `${COLOR_LABELS[m.label]}${m.labelPending ? ' (pending)' : ''}`;
+      const dot = h('span', { class: `dot lc-${m.label}` + (m.labelPending ? ' pending' : '') + (m.labelPending && !m.label ? ' cleared' : ''), attrs: { role: 'img', 'aria-label': `Label: ${name}` } });
       cells.label.append(dot);
-      cells.label.title = `${COLOR_LABELS[m.label]}${m.labelPending ? ' (pending)' : ''}`;
+      cells.label.title = name;
     } else cells.label.title = '';
-    cells.comment.textContent = m.comment;
+    cells.comment.textContent = visibleName(m.comment);
     cells.comment.title = m.comment;
     cells.comment.classList.toggle('pending', m.commentPending);
     cells.size.textContent = m.item.isDir ? '' : fmtSize(m.item.size);
@@ -239,17 +241,17 @@ export class ListView {
 
   drawNewName(cell, m) {
     cell.replaceChildren();
-    cell.title = m.changed ? m.newName : '';
+    cell.title = m.newName;
     if (m.result && !m.result.ok) {
       // the outcome of the last apply says more than the name it did not get
       cell.append(h('span', { class: 'fail-msg', text: m.result.text.split('\n')[0] }));
       cell.title = m.result.text;
       return;
     }
-    if (!m.changed) { cell.textContent = m.newName; return; }
-    for (const [kind, text] of diffNames(m.item.name, m.newName)) {
-      if (kind === '=') cell.append(document.createTextNode(text));
-      else cell.append(h(kind === '+' ? 'ins' : 'del', { text }));
+    if (!m.changed) { cell.textContent = visibleName(m.newName); return; }
+    for (const [kind, text] of readableDiff(m.item.name, m.newName)) {
+      if (kind === '=') cell.append(document.createTextNode(visibleName(text)));
+      else cell.append(h(kind === '+' ? 'ins' : 'del', { text: visibleName(text) }));
     }
   }
 

@@ -31,6 +31,16 @@ export function cpSlice(s, start, end) {
   return Array.from(s).slice(start, end).join('');
 }
 
+const CONTROL = /[\x00-\x1f\x7f]/;
+const CONTROLS = /[\x00-\x1f\x7f]/g;
+/**
+ * `s` with control characters (a newline in a name, a tab) drawn as their
+ * visible pictures (U+2400 block), so that a name stays on its one line.
+ */
+export function visibleName(s) {
+  return CONTROL.test(s) ? s.replace(CONTROLS, (c) => String.fromCharCode(c === '\x7f' ? 0x2421 : 0x2400 + c.charCodeAt(0))) : s;
+}
+
 /** Joins base name and extension the way a file record splits them. */
 export function joinName(base, ext) {
   return ext === '' ? base : base + '.' + ext;

@@ -336,12 +336,12 @@ test('keyboard: shortcuts, list navigation and selection; tree mode shows the fo
   await page.keyboard.press('ArrowDown');
   await page.keyboard.press('Shift+ArrowDown');
   await page.keyboard.press('Shift+ArrowDown');
-  assert.match(await page.textContent('#count'), /3 selected/);
+  assert.match(await page.textContent('#meta-count'), /3 selected/);
   assert.equal(await page.getAttribute('#grid', 'aria-activedescendant'), 'row-2');
   await page.keyboard.press('Space');
-  assert.match(await page.textContent('#count'), /2 selected/);
+  assert.match(await page.textContent('#meta-count'), /2 selected/);
   await page.keyboard.press('Control+a');
-  assert.match(await page.textContent('#count'), /4 selected/);
+  assert.match(await page.textContent('#meta-count'), /4 selected/);
   // Ctrl+F goes to the filter; a glob filters; Esc clears it
   await page.keyboard.press('Control+f');
   assert.equal(await page.evaluate(() => document.activeElement.id), 'filter-input');

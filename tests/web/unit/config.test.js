@@ -1,7 +1,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { parseConfig, serializeConfig, addRecent, MAX_SAVED_BATCH, MAX_RECENT } from '../../../web/js/config.js';
-import { undoRecord, batchChanges, explainError, COMMENT_FAILED } from '../../../web/js/batch.js';
+import { undoRecord, batchChanges, batchFolder, explainError, COMMENT_FAILED } from '../../../web/js/batch.js';
 import { globToRegExp, textMatcher, filterItems, sortIndexes } from '../../../web/js/filter.js';
 import { newRule } from '../../../web/js/rules.js';
 
@@ -15,6 +15,8 @@ test('saved settings round-trip; damaged or foreign text falls back to defaults'
   assert.equal(back.mode, 'tree');
   assert.equal(back.rules[0].find, 'a');
   assert.equal(back.presets[0].rules[0].mode, 'upper');
+  assert.equal(back.showHidden, false);
+  assert.equal(parseConfig(serializeConfig({ ...cfg, showHidden: true }).text).showHidden, true);
   assert.deepEqual(back.lastBatch.changes[0], { dir: '/d', from: 'a', to: 'b', before: { tags: ['x'] }, after: { tags: [] } });
   for (const bad of ['', '{', '[]', '"x"', '{"rules": 5, "mode": "nope", "sort": {"key": "evil"}, "presets": [{"name": ""}, 3], "lastBatch": {"changes": [{"dir": 1}]}}']) {
     const c = parseConfig(bad);
@@ -58,6 +60,9 @@ test('the undo record keeps what changed on disk, also after partial failures', 
   assert.deepEqual(undo[0], { key: '/d/b', dir: '/d', name: 'b', newName: 'a', meta: { tags: [] }, before: { tags: ['t'] } });
   assert.equal(batchChanges(rec, true)[2].key, '/d/k');
   assert.equal(undoRecord('none', [changes[2]], outcomes), null);
+  // the folder the batch was applied in survives a restart; older records name their first item's
+  assert.equal(batchFolder(parseConfig(serializeConfig({ ...parseConfig(null), lastBatch: undoRecord('t', changes, outcomes, 1, '/shown') }).text).lastBatch), '/shown');
+  assert.equal(batchFolder({ changes: rec.changes.map(({ dir, from, to }) => ({ dir, from, to })) }), '/d');
 });
 
 test('native messages are explained for this platform, keeping the raw text', () => {

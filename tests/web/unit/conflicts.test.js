@@ -1,6 +1,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { checkConflicts, skipErrorRows, severityOf, ISSUES } from '../../../web/js/conflicts.js';
+import { listedNames, targetsToProbe } from '../../../web/js/probe.js';
 
 const items = (...names) => names.map((n) => (Array.isArray(n) ? { dir: n[0], name: n[1] } : { dir: '/d', name: n }));
 const codes = (list) => (list ? list.map(([c]) => c) : []);
@@ -66,4 +67,20 @@ test('skipping error rows repeats until rows that depended on them are left out 
   const { skip, check } = skipErrorRows(it, ['a', 'a/', 'b']);
   assert.deepEqual(Array.from(skip), [0, 1, 1]);
   assert.equal(check.problems[2] && codes(check.problems[2])[0], undefined);
+});
+
+test('names held by items the list does not show: asked once, then errors of the rows taking them', () => {
+  const it = items('a', 'b', 'c', 'd', ['/e', 'a']);
+  const names = ['.a', 'sub', 'c', 'd/x', '.a'];
+  const renamed = Uint8Array.from([1, 1, 0, 1, 1]);
+  const known = new Map([['/e/.a', false]]);
+  // "c" stays, "d/x" cannot be a name, "/e/.a" is known
+  assert.deepEqual(targetsToProbe(it, names, renamed, listedNames(it), known), ['/d/.a', '/d/sub']);
+  assert.deepEqual(targetsToProbe(it, ['b', 'a', 'c', 'd', 'a'], Uint8Array.from([1, 1, 0, 0, 0]), listedNames(it), known), []);
+  const taken = new Set(['/d/sub']);
+  const r = checkConflicts(it, names, { taken: (dir, name) => taken.has(`${dir}/${name}`) });
+  assert.deepEqual(codes(r.problems[1]), ['unlisted']);
+  assert.equal(severityOf(r.problems[1]), 'error');
+  const left = skipErrorRows(it, names, { taken: (dir, name) => taken.has(`${dir}/${name}`) });
+  assert.equal(left.skip[1], 1);
 });

@@ -1,0 +1,207 @@
+// What a new user meets first: undo that says where it acts, names taken by
+// items the list does not show, a layout usable at the smallest window, names
+// that read well, and feedback for every action.
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { launch, openPage } from './harness.js';
+
+let env;
+before(async () => { env = await launch(); });
+after(async () => { await env?.close(); });
+
+/** Folders of files (`{'/t': [['a.txt', props]], ...}`); the chooser picks `choose`. */
+function seed(mock, { folders, choose }) {
+  for (const [dir, files] of Object.entries(folders)) {
+    mock.fs.add(dir, { isDir: true });
+    for (const [name, props] of files) mock.fs.add(`${dir}/${name}`, props || {});
+  }
+  mock.state.chooseResult = choose;
+}
+
+async function open(setup, options = {}) {
+  const opened = await openPage(env, { seed, seedArg: { choose: Object.keys(setup.folders)[0], ...setup }, ...options });
+  await opened.page.click('#open-btn');
+  await opened.page.waitForSelector('.row');
+  return opened;
+}
+
+async function openPath(page, folder) {
+  await page.click('#edit-path');
+  await page.fill('#path-input', folder);
+  await page.press('#path-input', 'Enter');
+  await page.waitForFunction((f) => document.getElementById('crumbs').textContent.includes(f.split('/').pop()), folder);
+}
+
+async function addRule(page, label, fields = {}) {
+  const index = await page.locator('.rule').count();
+  await page.click('#add-rule');
+  await page.click(`#add-rule-menu button:text-is("${label}")`);
+  const card = page.locator('.rule').nth(index);
+  for (const [field, value] of Object.entries(fields)) {
+    const input = card.locator(`[data-field="${field}"]`);
+    if ((await input.evaluate((el) => el.tagName)) === 'SELECT') await input.selectOption(value);
+    else await input.fill(String(value));
+  }
+  return card;
+}
+
+const idle = (page) => page.waitForFunction(() => document.getElementById('progress').hidden && !document.getElementById('summary').hidden);
+const statuses = (page) => page.$$eval('.row', (rows) => Object.fromEntries(rows.map((r) => [r.querySelector('.c-name').textContent, r.querySelector('.c-status').textContent.trim()])));
+
+test('undo and redo name the folder of their batch and ask before acting in another one', async () => {
+  const { page, context } = await open({ folders: { '/t': [['a.txt']], '/u': [['b.txt']] } });
+  await addRule(page, 'Change case', { mode: 'upper' });
+  await page.click('#apply-btn');
+  await page.click('#sheet-ok');
+  await idle(page);
+  assert.equal((await page.textContent('#undo-btn')).trim(), 'Undo 1 in t');
+  assert.match(await page.getAttribute('#undo-btn', 'title'), / in \/t:/);
+  await openPath(page, '/u');
+  await page.click('#undo-btn');
+  await page.waitForSelector('#sheet[open]');
+  assert.equal(await page.textContent('#sheet-title'), 'Undo a batch in another folder?');
+  assert.match(await page.textContent('#sheet-content'), /changed 1 item in \/t\..*The list shows \/u\./s);
+  await page.click('#sheet-cancel');
+  assert.deepEqual(await page.evaluate(() => window.__mock.fs.names('/t')), ['A.txt']);
+  await page.click('#undo-btn');
+  assert.equal((await page.textContent('#sheet-ok')).trim(), 'Undo in t');
+  await page.click('#sheet-ok');
+  await page.waitForFunction(() => !document.getElementById('redo-btn').disabled);
+  assert.deepEqual(await page.evaluate(() => window.__mock.fs.names('/t')), ['a.txt']);
+  assert.equal((await page.textContent('#redo-btn')).trim(), 'Redo 1 in t');
+  await context.close();
+});
+
+test('names held by hidden items or by items the mode leaves out are errors before apply; hidden items can be listed', async () => {
+  const { page, context } = await open({ folders: { '/t': [['x'], ['.x'], ['y'], ['z'], ['sub/inner.txt']] } });
+  await addRule(page, 'List of new names', { text: '.x\nsub\n' });
+  await page.waitForFunction(() => document.getElementById('summary').textContent.includes('2 errors'));
+  const shown = await statuses(page);
+  assert.deepEqual([shown.x, shown.y, shown.z], ['⚠ exists', '⚠ exists', '']);
+  const why = await page.locator('.row', { hasText: /^y/ }).locator('.c-status').getAttribute('title');
+  assert.match(why, /does not show .* already called "sub"/);
+  // applying sends neither
+  await page.click('#apply-btn');
+  await page.waitForSelector('#sheet[open]');
+  assert.match(await page.textContent('#sheet-content'), /2 rows have errors/);
+  await page.click('#sheet-cancel');
+  // the switch lists hidden items too, and remembers it
+  await page.click('#hidden-btn');
+  await page.waitForFunction(() => [...document.querySelectorAll('.row .c-name')].some((c) => c.textContent === '.x'));
+  assert.equal(await page.getAttribute('#hidden-btn', 'aria-pressed'), 'true');
+  const listing = await page.evaluate(() => window.__mock.log.filter((e) => e.cmd === 'listFolder').pop().args);
+  assert.equal(listing.hidden, true);
+  await page.click('#open-btn');
+  await page.waitForFunction(() => window.__mock.log.filter((e) => e.cmd === 'chooseFolder').length === 2);
+  const choose = await page.evaluate(() => window.__mock.log.filter((e) => e.cmd === 'chooseFolder').pop().args);
+  assert.deepEqual([choose.start, choose.hidden], ['/t', true]);
+  assert.deepEqual(await page.evaluate(() => window.__mock.fs.names('/t')), ['.x', 'sub', 'x', 'y', 'z']);
+  await context.close();
+});
+
+for (const [width, height] of [[870, 544], [1040, 720]]) {
+  test(`at ${width} x ${height} every control is reachable and no text is cut`, async () => {
+    const files = [['IMG_0001.JPG', { tags: ['Holiday', 'Beach', 'Family'], label: 4 }], ['line one\nline two.txt'], ...Array.from({ length: 60 }, (_, i) => [`x${i}.txt`])];
+    const { page, context } = await open({ folders: { '/home/ana/Pictures/Holiday 2026': files } }, { viewport: { width, height } });
+    await addRule(page, 'Replace text', { find: 'IMG_', with: 'Holiday ' });
+    // the bottom strip is on screen, and its buttons are what a click there hits
+    for (const id of ['apply-btn', 'undo-btn', 'reveal-btn']) {
+      const hit = await page.evaluate((i) => {
+        const b = document.getElementById(i).getBoundingClientRect();
+        return b.bottom <= innerHeight && document.elementFromPoint(b.x + b.width / 2, b.y + b.height / 2)?.id === i;
+      }, id);
+      assert.ok(hit, `${id} cannot be reached`);
+    }
+    // the side panel scrolls to its last control
+    await page.locator('#preset-delete').scrollIntoViewIfNeeded();
+    assert.ok(await page.evaluate(() => { const b = document.getElementById('preset-delete').getBoundingClientRect(); return b.bottom <= innerHeight && b.top >= 0; }));
+    assert.ok((await page.locator('#preset-name').boundingBox()).width >= 150, 'the preset name field is too small');
+    const cut = await page.evaluate(() => {
+      const out = [];
+      const ctx = document.createElement('canvas').getContext('2d');
+      for (const s of document.querySelectorAll('.filterbar select')) {
+        ctx.font = getComputedStyle(s).font;
+        const text = s.options[s.selectedIndex].text;
+        if (ctx.measureText(text).width + 16 > s.clientWidth) out.push(`select "${text}"`);
+      }
+      const summary = document.getElementById('summary');
+      if (summary.scrollWidth > summary.clientWidth + 1 || summary.getBoundingClientRect().right > innerWidth) out.push('summary');
+      const chip = document.querySelector('.row .tagchip');
+      if (chip.scrollWidth > chip.clientWidth + 1) out.push(`tag "${chip.textContent}"`);
+      for (const c of document.querySelectorAll('.row .c-name, .row .c-new')) {
+        if (c.scrollHeight > c.clientHeight + 1) out.push(`a name spills out of its row: ${JSON.stringify(c.textContent)}`);
+        if (!c.title) out.push(`no tooltip on ${JSON.stringify(c.textContent)}`);
+      }
+      return out;
+    });
+    assert.deepEqual(cut, []);
+    assert.ok(await page.locator('.c-name', { hasText: 'line one␊line two.txt' }).count() === 1);
+    await context.close();
+  });
+}
+
+test('a name that mostly changed shows whole; the confirmation keeps spaces and lists every item', async () => {
+  const files = [['IMG_0240.JPG'], ...Array.from({ length: 40 }, (_, i) => [`photo  ${String(i).padStart(2, '0')}.jpg`])];
+  const { page, context } = await open({ folders: { '/t': files } });
+  await addRule(page, 'Regular expression', { pattern: '^IMG_0(\\d+)$', with: '2024-07-13 Holiday $1' });
+  await addRule(page, 'Extension', { mode: 'lower' });
+  const row = page.locator('.row', { hasText: 'IMG_0240.JPG' });
+  assert.equal(await row.locator('.c-new del').count(), 0);
+  assert.deepEqual(await row.locator('.c-new ins').allTextContents(), ['2024-07-13 Holiday 240.jpg']);
+  await addRule(page, 'Insert text', { text: '#' });
+  await page.click('#apply-btn');
+  await page.waitForSelector('#sheet[open]');
+  const list = page.locator('#sheet-content .samples');
+  assert.equal(await list.evaluate((el) => el.querySelectorAll('.line').length < 41), true, 'every line is in the DOM');
+  await list.evaluate((el) => { el.scrollTop = el.scrollHeight; el.dispatchEvent(new Event('scroll')); });
+  await page.waitForFunction(() => [...document.querySelectorAll('#sheet-content .line')].some((l) => l.textContent === 'photo  39.jpg  →  #photo  39.jpg'));
+  const spaces = await list.locator('.line', { hasText: 'photo  39' }).evaluate((el) => [getComputedStyle(el).whiteSpace, el.getBoundingClientRect().width]);
+  assert.equal(spaces[0], 'pre');
+  await page.click('#sheet-cancel');
+  await context.close();
+});
+
+test('feedback: reveal without a file manager, presets by Enter, loading over an unsaved chain, clearing rules, named colours', async () => {
+  const { page, context } = await open({ folders: { '/t': [['a.txt'], ['b.txt']], '/u': [['c.txt']] } });
+  // reveal with nothing to show it says so
+  await page.evaluate(() => { window.__mock.state.revealError = 'Failed to find default application for content type ‘inode/directory’'; });
+  await page.click('.row >> nth=0');
+  await page.click('#reveal-btn');
+  await page.waitForFunction(() => document.getElementById('toasts').textContent.includes('No file manager could show the items'));
+  // Enter saves a preset; loading another over an unsaved chain asks first
+  await addRule(page, 'Change case', { mode: 'upper' });
+  await page.fill('#preset-name', 'Upper');
+  await page.press('#preset-name', 'Enter');
+  assert.deepEqual(await page.$$eval('#preset-select option', (o) => o.map((x) => x.value)), ['Upper']);
+  await addRule(page, 'Insert text', { text: 'x' });
+  await page.click('#preset-load');
+  await page.waitForSelector('#sheet[open]');
+  await page.click('#sheet-cancel');
+  assert.equal(await page.locator('.rule').count(), 2);
+  await page.click('#preset-load');
+  await page.click('#sheet-ok');
+  await page.waitForFunction(() => document.querySelectorAll('.rule').length === 1);
+  // a chain a preset holds is replaced without a question
+  await page.click('#preset-load');
+  assert.equal(await page.isVisible('#sheet'), false);
+  // clearing asks, then removes every rule
+  await page.click('#clear-rules');
+  await page.click('#sheet-ok');
+  assert.equal(await page.locator('.rule').count(), 0);
+  assert.equal(await page.isDisabled('#clear-rules'), true);
+  // colours are named for pointer and screen reader alike
+  const swatches = await page.$$eval('#meta-label .swatch', (s) => s.map((x) => [x.title, x.getAttribute('aria-label')]));
+  assert.deepEqual(swatches.slice(1).map(([t]) => t.split(' ')[0]), ['Gray', 'Green', 'Purple', 'Blue', 'Yellow', 'Red', 'Orange']);
+  assert.ok(swatches.every(([t, a]) => t && a));
+  // the keyboard highlight of the rule menu stands out
+  await page.click('#add-rule');
+  await page.keyboard.press('ArrowDown');
+  const [focused, other] = await page.$$eval('#add-rule-menu button', (b) => [getComputedStyle(document.activeElement).backgroundColor, getComputedStyle(b[b.length - 1]).backgroundColor]);
+  assert.notEqual(focused, other);
+  await page.keyboard.press('Escape');
+  // a new folder starts scrolled to the left
+  await page.evaluate(() => { document.getElementById('grid-body').scrollLeft = 300; });
+  await openPath(page, '/u');
+  assert.equal(await page.evaluate(() => document.getElementById('grid-body').scrollLeft), 0);
+  await context.close();
+});

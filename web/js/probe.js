@@ -1,0 +1,36 @@
+// Names a rename would take from items the list does not show: hidden items,
+// and the folders (or files) that the listing mode leaves out. Such a rename
+// fails on disk, so these targets are asked of the native side before apply.
+// Pure: no DOM.
+
+import { joinPath } from './text.js';
+
+/** The names of the listed items, per folder: Map dir -> Set of names. */
+export function listedNames(items) {
+  const out = new Map();
+  for (const it of items) {
+    let set = out.get(it.dir);
+    if (!set) out.set(it.dir, (set = new Set()));
+    set.add(it.name);
+  }
+  return out;
+}
+
+const usable = (name) => name !== '' && name !== '.' && name !== '..' && !name.includes('/') && !name.includes('\0');
+
+/**
+ * Paths of the new names (of items with `renamed[i]` set) that no listed item
+ * holds and whose state `known` (Map path -> taken) does not hold yet; each
+ * once, in list order.
+ */
+export function targetsToProbe(items, newNames, renamed, listed, known) {
+  const out = new Set();
+  for (let i = 0; i < items.length; i++) {
+    if (!renamed[i]) continue;
+    const name = newNames[i];
+    if (!usable(name) || listed.get(items[i].dir)?.has(name)) continue;
+    const path = joinPath(items[i].dir, name);
+    if (!known.has(path)) out.add(path);
+  }
+  return [...out];
+}
