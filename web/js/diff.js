@@ -43,20 +43,20 @@ export function diffNames(a, b) {
 }
 
 /**
- * What to draw for a change of name: the character difference while most of
- * the name stays; once most of it changed, the new name as one changed run
- * (letters kept here and there only scramble it: "IMG_0240.JPG" against
- * "2024-07-13 Holiday 240.jpg").
+ * What to draw for a change of name: the character difference while a good
+ * part of the name stays; once nearly all of it changed, the new name as one
+ * changed run (letters kept here and there only scramble it: "IMG_0240.JPG"
+ * against "2024-07-13 Holiday 240.jpg").
  */
 export function readableDiff(a, b) {
   const segs = diffNames(a, b);
   let kept = 0;
   for (const [kind, text] of segs) if (kind === '=') kept += Array.from(text).length;
-  return kept * 2 < Math.max(Array.from(a).length, Array.from(b).length) ? [['+', b]] : segs;
+  return kept * 4 < Math.max(Array.from(a).length, Array.from(b).length) ? [['+', b]] : segs;
 }
 
 /**
- * Folds kept runs of one or two characters that sit between changes into the
+ * Folds kept runs of up to three characters that sit between changes into the
  * change, and puts each change's removed text before its inserted text: a
  * character-exact diff of "IMG_0001" and "003" is correct but unreadable.
  */
@@ -71,7 +71,7 @@ function tidy(segs) {
   for (let k = 0; k < segs.length; k++) {
     const [kind, text] = segs[k];
     const inner = k > 0 && k < segs.length - 1;
-    if (kind === '=' && !(inner && Array.from(text).length <= 2)) { flush(); out.push([kind, text]); continue; }
+    if (kind === '=' && !(inner && Array.from(text).length <= 3)) { flush(); out.push([kind, text]); continue; }
     if (kind === '=') { del += text; ins += text; }
     else if (kind === '-') del += text;
     else ins += text;

@@ -21,6 +21,7 @@ test('a name that mostly changed is one changed run; control characters show as 
   const cases = [
     ['IMG_0240.JPG', '2024-07-13 Holiday 240.jpg', [['+', '2024-07-13 Holiday 240.jpg']]],
     ['IMG_0001.JPG', 'Beach 0001.JPG', [['-', 'IMG_'], ['+', 'Beach '], ['=', '0001.JPG']]],
+    ['IMG_0001.JPG', 'Holiday 0001.jpg', [['-', 'IMG_'], ['+', 'Holiday '], ['=', '0001.'], ['-', 'JPG'], ['+', 'jpg']]],
     ['report.txt', 'report.txt', [['=', 'report.txt']]],
     ['abc', 'xyz', [['+', 'xyz']]],
   ];
