@@ -8,11 +8,12 @@ import { conflictSteps, skipErrorSteps, severityOf, isInvalidUtf8 } from './conf
 import { planBatch, chunkPlan, followResults, rescueOps } from './planner.js';
 import { filterItems, sortIndexes, extensionCounts, textMatcher } from './filter.js';
 import { parseConfig, serializeConfig, addRecent, defaultConfig, MAX_SAVED_BATCH } from './config.js';
-import { explainError, undoRecord, batchChanges, countChanges, batchFolder } from './batch.js';
+import { undoRecord, batchChanges, countChanges, batchFolder } from './batch.js';
+import { explainError, COLOR_LABELS, normalise } from './protocol.js';
 import { listedNames, targetsToProbe } from './probe.js';
 import { dirOf, joinPath, relativeDir, visibleName } from './text.js';
 import { lineList } from './line-list.js';
-import { ListView, COLOR_LABELS } from './list-view.js';
+import { ListView } from './list-view.js';
 import { RulesView } from './rules-view.js';
 
 const CHUNK = 250;
@@ -140,26 +141,6 @@ export function startApp(bridge) {
   // ---------- listing ----------
   const kindArg = () => (cfg.mode === 'folders' ? 'folders' : 'files');
   const listingExtras = () => (cfg.showHidden ? { hidden: true } : {});
-
-  function normalise(rec, root, i) {
-    const r = {
-      path: String(rec.path ?? ''),
-      name: String(rec.name ?? ''),
-      basename: String(rec.basename ?? rec.name ?? ''),
-      ext: String(rec.ext ?? ''),
-      isDir: rec.isDir === true,
-      size: Number(rec.size) || 0,
-      created: Number(rec.created) || 0,
-      modified: Number(rec.modified) || 0,
-      tags: !Array.isArray(rec.tags) ? [] : rec.tags.every((t) => typeof t === 'string') ? rec.tags : rec.tags.filter((t) => typeof t === 'string'),
-      label: Number.isInteger(rec.label) && rec.label >= 0 && rec.label <= 7 ? rec.label : 0,
-      comment: typeof rec.comment === 'string' ? rec.comment : '',
-      idx: i,
-    };
-    r.dir = dirOf(r.path);
-    r.rel = root ? relativeDir(root, r.path) : '';
-    return r;
-  }
 
   function setListing(folder, files, { dropped = null } = {}) {
     if (st.busy) { toast('Wait until the batch has finished.', 'warning'); return; }

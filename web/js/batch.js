@@ -1,24 +1,8 @@
-// Batches: the changes an apply sends, the record kept to undo them, and the
-// wording of native failures for this platform. Pure: no DOM.
+// Batches: the changes an apply sends and the record kept to undo them.
+// Pure: no DOM.
 
 import { dirOf, joinPath } from './text.js';
-
-/** The native message when the comment attribute could not be written. */
-export const COMMENT_FAILED = 'Could not set comment (allow controlling Finder in System Settings \u25B8 Privacy \u25B8 Automation).';
-
-/** What to show for a native error message: `text` for the row, `raw` for the tooltip. */
-export function explainError(message) {
-  if (message === COMMENT_FAILED) {
-    return {
-      text: 'Could not set the comment: the file system refused the comment attribute (user.xdg.comment). Drives formatted FAT or exFAT and some network shares cannot store it.',
-      raw: message,
-    };
-  }
-  if (message.startsWith('tags: ')) {
-    return { text: `Could not write the tags: the file system refused the tag attribute (${message.slice(6)}).`, raw: message };
-  }
-  return { text: message, raw: message };
-}
+import { isCommentFailure, isTagFailure } from './protocol.js';
 
 const baseName = (path) => path.slice(path.lastIndexOf('/') + 1);
 
@@ -43,8 +27,8 @@ export function undoRecord(title, changes, outcomes, when = Date.now(), folder =
     let fields = c.meta ? Object.keys(c.meta) : [];
     if (!o.ok) {
       // a rename that went through before a metadata write failed
-      if (o.error.startsWith('tags: ')) fields = [];
-      else if (o.error === COMMENT_FAILED) fields = fields.filter((f) => f !== 'comment');
+      if (isTagFailure(o.error)) fields = [];
+      else if (isCommentFailure(o.error)) fields = fields.filter((f) => f !== 'comment');
       else fields = [];
     }
     const renamed = o.renamed && dirOf(o.path) === c.dir;

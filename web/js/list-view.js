@@ -6,10 +6,9 @@ import { h, fmtSize, fmtDate } from './dom.js';
 import { readableDiff } from './diff.js';
 import { visibleName } from './text.js';
 import { ISSUES } from './conflicts.js';
+import { COLOR_LABELS, ROW_HEIGHT } from './protocol.js';
 
-export const ROW_HEIGHT = 28;
 const OVERSCAN = 6;
-export const COLOR_LABELS = ['None', 'Gray', 'Green', 'Purple', 'Blue', 'Yellow', 'Red', 'Orange'];
 
 /** Columns in display order; `tree` columns only show in tree mode. */
 export const COLUMNS = [

@@ -4,42 +4,9 @@
 
 import { h } from './dom.js';
 import { RULE_TYPES, summarize } from './rules.js';
+import { RULE_BY_TYPE } from './rules/index.js';
 
 const TARGET_OPTIONS = [['name', 'name'], ['ext', 'extension'], ['both', 'whole name']];
-
-// Editor fields per rule type: [key, label, kind, options, showIf]
-const FIELDS = {
-  replace: [['find', 'Find', 'text'], ['with', 'Replace with', 'text'], ['occurrence', 'Which', 'select', [['all', 'all'], ['first', 'first'], ['last', 'last']]], ['caseSensitive', 'Match case', 'check']],
-  regex: [['pattern', 'Pattern', 'text'], ['with', 'Replace with', 'text'], ['caseSensitive', 'Match case', 'check'], ['global', 'Every match (not only the first)', 'check'], ['$note', '$1, $2… insert capture groups, $<name> named ones, $& the whole match.']],
-  insert: [['text', 'Text', 'text'], ['position', 'After', 'number'], ['from', 'Counted from', 'select', [['start', 'start'], ['end', 'end']]]],
-  remove: [
-    ['mode', 'Remove', 'select', [['count', 'a count of characters'], ['range', 'a range']]],
-    ['count', 'Count', 'number', null, (r) => r.mode === 'count'],
-    ['position', 'After', 'number', null, (r) => r.mode === 'count'],
-    ['from', 'Counted from', 'select', [['start', 'start'], ['end', 'end']], (r) => r.mode === 'count'],
-    ['start', 'From character', 'number', null, (r) => r.mode === 'range'],
-    ['end', 'To character', 'number', null, (r) => r.mode === 'range'],
-  ],
-  strip: [['digits', 'Digits', 'check'], ['symbols', 'Symbols and punctuation (keeps - _ .)', 'check'], ['brackets', 'Brackets with their contents: ( ) [ ] { }', 'check']],
-  case: [['mode', 'Case', 'select', [['lower', 'lower case'], ['upper', 'UPPER CASE'], ['title', 'Title Case'], ['sentence', 'Sentence case']]]],
-  number: [
-    ['start', 'Start', 'number'], ['step', 'Step', 'number'], ['pad', 'Digits', 'number'],
-    ['position', 'Place', 'select', [['prefix', 'before the name'], ['suffix', 'after the name'], ['replace', 'instead of the name']]],
-    ['sep', 'Separator', 'text'], ['restart', 'Restart in every folder', 'check'],
-    ['$note', 'Numbers follow the order of the list: sort it first.'],
-  ],
-  date: [
-    ['source', 'Date', 'select', [['modified', 'modified'], ['created', 'created']]],
-    ['pattern', 'Pattern', 'text'],
-    ['position', 'Place', 'select', [['prefix', 'before the name'], ['suffix', 'after the name'], ['replace', 'instead of the name']]],
-    ['sep', 'Separator', 'text'],
-    ['$note', 'YYYY YY MM DD hh mm ss, in local time. Items without that date keep their name.'],
-  ],
-  ext: [['mode', 'Extension', 'select', [['lower', 'lower case'], ['upper', 'UPPER CASE'], ['set', 'change to'], ['remove', 'remove']]], ['value', 'New extension', 'text', null, (r) => r.mode === 'set']],
-  spaces: [['trim', 'Trim at both ends', 'check'], ['collapse', 'Collapse runs of white space', 'check'], ['replace', 'Replace spaces', 'check'], ['with', 'with', 'text', null, (r) => r.replace]],
-  unicode: [['diacritics', 'Remove diacritics (é → e, ł → l)', 'check'], ['nfc', 'Normalise to NFC (composed characters)', 'check']],
-  list: [['text', 'One new name per line, in list order', 'textarea'], ['$note', 'Blank lines and missing lines keep the name. A line ending in the item’s extension (“b.txt”) is its whole new name.']],
-};
 
 export class RulesView {
   /** `controller` provides rules(), errors(), onChange(rule), move(id, toIndex), remove(id), toggle(id). */
@@ -136,7 +103,7 @@ export class RulesView {
 
   body(rule, id, error) {
     const body = h('div', { class: 'rule-body', id });
-    const fields = [...(FIELDS[rule.type] || [])];
+    const fields = [...(RULE_BY_TYPE[rule.type]?.fields || [])];
     if (!RULE_TYPES[rule.type].fixedTarget) fields.push(['target', 'Applies to', 'select', TARGET_OPTIONS]);
     for (const [key, label, kind, options, showIf] of fields) {
       if (key === '$note') { body.append(h('p', { class: 'note', text: label })); continue; }

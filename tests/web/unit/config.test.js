@@ -1,7 +1,8 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { parseConfig, serializeConfig, addRecent, MAX_SAVED_BATCH, MAX_RECENT } from '../../../web/js/config.js';
-import { undoRecord, batchChanges, batchFolder, explainError, COMMENT_FAILED } from '../../../web/js/batch.js';
+import { undoRecord, batchChanges, batchFolder } from '../../../web/js/batch.js';
+import { explainError, COMMENT_FAILED } from '../../../web/js/protocol.js';
 import { globToRegExp, textMatcher, filterItems, sortIndexes } from '../../../web/js/filter.js';
 import { newRule } from '../../../web/js/rules.js';
 

@@ -1,0 +1,62 @@
+// What the page takes from the native side, in one place: how a file record
+// is read, the colour-label table, the list's row height, and the native
+// messages the page recognises (fixed by the native side; matched only here).
+// Pure: no DOM.
+
+import { dirOf, relativeDir } from './text.js';
+
+/** Colour labels by index; 0 is none. */
+export const COLOR_LABELS = ['None', 'Gray', 'Green', 'Purple', 'Blue', 'Yellow', 'Red', 'Orange'];
+
+/** Height of one row of the list, in CSS pixels. */
+export const ROW_HEIGHT = 28;
+
+/** The native message when the comment attribute could not be written. */
+export const COMMENT_FAILED = 'Could not set comment (allow controlling Finder in System Settings \u25B8 Privacy \u25B8 Automation).';
+const TAGS_FAILED = 'tags: ';
+
+/** True when a native result's error is a failed tag write (the rename before it went through). */
+export const isTagFailure = (message) => message.startsWith(TAGS_FAILED);
+/** True when a native result's error is a failed comment write. */
+export const isCommentFailure = (message) => message === COMMENT_FAILED;
+
+/** What to show for a native error message: `text` for the row, `raw` for the tooltip. */
+export function explainError(message) {
+  if (isCommentFailure(message)) {
+    return {
+      text: 'Could not set the comment: the file system refused the comment attribute (user.xdg.comment). Drives formatted FAT or exFAT and some network shares cannot store it.',
+      raw: message,
+    };
+  }
+  if (isTagFailure(message)) {
+    return { text: `Could not write the tags: the file system refused the tag attribute (${message.slice(TAGS_FAILED.length)}).`, raw: message };
+  }
+  return { text: message, raw: message };
+}
+
+const strings = (v) => (!Array.isArray(v) ? [] : v.every((t) => typeof t === 'string') ? v : v.filter((t) => typeof t === 'string'));
+
+/**
+ * A file record as the page keeps it: every field of the expected type, plus
+ * `idx` (its place in the listing), `dir` (its folder) and `rel` (its folder
+ * below `root`, for the tree's folder column).
+ */
+export function normalise(rec, root, idx) {
+  const path = String(rec.path ?? '');
+  return {
+    path,
+    name: String(rec.name ?? ''),
+    basename: String(rec.basename ?? rec.name ?? ''),
+    ext: String(rec.ext ?? ''),
+    isDir: rec.isDir === true,
+    size: Number(rec.size) || 0,
+    created: Number(rec.created) || 0,
+    modified: Number(rec.modified) || 0,
+    tags: strings(rec.tags),
+    label: Number.isInteger(rec.label) && rec.label >= 0 && rec.label <= 7 ? rec.label : 0,
+    comment: typeof rec.comment === 'string' ? rec.comment : '',
+    idx,
+    dir: dirOf(path),
+    rel: root ? relativeDir(root, path) : '',
+  };
+}

@@ -1,0 +1,24 @@
+// The modified or created date, before, after or instead of the name.
+import { formatDate, place, PLACES } from './shared.js';
+
+export default {
+  type: 'date',
+  label: 'Date',
+  defaults: { source: 'modified', pattern: 'YYYY-MM-DD', position: 'prefix', sep: ' ' },
+  fields: [
+    ['source', 'Date', 'select', [['modified', 'modified'], ['created', 'created']]],
+    ['pattern', 'Pattern', 'text'],
+    ['position', 'Place', 'select', PLACES],
+    ['sep', 'Separator', 'text'],
+    ['$note', 'YYYY YY MM DD hh mm ss, in local time. Items without that date keep their name.'],
+  ],
+  summary: (r) => `Date ${r.pattern} (${r.source}) as ${r.position}`,
+  compile(r) {
+    const key = r.source === 'created' ? 'created' : 'modified';
+    const sep = String(r.sep);
+    return (s, ctx) => {
+      const ms = ctx.item[key];
+      return ms ? place(s, formatDate(ms, r.pattern), r.position, sep) : s;
+    };
+  },
+};

@@ -1,0 +1,34 @@
+// A pasted list of new names, one per item in list order.
+import { splitName } from '../text.js';
+import { listLines, where } from './shared.js';
+
+export default {
+  type: 'list',
+  label: 'List of new names',
+  defaults: { text: '' },
+  fields: [['text', 'One new name per line, in list order', 'textarea'], ['$note', 'Blank lines and missing lines keep the name. A line ending in the item’s extension (“b.txt”) is its whole new name.']],
+  summary(r) {
+    const n = listLines(r.text).length;
+    return `List of ${n} name${n === 1 ? '' : 's'}${where(r)}`;
+  },
+  compile(r) {
+    const lines = listLines(String(r.text));
+    if (!lines.length) return null;
+    const lineAt = (ctx) => {
+      const line = lines[ctx.index];
+      return line === undefined || line === '' ? null : line;
+    };
+    if (r.target !== 'name') return (s, ctx) => lineAt(ctx) ?? s;
+    // A pasted whole name ("b.txt" for "a.txt") ends in the item's own
+    // extension: it replaces the whole name, not only the base.
+    return {
+      target: 'parts',
+      fn: (parts, ctx) => {
+        const line = lineAt(ctx);
+        if (line === null) return parts;
+        const own = parts.ext && line.length > parts.ext.length + 1 && line.slice(-parts.ext.length - 1).toLowerCase() === `.${parts.ext.toLowerCase()}`;
+        return own ? splitName(line) : { base: line, ext: parts.ext };
+      },
+    };
+  },
+};
