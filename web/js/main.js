@@ -1,6 +1,169 @@
-// Entry point: connects the page to the native side and starts the controller.
+// Entry point: the store, the services and the views, wired by the user's
+// intents. Nothing here draws; views report intents, services do the work.
+
 import { installBridge } from './bridge.js';
-import { startApp } from './app.js';
+import { inTextField } from './dom.js';
+import { createStore } from './store.js';
+import { initialState, targetIndexes } from './state.js';
+import { actions, sameRules } from './actions.js';
+import { isInvalidUtf8 } from './conflicts.js';
+import { createNotices } from './services/notices.js';
+import { createSettings } from './services/settings.js';
+import { createListing } from './services/listing.js';
+import { createPreview } from './services/preview.js';
+import { createBatchRunner } from './services/batch-runner.js';
+import { createThumbnails } from './services/thumbnails.js';
+import { bindShortcuts } from './services/shortcuts.js';
+import { createToolbar } from './views/toolbar.js';
+import { createFilterBar } from './views/filter-bar.js';
+import { createList } from './views/list.js';
+import { createRulesPanel } from './views/rules-panel.js';
+import { createMetaPanel } from './views/meta-panel.js';
+import { createPresetsPanel } from './views/presets-panel.js';
+import { createStatusBar } from './views/status-bar.js';
+import { createSheet, createToasts } from './views/sheet.js';
 
 const bridge = installBridge(window);
-window.quarrytide = startApp(bridge);
+const store = createStore(initialState(), actions);
+const st = () => store.state;
+const dispatch = store.dispatch;
+
+const notices = createNotices({ store });
+const { toast, ask } = notices;
+const settings = createSettings({ store, bridge, toast });
+const listing = createListing({ store, bridge, toast });
+const preview = createPreview({ store, bridge, toast });
+let list = null;
+const thumbnails = createThumbnails({ bridge, isShown: (path) => list.isShown(path), redraw: () => list.redraw() });
+const runner = createBatchRunner({ store, bridge, preview, notices, thumbnails });
+
+/** Rule changes: the done marks of the last batch go once the user moves on. */
+const ruleChange = (name, payload) => { dispatch(name, payload); dispatch('forgetDone'); };
+const plural = (n, one) => `${n} ${one}${n === 1 ? '' : 's'}`;
+
+const intents = {
+  // listing
+  choose: listing.choose,
+  open: listing.open,
+  reload: listing.reload,
+  setMode: listing.setMode,
+  filesMode: () => listing.setMode('files'),
+  foldersMode: () => listing.setMode('folders'),
+  treeMode: () => listing.setMode('tree'),
+  toggleHidden: listing.toggleHidden,
+  editPath: (on = true) => dispatch('showPathInput', on),
+  toggleRecent: (on) => dispatch('toggleRecent', on),
+  // filter, order and selection
+  setFilter: (patch) => dispatch('setFilter', patch),
+  setFilterMode: (mode) => dispatch('setFilterMode', mode),
+  toggleProblemFilter: (which) => dispatch('setFilter', { problem: st().filter.problem === which ? '' : which }),
+  focusFilter: () => filterBar.focus(),
+  focusList: () => list.focus(),
+  sortBy: (key) => dispatch('sortBy', key),
+  setColumns: (columns) => dispatch('setColumns', columns),
+  clickRow: (how) => dispatch('clickRow', how),
+  moveFocus: (how) => dispatch('moveFocus', how),
+  toggleFocused: () => dispatch('toggleFocused'),
+  selectAll: () => { dispatch('selectAll'); list.focus(); },
+  selectNone: () => dispatch('selectNone'),
+  // rules and presets
+  addRule: (type) => { ruleChange('addRule', type); rules.focusRule(st().config.rules[st().config.rules.length - 1].id); },
+  updateRule: (id, patch) => ruleChange('updateRule', { id, patch }),
+  moveRule: (id, to) => { ruleChange('moveRule', { id, to }); rules.focusRule(id, '$summary'); },
+  removeRule: (id) => {
+    const i = st().config.rules.findIndex((r) => r.id === id);
+    ruleChange('removeRule', id);
+    const next = st().config.rules[Math.min(i, st().config.rules.length - 1)];
+    rules.focusRule(next ? next.id : null, '$summary');
+  },
+  toggleExpanded: (id) => { dispatch('toggleExpanded', id); rules.focusRule(id, st().ui.expanded.has(id) ? null : '$summary'); },
+  toggleAddMenu: (on) => dispatch('toggleAddMenu', on),
+  openAddMenu: () => dispatch('toggleAddMenu', true),
+  setScope: (scope) => dispatch('setScope', scope),
+  async clearRules() {
+    const n = st().config.rules.length;
+    if (!n) return;
+    const ok = await ask({ title: 'Remove all rules?', paragraphs: [{ cls: 'big', text: `All ${plural(n, 'rule')} of the chain are removed; the names on disk stay as they are.` }], okText: 'Remove all' });
+    if (ok) { ruleChange('clearRules'); rules.focusRule(null); }
+  },
+  savePreset(name) {
+    if (!name) { toast('Type a name for the preset.', 'warning'); return false; }
+    dispatch('savePreset', name);
+    toast(`Preset “${name}” saved.`);
+    return true;
+  },
+  async loadPreset(name) {
+    const { rules: chain, presets } = st().config;
+    // a chain that no preset holds would be lost: ask first
+    if (chain.length && !presets.some((p) => sameRules(p.rules, chain))) {
+      const ok = await ask({ title: `Load “${name}”?`, paragraphs: [{ cls: 'big', text: `The current chain of ${plural(chain.length, 'rule')} is not saved as a preset. Loading “${name}” replaces it.` }], okText: 'Replace the chain' });
+      if (!ok) return;
+    }
+    ruleChange('loadPreset', name);
+  },
+  renamePreset(from, to) {
+    if (!from || !to) { toast('Choose a preset and type its new name.', 'warning'); return false; }
+    if (st().config.presets.some((p) => p.name === to && p.name !== from)) { toast(`A preset named “${to}” exists already.`, 'warning'); return false; }
+    dispatch('renamePreset', { from, to });
+    return true;
+  },
+  deletePreset(name) {
+    dispatch('deletePreset', name);
+    toast(`Preset “${name}” deleted.`);
+  },
+  // metadata
+  editMeta(change) {
+    const { set } = st().selection;
+    const indexes = [...set].filter((i) => !isInvalidUtf8(st().listing.items[i].name));
+    if (!indexes.length) { toast('Select the items to change first.', 'warning'); return false; }
+    dispatch('editMeta', { indexes, change });
+    dispatch('forgetDone');
+    return true;
+  },
+  setTags(tags, replace) {
+    const bad = tags.find((t) => t.includes(','));
+    if (bad !== undefined) { toast(`A tag cannot contain ",": tags are stored comma-separated ("${bad}").`, 'error'); return false; }
+    return intents.editMeta((cur) => ({ tags: replace ? tags : [...cur.tags, ...tags.filter((t) => !cur.tags.includes(t))] }));
+  },
+  revertEdits: () => dispatch('revertEdits', [...st().selection.set]),
+  // batches
+  apply: runner.apply,
+  undo: runner.undo,
+  redo: runner.redo,
+  cancel: runner.cancel,
+  reveal: runner.reveal,
+  answerSheet: notices.answer,
+  closeMenus() {
+    dispatch('toggleRecent', false);
+    dispatch('toggleAddMenu', false);
+  },
+  escape() {
+    runner.cancel();
+    intents.closeMenus();
+  },
+};
+
+createToolbar({ store, intents });
+const filterBar = createFilterBar({ store, intents });
+list = createList({ store, intents, thumbnails: () => thumbnails });
+const rules = createRulesPanel({ store, intents });
+createMetaPanel({ store, intents });
+createPresetsPanel({ store, intents });
+createStatusBar({ store, intents });
+createSheet({ store, intents });
+createToasts({ store });
+bindShortcuts({ target: document, intents, inText: () => inTextField(document.activeElement), blocked: () => Boolean(st().sheet) });
+document.addEventListener('mousedown', (e) => {
+  if (!e.target.closest('.menu-wrap')) intents.closeMenus();
+});
+bridge.onDrop(listing.drop);
+
+async function start() {
+  await settings.load();
+  await listing.syncMode();
+  if (st().config.lastFolder) await listing.open(st().config.lastFolder);
+  document.body.dataset.ready = 'true';
+}
+
+window.quarrytide = { store, intents };
+start();

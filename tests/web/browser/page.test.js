@@ -246,6 +246,26 @@ test('large batches go in chunks, in order, with progress', async () => {
   await context.close();
 });
 
+test('a large listing previews in the worker: rows at once, then new names, problems and counts', async () => {
+  const files = Array.from({ length: 12000 }, (_, i) => [`f${String(i).padStart(5, '0')}.dat`]);
+  files.push(['g00001.dat']);
+  const { page, context, errors } = await open({ files });
+  await addRule(page, 'Replace text', { find: 'f', with: 'g' });
+  const first = (name) => page.waitForFunction((n) => [...document.querySelector('.row[data-v="0"] .c-new').childNodes].filter((c) => c.nodeName !== 'DEL').map((c) => c.textContent).join('') === n, name);
+  await first('g00000.dat');
+  assert.deepEqual((await newNames(page)).slice(0, 2), ['g00000.dat', 'g00001.dat']);
+  assert.match(await page.textContent('#summary'), /12,000 to rename/);
+  assert.match(await page.textContent('#summary'), /1 error\b/);
+  assert.equal((await page.textContent('#apply-btn')).trim(), 'Apply 11,999 ▸');
+  // a change while the worker computes: the newest chain wins
+  await page.fill('.rule >> nth=0 >> [data-field=with]', 'h');
+  await page.fill('.rule >> nth=0 >> [data-field=with]', 'k');
+  await first('k00000.dat');
+  assert.match(await page.textContent('#summary'), /0 errors/);
+  assert.deepEqual(errors, []);
+  await context.close();
+});
+
 test('tags: completion from the folder, a comma refused; labels; names that are not UTF-8 left out', async () => {
   const { page, context } = await open({ files: [['a.jpg', { tags: ['Holiday'] }], ['b.jpg'], ['bad\uFFFD.jpg']] });
   assert.deepEqual(await page.$$eval('#tag-suggestions option', (o) => o.map((x) => x.value)), ['Holiday']);

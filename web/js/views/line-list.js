@@ -1,7 +1,7 @@
 // A scrolling list of one-line texts, however many: only the lines in view
 // exist in the DOM. Used where a sheet lists every item of a batch.
 
-import { h } from './dom.js';
+import { h } from '../dom.js';
 
 const LINE = 20;
 const EXTRA = 8;

@@ -2,11 +2,11 @@
 // they are reused while scrolling. The controller supplies a row model per
 // view position; this module only draws and reports clicks.
 
-import { h, fmtSize, fmtDate } from './dom.js';
-import { readableDiff } from './diff.js';
-import { visibleName } from './text.js';
-import { ISSUES } from './conflicts.js';
-import { COLOR_LABELS, ROW_HEIGHT } from './protocol.js';
+import { h, fmtSize, fmtDate } from '../dom.js';
+import { readableDiff } from '../diff.js';
+import { visibleName } from '../text.js';
+import { ISSUES } from '../conflicts.js';
+import { COLOR_LABELS, ROW_HEIGHT } from '../protocol.js';
 
 const OVERSCAN = 6;
 

@@ -1,0 +1,122 @@
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { createStore } from '../../../web/js/store.js';
+import { initialState, computeView, pendingCounts, outgoingChanges, outgoingCount } from '../../../web/js/state.js';
+import { actions, sameRules } from '../../../web/js/actions.js';
+import * as sel from '../../../web/js/selection.js';
+import { editItems, effective, parseTags } from '../../../web/js/edits.js';
+import { applied, ran, top, emptyHistory } from '../../../web/js/history.js';
+import { computePreview } from '../../../web/js/preview-core.js';
+import { newRule } from '../../../web/js/rules.js';
+
+const record = (path, extra = {}) => {
+  const name = path.slice(path.lastIndexOf('/') + 1);
+  const dot = name.lastIndexOf('.');
+  return { path, name, basename: dot > 0 ? name.slice(0, dot) : name, ext: dot > 0 ? name.slice(dot + 1) : '', isDir: false, size: 1, created: 0, modified: 0, tags: [], label: 0, comment: '', ...extra };
+};
+const listed = (...paths) => {
+  const store = createStore(initialState(), actions);
+  store.dispatch('configLoaded', { config: { ...store.state.config }, history: emptyHistory() });
+  store.dispatch('listed', { folder: '/d', files: paths.map((p) => (typeof p === 'string' ? record(p) : p)) });
+  return store;
+};
+
+test('the store replaces only what an action names and tells only the listeners of those keys', () => {
+  const store = listed('/d/a');
+  const seen = [];
+  store.subscribe(['filter'], (s, keys) => seen.push(['filter', keys]));
+  store.subscribe(['selection'], () => seen.push(['selection']));
+  const before = store.state;
+  assert.deepEqual(store.dispatch('setFilter', { text: 'x' }), ['filter', 'view']);
+  assert.equal(store.state.selection, before.selection);
+  assert.equal(store.state.filter.text, 'x');
+  assert.deepEqual(seen, [['filter', ['filter', 'view']]]);
+  assert.deepEqual(store.dispatch('moveRule', { id: 'none', to: 0 }), []);
+  assert.throws(() => store.dispatch('noSuchAction'), /unknown action: noSuchAction/);
+});
+
+test('selection: clicks with modifiers, keyboard moves and ranges, toggles and coverage', () => {
+  const view = [10, 11, 12, 13, 14];
+  const start = sel.clickRow(sel.emptySelection(), view, 1);
+  const cases = [
+    ['plain click', start, [11], 1],
+    ['ctrl adds', sel.clickRow(start, view, 3, { ctrl: true }), [11, 13], 3],
+    ['check box toggles', sel.clickRow(sel.clickRow(start, view, 3, { part: 'check' }), view, 1, { part: 'check' }), [13], 1],
+    ['shift selects the range from the anchor', sel.clickRow(start, view, 3, { shift: true }), [11, 12, 13], 1],
+    ['shift+ctrl adds the range', sel.clickRow(sel.clickRow(start, view, 4, { ctrl: true }), view, 2, { shift: true, ctrl: true }), [11, 12, 13, 14], 4],
+    ['down moves', sel.moveFocus(start, view, 2, false), [12], 2],
+    ['shift+down extends', sel.moveFocus(sel.moveFocus(start, view, 2, true), view, 3, true), [11, 12, 13], 1],
+    ['moves stop at the ends', sel.moveFocus(start, view, 99, false), [14], 4],
+    ['space toggles the focused row', sel.toggleFocused(start, view), [], 1],
+    ['space without focus focuses the first', sel.toggleFocused(sel.emptySelection(), view), [10], 0],
+    ['select all keeps the focus', sel.selectAll(start, view), view, 1],
+  ];
+  for (const [what, s, set, anchor] of cases) {
+    assert.deepEqual([...s.set].sort(), set, what);
+    assert.equal(s.anchor, anchor, what);
+  }
+  assert.deepEqual(sel.coverage(sel.selectAll(start, view), view), { all: true, some: true });
+  assert.deepEqual(sel.coverage(start, view), { all: false, some: true });
+  assert.deepEqual(sel.moveFocus(start, [], 3, false), start);
+});
+
+test('metadata edits hold only what differs from disk; tags are typed ";"-separated', () => {
+  const a = record('/d/a', { tags: ['x'], label: 2 });
+  const b = record('/d/b');
+  let edits = editItems(new Map(), [a, b], (cur) => ({ tags: [...cur.tags, 'y'], label: 2 }));
+  assert.deepEqual([...edits], [['/d/a', { tags: ['x', 'y'] }], ['/d/b', { tags: ['y'], label: 2 }]]);
+  assert.deepEqual(effective(edits, a), { tags: ['x', 'y'], label: 2, comment: '' });
+  edits = editItems(edits, [a, b], () => ({ tags: [], label: 0 }));
+  assert.deepEqual([...edits], [['/d/a', { tags: [], label: 0 }]]);
+  assert.deepEqual(parseTags(' Beach ; ;Holiday;'), ['Beach', 'Holiday']);
+});
+
+test('history: an apply clears redo, undo and redo move batches between the stacks', () => {
+  const b1 = { title: 'one' }, b2 = { title: 'two' }, u2 = { title: 'Undo of two' };
+  let h = applied(applied(emptyHistory(), b1), b2);
+  assert.equal(top(h, 'undo'), b2);
+  h = ran(h, 'undo', b2, u2);
+  assert.deepEqual([h.undo, h.redo], [[b1], [u2]]);
+  assert.deepEqual(applied(h, null), h, 'a batch that changed nothing is not kept');
+  assert.deepEqual(applied(h, b2).redo, []);
+  assert.equal(top(emptyHistory(), 'redo'), null);
+});
+
+test('actions: a new listing forgets the last one; sorting cycles; rules move, load and compare by content', () => {
+  const store = listed('/d/b.txt', '/d/a.txt');
+  store.dispatch('clickRow', { v: 0 });
+  store.dispatch('editMeta', { indexes: [0], change: () => ({ comment: 'c' }) });
+  store.dispatch('listed', { folder: '/e', files: [record('/e/x')] });
+  const s = store.state;
+  assert.deepEqual([s.selection.set.size, s.edits.size, s.listing.serial, s.config.recent], [0, 0, 2, ['/e', '/d']]);
+  const keys = ['name', 'name', 'name'].map((k) => { store.dispatch('sortBy', k); return `${store.state.config.sort.key}${store.state.config.sort.dir}`; });
+  assert.deepEqual(keys, ['name1', 'name-1', 'native1']);
+  for (const type of ['replace', 'case', 'ext']) store.dispatch('addRule', type);
+  const ids = store.state.config.rules.map((r) => r.id);
+  store.dispatch('moveRule', { id: ids[2], to: 0 });
+  assert.deepEqual(store.state.config.rules.map((r) => r.type), ['ext', 'replace', 'case']);
+  store.dispatch('savePreset', 'P');
+  store.dispatch('clearRules');
+  store.dispatch('loadPreset', 'P');
+  const loaded = store.state.config.rules;
+  assert.ok(loaded.every((r, i) => r.id && r.id !== store.state.config.presets[0].rules[i].id), 'a loaded chain gets its own ids');
+  assert.ok(sameRules(loaded, store.state.config.presets[0].rules));
+  assert.ok(!sameRules(loaded, [newRule('replace')]));
+});
+
+test('the preview, the shown rows and what apply sends agree', () => {
+  const store = listed('/d/a.txt', '/d/b.txt', '/d/keep.txt', record('/d/c.txt', { tags: ['t'] }));
+  const rules = [newRule('replace', { find: 'a', with: 'z' }), newRule('case', { mode: 'upper', target: 'ext' })];
+  const s0 = store.state;
+  const preview = computePreview({ items: s0.listing.items, rules, filter: s0.filter, sort: s0.config.sort, edits: new Map([[1, { tags: ['n'] }]]) });
+  store.dispatch('editMeta', { indexes: [1], change: () => ({ tags: ['n'] }) });
+  store.dispatch('previewComputed', preview);
+  assert.deepEqual(preview.newNames, ['z.TXT', 'b.TXT', 'keep.TXT', 'c.TXT']);
+  assert.deepEqual(pendingCounts(store.state), { renames: 4, meta: 1, errors: 0, warnings: 0, skipped: 0, unchanged: 0 });
+  store.dispatch('setFilter', { problem: 'changed' });
+  assert.deepEqual(Array.from(store.state.view), [0, 1, 2, 3]);
+  const out = outgoingChanges(store.state);
+  assert.equal(out.changes.length, outgoingCount(store.state));
+  assert.deepEqual(out.changes[1], { key: '/d/b.txt', dir: '/d', name: 'b.txt', newName: 'b.TXT', meta: { tags: ['n'] }, before: { tags: [] } });
+  assert.deepEqual(Array.from(computeView({ ...store.state, filter: { ...store.state.filter, problem: 'error' } })), []);
+});

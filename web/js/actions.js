@@ -1,0 +1,150 @@
+// The named actions of the store: each takes the state and its payload and
+// returns the top-level keys it replaces. Pure: no DOM, no bridge.
+
+import { newRule } from './rules.js';
+import { addRecent } from './config.js';
+import { normalise } from './protocol.js';
+import * as sel from './selection.js';
+import { editItems } from './edits.js';
+import { applied, ran } from './history.js';
+import { computeView, emptyPreview } from './state.js';
+import { emptySelection } from './selection.js';
+
+const withConfig = (state, patch) => ({ config: { ...state.config, ...patch } });
+const withUi = (state, patch) => ({ ui: { ...state.ui, ...patch } });
+const withView = (state, patch) => {
+  const next = { ...state, ...patch };
+  return { ...patch, view: computeView(next) };
+};
+const sameRules = (a, b) => JSON.stringify(a.map(({ id, ...r }) => r)) === JSON.stringify(b.map(({ id, ...r }) => r)); // eslint-disable-line no-unused-vars
+
+let toastId = 0;
+
+export const actions = {
+  // ---- settings
+  configLoaded: (state, { config, history }) => ({ config, history, loading: false, filter: { ...state.filter, mode: config.filterMode } }),
+  setMode: (state, mode) => withConfig(state, { mode }),
+  setScope: (state, scope) => withConfig(state, { scope }),
+  toggleHidden: (state) => withConfig(state, { showHidden: !state.config.showHidden }),
+  setColumns: (state, columns) => withConfig(state, { columns }),
+  setFilterMode: (state, mode) => ({ ...withConfig(state, { filterMode: mode }), filter: { ...state.filter, mode } }),
+  /** Sorting by the same key again reverses; a third time returns to the folder's order. */
+  sortBy: (state, key) => {
+    const s = state.config.sort;
+    const sort = s.key !== key ? { key, dir: 1 } : s.dir === 1 ? { key, dir: -1 } : { key: 'native', dir: 1 };
+    return withConfig(state, { sort });
+  },
+
+  // ---- listing
+  listed: (state, { folder, files, dropped = null }) => {
+    const items = (files || []).map((f, i) => normalise(f, folder, i));
+    const config = folder
+      ? { ...state.config, recent: addRecent(state.config.recent, folder), lastFolder: dropped ? state.config.lastFolder : folder }
+      : state.config;
+    return {
+      config,
+      listing: { folder, dropped, items, pathIndex: new Map(items.map((it, i) => [it.path, i])), serial: state.listing.serial + 1 },
+      selection: emptySelection(),
+      edits: new Map(),
+      results: new Map(),
+      taken: new Set(),
+      lastResult: null,
+      filter: { ...state.filter, ext: null, tag: '', label: -1 },
+      preview: { ...emptyPreview(), base: Int32Array.from(items.keys()) },
+      view: Int32Array.from(items.keys()),
+    };
+  },
+  /** After a batch: rows brought up to date, results marked, failed rows selected. */
+  rowsRefreshed: (state, { items, results, failed, edits }) => withView(state, {
+    listing: { ...state.listing, items, pathIndex: new Map(items.map((it, i) => [it.path, i])) },
+    results,
+    edits,
+    selection: { set: failed, anchor: -1, focus: -1 },
+  }),
+  namesTaken: (state, paths) => ({ taken: new Set([...state.taken, ...paths]) }),
+
+  // ---- preview
+  previewStarted: (state) => ({ preview: { ...state.preview, pending: true } }),
+  previewComputed: (state, result) => withView(state, { preview: { ...result, stamp: state.preview.stamp + 1, pending: false } }),
+  setFilter: (state, patch) => withView(state, { filter: { ...state.filter, ...patch } }),
+  /** Done marks go once the user moves on; failures stay until the next apply or listing. */
+  forgetDone: (state) => {
+    if (![...state.results.values()].some((r) => r.ok)) return null;
+    return { results: new Map([...state.results].filter(([, r]) => !r.ok)) };
+  },
+
+  // ---- rules and presets
+  addRule: (state, type) => {
+    const rule = newRule(type);
+    return { ...withConfig(state, { rules: [...state.config.rules, rule] }), ...withUi(state, { expanded: new Set([...state.ui.expanded, rule.id]), focusRule: rule.id, addMenuOpen: false }) };
+  },
+  updateRule: (state, { id, patch }) => withConfig(state, { rules: state.config.rules.map((r) => (r.id === id ? { ...r, ...patch } : r)) }),
+  moveRule: (state, { id, to }) => {
+    const rules = [...state.config.rules];
+    const from = rules.findIndex((r) => r.id === id);
+    if (from < 0 || to < 0 || to >= rules.length) return null;
+    rules.splice(to, 0, ...rules.splice(from, 1));
+    return { ...withConfig(state, { rules }), ...withUi(state, { focusRule: id }) };
+  },
+  removeRule: (state, id) => {
+    const i = state.config.rules.findIndex((r) => r.id === id);
+    if (i < 0) return null;
+    const rules = state.config.rules.filter((r) => r.id !== id);
+    const next = rules[Math.min(i, rules.length - 1)];
+    return { ...withConfig(state, { rules }), ...withUi(state, { focusRule: next ? next.id : '+' }) };
+  },
+  clearRules: (state) => ({ ...withConfig(state, { rules: [] }), ...withUi(state, { expanded: new Set(), focusRule: '+' }) }),
+  toggleExpanded: (state, id) => {
+    const expanded = new Set(state.ui.expanded);
+    if (expanded.has(id)) expanded.delete(id); else expanded.add(id);
+    return withUi(state, { expanded, focusRule: id });
+  },
+  loadPreset: (state, name) => {
+    const p = state.config.presets.find((q) => q.name === name);
+    if (!p) return null;
+    const rules = structuredClone(p.rules).map((r) => newRule(r.type, { ...r, id: undefined }));
+    for (const r of rules) if (!r.id) r.id = newRule(r.type).id;
+    return { ...withConfig(state, { rules }), ...withUi(state, { expanded: new Set() }) };
+  },
+  savePreset: (state, name) => {
+    const rules = structuredClone(state.config.rules);
+    const has = state.config.presets.some((p) => p.name === name);
+    const presets = has ? state.config.presets.map((p) => (p.name === name ? { name, rules } : p)) : [...state.config.presets, { name, rules }];
+    return withConfig(state, { presets });
+  },
+  renamePreset: (state, { from, to }) => withConfig(state, { presets: state.config.presets.map((p) => (p.name === from ? { ...p, name: to } : p)) }),
+  deletePreset: (state, name) => withConfig(state, { presets: state.config.presets.filter((p) => p.name !== name) }),
+
+  // ---- selection and metadata
+  clickRow: (state, how) => ({ selection: sel.clickRow(state.selection, state.view, how.v, how) }),
+  moveFocus: (state, { to, extend }) => ({ selection: sel.moveFocus(state.selection, state.view, to, extend) }),
+  toggleFocused: (state) => ({ selection: sel.toggleFocused(state.selection, state.view) }),
+  selectAll: (state) => ({ selection: sel.selectAll(state.selection, state.view) }),
+  selectNone: () => ({ selection: emptySelection() }),
+  /** `change(current, item)` gives the fields to set on each of the items `indexes`. */
+  editMeta: (state, { indexes, change }) => withView(state, { edits: editItems(state.edits, indexes.map((i) => state.listing.items[i]), change) }),
+  revertEdits: (state, indexes) => {
+    const edits = new Map(state.edits);
+    for (const i of indexes) edits.delete(state.listing.items[i].path);
+    return withView(state, { edits });
+  },
+
+  // ---- batches and history
+  batchStarted: (state, { title, total }) => ({ batch: { busy: true, cancelling: false, title, done: 0, total } }),
+  batchProgress: (state, done) => ({ batch: { ...state.batch, done } }),
+  batchCancel: (state) => (state.batch.busy ? { batch: { ...state.batch, cancelling: true } } : null),
+  batchFinished: (state, lastResult) => ({ batch: { ...state.batch, busy: false, cancelling: false }, lastResult }),
+  historyApplied: (state, record) => ({ history: applied(state.history, record) }),
+  historyRan: (state, { which, batch, record }) => ({ history: ran(state.history, which, batch, record) }),
+
+  // ---- the page's chrome
+  showPathInput: (state, on) => withUi(state, { pathInput: on }),
+  toggleRecent: (state, on = !state.ui.recentOpen) => withUi(state, { recentOpen: on }),
+  toggleAddMenu: (state, on = !state.ui.addMenuOpen) => withUi(state, { addMenuOpen: on }),
+  sheetOpened: (state, sheet) => ({ sheet }),
+  sheetClosed: () => ({ sheet: null }),
+  toast: (state, { text, kind = 'info' }) => ({ toasts: [...state.toasts, { id: ++toastId, text, kind }] }),
+  dismissToast: (state, id) => ({ toasts: state.toasts.filter((t) => t.id !== id) }),
+};
+
+export { sameRules };

@@ -1,0 +1,42 @@
+// Pending metadata edits: path -> {tags?, label?, comment?}, only the fields
+// that differ from the item on disk. Pure: every function returns a new map.
+
+const sameTags = (a, b) => a.length === b.length && a.every((t, j) => t === b[j]);
+
+/** The tags, label and comment an item will have, with its pending edit. */
+export function effective(edits, item) {
+  const e = edits.get(item.path);
+  return { tags: e?.tags ?? item.tags, label: e?.label ?? item.label, comment: e?.comment ?? item.comment };
+}
+
+/**
+ * Edits `change(current, item)` for each of `items`: it returns the fields to
+ * set ({tags?, label?, comment?}). A field set back to the item's own value
+ * is no edit any more.
+ */
+export function editItems(edits, items, change) {
+  const out = new Map(edits);
+  for (const it of items) {
+    const next = change(effective(edits, it), it);
+    const edit = { ...(edits.get(it.path) || {}) };
+    for (const k of ['tags', 'label', 'comment']) {
+      if (next[k] === undefined) continue;
+      const same = k === 'tags' ? sameTags(next.tags, it.tags) : next[k] === it[k];
+      if (same) delete edit[k];
+      else edit[k] = next[k];
+    }
+    if (Object.keys(edit).length) out.set(it.path, edit);
+    else out.delete(it.path);
+  }
+  return out;
+}
+
+/** The edits of `paths` forgotten. */
+export function forget(edits, paths) {
+  const out = new Map(edits);
+  for (const p of paths) out.delete(p);
+  return out;
+}
+
+/** The tag list typed in the tag field: ";"-separated, trimmed, empties dropped. */
+export const parseTags = (text) => text.split(';').map((t) => t.trim()).filter(Boolean);

@@ -1,0 +1,178 @@
+// Applying batches: the confirmation, the chunks with progress and cancel,
+// the results in the rows, and undo and redo of the batches applied.
+
+import { fmtInt } from '../dom.js';
+import { planBatch, chunkPlan, followResults, rescueOps } from '../planner.js';
+import { undoRecord, batchChanges, batchFolder } from '../batch.js';
+import { explainError, normalise } from '../protocol.js';
+import { isInvalidUtf8 } from '../conflicts.js';
+import { MAX_SAVED_BATCH } from '../config.js';
+import { top } from '../history.js';
+import { listedNames } from '../probe.js';
+import { joinPath } from '../text.js';
+import { outgoingChanges, pendingCounts, targetIndexes } from '../state.js';
+
+const CHUNK = 250;
+const plural = (n, one, many = `${one}s`) => `${fmtInt(n)} ${n === 1 ? one : many}`;
+const baseName = (path) => path.slice(path.lastIndexOf('/') + 1) || path;
+
+export function createBatchRunner({ store, bridge, preview, notices, thumbnails }) {
+  const st = () => store.state;
+  const { toast, ask } = notices;
+
+  /** Runs changes in chunks with progress; returns the outcomes, after refreshing the rows. */
+  async function run(changes, title) {
+    let names = null;
+    const occupied = (dir) => (names ||= listedNames(st().listing.items)).get(dir) || null;
+    const plan = planBatch(changes, { occupied });
+    store.dispatch('batchStarted', { title, total: plan.ops.length });
+    const results = [];
+    let failure = '';
+    for (const [a, b] of chunkPlan(plan, CHUNK)) {
+      if (st().batch.cancelling) break;
+      try {
+        const res = await bridge.apply(plan.ops.slice(a, b));
+        const got = Array.isArray(res?.results) ? res.results : [];
+        for (let k = 0; k < b - a; k++) results.push(got[k] || { ok: false, error: 'the application gave no result for this operation' });
+      } catch (e) {
+        failure = e.message;
+        break;
+      }
+      store.dispatch('batchProgress', results.length);
+    }
+    const cancelled = st().batch.cancelling;
+    const outcomes = followResults(plan, results, changes);
+    const rescue = rescueOps(changes, outcomes);
+    if (rescue.ops.length) {
+      try {
+        const res = await bridge.apply(rescue.ops);
+        res.results.forEach((r, k) => {
+          const o = outcomes.get(rescue.keys[k]);
+          if (r.ok) { o.path = r.newPath; o.stranded = false; o.error += ' (the item was moved back from its temporary name)'; }
+        });
+      } catch (_) { /* reported below as stranded */ }
+    }
+    for (const c of changes) {
+      const o = outcomes.get(c.key);
+      o.renamed = o.path !== joinPath(c.dir, c.name);
+    }
+    if (failure) toast(`The batch was stopped: ${failure}`, 'error', 12000);
+    if (cancelled) toast('Stopped between chunks: the items not yet sent were not changed.', 'warning');
+    await refreshRows(changes, outcomes);
+    const ok = changes.filter((c) => outcomes.get(c.key).ok).length;
+    const unsent = changes.filter((c) => !outcomes.get(c.key).sent).length;
+    store.dispatch('batchFinished', { title, ok, failed: changes.length - ok - unsent, unsent });
+    return outcomes;
+  }
+
+  /** Brings the rows of a finished batch up to date with statPaths and marks their results. */
+  async function refreshRows(changes, outcomes) {
+    const paths = changes.map((c) => outcomes.get(c.key).path);
+    let fresh = [];
+    try { fresh = (await bridge.statPaths(paths)).files; } catch (e) { toast(`Could not refresh the list: ${e.message}`, 'error'); }
+    const byPath = new Map(fresh.map((f) => [f.path, f]));
+    const { listing, config } = st();
+    const items = listing.items.slice();
+    const edits = new Map(st().edits);
+    const results = new Map();
+    const failed = new Set();
+    // Look every row and edit up before changing any: in a swap, one item's new
+    // path is another's old one.
+    const rows = changes.map((c) => listing.pathIndex.get(c.key));
+    const kept = changes.map((c) => edits.get(c.key));
+    for (const c of changes) edits.delete(c.key);
+    thumbnails.forget(changes.flatMap((c) => [c.key, outcomes.get(c.key).path])); // swaps move pictures
+    changes.forEach((c, k) => {
+      const o = outcomes.get(c.key);
+      const i = rows[k];
+      if (i === undefined) return; // the batch was for items that are not listed now
+      let text = o.ok ? '' : explainError(o.error).text;
+      if (o.stranded) text += ` The item is now named “${baseName(o.path)}” (a temporary name).`;
+      const rec = byPath.get(o.path);
+      if (rec) {
+        const next = normalise(rec, listing.folder, i);
+        if (listing.dropped || config.mode === 'tree' || next.dir === items[i].dir) items[i] = next;
+      }
+      const now = items[i];
+      if (!o.ok && kept[k]) edits.set(now.path, kept[k]);
+      results.set(now.path, { ok: o.ok, text: o.ok ? '' : `${text}${o.error !== text ? `\n(${o.error})` : ''}` });
+      if (!o.ok) failed.add(i);
+    });
+    store.dispatch('rowsRefreshed', { items, results, failed, edits });
+  }
+
+  async function apply() {
+    if (st().batch.busy) return;
+    if (!(await preview.checked())) return;
+    const p = pendingCounts(st());
+    if (!p.renames && !p.meta) return;
+    // Confirming needs the rows with errors skipped, so the batch confirmed is
+    // the one without them, and exactly that one is sent.
+    const stamp = st().preview.stamp;
+    const { changes, renames, meta } = outgoingChanges(st());
+    const ok = await ask({
+      title: 'Apply changes',
+      paragraphs: [
+        { cls: 'big', text: `${plural(renames, 'rename')} and ${plural(meta, 'metadata change')}.` },
+        p.warnings && { text: `${plural(p.warnings, 'row has', 'rows have')} warnings (case, spaces, hidden names); they are applied.` },
+        p.errors && { cls: 'err', text: `${plural(p.errors, 'row has', 'rows have')} errors that would be refused. They must be left out.` },
+        p.skipped && { text: p.skipped === 1 ? '1 row with a name that is not valid UTF-8 is left out.' : `${fmtInt(p.skipped)} rows with names that are not valid UTF-8 are left out.` },
+      ].filter(Boolean),
+      lines: changes.map((c) => (c.newName !== c.name ? `${c.name}  →  ${c.newName}` : `${c.name}  (metadata)`)),
+      okText: changes.length ? `Apply ${fmtInt(changes.length)}` : 'Apply',
+      skipText: p.errors ? `Skip the ${plural(p.errors, 'row')} with errors (and rows that depend on them)` : null,
+    });
+    if (!ok) return;
+    if (st().preview.stamp !== stamp || st().preview.pending || st().batch.busy) {
+      toast('The list changed while the confirmation was open, so nothing was applied. Check the preview and apply again.', 'warning');
+      return;
+    }
+    if (!changes.length) { toast('Nothing left to apply once the rows with errors are skipped.', 'warning'); return; }
+    const title = `${renames ? 'Rename' : 'Metadata'} of ${fmtInt(changes.length)}`;
+    const outcomes = await run(changes, title);
+    const record = undoRecord(title, changes, outcomes, Date.now(), st().listing.folder);
+    store.dispatch('historyApplied', record);
+    if (record && record.changes.length > MAX_SAVED_BATCH) toast(`This batch is too large to keep for undo after a restart (over ${fmtInt(MAX_SAVED_BATCH)} items); it can be undone in this session.`, 'warning');
+  }
+
+  /** Undoes the last batch (`which` "undo") or redoes the last undone one ("redo"). */
+  async function undoRedo(which) {
+    if (st().batch.busy) return;
+    const batch = top(st().history, which);
+    if (!batch) return;
+    const redo = which === 'redo';
+    const where = batchFolder(batch);
+    const title = redo ? `Redo of ${batch.title.replace(/^Undo of /, '')}` : `Undo of ${batch.title}`;
+    const shown = st().listing.folder;
+    if (where !== shown) {
+      // the list shows other items: say where the batch goes before it does
+      const ok = await ask({
+        title: redo ? 'Redo a batch in another folder?' : 'Undo a batch in another folder?',
+        paragraphs: [
+          { cls: 'big', text: `“${batch.title}” changed ${plural(batch.changes.length, 'item')} in ${where}.` },
+          { text: shown ? `The list shows ${shown}.` : 'No folder is shown.' },
+        ],
+        okText: `${redo ? 'Redo' : 'Undo'} in ${baseName(where)}`,
+      });
+      if (!ok || st().batch.busy || top(st().history, which) !== batch) return;
+    }
+    const changes = batchChanges(batch);
+    const outcomes = await run(changes, title);
+    store.dispatch('historyRan', { which, batch, record: undoRecord(title, changes, outcomes, Date.now(), where) });
+    const failed = changes.length - changes.filter((c) => outcomes.get(c.key).ok).length;
+    if (failed) toast(`${plural(failed, 'item')} could not be restored; see the rows marked failed.`, 'error', 10000);
+  }
+
+  return {
+    apply,
+    undo: () => undoRedo('undo'),
+    redo: () => undoRedo('redo'),
+    cancel: () => store.dispatch('batchCancel'),
+    async reveal() {
+      const { listing } = st();
+      const paths = targetIndexes(st()).map((i) => listing.items[i].path).filter((p) => !isInvalidUtf8(p));
+      if (!paths.length) return;
+      try { await bridge.reveal(paths.slice(0, 500)); } catch (e) { toast(e.message, 'error', 10000); }
+    },
+  };
+}

@@ -1,0 +1,92 @@
+// Listing: opening, choosing and reloading folders, drops and the listing mode.
+
+export function createListing({ store, bridge, toast }) {
+  const st = () => store.state;
+  const kind = () => (st().config.mode === 'folders' ? 'folders' : 'files');
+  const tree = () => st().config.mode === 'tree';
+  const extras = () => (st().config.showHidden ? { hidden: true } : {});
+
+  function show(folder, files, dropped = null) {
+    if (st().batch.busy) {
+      toast('Wait until the batch has finished.', 'warning');
+      return false;
+    }
+    store.dispatch('listed', { folder, files, dropped });
+    return true;
+  }
+
+  async function open(folder) {
+    if (!folder || st().batch.busy) return;
+    try {
+      const res = await bridge.listFolder(folder, tree(), kind(), extras());
+      if (show(res.folder, res.files) && !res.files.length) {
+        toast(`Nothing to list in ${res.folder} (${st().config.mode === 'folders' ? 'no subfolders' : 'no files'}, or the folder cannot be read).`, 'warning');
+      }
+    } catch (e) {
+      toast(`Could not list the folder: ${e.message}`, 'error');
+    }
+  }
+
+  async function choose() {
+    if (st().batch.busy) return;
+    const start = st().listing.folder || st().config.lastFolder;
+    try {
+      const res = await bridge.chooseFolder(tree(), kind(), { ...extras(), ...(start ? { start } : {}) });
+      if (res) show(res.folder, res.files);
+    } catch (e) {
+      toast(`Could not open a folder: ${e.message}`, 'error');
+    }
+  }
+
+  async function reload() {
+    const { listing, batch } = st();
+    if (batch.busy) return;
+    if (!listing.dropped) return open(listing.folder);
+    try {
+      const res = await bridge.statPaths(listing.items.map((it) => it.path));
+      show(listing.folder, res.files, res.files.map((f) => f.path));
+    } catch (e) {
+      toast(`Could not describe the dropped items again: ${e.message}`, 'error');
+    }
+  }
+
+  function drop(d) {
+    if (d.dropKind === 'folder') {
+      // drops list what is not hidden; the switch asks for a listing of its own
+      if (tree() || st().config.showHidden) open(d.folder);
+      else show(d.folder, d.files);
+      return;
+    }
+    show(d.folder, d.files, d.files.map((f) => f.path));
+    if (!d.files.length) {
+      toast(st().config.mode === 'folders' ? 'None of the dropped items is a folder.' : 'The dropped items are folders: switch to Folders to rename folders, or drop one folder to open it.', 'warning');
+    }
+  }
+
+  async function syncMode() {
+    try {
+      await bridge.setMode(kind());
+    } catch (e) {
+      toast(`Could not set the drop mode: ${e.message}`, 'error');
+    }
+  }
+
+  return {
+    open,
+    choose,
+    reload,
+    drop,
+    syncMode,
+    async setMode(mode) {
+      if (mode === st().config.mode) return;
+      store.dispatch('setMode', mode);
+      await syncMode();
+      if (st().listing.folder) await open(st().listing.folder);
+    },
+    toggleHidden() {
+      store.dispatch('toggleHidden');
+      const { listing } = st();
+      if (listing.folder && !listing.dropped) open(listing.folder);
+    },
+  };
+}

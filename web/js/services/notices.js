@@ -1,0 +1,36 @@
+// Toasts and the confirmation sheet: what the page tells the user and asks.
+
+const TOAST_MS = 6000;
+
+export function createNotices({ store }) {
+  let answer = null;
+
+  function toast(text, kind = 'info', ms = TOAST_MS) {
+    store.dispatch('toast', { text, kind });
+    const { id } = store.state.toasts[store.state.toasts.length - 1];
+    setTimeout(() => store.dispatch('dismissToast', id), ms);
+  }
+
+  /**
+   * Shows a sheet ({title, paragraphs: [{text, cls}], lines, okText, skipText})
+   * and resolves with true when the user confirms it, false otherwise.
+   */
+  function ask(sheet) {
+    if (answer) answer(false); // one sheet at a time: an older question is dropped
+    return new Promise((resolve) => {
+      answer = (ok) => {
+        answer = null;
+        store.dispatch('sheetClosed');
+        resolve(ok);
+      };
+      store.dispatch('sheetOpened', sheet);
+    });
+  }
+
+  return {
+    toast,
+    ask,
+    /** The sheet's answer, as the sheet view reports it. */
+    answer: (ok) => answer && answer(ok),
+  };
+}

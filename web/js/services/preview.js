@@ -1,0 +1,177 @@
+// The preview: new names and problems for every rule, filter, sort or edit
+// change. Small listings are computed at once; large ones in a worker, so
+// that typing never waits (the last result stays until the new one is in).
+// Then the new names no listed item holds are asked of the native side: an
+// item the listing does not show (hidden, or left out by the mode) may hold one.
+
+import { computePreview } from '../preview-core.js';
+import { listedNames, targetsToProbe } from '../probe.js';
+
+const SYNC_LIMIT = 5000;
+const PROBE_CHUNK = 5000;
+const PROBE_DELAY = 150;
+
+/** The inputs a preview depends on, so that other changes cost nothing. */
+function inputsOf(state) {
+  const { config, listing, filter, selection, edits, taken } = state;
+  return [listing.items, config.rules, config.scope, config.sort, filter.text, filter.mode, filter.ext, filter.tag, filter.label,
+    edits, taken, config.scope === 'selection' ? selection.set : null];
+}
+const same = (a, b) => a && a.length === b.length && a.every((x, i) => x === b[i]);
+
+export function createPreview({ store, bridge, toast, makeWorker = () => new Worker(new URL('../workers/preview.worker.js', import.meta.url), { type: 'module' }) }) {
+  const st = () => store.state;
+  let last = null;
+  let worker = null;
+  let sentItems = null;
+  let gen = 0;
+  let busy = false;
+  let workerFailed = false; // then every preview is computed here
+  let queued = null;
+  let waiters = [];
+  let probeTimer = 0;
+  let probing = null;
+  const known = new Map(); // path -> held, for the listing `knownFor`
+  let knownFor = null;
+  let listed = null;
+
+  function request(state) {
+    const { items, pathIndex } = state.listing;
+    const edits = new Map();
+    for (const [path, e] of state.edits) {
+      const i = pathIndex.get(path);
+      if (i !== undefined && (e.tags || e.label !== undefined)) edits.set(i, { tags: e.tags, label: e.label });
+    }
+    return {
+      items,
+      input: {
+        rules: state.config.rules,
+        scope: state.config.scope,
+        selection: state.config.scope === 'selection' ? [...state.selection.set] : null,
+        filter: state.filter,
+        sort: state.config.sort,
+        edits,
+        taken: state.taken,
+      },
+    };
+  }
+
+  function finished(result) {
+    store.dispatch('previewComputed', result);
+    for (const w of waiters.splice(0)) w();
+    scheduleProbe();
+  }
+
+  function post(req) {
+    if (!worker) {
+      worker = makeWorker();
+      worker.onmessage = ({ data }) => {
+        busy = false;
+        if (queued) {
+          // a newer request waits: its result is the one to show
+          const next = queued;
+          queued = null;
+          return post(next);
+        }
+        if (data.gen === gen) finished(data.result);
+      };
+      worker.onerror = (e) => {
+        e.preventDefault();
+        workerFailed = true;
+        busy = false;
+        queued = null;
+        last = null;
+        run();
+      };
+    }
+    busy = true;
+    const message = { gen, input: req.input };
+    if (req.items !== sentItems) {
+      message.items = req.items;
+      sentItems = req.items;
+    }
+    worker.postMessage(message);
+  }
+
+  function run() {
+    const state = st();
+    if (state.loading) return;
+    const inputs = inputsOf(state);
+    if (same(last, inputs)) return;
+    last = inputs;
+    gen++;
+    const req = request(state);
+    if (req.items.length <= SYNC_LIMIT || workerFailed) {
+      queued = null;
+      finished(computePreview({ ...req.input, items: req.items, previousNames: state.preview.newNames }));
+      return;
+    }
+    if (!state.preview.pending) store.dispatch('previewStarted');
+    if (busy) queued = req;
+    else post(req);
+  }
+
+  function scheduleProbe() {
+    clearTimeout(probeTimer);
+    probeTimer = setTimeout(() => probe().catch(() => {}), PROBE_DELAY);
+  }
+
+  /** Asks about the preview's new names that no listed item holds; true when one is held. */
+  async function probe() {
+    while (probing) await probing;
+    const { listing, preview } = st();
+    if (!preview.check) return false;
+    if (knownFor !== listing.items) {
+      known.clear();
+      listed = listedNames(listing.items);
+      knownFor = listing.items;
+    }
+    const paths = targetsToProbe(listing.items, preview.newNames, preview.check.renamed, listed, known);
+    if (!paths.length) return false;
+    const held = [];
+    probing = (async () => {
+      for (let k = 0; k < paths.length; k += PROBE_CHUNK) {
+        const chunk = paths.slice(k, k + PROBE_CHUNK);
+        const { files } = await bridge.statPaths(chunk);
+        if (st().listing.items !== knownFor) return; // another listing came meanwhile
+        for (const p of chunk) known.set(p, false);
+        for (const f of files) if (known.has(f.path)) { known.set(f.path, true); held.push(f.path); }
+      }
+    })();
+    try {
+      await probing;
+    } finally {
+      probing = null;
+    }
+    if (held.length) store.dispatch('namesTaken', held);
+    return held.length > 0;
+  }
+
+  store.subscribe(null, run);
+
+  return {
+    /** Resolves once the preview on screen is the one of the current state. */
+    settled() {
+      run();
+      return st().preview.pending ? new Promise((resolve) => waiters.push(resolve)) : Promise.resolve();
+    },
+    /**
+     * The preview settled and checked against the items the listing does not
+     * show; false when that question could not be asked.
+     */
+    async checked() {
+      for (let round = 0; round < 5; round++) {
+        await this.settled();
+        if (!st().preview.check) return false;
+        try {
+          if (!(await probe())) return true;
+        } catch (e) {
+          toast(`Could not check the new names against the items the list does not show: ${e.message}`, 'error');
+          return false;
+        }
+      }
+      await this.settled();
+      return true;
+    },
+  };
+}

@@ -1,0 +1,44 @@
+// Settings: read once at start, saved a moment after each change (the last
+// batch with them, so that it can be undone after a restart).
+
+import { parseConfig, serializeConfig } from '../config.js';
+import { top } from '../history.js';
+
+const SAVE_DELAY = 500;
+
+export function createSettings({ store, bridge, toast }) {
+  let timer = 0;
+  let lastError = '';
+
+  async function saveNow() {
+    const { config, history } = store.state;
+    const { text } = serializeConfig({ ...config, lastBatch: top(history, 'undo') });
+    try {
+      await bridge.savePrefs(text);
+      lastError = '';
+    } catch (e) {
+      if (e.message !== lastError) toast(`Settings were not saved — ${e.message}`, 'error', 10000);
+      lastError = e.message;
+    }
+  }
+
+  store.subscribe(['config', 'history'], (state) => {
+    if (state.loading) return;
+    clearTimeout(timer);
+    timer = setTimeout(saveNow, SAVE_DELAY);
+  });
+
+  return {
+    async load() {
+      let saved = null;
+      try {
+        saved = (await bridge.loadPrefs())?.data ?? null;
+      } catch (e) {
+        toast(`Could not load the settings: ${e.message}`, 'error');
+      }
+      const config = parseConfig(saved);
+      const { lastBatch, ...rest } = config;
+      store.dispatch('configLoaded', { config: rest, history: { undo: lastBatch ? [lastBatch] : [], redo: [] } });
+    },
+  };
+}

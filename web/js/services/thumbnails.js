@@ -1,0 +1,53 @@
+// Thumbnails: asked for the rows on screen only, a few at a time, the
+// newest first, and kept in a bounded cache by path.
+
+import { isInvalidUtf8 } from '../conflicts.js';
+
+const SIZE = 48;
+const CACHE = 3000;
+const PARALLEL = 4;
+
+/** `isShown(path)` says whether a row of that path is on screen now; `redraw()` draws the rows again. */
+export function createThumbnails({ bridge, isShown, redraw }) {
+  const cache = new Map(); // path -> data URL, or '' when there is none
+  const queued = new Set();
+  const queue = [];
+  let active = 0;
+
+  function pump() {
+    while (active < PARALLEL && queue.length) {
+      const path = queue.pop();
+      // rows scrolled away meanwhile are skipped; they queue again when shown
+      if (!isShown(path)) { queued.delete(path); continue; }
+      active++;
+      bridge.thumbnail(path, SIZE).then((r) => {
+        if (cache.size >= CACHE) cache.delete(cache.keys().next().value);
+        cache.set(path, typeof r?.dataUrl === 'string' && r.dataUrl.startsWith('data:image/') ? r.dataUrl : '');
+        redraw();
+      }, () => cache.set(path, '')).finally(() => {
+        active--;
+        queued.delete(path);
+        pump();
+      });
+    }
+  }
+
+  return {
+    /** The picture of `path` ('' until it is known; asking starts the loading). */
+    of(path) {
+      if (isInvalidUtf8(path)) return '';
+      const hit = cache.get(path);
+      if (hit !== undefined) return hit;
+      if (!queued.has(path)) {
+        queued.add(path);
+        queue.push(path);
+        queueMicrotask(pump); // after the rows being drawn are on screen
+      }
+      return '';
+    },
+    /** Pictures that may now belong to other items (renames, swaps). */
+    forget(paths) {
+      for (const p of paths) cache.delete(p);
+    },
+  };
+}

@@ -1,0 +1,110 @@
+// The page's whole state, declared once with its initial shape, and what is
+// derived from it. Pure: no DOM.
+
+import { defaultConfig } from './config.js';
+import { emptySelection } from './selection.js';
+import { emptyHistory } from './history.js';
+import { severityOf, isInvalidUtf8 } from './conflicts.js';
+import { countChanges } from './batch.js';
+
+export function initialState() {
+  return {
+    config: defaultConfig(), // what is saved: rules, mode, presets, recent folders…
+    loading: true, // until the saved settings are read
+    listing: { folder: null, dropped: null, items: [], pathIndex: new Map(), serial: 0 }, // serial: which listing
+    filter: { text: '', mode: 'text', ext: null, tag: '', label: -1, problem: '' },
+    selection: emptySelection(),
+    edits: new Map(), // path -> {tags?, label?, comment?} not yet applied
+    taken: new Set(), // paths held by items the listing does not show
+    preview: emptyPreview(),
+    view: new Int32Array(0), // the indexes shown, in order
+    results: new Map(), // path -> {ok, text} of the last batch
+    lastResult: null, // {title, ok, failed, unsent}
+    history: emptyHistory(),
+    batch: { busy: false, cancelling: false, title: '', done: 0, total: 0 },
+    ui: { pathInput: false, recentOpen: false, addMenuOpen: false, expanded: new Set(), focusRule: null },
+    sheet: null, // {title, paragraphs: [{text, cls}], lines, okText, skipText}
+    toasts: [], // {id, text, kind}
+  };
+}
+
+export function emptyPreview() {
+  return { newNames: [], check: null, leftOut: null, base: new Int32Array(0), chainErrors: {}, filterError: '', stamp: 0, pending: false };
+}
+
+/** The rows shown: the preview's order, narrowed by the problem filter. */
+export function computeView(state) {
+  const { preview, filter, listing, edits, results } = state;
+  const p = filter.problem;
+  const c = preview.check;
+  if (!p || !c) return preview.base;
+  const out = [];
+  for (const i of preview.base) {
+    const path = listing.items[i].path;
+    const keep = p === 'changed' ? c.renamed[i] === 1 || edits.has(path)
+      : p === 'failed' ? results.get(path)?.ok === false
+        : severityOf(c.problems[i]) === p;
+    if (keep) out.push(i);
+  }
+  return Int32Array.from(out);
+}
+
+/** What the batch of the preview holds, by row: renames, metadata, errors, warnings, left out, unchanged. */
+export function pendingCounts(state) {
+  const { items } = state.listing;
+  const c = state.preview.check;
+  let renames = 0, meta = 0, errors = 0, warnings = 0, skipped = 0, changed = 0;
+  if (!c) return { renames, meta, errors, warnings, skipped, unchanged: items.length };
+  for (let i = 0; i < items.length; i++) {
+    const hasMeta = state.edits.has(items[i].path);
+    const sev = severityOf(c.problems[i]);
+    if (c.renamed[i] || hasMeta) changed++;
+    if (sev === 'skip') { skipped++; continue; }
+    if (c.renamed[i]) renames++;
+    if (hasMeta) meta++;
+    if (sev === 'error') errors++;
+    else if (sev === 'warning') warnings++;
+  }
+  return { renames, meta, errors, warnings, skipped, unchanged: items.length - changed - skipped };
+}
+
+/**
+ * The changes an apply sends for the preview on screen: rows left out for
+ * errors are not among them. Each change: {key, dir, name, newName, meta, before}.
+ */
+export function outgoingChanges(state) {
+  const { items } = state.listing;
+  const { check, leftOut, newNames } = state.preview;
+  const changes = [];
+  if (!check) return { changes, renames: 0, meta: 0 };
+  for (let i = 0; i < items.length; i++) {
+    const it = items[i];
+    if (isInvalidUtf8(it.name) || (leftOut && leftOut[i])) continue;
+    const rename = check.renamed[i] === 1;
+    const edit = state.edits.get(it.path);
+    if (!rename && !edit) continue;
+    const before = {};
+    if (edit) for (const k of Object.keys(edit)) before[k] = it[k];
+    changes.push({ key: it.path, dir: it.dir, name: it.name, newName: rename ? newNames[i] : it.name, meta: edit ? { ...edit } : undefined, before });
+  }
+  return { changes, ...countChanges(changes) };
+}
+
+/** How many changes an apply sends (as `outgoingChanges` would build them). */
+export function outgoingCount(state) {
+  const { items } = state.listing;
+  const { check, leftOut } = state.preview;
+  if (!check) return 0;
+  let n = 0;
+  for (let i = 0; i < items.length; i++) {
+    if (leftOut && leftOut[i]) continue;
+    if ((check.renamed[i] === 1 || state.edits.has(items[i].path)) && !isInvalidUtf8(items[i].name)) n++;
+  }
+  return n;
+}
+
+/** The items the rules and the metadata edits act on: the selection, or the focused row. */
+export function targetIndexes(state) {
+  const { set, focus } = state.selection;
+  return set.size ? [...set] : focus >= 0 && state.view[focus] !== undefined ? [state.view[focus]] : [];
+}

@@ -1,0 +1,65 @@
+// The filter bar: text (plain, glob or regex), extension, tag, label and
+// problem filters, and the count of what is shown.
+
+import { $, h, fill, fmtInt } from '../dom.js';
+import { extensionCounts } from '../filter.js';
+import { COLOR_LABELS } from '../protocol.js';
+
+const LARGE = 20000;
+
+export function createFilterBar({ store, intents }) {
+  const input = $('filter-input');
+  let timer = 0;
+  let optionsFor = null; // the items the choices were made from
+
+  input.addEventListener('input', () => {
+    clearTimeout(timer);
+    // large listings wait for a pause in the typing
+    const text = input.value;
+    timer = setTimeout(() => intents.setFilter({ text }), store.state.listing.items.length > LARGE ? 120 : 0);
+  });
+  input.addEventListener('keydown', (e) => {
+    if (e.key === 'Escape' && input.value) { e.stopPropagation(); input.value = ''; intents.setFilter({ text: '' }); }
+    if (e.key === 'ArrowDown' || e.key === 'Enter') { e.preventDefault(); intents.focusList(); }
+  });
+  $('filter-mode').addEventListener('change', () => intents.setFilterMode($('filter-mode').value));
+  $('filter-ext').addEventListener('change', () => { const v = $('filter-ext').value; intents.setFilter({ ext: v === '*' ? null : v }); });
+  $('filter-tag').addEventListener('change', () => intents.setFilter({ tag: $('filter-tag').value }));
+  $('filter-label').addEventListener('change', () => intents.setFilter({ label: Number($('filter-label').value) }));
+  $('filter-problem').addEventListener('change', () => intents.setFilter({ problem: $('filter-problem').value }));
+
+  // the choices come from the listing: built again only when it changes
+  function options(items) {
+    fill($('filter-ext'), h('option', { value: '*', text: 'any ext' }), extensionCounts(items).slice(0, 200).map(([e, n]) => h('option', { value: e, text: `${e === '' ? '(none)' : '.' + e} · ${fmtInt(n)}` })));
+    const tags = new Map();
+    for (const it of items) for (const t of it.tags) tags.set(t, (tags.get(t) || 0) + 1);
+    const sorted = [...tags].sort((a, b) => b[1] - a[1]);
+    fill($('filter-tag'), h('option', { value: '', text: 'any tag' }), sorted.slice(0, 300).map(([t, n]) => h('option', { value: t, text: `${t} · ${fmtInt(n)}` })));
+    fill($('tag-suggestions'), sorted.slice(0, 500).map(([t]) => h('option', { value: t })));
+    fill($('filter-label'), h('option', { value: '-1', text: 'any label' }), COLOR_LABELS.map((n, i) => h('option', { value: String(i), text: i ? n : 'no label' })));
+  }
+
+  function render(state) {
+    const { listing, filter, preview, view } = state;
+    if (optionsFor !== listing.items) {
+      options(listing.items);
+      optionsFor = listing.items;
+    }
+    $('filter-mode').value = filter.mode;
+    $('filter-ext').value = filter.ext === null ? '*' : filter.ext;
+    $('filter-tag').value = filter.tag;
+    $('filter-label').value = String(filter.label);
+    $('filter-problem').value = filter.problem;
+    if (document.activeElement !== input && input.value !== filter.text) input.value = filter.text;
+    $('filter-error').textContent = preview.filterError ? `filter: ${preview.filterError}` : '';
+    const n = listing.items.length, v = view.length;
+    // the selection is counted where it is edited, in the metadata panel
+    const count = !n ? '' : `${v === n ? fmtInt(n) : `${fmtInt(v)} of ${fmtInt(n)}`} item${n === 1 ? '' : 's'}`;
+    $('count').textContent = count;
+    $('count').title = count;
+  }
+
+  store.subscribe(['listing', 'filter', 'preview', 'view'], render);
+  render(store.state);
+  return { focus() { input.focus(); input.select(); } };
+}

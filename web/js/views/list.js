@@ -1,0 +1,97 @@
+// The list of items: the virtual grid drawn from the state, the selection by
+// pointer and keyboard, and the empty state until a folder is open.
+
+import { $ } from '../dom.js';
+import { ListView } from './list-view.js';
+import { severityOf, isInvalidUtf8 } from '../conflicts.js';
+import { ROW_HEIGHT } from '../protocol.js';
+import { coverage } from '../selection.js';
+
+/** What one row shows: the item, its new name, its problems or result, and its metadata with pending edits. */
+export function rowModel(state, v, stamp) {
+  const i = state.view[v];
+  const it = state.listing.items[i];
+  const edit = state.edits.get(it.path);
+  const problems = state.preview.check ? state.preview.check.problems[i] : undefined;
+  const result = state.results.get(it.path) || null;
+  const newName = state.preview.newNames[i] ?? it.name;
+  return {
+    item: it,
+    newName,
+    changed: newName !== it.name && !isInvalidUtf8(it.name),
+    selected: state.selection.set.has(i),
+    focused: v === state.selection.focus,
+    problems,
+    severity: result ? '' : severityOf(problems),
+    result,
+    tags: edit?.tags ?? it.tags,
+    tagsPending: edit?.tags !== undefined,
+    label: edit?.label ?? it.label,
+    labelPending: edit?.label !== undefined,
+    comment: edit?.comment ?? it.comment,
+    commentPending: edit?.comment !== undefined,
+    stamp: `${it.path}\0${stamp}`,
+  };
+}
+
+export function createList({ store, intents, thumbnails }) {
+  let stamp = 0; // changes whenever what a row shows may have changed
+  let focus = -1;
+  const list = new ListView({
+    grid: $('grid'), head: $('grid-head'), body: $('grid-body'), spacer: $('grid-spacer'),
+    model: (v) => rowModel(store.state, v, stamp),
+    onRowPointer: (v, e, part) => intents.clickRow({ v, shift: e.shiftKey, ctrl: e.ctrlKey || e.metaKey, part }),
+    onSort: intents.sortBy,
+    onResize: intents.setColumns,
+    onSelectAll: (on) => (on ? intents.selectAll() : intents.selectNone()),
+    thumbFor: (item) => thumbnails().of(item.path),
+  });
+
+  list.grid.addEventListener('keydown', (e) => {
+    if (e.target !== list.grid) return;
+    const page = Math.max(1, Math.floor(list.body.clientHeight / ROW_HEIGHT) - 1);
+    const f = store.state.selection.focus;
+    const last = store.state.view.length - 1;
+    const moves = { ArrowDown: f + 1, ArrowUp: f < 0 ? 0 : f - 1, PageDown: f + page, PageUp: f - page, Home: 0, End: last };
+    if (e.key in moves) { e.preventDefault(); intents.moveFocus({ to: moves[e.key], extend: e.shiftKey }); }
+    else if (e.key === ' ') { e.preventDefault(); intents.toggleFocused(); }
+  });
+
+  let serial = -1;
+  let columns = null;
+  function render(state, keys) {
+    const { listing, config, selection, view } = state;
+    if (listing.serial !== serial) {
+      // another folder: from its top left
+      list.body.scrollTop = 0;
+      list.body.scrollLeft = 0;
+      serial = listing.serial;
+    }
+    if (!keys || !keys.every((k) => k === 'selection')) stamp++;
+    list.setTree(config.mode === 'tree' && !listing.dropped);
+    list.setSort(config.sort);
+    if (config.columns !== columns) list.setWidths((columns = config.columns));
+    list.setCount(view.length);
+    if (selection.focus !== focus && selection.focus >= 0) list.scrollToIndex(selection.focus);
+    focus = selection.focus;
+    list.grid.setAttribute('aria-activedescendant', focus >= 0 ? `row-${focus}` : '');
+    const { all, some } = coverage(selection, view);
+    list.setAllState(all, some);
+    list.render();
+  }
+
+  store.subscribe(['listing', 'config', 'preview', 'view', 'selection', 'edits', 'results'], render);
+  render(store.state, null);
+  return {
+    focus() {
+      list.grid.focus();
+      if (store.state.selection.focus < 0) intents.moveFocus({ to: 0, extend: false });
+    },
+    /** Whether a row of `path` is on screen now. */
+    isShown(path) {
+      const i = store.state.listing.pathIndex.get(path);
+      return i !== undefined && list.rows.some((r) => store.state.view[r.v] === i);
+    },
+    redraw: () => list.schedule(),
+  };
+}

@@ -1,0 +1,65 @@
+// The metadata panel: the tags, label and comment of the selection, and the
+// edits the user makes to them (pending until applied).
+
+import { $, h, fill, fmtInt } from '../dom.js';
+import { COLOR_LABELS } from '../protocol.js';
+import { effective, parseTags } from '../edits.js';
+
+const CHIPS = 40;
+
+export function createMetaPanel({ store, intents }) {
+  const tagInput = $('tag-input');
+  const comment = $('comment-input');
+
+  function addTags(replace) {
+    const tags = parseTags(tagInput.value);
+    if (!tags.length && !replace) return;
+    if (intents.setTags(tags, replace)) tagInput.value = '';
+  }
+
+  fill($('meta-label'), COLOR_LABELS.map((name, i) => h('button', {
+    class: `swatch ${i ? `lc-${i}` : 'none'}`,
+    text: i ? '' : '∅',
+    dataset: { label: String(i) },
+    attrs: { type: 'button', role: 'radio', 'aria-checked': 'false', 'aria-label': i ? `Label ${name}` : 'No label', title: i ? `${name} label` : 'No label' },
+    on: { click: () => intents.editMeta(() => ({ label: i })) },
+  })));
+  $('tag-add-btn').addEventListener('click', () => addTags(false));
+  $('tag-replace-btn').addEventListener('click', () => addTags(true));
+  tagInput.addEventListener('keydown', (e) => { if (e.key === 'Enter') { e.preventDefault(); addTags(e.shiftKey); } });
+  $('comment-set').addEventListener('click', () => intents.editMeta(() => ({ comment: comment.value })));
+  $('comment-clear').addEventListener('click', () => { comment.value = ''; intents.editMeta(() => ({ comment: '' })); });
+  comment.addEventListener('keydown', (e) => {
+    if (e.key === 'Enter' && e.ctrlKey) { e.preventDefault(); e.stopPropagation(); intents.editMeta(() => ({ comment: comment.value })); }
+  });
+  $('meta-revert').addEventListener('click', intents.revertEdits);
+
+  function render(state) {
+    const { items } = state.listing;
+    const sel = [...state.selection.set];
+    const n = sel.length;
+    $('meta-count').textContent = n ? `${fmtInt(n)} selected` : 'select items';
+    $('meta-panel').classList.toggle('dim', n === 0);
+    const now = sel.map((i) => effective(state.edits, items[i]));
+    const counts = new Map();
+    for (const e of now) for (const t of e.tags) counts.set(t, (counts.get(t) || 0) + 1);
+    fill($('meta-tags'), [...counts].sort((a, b) => b[1] - a[1]).slice(0, CHIPS).map(([t, c]) => {
+      const pending = sel.some((i, k) => now[k].tags.includes(t) && !items[i].tags.includes(t));
+      return h('span', { class: 'chip' + (pending ? ' pending' : ''), attrs: { role: 'listitem' } },
+        h('span', { class: 'chip-text', text: t }),
+        c < n ? h('span', { class: 'chip-count', text: `${c}/${n}` }) : null,
+        h('button', { text: '×', attrs: { type: 'button', 'aria-label': `Remove tag ${t} from the selection`, title: 'Remove from the selection' }, on: { click: () => intents.editMeta((cur) => ({ tags: cur.tags.filter((x) => x !== t) })) } }));
+    }));
+    const labels = new Set(now.map((e) => e.label));
+    const current = labels.size === 1 ? [...labels][0] : -1;
+    for (const b of $('meta-label').children) b.setAttribute('aria-checked', String(Number(b.dataset.label) === current));
+    const comments = new Set(now.map((e) => e.comment));
+    if (document.activeElement !== comment) {
+      comment.value = comments.size === 1 ? [...comments][0] : '';
+      comment.placeholder = comments.size > 1 ? 'several comments…' : 'comment…';
+    }
+  }
+
+  store.subscribe(['selection', 'edits', 'listing'], render);
+  render(store.state);
+}

@@ -1,0 +1,92 @@
+// One card of the rule chain: switch, summary, reorder and remove; opened, the
+// fields its rule type declares. Every edit is reported, never written into
+// the rule: the card is drawn again from the state.
+
+import { h } from '../dom.js';
+import { summarize } from '../rules.js';
+import { RULE_BY_TYPE } from '../rules/index.js';
+
+const TARGETS = [['name', 'name'], ['ext', 'extension'], ['both', 'whole name']];
+
+/** The fields a rule's card shows now: [key, label, kind, options, showIf]. */
+export function visibleFields(rule) {
+  const def = RULE_BY_TYPE[rule.type];
+  const fields = [...(def?.fields || [])];
+  if (def && !def.fixedTarget) fields.push(['target', 'Applies to', 'select', TARGETS]);
+  return fields.filter(([, , , , showIf]) => !showIf || showIf(rule));
+}
+
+function field(rule, [key, label, kind, options], update) {
+  if (key === '$note') return [h('p', { class: 'note', text: label })];
+  const id = `f-${rule.id}-${key}`;
+  if (kind === 'check') {
+    const box = h('input', { type: 'checkbox', id, checked: Boolean(rule[key]), dataset: { field: key }, on: { change: (e) => update({ [key]: e.target.checked }) } });
+    return [h('label', { class: 'check', attrs: { for: id } }, box, label)];
+  }
+  let input;
+  if (kind === 'select') {
+    input = h('select', { id, dataset: { field: key }, on: { change: (e) => update({ [key]: e.target.value }) } },
+      options.map(([v, t]) => h('option', { value: v, text: t, selected: rule[key] === v })));
+  } else if (kind === 'textarea') {
+    input = h('textarea', { id, class: 'wide', value: rule[key], spellcheck: false, dataset: { field: key }, on: { input: (e) => update({ [key]: e.target.value }) } });
+  } else {
+    const number = kind === 'number';
+    input = h('input', {
+      type: number ? 'number' : 'text', id, value: String(rule[key]), spellcheck: false, autocomplete: 'off', dataset: { field: key },
+      on: {
+        input: (e) => {
+          if (!number) return update({ [key]: e.target.value });
+          const n = Number(e.target.value);
+          if (e.target.value !== '' && Number.isFinite(n)) update({ [key]: Math.trunc(n) });
+        },
+      },
+    });
+  }
+  return [h('label', { text: label, class: kind === 'textarea' ? 'wide' : null, attrs: { for: id } }), input];
+}
+
+/**
+ * The card of `rule` at `index` of `count`. `on` reports the user's intents:
+ * update(patch), toggle(), move(to), remove(), drag handlers.
+ */
+export function ruleCard(rule, { index, count, open, error }, on) {
+  const bodyId = `rule-body-${rule.id}`;
+  const head = h('div', { class: 'rule-head' },
+    h('span', { class: 'rule-grip', text: '⋮⋮', attrs: { 'aria-hidden': 'true', title: 'Drag to reorder' } }),
+    h('input', { type: 'checkbox', checked: rule.enabled, attrs: { 'aria-label': `Use rule ${index + 1}`, title: 'Switch this rule on or off' }, on: { change: (e) => on.update({ enabled: e.target.checked }) } }),
+    h('button', {
+      class: 'rule-summary', text: summarize(rule),
+      attrs: { type: 'button', 'aria-expanded': open ? 'true' : 'false', 'aria-controls': bodyId, title: 'Edit this rule (Delete removes it)' },
+      on: { click: on.toggle },
+    }),
+    h('div', { class: 'rule-tools' },
+      h('button', { class: 'icon-btn', text: '↑', disabled: index === 0, attrs: { type: 'button', 'aria-label': 'Move up', title: 'Move up (Alt+↑)' }, on: { click: () => on.move(index - 1) } }),
+      h('button', { class: 'icon-btn', text: '↓', disabled: index === count - 1, attrs: { type: 'button', 'aria-label': 'Move down', title: 'Move down (Alt+↓)' }, on: { click: () => on.move(index + 1) } }),
+      h('button', { class: 'icon-btn', text: '✕', attrs: { type: 'button', 'aria-label': 'Remove rule', title: 'Remove (Delete)' }, on: { click: on.remove } })));
+  const li = h('li', {
+    class: 'rule' + (rule.enabled ? '' : ' off') + (error ? ' has-error' : ''),
+    dataset: { id: rule.id },
+    attrs: { 'aria-label': `Rule ${index + 1}: ${RULE_BY_TYPE[rule.type]?.label ?? rule.type}` },
+  }, head);
+  if (open) {
+    li.append(h('div', { class: 'rule-body', id: bodyId },
+      visibleFields(rule).flatMap((f) => field(rule, f, on.update)),
+      h('p', { class: 'rule-error', text: error || '', hidden: !error, attrs: { role: 'alert' } })));
+  }
+  li.addEventListener('keydown', (e) => {
+    if (e.target.closest('.rule-body') && e.target.matches('input[type=text], input[type=number], textarea, select')) return;
+    if (e.key === 'Delete') { e.preventDefault(); on.remove(); }
+    else if (e.altKey && e.key === 'ArrowUp' && index > 0) { e.preventDefault(); on.move(index - 1); }
+    else if (e.altKey && e.key === 'ArrowDown' && index < count - 1) { e.preventDefault(); on.move(index + 1); }
+  });
+  return li;
+}
+
+/** Updates a drawn card to `rule` without touching its fields (which hold what the user typed). */
+export function refreshCard(li, rule, error) {
+  li.querySelector('.rule-summary').textContent = summarize(rule);
+  li.classList.toggle('has-error', Boolean(error));
+  li.classList.toggle('off', !rule.enabled);
+  const note = li.querySelector('.rule-error');
+  if (note) { note.textContent = error || ''; note.hidden = !error; }
+}

@@ -1,0 +1,115 @@
+// The rules panel: the chain of cards, the menu that adds a rule, the switch
+// between renaming all shown items or the selection, and clearing the chain.
+
+import { $, h } from '../dom.js';
+import { RULES } from '../rules/index.js';
+import { ruleCard, refreshCard, visibleFields } from './rule-card.js';
+
+/** What decides the cards' shape: drawn again only when it changes, so typing keeps its focus. */
+const shapeOf = (rules, expanded) => rules.map((r) => `${r.id}:${r.type}:${expanded.has(r.id) ? visibleFields(r).map(([k]) => k).join(',') : '-'}`).join('|');
+
+export function createRulesPanel({ store, intents }) {
+  const list = $('rule-list');
+  const menu = $('add-rule-menu');
+  const addButton = $('add-rule');
+  let shape = null;
+  let menuShown = false;
+  let dragId = null;
+
+  menu.replaceChildren(...RULES.map((def) => h('button', { text: def.label, attrs: { type: 'button', role: 'menuitem' }, on: { click: () => intents.addRule(def.type) } })));
+  addButton.addEventListener('click', () => intents.toggleAddMenu());
+  menu.addEventListener('keydown', (e) => {
+    const buttons = [...menu.querySelectorAll('button')];
+    const i = buttons.indexOf(document.activeElement);
+    if (e.key === 'ArrowDown') { e.preventDefault(); buttons[(i + 1) % buttons.length].focus(); }
+    else if (e.key === 'ArrowUp') { e.preventDefault(); buttons[(i - 1 + buttons.length) % buttons.length].focus(); }
+    else if (e.key === 'Escape') { e.preventDefault(); intents.toggleAddMenu(false); addButton.focus(); }
+  });
+  $('clear-rules').addEventListener('click', intents.clearRules);
+  for (const b of document.querySelectorAll('[data-scope]')) b.addEventListener('click', () => intents.setScope(b.dataset.scope));
+
+  function dragAndDrop(li, rule, index) {
+    li.querySelector('.rule-grip').addEventListener('pointerdown', () => { li.draggable = true; });
+    li.addEventListener('dragstart', (e) => {
+      dragId = rule.id;
+      li.classList.add('dragging');
+      e.dataTransfer.effectAllowed = 'move';
+      e.dataTransfer.setData('text/plain', rule.id);
+    });
+    li.addEventListener('dragend', () => {
+      li.draggable = false;
+      dragId = null;
+      li.classList.remove('dragging');
+      for (const c of list.children) c.classList.remove('drop-before', 'drop-after');
+    });
+    li.addEventListener('dragover', (e) => {
+      if (!dragId || dragId === rule.id) return;
+      e.preventDefault();
+      const after = e.offsetY > li.offsetHeight / 2;
+      li.classList.toggle('drop-after', after);
+      li.classList.toggle('drop-before', !after);
+    });
+    li.addEventListener('dragleave', () => li.classList.remove('drop-before', 'drop-after'));
+    li.addEventListener('drop', (e) => {
+      if (!dragId) return;
+      e.preventDefault();
+      const from = store.state.config.rules.findIndex((r) => r.id === dragId);
+      let to = index + (li.classList.contains('drop-after') ? 1 : 0);
+      if (from < to) to -= 1;
+      intents.moveRule(dragId, to);
+    });
+  }
+
+  function draw(rules, expanded, errors) {
+    // the focused field is found again in the new cards
+    const active = document.activeElement;
+    const card = active && list.contains(active) ? active.closest('.rule')?.dataset.id : null;
+    const field = active?.dataset?.field || (active?.classList.contains('rule-summary') ? '$summary' : null);
+    list.replaceChildren(...rules.map((rule, index) => {
+      const li = ruleCard(rule, { index, count: rules.length, open: expanded.has(rule.id), error: errors[rule.id] }, {
+        update: (patch) => intents.updateRule(rule.id, patch),
+        toggle: () => intents.toggleExpanded(rule.id),
+        move: (to) => intents.moveRule(rule.id, to),
+        remove: () => intents.removeRule(rule.id),
+      });
+      dragAndDrop(li, rule, index);
+      return li;
+    }));
+    if (card) focusRule(card, field);
+  }
+
+  /** Puts the focus in a card: on `field`, or its first field, or its summary. */
+  function focusRule(id, field = null) {
+    if (id === null) { addButton.focus(); return; }
+    const li = list.querySelector(`[data-id="${CSS.escape(id)}"]`);
+    if (!li) return;
+    const target = field === '$summary' ? null : field ? li.querySelector(`[data-field="${field}"]`) : li.querySelector('.rule-body input, .rule-body select, .rule-body textarea');
+    (target || li.querySelector('.rule-summary')).focus();
+  }
+
+  function render(state) {
+    const { rules, scope } = state.config;
+    const errors = state.preview.chainErrors;
+    const next = shapeOf(rules, state.ui.expanded);
+    if (next !== shape) {
+      shape = next;
+      draw(rules, state.ui.expanded, errors);
+    } else {
+      for (const rule of rules) {
+        const li = list.querySelector(`[data-id="${CSS.escape(rule.id)}"]`);
+        if (li) refreshCard(li, rule, errors[rule.id]);
+      }
+    }
+    $('rules-empty').hidden = rules.length > 0;
+    $('clear-rules').disabled = !rules.length;
+    for (const b of document.querySelectorAll('[data-scope]')) b.setAttribute('aria-checked', String(b.dataset.scope === scope));
+    menu.hidden = !state.ui.addMenuOpen;
+    addButton.setAttribute('aria-expanded', String(state.ui.addMenuOpen));
+    if (state.ui.addMenuOpen && !menuShown) menu.querySelector('button').focus();
+    menuShown = state.ui.addMenuOpen;
+  }
+
+  store.subscribe(['config', 'preview', 'ui'], render);
+  render(store.state);
+  return { focusRule };
+}

@@ -1,0 +1,47 @@
+// The confirmation sheet and the toasts, drawn from the state.
+
+import { $, h, fill } from '../dom.js';
+import { visibleName } from '../text.js';
+import { lineList } from './line-list.js';
+
+export function createSheet({ store, intents }) {
+  const dlg = $('sheet');
+  const ok = $('sheet-ok');
+  const skip = $('sheet-skip');
+  let shown = null;
+
+  $('sheet-cancel').addEventListener('click', () => intents.answerSheet(false));
+  $('sheet-form').addEventListener('submit', (e) => { e.preventDefault(); intents.answerSheet(true); });
+  dlg.addEventListener('close', () => { if (store.state.sheet) intents.answerSheet(false); });
+  skip.addEventListener('change', () => { ok.disabled = !skip.checked; });
+
+  function render(state) {
+    const sheet = state.sheet;
+    if (sheet === shown) return;
+    shown = sheet;
+    if (!sheet) {
+      if (dlg.open) dlg.close();
+      return;
+    }
+    $('sheet-title').textContent = sheet.title;
+    fill($('sheet-content'),
+      (sheet.paragraphs || []).map((p) => h('p', { class: p.cls || null, text: p.text })),
+      sheet.lines?.length ? lineList(sheet.lines.length, (i) => visibleName(sheet.lines[i]), { className: 'samples' }) : null);
+    ok.textContent = sheet.okText;
+    $('sheet-skip-row').hidden = !sheet.skipText;
+    $('sheet-skip-text').textContent = sheet.skipText || '';
+    skip.checked = false;
+    ok.disabled = Boolean(sheet.skipText);
+    if (!dlg.open) dlg.showModal();
+    (sheet.skipText ? skip : ok).focus();
+  }
+
+  store.subscribe(['sheet'], render);
+}
+
+export function createToasts({ store }) {
+  const box = $('toasts');
+  store.subscribe(['toasts'], (state) => {
+    fill(box, state.toasts.map((t) => h('div', { class: `toast ${t.kind}`, text: t.text, attrs: { role: t.kind === 'error' ? 'alert' : 'status' } })));
+  });
+}

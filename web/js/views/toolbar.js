@@ -1,0 +1,82 @@
+// The top strip: the folder as a breadcrumb (or the path field), reload, the
+// listing mode, the hidden-items switch, recent folders and Open; and the
+// empty state's drop target with the same recent folders.
+
+import { $, h, fill, fmtInt } from '../dom.js';
+
+const SHOWN_PARTS = 5;
+
+export function createToolbar({ store, intents }) {
+  const pathInput = $('path-input');
+  let editing = false;
+  let recentShown = false;
+
+  $('open-btn').addEventListener('click', intents.choose);
+  $('empty-open').addEventListener('click', intents.choose);
+  $('edit-path').addEventListener('click', () => intents.editPath(!store.state.ui.pathInput));
+  $('reload-btn').addEventListener('click', intents.reload);
+  $('hidden-btn').addEventListener('click', intents.toggleHidden);
+  $('recent-btn').addEventListener('click', () => intents.toggleRecent());
+  for (const b of $('mode-switch').children) b.addEventListener('click', () => intents.setMode(b.dataset.mode));
+  $('path-form').addEventListener('submit', (e) => {
+    e.preventDefault();
+    const p = pathInput.value.trim();
+    intents.editPath(false);
+    if (p) intents.open(p.length > 1 ? p.replace(/\/+$/, '') : p);
+  });
+  pathInput.addEventListener('keydown', (e) => {
+    if (e.key === 'Escape') { e.stopPropagation(); intents.editPath(false); }
+  });
+
+  function crumbs(state) {
+    const { folder, dropped, items } = state.listing;
+    if (!folder) return [h('span', { class: 'none', text: 'No folder' })];
+    const parts = folder.split('/').filter(Boolean);
+    const nodes = [];
+    if (parts.length > SHOWN_PARTS) nodes.push(h('span', { class: 'sep', text: '…/' }));
+    let path = '';
+    parts.forEach((p, k) => {
+      path += '/' + p;
+      if (k < parts.length - SHOWN_PARTS) return;
+      const target = path;
+      nodes.push(h('button', { text: p, attrs: { type: 'button', title: `Open ${target}` }, on: { click: () => intents.open(target) } }));
+      if (k < parts.length - 1) nodes.push(h('span', { class: 'sep', text: '/', attrs: { 'aria-hidden': 'true' } }));
+    });
+    if (dropped) nodes.push(h('span', { class: 'sep', text: ` · ${fmtInt(items.length)} dropped` }));
+    return nodes;
+  }
+
+  function recent(state) {
+    const list = state.config.recent;
+    const open = (p) => () => { intents.toggleRecent(false); intents.open(p); };
+    fill($('recent-menu'), list.length
+      ? list.map((p) => h('button', { text: p, attrs: { type: 'button', role: 'menuitem', title: p }, on: { click: open(p) } }))
+      : h('div', { class: 'menu-note', text: 'No recent folders yet' }));
+    fill($('empty-recent'), list.length ? [h('h3', { text: 'Recent folders' }), ...list.map((p) => h('button', { text: p, attrs: { type: 'button', title: `Open ${p}` }, on: { click: () => intents.open(p) } }))] : []);
+  }
+
+  function render(state) {
+    const { config, listing, ui } = state;
+    for (const b of $('mode-switch').children) b.setAttribute('aria-checked', String(b.dataset.mode === config.mode));
+    $('hidden-btn').setAttribute('aria-pressed', String(config.showHidden));
+    fill($('crumbs'), crumbs(state));
+    $('path-form').hidden = !ui.pathInput;
+    $('crumbs').hidden = ui.pathInput;
+    if (ui.pathInput && !editing) {
+      pathInput.value = listing.folder || '';
+      pathInput.focus();
+      pathInput.select();
+    }
+    editing = ui.pathInput;
+    $('recent-menu').hidden = !ui.recentOpen;
+    $('recent-btn').setAttribute('aria-expanded', String(ui.recentOpen));
+    if (ui.recentOpen && !recentShown) $('recent-menu').querySelector('button')?.focus();
+    recentShown = ui.recentOpen;
+    recent(state);
+    $('empty').hidden = Boolean(listing.folder);
+    $('grid').hidden = !listing.folder;
+  }
+
+  store.subscribe(['config', 'listing', 'ui'], render);
+  render(store.state);
+}
