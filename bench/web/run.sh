@@ -12,6 +12,8 @@ timeout 120 node "$here/rules.bench.js"
 echo "--- 100,000-row listing (chromium)"
 if command -v chromium >/dev/null || [ -n "${QUARRYTIDE_CHROMIUM:-}" ]; then
   (cd "$tests" && timeout 180 node "$here/list.bench.js")
+  echo "--- 100,000-item preview (chromium)"
+  (cd "$tests" && timeout 180 node "$here/preview.bench.js")
 else
   echo "chromium is not installed: skipped"
 fi

@@ -50,7 +50,8 @@ export const actions = {
       taken: new Set(),
       lastResult: null,
       filter: { ...state.filter, ext: null, tag: '', label: -1 },
-      preview: { ...emptyPreview(), base: Int32Array.from(items.keys()) },
+      // the stamp only grows: a confirmation open across listings must notice
+      preview: { ...emptyPreview(), base: Int32Array.from(items.keys()), stamp: state.preview.stamp },
       view: Int32Array.from(items.keys()),
     };
   },

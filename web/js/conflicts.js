@@ -28,7 +28,13 @@ export function isInvalidUtf8(name) {
   return name.includes('\uFFFD');
 }
 
-const EDGE_SPACE = /^\s|\s$/;
+const SPACE = /\s/;
+/** Whether the character at `k` is white space; the common ASCII ones without a regular expression. */
+function spaceAt(s, k) {
+  const c = s.charCodeAt(k);
+  if (c < 128) return c === 32 || (c >= 9 && c <= 13);
+  return SPACE.test(s[k]);
+}
 
 /** Reports the problems of one new name taken alone (no folder context) as add(i, code, detail). */
 function checkName(i, oldName, newName, add) {
@@ -41,7 +47,7 @@ function checkName(i, oldName, newName, add) {
     const bytes = utf8Length(newName);
     if (bytes > MAX_NAME_BYTES) add(i, 'tooLong', bytes);
   }
-  if (EDGE_SPACE.test(newName)) add(i, 'spaces');
+  if (newName !== '' && (spaceAt(newName, 0) || spaceAt(newName, newName.length - 1))) add(i, 'spaces');
   if (newName.charCodeAt(0) === 46 && oldName.charCodeAt(0) !== 46 && newName !== '.' && newName !== '..') add(i, 'hidden');
 }
 
@@ -53,6 +59,65 @@ export function nameProblems(oldName, newName) {
 }
 
 /**
+ * Items grouped by (folder, lower-cased name), in an open-addressing table
+ * over typed arrays: a Map of 100,000 fresh name strings costs more than the
+ * whole rest of the check. Each bucket lists its items in the order added.
+ */
+class NameBuckets {
+  constructor(n) {
+    let size = 16;
+    while (size < n * 2) size *= 2;
+    this.mask = size - 1;
+    this.slotHead = new Int32Array(size).fill(-1);
+    this.slotTail = new Int32Array(size);
+    this.slotDir = new Int32Array(size);
+    this.slotKey = new Array(size);
+    this.next = new Int32Array(n).fill(-1);
+    this.slotOf = new Int32Array(n);
+    this.before = new Int32Array(n).fill(-1);
+  }
+
+  slot(dir, key, insert) {
+    let h = (dir * 0x9e3779b1) | 0;
+    for (let k = 0; k < key.length; k++) h = Math.imul(h ^ key.charCodeAt(k), 0x01000193);
+    // a multiply carries only upwards: fold the high bits into the slot bits
+    h = Math.imul(h ^ (h >>> 16), 0x85ebca6b);
+    h ^= h >>> 13;
+    for (let s = h & this.mask; ; s = (s + 1) & this.mask) {
+      if (this.slotHead[s] < 0) return insert ? s : -1;
+      if (this.slotDir[s] === dir && this.slotKey[s] === key) return s;
+    }
+  }
+
+  /** Adds item `i`; returns the first item of its bucket when it was not empty, else -1. */
+  add(dir, key, i) {
+    const s = this.slot(dir, key, true);
+    this.slotOf[i] = s;
+    const head = this.slotHead[s];
+    if (head < 0) {
+      this.slotHead[s] = this.slotTail[s] = i;
+      this.slotDir[s] = dir;
+      this.slotKey[s] = key;
+      return -1;
+    }
+    this.before[i] = this.slotTail[s];
+    this.next[this.slotTail[s]] = i;
+    this.slotTail[s] = i;
+    return head;
+  }
+
+  /** The item added just before `i` into its bucket (-1 for the first). */
+  prev(i) { return this.before[i]; }
+  /** The first item of `i`'s bucket. */
+  head(i) { return this.slotHead[this.slotOf[i]]; }
+  /** The first item of the bucket of (dir, key), or -1. */
+  find(dir, key) {
+    const s = this.slot(dir, key, false);
+    return s < 0 ? -1 : this.slotHead[s];
+  }
+}
+
+/**
  * Checks a whole listing. `items[i]` has `dir` and `name`; `newNames[i]` is the
  * intended name (equal to `name` for items that stay); `skip[i]` (optional)
  * marks items left out of the batch, which keep their names; `tags[i]`
@@ -60,22 +125,12 @@ export function nameProblems(oldName, newName) {
  * `taken(dir, name)` (optional) tells whether an item that is not listed holds
  * that name. Returns per-item problem lists (undefined where none) and row counts.
  */
-export function checkConflicts(items, newNames, options = {}) {
-  const steps = conflictSteps(items, newNames, options, Infinity);
-  for (;;) {
-    const r = steps.next();
-    if (r.done) return r.value;
-  }
-}
-
-/** `checkConflicts` as a generator that yields every `slice` items; its return value is the result. */
-export function* conflictSteps(items, newNames, { skip = null, tags = null, taken = null } = {}, slice = 8192) {
+export function checkConflicts(items, newNames, { skip = null, tags = null, taken = null } = {}) {
   const n = items.length;
   const problems = new Array(n);
   const renamed = new Uint8Array(n);
   const stays = new Uint8Array(n);
   for (let i = 0; i < n; i++) if ((skip && skip[i]) || isInvalidUtf8(items[i].name)) stays[i] = 1;
-  let budget = slice;
 
   const add = (i, code, detail) => {
     (problems[i] || (problems[i] = [])).push(detail === undefined ? [code] : [code, detail]);
@@ -90,61 +145,54 @@ export function* conflictSteps(items, newNames, { skip = null, tags = null, take
     }
     if (tags && tags[i]) for (const t of tags[i]) if (t.includes(',')) add(i, 'tagComma', t);
     if (newNames[i] !== item.name) { renamed[i] = 1; anyRenamed = true; }
-    if (--budget <= 0) { budget = slice; yield; }
   }
 
   if (anyRenamed) {
-    // One map per folder from the lower-cased new name to the renamed item (or
-    // items) getting it: exact duplicates and case-only twins share a bucket,
-    // so one lookup answers both. Items that stay are then looked up in it.
-    const groups = new Map();
-    const groupOf = new Array(n);
+    // The renamed items by folder and lower-cased new name: exact duplicates
+    // and case-only twins share a bucket, so one lookup answers both. Items
+    // that stay are then looked up in it.
+    const buckets = new NameBuckets(n);
     const shared = []; // renamed items whose bucket holds more than one
     let lastDir = null;
-    let group = null;
+    let dirId = -1;
+    const dirs = new Map();
     for (let i = 0; i < n; i++) {
       if (!renamed[i]) continue;
       const dir = items[i].dir;
       if (dir !== lastDir) {
         lastDir = dir;
-        group = groups.get(dir);
-        if (!group) groups.set(dir, (group = new Map()));
+        dirId = dirs.get(dir);
+        if (dirId === undefined) dirs.set(dir, (dirId = dirs.size));
       }
-      groupOf[i] = group;
       const fin = newNames[i];
-      const low = fin.toLowerCase();
-      const seen = group.get(low);
-      if (seen === undefined) group.set(low, i);
-      else if (typeof seen === 'number') { group.set(low, [seen, i]); shared.push(seen, i); }
-      else { seen.push(i); shared.push(i); }
+      const first = buckets.add(dirId, fin.toLowerCase(), i);
+      if (first >= 0) {
+        if (first !== buckets.prev(i)) shared.push(i);
+        else shared.push(first, i);
+      }
       checkName(i, items[i].name, fin, add);
       if (taken && taken(dir, fin)) add(i, 'unlisted', fin);
-      if (--budget <= 0) { budget = slice; yield; }
     }
     lastDir = null;
-    group = null;
-    const each = (hit, fn) => { if (typeof hit === 'number') fn(hit); else if (hit) for (const j of hit) fn(j); };
     for (let i = 0; i < n; i++) {
       if (renamed[i]) continue;
       const item = items[i];
-      if (item.dir !== lastDir) { lastDir = item.dir; group = groups.get(lastDir); }
-      if (!group) continue;
+      if (item.dir !== lastDir) { lastDir = item.dir; dirId = dirs.get(lastDir); }
+      if (dirId === undefined) continue;
       const name = item.name;
-      each(group.get(name.toLowerCase()), (j) => add(j, newNames[j] === name ? 'exists' : 'case', name));
-      if (--budget <= 0) { budget = slice; yield; }
+      for (let j = buckets.find(dirId, name.toLowerCase()); j >= 0; j = buckets.next[j]) add(j, newNames[j] === name ? 'exists' : 'case', name);
     }
     for (const i of shared) {
       const fin = newNames[i];
       let same = 0;
       let twin;
-      for (const j of groupOf[i].get(fin.toLowerCase())) {
+      for (let j = buckets.head(i); j >= 0; j = buckets.next[j]) {
         if (newNames[j] === fin) same++;
         else if (twin === undefined) twin = j;
       }
       const p = problems[i];
       if (same > 1 && !(p && p.some(([c]) => c === 'exists'))) add(i, 'dup', `${same} items`);
       if (twin !== undefined && !(p && p.some(([c]) => c === 'case'))) add(i, 'case', newNames[twin]);
-      if (--budget <= 0) { budget = slice; yield; }
     }
   }
 
@@ -182,25 +230,13 @@ export function severityOf(list) {
 /**
  * Leaves out rows with errors until no error remains: a row left out keeps its
  * name, which can in turn block another row's rename, so this repeats. Returns
- * the skip flags and the final check.
+ * the skip flags and the final check. `check`, when given, is the result of
+ * `checkConflicts` with the same options, and saves the first pass.
  */
-export function skipErrorRows(items, newNames, options = {}) {
-  const steps = skipErrorSteps(items, newNames, options, Infinity);
-  for (;;) {
-    const r = steps.next();
-    if (r.done) return r.value;
-  }
-}
-
-/**
- * `skipErrorRows` as a generator that yields every `slice` items. `check`, when
- * given, is the result of `checkConflicts` with the same `skip` and `tags`,
- * and saves the first pass.
- */
-export function* skipErrorSteps(items, newNames, { skip = null, tags = null, taken = null, check = null } = {}, slice = 8192) {
+export function skipErrorRows(items, newNames, { skip = null, tags = null, taken = null, check = null } = {}) {
   const flags = skip ? Uint8Array.from(skip) : new Uint8Array(items.length);
   for (;;) {
-    if (!check) check = yield* conflictSteps(items, newNames, { skip: flags, tags, taken }, slice);
+    if (!check) check = checkConflicts(items, newNames, { skip: flags, tags, taken });
     let changed = false;
     for (let i = 0; i < items.length; i++) {
       if (!flags[i] && severityOf(check.problems[i]) === 'error') {

@@ -54,15 +54,21 @@ export function filterItems(items, f, tagsOf, labelOf) {
   return out;
 }
 
-/** Sorts index list `order` in place by `key` ("native", "name", "newName", "size", "modified", "created", "folder"). */
-export function sortIndexes(order, items, key, dir, newNames) {
+/**
+ * Sorts index list `order` in place by `key` ("native", "name", "newName",
+ * "size", "modified", "created", "folder"); `newNameOf(i)` gives the new names.
+ */
+export function sortIndexes(order, items, key, dir, newNameOf = null) {
   if (key === 'native') {
     order.sort((a, b) => (a - b) * dir);
     return order;
   }
   let cmp;
   if (key === 'name') cmp = (a, b) => collator.compare(items[a].name, items[b].name);
-  else if (key === 'newName') cmp = (a, b) => collator.compare(newNames[a] ?? items[a].name, newNames[b] ?? items[b].name);
+  else if (key === 'newName') {
+    const nameOf = (i) => (newNameOf && newNameOf(i)) ?? items[i].name;
+    cmp = (a, b) => collator.compare(nameOf(a), nameOf(b));
+  }
   else if (key === 'folder') cmp = (a, b) => collator.compare(items[a].rel, items[b].rel) || collator.compare(items[a].name, items[b].name);
   else cmp = (a, b) => (items[a][key] || 0) - (items[b][key] || 0);
   order.sort((a, b) => cmp(a, b) * dir || a - b);

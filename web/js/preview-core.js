@@ -1,25 +1,46 @@
 // One preview: which items are shown and in what order, their new names, and
 // every problem of the batch they would make. The same function runs in the
-// preview worker (large listings) and on the main thread (small ones).
-// Pure: no DOM.
+// preview worker (large listings) and on the main thread (small ones); the
+// result crosses between them packed (one string for all names, the problem
+// rows only), which costs a fraction of cloning 100,000 strings and a sparse
+// array. Pure: no DOM.
 
 import { compileChain, evaluateAll } from './rules.js';
-import { checkConflicts, skipErrorRows, isInvalidUtf8 } from './conflicts.js';
+import { checkConflicts, skipErrorRows, isInvalidUtf8, severityOf } from './conflicts.js';
 import { filterItems, sortIndexes, textMatcher } from './filter.js';
 import { joinPath } from './text.js';
 
+/** What the status strip counts; `sent` is how many changes an apply sends. */
+function countRows(items, check, leftOut, edited) {
+  let renames = 0, meta = 0, errors = 0, warnings = 0, skipped = 0, changed = 0, sent = 0;
+  for (let i = 0; i < items.length; i++) {
+    const hasMeta = edited.has(i);
+    const touched = check.renamed[i] === 1 || hasMeta;
+    if (touched) changed++;
+    if (touched && !(leftOut && leftOut[i]) && !isInvalidUtf8(items[i].name)) sent++;
+    const sev = severityOf(check.problems[i]);
+    if (sev === 'skip') { skipped++; continue; }
+    if (check.renamed[i]) renames++;
+    if (hasMeta) meta++;
+    if (sev === 'error') errors++;
+    else if (sev === 'warning') warnings++;
+  }
+  return { renames, meta, errors, warnings, skipped, unchanged: items.length - changed - skipped, sent };
+}
+
 /**
- * `edits`: Map item index -> {tags?, label?} of pending metadata; `selection`:
- * the selected indexes when only they are renamed; `taken`: paths held by
- * items that are not listed; `previousNames`: the last new names, which a
- * sort by new name follows.
+ * `edits`: Map item index -> {tags?, label?} of pending metadata, `edited`:
+ * the indexes with any pending edit; `selection`: the selected indexes when
+ * only they are renamed; `taken`: paths held by items that are not listed;
+ * `previousNames(i)`: the last new name of item i, which a sort by new name
+ * follows.
  */
-export function computePreview({ items, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), taken = null, previousNames = null }) {
+export function computePreview({ items, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), edited = null, taken = null, previousNames = null }) {
   const tagsOf = (i) => edits.get(i)?.tags ?? items[i].tags;
   const labelOf = (i) => edits.get(i)?.label ?? items[i].label;
   const filterError = textMatcher(filter.text || '', filter.mode || 'text').error;
   const base = filterItems(items, filter, tagsOf, labelOf);
-  sortIndexes(base, items, sort.key, sort.dir, previousNames || []);
+  sortIndexes(base, items, sort.key, sort.dir, previousNames);
   const chosen = scope === 'selection' && selection ? new Set(selection) : null;
   const order = chosen ? base.filter((i) => chosen.has(i)) : base;
 
@@ -35,5 +56,51 @@ export function computePreview({ items, rules, scope = 'all', selection = null, 
   const check = checkConflicts(items, newNames, { tags, taken: isTaken });
   // apply can only go ahead with these rows skipped, so the counts shown leave them out too
   const leftOut = check.errors ? skipErrorRows(items, newNames, { tags, taken: isTaken, check }).skip : null;
-  return { base: Int32Array.from(base), newNames, check, leftOut, chainErrors: chain.errors, filterError };
+  const counts = countRows(items, check, leftOut, edited || new Set(edits.keys()));
+  return { base: Int32Array.from(base), newNames, check, leftOut, chainErrors: chain.errors, filterError, counts };
+}
+
+/** A preview as one message: its buffers go across without a copy (the transfer list). */
+export function pack(p) {
+  const ends = new Uint32Array(p.newNames.length);
+  let at = 0;
+  p.newNames.forEach((name, i) => { at += name.length; ends[i] = at; });
+  const rows = [];
+  const lists = [];
+  p.check.problems.forEach((list, i) => { rows.push(i); lists.push(list); });
+  const { problems, renamed, ...counts } = p.check; // eslint-disable-line no-unused-vars
+  const message = {
+    base: p.base, text: p.newNames.join(''), ends, rows: Int32Array.from(rows), lists, renamed, checkCounts: counts,
+    leftOut: p.leftOut, chainErrors: p.chainErrors, filterError: p.filterError, rowCounts: p.counts,
+  };
+  const transfer = [message.base.buffer, ends.buffer, message.rows.buffer, renamed.buffer];
+  if (p.leftOut) transfer.push(p.leftOut.buffer);
+  return { message, transfer };
+}
+
+/** New names read from one string, a name only when it is asked for. */
+export class NameList {
+  constructor(text, ends) {
+    this.text = text;
+    this.ends = ends;
+    this.length = ends.length;
+  }
+  at(i) {
+    return i < 0 || i >= this.length ? undefined : this.text.slice(i ? this.ends[i - 1] : 0, this.ends[i]);
+  }
+}
+
+/** The preview as the page keeps it: `newNames.at(i)`, `check.problems.get(i)`. */
+export function unpack(m) {
+  const problems = new Map();
+  m.rows.forEach((row, k) => problems.set(row, m.lists[k]));
+  return {
+    base: m.base,
+    newNames: new NameList(m.text, m.ends),
+    check: { problems, renamed: m.renamed, ...m.checkCounts },
+    leftOut: m.leftOut,
+    chainErrors: m.chainErrors,
+    filterError: m.filterError,
+    counts: m.rowCounts,
+  };
 }

@@ -19,15 +19,16 @@ export function listedNames(items) {
 const usable = (name) => name !== '' && name !== '.' && name !== '..' && !name.includes('/') && !name.includes('\0');
 
 /**
- * Paths of the new names (of items with `renamed[i]` set) that no listed item
- * holds and whose state `known` (Map path -> taken) does not hold yet; each
- * once, in list order.
+ * Paths of the new names (`newNames.at(i)` of items with `renamed[i]` set)
+ * that no listed item holds and whose state `known` (Map path -> taken) does
+ * not hold yet; each once, in list order. `onlyHidden` keeps the hidden names.
  */
-export function targetsToProbe(items, newNames, renamed, listed, known) {
+export function targetsToProbe(items, newNames, renamed, listed, known, onlyHidden = false) {
   const out = new Set();
   for (let i = 0; i < items.length; i++) {
     if (!renamed[i]) continue;
-    const name = newNames[i];
+    const name = newNames.at(i);
+    if (onlyHidden && name.charCodeAt(0) !== 46) continue;
     if (!usable(name) || listed.get(items[i].dir)?.has(name)) continue;
     const path = joinPath(items[i].dir, name);
     if (!known.has(path)) out.add(path);

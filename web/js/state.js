@@ -6,6 +6,7 @@ import { emptySelection } from './selection.js';
 import { emptyHistory } from './history.js';
 import { severityOf, isInvalidUtf8 } from './conflicts.js';
 import { countChanges } from './batch.js';
+import { NameList } from './preview-core.js';
 
 export function initialState() {
   return {
@@ -29,7 +30,7 @@ export function initialState() {
 }
 
 export function emptyPreview() {
-  return { newNames: [], check: null, leftOut: null, base: new Int32Array(0), chainErrors: {}, filterError: '', stamp: 0, pending: false };
+  return { newNames: new NameList('', new Uint32Array(0)), check: null, leftOut: null, base: new Int32Array(0), chainErrors: {}, filterError: '', counts: null, stamp: 0, pending: false };
 }
 
 /** The rows shown: the preview's order, narrowed by the problem filter. */
@@ -43,29 +44,15 @@ export function computeView(state) {
     const path = listing.items[i].path;
     const keep = p === 'changed' ? c.renamed[i] === 1 || edits.has(path)
       : p === 'failed' ? results.get(path)?.ok === false
-        : severityOf(c.problems[i]) === p;
+        : severityOf(c.problems.get(i)) === p;
     if (keep) out.push(i);
   }
   return Int32Array.from(out);
 }
 
-/** What the batch of the preview holds, by row: renames, metadata, errors, warnings, left out, unchanged. */
+/** What the batch of the preview holds, by row: renames, metadata, errors, warnings, left out, unchanged; and how many changes apply sends. */
 export function pendingCounts(state) {
-  const { items } = state.listing;
-  const c = state.preview.check;
-  let renames = 0, meta = 0, errors = 0, warnings = 0, skipped = 0, changed = 0;
-  if (!c) return { renames, meta, errors, warnings, skipped, unchanged: items.length };
-  for (let i = 0; i < items.length; i++) {
-    const hasMeta = state.edits.has(items[i].path);
-    const sev = severityOf(c.problems[i]);
-    if (c.renamed[i] || hasMeta) changed++;
-    if (sev === 'skip') { skipped++; continue; }
-    if (c.renamed[i]) renames++;
-    if (hasMeta) meta++;
-    if (sev === 'error') errors++;
-    else if (sev === 'warning') warnings++;
-  }
-  return { renames, meta, errors, warnings, skipped, unchanged: items.length - changed - skipped };
+  return state.preview.counts || { renames: 0, meta: 0, errors: 0, warnings: 0, skipped: 0, unchanged: state.listing.items.length, sent: 0 };
 }
 
 /**
@@ -85,22 +72,9 @@ export function outgoingChanges(state) {
     if (!rename && !edit) continue;
     const before = {};
     if (edit) for (const k of Object.keys(edit)) before[k] = it[k];
-    changes.push({ key: it.path, dir: it.dir, name: it.name, newName: rename ? newNames[i] : it.name, meta: edit ? { ...edit } : undefined, before });
+    changes.push({ key: it.path, dir: it.dir, name: it.name, newName: rename ? newNames.at(i) : it.name, meta: edit ? { ...edit } : undefined, before });
   }
   return { changes, ...countChanges(changes) };
-}
-
-/** How many changes an apply sends (as `outgoingChanges` would build them). */
-export function outgoingCount(state) {
-  const { items } = state.listing;
-  const { check, leftOut } = state.preview;
-  if (!check) return 0;
-  let n = 0;
-  for (let i = 0; i < items.length; i++) {
-    if (leftOut && leftOut[i]) continue;
-    if ((check.renamed[i] === 1 || state.edits.has(items[i].path)) && !isInvalidUtf8(items[i].name)) n++;
-  }
-  return n;
 }
 
 /** The items the rules and the metadata edits act on: the selection, or the focused row. */

@@ -1,12 +1,12 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { createStore } from '../../../web/js/store.js';
-import { initialState, computeView, pendingCounts, outgoingChanges, outgoingCount } from '../../../web/js/state.js';
+import { initialState, computeView, pendingCounts, outgoingChanges } from '../../../web/js/state.js';
 import { actions, sameRules } from '../../../web/js/actions.js';
 import * as sel from '../../../web/js/selection.js';
 import { editItems, effective, parseTags } from '../../../web/js/edits.js';
 import { applied, ran, top, emptyHistory } from '../../../web/js/history.js';
-import { computePreview } from '../../../web/js/preview-core.js';
+import { computePreview, pack, unpack } from '../../../web/js/preview-core.js';
 import { newRule } from '../../../web/js/rules.js';
 
 const record = (path, extra = {}) => {
@@ -108,15 +108,18 @@ test('the preview, the shown rows and what apply sends agree', () => {
   const store = listed('/d/a.txt', '/d/b.txt', '/d/keep.txt', record('/d/c.txt', { tags: ['t'] }));
   const rules = [newRule('replace', { find: 'a', with: 'z' }), newRule('case', { mode: 'upper', target: 'ext' })];
   const s0 = store.state;
-  const preview = computePreview({ items: s0.listing.items, rules, filter: s0.filter, sort: s0.config.sort, edits: new Map([[1, { tags: ['n'] }]]) });
+  const computed = computePreview({ items: s0.listing.items, rules, filter: s0.filter, sort: s0.config.sort, edits: new Map([[1, { tags: ['n'] }]]) });
   store.dispatch('editMeta', { indexes: [1], change: () => ({ tags: ['n'] }) });
+  // what the page keeps is what the worker packs
+  const preview = unpack(structuredClone(pack(computed).message));
   store.dispatch('previewComputed', preview);
-  assert.deepEqual(preview.newNames, ['z.TXT', 'b.TXT', 'keep.TXT', 'c.TXT']);
-  assert.deepEqual(pendingCounts(store.state), { renames: 4, meta: 1, errors: 0, warnings: 0, skipped: 0, unchanged: 0 });
+  assert.deepEqual(computed.newNames, ['z.TXT', 'b.TXT', 'keep.TXT', 'c.TXT']);
+  assert.deepEqual([0, 1, 2, 3, 4].map((i) => preview.newNames.at(i)), [...computed.newNames, undefined]);
+  assert.deepEqual(pendingCounts(store.state), { renames: 4, meta: 1, errors: 0, warnings: 0, skipped: 0, unchanged: 0, sent: 4 });
   store.dispatch('setFilter', { problem: 'changed' });
   assert.deepEqual(Array.from(store.state.view), [0, 1, 2, 3]);
   const out = outgoingChanges(store.state);
-  assert.equal(out.changes.length, outgoingCount(store.state));
+  assert.equal(out.changes.length, pendingCounts(store.state).sent);
   assert.deepEqual(out.changes[1], { key: '/d/b.txt', dir: '/d', name: 'b.txt', newName: 'b.TXT', meta: { tags: ['n'] }, before: { tags: [] } });
   assert.deepEqual(Array.from(computeView({ ...store.state, filter: { ...store.state.filter, problem: 'error' } })), []);
 });

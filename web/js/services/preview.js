@@ -4,7 +4,7 @@
 // Then the new names no listed item holds are asked of the native side: an
 // item the listing does not show (hidden, or left out by the mode) may hold one.
 
-import { computePreview } from '../preview-core.js';
+import { computePreview, pack, unpack } from '../preview-core.js';
 import { listedNames, targetsToProbe } from '../probe.js';
 
 const SYNC_LIMIT = 5000;
@@ -38,9 +38,12 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
   function request(state) {
     const { items, pathIndex } = state.listing;
     const edits = new Map();
+    const edited = new Set();
     for (const [path, e] of state.edits) {
       const i = pathIndex.get(path);
-      if (i !== undefined && (e.tags || e.label !== undefined)) edits.set(i, { tags: e.tags, label: e.label });
+      if (i === undefined) continue;
+      edited.add(i);
+      if (e.tags || e.label !== undefined) edits.set(i, { tags: e.tags, label: e.label });
     }
     return {
       items,
@@ -51,6 +54,7 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
         filter: state.filter,
         sort: state.config.sort,
         edits,
+        edited,
         taken: state.taken,
       },
     };
@@ -73,7 +77,7 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
           queued = null;
           return post(next);
         }
-        if (data.gen === gen) finished(data.result);
+        if (data.gen === gen) finished(unpack(data.result));
       };
       worker.onerror = (e) => {
         e.preventDefault();
@@ -103,7 +107,8 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
     const req = request(state);
     if (req.items.length <= SYNC_LIMIT || workerFailed) {
       queued = null;
-      finished(computePreview({ ...req.input, items: req.items, previousNames: state.preview.newNames }));
+      const names = state.preview.newNames;
+      finished(unpack(pack(computePreview({ ...req.input, items: req.items, previousNames: (i) => names.at(i) })).message));
       return;
     }
     if (!state.preview.pending) store.dispatch('previewStarted');
@@ -111,13 +116,17 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
     else post(req);
   }
 
+  // While typing over a large listing only new hidden names are asked about
+  // (every other name of a 100,000-item batch would be one more stat per key);
+  // all of them are asked before the confirmation.
   function scheduleProbe() {
     clearTimeout(probeTimer);
-    probeTimer = setTimeout(() => probe().catch(() => {}), PROBE_DELAY);
+    const onlyHidden = st().listing.items.length > SYNC_LIMIT;
+    probeTimer = setTimeout(() => probe(onlyHidden).catch(() => {}), PROBE_DELAY);
   }
 
   /** Asks about the preview's new names that no listed item holds; true when one is held. */
-  async function probe() {
+  async function probe(onlyHidden = false) {
     while (probing) await probing;
     const { listing, preview } = st();
     if (!preview.check) return false;
@@ -126,7 +135,7 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
       listed = listedNames(listing.items);
       knownFor = listing.items;
     }
-    const paths = targetsToProbe(listing.items, preview.newNames, preview.check.renamed, listed, known);
+    const paths = targetsToProbe(listing.items, preview.newNames, preview.check.renamed, listed, known, onlyHidden);
     if (!paths.length) return false;
     const held = [];
     probing = (async () => {

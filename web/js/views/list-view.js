@@ -42,8 +42,12 @@ export class ListView {
     this.frame = 0;
     this.sort = { key: 'native', dir: 1 };
     this.userSized = new Set();
-    body.addEventListener('scroll', () => { head.scrollLeft = body.scrollLeft; this.schedule(); }, { passive: true });
-    new ResizeObserver(() => { this.applyWidths(); this.schedule(); }).observe(body);
+    // The viewport is kept from the scroll and resize events: reading it while
+    // drawing would lay the page out again after every change of the DOM.
+    this.top = 0;
+    this.height = 0;
+    body.addEventListener('scroll', () => { this.top = body.scrollTop; head.scrollLeft = body.scrollLeft; this.schedule(); }, { passive: true });
+    new ResizeObserver(([entry]) => { this.height = entry.contentRect.height; this.applyWidths(); this.schedule(); }).observe(body);
     body.addEventListener('mousedown', (e) => this.pointer(e));
     this.buildHead();
   }
@@ -156,8 +160,8 @@ export class ListView {
 
   /** Draws now (used after model changes that must show in this frame). */
   render() {
-    const top = this.body.scrollTop;
-    const height = this.body.clientHeight || 600;
+    const top = this.top;
+    const height = this.height || 600;
     const first = Math.max(0, Math.floor(top / ROW_HEIGHT) - OVERSCAN);
     const last = Math.min(this.count, Math.ceil((top + height) / ROW_HEIGHT) + OVERSCAN);
     const need = Math.max(0, last - first);
@@ -169,8 +173,13 @@ export class ListView {
   scrollToIndex(v) {
     const top = v * ROW_HEIGHT;
     const b = this.body;
-    if (top < b.scrollTop) b.scrollTop = top;
-    else if (top + ROW_HEIGHT > b.scrollTop + b.clientHeight) b.scrollTop = top + ROW_HEIGHT - b.clientHeight;
+    if (top < this.top) b.scrollTop = this.top = top;
+    else if (top + ROW_HEIGHT > this.top + this.height) b.scrollTop = this.top = top + ROW_HEIGHT - this.height;
+  }
+
+  /** Back to the top left (a new listing). */
+  scrollHome() {
+    this.body.scrollTop = this.body.scrollLeft = this.top = 0;
   }
 
   rowAt(v) {

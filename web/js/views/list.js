@@ -12,9 +12,9 @@ export function rowModel(state, v, stamp) {
   const i = state.view[v];
   const it = state.listing.items[i];
   const edit = state.edits.get(it.path);
-  const problems = state.preview.check ? state.preview.check.problems[i] : undefined;
+  const problems = state.preview.check ? state.preview.check.problems.get(i) : undefined;
   const result = state.results.get(it.path) || null;
-  const newName = state.preview.newNames[i] ?? it.name;
+  const newName = state.preview.newNames.at(i) ?? it.name;
   return {
     item: it,
     newName,
@@ -63,8 +63,7 @@ export function createList({ store, intents, thumbnails }) {
     const { listing, config, selection, view } = state;
     if (listing.serial !== serial) {
       // another folder: from its top left
-      list.body.scrollTop = 0;
-      list.body.scrollLeft = 0;
+      list.scrollHome();
       serial = listing.serial;
     }
     if (!keys || !keys.every((k) => k === 'selection')) stamp++;

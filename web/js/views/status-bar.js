@@ -2,7 +2,7 @@
 // clicked), the progress of a batch with Cancel, and Reveal, Undo, Redo, Apply.
 
 import { $, h, fill, fmtInt } from '../dom.js';
-import { pendingCounts, outgoingCount } from '../state.js';
+import { pendingCounts } from '../state.js';
 import { batchChanges, batchFolder, countChanges } from '../batch.js';
 import { top } from '../history.js';
 
@@ -10,19 +10,11 @@ const baseName = (path) => path.slice(path.lastIndexOf('/') + 1) || path;
 const plural = (n, one) => `${fmtInt(n)} ${one}${n === 1 ? '' : 's'}`;
 
 export function createStatusBar({ store, intents }) {
-  let memo = { key: null, counts: null, sent: 0 };
   $('apply-btn').addEventListener('click', intents.apply);
   $('undo-btn').addEventListener('click', intents.undo);
   $('redo-btn').addEventListener('click', intents.redo);
   $('reveal-btn').addEventListener('click', intents.reveal);
   $('progress-cancel').addEventListener('click', intents.cancel);
-
-  /** The counts change only with the preview, the edits or the listing. */
-  function counts(state) {
-    const key = [state.preview, state.edits, state.listing.items];
-    if (!memo.key || memo.key.some((k, i) => k !== key[i])) memo = { key, counts: pendingCounts(state), sent: outgoingCount(state) };
-    return memo;
-  }
 
   function summary(state, p) {
     const filter = state.filter.problem;
@@ -71,7 +63,8 @@ export function createStatusBar({ store, intents }) {
       $('progress-fill').style.width = `${batch.total ? (100 * batch.done) / batch.total : 100}%`;
       $('progress-text').textContent = `${batch.title}: ${fmtInt(batch.done)} of ${fmtInt(batch.total)} operations`;
     }
-    const { counts: p, sent } = counts(state);
+    const p = pendingCounts(state);
+    const sent = p.sent;
     if (!batch.busy) fill($('summary'), summary(state, p));
     const apply = $('apply-btn');
     apply.disabled = p.renames + p.meta === 0 || batch.busy;

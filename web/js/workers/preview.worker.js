@@ -1,18 +1,18 @@
 // The preview of large listings, off the main thread: the listing is sent
 // once, then each request carries only what changed the preview.
-import { computePreview } from '../preview-core.js';
+import { computePreview, pack } from '../preview-core.js';
 
 let items = [];
-let previousNames = null;
+let previous = null;
 
 self.onmessage = ({ data }) => {
   if (data.items) {
     items = data.items;
-    previousNames = null;
+    previous = null;
   }
-  const result = computePreview({ ...data.input, items, previousNames });
-  previousNames = result.newNames;
-  const transfer = [result.base.buffer, result.check.renamed.buffer];
-  if (result.leftOut) transfer.push(result.leftOut.buffer);
-  self.postMessage({ gen: data.gen, result }, transfer);
+  const names = previous;
+  const result = computePreview({ ...data.input, items, previousNames: names ? (i) => names[i] : null });
+  previous = result.newNames;
+  const { message, transfer } = pack(result);
+  self.postMessage({ gen: data.gen, result: message }, transfer);
 };

@@ -1,0 +1,52 @@
+// Measures the preview inside the page (Chromium or the real app): the time
+// from a one-rule change to its preview on screen, over 100,000 items, and
+// how late key presses in a rule field are handled while previews compute.
+// `setup` lists the items and adds the rule; `typed` reads the key latencies
+// after the driver has typed into the field. Figures only; asserts nothing.
+
+/** In the page: lists `n` synthetic items, adds a Replace rule; resolves with timings. */
+export const setup = `async (n) => {
+  const { store, intents } = window.quarrytide;
+  const next = (stamp) => new Promise((resolve) => {
+    const off = store.subscribe(['preview'], (s) => { if (s.preview.stamp > stamp && !s.preview.pending) { off(); resolve(); } });
+  });
+  const files = Array.from({ length: n }, (_, i) => {
+    const name = 'IMG_' + String(i).padStart(6, '0') + (i % 3 ? '.JPG' : '.jpeg');
+    return { path: '/big/' + name, name, basename: name.slice(0, name.lastIndexOf('.')), ext: name.slice(name.lastIndexOf('.') + 1), isDir: false, size: 1000 + i, created: 0, modified: 1.7e12 + i * 1000, tags: i % 10 ? [] : ['Holiday'], label: i % 7 ? 0 : 2, comment: '' };
+  });
+  // each wait starts before the change: small listings preview at once
+  let stamp = store.state.preview.stamp;
+  const t0 = performance.now();
+  let shown = next(stamp);
+  store.dispatch('listed', { folder: '/big', files });
+  await shown;
+  const listing = performance.now() - t0;
+  shown = next(store.state.preview.stamp);
+  intents.addRule('replace');
+  await shown;
+  const id = store.state.config.rules[store.state.config.rules.length - 1].id;
+  const changes = [];
+  for (let k = 0; k < 12; k++) {
+    shown = next(store.state.preview.stamp);
+    const t = performance.now();
+    intents.updateRule(id, { find: k % 2 ? 'IMG_' : 'IMG_0', with: 'Trip ' + k });
+    await shown;
+    await new Promise((r) => requestAnimationFrame(() => r()));
+    changes.push(performance.now() - t);
+  }
+  changes.sort((a, b) => a - b);
+  window.__keyLate = [];
+  window.addEventListener('input', (e) => window.__keyLate.push(performance.now() - e.timeStamp));
+  return { listing, median: changes[6], worst: changes[11], id };
+}`;
+
+/** In the page: the key latencies seen since `setup`, sorted. */
+export const typed = `() => window.__keyLate.slice().sort((a, b) => a - b)`;
+
+export function report(where, n, s, late) {
+  const f = (x) => x.toFixed(1).padStart(7);
+  console.log(`${where}: ${n} items`);
+  console.log(`  listed and first preview  ${f(s.listing)} ms`);
+  console.log(`  one-rule change on screen ${f(s.median)} ms median, ${f(s.worst)} ms worst   (target < 150 ms)`);
+  if (late.length) console.log(`  key presses during previews: ${late.length}, handled within ${f(late[Math.floor(late.length / 2)])} ms median, ${f(late[late.length - 1])} ms worst   (target < 16 ms)`);
+}
