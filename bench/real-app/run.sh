@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Benchmarks of the real application under Xvfb (figures only, no pass/fail).
+# Usage: bench/real-app/run.sh BUILD_DIR
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "${1:-build}" && pwd)
+for tool in xvfb-run WebKitWebDriver node; do
+  command -v "$tool" >/dev/null || { echo "real-app bench: $tool is missing (make deps installs it)"; exit 1; }
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work" 2>/dev/null || { sleep 2; rm -rf "$work"; }' EXIT
+export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache
+export XDG_DATA_HOME=$work/share XDG_STATE_HOME=$work/state GSETTINGS_BACKEND=memory
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME" "$XDG_STATE_HOME"
+unset DBUS_SESSION_BUS_ADDRESS
+echo "--- 100,000-item preview (real app)"
+timeout 300 xvfb-run -a -s "-screen 0 1280x900x24 -nolisten tcp" node "$here/preview.mjs" "$build/bin/quarrytide"
