@@ -16,11 +16,15 @@ test('the page keeps to its content security policy: no inline code, no markup f
   assert.doesNotMatch(html, /\son[a-z]+=/i, 'inline event handler');
   assert.doesNotMatch(html, /\sstyle=/i, 'inline style attribute');
   assert.doesNotMatch(html, /(src|href)="(https?:)?\/\//, 'outside resource');
-  const files = (await readdir(new URL('js/', web))).filter((f) => f.endsWith('.js'));
+  const files = (await readdir(new URL('js/', web), { recursive: true })).filter((f) => f.endsWith('.js'));
+  assert.ok(files.length > 20 && files.some((f) => f.includes('/')), 'every module, in every folder');
   for (const f of files) {
     const src = await readFile(new URL(`js/${f}`, web), 'utf8');
     assert.doesNotMatch(src, /innerHTML|outerHTML|insertAdjacentHTML|document\.write|eval\(|new Function/, f);
     assert.doesNotMatch(src, /setAttribute\(\s*'style'/, f);
-    assert.doesNotMatch(src, /from '(?!\.\/)/, `${f} imports only sibling modules`);
+    // modules of the page only, never from outside its folder
+    for (const [, target] of src.matchAll(/from '([^']+)'/g)) {
+      assert.ok(/^\.\.?\//.test(target) && new URL(target, new URL(`js/${f}`, web)).href.startsWith(`${web.href}js/`), `${f} imports ${target}`);
+    }
   }
 });
