@@ -3,6 +3,8 @@
 # Chromium against the mock native side. Usage: tests/web/run-suite.sh BUILD_DIR
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+# The page tests run against the real native side of this build.
+export QUARRYTIDE_BIN=${QUARRYTIDE_BIN:-$(cd "${1:-$here/../../build}" && pwd)/bin}
 cd "$here"
 
 if [ ! -x node_modules/.bin/playwright-core ] || [ package-lock.json -nt node_modules/.package-lock.json ]; then
@@ -22,13 +24,5 @@ fi
 if ls browser/*.test.js >/dev/null 2>&1; then
   QUARRYTIDE_CHROMIUM=$QUARRYTIDE_CHROMIUM timeout 120 node --test --test-reporter=dot --test-concurrency=1 browser/ || status=1
 fi
-echo "--- page in WebKitGTK"
-minibrowser=/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser
-if command -v WebKitWebDriver >/dev/null && command -v xvfb-run >/dev/null && [ -x "$minibrowser" ]; then
-  timeout 60 xvfb-run -a node --test --test-reporter=dot webkit/ || status=1
-else
-  echo "skipped: needs WebKitWebDriver (webkit2gtk-driver), xvfb-run (xvfb) and MiniBrowser"
-fi
-
 [ $status -eq 0 ] && echo "page tests passed" || echo "page tests FAILED"
 exit $status
