@@ -4,13 +4,6 @@
 
 namespace quarrytide {
 
-std::string plainPath(const std::string& path) {
-  gchar* canonical = g_canonicalize_filename(path.c_str(), nullptr);
-  std::string out(canonical);
-  g_free(canonical);
-  return out;
-}
-
 DropContents classifyDrop(Catalogue& catalogue, const std::vector<std::string>& paths,
                           bool foldersMode) {
   // Each item's status is asked once: it decides both the folder test and the filter.

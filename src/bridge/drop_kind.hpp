@@ -21,8 +21,4 @@ struct DropContents {
 DropContents classifyDrop(Catalogue& catalogue, const std::vector<std::string>& paths,
                           bool foldersMode);
 
-// The path as the page sees it: absolute (relative to the working
-// directory), "." and ".." resolved lexically, no trailing "/".
-std::string plainPath(const std::string& path);
-
 }  // namespace quarrytide

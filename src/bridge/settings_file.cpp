@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -51,17 +52,11 @@ std::string SettingsFile::defaultPath() {
 }
 
 SettingsFile::SettingsFile(std::string path) : path_(std::move(path)) {
-  worker_ = std::thread([this] { run(); });
+  writer_.submit([this] { readOnce(); });
 }
 
-SettingsFile::~SettingsFile() {
-  {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
-  }
-  wake_.notify_one();
-  worker_.join();
-}
+// The writer, the last member, runs what was submitted before anything goes.
+SettingsFile::~SettingsFile() = default;
 
 void SettingsFile::load(Done done) {
   std::unique_lock lock(mutex_);
@@ -75,16 +70,19 @@ void SettingsFile::load(Done done) {
 }
 
 void SettingsFile::save(std::string value, Done done) {
+  bool queued;
   {
     std::lock_guard lock(mutex_);
     current_ = value;
     pending_ = std::move(value);
     saveWaiters_.push_back(std::move(done));
+    queued = std::exchange(writeQueued_, true);
   }
-  wake_.notify_one();
+  // One write at a time takes the latest value; piled-up saves share it.
+  if (!queued) writer_.submit([this] { writeLatest(); });
 }
 
-void SettingsFile::run() {
+void SettingsFile::readOnce() {
   auto stored = readFile();
   std::vector<Done> waiters;
   std::optional<std::string> answer;
@@ -97,28 +95,27 @@ void SettingsFile::run() {
     answer = current_;
   }
   for (auto& w : waiters) w(answer);
+}
 
-  for (;;) {
-    std::string value;
-    {
-      std::unique_lock lock(mutex_);
-      wake_.wait(lock, [this] { return stopping_ || pending_; });
-      if (!pending_) return;
-      value = std::move(*pending_);
-      pending_.reset();
-      waiters.clear();
-      waiters.swap(saveWaiters_);
-    }
-    auto failed = writeFile(value);
-    {
-      std::lock_guard lock(mutex_);
-      if (!failed)
-        durable_ = value;
-      else if (!pending_)
-        current_ = durable_;  // the earlier value is still the stored one
-    }
-    for (auto& w : waiters) w(failed);
+void SettingsFile::writeLatest() {
+  std::string value;
+  std::vector<Done> waiters;
+  {
+    std::lock_guard lock(mutex_);
+    writeQueued_ = false;
+    value = std::move(*pending_);
+    pending_.reset();
+    waiters.swap(saveWaiters_);
   }
+  auto failed = writeFile(value);
+  {
+    std::lock_guard lock(mutex_);
+    if (!failed)
+      durable_ = value;
+    else if (!pending_)
+      current_ = durable_;  // the earlier value is still the stored one
+  }
+  for (auto& w : waiters) w(failed);
 }
 
 std::optional<std::string> SettingsFile::readFile() const {
@@ -136,8 +133,8 @@ std::optional<std::string> SettingsFile::readFile() const {
 std::optional<std::string> SettingsFile::writeFile(const std::string& value) const {
   const std::string dir = dirOf(path_);
   if (int err = makeDirs(dir)) return failure(dir, err);
-  const std::string text = nlohmann::json{{kKey, value}}.dump(
-      -1, ' ', false, nlohmann::json::error_handler_t::replace);
+  const std::string text =
+      nlohmann::json{{kKey, value}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 
   // Write a temporary file beside the real one and rename it over: a crash
   // or a full disk leaves the earlier file whole.
@@ -150,8 +147,10 @@ std::optional<std::string> SettingsFile::writeFile(const std::string& value) con
   while (left > 0 && !err) {
     ssize_t n = ::write(fd, p, left);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) err = errno;
-    else p += n, left -= static_cast<std::size_t>(n);
+    if (n < 0)
+      err = errno;
+    else
+      p += n, left -= static_cast<std::size_t>(n);
   }
   if (!err && ::fsync(fd) != 0) err = errno;
   if (::close(fd) != 0 && !err) err = errno;

@@ -4,15 +4,13 @@
 // saves are written there too (never on the main thread, never behind `io`),
 // atomically, and the latest value wins when saves pile up.
 
-#include <condition_variable>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "catalogue/worker_threads.hpp"
 #include "seams.hpp"
 
 namespace quarrytide {
@@ -31,20 +29,20 @@ class SettingsFile final : public SettingsStore {
 
  private:
   using Done = std::function<void(std::optional<std::string>)>;
-  void run();
+  void readOnce();
+  void writeLatest();
   std::optional<std::string> readFile() const;
   std::optional<std::string> writeFile(const std::string& value) const;  // the failure, if any
 
   const std::string path_;
   std::mutex mutex_;
-  std::condition_variable wake_;
   bool loaded_ = false;
-  bool stopping_ = false;
+  bool writeQueued_ = false;
   std::optional<std::string> durable_;  // what the file holds
   std::optional<std::string> current_;  // what loads answer: the latest save, or durable_
   std::optional<std::string> pending_;  // the value still to be written
   std::vector<Done> loadWaiters_, saveWaiters_;
-  std::thread worker_;
+  WorkerThreads writer_{1, "settings"};  // last: drained and joined first
 };
 
 }  // namespace quarrytide

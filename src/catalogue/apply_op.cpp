@@ -1,7 +1,4 @@
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstdlib>
 
 #include "file_record.hpp"
 #include "metadata/comments.hpp"
@@ -19,28 +16,6 @@ constexpr const char* kCommentFailed =
     "Could not set comment (allow controlling Finder in System Settings \u25B8 Privacy \u25B8 "
     "Automation).";
 
-// The item's path as the page gets it back: absolute (relative to the working
-// directory), without "." components or repeated and trailing "/".
-std::string itemPath(const std::string& path) {
-  std::string full = path;
-  if (full.empty() || full[0] != '/') {
-    if (char* cwd = ::getcwd(nullptr, 0)) {
-      full = std::string(cwd) + "/" + path;
-      std::free(cwd);
-    }
-  }
-  std::string out;
-  std::size_t start = 0;
-  while (start <= full.size()) {
-    std::size_t end = full.find('/', start);
-    if (end == std::string::npos) end = full.size();
-    std::string_view part(full.data() + start, end - start);
-    if (!part.empty() && part != ".") out.append("/").append(part);
-    start = end + 1;
-  }
-  return out.empty() ? "/" : out;
-}
-
 std::string lastComponent(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 }  // namespace
@@ -48,7 +23,7 @@ std::string lastComponent(const std::string& path) { return path.substr(path.rfi
 OpResult applyOp(const Operation& op) {
   if (!op.path) return {false, std::nullopt, std::nullopt, "missing path"};
   if (namesNoItem(*op.path)) return {false, op.path, std::nullopt, Error::posix(ENOENT).message};
-  std::string current = itemPath(*op.path);
+  std::string current = plainPath(*op.path);
 
   if (op.newName && *op.newName != lastComponent(current)) {
     auto renamed = renameFile(current, *op.newName);

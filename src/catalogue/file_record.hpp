@@ -3,8 +3,9 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
+
+#include "page_path.hpp"
 
 namespace quarrytide {
 
@@ -23,14 +24,6 @@ struct FileRecord {
 
   bool operator==(const FileRecord&) const = default;
 };
-
-// True when no item can have this path: an empty one (made absolute it would
-// be the working folder) or one holding a NUL (the system would read the text
-// before it, another item's path). Every path from the page passes this first.
-bool namesNoItem(std::string_view path);
-
-// `path` made absolute against the current folder, without trailing "/".
-std::string absolutePath(const std::string& path);
 
 // Describes the item at `path` (made absolute); a link is described as
 // itself, not its target. Never fails: what cannot be

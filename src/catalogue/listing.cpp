@@ -123,7 +123,7 @@ class Lister {
 
 std::vector<FileRecord> listFolder(const std::string& folder, ListingMode mode) {
   if (namesNoItem(folder)) return {};
-  std::string prefix = absolutePath(folder);
+  std::string prefix = plainPath(folder);
   // The folder itself may be reached through a link, as the user named it.
   const int rootFd = ::open(prefix.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (rootFd < 0) return {};

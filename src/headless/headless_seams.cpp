@@ -1,7 +1,6 @@
 #include "headless_seams.hpp"
 
 #include <cstdio>
-#include <filesystem>
 
 namespace quarrytide {
 
@@ -24,12 +23,6 @@ void LoggingBrowser::reveal(const std::vector<std::string>& paths,
   for (const auto& p : paths) std::fprintf(stderr, "reveal: %s\n", p.c_str());
   std::fflush(stderr);
   done(std::nullopt);
-}
-
-std::string chosenFolderPath(const std::string& path) {
-  std::string out = std::filesystem::absolute(path).lexically_normal().string();
-  while (out.size() > 1 && out.back() == '/') out.pop_back();
-  return out;
 }
 
 }  // namespace quarrytide

@@ -34,8 +34,4 @@ class LoggingBrowser final : public FileBrowser {
               std::function<void(std::optional<std::string>)> done) override;
 };
 
-// Absolute (relative to the working directory), "." and ".." resolved
-// lexically, no trailing "/": the form a chosen folder's path has.
-std::string chosenFolderPath(const std::string& path);
-
 }  // namespace quarrytide

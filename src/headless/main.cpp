@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
   std::optional<std::string> choice;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--choose") == 0 && i + 1 < argc)
-      choice = chosenFolderPath(argv[++i]);
+      choice = plainPath(argv[++i]);
     else
       return usage();
   }

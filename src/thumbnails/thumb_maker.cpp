@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 
+#include "catalogue/page_path.hpp"
 #include "thumbnails/png_data_url.hpp"
 #include "thumbnails/scaled_load.hpp"
 #include "thumbnails/thumb_cache.hpp"
@@ -61,12 +62,12 @@ std::string guessedType(const char* filename) {
 // `contentType` is set in every case, for the icon road.
 PixbufPtr findPicture(const std::string& path, int pixels, const std::string& cacheRoot,
                       const SystemThumbnailers& programs, std::string& contentType) {
-  if (path.find('\0') != std::string::npos) {  // no such file can exist
+  if (namesNoItem(path)) {  // no such file can exist
     contentType = "application/octet-stream";
     return {};
   }
-  // Relative paths count from the working directory, as for every command.
-  gchar* absolute = g_canonicalize_filename(path.c_str(), nullptr);
+  const std::string plain = plainPath(path);
+  const char* absolute = plain.c_str();
   GFile* file = g_file_new_for_path(absolute);
   GFileInfo* info =
       g_file_query_info(file,
@@ -92,7 +93,6 @@ PixbufPtr findPicture(const std::string& path, int pixels, const std::string& ca
     g_object_unref(info);
   }
   g_object_unref(file);
-  g_free(absolute);
   return picture;
 }
 
@@ -115,7 +115,7 @@ void ThumbMaker::makeThumb(const std::string& path, std::int64_t size, double sc
     return;
   }
   int pixels = int(std::lround(std::min(wanted, double(kMaxThumbPixels))));
-  workers_.post([this, path, pixels, finish] {
+  workers_.submit([this, path, pixels, finish] {
     try {
       std::string contentType;
       if (PixbufPtr picture = findPicture(path, pixels, cacheRoot_, programs_, contentType)) {

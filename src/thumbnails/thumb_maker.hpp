@@ -5,9 +5,9 @@
 #include <functional>
 #include <string>
 
+#include "catalogue/worker_threads.hpp"
 #include "thumbnails/icon_source.hpp"
 #include "thumbnails/system_thumbnailers.hpp"
-#include "thumbnails/worker_pool.hpp"
 
 namespace quarrytide {
 
@@ -24,7 +24,7 @@ class ThumbMaker {
   // shared thumbnail cache folder to read; `programs` make the pictures of
   // types GdkPixbuf cannot read; `threads` is capped at the cores.
   ThumbMaker(IconSource& icons, PostToMain toMain, std::string cacheRoot,
-             SystemThumbnailers programs, unsigned threads = WorkerPool::cores());
+             SystemThumbnailers programs, unsigned threads = WorkerThreads::cores());
   // Finishes every request already handed to the workers; those that take
   // the icon road still post it to the main thread.
   ~ThumbMaker() = default;
@@ -43,7 +43,7 @@ class ThumbMaker {
   PostToMain toMain_;
   std::string cacheRoot_;
   SystemThumbnailers programs_;
-  WorkerPool workers_;  // last: joined before the rest goes
+  WorkerThreads workers_;  // last: joined before the rest goes
 };
 
 }  // namespace quarrytide

@@ -1,4 +1,4 @@
-#include "thumbnails/worker_pool.hpp"
+#include "worker_threads.hpp"
 
 #include <pthread.h>
 
@@ -6,18 +6,18 @@
 
 namespace quarrytide {
 
-unsigned WorkerPool::cores() { return std::max(1u, std::thread::hardware_concurrency()); }
+unsigned WorkerThreads::cores() { return std::max(1u, std::thread::hardware_concurrency()); }
 
-WorkerPool::WorkerPool(unsigned threads, const std::string& name) {
+WorkerThreads::WorkerThreads(unsigned threads, const std::string& name) {
   threads = std::clamp(threads, 1u, cores());
-  std::string shortName = name.substr(0, 15);  // the kernel keeps 15 bytes
+  const std::string shortName = name.substr(0, 15);
   for (unsigned i = 0; i < threads; ++i) {
     threads_.emplace_back([this] { run(); });
     pthread_setname_np(threads_.back().native_handle(), shortName.c_str());
   }
 }
 
-WorkerPool::~WorkerPool() {
+WorkerThreads::~WorkerThreads() {
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
@@ -26,15 +26,16 @@ WorkerPool::~WorkerPool() {
   for (auto& t : threads_) t.join();
 }
 
-void WorkerPool::post(std::function<void()> task) {
+void WorkerThreads::submit(std::function<void()> task) {
   {
     std::lock_guard lock(mutex_);
+    if (stopping_) return;
     tasks_.push_back(std::move(task));
   }
   wake_.notify_one();
 }
 
-void WorkerPool::run() {
+void WorkerThreads::run() {
   for (;;) {
     std::function<void()> task;
     {
@@ -47,7 +48,7 @@ void WorkerPool::run() {
     try {
       task();
     } catch (...) {
-      // The task's owner has its own guard; a pool thread must not die.
+      // The task's owner has its own guard; a worker thread must not die.
     }
   }
 }
