@@ -17,9 +17,8 @@ DropContents classifyDrop(Catalogue& catalogue, const std::vector<std::string>& 
   if (plain.size() == 1 && isDir[0])
     return {plain[0], catalogue.listFolder(plain[0], {.foldersOnly = foldersMode}), "folder"};
 
-  gchar* parent = g_path_get_dirname(plain[0].c_str());
+  g_autofree gchar* parent = g_path_get_dirname(plain[0].c_str());
   DropContents out{parent, {}, "files"};
-  g_free(parent);
   for (std::size_t i = 0; i < plain.size(); ++i)
     if (isDir[i] == foldersMode) out.files.push_back(catalogue.fileInfo(plain[i]));
   return out;

@@ -37,7 +37,7 @@ GlibMainDispatcher::GlibMainDispatcher()
     : context_(g_main_context_ref_thread_default()), queue_([this] {
         // An idle source, not g_main_context_invoke: invoke would run the
         // drain synchronously when posting from the main thread itself.
-        GSource* source = g_idle_source_new();
+        g_autoptr(GSource) source = g_idle_source_new();
         g_source_set_priority(source, G_PRIORITY_DEFAULT);
         g_source_set_callback(
             source,
@@ -46,8 +46,7 @@ GlibMainDispatcher::GlibMainDispatcher()
               return G_SOURCE_REMOVE;
             },
             this, nullptr);
-        g_source_attach(source, context_);
-        g_source_unref(source);
+        g_source_attach(source, context_);  // the context holds it
       }) {}
 
 GlibMainDispatcher::~GlibMainDispatcher() { g_main_context_unref(context_); }

@@ -48,9 +48,9 @@ void writeString(Writer& w, const std::string& text) {
   for (;;) {
     std::size_t nul = text.find('\0', start);
     std::size_t end = nul == std::string::npos ? text.size() : nul;
-    gchar* piece = g_utf8_make_valid(text.data() + start, static_cast<gssize>(end - start));
+    g_autofree gchar* piece =
+        g_utf8_make_valid(text.data() + start, static_cast<gssize>(end - start));
     repaired += piece;
-    g_free(piece);
     if (nul == std::string::npos) break;
     repaired += '\0';
     start = nul + 1;

@@ -14,10 +14,8 @@
 #include "bridge.hpp"
 #include "headless_seams.hpp"
 #include "main_queue.hpp"
-#include "settings_file.hpp"
+#include "native_side.hpp"
 #include "thumbnails/shipped_icons.hpp"
-#include "thumbnails/thumb_cache.hpp"
-#include "thumbnails/thumb_maker.hpp"
 
 using namespace quarrytide;
 
@@ -54,23 +52,14 @@ int main(int argc, char** argv) {
 
   GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
   GlibMainDispatcher main;
-  SettingsFile settings(SettingsFile::defaultPath());
   FixedChooser chooser(main, choice);
   LoggingBrowser browser;
-  DiskCatalogue catalogue;
   StdoutSink sink;
   ShippedIcons icons(ShippedIcons::besideExecutable());
-  // The icon road runs on the main thread, through the same FIFO as replies.
-  ThumbMaker thumbs(
-      icons, [&main](std::function<void()> task) { main.post(std::move(task)); },
-      defaultThumbCacheRoot(), SystemThumbnailers(SystemThumbnailers::standardFolders()));
   // Density 2: the window is usually on a high-density screen, or will be.
-  Thumbnailer thumbnailer = [&thumbs](const std::string& path, std::int64_t size,
-                                      std::function<void(std::string)> done) {
-    thumbs.makeThumb(path, size, 2.0, std::move(done));
-  };
-  auto bridge = std::make_unique<Bridge>(
-      BridgeHost{main, settings, chooser, browser, catalogue, std::move(thumbnailer)});
+  auto native =
+      std::make_unique<NativeSide>(HostParts{main, chooser, browser, icons, [] { return 2.0; }});
+  Bridge* bridge = &native->bridge();
   bridge->setWebView(&sink);
 
   // End of input: quit once every accepted request has been answered.
@@ -85,7 +74,7 @@ int main(int argc, char** argv) {
   std::thread reader([&] {
     std::string line;
     while (std::getline(std::cin, line)) {
-      main.post([&bridge, line = std::move(line)] {
+      main.post([bridge, line = std::move(line)] {
         auto value = Bridge::decodeText(line);
         if (value.is_discarded()) return;
         if (auto paths = dropPaths(value)) {
@@ -103,7 +92,7 @@ int main(int argc, char** argv) {
 
   g_main_loop_run(loop);
   reader.join();
-  bridge.reset();
+  native.reset();
   g_main_loop_unref(loop);
   return 0;
 }

@@ -5,7 +5,6 @@
 #include "drop_web_view.hpp"
 #include "menu.hpp"
 #include "navigation_policy.hpp"
-#include "thumbnails/thumb_cache.hpp"
 
 namespace quarrytide {
 namespace {
@@ -28,10 +27,9 @@ window.quarrytide headerbar menubar > menuitem { color: rgb(200, 208, 196); }
 
 void onMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer bridge) {
   JSCValue* value = webkit_javascript_result_get_js_value(result);
-  char* text = jsc_value_to_json(value, 0);
+  g_autofree char* text = jsc_value_to_json(value, 0);
   // A value JSON cannot hold (undefined, a function) is no envelope: dropped.
   if (text) static_cast<Bridge*>(bridge)->receiveText(text);
-  g_free(text);
 }
 
 }  // namespace
@@ -47,18 +45,9 @@ AppDelegate::AppDelegate(AppOptions options)
     : options_(options),
       app_(gtk_application_new(
           kAppId, options.automation ? G_APPLICATION_NON_UNIQUE : G_APPLICATION_DEFAULT_FLAGS)),
-      settings_(SettingsFile::defaultPath()),
       scheme_(webFolder()),
-      // Icons are drawn on the main thread, through the same queue as replies.
-      thumbs_(
-          icons_, [this](std::function<void()> task) { main_.post(std::move(task)); },
-          defaultThumbCacheRoot(), SystemThumbnailers(SystemThumbnailers::standardFolders())),
-      bridge_(std::make_unique<Bridge>(BridgeHost{main_, settings_, chooser_, browser_, catalogue_,
-                                                  [this](const std::string& path, std::int64_t size,
-                                                         std::function<void(std::string)> done) {
-                                                    thumbs_.makeThumb(path, size, thumbnailScale(),
-                                                                      std::move(done));
-                                                  }})) {
+      native_({main_, chooser_, browser_, icons_, [this] { return thumbnailScale(); }}),
+      bridge_(&native_.bridge()) {
   g_signal_connect_swapped(app_, "startup", G_CALLBACK(+[](AppDelegate* self) { self->startup(); }),
                            this);
   g_signal_connect_swapped(app_, "activate",
@@ -86,11 +75,10 @@ int AppDelegate::run(const char* program) {
 
 void AppDelegate::startup() {
   g_object_set(gtk_settings_get_default(), "gtk-application-prefer-dark-theme", TRUE, nullptr);
-  GtkCssProvider* css = gtk_css_provider_new();
+  g_autoptr(GtkCssProvider) css = gtk_css_provider_new();
   gtk_css_provider_load_from_data(css, kFrameStyle, -1, nullptr);
   gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
                                             GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-  g_object_unref(css);
   gtk_window_set_default_icon_name(kAppId);
   buildMenu(app_);
 
@@ -101,10 +89,9 @@ void AppDelegate::startup() {
     g_signal_connect(
         context, "automation-started",
         G_CALLBACK(+[](WebKitWebContext*, WebKitAutomationSession* session, AppDelegate* self) {
-          WebKitApplicationInfo* info = webkit_application_info_new();
+          g_autoptr(WebKitApplicationInfo) info = webkit_application_info_new();
           webkit_application_info_set_name(info, "Quarrytide");
           webkit_automation_session_set_application_info(session, info);
-          webkit_application_info_unref(info);
           // The session drives the window's own web view; it never opens another.
           g_signal_connect(
               session, "create-web-view",
@@ -126,13 +113,11 @@ void AppDelegate::activate() {
 
 void AppDelegate::buildWindow() {
   // Every connection of the Bridge is made before the page starts loading.
-  WebKitUserContentManager* content = webkit_user_content_manager_new();
-  g_signal_connect(content, "script-message-received::bridge", G_CALLBACK(onMessage),
-                   bridge_.get());
+  g_autoptr(WebKitUserContentManager) content = webkit_user_content_manager_new();
+  g_signal_connect(content, "script-message-received::bridge", G_CALLBACK(onMessage), bridge_);
   webkit_user_content_manager_register_script_message_handler(content, "bridge");
 
   view_ = drop_web_view_new(content, webkit_web_context_get_default(), options_.automation);
-  g_object_unref(content);  // the view holds it
   webkit_settings_set_enable_developer_extras(webkit_web_view_get_settings(view_), TRUE);
   g_signal_connect(view_, "decide-policy",
                    G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* decision,
@@ -161,7 +146,7 @@ void AppDelegate::buildWindow() {
                      return TRUE;
                    }),
                    this);
-  drop_web_view_set_drop_target(QUARRYTIDE_DROP_WEB_VIEW(view_), bridge_.get());
+  drop_web_view_set_drop_target(QUARRYTIDE_DROP_WEB_VIEW(view_), bridge_);
   GdkRGBA clear = {0, 0, 0, 0};
   webkit_web_view_set_background_color(view_, &clear);
   sink_ = std::make_unique<WebViewSink>(view_);

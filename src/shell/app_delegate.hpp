@@ -16,8 +16,7 @@
 #include "icon_theme_source.hpp"
 #include "link_opener.hpp"
 #include "main_queue.hpp"
-#include "settings_file.hpp"
-#include "thumbnails/thumb_maker.hpp"
+#include "native_side.hpp"
 #include "web_view_sink.hpp"
 
 namespace quarrytide {
@@ -49,15 +48,13 @@ class AppDelegate {
   AppOptions options_;
   GtkApplication* app_;
   GlibMainDispatcher main_;
-  SettingsFile settings_;
   GtkFolderChooser chooser_;
   FileManagerBrowser browser_;
-  DiskCatalogue catalogue_;
   DesktopLinkOpener links_;
   AppScheme scheme_;
   IconThemeSource icons_;
-  ThumbMaker thumbs_;  // before the Bridge: its last replies may still need it
-  std::unique_ptr<Bridge> bridge_;
+  NativeSide native_;
+  Bridge* bridge_;               // native_'s
   GtkWindow* window_ = nullptr;  // owned by the application while it is open
   WebKitWebView* view_ = nullptr;
   std::unique_ptr<WebViewSink> sink_;

@@ -15,8 +15,8 @@ constexpr const char* kErrorPolicy = "default-src 'none'; style-src 'unsafe-inli
 
 void respond(WebKitURISchemeRequest* request, GBytes* body, const char* mimeType, int status,
              const char* policy) {
-  GInputStream* stream = g_memory_input_stream_new_from_bytes(body);
-  WebKitURISchemeResponse* response =
+  g_autoptr(GInputStream) stream = g_memory_input_stream_new_from_bytes(body);
+  g_autoptr(WebKitURISchemeResponse) response =
       webkit_uri_scheme_response_new(stream, static_cast<gint64>(g_bytes_get_size(body)));
   webkit_uri_scheme_response_set_content_type(response, mimeType);
   webkit_uri_scheme_response_set_status(response, status, nullptr);
@@ -28,8 +28,6 @@ void respond(WebKitURISchemeRequest* request, GBytes* body, const char* mimeType
   soup_message_headers_append(headers, "Cache-Control", "no-store");
   webkit_uri_scheme_response_set_http_headers(response, headers);  // takes the headers
   webkit_uri_scheme_request_finish_with_response(request, response);
-  g_object_unref(response);
-  g_object_unref(stream);
 }
 
 bool isPage(const std::string& path) {
@@ -55,33 +53,26 @@ void AppScheme::serve(WebKitURISchemeRequest* request, gpointer self) {
 
 void AppScheme::serve(WebKitURISchemeRequest* request) {
   std::string uri = webkit_uri_scheme_request_get_uri(request);
-  GUri* parsed = g_uri_parse(uri.c_str(), G_URI_FLAGS_ENCODED, nullptr);
-  std::string host = parsed && g_uri_get_host(parsed) ? g_uri_get_host(parsed) : "";
-  std::string path = parsed ? g_uri_get_path(parsed) : "";
-  if (parsed) g_uri_unref(parsed);
+  g_autoptr(GUri) parsed = g_uri_parse(uri.c_str(), G_URI_FLAGS_ENCODED, nullptr);
+  const std::string host = parsed && g_uri_get_host(parsed) ? g_uri_get_host(parsed) : "";
+  const std::string path = parsed ? g_uri_get_path(parsed) : "";
   if (host != kAppHost) return fail(request, uri, "unknown address");
   if (!root_) return fail(request, webFolder_, "the page's folder is missing");
 
   auto resolved = root_->resolve(path);
   if (auto* refusal = std::get_if<Refusal>(&resolved)) {
     // Named as the user would write it; the error page escapes it.
-    gchar* plain = g_uri_unescape_string(path.c_str(), nullptr);
-    std::string shown = webFolder_ + (plain ? plain : path.c_str());
-    g_free(plain);
-    return fail(request, shown, refusal->reason);
+    g_autofree gchar* plain = g_uri_unescape_string(path.c_str(), nullptr);
+    return fail(request, webFolder_ + (plain ? plain : path.c_str()), refusal->reason);
   }
   const auto& file = std::get<ServedFile>(resolved);
-  GError* error = nullptr;
+  g_autoptr(GError) error = nullptr;
   gchar* contents = nullptr;
   gsize length = 0;
-  if (!g_file_get_contents(file.path.c_str(), &contents, &length, &error)) {
-    std::string reason = error->message;
-    g_error_free(error);
-    return fail(request, file.path, reason);
-  }
-  GBytes* body = g_bytes_new_take(contents, length);
+  if (!g_file_get_contents(file.path.c_str(), &contents, &length, &error))
+    return fail(request, file.path, error->message);
+  g_autoptr(GBytes) body = g_bytes_new_take(contents, length);
   respond(request, body, file.mimeType.c_str(), 200, kPagePolicy);
-  g_bytes_unref(body);
 }
 
 void AppScheme::fail(WebKitURISchemeRequest* request, const std::string& what,
@@ -91,16 +82,14 @@ void AppScheme::fail(WebKitURISchemeRequest* request, const std::string& what,
                          : "";
   if (!isPage(path)) {
     // A missing script or image: the page sees a failed load, as from a server.
-    GError* error =
+    g_autoptr(GError) error =
         g_error_new(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, "%s: %s", what.c_str(), reason.c_str());
     webkit_uri_scheme_request_finish_error(request, error);
-    g_error_free(error);
     return;
   }
-  std::string html = errorPage(what, reason);
-  GBytes* body = g_bytes_new(html.data(), html.size());
+  const std::string html = errorPage(what, reason);
+  g_autoptr(GBytes) body = g_bytes_new(html.data(), html.size());
   respond(request, body, "text/html; charset=utf-8", 404, kErrorPolicy);
-  g_bytes_unref(body);
 }
 
 }  // namespace quarrytide

@@ -104,14 +104,11 @@ void dragDataReceived(GtkWidget* widget, GdkDragContext* context, gint x, gint y
     return;
   }
   g_signal_stop_emission_by_name(widget, "drag-data-received");  // our request, not WebKit's
-  gchar** uris = gtk_selection_data_get_uris(data);
+  g_auto(GStrv) uris = gtk_selection_data_get_uris(data);
   for (gchar** uri = uris; uri && *uri; ++uri) {
-    if (gchar* path = g_filename_from_uri(*uri, nullptr, nullptr)) {
-      self->paths->emplace_back(path);
-      g_free(path);
-    }
+    g_autofree gchar* path = g_filename_from_uri(*uri, nullptr, nullptr);
+    if (path) self->paths->emplace_back(path);
   }
-  g_strfreev(uris);
   self->kind = self->paths->empty() ? DragKind::other : DragKind::files;
 
   if (self->kind == DragKind::files) {

@@ -26,34 +26,25 @@ struct PendingReveal {
 };
 
 std::string takeUri(GFile* file) {
-  char* uri = g_file_get_uri(file);
-  std::string out(uri);
-  g_free(uri);
-  return out;
+  g_autofree char* uri = g_file_get_uri(file);
+  return uri;
 }
 
 void onShown(GObject* source, GAsyncResult* result, gpointer data) {
   auto* pending = static_cast<PendingReveal*>(data);
-  GError* error = nullptr;
-  if (GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error)) {
-    g_variant_unref(reply);
-    pending->done(std::nullopt);
-    delete pending;
-    return;
-  }
-  g_error_free(error);  // nobody owns the name, or the call failed
-  pending->fallBack();
+  g_autoptr(GError) error = nullptr;
+  g_autoptr(GVariant) reply =
+      g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+  if (!reply) return pending->fallBack();  // nobody owns the name, or the call failed
+  pending->done(std::nullopt);
+  delete pending;
 }
 
 void onBus(GObject*, GAsyncResult* result, gpointer data) {
   auto* pending = static_cast<PendingReveal*>(data);
-  GError* error = nullptr;
-  GDBusConnection* bus = g_bus_get_finish(result, &error);
-  if (!bus) {
-    g_error_free(error);
-    pending->fallBack();
-    return;
-  }
+  g_autoptr(GError) error = nullptr;
+  g_autoptr(GDBusConnection) bus = g_bus_get_finish(result, &error);
+  if (!bus) return pending->fallBack();
   GVariantBuilder uris;
   g_variant_builder_init(&uris, G_VARIANT_TYPE("as"));
   for (const auto& uri : pending->uris) g_variant_builder_add(&uris, "s", uri.c_str());
@@ -61,7 +52,6 @@ void onBus(GObject*, GAsyncResult* result, gpointer data) {
                          "org.freedesktop.FileManager1", "ShowItems",
                          g_variant_new("(ass)", &uris, ""), nullptr, G_DBUS_CALL_FLAGS_NONE,
                          kShowItemsTimeoutMs, nullptr, onShown, pending);
-  g_object_unref(bus);
 }
 
 void openWithDefaultHandler(const std::string& uri, FileManagerBrowser::Done done) {
@@ -70,14 +60,11 @@ void openWithDefaultHandler(const std::string& uri, FileManagerBrowser::Done don
       [](GObject*, GAsyncResult* result, gpointer data) {
         std::unique_ptr<FileManagerBrowser::Done> done(
             static_cast<FileManagerBrowser::Done*>(data));
-        GError* error = nullptr;
-        if (g_app_info_launch_default_for_uri_finish(result, &error)) {
+        g_autoptr(GError) error = nullptr;
+        if (g_app_info_launch_default_for_uri_finish(result, &error))
           (*done)(std::nullopt);
-          return;
-        }
-        std::string why = error->message;
-        g_error_free(error);
-        (*done)(why);
+        else
+          (*done)(std::string(error->message));
       },
       new FileManagerBrowser::Done(std::move(done)));
 }
@@ -94,14 +81,12 @@ void FileManagerBrowser::reveal(const std::vector<std::string>& paths, Done done
   auto* pending = new PendingReveal{{}, {}, openFolder_, std::move(done)};
   for (const auto& path : paths) {
     // GFile takes the path as bytes and makes a relative one absolute.
-    GFile* file = g_file_new_for_path(path.c_str());
+    g_autoptr(GFile) file = g_file_new_for_path(path.c_str());
     pending->uris.push_back(takeUri(file));
     if (pending->folderUri.empty()) {
-      GFile* parent = g_file_get_parent(file);
+      g_autoptr(GFile) parent = g_file_get_parent(file);
       pending->folderUri = takeUri(parent ? parent : file);
-      if (parent) g_object_unref(parent);
     }
-    g_object_unref(file);
   }
   g_bus_get(G_BUS_TYPE_SESSION, nullptr, onBus, pending);
 }

@@ -21,23 +21,18 @@ void onResponse(GtkDialog* dialog, gint response, gpointer data) {
   auto* self = static_cast<Chooser*>(data);
   std::optional<std::string> folder;
   if (response == GTK_RESPONSE_ACCEPT) {
-    GFile* file = gtk_file_chooser_get_file(self->widget);
+    g_autoptr(GFile) file = gtk_file_chooser_get_file(self->widget);
     if (!file) file = gtk_file_chooser_get_current_folder_file(self->widget);
     // A folder without a local path (a remote location) is no choice.
-    gchar* path = file ? g_file_get_path(file) : nullptr;
-    if (path && g_file_test(path, G_FILE_TEST_IS_DIR)) {
-      folder = path;
-    } else {
-      gchar* shown = file ? g_file_get_parse_name(file) : g_strdup("");
-      gchar* text = g_strdup_printf("There is no folder “%s”.", shown);
+    g_autofree gchar* path = file ? g_file_get_path(file) : nullptr;
+    if (!path || !g_file_test(path, G_FILE_TEST_IS_DIR)) {
+      g_autofree gchar* shown = file ? g_file_get_parse_name(file) : g_strdup("");
+      g_autofree gchar* text = g_strdup_printf("There is no folder “%s”.", shown);
       gtk_label_set_text(self->problem, text);
       gtk_widget_show(GTK_WIDGET(self->problem));
-      g_free(text);
-      g_free(shown);
+      return;  // stays open
     }
-    g_free(path);
-    if (file) g_object_unref(file);
-    if (!folder) return;  // stays open
+    folder = path;
   }
   std::unique_ptr<Chooser> owned(self);
   gtk_widget_destroy(GTK_WIDGET(dialog));

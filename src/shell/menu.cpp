@@ -1,5 +1,8 @@
 #include "menu.hpp"
 
+#include <string>
+#include <utility>
+
 namespace quarrytide {
 namespace {
 
@@ -26,10 +29,9 @@ constexpr Accel kAccels[] = {
 };
 
 GMenu* section(GMenu* menu) {
-  GMenu* s = g_menu_new();
+  g_autoptr(GMenu) s = g_menu_new();
   g_menu_append_section(menu, nullptr, G_MENU_MODEL(s));
-  g_object_unref(s);
-  return s;
+  return s;  // the menu holds it
 }
 
 // The section holding only the full-screen item, whose label follows the state.
@@ -72,8 +74,35 @@ struct WindowActions {
 
 WindowActions* actionsOf(gpointer data) { return static_cast<WindowActions*>(data); }
 
-void edit(gpointer data, const char* command) {
-  webkit_web_view_execute_editing_command(actionsOf(data)->targets.page, command);
+void edit(const MenuTargets& t, const char* command) {
+  webkit_web_view_execute_editing_command(t.page, command);
+}
+
+// The page decides what the item means where the focus is (window.__onMenu).
+void toPage(const MenuTargets& t, const char* item) {
+  const std::string script = std::string("window.__onMenu && window.__onMenu('") + item + "')";
+  webkit_web_view_evaluate_javascript(t.page, script.c_str(), -1, nullptr, nullptr, nullptr,
+                                      nullptr, nullptr);
+}
+
+void toggleMaximized(GtkWindow* w) {
+  if (gtk_window_is_maximized(w))
+    gtk_window_unmaximize(w);
+  else
+    gtk_window_maximize(w);
+}
+
+void toggleFullScreen(GtkWindow* w) {
+  GdkWindow* g = gtk_widget_get_window(GTK_WIDGET(w));
+  if (g && (gdk_window_get_state(g) & GDK_WINDOW_STATE_FULLSCREEN))
+    gtk_window_unfullscreen(w);
+  else
+    gtk_window_fullscreen(w);
+}
+
+using Run = void (*)(const MenuTargets&);
+Run lookUp(GSimpleAction* action) {
+  return reinterpret_cast<Run>(g_object_get_data(G_OBJECT(action), "quarrytide-run"));
 }
 
 gboolean windowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
@@ -92,17 +121,16 @@ void buildMenu(GtkApplication* app) {
   };
   g_action_map_add_action_entries(G_ACTION_MAP(app), kAppActions, G_N_ELEMENTS(kAppActions), app);
 
-  GMenu* bar = g_menu_new();
+  g_autoptr(GMenu) bar = g_menu_new();
 
-  GMenu* appMenu = g_menu_new();
+  g_autoptr(GMenu) appMenu = g_menu_new();
   g_menu_append(section(appMenu), "About Quarrytide", "app.about");
   GMenu* appEnd = section(appMenu);
   g_menu_append(appEnd, "Hide Quarrytide", "app.hide");
   g_menu_append(appEnd, "Quit Quarrytide", "app.quit");
   g_menu_append_submenu(bar, "Quarrytide", G_MENU_MODEL(appMenu));
-  g_object_unref(appMenu);
 
-  GMenu* editMenu = g_menu_new();
+  g_autoptr(GMenu) editMenu = g_menu_new();
   GMenu* history = section(editMenu);
   g_menu_append(history, "Undo", "win.undo");
   g_menu_append(history, "Redo", "win.redo");
@@ -112,9 +140,8 @@ void buildMenu(GtkApplication* app) {
   g_menu_append(clipboard, "Paste", "win.paste");
   g_menu_append(clipboard, "Select All", "win.select-all");
   g_menu_append_submenu(bar, "Edit", G_MENU_MODEL(editMenu));
-  g_object_unref(editMenu);
 
-  GMenu* windowMenu = g_menu_new();
+  g_autoptr(GMenu) windowMenu = g_menu_new();
   GMenu* frame = section(windowMenu);
   g_menu_append(frame, "Close Window", "win.close");
   g_menu_append(frame, "Minimize", "win.minimize");
@@ -126,10 +153,8 @@ void buildMenu(GtkApplication* app) {
   // The window list: the one window, under its title.
   g_menu_append(section(windowMenu), kWindowTitle, "win.present");
   g_menu_append_submenu(bar, "Window", G_MENU_MODEL(windowMenu));
-  g_object_unref(windowMenu);
 
   gtk_application_set_menubar(app, G_MENU_MODEL(bar));
-  g_object_unref(bar);
 
   for (const auto& accel : kAccels)
     gtk_application_set_accels_for_action(app, accel.action, accel.keys);
@@ -139,95 +164,30 @@ void addWindowActions(GtkApplication* app, const MenuTargets& targets) {
   auto* data = new WindowActions{app, targets};
   g_object_set_data_full(G_OBJECT(targets.window), "quarrytide-menu-actions", data,
                          [](gpointer p) { delete actionsOf(p); });
-  static const GActionEntry kWindowActions[] = {
-      {"undo",
-       [](GSimpleAction*, GVariant*, gpointer d) { edit(d, WEBKIT_EDITING_COMMAND_UNDO); },
-       nullptr,
-       nullptr,
-       nullptr,
-       {}},
-      {"redo",
-       [](GSimpleAction*, GVariant*, gpointer d) { edit(d, WEBKIT_EDITING_COMMAND_REDO); },
-       nullptr,
-       nullptr,
-       nullptr,
-       {}},
-      {"cut",
-       [](GSimpleAction*, GVariant*, gpointer d) { edit(d, WEBKIT_EDITING_COMMAND_CUT); },
-       nullptr,
-       nullptr,
-       nullptr,
-       {}},
-      {"copy",
-       [](GSimpleAction*, GVariant*, gpointer d) { edit(d, WEBKIT_EDITING_COMMAND_COPY); },
-       nullptr,
-       nullptr,
-       nullptr,
-       {}},
-      {"paste",
-       [](GSimpleAction*, GVariant*, gpointer d) { edit(d, WEBKIT_EDITING_COMMAND_PASTE); },
-       nullptr,
-       nullptr,
-       nullptr,
-       {}},
-      {"select-all",
-       [](GSimpleAction*, GVariant*, gpointer d) { edit(d, WEBKIT_EDITING_COMMAND_SELECT_ALL); },
-       nullptr,
-       nullptr,
-       nullptr,
-       {}},
-      {"close",
-       [](GSimpleAction*, GVariant*, gpointer d) {
-         gtk_window_close(actionsOf(d)->targets.window);
-       },
-       nullptr,
-       nullptr,
-       nullptr,
-       {}},
-      {"minimize",
-       [](GSimpleAction*, GVariant*, gpointer d) {
-         gtk_window_iconify(actionsOf(d)->targets.window);
-       },
-       nullptr,
-       nullptr,
-       nullptr,
-       {}},
-      {"zoom",
-       [](GSimpleAction*, GVariant*, gpointer d) {
-         GtkWindow* w = actionsOf(d)->targets.window;
-         if (gtk_window_is_maximized(w))
-           gtk_window_unmaximize(w);
-         else
-           gtk_window_maximize(w);
-       },
-       nullptr,
-       nullptr,
-       nullptr,
-       {}},
-      {"fullscreen",
-       [](GSimpleAction*, GVariant*, gpointer d) {
-         GtkWindow* w = actionsOf(d)->targets.window;
-         GdkWindow* g = gtk_widget_get_window(GTK_WIDGET(w));
-         if (g && (gdk_window_get_state(g) & GDK_WINDOW_STATE_FULLSCREEN))
-           gtk_window_unfullscreen(w);
-         else
-           gtk_window_fullscreen(w);
-       },
-       nullptr,
-       nullptr,
-       nullptr,
-       {}},
-      {"present",
-       [](GSimpleAction*, GVariant*, gpointer d) {
-         gtk_window_present(actionsOf(d)->targets.window);
-       },
-       nullptr,
-       nullptr,
-       nullptr,
-       {}},
+  // One line an action. Undo and Redo are the page's: it undoes the text of
+  // a field being edited, and otherwise the last batch.
+  static const std::pair<const char*, Run> kWindowActions[] = {
+      {"undo", [](const MenuTargets& t) { toPage(t, "undo"); }},
+      {"redo", [](const MenuTargets& t) { toPage(t, "redo"); }},
+      {"cut", [](const MenuTargets& t) { edit(t, WEBKIT_EDITING_COMMAND_CUT); }},
+      {"copy", [](const MenuTargets& t) { edit(t, WEBKIT_EDITING_COMMAND_COPY); }},
+      {"paste", [](const MenuTargets& t) { edit(t, WEBKIT_EDITING_COMMAND_PASTE); }},
+      {"select-all", [](const MenuTargets& t) { edit(t, WEBKIT_EDITING_COMMAND_SELECT_ALL); }},
+      {"close", [](const MenuTargets& t) { gtk_window_close(t.window); }},
+      {"minimize", [](const MenuTargets& t) { gtk_window_iconify(t.window); }},
+      {"zoom", [](const MenuTargets& t) { toggleMaximized(t.window); }},
+      {"fullscreen", [](const MenuTargets& t) { toggleFullScreen(t.window); }},
+      {"present", [](const MenuTargets& t) { gtk_window_present(t.window); }},
   };
-  g_action_map_add_action_entries(G_ACTION_MAP(targets.window), kWindowActions,
-                                  G_N_ELEMENTS(kWindowActions), data);
+  for (const auto& [name, run] : kWindowActions) {
+    g_autoptr(GSimpleAction) action = g_simple_action_new(name, nullptr);
+    g_signal_connect(action, "activate", G_CALLBACK(+[](GSimpleAction* a, GVariant*, gpointer d) {
+                       lookUp(a)(actionsOf(d)->targets);
+                     }),
+                     data);
+    g_object_set_data(G_OBJECT(action), "quarrytide-run", reinterpret_cast<gpointer>(run));
+    g_action_map_add_action(G_ACTION_MAP(targets.window), G_ACTION(action));
+  }
   g_signal_connect(targets.window, "window-state-event", G_CALLBACK(windowState), data);
 }
 

@@ -12,11 +12,6 @@
 namespace quarrytide {
 namespace {
 
-struct GFree {
-  void operator()(void* p) const { g_free(p); }
-};
-using GString_ = std::unique_ptr<char, GFree>;
-
 std::optional<std::string> realPath(const std::string& path, std::string* why = nullptr) {
   std::unique_ptr<char, decltype(&free)> real(::realpath(path.c_str(), nullptr), &free);
   if (!real) {
@@ -40,15 +35,13 @@ std::variant<ServedFile, Refusal> WebRoot::resolve(const std::string& encodedPat
   std::string relative = encodedPath == "/" ? "/index.html" : encodedPath;
   // Decoding refuses an encoded "/" (and NUL), so every segment checked
   // below is one segment on disk.
-  GString_ decoded(g_uri_unescape_string(relative.c_str(), "/"));
+  g_autofree gchar* decoded = g_uri_unescape_string(relative.c_str(), "/");
   if (!decoded) return Refusal{"malformed path"};
-  std::string plain(decoded.get());
-  gchar** segments = g_strsplit(plain.c_str() + 1, "/", -1);
-  bool ok = true;
+  const std::string plain(decoded);
+  g_auto(GStrv) segments = g_strsplit(plain.c_str() + 1, "/", -1);
   for (gchar** s = segments; *s; ++s)
-    if (**s == '\0' || std::strcmp(*s, ".") == 0 || std::strcmp(*s, "..") == 0) ok = false;
-  g_strfreev(segments);
-  if (!ok) return Refusal{"path leaves the page's folder"};
+    if (**s == '\0' || std::strcmp(*s, ".") == 0 || std::strcmp(*s, "..") == 0)
+      return Refusal{"path leaves the page's folder"};
 
   std::string why;
   auto real = realPath(folder_ + plain, &why);
@@ -89,9 +82,9 @@ std::string mimeTypeFor(const std::string& path) {
 
 std::string errorPage(const std::string& what, const std::string& reason) {
   auto escape = [](const std::string& text) {
-    GString_ valid(g_utf8_make_valid(text.c_str(), static_cast<gssize>(text.size())));
-    GString_ escaped(g_markup_escape_text(valid.get(), -1));
-    return std::string(escaped.get());
+    g_autofree gchar* valid = g_utf8_make_valid(text.c_str(), static_cast<gssize>(text.size()));
+    g_autofree gchar* escaped = g_markup_escape_text(valid, -1);
+    return std::string(escaped);
   };
   return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Quarrytide</title>"
          "<style>body{background:#0e100d;color:#d6dcd2;font:15px system-ui,sans-serif;"

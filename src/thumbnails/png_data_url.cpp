@@ -10,14 +10,11 @@ std::string pngDataURL(const GdkPixbuf* image, int side) {
   // what bilinear does.
   PixbufPtr square(gdk_pixbuf_scale_simple(image, side, side, GDK_INTERP_HYPER));
   if (!square) return "";
-  gchar* png = nullptr;
+  g_autofree gchar* png = nullptr;
   gsize length = 0;
   if (!gdk_pixbuf_save_to_buffer(square.get(), &png, &length, "png", nullptr, nullptr)) return "";
-  gchar* base64 = g_base64_encode(reinterpret_cast<const guchar*>(png), length);
-  g_free(png);
-  std::string url = std::string("data:image/png;base64,") + base64;
-  g_free(base64);
-  return url;
+  g_autofree gchar* base64 = g_base64_encode(reinterpret_cast<const guchar*>(png), length);
+  return std::string("data:image/png;base64,") + base64;
 }
 
 }  // namespace quarrytide

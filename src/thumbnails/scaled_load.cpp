@@ -20,10 +20,8 @@ struct SizeChoice {
 
 bool isFormat(GdkPixbufFormat* format, const char* name) {
   if (!format) return false;
-  gchar* n = gdk_pixbuf_format_get_name(format);
-  bool same = g_strcmp0(n, name) == 0;
-  g_free(n);
-  return same;
+  g_autofree gchar* n = gdk_pixbuf_format_get_name(format);
+  return g_strcmp0(n, name) == 0;
 }
 
 long long ceilDiv(long long a, long long b) { return (a + b - 1) / b; }
@@ -97,7 +95,7 @@ PixbufPtr loadScaled(const std::string& path, int pixels) {
     return {};
   }
 
-  GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
+  g_autoptr(GdkPixbufLoader) loader = gdk_pixbuf_loader_new();
   SizeChoice choice;
   choice.pixels = pixels;
   g_signal_connect(loader, "size-prepared", G_CALLBACK(onSizePrepared), &choice);
@@ -111,7 +109,6 @@ PixbufPtr loadScaled(const std::string& path, int pixels) {
   GdkPixbuf* decoded = gdk_pixbuf_loader_get_pixbuf(loader);  // owned by the loader
   if (fed == Fed::whole && closed && !choice.refused && complete && decoded)
     result.reset(gdk_pixbuf_apply_embedded_orientation(decoded));
-  g_object_unref(loader);
   return result;
 }
 

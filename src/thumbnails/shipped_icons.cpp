@@ -23,21 +23,16 @@ bool startsWith(const std::string& s, const char* prefix) { return s.rfind(prefi
 ShippedIcons::ShippedIcons(std::string folder) : folder_(std::move(folder)) {}
 
 std::string ShippedIcons::besideExecutable() {
-  gchar* exe = g_file_read_link("/proc/self/exe", nullptr);
+  g_autofree gchar* exe = g_file_read_link("/proc/self/exe", nullptr);
   if (!exe) return "share/quarrytide/icons";
-  gchar* bin = g_path_get_dirname(exe);
-  gchar* folder = g_build_filename(bin, "..", "share", "quarrytide", "icons", nullptr);
-  std::string out = folder;
-  g_free(folder);
-  g_free(bin);
-  g_free(exe);
-  return out;
+  g_autofree gchar* bin = g_path_get_dirname(exe);
+  g_autofree gchar* folder = g_build_filename(bin, "..", "share", "quarrytide", "icons", nullptr);
+  return folder;
 }
 
 std::string ShippedIcons::iconName(const std::string& contentType) {
-  gchar* generic = g_content_type_get_generic_icon_name(contentType.c_str());
-  std::string name = generic ? generic : "";
-  g_free(generic);
+  g_autofree gchar* generic = g_content_type_get_generic_icon_name(contentType.c_str());
+  const std::string name = generic ? generic : "";
   if (shipped(name)) return name;
   // Generic names the set does not ship fall back to their family.
   if (startsWith(name, "text-") || startsWith(contentType, "text/")) return "text-x-generic";

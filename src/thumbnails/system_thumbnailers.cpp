@@ -84,32 +84,25 @@ SystemThumbnailers::SystemThumbnailers(const std::vector<std::string>& folders,
                                        std::chrono::milliseconds limit)
     : limit_(limit) {
   for (const auto& folder : folders) {
-    GDir* dir = g_dir_open(folder.c_str(), 0, nullptr);
+    g_autoptr(GDir) dir = g_dir_open(folder.c_str(), 0, nullptr);
     if (!dir) continue;
     std::vector<std::string> names;
     while (const gchar* name = g_dir_read_name(dir))
       if (g_str_has_suffix(name, ".thumbnailer")) names.push_back(name);
-    g_dir_close(dir);
     std::sort(names.begin(), names.end());  // readdir order is arbitrary
     for (const auto& name : names) {
-      GKeyFile* file = g_key_file_new();
+      g_autoptr(GKeyFile) file = g_key_file_new();
       std::string full = folder + "/" + name;
-      if (g_key_file_load_from_file(file, full.c_str(), G_KEY_FILE_NONE, nullptr)) {
-        gchar* tryExec = g_key_file_get_string(file, kGroup, "TryExec", nullptr);
-        gchar* found = tryExec ? g_find_program_in_path(tryExec) : nullptr;
-        gchar* exec = g_key_file_get_string(file, kGroup, "Exec", nullptr);
-        gchar** mimes = g_key_file_get_string_list(file, kGroup, "MimeType", nullptr, nullptr);
-        if (exec && mimes && (!tryExec || found)) {
-          Entry entry{{}, exec};
-          for (gchar** m = mimes; *m; ++m) entry.mimeTypes.emplace_back(*m);
-          entries_.push_back(std::move(entry));
-        }
-        g_strfreev(mimes);
-        g_free(exec);
-        g_free(found);
-        g_free(tryExec);
+      if (!g_key_file_load_from_file(file, full.c_str(), G_KEY_FILE_NONE, nullptr)) continue;
+      g_autofree gchar* tryExec = g_key_file_get_string(file, kGroup, "TryExec", nullptr);
+      g_autofree gchar* found = tryExec ? g_find_program_in_path(tryExec) : nullptr;
+      g_autofree gchar* exec = g_key_file_get_string(file, kGroup, "Exec", nullptr);
+      g_auto(GStrv) mimes = g_key_file_get_string_list(file, kGroup, "MimeType", nullptr, nullptr);
+      if (exec && mimes && (!tryExec || found)) {
+        Entry entry{{}, exec};
+        for (gchar** m = mimes; *m; ++m) entry.mimeTypes.emplace_back(*m);
+        entries_.push_back(std::move(entry));
       }
-      g_key_file_free(file);
     }
   }
 }
@@ -130,20 +123,17 @@ PixbufPtr SystemThumbnailers::make(const std::string& path, const std::string& u
     if (chosen) break;
   }
   if (!chosen) return {};
-  gchar** argv = nullptr;
+  g_auto(GStrv) argv = nullptr;
   if (!g_shell_parse_argv(chosen->exec.c_str(), nullptr, &argv, nullptr)) return {};
-  gchar* tmp = g_dir_make_tmp("quarrytide-thumb-XXXXXX", nullptr);
+  g_autofree gchar* tmp = g_dir_make_tmp("quarrytide-thumb-XXXXXX", nullptr);
+  if (!tmp) return {};
+  std::string output = std::string(tmp) + "/thumb.png";
+  std::vector<std::string> args;
+  for (gchar** a = argv; *a; ++a) args.push_back(expand(*a, path, uri, output, pixels));
   PixbufPtr picture;
-  if (tmp) {
-    std::string output = std::string(tmp) + "/thumb.png";
-    std::vector<std::string> args;
-    for (gchar** a = argv; *a; ++a) args.push_back(expand(*a, path, uri, output, pixels));
-    if (runWithin(std::move(args), limit_)) picture = loadScaled(output, pixels);
-    g_unlink(output.c_str());
-    g_rmdir(tmp);
-    g_free(tmp);
-  }
-  g_strfreev(argv);
+  if (runWithin(std::move(args), limit_)) picture = loadScaled(output, pixels);
+  g_unlink(output.c_str());
+  g_rmdir(tmp);
   return picture;
 }
 

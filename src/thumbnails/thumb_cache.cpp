@@ -25,22 +25,18 @@ bool matches(GdkPixbuf* thumb, const std::string& uri, std::int64_t mtime) {
 }  // namespace
 
 std::string defaultThumbCacheRoot() {
-  gchar* root = g_build_filename(g_get_user_cache_dir(), "thumbnails", nullptr);
-  std::string out = root;
-  g_free(root);
-  return out;
+  g_autofree gchar* root = g_build_filename(g_get_user_cache_dir(), "thumbnails", nullptr);
+  return root;
 }
 
 PixbufPtr cachedThumb(const std::string& root, const std::string& uri, std::int64_t mtime,
                       int pixels) {
-  gchar* md5 = g_compute_checksum_for_string(G_CHECKSUM_MD5, uri.c_str(), -1);
-  std::string name = std::string(md5) + ".png";
-  g_free(md5);
+  g_autofree gchar* md5 = g_compute_checksum_for_string(G_CHECKSUM_MD5, uri.c_str(), -1);
+  const std::string name = std::string(md5) + ".png";
   for (const auto& size : kClasses) {
     if (size.pixels < pixels) continue;
-    gchar* file = g_build_filename(root.c_str(), size.folder, name.c_str(), nullptr);
+    g_autofree gchar* file = g_build_filename(root.c_str(), size.folder, name.c_str(), nullptr);
     PixbufPtr thumb = loadScaled(file, size.pixels);
-    g_free(file);
     if (thumb && matches(thumb.get(), uri, mtime)) return thumb;
   }
   return {};

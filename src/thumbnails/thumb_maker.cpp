@@ -32,29 +32,24 @@ class Completion {
 bool decodable(const std::string& contentType) {
   static const std::set<std::string> types = [] {
     std::set<std::string> out;
-    GSList* formats = gdk_pixbuf_get_formats();
+    g_autoptr(GSList) formats = gdk_pixbuf_get_formats();
     for (GSList* f = formats; f; f = f->next) {
       auto* format = static_cast<GdkPixbufFormat*>(f->data);
       if (gdk_pixbuf_format_is_disabled(format)) continue;
-      gchar** mimes = gdk_pixbuf_format_get_mime_types(format);
+      g_auto(GStrv) mimes = gdk_pixbuf_format_get_mime_types(format);
       for (gchar** m = mimes; m && *m; ++m) {
-        gchar* type = g_content_type_from_mime_type(*m);
+        g_autofree gchar* type = g_content_type_from_mime_type(*m);
         if (type) out.insert(type);
-        g_free(type);
       }
-      g_strfreev(mimes);
     }
-    g_slist_free(formats);
     return out;
   }();
   return types.count(contentType) > 0;
 }
 
 std::string guessedType(const char* filename) {
-  gchar* type = g_content_type_guess(filename, nullptr, 0, nullptr);
-  std::string out = type ? type : "application/octet-stream";
-  g_free(type);
-  return out;
+  g_autofree gchar* type = g_content_type_guess(filename, nullptr, 0, nullptr);
+  return type ? type : "application/octet-stream";
 }
 
 // The file's own picture: from the shared cache, decoded, or made by a
@@ -68,8 +63,8 @@ PixbufPtr findPicture(const std::string& path, int pixels, const std::string& ca
   }
   const std::string plain = plainPath(path);
   const char* absolute = plain.c_str();
-  GFile* file = g_file_new_for_path(absolute);
-  GFileInfo* info =
+  g_autoptr(GFile) file = g_file_new_for_path(absolute);
+  g_autoptr(GFileInfo) info =
       g_file_query_info(file,
                         G_FILE_ATTRIBUTE_STANDARD_TYPE "," G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE
                                                        "," G_FILE_ATTRIBUTE_TIME_MODIFIED,
@@ -81,18 +76,15 @@ PixbufPtr findPicture(const std::string& path, int pixels, const std::string& ca
     const char* type = g_file_info_get_content_type(info);
     contentType = type ? type : "application/octet-stream";
     if (g_file_info_get_file_type(info) == G_FILE_TYPE_REGULAR) {
-      gchar* uri = g_file_get_uri(file);
+      g_autofree gchar* uri = g_file_get_uri(file);
       auto mtime =
           std::int64_t(g_file_info_get_attribute_uint64(info, G_FILE_ATTRIBUTE_TIME_MODIFIED));
       picture = cachedThumb(cacheRoot, uri, mtime, pixels);
       if (!picture)
         picture = decodable(contentType) ? loadScaled(absolute, pixels)
                                          : programs.make(absolute, uri, contentType, pixels);
-      g_free(uri);
     }
-    g_object_unref(info);
   }
-  g_object_unref(file);
   return picture;
 }
 

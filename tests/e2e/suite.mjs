@@ -424,15 +424,15 @@ async function main() {
 
   // WebKit's automation keeps menus from opening, so the menu bar is tried on
   // an instance of its own, watched from outside.
-  await step('the application menu shows About and quits', 60000, async () => {
+  await step('the application menu shows About, hands Edit ▸ Undo to the page and quits', 60000, async () => {
     const instance = spawn(app, [], { stdio: 'ignore' });
     const ended = new Promise((resolve) => instance.on('exit', resolve));
     try {
       const w = await until('the window', 20000, () => appWindow().catch(() => false));
       await sleep(1500);
-      const openAppMenu = async () => {
-        // The menu bar's first title, in the header bar.
-        await xdotool('mousemove', w.x + 50, w.y + 24);
+      const openMenu = async (x = 50) => {
+        // The menu bar's titles, in the header bar: the app's, then Edit.
+        await xdotool('mousemove', w.x + x, w.y + 24);
         await sleep(200);
         await xdotool('mousedown', 1);
         await sleep(150);
@@ -441,14 +441,20 @@ async function main() {
       };
       const about = async () =>
         (await xdotool('search', '--onlyvisible', '--name', 'About Quarrytide').catch(() => '')).split('\n')[0];
-      await openAppMenu();
+      await openMenu();
       await xdotool('key', 'Down');  // the first item: "About Quarrytide"
       await xdotool('key', 'Return');
       const dialog = await until('the About dialog', 5000, about);
       await xdotool('windowfocus', '--sync', dialog);
       await xdotool('key', 'Escape');
       await until('the About dialog closes', 5000, async () => !(await about()));
-      await openAppMenu();
+      // the page answers by saving what it got (no WebDriver here to ask it)
+      const settings = path.join(process.env.XDG_CONFIG_HOME, 'quarrytide', 'settings.json');
+      await openMenu(115);
+      await xdotool('key', 'Down');  // the first item: "Undo"
+      await xdotool('key', 'Return');
+      await until('the page got Undo', 5000, () => fs.existsSync(settings) && fs.readFileSync(settings, 'utf8').includes('menu:undo'));
+      await openMenu();
       await xdotool('key', 'Up');  // the last item: "Quit Quarrytide"
       await xdotool('key', 'Return');
       await limit(10000, 'the app quits', ended);

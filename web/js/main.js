@@ -157,6 +157,13 @@ document.addEventListener('mousedown', (e) => {
   if (!e.target.closest('.menu-wrap')) intents.closeMenus();
 });
 bridge.onDrop(listing.drop);
+// Edit ▸ Undo and Redo of the window's menu: the text of a field being
+// edited, otherwise the last batch.
+window.__onMenu = (item) => {
+  if (item !== 'undo' && item !== 'redo') return;
+  if (inTextField(document.activeElement)) document.execCommand(item);
+  else intents[item]();
+};
 
 async function start() {
   await settings.load();

@@ -33,4 +33,6 @@ document.addEventListener('drop', (e) => {
   e.preventDefault();
   window.domDrops.push(e.dataTransfer.getData('text/plain') || e.dataTransfer.getData('text/uri-list'));
 });
+// The menu's Undo and Redo reach the page; kept where the test can read it.
+window.__onMenu = (item) => window.send('savePrefs', { data: `menu:${item}` });
 window.pageReady = true;

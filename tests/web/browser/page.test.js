@@ -175,6 +175,15 @@ test('swaps and chains go through in one batch; undo and redo restore names and 
   await page.keyboard.press('Control+Shift+z');
   await page.waitForFunction(() => !document.getElementById('undo-btn').disabled && document.getElementById('redo-btn').disabled);
   assert.deepEqual(ids(), afterApply);
+  // Edit ▸ Undo of the window's menu: a text field's own undo while one is edited, else the batch
+  await page.focus('#tag-input');
+  await page.evaluate(() => window.__onMenu('undo'));
+  await page.waitForTimeout(300);
+  assert.deepEqual(ids(), afterApply);
+  await page.locator('#grid').focus();
+  await page.evaluate(() => window.__onMenu('undo'));
+  await page.waitForFunction(() => !document.getElementById('redo-btn').disabled);
+  assert.deepEqual(ids(), before);
   await context.close();
 });
 
