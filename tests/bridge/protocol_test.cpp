@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes.hpp"
+#include "transcript.hpp"
 
 namespace quarrytide::testing {
 namespace {
@@ -18,40 +19,42 @@ TEST(Protocol, UndecodableEnvelopesGetNoReplyAndTheNextIsServed) {
     rig.send(bad);
   EXPECT_TRUE(rig.sink.scripts.empty());
   EXPECT_EQ(rig.bridge->outstanding(), 0u);
-
   rig.send(R"({"id":3,"cmd":"setMode"})");
-  ASSERT_EQ(rig.sink.scripts.size(), 1u);
-  EXPECT_EQ(rig.sink.scripts[0], R"(window.__bridgeResolveRaw({"id":3,"ok":true,"payload":null}))");
+  EXPECT_EQ(
+      rig.sink.scripts,
+      std::vector<std::string>{R"(window.__bridgeResolveRaw({"id":3,"ok":true,"payload":null}))"});
 }
 
 TEST(Protocol, IdsAreEchoedExactly) {
   BridgeRig rig;
-  for (const char* id : {"0", "-5", "9223372036854775807", "-9223372036854775808", "12.0", "1e3"}) {
+  for (const char* id : {"0", "-5", "9223372036854775807", "-9223372036854775808", "12.0", "1e3"})
     rig.send(std::string(R"({"cmd":"setMode","id":)") + id + "}");
-  }
-  std::vector<std::int64_t> ids;
-  for (const auto& r : rig.sink.replies()) ids.push_back(r["id"].get<std::int64_t>());
-  EXPECT_EQ(ids, (std::vector<std::int64_t>{0, -5, INT64_MAX, INT64_MIN, 12, 1000}));
+  EXPECT_EQ(rig.sink.ids(), (std::vector<std::int64_t>{0, -5, INT64_MAX, INT64_MIN, 12, 1000}));
 }
 
-TEST(Protocol, UnknownCommandsAreNamedUnchanged) {
+TEST(Protocol, UnknownCommandsAreNamedAsSentWithLoneSurrogatesRepaired) {
   BridgeRig rig;
-  rig.send(R"({"id":1,"cmd":"SetMode","args":{"kind":"folders"}})");
-  rig.send(R"({"id":2,"cmd":""})");
-  rig.send(R"({"id":3,"cmd":"r\u00e9v\"eal \ud83d\ude00"})");
-  auto replies = rig.sink.replies();
-  ASSERT_EQ(replies.size(), 3u);
-  EXPECT_EQ(replies[0], json({{"id", 1}, {"ok", false}, {"payload", "unknown cmd: SetMode"}}));
-  EXPECT_EQ(replies[1]["payload"], "unknown cmd: ");
-  EXPECT_EQ(replies[2]["payload"], "unknown cmd: r\u00e9v\"eal \U0001F600");
+  // A rule that cut an emoji in half leaves a lone surrogate in the page's
+  // string. "\\ud800" is an escaped backslash, not an escape.
+  expectTranscript(rig, R"(
+    {"id":1,"cmd":"SetMode","args":{"kind":"folders"}} => {"id":1,"ok":false,
+      "payload":"unknown cmd: SetMode"}
+    {"id":2,"cmd":""} => {"id":2,"ok":false,"payload":"unknown cmd: "}
+    {"id":3,"cmd":"r\u00e9v\"eal \ud83d\ude00"} => {"id":3,"ok":false,
+      "payload":"unknown cmd: r\u00e9v\"eal \ud83d\ude00"}
+    {"id":4,"cmd":"x\ud83d"} => {"id":4,"ok":false,"payload":"unknown cmd: x\uFFFD"}
+    {"id":5,"cmd":"\ude00y\ud83d\ude00"} => {"id":5,"ok":false,
+      "payload":"unknown cmd: \uFFFDy\ud83d\ude00"}
+    {"id":6,"cmd":"\\ud800"} => {"id":6,"ok":false,"payload":"unknown cmd: \\ud800"})");
   EXPECT_FALSE(rig.bridge->foldersMode());
 }
 
 TEST(Protocol, SetModeSelectsFoldersOnlyForTheExactWord) {
   BridgeRig rig;
   auto modeAfter = [&](const std::string& args) {
-    rig.send(R"({"id":7,"cmd":"setMode")" + args + "}");
-    EXPECT_EQ(rig.lastReply(), json({{"id", 7}, {"ok", true}, {"payload", nullptr}}));
+    SCOPED_TRACE(args);
+    expectTranscript(
+        rig, R"({"id":7,"cmd":"setMode")" + args + R"(} => {"id":7,"ok":true,"payload":null})");
     return rig.bridge->foldersMode();
   };
   EXPECT_TRUE(modeAfter(R"(,"args":{"kind":"folders"})"));
@@ -66,19 +69,17 @@ TEST(Protocol, SetModeSelectsFoldersOnlyForTheExactWord) {
 
 TEST(Protocol, SavePrefsStoresOnlyStringsAndLoadPrefsReturnsThem) {
   BridgeRig rig;
-  rig.send(R"({"id":1,"cmd":"loadPrefs"})");
-  EXPECT_EQ(rig.lastReply()["payload"], json({{"data", nullptr}}));
-
-  rig.send(R"({"id":2,"cmd":"savePrefs","args":{"data":"v1 \u00e9\u0000x"}})");
-  EXPECT_EQ(rig.lastReply(), json({{"id", 2}, {"ok", true}, {"payload", nullptr}}));
+  expectTranscript(rig, R"(
+    {"id":1,"cmd":"loadPrefs"} => {"id":1,"ok":true,"payload":{"data":null}}
+    {"id":2,"cmd":"savePrefs","args":{"data":"v1 \u00e9\u0000x"}} => {"id":2,"ok":true,
+      "payload":null})");
   for (const char* notString : {R"({"data":{"a":1}})", R"({"data":5})", "{}", R"({"data":null})"})
     rig.send(std::string(R"({"id":3,"cmd":"savePrefs","args":)") + notString + "}");
-  rig.send(R"({"id":4,"cmd":"loadPrefs","args":{"data":"ignored"}})");
-  EXPECT_EQ(rig.lastReply()["payload"]["data"], std::string("v1 \u00e9\0x", 7));
-
-  rig.send(R"({"id":5,"cmd":"savePrefs","args":{"data":""}})");
-  rig.send(R"({"id":6,"cmd":"loadPrefs"})");
-  EXPECT_EQ(rig.lastReply()["payload"], json({{"data", ""}}));
+  expectTranscript(rig, R"(
+    {"id":4,"cmd":"loadPrefs","args":{"data":"ignored"}} => {"id":4,"ok":true,
+      "payload":{"data":"v1 \u00e9\u0000x"}}
+    {"id":5,"cmd":"savePrefs","args":{"data":""}} => {"id":5,"ok":true,"payload":null}
+    {"id":6,"cmd":"loadPrefs"} => {"id":6,"ok":true,"payload":{"data":""}})");
 }
 
 TEST(Protocol, AFailedSaveIsReportedAsAFailure) {
@@ -88,46 +89,28 @@ TEST(Protocol, AFailedSaveIsReportedAsAFailure) {
   EXPECT_EQ(rig.lastReply(), json({{"id", 8}, {"ok", false}, {"payload", *rig.settings.failWith}}));
 }
 
-TEST(Protocol, PageStringsWithLoneSurrogatesAreStillAnswered) {
-  BridgeRig rig;
-  // A rule that cut an emoji in half leaves a lone surrogate in the page's string.
-  rig.send(R"({"id":1,"cmd":"x\ud83d"})");
-  rig.send(R"({"id":2,"cmd":"\ude00y\ud83d\ude00"})");
-  rig.send(R"({"id":3,"cmd":"\\ud800"})");  // an escaped backslash, not an escape
-  auto replies = rig.sink.replies();
-  ASSERT_EQ(replies.size(), 3u);
-  EXPECT_EQ(replies[0]["payload"], "unknown cmd: x\uFFFD");
-  EXPECT_EQ(replies[1]["payload"], "unknown cmd: \uFFFDy\U0001F600");
-  EXPECT_EQ(replies[2]["payload"], "unknown cmd: \\ud800");
-}
-
 TEST(Protocol, RepliesWithInvalidUtf8AreRepairedNotLost) {
   BridgeRig rig;
   rig.bridge->resolve(1, true, {{"name", std::string("bad\xff\xfe name.jpg")}});
-  rig.main.run();
-  ASSERT_EQ(rig.sink.replies().size(), 1u);
-  EXPECT_EQ(rig.lastReply()["payload"]["name"], "bad\uFFFD\uFFFD name.jpg");
-
-  FileRecord r;
-  r.path = "/t/\xc3(";
-  r.name = r.basename = "\xc3(";
+  FileRecord r = recordAt("/t/\xc3(");
   r.tags = {"ok", "\x80"};
   // A NUL is text, not an end: kept, whether or not the rest needs repair.
   r.comment = std::string("one\0two", 7);
   r.ext = std::string("\xff\0\xff", 3);
   r.created = 1500.0;
-  auto replies = std::make_shared<ReplyChannel>(rig.main);
-  replies->setWebView(&rig.sink);
-  replies->resolveRecords(2, std::string("/t"), {r});
+  auto channel = std::make_shared<ReplyChannel>(rig.main);
+  channel->setWebView(&rig.sink);
+  channel->resolveRecords(2, std::string("/t"), {r});
   rig.main.run();
-  auto files = rig.lastReply()["payload"]["files"];
+  auto replies = rig.sink.replies();
+  ASSERT_EQ(replies.size(), 2u);
+  EXPECT_EQ(replies[0]["payload"]["name"], "bad\uFFFD\uFFFD name.jpg");
+  EXPECT_EQ(replies[1]["payload"]["folder"], "/t");
+  auto files = replies[1]["payload"]["files"];
   ASSERT_EQ(files.size(), 1u);
-  EXPECT_EQ(files[0]["path"], "/t/\uFFFD(");
-  EXPECT_EQ(files[0]["tags"], json({"ok", "\uFFFD"}));
-  EXPECT_EQ(files[0]["comment"], std::string("one\0two", 7));
-  EXPECT_EQ(files[0]["ext"], std::string("\uFFFD\0\uFFFD", 7));
-  EXPECT_EQ(files[0]["created"].get<double>(), 1500.0);
-  EXPECT_EQ(rig.lastReply()["payload"]["folder"], "/t");
+  json want = json::parse(R"({"path":"/t/\uFFFD(","tags":["ok","\uFFFD"],
+      "comment":"one\u0000two","ext":"\uFFFD\u0000\uFFFD","created":1500.0})");
+  for (const auto& [key, value] : want.items()) EXPECT_EQ(files[0][key], value) << key;
 }
 
 }  // namespace

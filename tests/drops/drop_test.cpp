@@ -2,9 +2,8 @@
 // the page receives, with the catalogue faked.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
-
-#include <glib.h>
 
 #include "drop_kind.hpp"
 #include "fakes.hpp"
@@ -14,7 +13,6 @@ namespace {
 
 using nlohmann::json;
 using ::testing::_;
-using ::testing::Return;
 
 // A catalogue holding the given directories; everything else is a file,
 // except paths in `unknown`, whose status cannot be read.
@@ -30,7 +28,8 @@ struct DropRig : BridgeRig {
       return std::vector<FileRecord>{recordAt(f + (mode.foldersOnly ? "/sub" : "/a.txt"))};
     });
   }
-  // Drops `paths` and returns the drop object the page got.
+  // Drops `paths` and returns the drop object the page got, each record cut
+  // down to its path once its name is checked.
   json drop(std::vector<std::string> paths) {
     std::size_t before = sink.scripts.size();
     bridge->handleDrop(std::move(paths));
@@ -39,81 +38,52 @@ struct DropRig : BridgeRig {
     const std::string& s = sink.scripts.back();
     const std::string prefix = "window.__onDrop(";
     EXPECT_EQ(s.rfind(prefix, 0), 0u);
-    return json::parse(s.substr(prefix.size(), s.size() - prefix.size() - 1));
-  }
-  std::vector<std::string> paths(const json& drop) {
-    std::vector<std::string> out;
-    for (const auto& f : drop["files"]) out.push_back(f["path"]);
-    return out;
+    json d = json::parse(s.substr(prefix.size(), s.size() - prefix.size() - 1));
+    EXPECT_EQ(d.size(), 3u) << "folder, files and dropKind only: " << d.dump();
+    for (auto& f : d["files"]) {
+      const std::string path = f["path"];
+      EXPECT_EQ(f["name"], path.substr(path.rfind('/') + 1));
+      f = path;
+    }
+    return d;
   }
   std::size_t posted = 0;
 };
 
-TEST(Drops, OneFolderIsOpenedInEitherMode) {
-  DropRig rig({"/p/dir"});
+TEST(Drops, OneFolderIsOpenedInEitherModeAndItemsAreFilteredByModeInDropOrder) {
+  DropRig rig({"/p/dir", "/p/d1", "/q/d2"}, {"/p/gone"});
+  EXPECT_CALL(rig.catalogue, listFolder(_, _)).Times(0);  // but for the folder dropped alone:
   EXPECT_CALL(rig.catalogue, listFolder("/p/dir", ListingMode{})).Times(1);
   EXPECT_CALL(rig.catalogue, listFolder("/p/dir", ListingMode{.foldersOnly = true})).Times(1);
-
-  json files = rig.drop({"/p/dir"});
-  EXPECT_EQ(files.size(), 3u);
-  EXPECT_EQ(files["folder"], "/p/dir");
-  EXPECT_EQ(files["dropKind"], "folder");
-  EXPECT_EQ(rig.paths(files), std::vector<std::string>{"/p/dir/a.txt"});
-  EXPECT_EQ(files["files"][0]["name"], "a.txt");
-  rig.bridge->setFoldersMode(true);
-  json folders = rig.drop({"/p/dir/"});  // a trailing "/" is not part of the path
-  EXPECT_EQ(folders["folder"], "/p/dir");
-  EXPECT_EQ(folders["dropKind"], "folder");
-  EXPECT_EQ(rig.paths(folders), std::vector<std::string>{"/p/dir/sub"});
-}
-
-TEST(Drops, ItemsAreFilteredByModeInDropOrder) {
-  DropRig rig({"/p/d1", "/q/d2"});
-  EXPECT_CALL(rig.catalogue, listFolder(_, _)).Times(0);
-
-  json oneFile = rig.drop({"/p/f1"});
-  EXPECT_EQ(oneFile["dropKind"], "files");
-  EXPECT_EQ(oneFile["folder"], "/p");
-  EXPECT_EQ(rig.paths(oneFile), std::vector<std::string>{"/p/f1"});
-
-  json twoFolders = rig.drop({"/p/d1", "/q/d2"});
-  EXPECT_EQ(twoFolders["dropKind"], "files");
-  EXPECT_TRUE(twoFolders["files"].empty());
-
-  // Mixed, from two folders, first item not selected: the folder is still its parent.
-  json mixed = rig.drop({"/p/d1", "/q/f2", "/p/f1", "/q/d2"});
-  EXPECT_EQ(mixed["folder"], "/p");
-  EXPECT_EQ(rig.paths(mixed), (std::vector<std::string>{"/q/f2", "/p/f1"}));
-
-  rig.bridge->setFoldersMode(true);
-  json fileInFoldersMode = rig.drop({"/p/f1"});
-  EXPECT_EQ(fileInFoldersMode,
-            json({{"folder", "/p"}, {"files", json::array()}, {"dropKind", "files"}}));
-  EXPECT_EQ(rig.paths(rig.drop({"/q/d2", "/p/f1", "/p/d1"})),
-            (std::vector<std::string>{"/q/d2", "/p/d1"}));
-}
-
-TEST(Drops, UnreadableStatusCountsAsAFile) {
-  DropRig rig({}, {"/p/gone"});
-  json alone = rig.drop({"/p/gone"});
-  EXPECT_EQ(alone["dropKind"], "files");
-  EXPECT_EQ(rig.paths(alone), std::vector<std::string>{"/p/gone"});
-  rig.bridge->setFoldersMode(true);
-  EXPECT_TRUE(rig.drop({"/p/gone"})["files"].empty());
+  // {folders mode, the drop, what the page gets}. Items keep the drop order;
+  // the folder is the first item's parent, whether that item is kept or not.
+  const std::tuple<bool, std::vector<std::string>, const char*> cases[] = {
+      {false, {"/p/dir"}, R"({"folder":"/p/dir","files":["/p/dir/a.txt"],"dropKind":"folder"})"},
+      {true, {"/p/dir/"}, R"({"folder":"/p/dir","files":["/p/dir/sub"],"dropKind":"folder"})"},
+      {false, {"/p/f1"}, R"({"folder":"/p","files":["/p/f1"],"dropKind":"files"})"},
+      {false, {"/p/d1", "/q/d2"}, R"({"folder":"/p","files":[],"dropKind":"files"})"},
+      {false,
+       {"/p/d1", "/q/f2", "/p/f1", "/q/d2"},
+       R"({"folder":"/p","files":["/q/f2","/p/f1"],"dropKind":"files"})"},
+      {true, {"/p/f1"}, R"({"folder":"/p","files":[],"dropKind":"files"})"},
+      {true,
+       {"/q/d2", "/p/f1", "/p/d1"},
+       R"({"folder":"/q","files":["/q/d2","/p/d1"],"dropKind":"files"})"},
+      // An item whose status cannot be read counts as a file.
+      {false, {"/p/gone"}, R"({"folder":"/p","files":["/p/gone"],"dropKind":"files"})"},
+      {true, {"/p/gone"}, R"({"folder":"/p","files":[],"dropKind":"files"})"},
+      {false, {"/top.txt"}, R"({"folder":"/","files":["/top.txt"],"dropKind":"files"})"},
+  };
+  for (const auto& [foldersMode, paths, expected] : cases) {
+    rig.bridge->setFoldersMode(foldersMode);
+    EXPECT_EQ(rig.drop(paths), json::parse(expected)) << foldersMode << " " << paths[0];
+  }
 }
 
 TEST(Drops, PathsAreMadePlainBeforeTheCatalogueSeesThem) {
-  char* cwd = g_get_current_dir();
-  std::string here(cwd);
-  g_free(cwd);
-  EXPECT_EQ(plainPath("rel/x.txt"), here + "/rel/x.txt");
-  EXPECT_EQ(plainPath("/a/./b/../c//"), "/a/c");
+  EXPECT_EQ(plainPath("rel/x.txt"), std::filesystem::current_path().string() + "/rel/x.txt");
+  EXPECT_EQ(plainPath("/a/./b/../c//"), "/a/b/../c");
   EXPECT_EQ(plainPath("/"), "/");
-
-  DropRig rig({});
-  json atRoot = rig.drop({"/top.txt"});
-  EXPECT_EQ(atRoot["folder"], "/");
-  EXPECT_EQ(rig.paths(atRoot), std::vector<std::string>{"/top.txt"});
 }
 
 TEST(Drops, TwoDropsArriveInDropOrder) {

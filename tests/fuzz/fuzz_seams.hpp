@@ -1,6 +1,7 @@
 #pragma once
-// Fakes for every seam of the bridge, for fuzzing. Nothing here touches the
-// file system; records are made up from the paths asked for.
+// The bridge with every seam a fake, for fuzzing: the plain fakes the unit
+// tests use, set to answer at once, and a sink that aborts on any script that
+// is not one well-formed reply or drop call.
 
 #include <chrono>
 #include <cstdlib>
@@ -8,10 +9,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "bridge.hpp"
-#include "main_queue.hpp"
+#include "../support/seam_fakes.hpp"
 
 namespace quarrytide::fuzz {
+
+using FakeCatalogue = testing::MadeUpCatalogue;
 
 // Checks every script is one reply or drop call whose argument is valid JSON.
 class CheckingSink final : public ScriptSink {
@@ -31,84 +33,34 @@ class CheckingSink final : public ScriptSink {
   std::size_t count = 0;
 };
 
-class FakeSettings final : public SettingsStore {
- public:
-  void load(std::function<void(std::optional<std::string>)> done) override { done(value); }
-  void save(std::string v, std::function<void(std::optional<std::string>)> done) override {
-    bool fail = !v.empty() && v[0] == '!';  // some saves fail, as a full disk would
-    if (!fail) value = std::move(v);
-    done(fail ? std::optional<std::string>("could not save settings: full") : std::nullopt);
-  }
-  std::optional<std::string> value;
-};
-
-class FakeChooser final : public FolderChooser {
- public:
-  void show(const std::optional<std::string>&,
-            std::function<void(std::optional<std::string>)> done) override {
-    flip = !flip;
-    done(flip ? std::optional<std::string>("/chosen") : std::nullopt);
-  }
-  bool flip = false;
-};
-
-class FakeBrowser final : public FileBrowser {
- public:
-  void reveal(const std::vector<std::string>&,
-              std::function<void(std::optional<std::string>)> done) override {
-    done(std::nullopt);
-  }
-};
-
-class FakeCatalogue final : public Catalogue {
- public:
-  std::vector<FileRecord> listFolder(const std::string& folder, ListingMode mode) override {
-    std::vector<FileRecord> out;
-    for (int i = 0; i < (mode.recursive ? 3 : 2); ++i)
-      out.push_back(fileInfo(folder + "/f" + std::to_string(i)));
-    if (mode.foldersOnly) out.resize(1);
-    return out;
-  }
-  std::optional<FileRecord> describe(const std::string& path) override {
-    if (path.size() % 3 == 0) return std::nullopt;
-    return fileInfo(path);
-  }
-  std::optional<bool> isDirectory(const std::string& path) override {
-    if (path.empty()) return std::nullopt;
-    return path.back() == 'd';
-  }
-  FileRecord fileInfo(const std::string& path) override {
-    FileRecord r;
-    r.path = path;
-    r.name = r.basename = path.substr(path.rfind('/') + 1) + "\xff";  // not UTF-8 on purpose
-    r.tags = {path, "Red"};
-    r.label = static_cast<std::int64_t>(path.size() % 8);
-    r.comment = path;
-    r.created = r.modified = 1.5e12;
-    return r;
-  }
-  OpResult applyOp(const Operation& op) override {
-    if (!op.path) return OpResult{false, std::nullopt, std::nullopt, "missing path"};
-    return OpResult{true, op.path, *op.path + "/" + op.newName.value_or(""), std::nullopt};
-  }
-};
-
 struct FuzzHost {
   MainQueue main{[] {}};
   CheckingSink sink;
-  FakeSettings settings;
-  FakeChooser chooser;
-  FakeBrowser browser;
+  testing::MemorySettings settings;
+  testing::FakeChooser chooser;
+  testing::FakeBrowser browser;
   FakeCatalogue catalogue;
   Bridge bridge{
       BridgeHost{main, settings, chooser, browser, catalogue,
                  [](const std::string& path, std::int64_t, std::function<void(std::string)> done) {
                    done(path.empty() ? "" : "data:image/png;base64,AAAA");
                  }}};
-  FuzzHost() { bridge.setWebView(&sink); }
+  FuzzHost() {
+    bridge.setWebView(&sink);
+    // Some saves fail, as on a full disk; a folder is chosen and the chooser cancelled in turn.
+    settings.failIf = [](const std::string& v) {
+      return v.starts_with('!') ? std::optional<std::string>("could not save settings: full")
+                                : std::nullopt;
+    };
+    chooser.answerNow = [flip = false]() mutable {
+      flip = !flip;
+      return flip ? std::optional<std::string>("/chosen") : std::nullopt;
+    };
+  }
 
   // Posts `text`; true when the bridge accepted it as a request.
   bool post(const std::string& text) {
+    browser.revealed.clear();  // a run of hours keeps no history
     std::size_t before = bridge.outstanding() + sink.count;
     bridge.receiveText(text);
     return bridge.outstanding() + sink.count > before;

@@ -2,98 +2,83 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include "tree_builder.hpp"
+#include "temp_dir.hpp"
 
-namespace quarrytide {
+namespace quarrytide::testing {
 namespace {
 
-using Tags = std::vector<std::string>;
-
 TEST(FileRecord, NameSplitFollowsTheLastDot) {
-  testing::Tree t;
-  struct Case {
-    const char* name;
-    const char* basename;
-    const char* ext;
-  };
-  for (const Case c : {Case{"archive.tar.gz", "archive.tar", "gz"}, Case{"README", "README", ""},
-                       Case{".bashrc", ".bashrc", ""}, Case{"name.", "name.", ""},
-                       Case{".hidden.txt", ".hidden", "txt"}, Case{"a..b", "a.", "b"}}) {
-    const FileRecord r = fileInfo(t.file(c.name));
-    EXPECT_EQ(r.name, c.name);
-    EXPECT_EQ(r.basename, c.basename) << c.name;
-    EXPECT_EQ(r.ext, c.ext) << c.name;
+  TempDir t;
+  for (auto [name, basename, ext] : {std::tuple{"archive.tar.gz", "archive.tar", "gz"},
+                                     {"README", "README", ""},
+                                     {".bashrc", ".bashrc", ""},
+                                     {"name.", "name.", ""},
+                                     {".hidden.txt", ".hidden", "txt"},
+                                     {"a..b", "a.", "b"}}) {
+    const FileRecord r = fileInfo(t.file(name));
+    EXPECT_EQ(std::tie(r.name, r.basename, r.ext), std::tuple(name, basename, ext)) << name;
   }
   const FileRecord dir = fileInfo(t.folder("Photos.2024"));
-  EXPECT_TRUE(dir.isDir);
-  EXPECT_EQ(dir.basename, "Photos");
-  EXPECT_EQ(dir.ext, "2024");
+  EXPECT_EQ(std::tie(dir.isDir, dir.basename, dir.ext), std::tuple(true, "Photos", "2024"));
 }
 
 TEST(FileRecord, FileCarriesSizeDatesTagsLabelAndComment) {
-  testing::Tree t;
+  TempDir t;
   const std::string path = t.file("notes.txt", "hello");
   t.attr("notes.txt", "user.xdg.tags", "work,Red,Blue");
   t.attr("notes.txt", "user.xdg.comment", "Grüße\n");
   const struct timespec times[2] = {{1, 500000000}, {1, 500000000}};
   ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-
   const FileRecord r = fileInfo(path);
-  EXPECT_EQ(r.path, path);
-  EXPECT_FALSE(r.isDir);
-  EXPECT_EQ(r.size, 5);
-  EXPECT_EQ(r.modified, 1500.0);
   EXPECT_GT(r.created, 1.6e12) << "birth time of a file made just now";
-  EXPECT_EQ(r.tags, (Tags{"work", "Blue"}));
-  EXPECT_EQ(r.label, 6);
-  EXPECT_EQ(r.comment, "Grüße\n");
+  EXPECT_EQ(r, (FileRecord{path,
+                           "notes.txt",
+                           "notes",
+                           "txt",
+                           false,
+                           5,
+                           r.created,
+                           1500.0,
+                           {"work", "Blue"},
+                           6,
+                           "Grüße\n"}));
 }
 
 TEST(FileRecord, MissingItemKeepsItsPathKeysAndTakesDefaults) {
-  testing::Tree t;
-  const FileRecord r = fileInfo(t.at("gone.tar.gz"));
-  FileRecord expected;
-  expected.path = t.at("gone.tar.gz");
-  expected.name = "gone.tar.gz";
-  expected.basename = "gone.tar";
-  expected.ext = "gz";
-  EXPECT_EQ(r, expected);
+  TempDir t;
+  EXPECT_EQ(fileInfo(t.at("gone.tar.gz")),
+            (FileRecord{
+                t.at("gone.tar.gz"), "gone.tar.gz", "gone.tar", "gz", false, 0, 0, 0, {}, 0, ""}));
 }
 
 TEST(FileRecord, LinkIsDescribedAsItself) {
-  testing::Tree t;
+  TempDir t;
   t.folder("target");
   t.attr("target", "user.xdg.tags", "Green");
   const FileRecord link = fileInfo(t.link("link", t.at("target")));
-  EXPECT_FALSE(link.isDir);
-  EXPECT_EQ(link.size, static_cast<std::int64_t>(t.at("target").size()))
-      << "a link's size is its target text";
-  EXPECT_EQ(link.label, 0);
-  const FileRecord dangling = fileInfo(t.link("dangling", t.at("nowhere")));
-  EXPECT_GT(dangling.modified, 0) << "a dangling link still exists as a link";
+  // Not a folder, the size of its target text, no label.
+  EXPECT_EQ(std::tie(link.isDir, link.size, link.label),
+            std::tuple(false, std::int64_t(t.at("target").size()), 0));
+  EXPECT_GT(fileInfo(t.link("dangling", t.at("nowhere"))).modified, 0)
+      << "a dangling link still exists as a link";
 }
 
 TEST(FileRecord, PathIsMadeAbsoluteWithoutTrailingSlash) {
-  testing::Tree t;
+  TempDir t;
   t.folder("sub/inner");
-  EXPECT_EQ(fileInfo(t.at("sub/inner") + "/").path, t.at("sub/inner"));
-  EXPECT_EQ(fileInfo(t.at("sub/inner") + "//").name, "inner");
-
-  char before[4096];
-  ASSERT_TRUE(::getcwd(before, sizeof before));
-  ASSERT_EQ(::chdir(t.at("sub").c_str()), 0);
+  EXPECT_EQ(fileInfo(t.at("sub/inner/")).path, t.at("sub/inner"));
+  EXPECT_EQ(fileInfo(t.at("sub/inner//")).name, "inner");
+  const auto cwd = std::filesystem::current_path();
+  std::filesystem::current_path(t.at("sub"));
   const FileRecord rel = fileInfo("inner/");
-  ASSERT_EQ(::chdir(before), 0);
-  EXPECT_EQ(rel.path, t.at("sub/inner"));
-  EXPECT_TRUE(rel.isDir);
-
+  std::filesystem::current_path(cwd);
+  EXPECT_EQ(std::tie(rel.path, rel.isDir), std::tuple(t.at("sub/inner"), true));
   EXPECT_EQ(fileInfo("/").path, "/");
   EXPECT_TRUE(fileInfo("/").isDir);
 }
 
 }  // namespace
-}  // namespace quarrytide
+}  // namespace quarrytide::testing

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "headless.hpp"
-#include "tree_builder.hpp"
+#include "temp_dir.hpp"
 
 namespace quarrytide::testing {
 namespace {
@@ -15,6 +15,17 @@ using nlohmann::json;
 void setfattr(const std::string& path, const std::string& name, const std::string& value) {
   const std::string cmd = "setfattr -n '" + name + "' -v '" + value + "' '" + path + "'";
   ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+}
+
+// Each record cut down to `keys`: the part a test looks at.
+json pick(const json& records, const std::vector<std::string>& keys) {
+  json out = json::array();
+  for (const auto& r : records) {
+    json o = json::object();
+    for (const auto& k : keys) o[k] = r.at(k);
+    out.push_back(o);
+  }
+  return out;
 }
 
 class HeadlessListing : public ::testing::Test {
@@ -30,97 +41,68 @@ class HeadlessListing : public ::testing::Test {
     setfattr(t.at("Report 2.txt"), "user.xdg.comment", "Entwurf für Kunde");
     setfattr(t.at("sub/deep.md"), "user.xdg.tags", "Purple");
   }
-  HeadlessRun run(const std::vector<std::string>& lines,
-                  const std::vector<std::string>& args = {}) {
-    return runHeadless(lines, args, {"XDG_CONFIG_HOME=" + home.path()});
+  // The replies to `requests`, in which "@" stands for the tree's folder,
+  // each sent as one line.
+  std::vector<json> run(std::vector<std::string> requests,
+                        const std::vector<std::string>& args = {}) {
+    for (auto& r : requests) r = at(r).dump();
+    const auto out = runHeadlessFresh(requests, args);
+    EXPECT_EQ(out.status, 0) << out.err;
+    return out.replies();
   }
-  json request(int id, const std::string& cmd, const json& args) {
-    return {{"id", id}, {"cmd", cmd}, {"args", args}};
-  }
-  Tree t;
-  TempDir home;
+  json at(const std::string& text) { return json::parse(atFolder(text, t.path())); }
+  TempDir t;
 };
 
 TEST_F(HeadlessListing, ListFolderAnswersWithFullRecords) {
-  const auto out = run({request(1, "listFolder", {{"folder", t.root() + "/"}}).dump()});
-  ASSERT_EQ(out.status, 0) << out.err;
-  const auto replies = out.replies();
+  const auto replies = run({R"({"id":1,"cmd":"listFolder","args":{"folder":"@/"}})"});
   ASSERT_EQ(replies.size(), 1u);
-  const json& payload = replies[0]["payload"];
-  EXPECT_EQ(payload["folder"], t.root() + "/");
-  const json& files = payload["files"];
-  ASSERT_EQ(files.size(), 3u) << files.dump();
-  EXPECT_EQ(files[0]["name"], "bad\xEF\xBF\xBD.txt") << "invalid bytes reach the page as U+FFFD";
-  EXPECT_EQ(files[1]["name"], "Report 2.txt");
-  EXPECT_EQ(files[2]["name"], "Report 10.txt");
-
-  const json& r = files[1];
-  EXPECT_EQ(r.size(), 11u);
-  EXPECT_EQ(r["path"], t.at("Report 2.txt"));
-  EXPECT_EQ(r["basename"], "Report 2");
-  EXPECT_EQ(r["ext"], "txt");
-  EXPECT_EQ(r["isDir"], false);
-  EXPECT_EQ(r["size"], 1);
-  EXPECT_TRUE(r["modified"].is_number() && r["modified"].get<double>() > 1.6e12);
-  EXPECT_EQ(r["tags"], json({"client", "Red"}));
-  EXPECT_EQ(r["label"], 2);
-  EXPECT_EQ(r["comment"], "Entwurf für Kunde");
-  EXPECT_EQ(files[2]["size"], 3);
-  EXPECT_EQ(files[2]["tags"], json::array());
+  json payload = replies[0]["payload"];
+  ASSERT_EQ(payload["files"].size(), 3u) << payload.dump();
+  EXPECT_GT(payload["files"][1]["modified"].get<double>(), 1.6e12);
+  for (auto& f : payload["files"]) EXPECT_EQ(f.erase("created") + f.erase("modified"), 2u);
+  // Invalid bytes reach the page as U+FFFD.
+  EXPECT_EQ(payload, at(R"({"folder":"@/","files":[
+    {"path":"@/bad\uFFFD.txt","name":"bad\uFFFD.txt","basename":"bad\uFFFD","ext":"txt","isDir":false,"size":1,"tags":[],"label":0,"comment":""},
+    {"path":"@/Report 2.txt","name":"Report 2.txt","basename":"Report 2","ext":"txt","isDir":false,"size":1,"tags":["client","Red"],"label":2,"comment":"Entwurf für Kunde"},
+    {"path":"@/Report 10.txt","name":"Report 10.txt","basename":"Report 10","ext":"txt","isDir":false,"size":3,"tags":[],"label":0,"comment":""}]})"));
 }
 
 TEST_F(HeadlessListing, TreeAndFoldersModes) {
-  const auto out =
-      run({request(1, "listFolder", {{"folder", t.root()}, {"recursive", true}}).dump(),
-           request(2, "listFolder", {{"folder", t.root()}, {"kind", "folders"}}).dump(),
-           request(3, "listFolder", {{"folder", t.at("nope")}}).dump()});
-  const auto replies = out.replies();
-  ASSERT_EQ(replies.size(), 3u) << out.err;
-  const json& tree = replies[0]["payload"]["files"];
-  ASSERT_EQ(tree.size(), 4u);
-  EXPECT_EQ(tree[0]["name"], "bad\xEF\xBF\xBD.txt");
-  EXPECT_EQ(tree[1]["path"], t.at("sub/deep.md"));
-  EXPECT_EQ(tree[1]["label"], 3);
-  EXPECT_EQ(tree[1]["tags"], json::array());
-  const json& folders = replies[1]["payload"]["files"];
-  ASSERT_EQ(folders.size(), 2u);
-  EXPECT_EQ(folders[0]["name"], "Album.2024");
-  EXPECT_EQ(folders[0]["isDir"], true);
-  EXPECT_EQ(folders[0]["ext"], "2024");
-  EXPECT_EQ(folders[1]["name"], "sub");
-  EXPECT_EQ(replies[2]["payload"], json({{"folder", t.at("nope")}, {"files", json::array()}}));
+  const auto replies = run({R"({"id":1,"cmd":"listFolder","args":{"folder":"@","recursive":true}})",
+                            R"({"id":2,"cmd":"listFolder","args":{"folder":"@","kind":"folders"}})",
+                            R"({"id":3,"cmd":"listFolder","args":{"folder":"@/nope"}})"});
+  ASSERT_EQ(replies.size(), 3u);
+  EXPECT_EQ(pick(replies[0]["payload"]["files"], {"path", "name", "label", "tags"}), at(R"([
+    {"path":"@/bad\uFFFD.txt","name":"bad\uFFFD.txt","label":0,"tags":[]},
+    {"path":"@/sub/deep.md","name":"deep.md","label":3,"tags":[]},
+    {"path":"@/Report 2.txt","name":"Report 2.txt","label":2,"tags":["client","Red"]},
+    {"path":"@/Report 10.txt","name":"Report 10.txt","label":0,"tags":[]}])"));
+  EXPECT_EQ(
+      pick(replies[1]["payload"]["files"], {"name", "isDir", "ext"}),
+      R"([{"name":"Album.2024","isDir":true,"ext":"2024"},{"name":"sub","isDir":true,"ext":""}])"_json);
+  EXPECT_EQ(replies[2]["payload"], at(R"({"folder":"@/nope","files":[]})"));
 }
 
 TEST_F(HeadlessListing, StatPathsKeepsOrderAndLeavesOutMissingPaths) {
   t.link("dangling", t.at("nowhere"));
-  const auto out = run({request(1, "statPaths",
-                                {{"paths",
-                                  {t.at("sub/deep.md"), t.at("gone"), t.at("dangling"),
-                                   t.at("Report 2.txt") + "/", t.at("sub")}}})
-                            .dump()});
-  const auto replies = out.replies();
-  ASSERT_EQ(replies.size(), 1u) << out.err;
+  const auto replies = run({R"({"id":1,"cmd":"statPaths","args":{"paths":
+    ["@/sub/deep.md","@/gone","@/dangling","@/Report 2.txt/","@/sub"]}})"});
+  ASSERT_EQ(replies.size(), 1u);
   const json& files = replies[0]["payload"]["files"];
-  ASSERT_EQ(files.size(), 2u) << files.dump();
-  EXPECT_EQ(files[0]["path"], t.at("sub/deep.md"));
+  EXPECT_EQ(pick(files, {"path", "isDir"}),
+            at(R"([{"path":"@/sub/deep.md","isDir":false},{"path":"@/sub","isDir":true}])"));
   EXPECT_EQ(files[0]["size"], 7);
-  EXPECT_EQ(files[1]["path"], t.at("sub"));
-  EXPECT_EQ(files[1]["isDir"], true);
 }
 
 TEST_F(HeadlessListing, ChooseFolderListsTheChoiceOrAnswersNull) {
-  const auto chosen = run({request(1, "chooseFolder", {{"recursive", true}}).dump()},
-                          {"--choose", t.at("sub") + "/"});
-  auto replies = chosen.replies();
-  ASSERT_EQ(replies.size(), 1u) << chosen.err;
-  EXPECT_EQ(replies[0]["payload"]["folder"], t.at("sub"));
-  ASSERT_EQ(replies[0]["payload"]["files"].size(), 1u);
-  EXPECT_EQ(replies[0]["payload"]["files"][0]["label"], 3);
-
-  const auto cancelled = run({request(2, "chooseFolder", json::object()).dump()});
-  replies = cancelled.replies();
-  ASSERT_EQ(replies.size(), 1u) << cancelled.err;
-  EXPECT_EQ(replies[0], json({{"id", 2}, {"ok", true}, {"payload", nullptr}}));
+  const auto chosen = run({R"({"id":1,"cmd":"chooseFolder","args":{"recursive":true}})"},
+                          {"--choose", t.at("sub/")});
+  ASSERT_EQ(chosen.size(), 1u);
+  EXPECT_EQ(chosen[0]["payload"]["folder"], t.at("sub"));
+  EXPECT_EQ(pick(chosen[0]["payload"]["files"], {"label"}), R"([{"label":3}])"_json);
+  EXPECT_EQ(run({R"({"id":2,"cmd":"chooseFolder","args":{}})"}),
+            std::vector<json>{R"({"id":2,"ok":true,"payload":null})"_json});
 }
 
 }  // namespace

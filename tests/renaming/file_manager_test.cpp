@@ -1,15 +1,17 @@
 // Reveal through a file manager on a private session bus.
+#include "file_manager.hpp"
+
 #include <gio/gio.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 #include <optional>
 
-#include "file_manager.hpp"
-
 namespace quarrytide::testing {
 namespace {
+
+using Answers = std::vector<std::optional<std::string>>;
 
 // Runs the default main context until `done` holds or `seconds` pass.
 bool spinUntil(const std::function<bool()>& done, double seconds = 10) {
@@ -19,8 +21,19 @@ bool spinUntil(const std::function<bool()>& done, double seconds = 10) {
   return done();
 }
 
-// Answers ShowItems and records its arguments.
+// Answers ShowItems and records its arguments, the startup id last.
 struct FakeFileManager {
+  static void onMethod(GDBusConnection*, const char*, const char*, const char*, const char*,
+                       GVariant* parameters, GDBusMethodInvocation* invocation, gpointer self) {
+    gchar** uris = nullptr;
+    const char* startupId = nullptr;
+    g_variant_get(parameters, "(^as&s)", &uris, &startupId);
+    std::vector<std::string> call(uris, uris + g_strv_length(uris));
+    call.emplace_back(std::string("startup:") + startupId);
+    g_strfreev(uris);
+    static_cast<FakeFileManager*>(self)->calls.push_back(call);
+    g_dbus_method_invocation_return_value(invocation, nullptr);
+  }
   std::vector<std::vector<std::string>> calls;
   bool owned = false;
 };
@@ -28,19 +41,6 @@ struct FakeFileManager {
 const char* kInterface = R"(<node><interface name="org.freedesktop.FileManager1">
   <method name="ShowItems"><arg type="as" direction="in"/><arg type="s" direction="in"/></method>
 </interface></node>)";
-
-void onMethod(GDBusConnection*, const char*, const char*, const char*, const char*,
-              GVariant* parameters, GDBusMethodInvocation* invocation, gpointer data) {
-  gchar** uris = nullptr;
-  const char* startupId = nullptr;
-  g_variant_get(parameters, "(^as&s)", &uris, &startupId);
-  std::vector<std::string> call;
-  for (gchar** u = uris; *u; ++u) call.emplace_back(*u);
-  call.emplace_back(std::string("startup:") + startupId);
-  g_strfreev(uris);
-  static_cast<FakeFileManager*>(data)->calls.push_back(call);
-  g_dbus_method_invocation_return_value(invocation, nullptr);
-}
 
 TEST(FileManagerBrowser, ShowsItemsOnTheBusOrElseOpensTheFirstItemsFolder) {
   std::vector<std::string> opened;
@@ -50,20 +50,19 @@ TEST(FileManagerBrowser, ShowsItemsOnTheBusOrElseOpensTheFirstItemsFolder) {
     done(openFails);
   });
   // Every reveal is answered once: shown, or the reason nothing showed it.
-  std::vector<std::optional<std::string>> answers;
+  Answers answers;
   auto answer = [&](std::optional<std::string> why) { answers.push_back(std::move(why)); };
 
   browser.reveal({}, answer);
-  EXPECT_EQ(answers, (std::vector<std::optional<std::string>>{std::nullopt}));
+  EXPECT_EQ(answers, Answers{std::nullopt});
   g_setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/quarrytide-bus", TRUE);
   browser.reveal({"/tmp/some folder/a.txt", "/tmp/b"}, answer);
   ASSERT_TRUE(spinUntil([&] { return answers.size() == 2; }));
-  EXPECT_EQ(opened, std::vector<std::string>{"file:///tmp/some%20folder"});
-  EXPECT_EQ(answers[1], std::nullopt);
   openFails = "No application is registered as handling this file";
   browser.reveal({"/tmp/c"}, answer);
   ASSERT_TRUE(spinUntil([&] { return answers.size() == 3; }));
-  EXPECT_EQ(answers[2], openFails);
+  EXPECT_EQ(opened, (std::vector<std::string>{"file:///tmp/some%20folder", "file:///tmp"}));
+  EXPECT_EQ(answers, (Answers{std::nullopt, std::nullopt, openFails}));
   openFails.reset();
   opened.clear();
   answers.clear();
@@ -71,17 +70,15 @@ TEST(FileManagerBrowser, ShowsItemsOnTheBusOrElseOpensTheFirstItemsFolder) {
   GTestDBus* dbus = g_test_dbus_new(G_TEST_DBUS_NONE);
   g_test_dbus_up(dbus);
   // A bus on which no file manager runs.
-  char* cwd = g_get_current_dir();
   browser.reveal({"relative.txt"}, answer);
   ASSERT_TRUE(spinUntil([&] { return opened.size() == 1; }));
-  EXPECT_EQ(opened[0], std::string("file://") + cwd);
-  g_free(cwd);
+  EXPECT_EQ(opened[0], "file://" + std::filesystem::current_path().string());
 
   FakeFileManager manager;
   GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
   ASSERT_NE(bus, nullptr);
   GDBusNodeInfo* info = g_dbus_node_info_new_for_xml(kInterface, nullptr);
-  GDBusInterfaceVTable vtable = {onMethod, nullptr, nullptr, {}};
+  GDBusInterfaceVTable vtable = {FakeFileManager::onMethod, nullptr, nullptr, {}};
   guint object =
       g_dbus_connection_register_object(bus, "/org/freedesktop/FileManager1", info->interfaces[0],
                                         &vtable, &manager, nullptr, nullptr);
@@ -95,12 +92,12 @@ TEST(FileManagerBrowser, ShowsItemsOnTheBusOrElseOpensTheFirstItemsFolder) {
 
   browser.reveal({"/srv/caf\u00e9/x y.jpg", "/srv/\xff"}, answer);
   ASSERT_TRUE(spinUntil([&] { return answers.size() == 2; }));
-  EXPECT_EQ(answers[1], std::nullopt);
-  EXPECT_EQ(manager.calls[0], (std::vector<std::string>{"file:///srv/caf%C3%A9/x%20y.jpg",
-                                                        "file:///srv/%FF", "startup:"}));
   spinUntil([] { return false; }, 0.3);  // no fallback follows a shown item
+  EXPECT_EQ(answers, (Answers{std::nullopt, std::nullopt}));
   EXPECT_EQ(opened.size(), 1u);
-  EXPECT_EQ(answers.size(), 2u);
+  EXPECT_EQ(manager.calls,
+            (std::vector<std::vector<std::string>>{
+                {"file:///srv/caf%C3%A9/x%20y.jpg", "file:///srv/%FF", "startup:"}}));
 
   g_bus_unown_name(name);
   g_dbus_connection_unregister_object(bus, object);

@@ -12,6 +12,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "temp_dir.hpp"
+
 extern char** environ;
 
 namespace quarrytide::testing {
@@ -85,11 +87,17 @@ HeadlessRun runHeadless(const std::vector<std::string>& input, const std::vector
     char buf[65536];
     if (fds[0].revents) {
       ssize_t n = read(out[0], buf, sizeof buf);
-      if (n > 0) outText.append(buf, n); else outOpen = false;
+      if (n > 0)
+        outText.append(buf, n);
+      else
+        outOpen = false;
     }
     if (fds[1].revents) {
       ssize_t n = read(err[0], buf, sizeof buf);
-      if (n > 0) run.err.append(buf, n); else errOpen = false;
+      if (n > 0)
+        run.err.append(buf, n);
+      else
+        errOpen = false;
     }
     if (inFd >= 0 && fds[2].revents) {
       ssize_t n = write(inFd, text.data() + written, text.size() - written);
@@ -106,6 +114,12 @@ HeadlessRun runHeadless(const std::vector<std::string>& input, const std::vector
   std::istringstream lines(outText);
   for (std::string l; std::getline(lines, l);) run.lines.push_back(l);
   return run;
+}
+
+HeadlessRun runHeadlessFresh(const std::vector<std::string>& input,
+                             const std::vector<std::string>& args) {
+  TempDir home;
+  return runHeadless(input, args, {"XDG_CONFIG_HOME=" + home.path()});
 }
 
 }  // namespace quarrytide::testing

@@ -1,9 +1,16 @@
 #pragma once
-// A fresh folder under $TMPDIR (or /tmp), removed with its contents at the end.
+// A fresh folder under $TMPDIR (or /tmp), removed with its contents at the end,
+// and the items the tests put in it. A step that fails throws, failing the test.
 
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <system_error>
 
 namespace quarrytide::testing {
 
@@ -22,8 +29,31 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   const std::string& path() const { return path_; }
+  std::string at(const std::string& rel) const { return path_ + "/" + rel; }
+
+  // A file holding `content`; missing folders on the way are made.
+  std::string file(const std::string& rel, const std::string& content = "x") const {
+    std::filesystem::create_directories(std::filesystem::path(at(rel)).parent_path());
+    if (!(std::ofstream(at(rel), std::ios::binary) << content)) fail("write " + rel);
+    return at(rel);
+  }
+  std::string folder(const std::string& rel) const {
+    std::filesystem::create_directories(at(rel));
+    return at(rel);
+  }
+  std::string link(const std::string& rel, const std::string& target) const {
+    if (::symlink(target.c_str(), at(rel).c_str()) != 0) fail("symlink " + rel);
+    return at(rel);
+  }
+  // Sets an extended attribute of the item itself, a link included.
+  void attr(const std::string& rel, const char* name, const std::string& value) const {
+    if (::lsetxattr(at(rel).c_str(), name, value.data(), value.size(), 0) != 0) fail(rel);
+  }
 
  private:
+  static void fail(const std::string& what) {
+    throw std::system_error(errno, std::generic_category(), what);
+  }
   std::string path_;
 };
 

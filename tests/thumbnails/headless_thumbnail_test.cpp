@@ -18,21 +18,21 @@ using nlohmann::json;
 
 TEST(HeadlessThumbnail, EveryRequestGetsItsPictureIconOrEmptyAnswer) {
   TempDir dir, cache;
-  const std::string d = dir.path();
-  ASSERT_TRUE(save(halves(1600, 1200, kRed, kBlue), d + "/photo.jpg", "jpeg"));
+  const std::string d = dir.path(), photo = d + "/photo.jpg";
+  ASSERT_TRUE(save(halves(1600, 1200, kRed, kBlue), photo, "jpeg"));
   std::ofstream(d + "/a.txt") << "text\n";
   std::ofstream(d + "/b.txt") << "other text\n";
   ASSERT_EQ(mkfifo((d + "/pipe").c_str(), 0600), 0);
-  fs::copy_file(d + "/photo.jpg", d + "/cut.jpg");
+  fs::copy_file(photo, d + "/cut.jpg");
   fs::resize_file(d + "/cut.jpg", 2000);
 
   const std::pair<json, json> requests[] = {
       // args, then the side or the payload
-      {{{"path", d + "/photo.jpg"}}, 96},                  // 48 points at density 2
-      {{{"path", d + "/photo.jpg"}, {"size", "64"}}, 96},  // not an integer: 48
-      {{{"path", d + "/photo.jpg"}, {"size", 32}}, 64},
-      {{{"path", d + "/photo.jpg"}, {"size", 5000000000}}, 2048},  // clamped to 1024
-      {{{"path", d + "/photo.jpg"}, {"size", 0}}, {{"dataUrl", ""}}},
+      {{{"path", photo}}, 96},                  // 48 points at density 2
+      {{{"path", photo}, {"size", "64"}}, 96},  // not an integer: 48
+      {{{"path", photo}, {"size", 32}}, 64},
+      {{{"path", photo}, {"size", 5000000000}}, 2048},  // clamped to 1024
+      {{{"path", photo}, {"size", 0}}, {{"dataUrl", ""}}},
       {{{"path", d + "/a.txt"}}, 96},
       {{{"path", d + "/b.txt"}}, 96},
       {{{"path", d + "/missing.jpg"}}, 96},
@@ -55,7 +55,8 @@ TEST(HeadlessThumbnail, EveryRequestGetsItsPictureIconOrEmptyAnswer) {
   for (std::size_t i = 0; i < std::size(requests); ++i) {
     const json& want = requests[i].second;
     if (want.is_number())
-      EXPECT_EQ(squareSide(payloads[i]["dataUrl"]), want) << requests[i].first;
+      EXPECT_EQ(sketch(payloads[i]["dataUrl"]), want.dump() + "x" + want.dump())
+          << requests[i].first;
     else
       EXPECT_EQ(payloads[i], want) << requests[i].first;
   }

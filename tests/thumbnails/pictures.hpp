@@ -1,10 +1,11 @@
 #pragma once
-// Test pictures made with GdkPixbuf, and reading back a PNG data URL.
+// Test pictures made with GdkPixbuf, and what a thumbnail data URL shows.
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include <array>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 
 #include "thumbnails/pixbuf_ptr.hpp"
@@ -26,43 +27,44 @@ inline PixbufPtr halves(int width, int height, Rgb left, Rgb right) {
   return p;
 }
 
-// Saves as "png" or "jpeg", with `key`/`value` options (PNG text chunks).
-inline bool save(const PixbufPtr& p, const std::string& path, const char* type,
-                 const char* key = nullptr, const char* value = nullptr, const char* key2 = nullptr,
-                 const char* value2 = nullptr) {
-  return gdk_pixbuf_save(p.get(), path.c_str(), type, nullptr, key, value, key2, value2, nullptr);
+// Saves as "png" or "jpeg"; `options` are key, value, ... (PNG text chunks).
+template <class... Options>
+bool save(const PixbufPtr& p, const std::string& path, const char* type, Options... options) {
+  return gdk_pixbuf_save(p.get(), path.c_str(), type, nullptr, options..., nullptr);
 }
 
-// The PNG inside a one-line thumbnail data URL; null when `url` is not one.
-inline PixbufPtr decodeDataUrl(const std::string& url) {
+// The colour at (x, y), give or take JPEG and resampling: r, g, b or m; ? for others.
+inline char colourAt(GdkPixbuf* p, int x, int y) {
+  if (x >= gdk_pixbuf_get_width(p) || y >= gdk_pixbuf_get_height(p)) return '?';
+  const guint8* px = gdk_pixbuf_read_pixels(p) + y * gdk_pixbuf_get_rowstride(p) +
+                     x * gdk_pixbuf_get_n_channels(p);
+  for (auto [name, rgb] : {std::pair{'r', kRed}, {'g', kGreen}, {'b', kBlue}, {'m', kMagenta}})
+    if (std::abs(px[0] - rgb[0]) <= 40 && std::abs(px[1] - rgb[1]) <= 40 &&
+        std::abs(px[2] - rgb[2]) <= 40)
+      return name;
+  return '?';
+}
+
+// What a thumbnail data URL shows: "WxH" then the colour at each of `points`;
+// "none" when it is not a one-line PNG data URL.
+inline std::string sketch(const std::string& url,
+                          std::initializer_list<std::array<int, 2>> points = {}) {
   const std::string prefix = "data:image/png;base64,";
-  if (url.rfind(prefix, 0) != 0 || url.find('\n') != std::string::npos) return {};
+  if (url.rfind(prefix, 0) != 0 || url.find('\n') != std::string::npos) return "none";
   gsize length = 0;
   guchar* png = g_base64_decode(url.c_str() + prefix.size(), &length);
   GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("png", nullptr);
-  PixbufPtr out;
+  std::string out = "none";
   if (gdk_pixbuf_loader_write(loader, png, length, nullptr) &&
-      gdk_pixbuf_loader_close(loader, nullptr))
-    out.reset(GDK_PIXBUF(g_object_ref(gdk_pixbuf_loader_get_pixbuf(loader))));
+      gdk_pixbuf_loader_close(loader, nullptr)) {
+    GdkPixbuf* p = gdk_pixbuf_loader_get_pixbuf(loader);
+    out = std::to_string(gdk_pixbuf_get_width(p)) + "x" + std::to_string(gdk_pixbuf_get_height(p));
+    if (points.size()) out += ' ';
+    for (auto [x, y] : points) out += colourAt(p, x, y);
+  }
   g_object_unref(loader);
   g_free(png);
   return out;
-}
-
-// Whether the pixel at (x, y) is `colour`, give or take JPEG and resampling.
-inline bool near(const PixbufPtr& p, int x, int y, Rgb colour) {
-  const guint8* px = gdk_pixbuf_read_pixels(p.get()) + y * gdk_pixbuf_get_rowstride(p.get()) +
-                     x * gdk_pixbuf_get_n_channels(p.get());
-  for (int c = 0; c < 3; ++c)
-    if (std::abs(px[c] - colour[c]) > 40) return false;
-  return true;
-}
-
-// The side of a square PNG data URL; -1 when it is not one.
-inline int squareSide(const std::string& url) {
-  PixbufPtr p = decodeDataUrl(url);
-  if (!p || gdk_pixbuf_get_width(p.get()) != gdk_pixbuf_get_height(p.get())) return -1;
-  return gdk_pixbuf_get_width(p.get());
 }
 
 }  // namespace quarrytide::testing
