@@ -2,13 +2,13 @@
 # End-to-end tests of the desktop application under Xvfb.
 # Usage: tests/e2e/run-suite.sh BUILD_DIR
 # QUARRYTIDE_E2E_ONLY=word runs only the steps whose names contain the word.
-# Screenshots: BUILD_DIR/e2e/screen.png (the whole screen) and page.png.
-# The app runs from a throwaway install layout (bin/ beside share/quarrytide/web)
-# whose web folder holds the test page, so it is served exactly as the real one.
+# Screenshots: BUILD_DIR/e2e/app.png (the real page), failure.png (the screen).
+# The app runs from throwaway install layouts (bin/ beside share/quarrytide/web):
+# one whose web folder holds the test page, one with the real page.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
-for tool in xvfb-run xdotool xprop WebKitWebDriver node; do
+for tool in xvfb-run xdotool xprop WebKitWebDriver node getfattr; do
   command -v $tool >/dev/null || { echo "e2e: $tool is missing (make deps installs it)"; exit 1; }
 done
 for bin in quarrytide qt_e2e_helper; do
@@ -16,10 +16,14 @@ for bin in quarrytide qt_e2e_helper; do
 done
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# The web processes may still be writing their caches for a moment after the app ends.
+trap 'rm -rf "$work" 2>/dev/null || { sleep 2; rm -rf "$work"; }' EXIT
 mkdir -p "$work/prefix/bin" "$work/prefix/share/quarrytide"
 cp "$build/bin/quarrytide" "$work/prefix/bin/"
 cp -r "$here/page" "$work/prefix/share/quarrytide/web"
+mkdir -p "$work/real/bin" "$work/real/share/quarrytide"
+cp "$build/bin/quarrytide" "$work/real/bin/"
+cp -r "$here/../../web" "$work/real/share/quarrytide/web"
 echo secret > "$work/secret.txt"
 ln -s "$work/secret.txt" "$work/prefix/share/quarrytide/web/out.txt"
 
@@ -40,5 +44,5 @@ printf '[Default Applications]\nx-scheme-handler/http=quarrytide-test-browser.de
   > "$XDG_CONFIG_HOME/mimeapps.list"
 unset DBUS_SESSION_BUS_ADDRESS
 
-timeout 480 xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" \
-  node "$here/suite.mjs" "$work/prefix/bin/quarrytide" "$build/bin/qt_e2e_helper" "$build/e2e" "$work"
+timeout 600 xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" \
+  node "$here/suite.mjs" "$work/prefix/bin/quarrytide" "$work/real/bin/quarrytide" "$build/bin/qt_e2e_helper" "$build/e2e" "$work"

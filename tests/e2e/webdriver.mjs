@@ -41,21 +41,16 @@ export const ENTER = '\uE007';
 const PAGE = 'quarrytide://app/index.html';
 
 export class WebDriver {
-  /** `requestMs`, when given, bounds every request to the driver. */
-  constructor({ requestMs = 0 } = {}) {
-    this.requestMs = requestMs;
-    this.process = null;
-    this.base = null;
-    this.session = null;
-  }
+  process = null;
+  base = null;
+  session = null;
 
   async request(method, url, body) {
-    const sent = fetch(this.base + url, {
+    const res = await fetch(this.base + url, {
       method,
       headers: { 'content-type': 'application/json' },
       body: body === undefined ? undefined : JSON.stringify(body),
     });
-    const res = await (this.requestMs ? limit(this.requestMs, `${method} ${url}`, sent) : sent);
     const json = await res.json();
     if (json.value && json.value.error) throw new Error(`${json.value.error}: ${json.value.message}`);
     return json.value;
@@ -89,7 +84,7 @@ export class WebDriver {
   }
 
   stop() {
-    if (this.process) this.process.kill();
+    this.process?.kill();
     this.process = null;
   }
 
@@ -116,10 +111,6 @@ export class WebDriver {
 
   async type(selector, text) {
     return this.command('POST', `/element/${await this.find(selector)}/value`, { text });
-  }
-
-  async clear(selector) {
-    return this.command('POST', `/element/${await this.find(selector)}/clear`, {});
   }
 
   /** The page as PNG data. */
