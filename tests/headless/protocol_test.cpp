@@ -1,8 +1,7 @@
-// quarrytide-headless speaks the page protocol on standard input and output.
-#include <gmock/gmock.h>
+// What quarrytide-headless adds to the bridge: lines on standard input and
+// output, the disk behind statPaths, a logging file browser, settings in
+// $XDG_CONFIG_HOME, and its options.
 #include <gtest/gtest.h>
-
-#include <fstream>
 
 #include "headless.hpp"
 #include "temp_dir.hpp"
@@ -12,43 +11,37 @@ namespace {
 
 using nlohmann::json;
 
-TEST(Headless, BadLinesAreIgnoredAndEveryAcceptedRequestGetsOneReplyLine) {
-  TempDir home;
-  auto run =
-      runHeadless({"garbage", "", R"({"id":"1","cmd":"setMode"})", R"({"id":1,"cmd":"Nope"})",
-                   R"({"drop":[]})", R"({"id":2,"cmd":"loadPrefs"})", "[]",
-                   R"({"id":3,"cmd":"savePrefs","args":{"data":"cfg \u00e9"}})",
-                   R"({"id":4,"cmd":"loadPrefs"})", R"({"id":5,"cmd":"x\ud800"})",
-                   R"({"id":7,"cmd":"setMode","args":{"kind":"folders"}})"},
-                  {}, {"XDG_CONFIG_HOME=" + home.path()});
+TEST(Headless, EveryRequestLineGetsOneReplyLineAndOtherLinesAreIgnored) {
+  TempDir t, home;
+  t.file("f", "1234567");
+  t.folder("sub");
+  t.link("dangling", t.at("nowhere"));
+  const json paths = {t.at("f"),  t.at("gone"), t.at("dangling"),
+                      t.at("f/"), t.at("sub"),  t.at("f")};
+  auto run = runHeadless(
+      {"garbage", "", "[]", R"({"drop":[]})", R"({"drop":[1]})", R"({"id":"1","cmd":"setMode"})",
+       json({{"id", 1}, {"cmd", "statPaths"}, {"args", {{"paths", paths}}}}).dump(),
+       R"({"id":2,"cmd":"reveal","args":{"paths":["/p/one","rel two"]}})",
+       R"({"id":3,"cmd":"savePrefs","args":{"data":"kept \u00e9"}})",
+       R"({"id":4,"cmd":"chooseFolder"})"},
+      {}, {"XDG_CONFIG_HOME=" + home.path()});
   EXPECT_EQ(run.status, 0);
-  // A save is answered when its write is done, so replies are paired by id.
-  json byId = json::object();
-  for (const auto& r : run.replies()) EXPECT_TRUE(byId.emplace(r["id"].dump(), r).second) << r;
-  EXPECT_EQ(byId, json::parse(R"({"1":{"id":1,"ok":false,"payload":"unknown cmd: Nope"},
-                                  "2":{"id":2,"ok":true,"payload":{"data":null}},
-                                  "3":{"id":3,"ok":true,"payload":null},
-                                  "4":{"id":4,"ok":true,"payload":{"data":"cfg \u00e9"}},
-                                  "5":{"id":5,"ok":false,"payload":"unknown cmd: x\uFFFD"},
-                                  "7":{"id":7,"ok":true,"payload":null}})"))
-      << run.err;
-  EXPECT_THAT(run.lines, ::testing::Contains(
-                             R"(window.__bridgeResolveRaw({"id":7,"ok":true,"payload":null}))"));
-}
-
-TEST(Headless, SettingsPersistAcrossRunsAndAFailedSaveSaysSo) {
-  TempDir home;
-  std::ofstream(home.path() + "/file") << "x";  // as config home, a file: writes fail
-  auto run = [&](const std::string& config, const std::string& line) {
-    return runHeadless({line}, {}, {"XDG_CONFIG_HOME=" + home.path() + config}).replies();
-  };
-  run("", R"({"id":1,"cmd":"savePrefs","args":{"data":"kept"}})");
-  EXPECT_EQ(json(run("", R"({"id":2,"cmd":"loadPrefs"})")),
-            json::parse(R"([{"id":2,"ok":true,"payload":{"data":"kept"}}])"));
-  auto failed = run("/file", R"({"id":3,"cmd":"savePrefs","args":{"data":"v"}})");
-  ASSERT_EQ(failed.size(), 1u);
-  EXPECT_EQ(failed[0]["ok"], false);
-  EXPECT_EQ(failed[0]["payload"].get<std::string>().rfind("could not save settings: ", 0), 0u);
+  EXPECT_EQ(run.err, "reveal: /p/one\nreveal: rel two\n");
+  std::map<int, json> byId;  // a save is answered when its write is done
+  for (const auto& r : run.replies()) EXPECT_TRUE(byId.emplace(r["id"].get<int>(), r).second) << r;
+  ASSERT_EQ(byId.size(), 4u);
+  // A missing path, a dangling link and a file taken for a folder are left out.
+  json described = json::array();
+  for (const auto& f : byId[1]["payload"]["files"]) described.push_back(f["path"]);
+  EXPECT_EQ(described, json({t.at("f"), t.at("sub"), t.at("f")}));
+  // The reveal is logged, the save written, and without --choose the chooser is cancelled.
+  for (int id : {2, 3, 4})
+    EXPECT_EQ(byId[id], json({{"id", id}, {"ok", true}, {"payload", nullptr}}));
+  // The next run finds the saved settings.
+  EXPECT_EQ(
+      runHeadless({R"({"id":5,"cmd":"loadPrefs"})"}, {}, {"XDG_CONFIG_HOME=" + home.path()}).lines,
+      std::vector<std::string>{
+          R"(window.__bridgeResolveRaw({"id":5,"ok":true,"payload":{"data":"kept é"}}))"});
 }
 
 TEST(Headless, EmptyInputExitsAtOnceAndUnknownOptionsAreRefused) {

@@ -1,9 +1,12 @@
+// File records and folder listings on real files.
 #include "catalogue/listing.hpp"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
+#include "catalogue/file_record.hpp"
 #include "temp_dir.hpp"
 
 namespace quarrytide::testing {
@@ -21,24 +24,63 @@ Names paths(const std::vector<FileRecord>& records, const std::string& root) {
   return out;
 }
 
-// A folder with files, a subfolder, hidden items and links at two levels.
-class Modes : public ::testing::Test {
- protected:
-  void SetUp() override {
-    for (const char* f :
-         {"b.txt", "a.txt", ".hidden.txt", ".secret/inside.txt", "sub/c.txt", "sub/deeper/d.txt"})
-      t.file(f);
-    t.folder("sub/empty");
-    t.link("to-sub", t.at("sub"));
-    t.link("sub/loop", t.path());
-    t.attr("sub", "user.xdg.tags", "Red");
-    t.attr("sub", "user.xdg.comment", "the folder's");
-  }
-  std::vector<FileRecord> list(ListingMode mode) { return listFolder(t.path(), mode); }
-  TempDir t;
-};
+TEST(PagePath, PathsAreMadeAbsoluteWithoutEmptyOrDotParts) {
+  EXPECT_EQ(plainPath("rel/x.txt"), std::filesystem::current_path().string() + "/rel/x.txt");
+  EXPECT_EQ(plainPath("/a/./b/../c//"), "/a/b/../c");  // ".." through a link is not the parent
+  EXPECT_EQ(plainPath("/"), "/");
+}
 
-TEST_F(Modes, EachModeListsItsItemsAndLinksAreNeverFollowed) {
+TEST(FileRecord, NameSplitFollowsTheLastDotAndAMissingItemTakesDefaults) {
+  TempDir t;
+  for (auto [name, basename, ext] : {std::tuple{"archive.tar.gz", "archive.tar", "gz"},
+                                     {"README", "README", ""},
+                                     {".bashrc", ".bashrc", ""},
+                                     {"name.", "name.", ""},
+                                     {".hidden.txt", ".hidden", "txt"},
+                                     {"a..b", "a.", "b"}}) {
+    const FileRecord r = fileInfo(t.file(name));
+    EXPECT_EQ(std::tie(r.name, r.basename, r.ext), std::tuple(name, basename, ext)) << name;
+  }
+  t.folder("Photos.2024");
+  const FileRecord dir = fileInfo(t.at("Photos.2024//"));
+  EXPECT_EQ(std::tie(dir.path, dir.isDir, dir.basename, dir.ext),
+            std::tuple(t.at("Photos.2024"), true, "Photos", "2024"));
+  const FileRecord root = fileInfo("/");
+  EXPECT_EQ(std::tie(root.path, root.isDir), std::tuple("/", true));
+  EXPECT_EQ(fileInfo(t.at("gone.tar.gz")),
+            (FileRecord{
+                t.at("gone.tar.gz"), "gone.tar.gz", "gone.tar", "gz", false, 0, 0, 0, {}, 0, ""}));
+}
+
+TEST(FileRecord, CarriesSizeDatesTagsLabelAndCommentWhetherListedOrAskedFor) {
+  TempDir t;
+  const std::string path = t.file("sub/notes.txt", "hello");
+  t.file("sub/plain.txt");
+  t.attr("sub/notes.txt", "user.xdg.tags", "work,Red,Blue");
+  t.attr("sub/notes.txt", "user.xdg.comment", "Grüße\n");
+  const struct timespec times[2] = {{1, 500000000}, {1, 500000000}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  const FileRecord r = fileInfo(path);
+  EXPECT_GT(r.created, 1.6e12) << "birth time of a file made just now";
+  EXPECT_EQ(std::tie(r.path, r.name, r.basename, r.ext, r.isDir, r.size, r.modified),
+            std::tuple(path, "notes.txt", "notes", "txt", false, 5, 1500.0));
+  EXPECT_EQ(std::tie(r.tags, r.label, r.comment), std::tuple(Names{"work", "Blue"}, 6, "Grüße\n"));
+  // A listing reads each entry through its folder: the same records.
+  EXPECT_EQ(listFolder(t.path(), {.recursive = true}),
+            (std::vector{r, fileInfo(t.at("sub/plain.txt"))}));
+}
+
+TEST(Listing, EachModeListsItsItemsAndLinksAreNeverFollowed) {
+  TempDir t;
+  for (const char* f :
+       {"b.txt", "a.txt", ".hidden.txt", ".secret/inside.txt", "sub/c.txt", "sub/deeper/d.txt"})
+    t.file(f);
+  t.folder("sub/empty");
+  t.link("to-sub", t.at("sub"));
+  t.link("sub/loop", t.path());
+  t.attr("sub", "user.xdg.tags", "Red");
+  t.attr("sub", "user.xdg.comment", "the folder's");
+  auto list = [&](ListingMode mode) { return listFolder(t.path(), mode); };
   const std::tuple<const char*, ListingMode, Names> cases[] = {
       {"files: the immediate non-folders, links too", {}, {"a.txt", "b.txt", "to-sub"}},
       {"folders: the immediate folders", {.foldersOnly = true}, {"sub"}},
@@ -52,32 +94,21 @@ TEST_F(Modes, EachModeListsItsItemsAndLinksAreNeverFollowed) {
        {".hidden.txt", "a.txt", "b.txt", "sub/c.txt", "sub/deeper/d.txt", ".secret/inside.txt",
         "sub/loop", "to-sub"}},
   };
-  for (const auto& [what, mode, expected] : cases) {
-    SCOPED_TRACE(what);
-    EXPECT_EQ(paths(list(mode), t.path()), expected);
-  }
+  for (const auto& [what, mode, expected] : cases)
+    EXPECT_EQ(paths(list(mode), t.path()), expected) << what;
   EXPECT_TRUE(list({.foldersOnly = true})[0].isDir);
-  const FileRecord link = list({})[2];  // a link to a folder, with metadata of its own
-  EXPECT_EQ(std::tie(link.isDir, link.label, link.comment), std::tuple(false, 0, ""));
-}
-
-TEST_F(Modes, FoldersModeIgnoresRecursiveAndAnyNameOfTheFolderListsTheSame) {
   EXPECT_EQ(list({.recursive = true, .foldersOnly = true}), list({.foldersOnly = true}));
   EXPECT_EQ(listFolder(t.path() + "/", {.recursive = true}), list({.recursive = true}));
   // The folder itself may be named through a link.
   EXPECT_EQ(paths(listFolder(t.at("to-sub"), {}), t.at("to-sub")), (Names{"c.txt", "loop"}));
-}
-
-TEST(Listing, NothingToListGivesEmpty) {
-  TempDir t;
-  t.folder("empty");
-  t.file("plain.txt");
-  for (const auto& [path, mode] :
-       {std::pair{"empty", ListingMode{.recursive = true}},
-        {"missing", ListingMode{}},
-        {"plain.txt", ListingMode{}},
-        {"plain.txt", ListingMode{.recursive = true, .foldersOnly = true}}})
-    EXPECT_TRUE(listFolder(t.at(path), mode).empty()) << path;
+  // A link to a folder with metadata of its own is described as itself.
+  const FileRecord link = list({})[2];
+  EXPECT_EQ(std::tie(link.isDir, link.size, link.label, link.comment),
+            std::tuple(false, std::int64_t(t.at("sub").size()), 0, ""));
+  EXPECT_EQ(fileInfo(link.path), link);
+  for (const char* nothing : {"sub/empty", "missing", "a.txt"})
+    for (ListingMode mode : {ListingMode{}, {.recursive = true, .foldersOnly = true}})
+      EXPECT_TRUE(listFolder(t.at(nothing), mode).empty()) << nothing;
 }
 
 TEST(Listing, UnreadableSubfolderIsSkippedAndTheWalkGoesOn) {
@@ -90,46 +121,21 @@ TEST(Listing, UnreadableSubfolderIsSkippedAndTheWalkGoesOn) {
   ::chmod(t.at("b").c_str(), 0755);
 }
 
-TEST(Ordering, NumbersCaseAndAccentsInFileBrowserOrder) {
+TEST(Listing, SortsAsAFileBrowserDoesAndEqualNamesKeepTheWalkOrder) {
   TempDir t;
-  for (const char* n : {"Photo 10.jpg", "Photo 2.jpg", "Banana.txt", "apple.txt", "file10", "file2",
-                        "file1", "côte", "cote", "Cote", "cotf", "B", "b"})
+  for (const char* n :
+       {"Photo 10.jpg", "Photo 2.jpg", "Banana.txt", "apple.txt", "file10", "file2", "file1",
+        "côte", "cote", "Cote", "cotf", "B", "b", "d\xff.txt", "e\xc3.txt"})
     t.file(n);
   EXPECT_EQ(paths(listFolder(t.path(), {}), t.path()),
-            (Names{"apple.txt", "b", "B", "Banana.txt", "cote", "Cote", "côte", "cotf", "file1",
-                   "file2", "file10", "Photo 2.jpg", "Photo 10.jpg"}));
-}
-
-TEST(Ordering, EqualNamesInATreeKeepTheWalkOrder) {
-  TempDir t;
-  for (std::string d : {"one", "two", "three", "four", "five"}) t.file(d + "/a.txt");
-  // The walk meets the subfolders in the order the file system gives them.
-  Names expected;
-  for (const auto& e : std::filesystem::directory_iterator(t.path()))
-    expected.push_back(e.path().filename().string() + "/a.txt");
-  EXPECT_EQ(paths(listFolder(t.path(), {.recursive = true}), t.path()), expected);
-}
-
-TEST(Listing, NamesThatAreNotUtf8AreListedAndSorted) {
-  TempDir t;
-  for (const char* n : {"b\xff.txt", "a.txt", "c\xc3.txt"}) t.file(n);
-  const auto files = listFolder(t.path(), {});
-  EXPECT_EQ(paths(files, t.path()), (Names{"a.txt", "b\xff.txt", "c\xc3.txt"}));
-  EXPECT_EQ(files[1].ext, "txt");
-}
-
-TEST(Listing, EveryRecordCarriesItsMetadata) {
-  TempDir t;
-  t.file("sub/tagged.txt", "12345");
-  t.attr("sub/tagged.txt", "user.xdg.tags", "Orange,x,Gray");
-  t.attr("sub/tagged.txt", "user.xdg.comment", "c");
-  t.file("sub/plain.txt");
-  const auto tree = listFolder(t.path(), {.recursive = true});
-  ASSERT_EQ(tree.size(), 2u);
-  EXPECT_EQ(std::tie(tree[1].name, tree[1].size, tree[1].label, tree[1].tags, tree[1].comment),
-            std::tuple("tagged.txt", 5, 7, Names{"x", "Gray"}, "c"));
-  EXPECT_EQ(tree[1], fileInfo(t.at("sub/tagged.txt")));
-  EXPECT_EQ(tree[0], fileInfo(t.at("sub/plain.txt")));
+            (Names{"apple.txt", "b", "B", "Banana.txt", "cote", "Cote", "côte", "cotf", "d\xff.txt",
+                   "e\xc3.txt", "file1", "file2", "file10", "Photo 2.jpg", "Photo 10.jpg"}));
+  TempDir tree;
+  for (std::string d : {"one", "two", "three", "four", "five"}) tree.file(d + "/a.txt");
+  Names walk;  // the subfolders in the order the file system gives them
+  for (const auto& e : std::filesystem::directory_iterator(tree.path()))
+    walk.push_back(e.path().filename().string() + "/a.txt");
+  EXPECT_EQ(paths(listFolder(tree.path(), {.recursive = true}), tree.path()), walk);
 }
 
 }  // namespace

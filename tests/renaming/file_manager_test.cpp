@@ -12,6 +12,7 @@ namespace quarrytide::testing {
 namespace {
 
 using Answers = std::vector<std::optional<std::string>>;
+using Calls = std::vector<std::vector<std::string>>;
 
 // Runs the default main context until `done` holds or `seconds` pass.
 bool spinUntil(const std::function<bool()>& done, double seconds = 10) {
@@ -20,23 +21,6 @@ bool spinUntil(const std::function<bool()>& done, double seconds = 10) {
     if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(1000);
   return done();
 }
-
-// Answers ShowItems and records its arguments, the startup id last.
-struct FakeFileManager {
-  static void onMethod(GDBusConnection*, const char*, const char*, const char*, const char*,
-                       GVariant* parameters, GDBusMethodInvocation* invocation, gpointer self) {
-    gchar** uris = nullptr;
-    const char* startupId = nullptr;
-    g_variant_get(parameters, "(^as&s)", &uris, &startupId);
-    std::vector<std::string> call(uris, uris + g_strv_length(uris));
-    call.emplace_back(std::string("startup:") + startupId);
-    g_strfreev(uris);
-    static_cast<FakeFileManager*>(self)->calls.push_back(call);
-    g_dbus_method_invocation_return_value(invocation, nullptr);
-  }
-  std::vector<std::vector<std::string>> calls;
-  bool owned = false;
-};
 
 const char* kInterface = R"(<node><interface name="org.freedesktop.FileManager1">
   <method name="ShowItems"><arg type="as" direction="in"/><arg type="s" direction="in"/></method>
@@ -74,30 +58,40 @@ TEST(FileManagerBrowser, ShowsItemsOnTheBusOrElseOpensTheFirstItemsFolder) {
   ASSERT_TRUE(spinUntil([&] { return opened.size() == 1; }));
   EXPECT_EQ(opened[0], "file://" + std::filesystem::current_path().string());
 
-  FakeFileManager manager;
+  // One that answers ShowItems and records its arguments, the startup id last.
+  Calls calls;
+  bool owned = false;
   GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
   ASSERT_NE(bus, nullptr);
   GDBusNodeInfo* info = g_dbus_node_info_new_for_xml(kInterface, nullptr);
-  GDBusInterfaceVTable vtable = {FakeFileManager::onMethod, nullptr, nullptr, {}};
-  guint object =
-      g_dbus_connection_register_object(bus, "/org/freedesktop/FileManager1", info->interfaces[0],
-                                        &vtable, &manager, nullptr, nullptr);
+  GDBusInterfaceVTable vtable = {
+      [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant* params,
+         GDBusMethodInvocation* invocation, gpointer calls) {
+        g_autofree gchar** uris = nullptr;
+        const char* startupId = nullptr;
+        g_variant_get(params, "(^a&s&s)", &uris, &startupId);
+        std::vector<std::string> call(uris, uris + g_strv_length(uris));
+        call.emplace_back(std::string("startup:") + startupId);
+        static_cast<Calls*>(calls)->push_back(call);
+        g_dbus_method_invocation_return_value(invocation, nullptr);
+      },
+      nullptr,
+      nullptr,
+      {}};
+  guint object = g_dbus_connection_register_object(
+      bus, "/org/freedesktop/FileManager1", info->interfaces[0], &vtable, &calls, nullptr, nullptr);
   guint name = g_bus_own_name_on_connection(
       bus, "org.freedesktop.FileManager1", G_BUS_NAME_OWNER_FLAGS_NONE,
-      [](GDBusConnection*, const char*, gpointer m) {
-        static_cast<FakeFileManager*>(m)->owned = true;
-      },
-      nullptr, &manager, nullptr);
-  ASSERT_TRUE(spinUntil([&] { return manager.owned; }));
+      [](GDBusConnection*, const char*, gpointer owned) { *static_cast<bool*>(owned) = true; },
+      nullptr, &owned, nullptr);
+  ASSERT_TRUE(spinUntil([&] { return owned; }));
 
   browser.reveal({"/srv/caf\u00e9/x y.jpg", "/srv/\xff"}, answer);
   ASSERT_TRUE(spinUntil([&] { return answers.size() == 2; }));
   spinUntil([] { return false; }, 0.3);  // no fallback follows a shown item
   EXPECT_EQ(answers, (Answers{std::nullopt, std::nullopt}));
   EXPECT_EQ(opened.size(), 1u);
-  EXPECT_EQ(manager.calls,
-            (std::vector<std::vector<std::string>>{
-                {"file:///srv/caf%C3%A9/x%20y.jpg", "file:///srv/%FF", "startup:"}}));
+  EXPECT_EQ(calls, (Calls{{"file:///srv/caf%C3%A9/x%20y.jpg", "file:///srv/%FF", "startup:"}}));
 
   g_bus_unown_name(name);
   g_dbus_connection_unregister_object(bus, object);

@@ -1,4 +1,4 @@
-// Tag lists and comments stored in extended attributes of real files.
+// Tags, colour labels and comments, in memory and in extended attributes of real files.
 #include <fcntl.h>
 
 #include <cerrno>
@@ -8,6 +8,7 @@
 #include "files.hpp"
 #include "metadata/comments.hpp"
 #include "metadata/tag_store.hpp"
+#include "metadata/tags.hpp"
 #include "temp_dir.hpp"
 
 namespace quarrytide {
@@ -23,11 +24,23 @@ using Tags = std::vector<std::string>;
 const char* kTags = "user.xdg.tags";
 const char* kComment = "user.xdg.comment";
 
-struct Attributes : ::testing::Test {
-  TempDir dir;
-};
+TEST(Tags, TheFirstExactColourNameIsTheLabelAndOnlyValidLabelsAreJoinedBack) {
+  EXPECT_EQ(labelForTag("Gray"), 1);
+  EXPECT_EQ(labelForTag("Orange"), 7);
+  for (const char* other : {"", "orange", "Gray ", "Grey", "Redish"})
+    EXPECT_EQ(labelForTag(other), 0) << other;
+  // Every other tag stays a user tag, in place: empty ones, repeats, later colours.
+  EXPECT_EQ(splitTags({"b", "", "Red", "b", "Blue", "Red"}),
+            (SplitTags{{"b", "", "b", "Blue", "Red"}, 6}));
+  for (std::int64_t none : {0, 8, -1}) EXPECT_EQ(joinTags({"x"}, none), Tags{"x"}) << none;
+  EXPECT_EQ(joinTags({"Blue"}, 4), (Tags{"Blue", "Blue"})) << "never deduplicated";
+  const Tags user{"a", "", "b"};
+  for (std::int64_t label = 0; label <= 7; ++label)
+    EXPECT_EQ(splitTags(joinTags(user, label)), (SplitTags{user, label})) << label;
+}
 
-TEST_F(Attributes, TagsRoundTripInTheSharedFormat) {
+TEST(Attributes, TagsRoundTripInTheSharedFormat) {
+  TempDir dir;
   const auto f = dir.file("a.txt");
   EXPECT_EQ(readTags(f).value(), Tags{});
   ASSERT_TRUE(writeTags(f, {"Projekt Ä", "", "Red"}).ok());
@@ -41,36 +54,25 @@ TEST_F(Attributes, TagsRoundTripInTheSharedFormat) {
   EXPECT_TRUE(writeTags(f, {}).ok()) << "removing what is not there is success";
 }
 
-TEST_F(Attributes, TagWithCommaIsRefusedAndNothingIsReplaced) {
-  const auto f = dir.file("a.txt");
+TEST(Attributes, RefusedWritesChangeNothingAndSayWhy) {
+  TempDir dir;
+  const auto f = dir.file("a.txt"), link = dir.link("link", f), gone = dir.at("gone");
   ASSERT_TRUE(writeTags(f, {"keep"}).ok());
   EXPECT_EQ(writeTags(f, {"fine", "a,b"}).error(),
             (Error{"Quarrytide", kTagWithComma,
                    "Tag names cannot contain \",\": \"a,b\" was not written."}));
+  // A link's metadata is its own, and Linux keeps user attributes off links.
+  EXPECT_EQ(readTags(link).value(), Tags{});
+  EXPECT_EQ(writeTags(link, {"Red"}).error(), Error::posix(EPERM));
   EXPECT_EQ(readTags(f).value(), Tags{"keep"});
-}
-
-TEST_F(Attributes, MissingItemGivesTheSystemsMessage) {
-  const std::string gone = dir.at("gone");
   EXPECT_EQ(readTags(gone).error(), Error::posix(ENOENT));
-  EXPECT_EQ(writeTags(gone, {"x"}).error().message, "No such file or directory");
+  EXPECT_EQ(writeTags(gone, {"x"}).error(), Error::posix(ENOENT));
   EXPECT_EQ(readFinderComment(gone), "");
   EXPECT_FALSE(setFinderComment(gone, "hello"));
 }
 
-TEST_F(Attributes, LinkMetadataIsItsOwn) {
-  const auto target = dir.file("target.txt"), link = dir.link("link", target);
-  ASSERT_TRUE(writeTags(target, {"Blue"}).ok());
-  ASSERT_TRUE(setFinderComment(target, "target's"));
-  EXPECT_EQ(readTags(link).value(), Tags{});
-  EXPECT_EQ(readFinderComment(link), "");
-  // Linux keeps user attributes off symbolic links: the write fails with
-  // the system's message and the target is untouched.
-  EXPECT_EQ(writeTags(link, {"Red"}).error(), Error::posix(EPERM));
-  EXPECT_EQ(readTags(target).value(), Tags{"Blue"});
-}
-
-TEST_F(Attributes, CommentsRoundTripExactly) {
+TEST(Attributes, CommentsRoundTripExactlyAndUnreadableOnesReadAsEmpty) {
+  TempDir dir;
   const auto f = dir.file("c.txt");
   EXPECT_EQ(readFinderComment(f), "");
   for (const std::string text :
@@ -82,10 +84,6 @@ TEST_F(Attributes, CommentsRoundTripExactly) {
   ASSERT_TRUE(setFinderComment(f, ""));
   EXPECT_EQ(xattr(f, kComment), std::nullopt);
   EXPECT_TRUE(setFinderComment(f, "")) << "already absent counts as set";
-}
-
-TEST_F(Attributes, UnreadableCommentsReadAsEmpty) {
-  const auto f = dir.file("c.txt");
   for (const std::string stored : {"", "bad \xff\xfe bytes"}) {
     dir.attr("c.txt", kComment, stored);
     EXPECT_EQ(readFinderComment(f), "") << stored;
@@ -95,9 +93,10 @@ TEST_F(Attributes, UnreadableCommentsReadAsEmpty) {
   EXPECT_EQ(reused, "");
 }
 
-TEST_F(Attributes, LongValuesAreReadWhole) {
+TEST(Attributes, LongValuesAreReadWhole) {
   // Longer than the first read's buffer: takes the size-query road (and
   // small enough for ext4, which keeps all of an inode's attributes in 4 KiB).
+  TempDir dir;
   const auto f = dir.file("long.txt");
   const std::string comment(2000, 'c');
   ASSERT_TRUE(setFinderComment(f, comment));
