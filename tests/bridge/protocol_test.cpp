@@ -1,7 +1,9 @@
-// Envelope decoding, dispatch and the three immediate commands.
+// Envelope decoding, dispatch, the argument rules, and the commands answered
+// without the catalogue.
 #include <gtest/gtest.h>
 
 #include "fakes.hpp"
+#include "reply_text.hpp"
 #include "transcript.hpp"
 
 namespace quarrytide::testing {
@@ -9,7 +11,7 @@ namespace {
 
 using nlohmann::json;
 
-TEST(Protocol, UndecodableEnvelopesGetNoReplyAndTheNextIsServed) {
+TEST(Protocol, UndecodableEnvelopesGetNoReplyAndIdsAreEchoedExactly) {
   BridgeRig rig;
   for (const char* bad :
        {"not json", "[1,2]", "42", R"({"cmd":"setMode"})", R"({"id":"1","cmd":"setMode"})",
@@ -19,17 +21,10 @@ TEST(Protocol, UndecodableEnvelopesGetNoReplyAndTheNextIsServed) {
     rig.send(bad);
   EXPECT_TRUE(rig.sink.scripts.empty());
   EXPECT_EQ(rig.bridge->outstanding(), 0u);
-  rig.send(R"({"id":3,"cmd":"setMode"})");
-  EXPECT_EQ(
-      rig.sink.scripts,
-      std::vector<std::string>{R"(window.__bridgeResolveRaw({"id":3,"ok":true,"payload":null}))"});
-}
-
-TEST(Protocol, IdsAreEchoedExactly) {
-  BridgeRig rig;
-  for (const char* id : {"0", "-5", "9223372036854775807", "-9223372036854775808", "12.0", "1e3"})
+  for (const char* id : {"3", "-5", "9223372036854775807", "-9223372036854775808", "12.0", "1e3"})
     rig.send(std::string(R"({"cmd":"setMode","id":)") + id + "}");
-  EXPECT_EQ(rig.sink.ids(), (std::vector<std::int64_t>{0, -5, INT64_MAX, INT64_MIN, 12, 1000}));
+  EXPECT_EQ(rig.sink.ids(), (std::vector<std::int64_t>{3, -5, INT64_MAX, INT64_MIN, 12, 1000}));
+  EXPECT_EQ(rig.sink.scripts[0], R"(window.__bridgeResolveRaw({"id":3,"ok":true,"payload":null}))");
 }
 
 TEST(Protocol, UnknownCommandsAreNamedAsSentWithLoneSurrogatesRepaired) {
@@ -49,22 +44,44 @@ TEST(Protocol, UnknownCommandsAreNamedAsSentWithLoneSurrogatesRepaired) {
   EXPECT_FALSE(rig.bridge->foldersMode());
 }
 
-TEST(Protocol, SetModeSelectsFoldersOnlyForTheExactWord) {
+TEST(Protocol, SetModeSelectsFoldersOnlyForTheExactWordAndArgsThatAreNoObjectAreEmpty) {
   BridgeRig rig;
-  auto modeAfter = [&](const std::string& args) {
-    SCOPED_TRACE(args);
-    expectTranscript(
-        rig, R"({"id":7,"cmd":"setMode")" + args + R"(} => {"id":7,"ok":true,"payload":null})");
-    return rig.bridge->foldersMode();
+  for (const char* notFolders :
+       {"", R"(,"args":{"kind":"Folders"})", R"(,"args":{"kind":"folders "})",
+        R"(,"args":{"kind":true})", R"(,"args":{"kind":["folders"]})",
+        R"(,"args":["kind","folders"])", R"(,"args":"folders")"})
+    for (auto [args, folders] :
+         {std::pair{R"(,"args":{"kind":"folders","extra":1})", true}, {notFolders, false}}) {
+      expectTranscript(rig,
+                       std::string(R"({"id":7,"cmd":"setMode")") + args +
+                           R"(} => {"id":7,"ok":true,"payload":null})",
+                       Replies::atOnce);
+      EXPECT_EQ(rig.bridge->foldersMode(), folders) << args;
+    }
+}
+
+TEST(Protocol, ThumbnailSizesFollowTheIntegerRuleAndAreBounded) {
+  BridgeRig rig;
+  std::vector<std::int64_t> sizes;
+  rig.thumbnails = [&](const std::string& path, std::int64_t size,
+                       std::function<void(std::string)> done) {
+    sizes.push_back(size);
+    done("data:" + path);
   };
-  EXPECT_TRUE(modeAfter(R"(,"args":{"kind":"folders"})"));
-  EXPECT_FALSE(modeAfter(""));
-  EXPECT_TRUE(modeAfter(R"(,"args":{"kind":"folders"})"));
-  EXPECT_FALSE(modeAfter(R"(,"args":{"kind":"Folders"})"));
-  EXPECT_TRUE(modeAfter(R"(,"args":{"kind":"folders","extra":1})"));
-  EXPECT_FALSE(modeAfter(R"(,"args":["kind","folders"])"));  // args not an object: empty
-  EXPECT_TRUE(modeAfter(R"(,"args":{"kind":"folders"})"));
-  EXPECT_FALSE(modeAfter(R"(,"args":{"kind":["folders"]})"));
+  // A size that is no integral number is absent (48); at most 1024; none drawn at 0 or below.
+  expectTranscript(rig, R"(
+    {"id":1,"cmd":"thumbnail","args":{"path":"/p"}} => {"id":1,"ok":true,"payload":{"dataUrl":"data:/p"}}
+    {"id":2,"cmd":"thumbnail","args":{"path":"/p","size":"64"}} => {"id":2,"ok":true,"payload":{"dataUrl":"data:/p"}}
+    {"id":3,"cmd":"thumbnail","args":{"path":"/p","size":32.0}} => {"id":3,"ok":true,"payload":{"dataUrl":"data:/p"}}
+    {"id":4,"cmd":"thumbnail","args":{"path":"/p","size":1e300}} => {"id":4,"ok":true,"payload":{"dataUrl":"data:/p"}}
+    {"id":5,"cmd":"thumbnail","args":{"path":"/p","size":2.5}} => {"id":5,"ok":true,"payload":{"dataUrl":"data:/p"}}
+    {"id":6,"cmd":"thumbnail","args":{"path":"/p","size":5000000000}} => {"id":6,"ok":true,"payload":{"dataUrl":"data:/p"}}
+    {"id":7,"cmd":"thumbnail","args":{"path":"/p","size":0}} => {"id":7,"ok":true,"payload":{"dataUrl":""}}
+    {"id":8,"cmd":"thumbnail","args":{"path":"/p","size":-2}} => {"id":8,"ok":true,"payload":{"dataUrl":""}}
+    {"id":9,"cmd":"thumbnail","args":{"size":48}} => {"id":9,"ok":false,"payload":"missing path"}
+    {"id":10,"cmd":"thumbnail","args":{"path":5}} => {"id":10,"ok":false,"payload":"missing path"})",
+                   Replies::atOnce);
+  EXPECT_EQ(sizes, (std::vector<std::int64_t>{48, 48, 32, 48, 48, 1024}));
 }
 
 TEST(Protocol, SavePrefsStoresOnlyStringsAndLoadPrefsReturnsThem) {
@@ -82,27 +99,17 @@ TEST(Protocol, SavePrefsStoresOnlyStringsAndLoadPrefsReturnsThem) {
     {"id":6,"cmd":"loadPrefs"} => {"id":6,"ok":true,"payload":{"data":""}})");
 }
 
-TEST(Protocol, AFailedSaveIsReportedAsAFailure) {
-  BridgeRig rig;
-  rig.settings.failWith = "could not save settings: /x/settings.json: Read-only file system";
-  rig.send(R"({"id":8,"cmd":"savePrefs","args":{"data":"new"}})");
-  EXPECT_EQ(rig.lastReply(), json({{"id", 8}, {"ok", false}, {"payload", *rig.settings.failWith}}));
-}
-
 TEST(Protocol, RepliesWithInvalidUtf8AreRepairedNotLost) {
-  BridgeRig rig;
-  rig.bridge->resolve(1, true, {{"name", std::string("bad\xff\xfe name.jpg")}});
   FileRecord r = recordAt("/t/\xc3(");
   r.tags = {"ok", "\x80"};
   // A NUL is text, not an end: kept, whether or not the rest needs repair.
   r.comment = std::string("one\0two", 7);
   r.ext = std::string("\xff\0\xff", 3);
   r.created = 1500.0;
-  auto channel = std::make_shared<ReplyChannel>(rig.main);
-  channel->setWebView(&rig.sink);
-  channel->resolveRecords(2, std::string("/t"), {r});
-  rig.main.run();
-  auto replies = rig.sink.replies();
+  RecordingSink sink;
+  sink.evaluate(replyCall(1, true, {{"name", std::string("bad\xff\xfe name.jpg")}}));
+  sink.evaluate(recordsReplyCall(2, std::string("/t"), {r}));
+  auto replies = sink.replies();
   ASSERT_EQ(replies.size(), 2u);
   EXPECT_EQ(replies[0]["payload"]["name"], "bad\uFFFD\uFFFD name.jpg");
   EXPECT_EQ(replies[1]["payload"]["folder"], "/t");

@@ -7,8 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include <nlohmann/json.hpp>
-
+#include "fuzz_seams.hpp"
 #include "metadata/comments.hpp"
 #include "reply_text.hpp"
 
@@ -41,12 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   record.path = "/folder/" + bytes;  // names are bytes too
   record.name = record.basename = bytes;
   record.comment = text ? bytes : "";
-  std::string call = recordsReplyCall(1, std::nullopt, {record});
-  const std::string prefix = "window.__bridgeResolveRaw(";
-  if (call.rfind(prefix, 0) != 0 || call.back() != ')') std::abort();
-  auto reply = nlohmann::json::parse(call.substr(prefix.size(), call.size() - prefix.size() - 1),
-                                     nullptr, false);
-  if (reply.is_discarded()) std::abort();
+  auto reply = fuzz::argumentOf(recordsReplyCall(1, std::nullopt, {record}));
   const auto& sent = reply["payload"]["files"][0];
   if (sent["comment"] != record.comment) std::abort();
   if (text && sent["name"] != bytes) std::abort();

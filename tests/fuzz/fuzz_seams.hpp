@@ -15,20 +15,22 @@ namespace quarrytide::fuzz {
 
 using FakeCatalogue = testing::MadeUpCatalogue;
 
-// Checks every script is one reply or drop call whose argument is valid JSON.
+// The object a call of `function` passes; aborts unless `script` is one such call.
+inline nlohmann::json argumentOf(const std::string& script,
+                                 std::string_view function = "window.__bridgeResolveRaw(") {
+  if (!script.starts_with(function) || script.back() != ')') std::abort();
+  auto value = nlohmann::json::parse(
+      script.substr(function.size(), script.size() - function.size() - 1), nullptr, false);
+  if (value.is_discarded() || !value.is_object()) std::abort();
+  return value;
+}
+
 class CheckingSink final : public ScriptSink {
  public:
   void evaluate(const std::string& script) override {
-    for (std::string_view prefix : {"window.__bridgeResolveRaw(", "window.__onDrop("}) {
-      if (script.rfind(prefix, 0) != 0) continue;
-      if (script.back() != ')') std::abort();
-      auto body = script.substr(prefix.size(), script.size() - prefix.size() - 1);
-      auto value = nlohmann::json::parse(body, nullptr, false);
-      if (value.is_discarded() || !value.is_object()) std::abort();
-      ++count;
-      return;
-    }
-    std::abort();
+    const char* drop = "window.__onDrop(";
+    argumentOf(script, script.starts_with(drop) ? drop : "window.__bridgeResolveRaw(");
+    ++count;
   }
   std::size_t count = 0;
 };

@@ -55,7 +55,7 @@ class RecordingSink final : public ScriptSink {
     std::vector<nlohmann::json> out;
     const std::string prefix = "window.__bridgeResolveRaw(";
     for (const auto& s : scripts)
-      if (s.rfind(prefix, 0) == 0 && s.back() == ')')
+      if (s.starts_with(prefix) && s.back() == ')')
         out.push_back(nlohmann::json::parse(s.substr(prefix.size(), s.size() - prefix.size() - 1)));
     return out;
   }
@@ -69,16 +69,16 @@ class RecordingSink final : public ScriptSink {
 };
 
 // Keeps the value in memory. A save fails, keeping the earlier value, with
-// `failWith` when set, else with what `failIf` says of the new value.
+// what `failIf` says of the new value.
 class MemorySettings final : public SettingsStore {
  public:
   void load(Answer done) override { done(value); }
   void save(std::string v, Answer done) override {
-    auto failure = failWith ? failWith : failIf ? failIf(v) : std::nullopt;
+    auto failure = failIf ? failIf(v) : std::nullopt;
     if (!failure) value = std::move(v);
     done(failure);
   }
-  std::optional<std::string> value, failWith;
+  std::optional<std::string> value;
   std::function<std::optional<std::string>(const std::string&)> failIf;
 };
 
@@ -119,19 +119,16 @@ inline FileRecord recordAt(const std::string& path) {
 class MadeUpCatalogue final : public Catalogue {
  public:
   std::vector<FileRecord> listFolder(const std::string& folder, ListingMode mode) override {
+    const int count = mode.foldersOnly ? 1 : mode.recursive ? 3 : 2;
     std::vector<FileRecord> out;
-    for (int i = 0; i < (mode.recursive ? 3 : 2); ++i)
-      out.push_back(fileInfo(folder + "/f" + std::to_string(i)));
-    if (mode.foldersOnly) out.resize(1);
+    for (int i = 0; i < count; ++i) out.push_back(fileInfo(folder + "/f" + std::to_string(i)));
     return out;
   }
   std::optional<FileRecord> describe(const std::string& path) override {
-    if (path.size() % 3 == 0) return std::nullopt;
-    return fileInfo(path);
+    return path.size() % 3 ? std::optional(fileInfo(path)) : std::nullopt;
   }
   std::optional<bool> isDirectory(const std::string& path) override {
-    if (path.empty()) return std::nullopt;
-    return path.back() == 'd';
+    return path.empty() ? std::nullopt : std::optional(path.back() == 'd');
   }
   FileRecord fileInfo(const std::string& path) override {
     FileRecord r = recordAt(path);
@@ -143,8 +140,8 @@ class MadeUpCatalogue final : public Catalogue {
     return r;
   }
   OpResult applyOp(const Operation& op) override {
-    if (!op.path) return OpResult{false, std::nullopt, std::nullopt, "missing path"};
-    return OpResult{true, op.path, *op.path + "/" + op.newName.value_or(""), std::nullopt};
+    if (!op.path) return {false, std::nullopt, std::nullopt, "missing path"};
+    return {true, op.path, *op.path + "/" + op.newName.value_or(""), std::nullopt};
   }
 };
 

@@ -1,19 +1,17 @@
 // makeThumb: a fresh cache entry or the decoded file on a worker, else the
-// type's icon on the main thread; bad files answer too.
+// type's icon on the main thread; bad files answer too. Then the thumbnail
+// command through quarrytide-headless and its shipped icons.
+#include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <condition_variable>
-#include <deque>
 #include <filesystem>
 #include <fstream>
-#include <memory>
-#include <mutex>
-#include <optional>
-#include <thread>
+#include <map>
 
-#include "pictures.hpp"
+#include "headless.hpp"
+#include "seam_fakes.hpp"
 #include "temp_dir.hpp"
 #include "thumbnails/thumb_maker.hpp"
 
@@ -21,6 +19,57 @@ namespace quarrytide::testing {
 namespace {
 
 namespace fs = std::filesystem;
+// Colours as 0xRRGGBBAA.
+constexpr guint32 kRed = 0xff0000ff, kBlue = 0x0000ffff, kGreen = 0x00ff00ff, kMagenta = 0xff00ffff;
+
+// Left half `left`, right half `right`.
+PixbufPtr halves(int width, int height, guint32 left, guint32 right) {
+  PixbufPtr p(gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height));
+  gdk_pixbuf_fill(p.get(), left);
+  g_autoptr(GdkPixbuf) half =
+      gdk_pixbuf_new_subpixbuf(p.get(), width / 2, 0, width - width / 2, height);
+  gdk_pixbuf_fill(half, right);
+  return p;
+}
+
+// Saves as "png" or "jpeg"; `options` are key, value, ... (PNG text chunks).
+template <class... Options>
+bool save(const PixbufPtr& p, const std::string& path, const char* type, Options... options) {
+  return gdk_pixbuf_save(p.get(), path.c_str(), type, nullptr, options..., nullptr);
+}
+
+// The colour at (x, y), give or take JPEG and resampling: r, g, b or m; ? for others.
+char colourAt(GdkPixbuf* p, int x, int y) {
+  if (x >= gdk_pixbuf_get_width(p) || y >= gdk_pixbuf_get_height(p)) return '?';
+  const guint8* px = gdk_pixbuf_read_pixels(p) + y * gdk_pixbuf_get_rowstride(p) +
+                     x * gdk_pixbuf_get_n_channels(p);
+  for (auto [name, rgba] : {std::pair{'r', kRed}, {'g', kGreen}, {'b', kBlue}, {'m', kMagenta}}) {
+    bool near = true;
+    for (int c = 0; c < 3; ++c)
+      near = near && std::abs(px[c] - int(rgba >> (24 - 8 * c) & 255)) <= 40;
+    if (near) return name;
+  }
+  return '?';
+}
+
+// What a thumbnail data URL shows: "WxH" then the colour at each of `points`;
+// "none" when it is not a one-line PNG data URL.
+std::string sketch(const std::string& url, std::initializer_list<std::array<int, 2>> points = {}) {
+  const std::string prefix = "data:image/png;base64,";
+  if (url.rfind(prefix, 0) != 0 || url.find('\n') != std::string::npos) return "none";
+  gsize length = 0;
+  g_autofree guchar* png = g_base64_decode(url.c_str() + prefix.size(), &length);
+  g_autoptr(GdkPixbufLoader) loader = gdk_pixbuf_loader_new_with_type("png", nullptr);
+  if (!gdk_pixbuf_loader_write(loader, png, length, nullptr) ||
+      !gdk_pixbuf_loader_close(loader, nullptr))
+    return "none";
+  GdkPixbuf* p = gdk_pixbuf_loader_get_pixbuf(loader);
+  std::string out =
+      std::to_string(gdk_pixbuf_get_width(p)) + "x" + std::to_string(gdk_pixbuf_get_height(p));
+  if (points.size()) out += ' ';
+  for (auto [x, y] : points) out += colourAt(p, x, y);
+  return out;
+}
 
 // Magenta for every type; records the types asked and whether on the main thread.
 struct FakeIcons final : IconSource {
@@ -40,45 +89,32 @@ class Harness {
   explicit Harness(const std::string& cacheRoot = "/nonexistent",
                    const std::vector<std::string>& programs = {})
       : maker_(
-            icons, [this](std::function<void()> t) { push(std::move(t)); }, cacheRoot,
+            icons, [this](std::function<void()> t) { main.post(std::move(t)); }, cacheRoot,
             SystemThumbnailers(programs, std::chrono::milliseconds(500)), 2) {}
 
   struct Answer {
     std::string url;
     bool onMain = false;
   };
-  // Asks, then plays the main thread until the answer comes (at most 20 s).
+  // Asks, then plays the main thread until the answer comes.
   Answer make(const std::string& path, std::int64_t size, double scale = 2.0) {
     auto answer = std::make_shared<std::optional<Answer>>();  // outlives a timed-out wait
-    maker_.makeThumb(path, size, scale, [this, answer, main = icons.main](std::string url) {
-      bool onMain = std::this_thread::get_id() == main;
-      push([answer, url, onMain] { *answer = Answer{url, onMain}; });
+    maker_.makeThumb(path, size, scale, [this, answer](std::string url) {
+      bool onMain = std::this_thread::get_id() == icons.main;
+      main.post([answer, url, onMain] { *answer = Answer{url, onMain}; });
     });
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    std::unique_lock lock(m_);
-    while (!*answer && cv_.wait_until(lock, deadline, [&] { return !tasks_.empty(); })) {
-      auto task = std::move(tasks_.front());
-      tasks_.pop_front();
-      lock.unlock();
-      task();
-      lock.lock();
+    while (!*answer && main.runUntilPosted(++posted_)) {
     }
     EXPECT_TRUE(*answer) << path;
     return answer->value_or(Answer{});
   }
   FakeIcons icons;
+  FakeMain main;
   TempDir dir;
   const std::string d = dir.path();
 
  private:
-  void push(std::function<void()> task) {
-    std::lock_guard lock(m_);
-    tasks_.push_back(std::move(task));
-    cv_.notify_all();
-  }
-  std::mutex m_;
-  std::condition_variable cv_;
-  std::deque<std::function<void()>> tasks_;
+  std::size_t posted_ = 0;
   ThumbMaker maker_;  // last: its workers stop before the queue goes
 };
 
@@ -182,6 +218,32 @@ TEST(MakeThumb, ThumbnailerProgramsServeOtherTypesAndAreStoppedInTime) {
   // The slow program is killed at its limit and the icon answers instead.
   EXPECT_EQ(sketch(h.make(d + "/a.zip", 48).url, {{50, 50}}), "96x96 m");
   EXPECT_EQ(h.icons.asked, std::vector<std::string>{"application/zip"});
+}
+
+// The sizes the command passes on: tests/bridge/protocol_test.cpp.
+TEST(HeadlessThumbnail, EachFamilyGetsItsShippedIconAtDensityTwo) {
+  TempDir dir, cache;
+  const std::string d = dir.path();
+  std::ofstream(d + "/a.txt") << "text\n";
+  std::ofstream(d + "/b.txt") << "other text\n";
+  ASSERT_EQ(mkfifo((d + "/pipe").c_str(), 0600), 0);
+  const std::string paths[] = {d + "/a.txt", d + "/b.txt", d + "/missing.jpg", d + "/pipe", d};
+  std::vector<std::string> lines;
+  for (std::size_t i = 0; i < std::size(paths); ++i)
+    lines.push_back(
+        nlohmann::json{{"id", i}, {"cmd", "thumbnail"}, {"args", {{"path", paths[i]}}}}.dump());
+  auto run = runHeadless(lines, {}, {"XDG_CACHE_HOME=" + cache.path()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::map<std::size_t, std::string> urls;
+  for (const auto& r : run.replies()) {
+    EXPECT_EQ(r["ok"], true) << r;
+    urls[r["id"]] = r["payload"]["dataUrl"];
+  }
+  ASSERT_EQ(urls.size(), std::size(paths));
+  for (const auto& [i, url] : urls) EXPECT_EQ(sketch(url), "96x96") << paths[i];
+  // Text files share the text icon, which is not the folder's.
+  EXPECT_EQ(urls[0], urls[1]);
+  EXPECT_NE(urls[0], urls[4]);
 }
 
 }  // namespace
