@@ -1,29 +1,17 @@
 // What a new user meets first: undo that says where it acts, names taken by
 // items the list does not show, a layout usable at the smallest window, names
 // that read well, and feedback for every action.
-import { test, before, after } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { launch, openFolder, openPath, addRule, idle, statuses } from './harness.js';
-import { namesIn } from './native.js';
+import { useBrowser, rows, text, addRule, applyAll, openSheet, openPath, waitEnabled, waitToast, namesIn } from './harness.js';
 
-let env;
-before(async () => { env = await launch(); });
-after(async () => { await env?.close(); });
-
-/** The files of folders t/ and u/; the chooser picks `choose` (t by default). */
-const open = (folders, options = {}) => openFolder(env, {
-  files: Object.entries(folders).flatMap(([dir, files]) => files.map(([name, props]) => [`${dir}/${name}`, props])),
-  choose: Object.keys(folders)[0],
-  ...options,
-});
+const { open } = useBrowser();
 
 test('undo and redo name the folder of their batch and ask before acting in another one', async () => {
-  const { page, root, context } = await open({ t: [['a.txt']], u: [['b.txt']] });
+  const { page, root } = await open(['t/a.txt', 'u/b.txt'], { choose: 't' });
   await addRule(page, 'Change case', { mode: 'upper' });
-  await page.click('#apply-btn');
-  await page.click('#sheet-ok');
-  await idle(page);
-  assert.equal((await page.textContent('#undo-btn')).trim(), 'Undo 1 in t');
+  await applyAll(page);
+  assert.equal(await text(page, '#undo-btn'), 'Undo 1 in t');
   assert.ok((await page.getAttribute('#undo-btn', 'title')).includes(` in ${root}/t:`));
   await openPath(page, `${root}/u`);
   await page.click('#undo-btn');
@@ -34,45 +22,38 @@ test('undo and redo name the folder of their batch and ask before acting in anot
   await page.click('#sheet-cancel');
   assert.deepEqual(namesIn(`${root}/t`), ['A.txt']);
   await page.click('#undo-btn');
-  assert.equal((await page.textContent('#sheet-ok')).trim(), 'Undo in t');
+  assert.equal(await text(page, '#sheet-ok'), 'Undo in t');
   await page.click('#sheet-ok');
-  await page.waitForFunction(() => !document.getElementById('redo-btn').disabled);
+  await waitEnabled(page, 'redo-btn');
   assert.deepEqual(namesIn(`${root}/t`), ['a.txt']);
-  assert.equal((await page.textContent('#redo-btn')).trim(), 'Redo 1 in t');
-  await context.close();
+  assert.equal(await text(page, '#redo-btn'), 'Redo 1 in t');
 });
 
 test('names held by hidden items or by items the mode leaves out are errors before apply; hidden items can be listed', async () => {
-  const { page, root, native, context } = await open({ t: [['x'], ['.x'], ['y'], ['z'], ['sub/inner.txt']] });
+  const { page, root, native } = await open(['t/x', 't/.x', 't/y', 't/z', 't/sub/inner.txt'], { choose: 't' });
   await addRule(page, 'List of new names', { text: '.x\nsub\n' });
   await page.waitForFunction(() => document.getElementById('summary').textContent.includes('2 errors'));
-  const shown = await statuses(page);
-  assert.deepEqual([shown.x, shown.y, shown.z], ['⚠ exists', '⚠ exists', '']);
-  const why = await page.locator('.row', { hasText: /^y/ }).locator('.c-status').getAttribute('title');
-  assert.match(why, /does not show .* already called "sub"/);
-  // applying sends neither
-  await page.click('#apply-btn');
-  await page.waitForSelector('#sheet[open]');
-  assert.match(await page.textContent('#sheet-content'), /2 rows have errors/);
+  const [x, y, z] = await rows(page);
+  assert.deepEqual([x.status, y.status, z.status], ['⚠ exists', '⚠ exists', '']);
+  assert.match(y.why, /does not show .* already called "sub"/);
+  assert.match(await openSheet(page), /2 rows have errors/);
   await page.click('#sheet-cancel');
-  // the switch lists hidden items too, and remembers it
+  // the switch lists hidden items too, and the chooser is asked for them
   await page.click('#hidden-btn');
   await page.waitForFunction(() => [...document.querySelectorAll('.row .c-name')].some((c) => c.textContent === '.x'));
   assert.equal(await page.getAttribute('#hidden-btn', 'aria-pressed'), 'true');
-  assert.equal(native.log.filter((e) => e.cmd === 'listFolder').pop().args.hidden, true);
+  assert.equal(native.sent('listFolder').pop().args.hidden, true);
   await page.click('#open-btn');
-  const chosen = () => native.log.filter((e) => e.cmd === 'chooseFolder');
-  while (chosen().length < 2) await page.waitForTimeout(20);
-  const choose = chosen().pop().args;
+  while (native.sent('chooseFolder').length < 2) await page.waitForTimeout(20);
+  const choose = native.sent('chooseFolder').pop().args;
   assert.deepEqual([choose.start, choose.hidden], [`${root}/t`, true]);
-  assert.deepEqual(namesIn(`${root}/t`), ['.x', 'sub', 'x', 'y', 'z']);
-  await context.close();
 });
 
 for (const [width, height] of [[870, 544], [1040, 720]]) {
   test(`at ${width} x ${height} every control is reachable and no text is cut`, async () => {
-    const files = [['IMG_0001.JPG', { tags: ['Holiday', 'Beach', 'Family'], label: 4 }], ['line one\nline two.txt'], ...Array.from({ length: 60 }, (_, i) => [`x${i}.txt`])];
-    const { page, context } = await open({ 'Pictures/Holiday 2026': files }, { viewport: { width, height } });
+    const folder = 'Pictures/Holiday 2026';
+    const files = [[`${folder}/IMG_0001.JPG`, { tags: ['Holiday', 'Beach', 'Family'], label: 4 }], `${folder}/line one\nline two.txt`, ...Array.from({ length: 60 }, (_, i) => `${folder}/x${i}.txt`)];
+    const { page } = await open(files, { choose: folder, viewport: { width, height } });
     await addRule(page, 'Replace text', { find: 'IMG_', with: 'Holiday ' });
     // the bottom strip is on screen, and its buttons are what a click there hits
     for (const id of ['apply-btn', 'undo-btn', 'reveal-btn']) {
@@ -105,73 +86,37 @@ for (const [width, height] of [[870, 544], [1040, 720]]) {
       return out;
     });
     assert.deepEqual(cut, []);
-    assert.ok(await page.locator('.c-name', { hasText: 'line one␊line two.txt' }).count() === 1);
-    await context.close();
+    assert.equal(await page.locator('.c-name', { hasText: 'line one␊line two.txt' }).count(), 1);
   });
 }
 
 test('a name that mostly changed shows whole; the confirmation keeps spaces and lists every item', async () => {
-  const files = [['IMG_0240.JPG'], ...Array.from({ length: 40 }, (_, i) => [`photo  ${String(i).padStart(2, '0')}.jpg`])];
-  const { page, context } = await open({ t: files });
+  const { page } = await open(['IMG_0240.JPG', ...Array.from({ length: 40 }, (_, i) => `photo  ${String(i).padStart(2, '0')}.jpg`)]);
   await addRule(page, 'Regular expression', { pattern: '^IMG_0(\\d+)$', with: '2024-07-13 Holiday $1' });
   await addRule(page, 'Extension', { mode: 'lower' });
   const row = page.locator('.row', { hasText: 'IMG_0240.JPG' });
   assert.equal(await row.locator('.c-new del').count(), 0);
   assert.deepEqual(await row.locator('.c-new ins').allTextContents(), ['2024-07-13 Holiday 240.jpg']);
   await addRule(page, 'Insert text', { text: '#' });
-  await page.click('#apply-btn');
-  await page.waitForSelector('#sheet[open]');
+  await openSheet(page);
   const list = page.locator('#sheet-content .samples');
-  assert.equal(await list.evaluate((el) => el.querySelectorAll('.line').length < 41), true, 'every line is in the DOM');
+  assert.ok(await list.evaluate((el) => el.querySelectorAll('.line').length < 41), 'every line is in the DOM');
   await list.evaluate((el) => { el.scrollTop = el.scrollHeight; el.dispatchEvent(new Event('scroll')); });
   await page.waitForFunction(() => [...document.querySelectorAll('#sheet-content .line')].some((l) => l.textContent === 'photo  39.jpg  →  #photo  39.jpg'));
-  const spaces = await list.locator('.line', { hasText: 'photo  39' }).evaluate((el) => [getComputedStyle(el).whiteSpace, el.getBoundingClientRect().width]);
-  assert.equal(spaces[0], 'pre');
-  await page.click('#sheet-cancel');
-  await context.close();
+  assert.equal(await list.locator('.line', { hasText: 'photo  39' }).evaluate((el) => getComputedStyle(el).whiteSpace), 'pre');
 });
 
-test('feedback: reveal without a file manager, presets by Enter, loading over an unsaved chain, clearing rules, named colours', async () => {
-  const { page, root, native, context } = await open({ t: [['a.txt'], ['b.txt']], u: [['c.txt']] });
-  // reveal with nothing to show it says so
+test('feedback: reveal without a file manager, named colours, and a new folder from the left', async () => {
+  const { page, root, native } = await open(['t/a.txt', 'u/c.txt'], { choose: 't' });
   native.hooks.reveal = 'No file manager could show the items: Failed to find default application for content type ‘inode/directory’';
   await page.click('.row >> nth=0');
   await page.click('#reveal-btn');
-  await page.waitForFunction(() => document.getElementById('toasts').textContent.includes('No file manager could show the items'));
-  // Enter saves a preset; loading another over an unsaved chain asks first
-  await addRule(page, 'Change case', { mode: 'upper' });
-  await page.fill('#preset-name', 'Upper');
-  await page.press('#preset-name', 'Enter');
-  assert.deepEqual(await page.$$eval('#preset-select option', (o) => o.map((x) => x.value)), ['Upper']);
-  await addRule(page, 'Insert text', { text: 'x' });
-  await page.click('#preset-load');
-  await page.waitForSelector('#sheet[open]');
-  await page.click('#sheet-cancel');
-  assert.equal(await page.locator('.rule').count(), 2);
-  await page.click('#preset-load');
-  await page.click('#sheet-ok');
-  await page.waitForFunction(() => document.querySelectorAll('.rule').length === 1);
-  // a chain a preset holds is replaced without a question
-  await page.click('#preset-load');
-  assert.equal(await page.isVisible('#sheet'), false);
-  // clearing asks, then removes every rule
-  await page.click('#clear-rules');
-  await page.click('#sheet-ok');
-  assert.equal(await page.locator('.rule').count(), 0);
-  assert.equal(await page.isDisabled('#clear-rules'), true);
+  await waitToast(page, 'No file manager could show the items');
   // colours are named for pointer and screen reader alike
   const swatches = await page.$$eval('#meta-label .swatch', (s) => s.map((x) => [x.title, x.getAttribute('aria-label')]));
   assert.deepEqual(swatches.slice(1).map(([t]) => t.split(' ')[0]), ['Gray', 'Green', 'Purple', 'Blue', 'Yellow', 'Red', 'Orange']);
   assert.ok(swatches.every(([t, a]) => t && a));
-  // the keyboard highlight of the rule menu stands out
-  await page.click('#add-rule');
-  await page.keyboard.press('ArrowDown');
-  const [focused, other] = await page.$$eval('#add-rule-menu button', (b) => [getComputedStyle(document.activeElement).backgroundColor, getComputedStyle(b[b.length - 1]).backgroundColor]);
-  assert.notEqual(focused, other);
-  await page.keyboard.press('Escape');
-  // a new folder starts scrolled to the left
   await page.evaluate(() => { document.getElementById('grid-body').scrollLeft = 300; });
   await openPath(page, `${root}/u`);
   assert.equal(await page.evaluate(() => document.getElementById('grid-body').scrollLeft), 0);
-  await context.close();
 });

@@ -1,79 +1,168 @@
-// Launches Debian's Chromium with playwright-core and opens the page against
-// the real native side (quarrytide-headless, through native.js) on a folder of
-// real files; and the steps the page tests share.
+// The page in Debian's Chromium (playwright-core), served from web/, against
+// the real native side: quarrytide-headless runs the bridge on a folder of real
+// files behind a relay, which keeps the order of its scripts, logs every
+// envelope and stands in for what a test machine lacks (a file manager, a full disk).
+import { before, after, afterEach } from 'node:test';
+import assert from 'node:assert/strict';
 import { chromium } from 'playwright-core';
+import { spawn, execFileSync } from 'node:child_process';
 import fs from 'node:fs';
+import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
-import { serveWeb } from '../server.js';
-import { connect, makeTree } from './native.js';
+import readline from 'node:readline';
 
+const WEB = path.resolve(import.meta.dirname, '../../../web');
+const BIN = process.env.QUARRYTIDE_BIN || path.resolve(import.meta.dirname, '../../../build/bin');
+const TYPES = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript; charset=utf-8', '.css': 'text/css; charset=utf-8' };
+const LABELS = ['', 'Gray', 'Green', 'Purple', 'Blue', 'Yellow', 'Red', 'Orange'];
+
+/** The browser and a server of web/ on 127.0.0.1 only; close() also removes the folders made. */
 export async function launch() {
   const browser = await chromium.launch({
     executablePath: process.env.QUARRYTIDE_CHROMIUM || '/usr/bin/chromium',
     args: ['--no-sandbox', '--headless', '--disable-gpu', '--no-first-run', '--disable-background-networking', '--disable-component-update', '--disable-sync'],
     timeout: 30000,
   });
-  const server = await serveWeb();
+  const server = http.createServer((req, res) => {
+    const file = path.resolve(WEB, '.' + decodeURIComponent(new URL(req.url, 'http://127.0.0.1').pathname));
+    if (!file.startsWith(WEB + path.sep)) return res.writeHead(403).end();
+    fs.readFile(file, (err, body) => (err ? res.writeHead(404).end()
+      : res.writeHead(200, { 'content-type': TYPES[path.extname(file)] || 'application/octet-stream', 'cache-control': 'no-store' }).end(body)));
+  });
+  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
   const made = [];
   return {
-    browser,
-    server,
-    made,
+    browser, made, opened: [], url: `http://127.0.0.1:${server.address().port}/index.html`,
     async close() {
       await browser.close();
-      await server.close();
+      await new Promise((resolve) => server.close(resolve));
       for (const dir of made) fs.rmSync(dir, { recursive: true, force: true });
     },
   };
 }
 
+/** A new folder of `files`: each a path below it or [path, {tags, label, link}]; a Buffer is a name of raw bytes. */
+function makeTree(files) {
+  const root = fs.mkdtempSync(path.join(os.tmpdir(), 'qt-page-'));
+  for (const f of files) {
+    const [rel, p = {}] = Array.isArray(f) ? f : [f];
+    if (Buffer.isBuffer(rel)) { fs.writeFileSync(Buffer.concat([Buffer.from(root + '/'), rel]), 'bytes'); continue; }
+    const file = path.join(root, rel);
+    fs.mkdirSync(path.dirname(file), { recursive: true });
+    if (p.link) fs.symlinkSync(p.link, file);
+    else fs.writeFileSync(file, rel);
+    const tags = [...(p.tags || []), ...(p.label ? [LABELS[p.label]] : [])];
+    if (tags.length) execFileSync('setfattr', ['-n', 'user.xdg.tags', '-v', tags.join(','), file]);
+  }
+  return root;
+}
+
+/** What the disk holds for `file`: its tags and colour label, and its inode. */
+export function onDisk(file) {
+  let all = [];
+  try {
+    all = execFileSync('getfattr', ['--only-values', '-n', 'user.xdg.tags', file], { stdio: ['ignore', 'pipe', 'ignore'] }).toString().split(',');
+  } catch { /* no tags */ }
+  const colour = all.findLast((t) => t && LABELS.includes(t));
+  return { tags: all.filter((t) => t && t !== colour), label: colour ? LABELS.indexOf(colour) : 0, ino: fs.lstatSync(file).ino };
+}
+
+export const namesIn = (dir) => fs.readdirSync(dir).sort();
+
+/** quarrytide-headless (its settings in `config`, its chooser picking `choose`) connected to `page` before it loads. */
+async function connect(page, { choose, config }) {
+  const child = spawn(path.join(BIN, 'quarrytide-headless'), ['--choose', choose], {
+    env: { ...process.env, XDG_CONFIG_HOME: config, XDG_CACHE_HOME: path.join(config, 'cache') },
+    stdio: ['pipe', 'pipe', 'ignore'],
+  });
+  page.on('close', () => child.kill());
+  const native = { log: [], hooks: {}, applyDelay: 0, sent: (cmd) => native.log.filter((e) => e.cmd === cmd) };
+  native.drop = (paths) => child.stdin.write(JSON.stringify({ drop: paths }) + '\n');
+  let tail = Promise.resolve();
+  // scripts are evaluated one after another, in the order the native side wrote them
+  const evaluate = (script) => { tail = tail.then(() => page.evaluate(script).catch(() => {})); };
+  readline.createInterface({ input: child.stdout }).on('line', evaluate);
+  await page.exposeFunction('__toNative', async (text) => {
+    const env = JSON.parse(text);
+    native.log.push(env);
+    const refusal = native.hooks[env.cmd];
+    if (refusal) return evaluate(`window.__bridgeResolveRaw(${JSON.stringify({ id: env.id, ok: false, payload: refusal })})`);
+    if (env.cmd === 'apply' && native.applyDelay) await new Promise((r) => setTimeout(r, native.applyDelay));
+    child.stdin.write(text + '\n');
+  });
+  await page.addInitScript(() => {
+    window.webkit = { messageHandlers: { bridge: { postMessage: (env) => window.__toNative(JSON.stringify(env)) } } };
+  });
+  return native;
+}
+
 /**
- * Opens the page on the files `files` ([path below the folder, props], see
- * makeTree), with the chooser picking `choose` (a path below it; the folder
- * itself by default). Resolves to {page, errors, native, root, context}.
+ * The page on a new folder of `files` (see makeTree), its chooser picking `choose`
+ * below it: {page, errors, native, root}. `native.log` holds the envelopes sent;
+ * `native.hooks[cmd] = message` refuses a command; `native.applyDelay` holds each
+ * apply back (ms); `native.drop(paths)` drops items on the window.
  */
-export async function openPage(env, { files = [], choose = '', viewport = { width: 1040, height: 720 }, context = null } = {}) {
+export async function openPage(env, { files = [], choose = '', viewport = { width: 1040, height: 720 } } = {}) {
   const root = makeTree(files);
   const config = fs.mkdtempSync(path.join(os.tmpdir(), 'qt-config-'));
   env.made.push(root, config);
-  const ctx = context || (await env.browser.newContext({ viewport }));
-  const page = await ctx.newPage();
+  const context = await env.browser.newContext({ viewport });
+  const page = await context.newPage();
   const errors = [];
+  env.opened.push({ context, errors });
   page.on('pageerror', (e) => errors.push(`pageerror: ${e.message}`));
   page.on('console', (m) => { if (m.type() === 'error') errors.push(`console: ${m.text()}`); });
   const native = await connect(page, { choose: path.join(root, choose), config });
-  page.on('close', native.stop);
-  await page.goto(env.server.url + 'index.html');
+  await page.goto(env.url);
   await page.waitForSelector('body[data-ready=true]', { timeout: 10000 });
-  return { page, errors, native, root, context: ctx };
+  return { page, errors, native, root };
 }
 
-/** openPage, then Open… (the chooser picks the folder) until its rows show. */
-export async function openFolder(env, options) {
-  const opened = await openPage(env, options);
-  await opened.page.click('#open-btn');
-  await opened.page.waitForSelector('.row');
-  return opened;
+/**
+ * The browser of a test file: each test in a context of its own, failing on
+ * any error of its page. `open` is openPage, then Open… until the rows show.
+ */
+export function useBrowser() {
+  let env;
+  before(async () => { env = await launch(); });
+  afterEach(async () => {
+    for (const { context, errors } of env.opened.splice(0)) {
+      await context.close();
+      assert.deepEqual(errors, []);
+    }
+  });
+  after(() => env?.close());
+  return {
+    openPage: (files, options) => openPage(env, { files, ...options }),
+    async open(files, options) {
+      const opened = await openPage(env, { files, ...options });
+      await opened.page.click('#open-btn');
+      await opened.page.waitForSelector('.row');
+      return opened;
+    },
+  };
 }
 
-/** The names of the shown rows, in list order. */
-export const names = (page) => page.$$eval('.row', (rows) => rows
-  .sort((a, b) => Number(a.dataset.v) - Number(b.dataset.v))
-  .map((r) => r.querySelector('.c-name').textContent));
-/** The new names of the shown rows (without the struck-out text), in list order. */
-export const newNames = (page) => page.$$eval('.row', (rows) => rows
-  .sort((a, b) => Number(a.dataset.v) - Number(b.dataset.v))
-  .map((r) => [...r.querySelector('.c-new').childNodes].filter((n) => n.nodeName !== 'DEL').map((n) => n.textContent).join('')));
-/** Each shown row's name with its status word. */
-export const statuses = (page) => page.$$eval('.row', (rows) => Object.fromEntries(rows.map((r) => [r.querySelector('.c-name').textContent, r.querySelector('.c-status').textContent.trim()])));
+/** The shown rows in list order: name, new name (without the struck-out text), status word, its tooltip, selected. */
+export const rows = (page) => page.$$eval('.row', (els) => els.sort((a, b) => a.dataset.v - b.dataset.v).map((r) => ({
+  name: r.querySelector('.c-name').textContent,
+  newName: [...r.querySelector('.c-new').childNodes].filter((n) => n.nodeName !== 'DEL').map((n) => n.textContent).join(''),
+  status: r.querySelector('.c-status').textContent.trim(),
+  why: r.querySelector('.c-status').title,
+  selected: r.classList.contains('selected'),
+})));
+export const column = async (page, key) => (await rows(page)).map((r) => r[key]);
+export const text = async (page, selector) => (await page.textContent(selector)).trim();
+export const waitEnabled = (page, id) => page.waitForFunction((i) => !document.getElementById(i).disabled, id);
+export const waitToast = (page, words) => page.waitForFunction((w) => document.getElementById('toasts').textContent.includes(w), words);
+export const idle = (page) => page.waitForFunction(() => document.getElementById('progress').hidden && !document.getElementById('summary').hidden);
 
 /** Adds a rule from the menu and fills its fields; resolves to its card. */
 export async function addRule(page, label, fields = {}) {
-  const index = await page.locator('.rule').count();
+  const card = page.locator('.rule').nth(await page.locator('.rule').count());
   await page.click('#add-rule');
   await page.click(`#add-rule-menu button:text-is("${label}")`);
-  const card = page.locator('.rule').nth(index);
   for (const [field, value] of Object.entries(fields)) {
     const input = card.locator(`[data-field="${field}"]`);
     if ((await input.evaluate((el) => el.tagName)) === 'SELECT') await input.selectOption(value);
@@ -83,14 +172,15 @@ export async function addRule(page, label, fields = {}) {
   return card;
 }
 
-/** Resolves once no batch runs. */
-export const idle = (page) => page.waitForFunction(() => document.getElementById('progress').hidden && !document.getElementById('summary').hidden);
-
-/** Apply, confirmed (with the rows with errors skipped when `skip`), until the batch is done. */
-export async function applyAll(page, { skip = false } = {}) {
+/** Clicks Apply; resolves to what the confirmation says. */
+export async function openSheet(page) {
   await page.click('#apply-btn');
   await page.waitForSelector('#sheet[open]');
-  if (skip) await page.check('#sheet-skip');
+  return page.textContent('#sheet-content');
+}
+
+export async function applyAll(page) {
+  await openSheet(page);
   await page.click('#sheet-ok');
   await idle(page);
 }

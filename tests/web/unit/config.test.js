@@ -6,19 +6,14 @@ import { explainError, COMMENT_FAILED } from '../../../web/js/protocol.js';
 import { globToRegExp, textMatcher, filterItems, sortIndexes } from '../../../web/js/filter.js';
 import { newRule } from '../../../web/js/rules.js';
 
+const roundTrip = (cfg) => parseConfig(serializeConfig(cfg).text);
+
 test('saved settings round-trip; damaged or foreign text falls back to defaults', () => {
-  const cfg = parseConfig(null);
-  cfg.rules = [newRule('replace', { find: 'a', with: 'b' })];
-  cfg.mode = 'tree';
-  cfg.presets = [{ name: 'P', rules: [newRule('case', { mode: 'upper' })] }];
-  cfg.lastBatch = { title: 'Rename of 1', when: 5, changes: [{ dir: '/d', from: 'a', to: 'b', before: { tags: ['x'] }, after: { tags: [] } }] };
-  const back = parseConfig(serializeConfig(cfg).text);
-  assert.equal(back.mode, 'tree');
-  assert.equal(back.rules[0].find, 'a');
-  assert.equal(back.presets[0].rules[0].mode, 'upper');
-  assert.equal(back.showHidden, false);
-  assert.equal(parseConfig(serializeConfig({ ...cfg, showHidden: true }).text).showHidden, true);
-  assert.deepEqual(back.lastBatch.changes[0], { dir: '/d', from: 'a', to: 'b', before: { tags: ['x'] }, after: { tags: [] } });
+  const change = { dir: '/d', from: 'a', to: 'b', before: { tags: ['x'] }, after: { tags: [] } };
+  const back = roundTrip({ ...parseConfig(null), rules: [newRule('replace', { find: 'a', with: 'b' })], mode: 'tree', showHidden: true,
+    presets: [{ name: 'P', rules: [newRule('case', { mode: 'upper' })] }], lastBatch: { title: 'Rename of 1', when: 5, changes: [change] } });
+  assert.deepEqual([back.mode, back.rules[0].find, back.presets[0].rules[0].mode, back.showHidden, back.lastBatch.changes[0]], ['tree', 'a', 'upper', true, change]);
+  assert.equal(roundTrip(parseConfig(null)).showHidden, false);
   for (const bad of ['', '{', '[]', '"x"', '{"rules": 5, "mode": "nope", "sort": {"key": "evil"}, "presets": [{"name": ""}, 3], "lastBatch": {"changes": [{"dir": 1}]}}']) {
     const c = parseConfig(bad);
     assert.deepEqual([c.rules, c.mode, c.sort.key, c.presets, c.lastBatch], [[], 'files', 'native', [], null], bad);
@@ -26,16 +21,12 @@ test('saved settings round-trip; damaged or foreign text falls back to defaults'
 });
 
 test('what is saved stays bounded: a last batch above the limit and old recent folders are dropped', () => {
-  const cfg = parseConfig(null);
-  cfg.lastBatch = { title: 't', when: 0, changes: Array.from({ length: MAX_SAVED_BATCH + 1 }, (_, i) => ({ dir: '/d', from: `a${i}`, to: `b${i}` })) };
-  const { text, batchKept } = serializeConfig(cfg);
-  assert.equal(batchKept, false);
-  assert.equal(JSON.parse(text).lastBatch, null);
+  const lastBatch = { title: 't', when: 0, changes: Array.from({ length: MAX_SAVED_BATCH + 1 }, (_, i) => ({ dir: '/d', from: `a${i}`, to: `b${i}` })) };
+  const { text, batchKept } = serializeConfig({ ...parseConfig(null), lastBatch });
+  assert.deepEqual([batchKept, JSON.parse(text).lastBatch], [false, null]);
   let recent = [];
   for (let i = 0; i < 15; i++) recent = addRecent(recent, `/f${i % 12}`);
-  assert.equal(recent.length, MAX_RECENT);
-  assert.equal(recent[0], '/f2');
-  assert.equal(new Set(recent).size, recent.length);
+  assert.deepEqual([recent.length, recent[0], new Set(recent).size], [MAX_RECENT, '/f2', MAX_RECENT]);
 });
 
 test('the undo record keeps what changed on disk, also after partial failures', () => {
@@ -57,12 +48,11 @@ test('the undo record keeps what changed on disk, also after partial failures', 
     { dir: '/d', from: 'x', to: 'y', before: undefined, after: undefined },
     { dir: '/d', from: 'k', to: 'k', before: { label: 1 }, after: { label: 3 } },
   ]);
-  const undo = batchChanges(rec);
-  assert.deepEqual(undo[0], { key: '/d/b', dir: '/d', name: 'b', newName: 'a', meta: { tags: [] }, before: { tags: ['t'] } });
+  assert.deepEqual(batchChanges(rec)[0], { key: '/d/b', dir: '/d', name: 'b', newName: 'a', meta: { tags: [] }, before: { tags: ['t'] } });
   assert.equal(batchChanges(rec, true)[2].key, '/d/k');
   assert.equal(undoRecord('none', [changes[2]], outcomes), null);
   // the folder the batch was applied in survives a restart; older records name their first item's
-  assert.equal(batchFolder(parseConfig(serializeConfig({ ...parseConfig(null), lastBatch: undoRecord('t', changes, outcomes, 1, '/shown') }).text).lastBatch), '/shown');
+  assert.equal(batchFolder(roundTrip({ ...parseConfig(null), lastBatch: undoRecord('t', changes, outcomes, 1, '/shown') }).lastBatch), '/shown');
   assert.equal(batchFolder({ changes: rec.changes.map(({ dir, from, to }) => ({ dir, from, to })) }), '/d');
 });
 
@@ -74,28 +64,20 @@ test('native messages are explained for this platform, keeping the raw text', ()
   assert.equal(explainError('A file named "b" already exists.').text, 'A file named "b" already exists.');
 });
 
-test('filters: text, glob with classes, regex, invalid patterns, extension, tag and label', () => {
-  assert.ok(globToRegExp('IMG_??.*').test('img_12.jpg'));
-  assert.ok(!globToRegExp('IMG_??.*').test('IMG_123.jpg'));
-  assert.ok(globToRegExp('[!a]*.txt').test('b.txt') && !globToRegExp('[!a]*.txt').test('a.txt'));
-  assert.ok(globToRegExp('a+b(1).txt').test('a+b(1).txt'));
+test('filters: text, glob with classes, regex, invalid patterns, extension, tag and label; sorting by name in natural order', () => {
+  for (const [glob, name, hit] of [['IMG_??.*', 'img_12.jpg', true], ['IMG_??.*', 'IMG_123.jpg', false], ['[!a]*.txt', 'b.txt', true], ['[!a]*.txt', 'a.txt', false], ['a+b(1).txt', 'a+b(1).txt', true]]) {
+    assert.equal(globToRegExp(glob).test(name), hit, `${glob} on ${name}`);
+  }
   assert.match(textMatcher('(', 'regex').error, /Invalid regular expression|Unterminated/);
   const items = [
     { name: 'Beach.JPG', ext: 'JPG', tags: ['Holiday'], label: 2 },
     { name: 'beach.png', ext: 'png', tags: [], label: 0 },
     { name: 'notes', ext: '', tags: ['Holiday'], label: 0 },
   ];
-  const tagsOf = (i) => items[i].tags;
-  const labelOf = (i) => items[i].label;
-  assert.deepEqual(filterItems(items, { text: 'BEACH', mode: 'text' }, tagsOf, labelOf), [0, 1]);
-  assert.deepEqual(filterItems(items, { text: '^b.*g$', mode: 'regex' }, tagsOf, labelOf), [0, 1]);
-  assert.deepEqual(filterItems(items, { text: '(', mode: 'regex' }, tagsOf, labelOf), [0, 1, 2]);
-  assert.deepEqual(filterItems(items, { ext: 'jpg' }, tagsOf, labelOf), [0]);
-  assert.deepEqual(filterItems(items, { ext: '' }, tagsOf, labelOf), [2]);
-  assert.deepEqual(filterItems(items, { tag: 'Holiday', label: 0 }, tagsOf, labelOf), [2]);
-  const order = [0, 1, 2];
+  const cases = [[{ text: 'BEACH', mode: 'text' }, [0, 1]], [{ text: '^b.*g$', mode: 'regex' }, [0, 1]], [{ text: '(', mode: 'regex' }, [0, 1, 2]],
+    [{ ext: 'jpg' }, [0]], [{ ext: '' }, [2]], [{ tag: 'Holiday', label: 0 }, [2]]];
+  for (const [filter, want] of cases) assert.deepEqual(filterItems(items, filter, (i) => items[i].tags, (i) => items[i].label), want, JSON.stringify(filter));
   const named = [{ name: 'file10' }, { name: 'File2' }, { name: 'file1' }];
-  assert.deepEqual(sortIndexes(order, named, 'name', 1), [2, 1, 0]);
-  assert.deepEqual(sortIndexes(order, named, 'name', -1), [0, 1, 2]);
-  assert.deepEqual(sortIndexes(order, named, 'native', 1), [0, 1, 2]);
+  assert.deepEqual([1, -1].map((dir) => sortIndexes([0, 1, 2], named, 'name', dir)), [[2, 1, 0], [0, 1, 2]]);
+  assert.deepEqual(sortIndexes([2, 0, 1], named, 'native', 1), [0, 1, 2]);
 });

@@ -9,10 +9,11 @@ import { applied, ran, top, emptyHistory } from '../../../web/js/history.js';
 import { computePreview, pack, unpack } from '../../../web/js/preview-core.js';
 import { newRule } from '../../../web/js/rules.js';
 
+/** A file record as the native side lists it (the listing fills in the rest). */
 const record = (path, extra = {}) => {
   const name = path.slice(path.lastIndexOf('/') + 1);
   const dot = name.lastIndexOf('.');
-  return { path, name, basename: dot > 0 ? name.slice(0, dot) : name, ext: dot > 0 ? name.slice(dot + 1) : '', isDir: false, size: 1, created: 0, modified: 0, tags: [], label: 0, comment: '', ...extra };
+  return { path, name, basename: dot > 0 ? name.slice(0, dot) : name, ext: dot > 0 ? name.slice(dot + 1) : '', ...extra };
 };
 const listed = (...paths) => {
   const store = createStore(initialState(), actions);
@@ -51,18 +52,15 @@ test('selection: clicks with modifiers, keyboard moves and ranges, toggles and c
     ['space without focus focuses the first', sel.toggleFocused(sel.emptySelection(), view), [10], 0],
     ['select all keeps the focus', sel.selectAll(start, view), view, 1],
   ];
-  for (const [what, s, set, anchor] of cases) {
-    assert.deepEqual([...s.set].sort(), set, what);
-    assert.equal(s.anchor, anchor, what);
-  }
+  for (const [what, s, set, anchor] of cases) assert.deepEqual([[...s.set].sort(), s.anchor], [set, anchor], what);
   assert.deepEqual(sel.coverage(sel.selectAll(start, view), view), { all: true, some: true });
   assert.deepEqual(sel.coverage(start, view), { all: false, some: true });
   assert.deepEqual(sel.moveFocus(start, [], 3, false), start);
 });
 
 test('metadata edits hold only what differs from disk; tags are typed ";"-separated', () => {
-  const a = record('/d/a', { tags: ['x'], label: 2 });
-  const b = record('/d/b');
+  const a = record('/d/a', { tags: ['x'], label: 2, comment: '' });
+  const b = record('/d/b', { tags: [], label: 0 });
   let edits = editItems(new Map(), [a, b], (cur) => ({ tags: [...cur.tags, 'y'], label: 2 }));
   assert.deepEqual([...edits], [['/d/a', { tags: ['x', 'y'] }], ['/d/b', { tags: ['y'], label: 2 }]]);
   assert.deepEqual(effective(edits, a), { tags: ['x', 'y'], label: 2, comment: '' });
@@ -92,15 +90,14 @@ test('actions: a new listing forgets the last one; sorting cycles; rules move, l
   const keys = ['name', 'name', 'name'].map((k) => { store.dispatch('sortBy', k); return `${store.state.config.sort.key}${store.state.config.sort.dir}`; });
   assert.deepEqual(keys, ['name1', 'name-1', 'native1']);
   for (const type of ['replace', 'case', 'ext']) store.dispatch('addRule', type);
-  const ids = store.state.config.rules.map((r) => r.id);
-  store.dispatch('moveRule', { id: ids[2], to: 0 });
+  store.dispatch('moveRule', { id: store.state.config.rules[2].id, to: 0 });
   assert.deepEqual(store.state.config.rules.map((r) => r.type), ['ext', 'replace', 'case']);
   store.dispatch('savePreset', 'P');
   store.dispatch('clearRules');
   store.dispatch('loadPreset', 'P');
-  const loaded = store.state.config.rules;
-  assert.ok(loaded.every((r, i) => r.id && r.id !== store.state.config.presets[0].rules[i].id), 'a loaded chain gets its own ids');
-  assert.ok(sameRules(loaded, store.state.config.presets[0].rules));
+  const { rules: loaded, presets } = store.state.config;
+  assert.ok(loaded.every((r, i) => r.id && r.id !== presets[0].rules[i].id), 'a loaded chain gets its own ids');
+  assert.ok(sameRules(loaded, presets[0].rules));
   assert.ok(!sameRules(loaded, [newRule('replace')]));
 });
 
