@@ -28,6 +28,21 @@ export function isInvalidUtf8(name) {
   return name.includes('\uFFFD');
 }
 
+const invalidCache = new WeakMap();
+/**
+ * Per item of a listing, 1 where its name is not valid UTF-8. Kept per
+ * listing (listings are never changed in place): every preview asks.
+ */
+export function invalidNames(items) {
+  let flags = invalidCache.get(items);
+  if (!flags) {
+    flags = new Uint8Array(items.length);
+    for (let i = 0; i < items.length; i++) if (isInvalidUtf8(items[i].name)) flags[i] = 1;
+    invalidCache.set(items, flags);
+  }
+  return flags;
+}
+
 const SPACE = /\s/;
 /** Whether the character at `k` is white space; the common ASCII ones without a regular expression. */
 function spaceAt(s, k) {
@@ -36,12 +51,57 @@ function spaceAt(s, k) {
   return SPACE.test(s[k]);
 }
 
-/** Reports the problems of one new name taken alone (no folder context) as add(i, code, detail). */
-function checkName(i, oldName, newName, add) {
+// What one pass over a name finds (see `scan`).
+const SLASH = 1, NUL = 2, WIDE = 4;
+let scanned = 0;
+
+/**
+ * Hash of the lower-cased name in folder `dir`, found in one pass with no new
+ * string for ASCII names; leaves SLASH, NUL and WIDE (not ASCII) in `scanned`.
+ */
+function scan(dir, s) {
+  let h = Math.imul(dir + 1, 0x9e3779b1);
+  let flags = 0;
+  for (let k = 0; k < s.length; k++) {
+    let c = s.charCodeAt(k);
+    if (c >= 65 && c <= 90) c += 32;
+    else if (c === 47) flags |= SLASH;
+    else if (c === 0) flags |= NUL;
+    else if (c > 127) flags |= WIDE;
+    h = Math.imul(h ^ c, 0x01000193);
+  }
+  if (flags & WIDE) {
+    // lower-casing beyond ASCII may change the length ("İ"): hash what it gives
+    const low = s.toLowerCase();
+    h = Math.imul(dir + 1, 0x9e3779b1);
+    for (let k = 0; k < low.length; k++) h = Math.imul(h ^ low.charCodeAt(k), 0x01000193);
+  }
+  scanned = flags;
+  // a multiply carries only upwards: fold the high bits down
+  h = Math.imul(h ^ (h >>> 16), 0x85ebca6b);
+  return h ^ (h >>> 13);
+}
+
+/** Whether two names are equal once lower-cased. */
+function sameLower(a, b, bothAscii) {
+  if (a === b) return true;
+  if (!bothAscii) return a.toLowerCase() === b.toLowerCase();
+  if (a.length !== b.length) return false;
+  for (let k = 0; k < a.length; k++) {
+    let x = a.charCodeAt(k), y = b.charCodeAt(k);
+    if (x >= 65 && x <= 90) x += 32;
+    if (y >= 65 && y <= 90) y += 32;
+    if (x !== y) return false;
+  }
+  return true;
+}
+
+/** Reports the problems of one new name taken alone as add(i, code, detail); `flags` from `scan`. */
+function checkName(i, oldName, newName, add, flags) {
   if (newName === '') add(i, 'empty');
   else if (newName === '.' || newName === '..') add(i, 'dot');
-  if (newName.includes('/')) add(i, 'slash');
-  if (newName.includes('\0')) add(i, 'nul');
+  if (flags & SLASH) add(i, 'slash');
+  if (flags & NUL) add(i, 'nul');
   // fewer than 86 UTF-16 units cannot make more than 255 bytes
   if (newName.length > MAX_NAME_BYTES / 3) {
     const bytes = utf8Length(newName);
@@ -54,50 +114,53 @@ function checkName(i, oldName, newName, add) {
 /** Problems of one new name taken alone, as [code, detail] pairs. */
 export function nameProblems(oldName, newName) {
   const out = [];
-  checkName(0, oldName, newName, (_, code, detail) => out.push(detail === undefined ? [code] : [code, detail]));
+  scan(0, newName);
+  checkName(0, oldName, newName, (_, code, detail) => out.push(detail === undefined ? [code] : [code, detail]), scanned);
   return out;
 }
 
 /**
- * Items grouped by (folder, lower-cased name), in an open-addressing table
- * over typed arrays: a Map of 100,000 fresh name strings costs more than the
- * whole rest of the check. Each bucket lists its items in the order added.
+ * Items grouped by (folder, lower-cased new name), in an open-addressing
+ * table over typed arrays: a Map of 100,000 fresh lower-cased strings costs
+ * more than the whole rest of the check. A slot is known by its folder, its
+ * hash and the new name of its first item. Each bucket lists its items in
+ * the order added.
  */
 class NameBuckets {
-  constructor(n) {
+  constructor(n, names) {
     let size = 16;
     while (size < n * 2) size *= 2;
     this.mask = size - 1;
+    this.names = names;
     this.slotHead = new Int32Array(size).fill(-1);
     this.slotTail = new Int32Array(size);
     this.slotDir = new Int32Array(size);
-    this.slotKey = new Array(size);
+    this.slotHash = new Int32Array(size);
+    this.slotAscii = new Uint8Array(size);
     this.next = new Int32Array(n).fill(-1);
     this.slotOf = new Int32Array(n);
     this.before = new Int32Array(n).fill(-1);
   }
 
-  slot(dir, key, insert) {
-    let h = (dir * 0x9e3779b1) | 0;
-    for (let k = 0; k < key.length; k++) h = Math.imul(h ^ key.charCodeAt(k), 0x01000193);
-    // a multiply carries only upwards: fold the high bits into the slot bits
-    h = Math.imul(h ^ (h >>> 16), 0x85ebca6b);
-    h ^= h >>> 13;
+  /** The slot of `name` (hash `h`, ASCII or not) in folder `dir`; a free one or -1 when absent. */
+  slot(dir, h, name, ascii, insert) {
     for (let s = h & this.mask; ; s = (s + 1) & this.mask) {
-      if (this.slotHead[s] < 0) return insert ? s : -1;
-      if (this.slotDir[s] === dir && this.slotKey[s] === key) return s;
+      const head = this.slotHead[s];
+      if (head < 0) return insert ? s : -1;
+      if (this.slotHash[s] === h && this.slotDir[s] === dir && sameLower(this.names[head], name, ascii && this.slotAscii[s] === 1)) return s;
     }
   }
 
-  /** Adds item `i`; returns the first item of its bucket when it was not empty, else -1. */
-  add(dir, key, i) {
-    const s = this.slot(dir, key, true);
+  /** Adds item `i` (its new name scanned to `h`); returns the first item of its bucket when it was not empty, else -1. */
+  add(dir, h, ascii, i) {
+    const s = this.slot(dir, h, this.names[i], ascii, true);
     this.slotOf[i] = s;
     const head = this.slotHead[s];
     if (head < 0) {
       this.slotHead[s] = this.slotTail[s] = i;
       this.slotDir[s] = dir;
-      this.slotKey[s] = key;
+      this.slotHash[s] = h;
+      this.slotAscii[s] = ascii ? 1 : 0;
       return -1;
     }
     this.before[i] = this.slotTail[s];
@@ -110,9 +173,10 @@ class NameBuckets {
   prev(i) { return this.before[i]; }
   /** The first item of `i`'s bucket. */
   head(i) { return this.slotHead[this.slotOf[i]]; }
-  /** The first item of the bucket of (dir, key), or -1. */
-  find(dir, key) {
-    const s = this.slot(dir, key, false);
+  /** The first item of the bucket of `name` in folder `dir`, or -1. */
+  find(dir, name) {
+    const h = scan(dir, name);
+    const s = this.slot(dir, h, name, !(scanned & WIDE), false);
     return s < 0 ? -1 : this.slotHead[s];
   }
 }
@@ -129,8 +193,12 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
   const n = items.length;
   const problems = new Array(n);
   const renamed = new Uint8Array(n);
-  const stays = new Uint8Array(n);
-  for (let i = 0; i < n; i++) if ((skip && skip[i]) || isInvalidUtf8(items[i].name)) stays[i] = 1;
+  const invalid = invalidNames(items);
+  let stays = invalid;
+  if (skip) {
+    stays = new Uint8Array(n);
+    for (let i = 0; i < n; i++) if (skip[i] || invalid[i]) stays[i] = 1;
+  }
 
   const add = (i, code, detail) => {
     (problems[i] || (problems[i] = [])).push(detail === undefined ? [code] : [code, detail]);
@@ -140,7 +208,7 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
   for (let i = 0; i < n; i++) {
     const item = items[i];
     if (stays[i]) {
-      if (isInvalidUtf8(item.name)) add(i, 'utf8');
+      if (invalid[i]) add(i, 'utf8');
       continue;
     }
     if (tags && tags[i]) for (const t of tags[i]) if (t.includes(',')) add(i, 'tagComma', t);
@@ -151,7 +219,7 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
     // The renamed items by folder and lower-cased new name: exact duplicates
     // and case-only twins share a bucket, so one lookup answers both. Items
     // that stay are then looked up in it.
-    const buckets = new NameBuckets(n);
+    const buckets = new NameBuckets(n, newNames);
     const shared = []; // renamed items whose bucket holds more than one
     let lastDir = null;
     let dirId = -1;
@@ -165,12 +233,14 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
         if (dirId === undefined) dirs.set(dir, (dirId = dirs.size));
       }
       const fin = newNames[i];
-      const first = buckets.add(dirId, fin.toLowerCase(), i);
+      const h = scan(dirId, fin);
+      const flags = scanned;
+      const first = buckets.add(dirId, h, !(flags & WIDE), i);
       if (first >= 0) {
         if (first !== buckets.prev(i)) shared.push(i);
         else shared.push(first, i);
       }
-      checkName(i, items[i].name, fin, add);
+      checkName(i, items[i].name, fin, add, flags);
       if (taken && taken(dir, fin)) add(i, 'unlisted', fin);
     }
     lastDir = null;
@@ -180,7 +250,7 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
       if (item.dir !== lastDir) { lastDir = item.dir; dirId = dirs.get(lastDir); }
       if (dirId === undefined) continue;
       const name = item.name;
-      for (let j = buckets.find(dirId, name.toLowerCase()); j >= 0; j = buckets.next[j]) add(j, newNames[j] === name ? 'exists' : 'case', name);
+      for (let j = buckets.find(dirId, name); j >= 0; j = buckets.next[j]) add(j, newNames[j] === name ? 'exists' : 'case', name);
     }
     for (const i of shared) {
       const fin = newNames[i];

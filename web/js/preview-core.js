@@ -6,18 +6,19 @@
 // array. Pure: no DOM.
 
 import { compileChain, evaluateAll } from './rules.js';
-import { checkConflicts, skipErrorRows, isInvalidUtf8, severityOf } from './conflicts.js';
+import { checkConflicts, skipErrorRows, invalidNames, severityOf } from './conflicts.js';
 import { filterItems, sortIndexes, textMatcher } from './filter.js';
 import { joinPath } from './text.js';
 
 /** What the status strip counts; `sent` is how many changes an apply sends. */
 function countRows(items, check, leftOut, edited) {
   let renames = 0, meta = 0, errors = 0, warnings = 0, skipped = 0, changed = 0, sent = 0;
+  const invalid = invalidNames(items);
   for (let i = 0; i < items.length; i++) {
     const hasMeta = edited.has(i);
     const touched = check.renamed[i] === 1 || hasMeta;
     if (touched) changed++;
-    if (touched && !(leftOut && leftOut[i]) && !isInvalidUtf8(items[i].name)) sent++;
+    if (touched && !(leftOut && leftOut[i]) && !invalid[i]) sent++;
     const sev = severityOf(check.problems[i]);
     if (sev === 'skip') { skipped++; continue; }
     if (check.renamed[i]) renames++;
@@ -48,7 +49,8 @@ export function computePreview({ items, rules, scope = 'all', selection = null, 
   const newNames = items.map((it) => it.name);
   evaluateAll(chain, items, order, newNames);
   // a name that cannot be sent back exactly is never renamed
-  for (const i of order) if (newNames[i] !== items[i].name && isInvalidUtf8(items[i].name)) newNames[i] = items[i].name;
+  const invalid = invalidNames(items);
+  for (const i of order) if (invalid[i]) newNames[i] = items[i].name;
 
   const tags = new Array(items.length);
   for (const [i, e] of edits) if (e.tags) tags[i] = e.tags;
