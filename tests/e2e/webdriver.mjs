@@ -41,10 +41,6 @@ export const ENTER = '\uE007';
 const PAGE = 'quarrytide://app/index.html';
 
 export class WebDriver {
-  process = null;
-  base = null;
-  session = null;
-
   async request(method, url, body) {
     const res = await fetch(this.base + url, {
       method,
@@ -85,7 +81,6 @@ export class WebDriver {
 
   stop() {
     this.process?.kill();
-    this.process = null;
   }
 
   exec(script, args = []) {
@@ -111,10 +106,5 @@ export class WebDriver {
 
   async type(selector, text) {
     return this.command('POST', `/element/${await this.find(selector)}/value`, { text });
-  }
-
-  /** The page as PNG data. */
-  async screenshot() {
-    return Buffer.from(await this.command('GET', '/screenshot'), 'base64');
   }
 }

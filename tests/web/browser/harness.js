@@ -17,31 +17,6 @@ const BIN = process.env.QUARRYTIDE_BIN || path.resolve(import.meta.dirname, '../
 const TYPES = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript; charset=utf-8', '.css': 'text/css; charset=utf-8' };
 const LABELS = ['', 'Gray', 'Green', 'Purple', 'Blue', 'Yellow', 'Red', 'Orange'];
 
-/** The browser and a server of web/ on 127.0.0.1 only; close() also removes the folders made. */
-export async function launch() {
-  const browser = await chromium.launch({
-    executablePath: process.env.QUARRYTIDE_CHROMIUM || '/usr/bin/chromium',
-    args: ['--no-sandbox', '--headless', '--disable-gpu', '--no-first-run', '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-    timeout: 30000,
-  });
-  const server = http.createServer((req, res) => {
-    const file = path.resolve(WEB, '.' + decodeURIComponent(new URL(req.url, 'http://127.0.0.1').pathname));
-    if (!file.startsWith(WEB + path.sep)) return res.writeHead(403).end();
-    fs.readFile(file, (err, body) => (err ? res.writeHead(404).end()
-      : res.writeHead(200, { 'content-type': TYPES[path.extname(file)] || 'application/octet-stream', 'cache-control': 'no-store' }).end(body)));
-  });
-  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-  const made = [];
-  return {
-    browser, made, opened: [], url: `http://127.0.0.1:${server.address().port}/index.html`,
-    async close() {
-      await browser.close();
-      await new Promise((resolve) => server.close(resolve));
-      for (const dir of made) fs.rmSync(dir, { recursive: true, force: true });
-    },
-  };
-}
-
 /** A new folder of `files`: each a path below it or [path, {tags, label, link}]; a Buffer is a name of raw bytes. */
 function makeTree(files) {
   const root = fs.mkdtempSync(path.join(os.tmpdir(), 'qt-page-'));
@@ -60,86 +35,96 @@ function makeTree(files) {
 
 /** What the disk holds for `file`: its tags and colour label, and its inode. */
 export function onDisk(file) {
-  let all = [];
-  try {
-    all = execFileSync('getfattr', ['--only-values', '-n', 'user.xdg.tags', file], { stdio: ['ignore', 'pipe', 'ignore'] }).toString().split(',');
-  } catch { /* no tags */ }
+  const all = execFileSync('getfattr', ['--only-values', '--absolute-names', '-d', '-m', '^user\\.xdg\\.tags$', file]).toString().split(',');
   const colour = all.findLast((t) => t && LABELS.includes(t));
   return { tags: all.filter((t) => t && t !== colour), label: colour ? LABELS.indexOf(colour) : 0, ino: fs.lstatSync(file).ino };
 }
 
 export const namesIn = (dir) => fs.readdirSync(dir).sort();
 
-/** quarrytide-headless (its settings in `config`, its chooser picking `choose`) connected to `page` before it loads. */
-async function connect(page, { choose, config }) {
-  const child = spawn(path.join(BIN, 'quarrytide-headless'), ['--choose', choose], {
-    env: { ...process.env, XDG_CONFIG_HOME: config, XDG_CACHE_HOME: path.join(config, 'cache') },
-    stdio: ['pipe', 'pipe', 'ignore'],
-  });
-  page.on('close', () => child.kill());
-  const native = { log: [], hooks: {}, applyDelay: 0, sent: (cmd) => native.log.filter((e) => e.cmd === cmd) };
-  native.drop = (paths) => child.stdin.write(JSON.stringify({ drop: paths }) + '\n');
-  let tail = Promise.resolve();
-  // scripts are evaluated one after another, in the order the native side wrote them
-  const evaluate = (script) => { tail = tail.then(() => page.evaluate(script).catch(() => {})); };
-  readline.createInterface({ input: child.stdout }).on('line', evaluate);
-  await page.exposeFunction('__toNative', async (text) => {
-    const env = JSON.parse(text);
-    native.log.push(env);
-    const refusal = native.hooks[env.cmd];
-    if (refusal) return evaluate(`window.__bridgeResolveRaw(${JSON.stringify({ id: env.id, ok: false, payload: refusal })})`);
-    if (env.cmd === 'apply' && native.applyDelay) await new Promise((r) => setTimeout(r, native.applyDelay));
-    child.stdin.write(text + '\n');
-  });
-  await page.addInitScript(() => {
-    window.webkit = { messageHandlers: { bridge: { postMessage: (env) => window.__toNative(JSON.stringify(env)) } } };
-  });
-  return native;
-}
-
 /**
- * The page on a new folder of `files` (see makeTree), its chooser picking `choose`
- * below it: {page, errors, native, root}. `native.log` holds the envelopes sent;
- * `native.hooks[cmd] = message` refuses a command; `native.applyDelay` holds each
- * apply back (ms); `native.drop(paths)` drops items on the window.
- */
-export async function openPage(env, { files = [], choose = '', viewport = { width: 1040, height: 720 } } = {}) {
-  const root = makeTree(files);
-  const config = fs.mkdtempSync(path.join(os.tmpdir(), 'qt-config-'));
-  env.made.push(root, config);
-  const context = await env.browser.newContext({ viewport });
-  const page = await context.newPage();
-  const errors = [];
-  env.opened.push({ context, errors });
-  page.on('pageerror', (e) => errors.push(`pageerror: ${e.message}`));
-  page.on('console', (m) => { if (m.type() === 'error') errors.push(`console: ${m.text()}`); });
-  const native = await connect(page, { choose: path.join(root, choose), config });
-  await page.goto(env.url);
-  await page.waitForSelector('body[data-ready=true]', { timeout: 10000 });
-  return { page, errors, native, root };
-}
-
-/**
- * The browser of a test file: each test in a context of its own, failing on
- * any error of its page. `open` is openPage, then Open… until the rows show.
+ * The browser of a test file and a server of web/ on 127.0.0.1 only; each test
+ * in a context of its own, failing on any error of its page.
+ * openPage(files, {choose, viewport}): the page on a new folder of `files` (see
+ * makeTree), its chooser picking `choose` below it: {page, errors, native, root}.
+ * `native.log` holds the envelopes sent; `native.hooks[cmd] = message` refuses a
+ * command; `native.applyDelay` holds each apply back (ms); `native.drop(paths)`
+ * drops items on the window. `open` is openPage, then Open… until the rows show.
  */
 export function useBrowser() {
-  let env;
-  before(async () => { env = await launch(); });
+  let browser, server, url;
+  const made = [], opened = [];
+  before(async () => {
+    browser = await chromium.launch({
+      executablePath: process.env.QUARRYTIDE_CHROMIUM || '/usr/bin/chromium',
+      args: ['--no-sandbox', '--headless', '--disable-gpu', '--no-first-run', '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+      timeout: 30000,
+    });
+    server = http.createServer((req, res) => {
+      const file = path.resolve(WEB, '.' + decodeURIComponent(new URL(req.url, 'http://127.0.0.1').pathname));
+      if (!file.startsWith(WEB + path.sep)) return res.writeHead(403).end();
+      fs.readFile(file, (err, body) => (err ? res.writeHead(404).end()
+        : res.writeHead(200, { 'content-type': TYPES[path.extname(file)] || 'application/octet-stream', 'cache-control': 'no-store' }).end(body)));
+    });
+    await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+    url = `http://127.0.0.1:${server.address().port}/index.html`;
+  });
   afterEach(async () => {
-    for (const { context, errors } of env.opened.splice(0)) {
+    for (const { context, errors } of opened.splice(0)) {
       await context.close();
       assert.deepEqual(errors, []);
     }
   });
-  after(() => env?.close());
+  after(async () => {
+    await browser?.close();
+    await new Promise((resolve) => server.close(resolve));
+    // removed after the run ends: 12,000 files take long on a busy disk
+    spawn('rm', ['-rf', ...made], { detached: true, stdio: 'ignore' }).unref();
+  });
+
+  async function openPage(files = [], { choose = '', viewport = { width: 1040, height: 720 } } = {}) {
+    const root = makeTree(files);
+    const config = fs.mkdtempSync(path.join(os.tmpdir(), 'qt-config-'));
+    made.push(root, config);
+    const context = await browser.newContext({ viewport });
+    const page = await context.newPage();
+    const errors = [];
+    opened.push({ context, errors });
+    page.on('pageerror', (e) => errors.push(`pageerror: ${e.message}`));
+    page.on('console', (m) => { if (m.type() === 'error') errors.push(`console: ${m.text()}`); });
+    const child = spawn(path.join(BIN, 'quarrytide-headless'), ['--choose', path.join(root, choose)], {
+      env: { ...process.env, XDG_CONFIG_HOME: config, XDG_CACHE_HOME: path.join(config, 'cache') },
+      stdio: ['pipe', 'pipe', 'ignore'],
+    });
+    page.on('close', () => child.kill());
+    const native = { log: [], hooks: {}, applyDelay: 0, sent: (cmd) => native.log.filter((e) => e.cmd === cmd) };
+    native.drop = (paths) => child.stdin.write(JSON.stringify({ drop: paths }) + '\n');
+    let tail = Promise.resolve();
+    // scripts are evaluated one after another, in the order the native side wrote them
+    const evaluate = (script) => { tail = tail.then(() => page.evaluate(script).catch(() => {})); };
+    readline.createInterface({ input: child.stdout }).on('line', evaluate);
+    await page.exposeFunction('__toNative', async (text) => {
+      const env = JSON.parse(text);
+      native.log.push(env);
+      const refusal = native.hooks[env.cmd];
+      if (refusal) return evaluate(`window.__bridgeResolveRaw(${JSON.stringify({ id: env.id, ok: false, payload: refusal })})`);
+      if (env.cmd === 'apply' && native.applyDelay) await new Promise((r) => setTimeout(r, native.applyDelay));
+      child.stdin.write(text + '\n');
+    });
+    await page.addInitScript(() => {
+      window.webkit = { messageHandlers: { bridge: { postMessage: (env) => window.__toNative(JSON.stringify(env)) } } };
+    });
+    await page.goto(url);
+    await page.waitForSelector('body[data-ready=true]', { timeout: 10000 });
+    return { page, errors, native, root };
+  }
   return {
-    openPage: (files, options) => openPage(env, { files, ...options }),
+    openPage,
     async open(files, options) {
-      const opened = await openPage(env, { files, ...options });
-      await opened.page.click('#open-btn');
-      await opened.page.waitForSelector('.row');
-      return opened;
+      const shown = await openPage(files, options);
+      await shown.page.click('#open-btn');
+      await shown.page.waitForSelector('.row');
+      return shown;
     },
   };
 }

@@ -127,15 +127,3 @@ test('random swaps, cycles and chains end with exactly the intended names, and a
     if (!trouble) assert.ok([...fs.nodes.keys()].every((k) => !k.includes(TEMP_PREFIX)), `round ${round}: a temporary name is left`);
   }
 });
-
-test('a stopped batch reports the unsent items as not applied', () => {
-  const changes = [{ key: 'a', dir: '/f', name: 'a', newName: 'a2' }, { key: 'b', dir: '/f', name: 'b', newName: 'b2' }];
-  const plan = planBatch(changes);
-  const done = { ok: true, path: '/f/a', newPath: '/f/a2' };
-  const out = followResults(plan, [done], changes);
-  assert.deepEqual(out.get('a'), { ok: true, error: '', path: '/f/a2', sent: true, stranded: false, renamed: true });
-  assert.equal(out.get('b').ok, false);
-  assert.match(out.get('b').error, /^not applied/);
-  const failed = followResults(plan, [done, { ok: false, path: '/f/b', newPath: '/f/b2', error: 'tags: Operation not supported' }], changes).get('b');
-  assert.deepEqual([failed.ok, failed.path, failed.error], [false, '/f/b2', 'tags: Operation not supported']);
-});

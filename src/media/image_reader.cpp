@@ -1,0 +1,173 @@
+// Photos and raw files through exiv2: Exif, XMP and IPTC.
+#include <exiv2/exiv2.hpp>
+
+#include <cmath>
+#include <cstdio>
+#include <stdexcept>
+
+#include "media/media_dates.hpp"
+#include "media/readers.hpp"
+
+namespace quarrytide {
+
+namespace {
+
+const Exiv2::Exifdatum* exif(const Exiv2::ExifData& data, const char* key) {
+  auto it = data.findKey(Exiv2::ExifKey(key));
+  return it == data.end() || it->count() == 0 ? nullptr : &*it;
+}
+
+const Exiv2::Xmpdatum* xmp(const Exiv2::XmpData& data, const char* key) {
+  auto it = data.findKey(Exiv2::XmpKey(key));
+  return it == data.end() || it->count() == 0 ? nullptr : &*it;
+}
+
+std::string exifText(const Exiv2::ExifData& data, const char* key) {
+  const auto* d = exif(data, key);
+  return d ? d->toString() : std::string();
+}
+
+std::optional<double> rational(const Exiv2::Exifdatum* d, long n = 0) {
+  if (!d || d->count() <= n) return std::nullopt;
+  auto r = d->toRational(n);
+  if (r.second == 0) return std::nullopt;
+  return double(r.first) / double(r.second);
+}
+
+// Degrees, minutes and seconds and the hemisphere letter as a signed number.
+std::optional<double> coordinate(const Exiv2::ExifData& data, const char* key, const char* refKey,
+                                 char negative) {
+  const auto* d = exif(data, key);
+  if (!d || d->count() < 3) return std::nullopt;
+  auto deg = rational(d, 0), min = rational(d, 1), sec = rational(d, 2);
+  if (!deg || !min || !sec) return std::nullopt;
+  double v = *deg + *min / 60 + *sec / 3600;
+  std::string ref = exifText(data, refKey);
+  return !ref.empty() && ref[0] == negative ? -v : v;
+}
+
+std::string exposureText(double seconds) {
+  char out[32];
+  if (seconds > 0 && seconds < 1)
+    std::snprintf(out, sizeof out, "1/%.0f", 1 / seconds);
+  else
+    std::snprintf(out, sizeof out, "%g", seconds);
+  return out;
+}
+
+std::string xmpText(const Exiv2::XmpData& data, const char* key) {
+  const auto* d = xmp(data, key);
+  if (!d) return {};
+  // Language alternatives print as 'lang="x-default" text'.
+  if (d->typeId() == Exiv2::langAlt) return d->toString(0);
+  return d->toString();
+}
+
+void putDate(nlohmann::json& out, const Exiv2::ExifData& exifData, const Exiv2::XmpData& xmpData) {
+  // The moment the picture was taken, before the dates editors rewrite.
+  if (auto d = exifDate(exifText(exifData, "Exif.Photo.DateTimeOriginal"),
+                        exifText(exifData, "Exif.Photo.SubSecTimeOriginal"))) {
+    out["dateTaken"] = *d;
+    if (auto o = offsetText(exifText(exifData, "Exif.Photo.OffsetTimeOriginal"))) out["offset"] = *o;
+    return;
+  }
+  for (const char* key : {"Xmp.exif.DateTimeOriginal", "Xmp.photoshop.DateCreated"}) {
+    if (auto d = isoDate(xmpText(xmpData, key))) {
+      out["dateTaken"] = d->wallClock;
+      if (d->offset) out["offset"] = *d->offset;
+      return;
+    }
+  }
+  if (auto d = exifDate(exifText(exifData, "Exif.Photo.DateTimeDigitized"),
+                        exifText(exifData, "Exif.Photo.SubSecTimeDigitized"))) {
+    out["dateTaken"] = *d;
+    return;
+  }
+  if (auto d = exifDate(exifText(exifData, "Exif.Image.DateTime"),
+                        exifText(exifData, "Exif.Photo.SubSecTime")))
+    out["dateTaken"] = *d;
+}
+
+void putKeywords(nlohmann::json& out, const Exiv2::XmpData& xmpData,
+                 const Exiv2::IptcData& iptcData) {
+  nlohmann::json words = nlohmann::json::array();
+  if (const auto* d = xmp(xmpData, "Xmp.dc.subject")) {
+    for (long k = 0; k < d->count(); ++k) words.push_back(d->toString(k));
+  } else {
+    for (const auto& d : iptcData)
+      if (d.key() == "Iptc.Application2.Keywords") words.push_back(d.toString());
+  }
+  if (!words.empty()) out["keywords"] = std::move(words);
+}
+
+}  // namespace
+
+void readImage(const std::string& path, nlohmann::json& out) {
+  try {
+    auto image = Exiv2::ImageFactory::open(path, /*useCurl=*/false);
+    if (!image.get()) throw std::runtime_error("not an image this program can read");
+    image->readMetadata();
+    const auto& e = image->exifData();
+    const auto& x = image->xmpData();
+    const auto& i = image->iptcData();
+
+    putDate(out, e, x);
+    putText(out, "make", exifText(e, "Exif.Image.Make"));
+    putText(out, "model", exifText(e, "Exif.Image.Model"));
+    putText(out, "lens", exifText(e, "Exif.Photo.LensModel"));
+    putText(out, "serial", exifText(e, "Exif.Photo.BodySerialNumber"));
+
+    long orientation = 1;
+    if (const auto* d = exif(e, "Exif.Image.Orientation")) {
+      orientation = d->toLong();
+      if (orientation >= 1 && orientation <= 8) out["orientation"] = orientation;
+    }
+    long width = image->pixelWidth(), height = image->pixelHeight();
+    if (width <= 0 || height <= 0) {
+      const auto* w = exif(e, "Exif.Photo.PixelXDimension");
+      const auto* h = exif(e, "Exif.Photo.PixelYDimension");
+      width = w ? w->toLong() : 0;
+      height = h ? h->toLong() : 0;
+    }
+    if (width > 0 && height > 0) {
+      // As displayed: orientations 5 to 8 turn the picture a quarter.
+      if (orientation >= 5 && orientation <= 8) std::swap(width, height);
+      out["width"] = width;
+      out["height"] = height;
+    }
+    if (const auto* d = exif(e, "Exif.Photo.ISOSpeedRatings"); d && d->toLong() > 0)
+      out["iso"] = d->toLong();
+    if (auto f = rational(exif(e, "Exif.Photo.FNumber")); f && *f > 0)
+      out["fNumber"] = std::round(*f * 10) / 10;
+    if (auto t = rational(exif(e, "Exif.Photo.ExposureTime")); t && *t > 0)
+      out["exposure"] = exposureText(*t);
+    if (auto f = rational(exif(e, "Exif.Photo.FocalLength")); f && *f > 0)
+      out["focalLength"] = std::round(*f * 10) / 10;
+    if (auto v = coordinate(e, "Exif.GPSInfo.GPSLatitude", "Exif.GPSInfo.GPSLatitudeRef", 'S'))
+      out["gpsLat"] = *v;
+    if (auto v = coordinate(e, "Exif.GPSInfo.GPSLongitude", "Exif.GPSInfo.GPSLongitudeRef", 'W'))
+      out["gpsLon"] = *v;
+    if (auto v = rational(exif(e, "Exif.GPSInfo.GPSAltitude"))) {
+      const auto* ref = exif(e, "Exif.GPSInfo.GPSAltitudeRef");
+      out["gpsAlt"] = ref && ref->toLong() == 1 ? -*v : *v;  // 1: below sea level
+    }
+    const auto* rating = xmp(x, "Xmp.xmp.Rating");
+    long stars = rating ? rating->toLong() : -1;
+    if (!rating)
+      if (const auto* d = exif(e, "Exif.Image.Rating")) stars = d->toLong();
+    if (stars >= 0 && stars <= 5) out["rating"] = stars;
+    std::string title = xmpText(x, "Xmp.dc.title");
+    if (title.empty())
+      if (auto it = i.findKey(Exiv2::IptcKey("Iptc.Application2.ObjectName")); it != i.end())
+        title = it->toString();
+    putText(out, "title", title);
+    std::string artist = exifText(e, "Exif.Image.Artist");
+    if (artist.empty()) artist = xmpText(x, "Xmp.dc.creator");
+    putText(out, "artist", artist);
+    putKeywords(out, x, i);
+  } catch (const Exiv2::AnyError& e) {
+    throw std::runtime_error(e.what());
+  }
+}
+
+}  // namespace quarrytide

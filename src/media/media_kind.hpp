@@ -1,0 +1,16 @@
+#pragma once
+// What kind of media a file is, by its name alone: the app answers the kind
+// of a file the reader could not read without looking inside it.
+
+#include <string>
+#include <string_view>
+
+namespace quarrytide {
+
+enum class MediaKind { Image, Audio, Video, Document, Other };
+
+// By the extension, in any letter case; "other" for anything unknown.
+MediaKind mediaKindOf(std::string_view path);
+const char* mediaKindName(MediaKind kind);
+
+}  // namespace quarrytide

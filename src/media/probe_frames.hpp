@@ -1,0 +1,22 @@
+#pragma once
+// The frames the app and quarrytide-probe exchange over a pipe: a 4-byte
+// length (host order: both ends are this machine) and that many bytes. A
+// request is the hash name, a NUL, then the path's bytes; a reply is JSON.
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+namespace quarrytide {
+
+// The largest frame either end accepts: a longer length is a broken peer.
+inline constexpr std::size_t kMaxProbeFrame = 64u << 20;
+
+// Writes the whole frame; false when the peer is gone.
+bool writeFrame(int fd, const std::string& body);
+// Reads one frame. `deadline` (for the app) limits the wait; nullopt on end
+// of input, a broken frame or the deadline passing.
+std::optional<std::string> readFrame(
+    int fd, std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
+
+}  // namespace quarrytide

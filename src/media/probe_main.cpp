@@ -1,0 +1,47 @@
+// quarrytide-probe: reads the media fields of the files the app names, one
+// frame each way per file (see probe_frames.hpp), on standard input and
+// output. The app starts it and kills it when a file takes too long; a
+// crash here costs the app only the file being read.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "media/probe_frames.hpp"
+#include "media/read_media.hpp"
+#include "media/readers.hpp"
+#include "media/sandbox.hpp"
+
+using namespace quarrytide;
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+    std::puts("quarrytide-probe");
+    return 0;
+  }
+  // Frames go out on their own descriptor: a library that prints to standard
+  // output must not corrupt them.
+  int replies = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+  int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (replies < 0 || devNull < 0 || dup2(devNull, STDOUT_FILENO) < 0) return 1;
+  close(devNull);
+
+  initReaders();
+  if (std::string why = enterReadOnlySandbox(); !why.empty())
+    std::fprintf(stderr, "quarrytide-probe: running without its sandbox: %s\n", why.c_str());
+
+  while (auto request = readFrame(STDIN_FILENO)) {
+    auto nul = request->find('\0');
+    if (nul == std::string::npos) return 1;
+    const std::string hash = request->substr(0, nul);
+    const std::string path = request->substr(nul + 1);
+    nlohmann::json reply = isHashName(hash) ? readMediaFile(path, hash)
+                                            : nlohmann::json{{"error", "unknown hash"}};
+    // Tags are anyone's bytes: text that is not UTF-8 is repaired, not refused.
+    if (!writeFrame(replies, reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)))
+      return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,24 @@
+#pragma once
+// The readers of file contents, one per family. They parse untrusted data,
+// so they run only inside quarrytide-probe (and its fuzz target). Each fills
+// `out` with the fields the file has, or throws std::exception with a short
+// message when the file cannot be read. Headers only: nothing is decoded.
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+namespace quarrytide {
+
+void readImage(const std::string& path, nlohmann::json& out);     // exiv2
+void readAudio(const std::string& path, nlohmann::json& out);     // TagLib
+void readVideo(const std::string& path, nlohmann::json& out);     // libavformat
+void readDocument(const std::string& path, nlohmann::json& out);  // poppler
+
+// Once per process, before any reader: quiets the libraries' own logging.
+void initReaders();
+
+// Sets `key` to a text value unless it is blank.
+void putText(nlohmann::json& out, const char* key, std::string value);
+
+}  // namespace quarrytide

@@ -1,0 +1,20 @@
+// The libraries' process-wide set-up, once, before the first reader.
+#include <exiv2/exiv2.hpp>
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include "media/readers.hpp"
+
+namespace quarrytide {
+
+void initReaders() {
+  Exiv2::XmpParser::initialize();
+  Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+#ifdef EXV_ENABLE_BMFF
+  Exiv2::enableBMFF(true);  // HEIF, AVIF and CR3
+#endif
+  av_log_set_level(AV_LOG_QUIET);
+}
+
+}  // namespace quarrytide

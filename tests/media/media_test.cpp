@@ -1,0 +1,298 @@
+// readMedia through quarrytide-headless, on sample files of every kind made
+// here; the dates the readers convert; the probe's sandbox.
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+
+#include "headless.hpp"
+#include "media/media_dates.hpp"
+#include "media/sandbox.hpp"
+#include "samples.hpp"
+#include "temp_dir.hpp"
+
+namespace quarrytide::testing {
+namespace {
+
+using nlohmann::json;
+
+// The payload of one readMedia request (or the reply, when it failed).
+json readMedia(const json& args, const std::vector<std::string>& env = {}) {
+  TempDir home;
+  std::vector<std::string> vars = {"XDG_CONFIG_HOME=" + home.path(), "TZ=Europe/Berlin"};
+  vars.insert(vars.end(), env.begin(), env.end());
+  auto run = runHeadless({json({{"id", 1}, {"cmd", "readMedia"}, {"args", args}}).dump()}, {}, vars);
+  EXPECT_EQ(run.status, 0) << run.err;
+  auto reply = run.replies().at(0);
+  return reply["ok"] == true ? reply["payload"] : reply;
+}
+
+// Numbers that depend on encoders (durations, bit rates) are checked apart.
+void expectNear(json& item, const char* key, double want, double within) {
+  ASSERT_TRUE(item.contains(key)) << item.dump();
+  EXPECT_NEAR(item[key].get<double>(), want, within) << key;
+  item.erase(key);
+}
+
+class ReadMedia : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir = new TempDir;
+    makePicture(dir->at("photo.jpg"), "jpeg", 640, 480,
+                {{"Exif.Image.Make", "Canon"},
+                 {"Exif.Image.Model", "EOS R5"},
+                 {"Exif.Image.DateTime", "2025:01:01 00:00:00"},
+                 {"Exif.Photo.DateTimeOriginal", "2024:07:13 14:02:11"},
+                 {"Exif.Photo.SubSecTimeOriginal", "25"},
+                 {"Exif.Photo.OffsetTimeOriginal", "+02:00"},
+                 {"Exif.Photo.LensModel", "RF50mm F1.8 STM"},
+                 {"Exif.Photo.BodySerialNumber", "0123"},
+                 {"Exif.Image.Orientation", "6"},
+                 {"Exif.Photo.ISOSpeedRatings", "200"},
+                 {"Exif.Photo.FNumber", "28/10"},
+                 {"Exif.Photo.ExposureTime", "1/250"},
+                 {"Exif.Photo.FocalLength", "50/1"},
+                 {"Exif.GPSInfo.GPSLatitude", "48/1 30/1 0/1"},
+                 {"Exif.GPSInfo.GPSLatitudeRef", "N"},
+                 {"Exif.GPSInfo.GPSLongitude", "2/1 15/1 0/1"},
+                 {"Exif.GPSInfo.GPSLongitudeRef", "W"},
+                 {"Exif.GPSInfo.GPSAltitude", "35/1"},
+                 {"Exif.GPSInfo.GPSAltitudeRef", "1"},
+                 {"Exif.Image.Artist", "Ana"},
+                 {"Xmp.xmp.Rating", "4"},
+                 {"Xmp.dc.title", "Harbour"},
+                 {"Xmp.dc.subject", "Sea|Boats"}});
+    makePicture(dir->at("xmp.png"), "png", 32, 16,
+                {{"Xmp.exif.DateTimeOriginal", "2023-12-31T23:59:58+01:00"},
+                 {"Exif.Image.DateTime", "2025:01:01 00:00:00"}});
+    makePicture(dir->at("edited.tiff"), "tiff", 20, 10,
+                {{"Exif.Image.DateTime", "2020:02:29 10:00:00"}});
+    const std::string tags =
+        "-metadata artist=Ana -metadata album=Harbour -metadata 'title=First Light' "
+        "-metadata album_artist=Various -metadata track=3/12 -metadata disc=1/2 "
+        "-metadata date=2021 -metadata genre=Jazz";
+    const std::string tone = "-f lavfi -i sine=frequency=440:duration=2";
+    makeWithFfmpeg(dir->at("song.mp3"), tone, tags + " -b:a 128k");
+    makeWithFfmpeg(dir->at("song.flac"), tone, tags);
+    makeWithFfmpeg(dir->at("song.ogg"), tone, tags + " -c:a libvorbis");
+    makeWithFfmpeg(dir->at("song.m4a"), tone, tags + " -c:a aac");
+    const std::string frames = "-f lavfi -i testsrc=size=320x240:rate=10:duration=1";
+    makeWithFfmpeg(dir->at("clip.mp4"), frames,
+                   "-c:v libx264 -metadata creation_time=2024-07-13T12:02:11Z");
+    makeWithFfmpeg(dir->at("phone.mov"), frames,
+                   "-c:v libx264 -movflags use_metadata_tags "
+                   "-metadata com.apple.quicktime.creationdate=2024-07-13T14:02:11+0200 "
+                   "-metadata com.apple.quicktime.make=Apple "
+                   "-metadata 'com.apple.quicktime.model=iPhone 15'");
+    makePdf(dir->at("plans.pdf"),
+            "<< /Title (Harbour Plans) /Author (Ana) /Subject (Boats) "
+            "/CreationDate (D:20240713140211+02'00') >>",
+            3);
+    dir->file("notes.txt", "just text");
+    dir->folder("album.jpg");
+  }
+  static void TearDownTestSuite() { delete dir; }
+  static TempDir* dir;
+};
+TempDir* ReadMedia::dir = nullptr;
+
+TEST_F(ReadMedia, EachKindGivesTheFieldsItsFileHas) {
+  const json song = {{"kind", "audio"},     {"artist", "Ana"},       {"album", "Harbour"},
+                     {"title", "First Light"}, {"albumArtist", "Various"}, {"track", 3},
+                     {"trackTotal", 12},     {"disc", 1},             {"year", 2021},
+                     {"genre", "Jazz"},      {"sampleRate", 44100}};
+  const std::vector<std::pair<std::string, json>> cases = {
+      {"photo.jpg",
+       {{"kind", "image"}, {"dateTaken", "2024-07-13T14:02:11.250"}, {"offset", "+02:00"},
+        {"make", "Canon"}, {"model", "EOS R5"}, {"lens", "RF50mm F1.8 STM"}, {"serial", "0123"},
+        {"orientation", 6}, {"width", 480}, {"height", 640}, {"iso", 200}, {"fNumber", 2.8},
+        {"exposure", "1/250"}, {"focalLength", 50.0}, {"gpsLat", 48.5}, {"gpsLon", -2.25},
+        {"gpsAlt", -35.0}, {"rating", 4}, {"title", "Harbour"}, {"artist", "Ana"},
+        {"keywords", {"Sea", "Boats"}}}},
+      // Never the date an editor rewrites while an earlier one is there.
+      {"xmp.png",
+       {{"kind", "image"}, {"dateTaken", "2023-12-31T23:59:58"}, {"offset", "+01:00"},
+        {"width", 32}, {"height", 16}}},
+      {"edited.tiff",
+       {{"kind", "image"}, {"dateTaken", "2020-02-29T10:00:00"}, {"width", 20}, {"height", 10}}},
+      {"song.mp3", song},
+      {"song.flac", song},
+      {"song.ogg", song},
+      {"song.m4a", song},
+      // The container's UTC time as this system's wall clock (TZ=Europe/Berlin).
+      {"clip.mp4",
+       {{"kind", "video"}, {"dateTaken", "2024-07-13T14:02:11"}, {"offset", "+02:00"},
+        {"width", 320}, {"height", 240}, {"codec", "h264"}}},
+      {"phone.mov",
+       {{"kind", "video"}, {"dateTaken", "2024-07-13T14:02:11"}, {"offset", "+02:00"},
+        {"width", 320}, {"height", 240}, {"codec", "h264"}, {"make", "Apple"},
+        {"model", "iPhone 15"}}},
+      {"plans.pdf",
+       {{"kind", "document"}, {"title", "Harbour Plans"}, {"author", "Ana"},
+        {"subject", "Boats"}, {"pages", 3}, {"dateCreated", "2024-07-13T14:02:11"}}},
+      {"notes.txt", {{"kind", "other"}}},
+      {"album.jpg", {{"kind", "other"}}},  // a folder
+      {"missing.jpg", {{"kind", "image"}, {"error", "No such file or directory"}}},
+  };
+  json paths = json::array();
+  for (const auto& [name, fields] : cases) paths.push_back(dir->at(name));
+  struct stat before {};
+  ASSERT_EQ(stat(dir->at("photo.jpg").c_str(), &before), 0);
+  const json items = readMedia({{"paths", paths}})["items"];
+  ASSERT_EQ(items.size(), cases.size()) << items.dump();
+  for (std::size_t k = 0; k < cases.size(); ++k) {
+    json item = items[k], want = cases[k].second;
+    want["path"] = dir->at(cases[k].first);
+    if (want["kind"] == "audio") {
+      expectNear(item, "duration", 2.0, 0.1);
+      // Encoders differ; the MP3's is the constant rate asked for, tags included.
+      if (k == 3) expectNear(item, "bitrate", 128, 6);
+      item.erase("bitrate");
+    }
+    if (want["kind"] == "video") expectNear(item, "duration", 1.0, 0.1);
+    EXPECT_EQ(item, want) << cases[k].first;
+  }
+  struct stat after {};
+  ASSERT_EQ(stat(dir->at("photo.jpg").c_str(), &after), 0);
+  EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);  // read, never written
+}
+
+TEST_F(ReadMedia, BrokenFilesAreErrorsOfTheirOwnAndHashesAreOfTheWholeContent) {
+  std::string jpeg;
+  {
+    std::ifstream in(dir->at("photo.jpg"), std::ios::binary);
+    jpeg.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  dir->file("broken/cut.jpg", jpeg.substr(0, 300));
+  dir->file("broken/noise.mp3", std::string(5000, '\x7f'));
+  dir->file("broken/noise.pdf", "%PDF-1.4\n garbage");
+  dir->file("broken/empty.mp4", "");
+  dir->file("broken/abc.txt", "abc");
+  json items = readMedia({{"paths",
+                           {dir->at("broken/cut.jpg"), dir->at("broken/noise.mp3"),
+                            dir->at("broken/noise.pdf"), dir->at("broken/empty.mp4"),
+                            dir->at("broken/abc.txt"), dir->at("missing.txt")}},
+                          {"hash", "sha256"}})["items"];
+  const char* kinds[] = {"image", "audio", "document", "video"};
+  for (int k = 0; k < 4; ++k) {
+    EXPECT_EQ(items[k]["kind"], kinds[k]) << items[k].dump();
+    EXPECT_TRUE(items[k].contains("error")) << items[k].dump();
+  }
+  EXPECT_EQ(items[4], json({{"path", dir->at("broken/abc.txt")},
+                            {"kind", "other"},
+                            {"hash", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"}}));
+  EXPECT_EQ(items[5], json({{"path", dir->at("missing.txt")},
+                            {"kind", "other"},
+                            {"error", "No such file or directory"}}));
+  EXPECT_EQ(readMedia({{"paths", {dir->at("broken/abc.txt")}}, {"hash", "md5"}})["items"][0]["hash"],
+            "900150983cd24fb0d6963f7d28e17f72");
+}
+
+TEST_F(ReadMedia, ArgumentsFollowTheRulesAndAPathWithNulNamesNoItem) {
+  EXPECT_EQ(readMedia(json::object())["payload"], "missing paths");
+  EXPECT_EQ(readMedia({{"paths", {"a", 1}}})["payload"], "missing paths");
+  EXPECT_EQ(readMedia({{"paths", {"a"}}, {"hash", "crc32"}})["payload"], "unknown hash: crc32");
+  EXPECT_EQ(readMedia({{"paths", json::array()}}), json({{"items", json::array()}}));
+  const std::string cut = dir->at("notes.txt") + std::string(1, '\0') + "x.jpg";
+  EXPECT_EQ(readMedia({{"paths", {cut}}})["items"][0],
+            json({{"path", cut}, {"kind", "image"}, {"error", "No such file or directory"}}));
+}
+
+TEST_F(ReadMedia, ACrashingOrHangingReaderCostsOnlyItsFile) {
+  const std::string fake = std::string(std::getenv("QUARRYTIDE_BIN")) + "/qt_fake_probe";
+  const std::vector<std::string> names = {"a.jpg", "crash.jpg", "b.jpg", "hang.jpg", "c.jpg",
+                                          "crash2.jpg", "d.jpg"};
+  json paths = json::array();
+  for (const auto& n : names) paths.push_back(dir->at(n));
+  json items = readMedia({{"paths", paths}}, {"QUARRYTIDE_PROBE=" + fake})["items"];
+  ASSERT_EQ(items.size(), names.size());
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    json want = {{"path", dir->at(names[k])}, {"kind", "image"}, {"read", true}};
+    if (names[k].find("crash") == 0) want = {{"path", dir->at(names[k])}, {"kind", "image"},
+                                             {"error", "the reader failed on this file"}};
+    if (names[k] == "hang.jpg") want = {{"path", dir->at(names[k])}, {"kind", "image"},
+                                        {"error", "took too long to read"}};
+    EXPECT_EQ(items[k], want);
+  }
+  // No reader at all: every file says so, and the request is still answered.
+  items = readMedia({{"paths", {dir->at("a.jpg")}}}, {"QUARRYTIDE_PROBE=/nonexistent"})["items"];
+  EXPECT_EQ(items[0]["error"], "the media reader could not be started");
+}
+
+TEST(ProbeSandbox, OnlyReadingIsLeft) {
+  TempDir dir;
+  const std::string kept = dir.file("kept.txt", "kept");
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int failures = enterReadOnlySandbox().empty() ? 0 : 1;
+    auto refused = [&](bool failed) { failures += failed && errno == EACCES ? 0 : 1; };
+    refused(open(dir.at("new.txt").c_str(), O_WRONLY | O_CREAT, 0644) < 0);
+    refused(open(kept.c_str(), O_RDWR) < 0);
+    refused(open(kept.c_str(), O_RDONLY | O_TRUNC) < 0);
+    refused(rename(kept.c_str(), dir.at("moved.txt").c_str()) < 0);
+    refused(unlink(kept.c_str()) < 0);
+    refused(socket(AF_INET, SOCK_STREAM, 0) < 0);
+    int fd = open(kept.c_str(), O_RDONLY);
+    char c = 0;
+    failures += fd >= 0 && read(fd, &c, 1) == 1 && c == 'k' ? 0 : 1;
+    _exit(failures);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_FALSE(access(dir.at("new.txt").c_str(), F_OK) == 0);
+}
+
+TEST(MediaDates, StoredTextBecomesTheWallClockAndItsOffset) {
+  const std::vector<std::pair<std::pair<std::string, std::string>, std::optional<std::string>>>
+      exif = {
+          {{"2024:07:13 14:02:11", ""}, "2024-07-13T14:02:11"},
+          {{"2024:07:13 14:02:11", "5"}, "2024-07-13T14:02:11.500"},
+          {{"2024:07:13 14:02:11", "123456"}, "2024-07-13T14:02:11.123"},
+          {{"2024-07-13T14:02:11 ", "x"}, "2024-07-13T14:02:11"},
+          {{"0000:00:00 00:00:00", ""}, std::nullopt},
+          {{"2023:02:29 10:00:00", ""}, std::nullopt},
+          {{"2024:07:13 24:00:00", ""}, std::nullopt},
+          {{"2024:07:13", ""}, std::nullopt},
+          {{"    :  :     :  :  ", ""}, std::nullopt},
+      };
+  for (const auto& [in, want] : exif) EXPECT_EQ(exifDate(in.first, in.second), want) << in.first;
+
+  struct Iso {
+    std::string text, wall;
+    std::optional<std::string> offset;
+  };
+  for (const auto& c : std::vector<Iso>{{"2024-07-13", "2024-07-13T00:00:00", std::nullopt},
+                                        {"2024-07-13T14:02", "2024-07-13T14:02:00", std::nullopt},
+                                        {"2024-07-13T14:02:11.5Z", "2024-07-13T14:02:11.500", "+00:00"},
+                                        {"2024-07-13T14:02:11-0530", "2024-07-13T14:02:11", "-05:30"}}) {
+    auto d = isoDate(c.text);
+    ASSERT_TRUE(d) << c.text;
+    EXPECT_EQ(d->wallClock, c.wall);
+    EXPECT_EQ(d->offset, c.offset);
+  }
+  for (const char* bad : {"", "2024", "2024-13-01", "2024-07-13T14:02:11+2", "2024-07-13T14:02:11."})
+    EXPECT_FALSE(isoDate(bad)) << bad;
+  EXPECT_EQ(offsetText("+02:00"), "+02:00");
+  EXPECT_EQ(offsetText("-0330"), "-03:30");
+  EXPECT_FALSE(offsetText("02:00"));
+
+  setenv("TZ", "America/New_York", 1);
+  tzset();
+  auto winter = utcToLocal("2024-01-15T17:00:00.000000Z");
+  ASSERT_TRUE(winter);
+  EXPECT_EQ(winter->wallClock, "2024-01-15T12:00:00");
+  EXPECT_EQ(winter->offset, "-05:00");
+  EXPECT_FALSE(utcToLocal("1904-01-01T00:00:00Z"));  // a camera without a clock
+  EXPECT_FALSE(utcToLocal("2024-01-15T17:00:00+01:00"));
+}
+
+}  // namespace
+}  // namespace quarrytide::testing

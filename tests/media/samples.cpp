@@ -1,0 +1,81 @@
+#include "samples.hpp"
+
+#include <exiv2/exiv2.hpp>
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+namespace quarrytide::testing {
+
+namespace {
+
+// "a|b" as an XMP bag of two.
+void addBag(Exiv2::XmpData& xmp, const std::string& key, const std::string& values) {
+  auto bag = Exiv2::Value::create(Exiv2::xmpBag);
+  std::stringstream in(values);
+  for (std::string one; std::getline(in, one, '|');) bag->read(one);
+  xmp.add(Exiv2::XmpKey(key), bag.get());
+}
+
+}  // namespace
+
+void makePicture(const std::string& path, const char* format, int width, int height,
+                 const MetadataValues& values) {
+  GdkPixbuf* picture = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height);
+  gdk_pixbuf_fill(picture, 0x3366aaff);
+  bool saved = gdk_pixbuf_save(picture, path.c_str(), format, nullptr, nullptr);
+  g_object_unref(picture);
+  if (!saved) throw std::runtime_error("could not save " + path);
+  if (values.empty()) return;
+  auto image = Exiv2::ImageFactory::open(path);
+  image->readMetadata();
+  for (const auto& [key, value] : values) {
+    if (key.rfind("Exif.", 0) == 0)
+      image->exifData()[key] = value;
+    else if (key == "Xmp.dc.subject")
+      addBag(image->xmpData(), key, value);
+    else if (key.rfind("Xmp.", 0) == 0)
+      image->xmpData()[key] = value;
+    else
+      image->iptcData()[key] = value;
+  }
+  image->writeMetadata();
+}
+
+void makeWithFfmpeg(const std::string& path, const std::string& input, const std::string& args) {
+  std::string command = "ffmpeg -nostdin -v error -y " + input + " " + args + " '" + path + "'";
+  if (std::system(command.c_str()) != 0) throw std::runtime_error("ffmpeg failed: " + command);
+}
+
+void makePdf(const std::string& path, const std::string& info, int pages) {
+  std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>", "", info};
+  std::string kids;
+  for (int p = 0; p < pages; ++p) {
+    kids += std::to_string(4 + p) + " 0 R ";
+    objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>");
+  }
+  objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>";
+  std::ostringstream pdf;
+  pdf << "%PDF-1.4\n";
+  std::vector<long> offsets;
+  for (std::size_t k = 0; k < objects.size(); ++k) {
+    offsets.push_back(long(pdf.tellp()));
+    pdf << k + 1 << " 0 obj\n" << objects[k] << "\nendobj\n";
+  }
+  long xref = long(pdf.tellp());
+  pdf << "xref\n0 " << objects.size() + 1 << "\n0000000000 65535 f \n";
+  for (long offset : offsets) {
+    char line[24];
+    std::snprintf(line, sizeof line, "%010ld 00000 n \n", offset);
+    pdf << line;
+  }
+  pdf << "trailer\n<< /Size " << objects.size() + 1 << " /Root 1 0 R /Info 3 0 R >>\nstartxref\n"
+      << xref << "\n%%EOF\n";
+  std::ofstream(path, std::ios::binary) << pdf.str();
+}
+
+}  // namespace quarrytide::testing

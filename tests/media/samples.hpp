@@ -1,0 +1,23 @@
+#pragma once
+// Sample media files made on the spot: pictures through GdkPixbuf with their
+// metadata written by exiv2, sounds and videos by ffmpeg, a PDF by hand.
+
+#include <map>
+#include <string>
+
+namespace quarrytide::testing {
+
+// Exif, XMP and IPTC keys to their values, as exiv2 spells them; the values
+// of Xmp.dc.subject are separated by "|".
+using MetadataValues = std::map<std::string, std::string>;
+
+// A width x height picture in `format` ("jpeg", "png" or "tiff") at `path`,
+// then `values` written into it.
+void makePicture(const std::string& path, const char* format, int width, int height,
+                 const MetadataValues& values);
+// Runs ffmpeg with `args` (after the input options) to make `path`.
+void makeWithFfmpeg(const std::string& path, const std::string& input, const std::string& args);
+// A one-page PDF whose information dictionary holds `info` (PDF syntax).
+void makePdf(const std::string& path, const std::string& info, int pages);
+
+}  // namespace quarrytide::testing
