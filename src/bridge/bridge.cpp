@@ -11,7 +11,7 @@ const Bridge::Command Bridge::kCommands[] = {
     {"statPaths", &Bridge::statPaths},       {"apply", &Bridge::apply},
     {"reveal", &Bridge::reveal},             {"thumbnail", &Bridge::thumbnail},
     {"setMode", &Bridge::setMode},           {"savePrefs", &Bridge::savePrefs},
-    {"loadPrefs", &Bridge::loadPrefs},
+    {"loadPrefs", &Bridge::loadPrefs},       {"readMedia", &Bridge::readMedia},
 };
 
 Bridge::Bridge(BridgeHost host)

@@ -29,6 +29,7 @@ struct BridgeHost {
   FileBrowser& browser;
   Catalogue& catalogue;
   Thumbnailer thumbnails;  // may be empty until thumbnails are wired
+  MediaReading media;      // may be empty: readMedia then answers an error
 };
 
 class Bridge {
@@ -84,6 +85,7 @@ class Bridge {
   void apply(std::int64_t id, const nlohmann::json& args);
   void reveal(std::int64_t id, const nlohmann::json& args);
   void thumbnail(std::int64_t id, const nlohmann::json& args);
+  void readMedia(std::int64_t id, const nlohmann::json& args);
   void setMode(std::int64_t id, const nlohmann::json& args);
   void savePrefs(std::int64_t id, const nlohmann::json& args);
   void loadPrefs(std::int64_t id, const nlohmann::json& args);

@@ -11,11 +11,17 @@ NativeSide::NativeSide(HostParts parts)
           parts.icons,
           [&main = parts.main](std::function<void()> task) { main.post(std::move(task)); },
           defaultThumbCacheRoot(), SystemThumbnailers(SystemThumbnailers::standardFolders())),
+      media_(MediaReader::defaultProgram(), WorkerThreads::cores()),
       bridge_(std::make_unique<Bridge>(BridgeHost{
           parts.main, settings_, parts.chooser, parts.browser, catalogue_,
           [this, scale = std::move(parts.scale)](const std::string& path, std::int64_t size,
                                                  std::function<void(std::string)> done) {
             thumbs_.makeThumb(path, size, scale(), std::move(done));
+          },
+          [this](std::vector<std::string> paths, std::string hash,
+                 std::function<void(nlohmann::json)> done) {
+            mediaQueue_.submit([this, paths = std::move(paths), hash = std::move(hash),
+                                done = std::move(done)] { done(media_.read(paths, hash)); });
           }})) {}
 
 }  // namespace quarrytide

@@ -8,6 +8,8 @@
 #include <memory>
 
 #include "bridge.hpp"
+#include "catalogue/worker_threads.hpp"
+#include "media/media_reader.hpp"
 #include "settings_file.hpp"
 #include "thumbnails/thumb_maker.hpp"
 
@@ -30,6 +32,8 @@ class NativeSide {
   SettingsFile settings_;
   DiskCatalogue catalogue_;
   ThumbMaker thumbs_;  // before the Bridge: its last replies may still need it
+  MediaReader media_;
+  WorkerThreads mediaQueue_{1, "quarrytide.media"};  // after media_: drained first
   std::unique_ptr<Bridge> bridge_;
 };
 

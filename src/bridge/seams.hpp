@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 namespace quarrytide {
 
 using Task = std::function<void()>;
@@ -66,5 +68,11 @@ class SettingsStore {
 // thread; `done` runs exactly once, later, on any thread.
 using Thumbnailer = std::function<void(const std::string& path, std::int64_t size,
                                        std::function<void(std::string)> done)>;
+
+// Reads what is inside files: one JSON object per path, in order (see
+// MediaReader). Called on the main thread; `done` runs exactly once, later,
+// on any thread. Never on `io`: a slow file must not hold up listings.
+using MediaReading = std::function<void(std::vector<std::string> paths, std::string hash,
+                                        std::function<void(nlohmann::json items)> done)>;
 
 }  // namespace quarrytide
