@@ -48,6 +48,7 @@ export const actions = {
       edits: new Map(),
       results: new Map(),
       taken: new Set(),
+      media: { map: new Map(), version: 0 },
       lastResult: null,
       filter: { ...state.filter, ext: null, tag: '', label: -1 },
       // the stamp only grows: a confirmation open across listings must notice
@@ -63,6 +64,12 @@ export const actions = {
     selection: { set: failed, anchor: -1, focus: -1 },
   }),
   namesTaken: (state, paths) => ({ taken: new Set([...state.taken, ...paths]) }),
+  /** Media fields read for some items (`items` as readMedia answers them). */
+  mediaRead: (state, items) => {
+    const { map } = state.media;
+    for (const f of items) map.set(f.path, f);
+    return { media: { map, version: state.media.version + 1 } };
+  },
 
   // ---- preview
   previewStarted: (state) => ({ preview: { ...state.preview, pending: true } }),

@@ -55,6 +55,7 @@ export function createBridgeClient(post) {
     chooseFolder: (recursive, kind, more = {}) => request('chooseFolder', { recursive, kind, ...more }),
     listFolder: (folder, recursive, kind, more = {}) => request('listFolder', { folder, recursive, kind, ...more }),
     statPaths: (paths) => request('statPaths', { paths }),
+    readMedia: (paths, hash) => request('readMedia', hash ? { paths, hash } : { paths }),
     apply: (ops) => request('apply', { ops }),
     reveal: (paths) => request('reveal', { paths }),
     thumbnail: (path, size) => request('thumbnail', { path, size }),

@@ -9,7 +9,7 @@ export const MAX_RECENT = 10;
 export const MAX_PRESETS = 100;
 
 const MODES = ['files', 'folders', 'tree'];
-const SORT_KEYS = ['native', 'name', 'newName', 'size', 'modified', 'created', 'folder'];
+const SORT_KEYS = ['native', 'name', 'newName', 'size', 'modified', 'created', 'taken', 'folder'];
 
 export function defaultConfig() {
   return {

@@ -58,7 +58,7 @@ export function filterItems(items, f, tagsOf, labelOf) {
  * Sorts index list `order` in place by `key` ("native", "name", "newName",
  * "size", "modified", "created", "folder"); `newNameOf(i)` gives the new names.
  */
-export function sortIndexes(order, items, key, dir, newNameOf = null) {
+export function sortIndexes(order, items, key, dir, newNameOf = null, dateTaken = null) {
   if (key === 'native') {
     order.sort((a, b) => (a - b) * dir);
     return order;
@@ -69,6 +69,8 @@ export function sortIndexes(order, items, key, dir, newNameOf = null) {
     const nameOf = (i) => (newNameOf && newNameOf(i)) ?? items[i].name;
     cmp = (a, b) => collator.compare(nameOf(a), nameOf(b));
   }
+  // items without a date taken go by their modified date, as the Date rule does
+  else if (key === 'taken') cmp = (a, b) => ((dateTaken && dateTaken[a]) || items[a].modified) - ((dateTaken && dateTaken[b]) || items[b].modified);
   else if (key === 'folder') cmp = (a, b) => collator.compare(items[a].rel, items[b].rel) || collator.compare(items[a].name, items[b].name);
   else cmp = (a, b) => (items[a][key] || 0) - (items[b][key] || 0);
   order.sort((a, b) => cmp(a, b) * dir || a - b);

@@ -34,20 +34,21 @@ function countRows(items, check, leftOut, edited) {
  * the indexes with any pending edit; `selection`: the selected indexes when
  * only they are renamed; `taken`: paths held by items that are not listed;
  * `previousNames(i)`: the last new name of item i, which a sort by new name
- * follows.
+ * follows; `dateTaken`: each item's date taken in milliseconds (0 where the
+ * file has none), when a rule or the sort uses it.
  */
-export function computePreview({ items, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), edited = null, taken = null, previousNames = null }) {
+export function computePreview({ items, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), edited = null, taken = null, previousNames = null, dateTaken = null }) {
   const tagsOf = (i) => edits.get(i)?.tags ?? items[i].tags;
   const labelOf = (i) => edits.get(i)?.label ?? items[i].label;
   const filterError = textMatcher(filter.text || '', filter.mode || 'text').error;
   const base = filterItems(items, filter, tagsOf, labelOf);
-  sortIndexes(base, items, sort.key, sort.dir, previousNames);
+  sortIndexes(base, items, sort.key, sort.dir, previousNames, dateTaken);
   const chosen = scope === 'selection' && selection ? new Set(selection) : null;
   const order = chosen ? base.filter((i) => chosen.has(i)) : base;
 
   const chain = compileChain(rules);
   const newNames = items.map((it) => it.name);
-  evaluateAll(chain, items, order, newNames);
+  evaluateAll(chain, items, order, newNames, dateTaken);
   // a name that cannot be sent back exactly is never renamed
   const invalid = invalidNames(items);
   for (const i of order) if (invalid[i]) newNames[i] = items[i].name;
@@ -55,9 +56,14 @@ export function computePreview({ items, rules, scope = 'all', selection = null, 
   const tags = new Array(items.length);
   for (const [i, e] of edits) if (e.tags) tags[i] = e.tags;
   const isTaken = taken && taken.size ? (dir, name) => taken.has(joinPath(dir, name)) : null;
-  const check = checkConflicts(items, newNames, { tags, taken: isTaken });
+  let undated = null;
+  if (dateTaken && rules.some((r) => r.enabled && r.type === 'date' && r.source === 'taken')) {
+    undated = new Uint8Array(items.length);
+    for (const i of order) if (!dateTaken[i] && !items[i].isDir) undated[i] = 1;
+  }
+  const check = checkConflicts(items, newNames, { tags, taken: isTaken, undated });
   // apply can only go ahead with these rows skipped, so the counts shown leave them out too
-  const leftOut = check.errors ? skipErrorRows(items, newNames, { tags, taken: isTaken, check }).skip : null;
+  const leftOut = check.errors ? skipErrorRows(items, newNames, { tags, taken: isTaken, undated, check }).skip : null;
   const counts = countRows(items, check, leftOut, edited || new Set(edits.keys()));
   return { base: Int32Array.from(base), newNames, check, leftOut, chainErrors: chain.errors, filterError, counts };
 }

@@ -114,11 +114,13 @@ export function compileChain(rules) {
 
 /**
  * Evaluates the chain for the items listed in `scope` (indexes into `items`, in
- * numbering order), writing new names into `out`. A generator: it yields after
- * every `slice` items so that a caller can spread the work over frames.
+ * numbering order), writing new names into `out`. `dateTaken` (optional) is
+ * each item's date taken in milliseconds, 0 where unknown. A generator: it
+ * yields after every `slice` items so that a caller can spread the work over
+ * frames.
  */
-export function* evaluate(chain, items, scope, out, slice = 4096) {
-  const ctx = { index: 0, folderIndex: 0, item: null };
+export function* evaluate(chain, items, scope, out, slice = 4096, dateTaken = null) {
+  const ctx = { index: 0, folderIndex: 0, item: null, taken: 0 };
   const counters = chain.perFolder ? new Map() : null;
   for (let k = 0; k < scope.length; k++) {
     const i = scope[k];
@@ -130,13 +132,14 @@ export function* evaluate(chain, items, scope, out, slice = 4096) {
     }
     ctx.index = k;
     ctx.item = item;
+    ctx.taken = dateTaken ? dateTaken[i] : 0;
     out[i] = chain.run(item, ctx);
     if ((k + 1) % slice === 0) yield k + 1;
   }
 }
 
 /** Runs `evaluate` to the end at once. */
-export function evaluateAll(chain, items, scope, out) {
-  for (const _ of evaluate(chain, items, scope, out, Infinity)); // eslint-disable-line no-unused-vars
+export function evaluateAll(chain, items, scope, out, dateTaken = null) {
+  for (const _ of evaluate(chain, items, scope, out, Infinity, dateTaken)); // eslint-disable-line no-unused-vars
   return out;
 }

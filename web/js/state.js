@@ -17,6 +17,9 @@ export function initialState() {
     selection: emptySelection(),
     edits: new Map(), // path -> {tags?, label?, comment?} not yet applied
     taken: new Set(), // paths held by items the listing does not show
+    // path -> readMedia fields; the map grows in place (a listing's worth of
+    // copies per chunk would be quadratic) and `version` tells that it did
+    media: { map: new Map(), version: 0 },
     preview: emptyPreview(),
     view: new Int32Array(0), // the indexes shown, in order
     results: new Map(), // path -> {ok, text} of the last batch

@@ -1,4 +1,4 @@
-// The modified or created date, before, after or instead of the name.
+// The modified, created or taken date, before, after or instead of the name.
 import { formatDate, place, PLACES } from './shared.js';
 
 export default {
@@ -6,18 +6,19 @@ export default {
   label: 'Date',
   defaults: { source: 'modified', pattern: 'YYYY-MM-DD', position: 'prefix', sep: ' ' },
   fields: [
-    ['source', 'Date', 'select', [['modified', 'modified'], ['created', 'created']]],
+    ['source', 'Date', 'select', [['modified', 'modified'], ['created', 'created'], ['taken', 'taken (photos, videos)']]],
     ['pattern', 'Pattern', 'text'],
     ['position', 'Place', 'select', PLACES],
     ['sep', 'Separator', 'text'],
-    ['$note', 'YYYY YY MM DD hh mm ss, in local time. Items without that date keep their name.'],
+    ['$note', 'YYYY YY MM DD hh mm ss, in local time. Items without that date keep their name; without a date taken, the modified date is used.'],
   ],
   summary: (r) => `Date ${r.pattern} (${r.source}) as ${r.position}`,
   compile(r) {
     const key = r.source === 'created' ? 'created' : 'modified';
+    const taken = r.source === 'taken';
     const sep = String(r.sep);
     return (s, ctx) => {
-      const ms = ctx.item[key];
+      const ms = (taken && ctx.taken) || ctx.item[key];
       return ms ? place(s, formatDate(ms, r.pattern), r.position, sep) : s;
     };
   },

@@ -6,6 +6,7 @@
 
 import { computePreview, pack, unpack } from '../preview-core.js';
 import { listedNames, targetsToProbe } from '../probe.js';
+import { needsTaken, takenColumn } from '../media.js';
 
 const SYNC_LIMIT = 5000;
 const PROBE_CHUNK = 5000;
@@ -15,7 +16,7 @@ const PROBE_DELAY = 150;
 function inputsOf(state) {
   const { config, listing, filter, selection, edits, taken } = state;
   return [listing.items, config.rules, config.scope, config.sort, filter.text, filter.mode, filter.ext, filter.tag, filter.label,
-    edits, taken, config.scope === 'selection' ? selection.set : null];
+    edits, taken, config.scope === 'selection' ? selection.set : null, needsTaken(config) ? state.media.version : -1];
 }
 const same = (a, b) => a && a.length === b.length && a.every((x, i) => x === b[i]);
 
@@ -56,6 +57,7 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
         edits,
         edited,
         taken: state.taken,
+        dateTaken: needsTaken(state.config) ? takenColumn(items, state.media.map) : null,
       },
     };
   }

@@ -18,13 +18,14 @@ export const COLUMNS = [
   { key: 'name', label: 'Name', width: 250, sort: 'name' },
   { key: 'arrow', label: '', width: 18, fixed: true },
   { key: 'new', label: 'New name', width: 250, sort: 'newName' },
-  { key: 'status', label: 'Status', width: 76 },
+  { key: 'status', label: 'Status', width: 104 },
   { key: 'label', label: '●', width: 24, fixed: true, title: 'Colour label' },
   { key: 'tags', label: 'Tags', width: 110 },
   { key: 'comment', label: 'Comment', width: 130 },
   { key: 'size', label: 'Size', width: 70, sort: 'size' },
   { key: 'modified', label: 'Modified', width: 122, sort: 'modified' },
   { key: 'created', label: 'Created', width: 122, sort: 'created' },
+  { key: 'taken', label: 'Taken', width: 122, sort: 'taken', title: 'Date taken, read from the file' },
 ];
 
 export class ListView {
@@ -245,6 +246,7 @@ export class ListView {
     cells.size.textContent = m.item.isDir ? '' : fmtSize(m.item.size);
     cells.modified.textContent = fmtDate(m.item.modified);
     cells.created.textContent = fmtDate(m.item.created);
+    cells.taken.textContent = fmtDate(m.taken);
   }
 
   drawNewName(cell, m) {

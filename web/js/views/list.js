@@ -6,6 +6,7 @@ import { ListView } from './list-view.js';
 import { severityOf, isInvalidUtf8 } from '../conflicts.js';
 import { ROW_HEIGHT } from '../protocol.js';
 import { coverage } from '../selection.js';
+import { takenMs } from '../media.js';
 
 /** What one row shows: the item, its new name, its problems or result, and its metadata with pending edits. */
 export function rowModel(state, v, stamp) {
@@ -30,6 +31,7 @@ export function rowModel(state, v, stamp) {
     labelPending: edit?.label !== undefined,
     comment: edit?.comment ?? it.comment,
     commentPending: edit?.comment !== undefined,
+    taken: takenMs(state.media.map.get(it.path)),
     stamp: `${it.path}\0${stamp}`,
   };
 }
@@ -79,7 +81,7 @@ export function createList({ store, intents, thumbnails }) {
     list.render();
   }
 
-  store.subscribe(['listing', 'config', 'preview', 'view', 'selection', 'edits', 'results'], render);
+  store.subscribe(['listing', 'config', 'preview', 'view', 'selection', 'edits', 'results', 'media'], render);
   render(store.state, null);
   return {
     focus() {

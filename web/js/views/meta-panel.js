@@ -4,6 +4,7 @@
 import { $, h, fill, fmtInt } from '../dom.js';
 import { COLOR_LABELS } from '../protocol.js';
 import { effective, parseTags } from '../edits.js';
+import { mediaLines } from '../media.js';
 
 const CHIPS = 40;
 
@@ -60,6 +61,16 @@ export function createMetaPanel({ store, intents }) {
     }
   }
 
+  // What is inside the focused file: its date taken, camera, song or pages.
+  function renderMedia(state) {
+    const i = state.view[state.selection.focus];
+    const item = i === undefined ? null : state.listing.items[i];
+    const lines = item ? mediaLines(state.media.map.get(item.path)) : [];
+    $('media-field').hidden = lines.length === 0;
+    fill($('meta-media'), lines.flatMap(([label, text]) => [h('dt', { text: label }), h('dd', { text, attrs: { title: text } })]));
+  }
+
   store.subscribe(['selection', 'edits', 'listing'], render);
+  store.subscribe(['selection', 'view', 'listing', 'media'], renderMedia);
   render(store.state);
 }
