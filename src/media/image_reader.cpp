@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <map>
+#include <string_view>
 #include <stdexcept>
 
 #include "media/media_dates.hpp"
@@ -12,8 +14,16 @@ namespace quarrytide {
 
 namespace {
 
+// Keys are parsed once: parsing one costs more than finding it.
+const Exiv2::ExifKey& exifKey(const char* name) {
+  static std::map<std::string_view, Exiv2::ExifKey> parsed;
+  auto it = parsed.find(name);
+  if (it == parsed.end()) it = parsed.emplace(name, Exiv2::ExifKey(name)).first;
+  return it->second;
+}
+
 const Exiv2::Exifdatum* exif(const Exiv2::ExifData& data, const char* key) {
-  auto it = data.findKey(Exiv2::ExifKey(key));
+  auto it = data.findKey(exifKey(key));
   return it == data.end() || it->count() == 0 ? nullptr : &*it;
 }
 

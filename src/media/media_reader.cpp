@@ -8,8 +8,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
+#include <deque>
 #include <thread>
 
 #include "catalogue/page_path.hpp"
@@ -73,55 +73,74 @@ void MediaReader::stop(Helper& h) {
   h = {};
 }
 
-nlohmann::json MediaReader::readOne(Helper& h, const std::string& path, const std::string& hash) {
-  if (namesNoItem(path)) return failed(path, "No such file or directory");
-  std::string request = hash + '\0' + plainPath(path);
-  // A helper that ended since its last file is started again once.
-  bool sent = h.pid >= 0 && writeFrame(h.channel, request);
-  if (!sent) {
-    stop(h);
-    sent = start(h) && writeFrame(h.channel, request);
+void MediaReader::work(const std::vector<std::string>& paths, const std::string& hash,
+                       std::atomic<std::size_t>& next, std::vector<nlohmann::json>& items) {
+  Helper h;
+  {
+    std::lock_guard lock(mutex_);
+    if (!idle_.empty()) {
+      h = idle_.back();
+      idle_.pop_back();
+    }
   }
-  if (!sent) {
+  // Requests go out ahead of the answers, so neither side waits for the
+  // other between files; `sent` is what the helper holds, in order.
+  std::deque<std::size_t> sent;
+  auto send = [&](std::size_t i) {
+    return h.pid >= 0 && writeFrame(h.channel, hash + '\0' + plainPath(paths[i]));
+  };
+  // A fresh helper gets what the last one held; false when none starts.
+  auto restart = [&] {
     stop(h);
-    return failed(path, "the media reader could not be started");
-  }
-  auto deadline = std::chrono::steady_clock::now() + limit_;
-  auto reply = readFrame(h.channel, deadline);
-  if (!reply) {
-    bool late = std::chrono::steady_clock::now() >= deadline;
+    if (!start(h)) return false;
+    for (std::size_t i : sent)
+      if (!send(i)) return false;
+    return true;
+  };
+  auto failAll = [&](const char* why) {
+    for (std::size_t i : sent) items[i] = failed(paths[i], why);
+    sent.clear();
     stop(h);
-    return failed(path, late ? "took too long to read" : "the reader failed on this file");
+  };
+  for (;;) {
+    while (sent.size() < kAhead) {
+      std::size_t i = next++;
+      if (i >= paths.size()) break;
+      if (namesNoItem(paths[i])) {
+        items[i] = failed(paths[i], "No such file or directory");
+        continue;
+      }
+      sent.push_back(i);
+      if (!send(i) && !restart()) failAll("the media reader could not be started");
+    }
+    if (sent.empty()) break;
+    const std::size_t i = sent.front();
+    auto deadline = std::chrono::steady_clock::now() + limit_;
+    auto reply = readFrame(h.channel, deadline);
+    auto fields = reply ? nlohmann::json::parse(*reply, nullptr, /*allow_exceptions=*/false)
+                        : nlohmann::json();
+    sent.pop_front();
+    if (!fields.is_object()) {
+      bool late = std::chrono::steady_clock::now() >= deadline;
+      items[i] = failed(paths[i], late ? "took too long to read" : "the reader failed on this file");
+      if (!restart()) failAll("the media reader could not be started");
+      continue;
+    }
+    fields["path"] = paths[i];
+    items[i] = std::move(fields);
   }
-  auto fields = nlohmann::json::parse(*reply, nullptr, /*allow_exceptions=*/false);
-  if (!fields.is_object()) {
-    stop(h);
-    return failed(path, "the reader failed on this file");
-  }
-  fields["path"] = path;
-  return fields;
+  std::lock_guard lock(mutex_);
+  if (h.pid >= 0) idle_.push_back(h);
 }
 
 nlohmann::json MediaReader::read(const std::vector<std::string>& paths, const std::string& hash) {
   std::vector<nlohmann::json> items(paths.size());
   std::atomic<std::size_t> next{0};
-  auto work = [&] {
-    Helper h;
-    {
-      std::lock_guard lock(mutex_);
-      if (!idle_.empty()) {
-        h = idle_.back();
-        idle_.pop_back();
-      }
-    }
-    for (std::size_t i = next++; i < paths.size(); i = next++) items[i] = readOne(h, paths[i], hash);
-    std::lock_guard lock(mutex_);
-    if (h.pid >= 0) idle_.push_back(h);
-  };
   const unsigned workers = unsigned(std::min<std::size_t>(helpers_, paths.size()));
   std::vector<std::thread> threads;
-  for (unsigned k = 1; k < workers; ++k) threads.emplace_back(work);
-  if (workers > 0) work();
+  for (unsigned k = 1; k < workers; ++k)
+    threads.emplace_back([&] { work(paths, hash, next, items); });
+  if (workers > 0) work(paths, hash, next, items);
   for (auto& t : threads) t.join();
   return nlohmann::json(std::move(items));
 }

@@ -6,6 +6,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <string>
@@ -38,9 +39,14 @@ class MediaReader {
     pid_t pid = -1;
     int channel = -1;  // a socket: requests out, replies in
   };
+  // Files a helper is sent before its first answer comes back.
+  static constexpr std::size_t kAhead = 16;
+
   bool start(Helper& h) const;
   static void stop(Helper& h);
-  nlohmann::json readOne(Helper& h, const std::string& path, const std::string& hash);
+  // One thread's share of a read: takes paths from `next` until none is left.
+  void work(const std::vector<std::string>& paths, const std::string& hash,
+            std::atomic<std::size_t>& next, std::vector<nlohmann::json>& items);
 
   std::string probe_;
   unsigned helpers_;

@@ -50,10 +50,12 @@ bool readAll(int fd, char* data, std::size_t size,
 
 bool writeFrame(int fd, const std::string& body) {
   if (body.size() > kMaxProbeFrame) return false;
+  // One write per frame: a frame is one system call on each side.
   std::uint32_t size = std::uint32_t(body.size());
-  char head[4];
-  std::memcpy(head, &size, 4);
-  return writeAll(fd, head, 4) && writeAll(fd, body.data(), body.size());
+  std::string frame(4 + body.size(), '\0');
+  std::memcpy(frame.data(), &size, 4);
+  std::memcpy(frame.data() + 4, body.data(), body.size());
+  return writeAll(fd, frame.data(), frame.size());
 }
 
 std::optional<std::string> readFrame(
