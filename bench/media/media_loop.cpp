@@ -4,9 +4,9 @@
 // and the camera of each photo, or the artist and title of each song.
 #include <dirent.h>
 
-#include <exiv2/exiv2.hpp>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <taglib/fileref.h>
+#include <exiv2/exiv2.hpp>
 
 #include <cstdio>
 #include <filesystem>

@@ -7,11 +7,16 @@ namespace quarrytide {
 
 // Dispatch order: the first name that equals "cmd" wins.
 const Bridge::Command Bridge::kCommands[] = {
-    {"chooseFolder", &Bridge::chooseFolder}, {"listFolder", &Bridge::listFolder},
-    {"statPaths", &Bridge::statPaths},       {"apply", &Bridge::apply},
-    {"reveal", &Bridge::reveal},             {"thumbnail", &Bridge::thumbnail},
-    {"setMode", &Bridge::setMode},           {"savePrefs", &Bridge::savePrefs},
-    {"loadPrefs", &Bridge::loadPrefs},       {"readMedia", &Bridge::readMedia},
+    {"chooseFolder", &Bridge::chooseFolder},
+    {"listFolder", &Bridge::listFolder},
+    {"statPaths", &Bridge::statPaths},
+    {"apply", &Bridge::apply},
+    {"reveal", &Bridge::reveal},
+    {"thumbnail", &Bridge::thumbnail},
+    {"setMode", &Bridge::setMode},
+    {"savePrefs", &Bridge::savePrefs},
+    {"loadPrefs", &Bridge::loadPrefs},
+    {"readMedia", &Bridge::readMedia},
 };
 
 Bridge::Bridge(BridgeHost host)
@@ -66,12 +71,13 @@ void Bridge::savePrefs(std::int64_t id, const nlohmann::json& args) {
     return;
   }
   // Answered once the value is on disk, so a failed save is never reported as done.
-  host_.settings.save(std::move(*data), [replies = replies_, id](std::optional<std::string> failure) {
-    if (failure)
-      replies->resolve(id, false, *failure);
-    else
-      replies->resolve(id, true, nullptr);
-  });
+  host_.settings.save(std::move(*data),
+                      [replies = replies_, id](std::optional<std::string> failure) {
+                        if (failure)
+                          replies->resolve(id, false, *failure);
+                        else
+                          replies->resolve(id, true, nullptr);
+                      });
 }
 
 void Bridge::loadPrefs(std::int64_t id, const nlohmann::json&) {

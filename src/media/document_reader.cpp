@@ -28,7 +28,8 @@ void readDocument(const std::string& path, nlohmann::json& out) {
   g_autoptr(GError) error = nullptr;
   g_autofree gchar* uri = g_filename_to_uri(path.c_str(), nullptr, &error);
   if (!uri) throw std::runtime_error(error->message);
-  std::unique_ptr<PopplerDocument, Unref> owned(poppler_document_new_from_file(uri, nullptr, &error));
+  std::unique_ptr<PopplerDocument, Unref> owned(
+      poppler_document_new_from_file(uri, nullptr, &error));
   PopplerDocument* doc = owned.get();
   if (!doc) throw std::runtime_error(error ? error->message : "not a PDF document");
   putText(out, "title", take(poppler_document_get_title(doc)));

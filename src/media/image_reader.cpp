@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
-#include <string_view>
 #include <stdexcept>
+#include <string_view>
 
 #include "media/media_dates.hpp"
 #include "media/readers.hpp"
@@ -78,7 +78,8 @@ void putDate(nlohmann::json& out, const Exiv2::ExifData& exifData, const Exiv2::
   if (auto d = exifDate(exifText(exifData, "Exif.Photo.DateTimeOriginal"),
                         exifText(exifData, "Exif.Photo.SubSecTimeOriginal"))) {
     out["dateTaken"] = *d;
-    if (auto o = offsetText(exifText(exifData, "Exif.Photo.OffsetTimeOriginal"))) out["offset"] = *o;
+    if (auto o = offsetText(exifText(exifData, "Exif.Photo.OffsetTimeOriginal")))
+      out["offset"] = *o;
     return;
   }
   for (const char* key : {"Xmp.exif.DateTimeOriginal", "Xmp.photoshop.DateCreated"}) {

@@ -125,8 +125,12 @@ std::optional<MediaDate> isoDate(std::string_view s) {
 MediaDate localDate(std::time_t moment) {
   std::tm local{};
   localtime_r(&moment, &local);
-  Parts p{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-          local.tm_hour,        local.tm_min,     local.tm_sec,
+  Parts p{local.tm_year + 1900,
+          local.tm_mon + 1,
+          local.tm_mday,
+          local.tm_hour,
+          local.tm_min,
+          local.tm_sec,
           {}};
   int minutes = int(local.tm_gmtoff / 60);
   int size = minutes < 0 ? -minutes : minutes;

@@ -10,20 +10,20 @@ namespace quarrytide {
 namespace {
 
 constexpr std::array<std::pair<std::string_view, MediaKind>, 44> kByExtension{{
-    {"jpg", MediaKind::Image},  {"jpeg", MediaKind::Image}, {"jpe", MediaKind::Image},
-    {"png", MediaKind::Image},  {"tif", MediaKind::Image},  {"tiff", MediaKind::Image},
-    {"webp", MediaKind::Image}, {"heif", MediaKind::Image}, {"heic", MediaKind::Image},
-    {"avif", MediaKind::Image}, {"dng", MediaKind::Image},  {"cr2", MediaKind::Image},
-    {"cr3", MediaKind::Image},  {"nef", MediaKind::Image},  {"arw", MediaKind::Image},
-    {"orf", MediaKind::Image},  {"rw2", MediaKind::Image},  {"raf", MediaKind::Image},
-    {"pef", MediaKind::Image},  {"gif", MediaKind::Image},  {"bmp", MediaKind::Image},
-    {"mp3", MediaKind::Audio},  {"flac", MediaKind::Audio}, {"ogg", MediaKind::Audio},
-    {"oga", MediaKind::Audio},  {"opus", MediaKind::Audio}, {"m4a", MediaKind::Audio},
-    {"aac", MediaKind::Audio},  {"wav", MediaKind::Audio},  {"aif", MediaKind::Audio},
-    {"aiff", MediaKind::Audio}, {"wma", MediaKind::Audio},  {"mp4", MediaKind::Video},
-    {"mov", MediaKind::Video},  {"m4v", MediaKind::Video},  {"3gp", MediaKind::Video},
-    {"mkv", MediaKind::Video},  {"webm", MediaKind::Video}, {"avi", MediaKind::Video},
-    {"mts", MediaKind::Video},  {"m2ts", MediaKind::Video}, {"wmv", MediaKind::Video},
+    {"jpg", MediaKind::Image},  {"jpeg", MediaKind::Image},   {"jpe", MediaKind::Image},
+    {"png", MediaKind::Image},  {"tif", MediaKind::Image},    {"tiff", MediaKind::Image},
+    {"webp", MediaKind::Image}, {"heif", MediaKind::Image},   {"heic", MediaKind::Image},
+    {"avif", MediaKind::Image}, {"dng", MediaKind::Image},    {"cr2", MediaKind::Image},
+    {"cr3", MediaKind::Image},  {"nef", MediaKind::Image},    {"arw", MediaKind::Image},
+    {"orf", MediaKind::Image},  {"rw2", MediaKind::Image},    {"raf", MediaKind::Image},
+    {"pef", MediaKind::Image},  {"gif", MediaKind::Image},    {"bmp", MediaKind::Image},
+    {"mp3", MediaKind::Audio},  {"flac", MediaKind::Audio},   {"ogg", MediaKind::Audio},
+    {"oga", MediaKind::Audio},  {"opus", MediaKind::Audio},   {"m4a", MediaKind::Audio},
+    {"aac", MediaKind::Audio},  {"wav", MediaKind::Audio},    {"aif", MediaKind::Audio},
+    {"aiff", MediaKind::Audio}, {"wma", MediaKind::Audio},    {"mp4", MediaKind::Video},
+    {"mov", MediaKind::Video},  {"m4v", MediaKind::Video},    {"3gp", MediaKind::Video},
+    {"mkv", MediaKind::Video},  {"webm", MediaKind::Video},   {"avi", MediaKind::Video},
+    {"mts", MediaKind::Video},  {"m2ts", MediaKind::Video},   {"wmv", MediaKind::Video},
     {"mpg", MediaKind::Video},  {"pdf", MediaKind::Document},
 }};
 
@@ -44,11 +44,16 @@ MediaKind mediaKindOf(std::string_view path) {
 
 const char* mediaKindName(MediaKind kind) {
   switch (kind) {
-    case MediaKind::Image: return "image";
-    case MediaKind::Audio: return "audio";
-    case MediaKind::Video: return "video";
-    case MediaKind::Document: return "document";
-    case MediaKind::Other: break;
+    case MediaKind::Image:
+      return "image";
+    case MediaKind::Audio:
+      return "audio";
+    case MediaKind::Video:
+      return "video";
+    case MediaKind::Document:
+      return "document";
+    case MediaKind::Other:
+      break;
   }
   return "other";
 }

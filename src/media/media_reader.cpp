@@ -122,7 +122,8 @@ void MediaReader::work(const std::vector<std::string>& paths, const std::string&
     sent.pop_front();
     if (!fields.is_object()) {
       bool late = std::chrono::steady_clock::now() >= deadline;
-      items[i] = failed(paths[i], late ? "took too long to read" : "the reader failed on this file");
+      items[i] =
+          failed(paths[i], late ? "took too long to read" : "the reader failed on this file");
       if (!restart()) failAll("the media reader could not be started");
       continue;
     }

@@ -37,8 +37,8 @@ int main(int argc, char** argv) {
     if (nul == std::string::npos) return 1;
     const std::string hash = request->substr(0, nul);
     const std::string path = request->substr(nul + 1);
-    nlohmann::json reply = isHashName(hash) ? readMediaFile(path, hash)
-                                            : nlohmann::json{{"error", "unknown hash"}};
+    nlohmann::json reply =
+        isHashName(hash) ? readMediaFile(path, hash) : nlohmann::json{{"error", "unknown hash"}};
     // Tags are anyone's bytes: text that is not UTF-8 is repaired, not refused.
     if (!writeFrame(replies, reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)))
       return 1;

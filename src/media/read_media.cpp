@@ -81,11 +81,20 @@ nlohmann::json readMediaFile(const std::string& path, const std::string& hash) {
   }
   try {
     switch (kind) {
-      case MediaKind::Image: readImage(path, out); break;
-      case MediaKind::Audio: readAudio(path, out); break;
-      case MediaKind::Video: readVideo(path, out); break;
-      case MediaKind::Document: readDocument(path, out); break;
-      case MediaKind::Other: break;
+      case MediaKind::Image:
+        readImage(path, out);
+        break;
+      case MediaKind::Audio:
+        readAudio(path, out);
+        break;
+      case MediaKind::Video:
+        readVideo(path, out);
+        break;
+      case MediaKind::Document:
+        readDocument(path, out);
+        break;
+      case MediaKind::Other:
+        break;
     }
   } catch (const std::exception& e) {
     out = {{"kind", mediaKindName(kind)}, {"error", e.what()}};

@@ -27,7 +27,8 @@ json readMedia(const json& args, const std::vector<std::string>& env = {}) {
   TempDir home;
   std::vector<std::string> vars = {"XDG_CONFIG_HOME=" + home.path(), "TZ=Europe/Berlin"};
   vars.insert(vars.end(), env.begin(), env.end());
-  auto run = runHeadless({json({{"id", 1}, {"cmd", "readMedia"}, {"args", args}}).dump()}, {}, vars);
+  auto run =
+      runHeadless({json({{"id", 1}, {"cmd", "readMedia"}, {"args", args}}).dump()}, {}, vars);
   EXPECT_EQ(run.status, 0) << run.err;
   auto reply = run.replies().at(0);
   return reply["ok"] == true ? reply["payload"] : reply;
@@ -103,22 +104,47 @@ class ReadMedia : public ::testing::Test {
 TempDir* ReadMedia::dir = nullptr;
 
 TEST_F(ReadMedia, EachKindGivesTheFieldsItsFileHas) {
-  const json song = {{"kind", "audio"},     {"artist", "Ana"},       {"album", "Harbour"},
-                     {"title", "First Light"}, {"albumArtist", "Various"}, {"track", 3},
-                     {"trackTotal", 12},     {"disc", 1},             {"year", 2021},
-                     {"genre", "Jazz"},      {"sampleRate", 44100}};
+  const json song = {{"kind", "audio"},
+                     {"artist", "Ana"},
+                     {"album", "Harbour"},
+                     {"title", "First Light"},
+                     {"albumArtist", "Various"},
+                     {"track", 3},
+                     {"trackTotal", 12},
+                     {"disc", 1},
+                     {"year", 2021},
+                     {"genre", "Jazz"},
+                     {"sampleRate", 44100}};
   const std::vector<std::pair<std::string, json>> cases = {
       {"photo.jpg",
-       {{"kind", "image"}, {"dateTaken", "2024-07-13T14:02:11.250"}, {"offset", "+02:00"},
-        {"make", "Canon"}, {"model", "EOS R5"}, {"lens", "RF50mm F1.8 STM"}, {"serial", "0123"},
-        {"orientation", 6}, {"width", 480}, {"height", 640}, {"iso", 200}, {"fNumber", 2.8},
-        {"exposure", "1/250"}, {"focalLength", 50.0}, {"gpsLat", 48.5}, {"gpsLon", -2.25},
-        {"gpsAlt", -35.0}, {"rating", 4}, {"title", "Harbour"}, {"artist", "Ana"},
+       {{"kind", "image"},
+        {"dateTaken", "2024-07-13T14:02:11.250"},
+        {"offset", "+02:00"},
+        {"make", "Canon"},
+        {"model", "EOS R5"},
+        {"lens", "RF50mm F1.8 STM"},
+        {"serial", "0123"},
+        {"orientation", 6},
+        {"width", 480},
+        {"height", 640},
+        {"iso", 200},
+        {"fNumber", 2.8},
+        {"exposure", "1/250"},
+        {"focalLength", 50.0},
+        {"gpsLat", 48.5},
+        {"gpsLon", -2.25},
+        {"gpsAlt", -35.0},
+        {"rating", 4},
+        {"title", "Harbour"},
+        {"artist", "Ana"},
         {"keywords", {"Sea", "Boats"}}}},
       // Never the date an editor rewrites while an earlier one is there.
       {"xmp.png",
-       {{"kind", "image"}, {"dateTaken", "2023-12-31T23:59:58"}, {"offset", "+01:00"},
-        {"width", 32}, {"height", 16}}},
+       {{"kind", "image"},
+        {"dateTaken", "2023-12-31T23:59:58"},
+        {"offset", "+01:00"},
+        {"width", 32},
+        {"height", 16}}},
       {"edited.tiff",
        {{"kind", "image"}, {"dateTaken", "2020-02-29T10:00:00"}, {"width", 20}, {"height", 10}}},
       {"song.mp3", song},
@@ -127,15 +153,28 @@ TEST_F(ReadMedia, EachKindGivesTheFieldsItsFileHas) {
       {"song.m4a", song},
       // The container's UTC time as this system's wall clock (TZ=Europe/Berlin).
       {"clip.mp4",
-       {{"kind", "video"}, {"dateTaken", "2024-07-13T14:02:11"}, {"offset", "+02:00"},
-        {"width", 320}, {"height", 240}, {"codec", "h264"}}},
+       {{"kind", "video"},
+        {"dateTaken", "2024-07-13T14:02:11"},
+        {"offset", "+02:00"},
+        {"width", 320},
+        {"height", 240},
+        {"codec", "h264"}}},
       {"phone.mov",
-       {{"kind", "video"}, {"dateTaken", "2024-07-13T14:02:11"}, {"offset", "+02:00"},
-        {"width", 320}, {"height", 240}, {"codec", "h264"}, {"make", "Apple"},
+       {{"kind", "video"},
+        {"dateTaken", "2024-07-13T14:02:11"},
+        {"offset", "+02:00"},
+        {"width", 320},
+        {"height", 240},
+        {"codec", "h264"},
+        {"make", "Apple"},
         {"model", "iPhone 15"}}},
       {"plans.pdf",
-       {{"kind", "document"}, {"title", "Harbour Plans"}, {"author", "Ana"},
-        {"subject", "Boats"}, {"pages", 3}, {"dateCreated", "2024-07-13T14:02:11"}}},
+       {{"kind", "document"},
+        {"title", "Harbour Plans"},
+        {"author", "Ana"},
+        {"subject", "Boats"},
+        {"pages", 3},
+        {"dateCreated", "2024-07-13T14:02:11"}}},
       {"notes.txt", {{"kind", "other"}}},
       {"album.jpg", {{"kind", "other"}}},  // a folder
       {"missing.jpg", {{"kind", "image"}, {"error", "No such file or directory"}}},
@@ -174,24 +213,26 @@ TEST_F(ReadMedia, BrokenFilesAreErrorsOfTheirOwnAndHashesAreOfTheWholeContent) {
   dir->file("broken/noise.pdf", "%PDF-1.4\n garbage");
   dir->file("broken/empty.mp4", "");
   dir->file("broken/abc.txt", "abc");
-  json items = readMedia({{"paths",
-                           {dir->at("broken/cut.jpg"), dir->at("broken/noise.mp3"),
-                            dir->at("broken/noise.pdf"), dir->at("broken/empty.mp4"),
-                            dir->at("broken/abc.txt"), dir->at("missing.txt")}},
-                          {"hash", "sha256"}})["items"];
+  json items = readMedia(
+      {{"paths",
+        {dir->at("broken/cut.jpg"), dir->at("broken/noise.mp3"), dir->at("broken/noise.pdf"),
+         dir->at("broken/empty.mp4"), dir->at("broken/abc.txt"), dir->at("missing.txt")}},
+       {"hash", "sha256"}})["items"];
   const char* kinds[] = {"image", "audio", "document", "video"};
   for (int k = 0; k < 4; ++k) {
     EXPECT_EQ(items[k]["kind"], kinds[k]) << items[k].dump();
     EXPECT_TRUE(items[k].contains("error")) << items[k].dump();
   }
-  EXPECT_EQ(items[4], json({{"path", dir->at("broken/abc.txt")},
-                            {"kind", "other"},
-                            {"hash", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"}}));
+  EXPECT_EQ(items[4],
+            json({{"path", dir->at("broken/abc.txt")},
+                  {"kind", "other"},
+                  {"hash", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"}}));
   EXPECT_EQ(items[5], json({{"path", dir->at("missing.txt")},
                             {"kind", "other"},
                             {"error", "No such file or directory"}}));
-  EXPECT_EQ(readMedia({{"paths", {dir->at("broken/abc.txt")}}, {"hash", "md5"}})["items"][0]["hash"],
-            "900150983cd24fb0d6963f7d28e17f72");
+  EXPECT_EQ(
+      readMedia({{"paths", {dir->at("broken/abc.txt")}}, {"hash", "md5"}})["items"][0]["hash"],
+      "900150983cd24fb0d6963f7d28e17f72");
 }
 
 TEST_F(ReadMedia, ArgumentsFollowTheRulesAndAPathWithNulNamesNoItem) {
@@ -206,18 +247,20 @@ TEST_F(ReadMedia, ArgumentsFollowTheRulesAndAPathWithNulNamesNoItem) {
 
 TEST_F(ReadMedia, ACrashingOrHangingReaderCostsOnlyItsFile) {
   const std::string fake = std::string(std::getenv("QUARRYTIDE_BIN")) + "/qt_fake_probe";
-  const std::vector<std::string> names = {"a.jpg", "crash.jpg", "b.jpg", "hang.jpg", "c.jpg",
-                                          "crash2.jpg", "d.jpg"};
+  const std::vector<std::string> names = {"a.jpg", "crash.jpg",  "b.jpg", "hang.jpg",
+                                          "c.jpg", "crash2.jpg", "d.jpg"};
   json paths = json::array();
   for (const auto& n : names) paths.push_back(dir->at(n));
   json items = readMedia({{"paths", paths}}, {"QUARRYTIDE_PROBE=" + fake})["items"];
   ASSERT_EQ(items.size(), names.size());
   for (std::size_t k = 0; k < names.size(); ++k) {
     json want = {{"path", dir->at(names[k])}, {"kind", "image"}, {"read", true}};
-    if (names[k].find("crash") == 0) want = {{"path", dir->at(names[k])}, {"kind", "image"},
-                                             {"error", "the reader failed on this file"}};
-    if (names[k] == "hang.jpg") want = {{"path", dir->at(names[k])}, {"kind", "image"},
-                                        {"error", "took too long to read"}};
+    if (names[k].find("crash") == 0)
+      want = {{"path", dir->at(names[k])},
+              {"kind", "image"},
+              {"error", "the reader failed on this file"}};
+    if (names[k] == "hang.jpg")
+      want = {{"path", dir->at(names[k])}, {"kind", "image"}, {"error", "took too long to read"}};
     EXPECT_EQ(items[k], want);
   }
   // No reader at all: every file says so, and the request is still answered.
@@ -269,16 +312,18 @@ TEST(MediaDates, StoredTextBecomesTheWallClockAndItsOffset) {
     std::string text, wall;
     std::optional<std::string> offset;
   };
-  for (const auto& c : std::vector<Iso>{{"2024-07-13", "2024-07-13T00:00:00", std::nullopt},
-                                        {"2024-07-13T14:02", "2024-07-13T14:02:00", std::nullopt},
-                                        {"2024-07-13T14:02:11.5Z", "2024-07-13T14:02:11.500", "+00:00"},
-                                        {"2024-07-13T14:02:11-0530", "2024-07-13T14:02:11", "-05:30"}}) {
+  for (const auto& c :
+       std::vector<Iso>{{"2024-07-13", "2024-07-13T00:00:00", std::nullopt},
+                        {"2024-07-13T14:02", "2024-07-13T14:02:00", std::nullopt},
+                        {"2024-07-13T14:02:11.5Z", "2024-07-13T14:02:11.500", "+00:00"},
+                        {"2024-07-13T14:02:11-0530", "2024-07-13T14:02:11", "-05:30"}}) {
     auto d = isoDate(c.text);
     ASSERT_TRUE(d) << c.text;
     EXPECT_EQ(d->wallClock, c.wall);
     EXPECT_EQ(d->offset, c.offset);
   }
-  for (const char* bad : {"", "2024", "2024-13-01", "2024-07-13T14:02:11+2", "2024-07-13T14:02:11."})
+  for (const char* bad :
+       {"", "2024", "2024-13-01", "2024-07-13T14:02:11+2", "2024-07-13T14:02:11."})
     EXPECT_FALSE(isoDate(bad)) << bad;
   EXPECT_EQ(offsetText("+02:00"), "+02:00");
   EXPECT_EQ(offsetText("-0330"), "-03:30");

@@ -1,7 +1,7 @@
 #include "samples.hpp"
 
-#include <exiv2/exiv2.hpp>
 #include <gdk-pixbuf/gdk-pixbuf.h>
+#include <exiv2/exiv2.hpp>
 
 #include <cstdlib>
 #include <fstream>
