@@ -9,12 +9,6 @@
 namespace quarrytide::testing {
 namespace {
 
-std::vector<std::int64_t> upTo(std::int64_t n) {
-  std::vector<std::int64_t> out(n);
-  std::iota(out.begin(), out.end(), 0);
-  return out;
-}
-
 TEST(Ordering, RepliesFromIoAndOtherThreadsKeepCallOrder) {
   BridgeRig rig;
   rig.bridge->resolve(1, true, nullptr);  // immediate, on "main"
@@ -42,7 +36,9 @@ TEST(Ordering, ManyThreadsEachKeepTheirOrderAndNothingIsLost) {
   // Put in thread order, keeping the order within each: all there, none out of turn.
   auto ids = rig.sink.ids();
   std::stable_sort(ids.begin(), ids.end(), [](auto a, auto b) { return a / kEach < b / kEach; });
-  EXPECT_EQ(ids, upTo(kThreads * kEach));
+  std::vector<std::int64_t> all(kThreads * kEach);
+  std::iota(all.begin(), all.end(), 0);
+  EXPECT_EQ(ids, all);
 }
 
 TEST(Ordering, RepliesAfterTheViewIsGoneAreDropped) {

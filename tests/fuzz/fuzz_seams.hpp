@@ -42,11 +42,12 @@ struct FuzzHost {
   testing::FakeChooser chooser;
   testing::FakeBrowser browser;
   FakeCatalogue catalogue;
-  Bridge bridge{
-      BridgeHost{main, settings, chooser, browser, catalogue,
-                 [](const std::string& path, std::int64_t, std::function<void(std::string)> done) {
-                   done(path.empty() ? "" : "data:image/png;base64,AAAA");
-                 }}};
+  static void thumbnail(const std::string& path, std::int64_t,
+                        std::function<void(std::string)> done) {
+    done(path.empty() ? "" : "data:image/png;base64,AAAA");
+  }
+  // No media reader: readMedia answers an error for each file.
+  Bridge bridge{BridgeHost{main, settings, chooser, browser, catalogue, thumbnail, {}}};
   FuzzHost() {
     bridge.setWebView(&sink);
     // Some saves fail, as on a full disk; a folder is chosen and the chooser cancelled in turn.

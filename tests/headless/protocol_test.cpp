@@ -16,7 +16,7 @@ TEST(Headless, EveryRequestLineGetsOneReplyLineAndOtherLinesAreIgnored) {
   t.file("f", "1234567");
   t.folder("sub");
   t.link("dangling", t.at("nowhere"));
-  const json paths = {t.at("f"),  t.at("gone"), t.at("dangling"),
+  const json paths = {t.at("f"),  t.at("gone"), t.at("dangling"), t.at("f") + '\0' + "x",
                       t.at("f/"), t.at("sub"),  t.at("f")};
   auto run = runHeadless(
       {"garbage", "", "[]", R"({"drop":[]})", R"({"drop":[1]})", R"({"id":"1","cmd":"setMode"})",
@@ -30,7 +30,8 @@ TEST(Headless, EveryRequestLineGetsOneReplyLineAndOtherLinesAreIgnored) {
   std::map<int, json> byId;  // a save is answered when its write is done
   for (const auto& r : run.replies()) EXPECT_TRUE(byId.emplace(r["id"].get<int>(), r).second) << r;
   ASSERT_EQ(byId.size(), 4u);
-  // A missing path, a dangling link and a file taken for a folder are left out.
+  // A missing path, a dangling link, a path holding a NUL and a file taken
+  // for a folder are left out.
   json described = json::array();
   for (const auto& f : byId[1]["payload"]["files"]) described.push_back(f["path"]);
   EXPECT_EQ(described, json({t.at("f"), t.at("sub"), t.at("f")}));

@@ -106,9 +106,11 @@ TEST(Listing, EachModeListsItsItemsAndLinksAreNeverFollowed) {
   EXPECT_EQ(std::tie(link.isDir, link.size, link.label, link.comment),
             std::tuple(false, std::int64_t(t.at("sub").size()), 0, ""));
   EXPECT_EQ(fileInfo(link.path), link);
-  for (const char* nothing : {"sub/empty", "missing", "a.txt"})
+  // An empty path is not the working folder; one holding a NUL is not the folder before it.
+  for (const std::string& nothing : {t.at("sub/empty"), t.at("missing"), t.at("a.txt"),
+                                     std::string(), t.at("sub") + '\0' + "/x", t.path() + '\0'})
     for (ListingMode mode : {ListingMode{}, {.recursive = true, .foldersOnly = true}})
-      EXPECT_TRUE(listFolder(t.at(nothing), mode).empty()) << nothing;
+      EXPECT_TRUE(listFolder(nothing, mode).empty()) << nothing;
 }
 
 TEST(Listing, UnreadableSubfolderIsSkippedAndTheWalkGoesOn) {

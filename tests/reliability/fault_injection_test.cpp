@@ -24,9 +24,6 @@
 #include "headless.hpp"
 #include "temp_dir.hpp"
 
-// Operations name only the fields they set; the others keep their defaults.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 namespace quarrytide::testing {
 namespace {
 

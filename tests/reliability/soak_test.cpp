@@ -64,8 +64,9 @@ TEST(Soak, MixedRequestsAreEachAnsweredOnceAndIoKeepsOrder) {
     if (kind <= 2) ioOrder.push_back(id);
   }
 
-  auto run = runHeadless(
-      lines, {}, {"XDG_CONFIG_HOME=" + dir.at("cfg"), "XDG_CACHE_HOME=" + dir.at("cache")}, 300);
+  auto run = runHeadless(lines, {},
+                         {"XDG_CONFIG_HOME=" + dir.at("cfg"), "XDG_CACHE_HOME=" + dir.at("cache")},
+                         std::chrono::minutes(5));
   ASSERT_EQ(run.status, 0) << run.err;
   std::map<std::int64_t, int> answers;
   std::vector<std::int64_t> ioSeen;

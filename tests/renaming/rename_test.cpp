@@ -23,9 +23,6 @@ void PrintTo(const OpResult& r, std::ostream* os) {
 }
 }  // namespace quarrytide
 
-// Operations name only the fields they set; the others keep their defaults.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 namespace quarrytide::testing {
 namespace {
 
@@ -201,10 +198,25 @@ TEST(RenameFile, TheFallbackMoveStillRefusesAnExistingDestination) {
             (std::set<std::string>{"f2", "g", "d2", "e"}));  // no name left behind
 }
 
-TEST(ApplyOp, RefusesARecordWithoutPathAndAnswersWithTheCleanPath) {
+TEST(ApplyOp, RefusesARecordWithoutAnItemAndAnswersWithTheCleanPath) {
   TempDir dir;
   const std::string a = dir.file("a.txt"), messy = dir.path() + "//./a.txt/";
   EXPECT_EQ(applyOp(Operation{}), (OpResult{false, none, none, "missing path"}));
+  // A path that names no item touches nothing: an empty one is not the working
+  // folder (a scratch one here), and one holding a NUL not the item before it.
+  const auto buildTree = fs::current_path();
+  fs::current_path(dir.folder("cwd"));
+  for (const std::string& bad : {std::string(), a + '\0' + "b", dir.at("cwd") + '\0'})
+    for (const Operation& op : {Operation{.path = bad, .newName = "moved"},
+                                {.path = bad, .setTags = true, .tags = {"T"}},
+                                {.path = bad, .setLabel = true, .label = 2},
+                                {.path = bad, .setComment = true, .comment = "c"}})
+      EXPECT_EQ(applyOp(op), (OpResult{false, bad, none, "No such file or directory"}));
+  fs::current_path(buildTree);
+  EXPECT_EQ(names(dir.path()), (std::set<std::string>{"a.txt", "cwd"}));
+  EXPECT_TRUE(names(dir.at("cwd")).empty());
+  for (const char* attribute : {kTags, kComment})
+    for (const std::string& item : {a, dir.at("cwd")}) EXPECT_EQ(xattr(item, attribute), none);
   EXPECT_EQ(applyOp({.path = messy}), (OpResult{true, messy, a, none}));
   EXPECT_EQ(applyOp({.path = messy, .newName = "b.txt"}),
             (OpResult{true, messy, dir.at("b.txt"), none}));

@@ -44,7 +44,6 @@ struct BridgeRig {
     bridge->receiveText(text);
     main.run();
   }
-  nlohmann::json lastReply() const { return sink.replies().back(); }
 };
 
 }  // namespace quarrytide::testing

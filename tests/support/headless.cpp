@@ -32,7 +32,7 @@ std::vector<nlohmann::json> HeadlessRun::replies() const {
 }
 
 HeadlessRun runHeadless(const std::vector<std::string>& input, const std::vector<std::string>& args,
-                        const std::vector<std::string>& env, int timeoutSeconds) {
+                        const std::vector<std::string>& env, std::chrono::milliseconds limit) {
   const char* bin = std::getenv("QUARRYTIDE_BIN");
   std::string exe = std::string(bin ? bin : "build/bin") + "/quarrytide-headless";
   // The three streams are files: neither side can block on a full pipe.
@@ -63,7 +63,7 @@ HeadlessRun runHeadless(const std::vector<std::string>& input, const std::vector
     execve(exe.c_str(), argv.data(), envp.data());
     _exit(127);
   }
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  const auto deadline = std::chrono::steady_clock::now() + limit;
   int status = 0;
   while (waitpid(pid, &status, WNOHANG) == 0) {
     if (std::chrono::steady_clock::now() > deadline) {

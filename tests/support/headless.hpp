@@ -1,6 +1,7 @@
 #pragma once
 // Runs quarrytide-headless as a process: feeds it lines, collects its output.
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -17,9 +18,10 @@ struct HeadlessRun {
 };
 
 // `env` entries ("NAME=value") replace or add to the test's own environment.
-// The run is killed when it takes longer than `timeoutSeconds`.
+// The run is killed (SIGKILL) when it takes longer than `limit`.
 HeadlessRun runHeadless(const std::vector<std::string>& input,
                         const std::vector<std::string>& args = {},
-                        const std::vector<std::string>& env = {}, int timeoutSeconds = 60);
+                        const std::vector<std::string>& env = {},
+                        std::chrono::milliseconds limit = std::chrono::minutes(1));
 
 }  // namespace quarrytide::testing
