@@ -89,12 +89,14 @@ void MediaReader::work(const std::vector<std::string>& paths, const std::string&
   auto send = [&](std::size_t i) {
     return h.pid >= 0 && writeFrame(h.channel, hash + '\0' + plainPath(paths[i]));
   };
-  // A fresh helper gets what the last one held; false when none starts.
+  // A fresh helper gets what the last one held; false when none starts. One
+  // that dies again while taking them has failed on the first of them: the
+  // answer that never comes says so.
   auto restart = [&] {
     stop(h);
     if (!start(h)) return false;
     for (std::size_t i : sent)
-      if (!send(i)) return false;
+      if (!send(i)) break;
     return true;
   };
   auto failAll = [&](const char* why) {
