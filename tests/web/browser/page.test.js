@@ -5,6 +5,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
+import { execFileSync } from 'node:child_process';
 import { useBrowser, rows, column, text, addRule, openSheet, applyAll, openPath, idle, waitEnabled, waitToast, onDisk, namesIn } from './harness.js';
 
 const { open, openPage } = useBrowser();
@@ -393,4 +394,24 @@ test('a name that mostly changed shows whole; the confirmation keeps spaces and 
   await list.evaluate((el) => { el.scrollTop = el.scrollHeight; el.dispatchEvent(new Event('scroll')); });
   await page.waitForFunction(() => [...document.querySelectorAll('#sheet-content .line')].some((l) => l.textContent === 'photo  39.jpg  →  #photo  39.jpg'));
   assert.equal(await list.locator('.line', { hasText: 'photo  39' }).evaluate((el) => getComputedStyle(el).whiteSpace), 'pre');
+});
+
+test('photos are named and sorted by the date they were taken, read from inside them; one without falls back with a warning', async () => {
+  const { page, root } = await open(['a.jpg', 'b.jpg', 'c.jpg']);
+  for (const [name, date] of [['a.jpg', '2024:07:13 14:02:11'], ['b.jpg', '2023:12:31 23:59:59'], ['c.jpg', '']]) {
+    const file = path.join(root, name);
+    execFileSync('ffmpeg', ['-nostdin', '-v', 'error', '-y', '-f', 'lavfi', '-i', 'color=s=16x16', '-frames:v', '1', file]);
+    if (date) execFileSync('exiftool', ['-q', '-overwrite_original', `-DateTimeOriginal=${date}`, '-Model=EOS R5', file]);
+  }
+  await addRule(page, 'Date', { source: 'taken', position: 'replace', pattern: 'YYYY-MM-DD hh.mm.ss' });
+  await page.waitForFunction(() => document.querySelectorAll('.row .c-new ins').length === 3);
+  const [a, b, c] = await rows(page);
+  assert.deepEqual([a.newName, a.status, b.newName, b.status], ['2024-07-13 14.02.11.jpg', '', '2023-12-31 23.59.59.jpg', '']);
+  // listed just now: the modified date is later than both dates taken
+  assert.match(c.newName, /^20\d\d-\d\d-\d\d \d\d\.\d\d\.\d\d\.jpg$/);
+  assert.equal(c.status, '△ no date taken');
+  await page.click('.h-taken button');
+  assert.deepEqual(await column(page, 'name'), ['b.jpg', 'a.jpg', 'c.jpg']);
+  await page.click('.row:has-text("a.jpg")');
+  await page.waitForFunction(() => document.getElementById('meta-media').textContent.includes('EOS R5'));
 });
