@@ -61,7 +61,7 @@ bool MediaReader::start(Helper& h) const {
     close(ends[0]);
     return false;
   }
-  h = {pid, ends[0]};
+  h = {pid, ends[0], FrameReader(ends[0])};
   return true;
 }
 
@@ -70,7 +70,7 @@ void MediaReader::stop(Helper& h) {
   close(h.channel);  // a helper waiting for work ends at end of input
   kill(h.pid, SIGKILL);
   waitpid(h.pid, nullptr, 0);
-  h = {};
+  h = Helper();
 }
 
 void MediaReader::work(const std::vector<std::string>& paths, const std::string& hash,
@@ -118,7 +118,7 @@ void MediaReader::work(const std::vector<std::string>& paths, const std::string&
     if (sent.empty()) break;
     const std::size_t i = sent.front();
     auto deadline = std::chrono::steady_clock::now() + limit_;
-    auto reply = readFrame(h.channel, deadline);
+    auto reply = h.replies.next(deadline);
     auto fields = reply ? nlohmann::json::parse(*reply, nullptr, /*allow_exceptions=*/false)
                         : nlohmann::json();
     sent.pop_front();

@@ -14,6 +14,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "media/probe_frames.hpp"
+
 namespace quarrytide {
 
 class MediaReader {
@@ -38,6 +40,7 @@ class MediaReader {
   struct Helper {
     pid_t pid = -1;
     int channel = -1;  // a socket: requests out, replies in
+    FrameReader replies;
   };
   // Files a helper is sent before its first answer comes back.
   static constexpr std::size_t kAhead = 16;

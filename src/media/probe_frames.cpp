@@ -25,27 +25,6 @@ bool writeAll(int fd, const char* data, std::size_t size) {
   return true;
 }
 
-bool readAll(int fd, char* data, std::size_t size,
-             std::optional<std::chrono::steady_clock::time_point> deadline) {
-  while (size > 0) {
-    if (deadline) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-          *deadline - std::chrono::steady_clock::now());
-      if (left.count() <= 0) return false;
-      pollfd p{fd, POLLIN, 0};
-      int ready = poll(&p, 1, int(left.count()));
-      if (ready < 0 && errno == EINTR) continue;
-      if (ready <= 0) return false;
-    }
-    ssize_t n = read(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= std::size_t(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 bool writeFrame(int fd, const std::string& body) {
@@ -58,16 +37,39 @@ bool writeFrame(int fd, const std::string& body) {
   return writeAll(fd, frame.data(), frame.size());
 }
 
-std::optional<std::string> readFrame(
-    int fd, std::optional<std::chrono::steady_clock::time_point> deadline) {
-  char head[4];
-  if (!readAll(fd, head, 4, deadline)) return std::nullopt;
-  std::uint32_t size = 0;
-  std::memcpy(&size, head, 4);
-  if (size > kMaxProbeFrame) return std::nullopt;
-  std::string body(size, '\0');
-  if (!readAll(fd, body.data(), size, deadline)) return std::nullopt;
-  return body;
+std::optional<std::string> FrameReader::next(
+    std::optional<std::chrono::steady_clock::time_point> deadline) {
+  for (;;) {
+    const std::size_t have = buffer_.size() - start_;
+    if (have >= 4) {
+      std::uint32_t size = 0;
+      std::memcpy(&size, buffer_.data() + start_, 4);
+      if (size > kMaxProbeFrame) return std::nullopt;
+      if (have >= 4 + std::size_t(size)) {
+        std::string frame = buffer_.substr(start_ + 4, size);
+        start_ += 4 + size;
+        return frame;
+      }
+    }
+    if (start_ > 0) {  // keep only the unread part
+      buffer_.erase(0, start_);
+      start_ = 0;
+    }
+    if (deadline) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          *deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return std::nullopt;
+      pollfd p{fd_, POLLIN, 0};
+      int ready = poll(&p, 1, int(left.count()));
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready <= 0) return std::nullopt;
+    }
+    char chunk[1 << 16];
+    ssize_t n = read(fd_, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return std::nullopt;
+    buffer_.append(chunk, std::size_t(n));
+  }
 }
 
 }  // namespace quarrytide

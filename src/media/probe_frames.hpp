@@ -14,9 +14,20 @@ inline constexpr std::size_t kMaxProbeFrame = 64u << 20;
 
 // Writes the whole frame; false when the peer is gone.
 bool writeFrame(int fd, const std::string& body);
-// Reads one frame. `deadline` (for the app) limits the wait; nullopt on end
-// of input, a broken frame or the deadline passing.
-std::optional<std::string> readFrame(
-    int fd, std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
+// Reads the frames arriving on one descriptor. Frames sent ahead arrive
+// together: one read takes in as many as there are.
+class FrameReader {
+ public:
+  explicit FrameReader(int fd = -1) : fd_(fd) {}
+  // The next frame. `deadline` (for the app) limits the wait; nullopt on end
+  // of input, a broken frame or the deadline passing.
+  std::optional<std::string> next(
+      std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
+
+ private:
+  int fd_;
+  std::string buffer_;
+  std::size_t start_ = 0;  // where the unread part of `buffer_` begins
+};
 
 }  // namespace quarrytide

@@ -32,7 +32,8 @@ int main(int argc, char** argv) {
   if (std::string why = enterReadOnlySandbox(); !why.empty())
     std::fprintf(stderr, "quarrytide-probe: running without its sandbox: %s\n", why.c_str());
 
-  while (auto request = readFrame(STDIN_FILENO)) {
+  FrameReader requests(STDIN_FILENO);
+  while (auto request = requests.next()) {
     auto nul = request->find('\0');
     if (nul == std::string::npos) return 1;
     const std::string hash = request->substr(0, nul);

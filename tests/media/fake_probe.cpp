@@ -11,7 +11,8 @@
 using namespace quarrytide;
 
 int main() {
-  while (auto request = readFrame(STDIN_FILENO)) {
+  FrameReader requests(STDIN_FILENO);
+  while (auto request = requests.next()) {
     const std::string path = request->substr(request->find('\0') + 1);
     if (path.find("crash") != std::string::npos) std::raise(SIGSEGV);
     if (path.find("hang") != std::string::npos) pause();
