@@ -1,8 +1,5 @@
 // The libraries' process-wide set-up, once, before the first reader.
 #include <exiv2/exiv2.hpp>
-extern "C" {
-#include <libavutil/log.h>
-}
 
 #include "media/readers.hpp"
 
@@ -14,7 +11,6 @@ void initReaders() {
 #ifdef EXV_ENABLE_BMFF
   Exiv2::enableBMFF(true);  // HEIF, AVIF and CR3
 #endif
-  av_log_set_level(AV_LOG_QUIET);
 }
 
 }  // namespace quarrytide
