@@ -15,6 +15,10 @@
 
 namespace quarrytide {
 
+// Calls whose JSON is longer than this carry it as text in a string,
+// `f(JSON.parse("…"))`; the others as a literal, `f({…})`.
+inline constexpr std::size_t kParsedCallAbove = 256 * 1024;
+
 // "window.__bridgeResolveRaw(" + reply object + ")". Bytes that are not valid
 // UTF-8 become U+FFFD, so an odd file name can never make a reply vanish.
 std::string replyCall(std::int64_t id, bool ok, const nlohmann::json& payload);

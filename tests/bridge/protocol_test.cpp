@@ -27,6 +27,18 @@ TEST(Protocol, UndecodableEnvelopesGetNoReplyAndIdsAreEchoedExactly) {
   EXPECT_EQ(rig.sink.scripts[0], R"(window.__bridgeResolveRaw({"id":3,"ok":true,"payload":null}))");
 }
 
+TEST(Protocol, LargeRepliesGoAsJsonTextToParseAndSmallOnesAsLiterals) {
+  // Quotes, backslashes, line separators and a NUL survive the string form.
+  const json big = {{"text", std::string(kParsedCallAbove, 'x') + "\"\\\u2028\u0000\u00e9\n"}};
+  const std::string call = replyCall(4, true, big);
+  EXPECT_TRUE(call.starts_with(R"(window.__bridgeResolveRaw(JSON.parse("{\"id\":4,)"))
+      << call.substr(0, 60);
+  EXPECT_EQ(callArgument(call, "window.__bridgeResolveRaw("),
+            json({{"id", 4}, {"ok", true}, {"payload", big}}));
+  EXPECT_EQ(replyCall(5, true, {{"text", "\""}}),
+            R"(window.__bridgeResolveRaw({"id":5,"ok":true,"payload":{"text":"\""}}))");
+}
+
 TEST(Protocol, UnknownCommandsAreNamedAsSentWithLoneSurrogatesRepaired) {
   BridgeRig rig;
   // A rule that cut an emoji in half leaves a lone surrogate in the page's

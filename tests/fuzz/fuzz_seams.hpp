@@ -18,9 +18,7 @@ using FakeCatalogue = testing::MadeUpCatalogue;
 // The object a call of `function` passes; aborts unless `script` is one such call.
 inline nlohmann::json argumentOf(const std::string& script,
                                  std::string_view function = "window.__bridgeResolveRaw(") {
-  if (!script.starts_with(function) || script.back() != ')') std::abort();
-  auto value = nlohmann::json::parse(
-      script.substr(function.size(), script.size() - function.size() - 1), nullptr, false);
+  auto value = testing::callArgument(script, function);
   if (value.is_discarded() || !value.is_object()) std::abort();
   return value;
 }

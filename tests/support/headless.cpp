@@ -1,5 +1,7 @@
 #include "headless.hpp"
 
+#include "call_argument.hpp"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -22,11 +24,11 @@ extern char** environ;
 namespace quarrytide::testing {
 
 std::vector<nlohmann::json> HeadlessRun::replies() const {
-  const std::string prefix = "window.__bridgeResolveRaw(";
   std::vector<nlohmann::json> out;
   for (const auto& l : lines) {
-    if (l.rfind(prefix, 0) != 0 || l.back() != ')') throw std::runtime_error("not a reply: " + l);
-    out.push_back(nlohmann::json::parse(l.substr(prefix.size(), l.size() - prefix.size() - 1)));
+    auto reply = callArgument(l, "window.__bridgeResolveRaw(");
+    if (reply.is_discarded()) throw std::runtime_error("not a reply: " + l.substr(0, 200));
+    out.push_back(std::move(reply));
   }
   return out;
 }

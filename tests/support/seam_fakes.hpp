@@ -14,6 +14,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "call_argument.hpp"
+
 #include "bridge.hpp"
 #include "main_queue.hpp"
 
@@ -53,10 +55,9 @@ class RecordingSink final : public ScriptSink {
   // The reply objects of the reply calls evaluated so far.
   std::vector<nlohmann::json> replies() const {
     std::vector<nlohmann::json> out;
-    const std::string prefix = "window.__bridgeResolveRaw(";
     for (const auto& s : scripts)
-      if (s.starts_with(prefix) && s.back() == ')')
-        out.push_back(nlohmann::json::parse(s.substr(prefix.size(), s.size() - prefix.size() - 1)));
+      if (auto reply = callArgument(s, "window.__bridgeResolveRaw("); !reply.is_discarded())
+        out.push_back(std::move(reply));
     return out;
   }
   // Their ids, in the order evaluated.
