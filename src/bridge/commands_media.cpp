@@ -13,7 +13,7 @@ void Bridge::readMedia(std::int64_t id, const nlohmann::json& args) {
     return;
   }
   std::string hash = a.string("hash").value_or("");
-  if (hash != "" && hash != "md5" && hash != "sha1" && hash != "sha256" && hash != "sha512") {
+  if (!isHashName(hash)) {
     resolve(id, false, "unknown hash: " + hash);
     return;
   }

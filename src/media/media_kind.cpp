@@ -42,6 +42,12 @@ MediaKind mediaKindOf(std::string_view path) {
   return MediaKind::Other;
 }
 
+bool isHashName(std::string_view name) {
+  for (std::string_view known : {"", "md5", "sha1", "sha256", "sha512"})
+    if (name == known) return true;
+  return false;
+}
+
 const char* mediaKindName(MediaKind kind) {
   switch (kind) {
     case MediaKind::Image:

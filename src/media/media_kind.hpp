@@ -13,4 +13,7 @@ enum class MediaKind { Image, Audio, Video, Document, Other };
 MediaKind mediaKindOf(std::string_view path);
 const char* mediaKindName(MediaKind kind);
 
+// A hash readMedia offers ("md5", "sha1", "sha256", "sha512"), or "" for none.
+bool isHashName(std::string_view name);
+
 }  // namespace quarrytide

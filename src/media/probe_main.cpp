@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "media/media_kind.hpp"
 #include "media/probe_frames.hpp"
 #include "media/read_media.hpp"
 #include "media/readers.hpp"

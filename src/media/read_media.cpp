@@ -60,13 +60,6 @@ void putText(nlohmann::json& out, const char* key, std::string value) {
   if (!value.empty()) out[key] = std::move(value);
 }
 
-bool isHashName(const std::string& name) {
-  if (name.empty()) return true;
-  for (const auto& h : kHashes)
-    if (name == h.name) return true;
-  return false;
-}
-
 nlohmann::json readMediaFile(const std::string& path, const std::string& hash) {
   const MediaKind kind = mediaKindOf(path);
   nlohmann::json out = {{"kind", mediaKindName(kind)}};

@@ -9,9 +9,6 @@
 
 namespace quarrytide {
 
-// "", "md5", "sha1", "sha256" or "sha512"; "" asks for no hash.
-bool isHashName(const std::string& name);
-
 nlohmann::json readMediaFile(const std::string& path, const std::string& hash);
 
 }  // namespace quarrytide

@@ -10,9 +10,12 @@ export function takenMs(fields) {
   return new Date(+y, +mo - 1, +d, +h, +mi, +s, +frac.padEnd(3, '0')).getTime();
 }
 
+/** Whether an enabled rule of the chain names items by their date taken. */
+export const rulesUseTaken = (rules) => rules.some((r) => r.enabled && r.type === 'date' && r.source === 'taken');
+
 /** Whether the chain or the order uses the date taken, so media must be read. */
 export function needsTaken(config) {
-  return config.sort.key === 'taken' || config.rules.some((r) => r.enabled && r.type === 'date' && r.source === 'taken');
+  return config.sort.key === 'taken' || rulesUseTaken(config.rules);
 }
 
 /** Each listed item's date taken (0 where unknown), by index. */

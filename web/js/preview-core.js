@@ -9,6 +9,7 @@ import { compileChain, evaluateAll } from './rules.js';
 import { checkConflicts, skipErrorRows, invalidNames, severityOf } from './conflicts.js';
 import { filterItems, sortIndexes, textMatcher } from './filter.js';
 import { joinPath } from './text.js';
+import { rulesUseTaken } from './media.js';
 
 /** What the status strip counts; `sent` is how many changes an apply sends. */
 function countRows(items, check, leftOut, edited) {
@@ -57,7 +58,7 @@ export function computePreview({ items, rules, scope = 'all', selection = null, 
   for (const [i, e] of edits) if (e.tags) tags[i] = e.tags;
   const isTaken = taken && taken.size ? (dir, name) => taken.has(joinPath(dir, name)) : null;
   let undated = null;
-  if (dateTaken && rules.some((r) => r.enabled && r.type === 'date' && r.source === 'taken')) {
+  if (dateTaken && rulesUseTaken(rules)) {
     undated = new Uint8Array(items.length);
     for (const i of order) if (!dateTaken[i] && !items[i].isDir) undated[i] = 1;
   }
