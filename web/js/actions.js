@@ -9,6 +9,7 @@ import { editItems } from './edits.js';
 import { applied, ran } from './history.js';
 import { computeView, emptyPreview } from './state.js';
 import { emptySelection } from './selection.js';
+import { mergeMedia } from './media.js';
 
 const withConfig = (state, patch) => ({ config: { ...state.config, ...patch } });
 const withUi = (state, patch) => ({ ui: { ...state.ui, ...patch } });
@@ -65,9 +66,9 @@ export const actions = {
   }),
   namesTaken: (state, paths) => ({ taken: new Set([...state.taken, ...paths]) }),
   /** Media fields read for some items (`items` as readMedia answers them). */
-  mediaRead: (state, items) => {
+  mediaRead: (state, { items, hash = '' }) => {
     const { map } = state.media;
-    for (const f of items) map.set(f.path, f);
+    for (const f of items) map.set(f.path, mergeMedia(map.get(f.path), f, hash));
     return { media: { map, version: state.media.version + 1 } };
   },
 

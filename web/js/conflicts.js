@@ -21,8 +21,12 @@ export const ISSUES = {
   spaces: { severity: 'warning', word: 'spaces', text: () => 'The new name starts or ends with white space.' },
   hidden: { severity: 'warning', word: 'hidden', text: () => 'The new name starts with "." so file managers will hide the item.' },
   noTaken: { severity: 'warning', word: 'no date taken', text: () => 'No date taken is recorded in this file: the modified date was used.' },
+  missing: { severity: 'warning', word: (d) => `no ${d}`, text: (d) => `This item has no ${d}: that part of the new name is left empty.` },
   utf8: { severity: 'skip', word: 'not UTF-8', text: () => 'name is not valid UTF-8: its path cannot be sent back exactly, so this item is left out.' },
 };
+
+/** The short word a row shows for a problem. */
+export const issueWord = (code, detail) => (typeof ISSUES[code].word === 'function' ? ISSUES[code].word(detail) : ISSUES[code].word);
 
 /** True when a name arrived with undecodable bytes (shown as U+FFFD). */
 export function isInvalidUtf8(name) {
@@ -188,11 +192,11 @@ class NameBuckets {
  * marks items left out of the batch, which keep their names; `tags[i]`
  * (optional) is the intended user-tag list of an item whose tags change;
  * `taken(dir, name)` (optional) tells whether an item that is not listed holds
- * that name; `undated[i]` (optional) marks a renamed item named after a date
- * taken it does not have. Returns per-item problem lists (undefined where
+ * that name; `missing[i]` (optional) lists the values a renamed item's new
+ * name needed and it does not have ("date taken", "artist"). Returns per-item problem lists (undefined where
  * none) and row counts.
  */
-export function checkConflicts(items, newNames, { skip = null, tags = null, taken = null, undated = null } = {}) {
+export function checkConflicts(items, newNames, { skip = null, tags = null, taken = null, missing = null } = {}) {
   const n = items.length;
   const problems = new Array(n);
   const renamed = new Uint8Array(n);
@@ -244,7 +248,7 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
         else shared.push(first, i);
       }
       checkName(i, items[i].name, fin, add, flags);
-      if (undated && undated[i]) add(i, 'noTaken');
+      if (missing && missing[i]) for (const what of missing[i]) add(i, what === 'date taken' ? 'noTaken' : 'missing', what === 'date taken' ? undefined : what);
       if (taken && taken(dir, fin)) add(i, 'unlisted', fin);
     }
     lastDir = null;
@@ -307,10 +311,10 @@ export function severityOf(list) {
  * the skip flags and the final check. `check`, when given, is the result of
  * `checkConflicts` with the same options, and saves the first pass.
  */
-export function skipErrorRows(items, newNames, { skip = null, tags = null, taken = null, undated = null, check = null } = {}) {
+export function skipErrorRows(items, newNames, { skip = null, tags = null, taken = null, missing = null, check = null } = {}) {
   const flags = skip ? Uint8Array.from(skip) : new Uint8Array(items.length);
   for (;;) {
-    if (!check) check = checkConflicts(items, newNames, { skip: flags, tags, taken, undated });
+    if (!check) check = checkConflicts(items, newNames, { skip: flags, tags, taken, missing });
     let changed = false;
     for (let i = 0; i < items.length; i++) {
       if (!flags[i] && severityOf(check.problems[i]) === 'error') {

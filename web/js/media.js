@@ -2,6 +2,8 @@
 // moment, which configurations need those fields, and the lines the metadata
 // panel shows. Pure: no DOM.
 
+import { patternNeeds } from './template.js';
+
 /** The date taken ("YYYY-MM-DDThh:mm:ss[.sss]", a local wall clock) as local milliseconds; 0 when absent. */
 export function takenMs(fields) {
   const m = /^(\d{4})-(\d\d)-(\d\d)T(\d\d):(\d\d):(\d\d)(?:\.(\d{1,3}))?$/.exec(fields?.dateTaken || '');
@@ -10,12 +12,41 @@ export function takenMs(fields) {
   return new Date(+y, +mo - 1, +d, +h, +mi, +s, +frac.padEnd(3, '0')).getTime();
 }
 
-/** Whether an enabled rule of the chain names items by their date taken. */
-export const rulesUseTaken = (rules) => rules.some((r) => r.enabled && r.type === 'date' && r.source === 'taken');
+/** What the enabled rules of a chain read from inside the files: {taken, media, hashes}. */
+export function rulesNeed(rules) {
+  const needs = { taken: false, media: false, hashes: [] };
+  for (const r of rules) {
+    if (!r.enabled) continue;
+    if (r.type === 'date' && r.source === 'taken') needs.taken = true;
+    if (r.type !== 'template') continue;
+    const t = patternNeeds(r.pattern);
+    needs.taken ||= t.taken;
+    needs.media ||= t.media;
+    for (const h of t.hashes) if (!needs.hashes.includes(h)) needs.hashes.push(h);
+  }
+  return needs;
+}
 
 /** Whether the chain or the order uses the date taken, so media must be read. */
 export function needsTaken(config) {
-  return config.sort.key === 'taken' || rulesUseTaken(config.rules);
+  return config.sort.key === 'taken' || rulesNeed(config.rules).taken;
+}
+
+/** Whether the preview reads media fields or digests, item by item. */
+export function needsFields(config) {
+  const n = rulesNeed(config.rules);
+  return n.media || n.hashes.length > 0;
+}
+
+/** One file's fields after a reply: a digest is added to those already read, never replacing them. */
+export function mergeMedia(before, read, hash) {
+  if (!before && !hash) return read;
+  const merged = { ...before, ...read };
+  const digests = { ...before?.hash };
+  if (hash && read.hash) digests[hash] = read.hash;
+  if (Object.keys(digests).length) merged.hash = digests;
+  else delete merged.hash;
+  return merged;
 }
 
 /** Each listed item's date taken (0 where unknown), by index. */

@@ -9,7 +9,6 @@ import { compileChain, evaluateAll } from './rules.js';
 import { checkConflicts, skipErrorRows, invalidNames, severityOf } from './conflicts.js';
 import { filterItems, sortIndexes, textMatcher } from './filter.js';
 import { joinPath } from './text.js';
-import { rulesUseTaken } from './media.js';
 
 /** What the status strip counts; `sent` is how many changes an apply sends. */
 function countRows(items, check, leftOut, edited) {
@@ -36,9 +35,10 @@ function countRows(items, check, leftOut, edited) {
  * only they are renamed; `taken`: paths held by items that are not listed;
  * `previousNames(i)`: the last new name of item i, which a sort by new name
  * follows; `dateTaken`: each item's date taken in milliseconds (0 where the
- * file has none), when a rule or the sort uses it.
+ * file has none), when a rule or the sort uses it; `media`: what `readMedia`
+ * answered for each item, when a rule uses it.
  */
-export function computePreview({ items, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), edited = null, taken = null, previousNames = null, dateTaken = null }) {
+export function computePreview({ items, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), edited = null, taken = null, previousNames = null, dateTaken = null, media = null }) {
   const tagsOf = (i) => edits.get(i)?.tags ?? items[i].tags;
   const labelOf = (i) => edits.get(i)?.label ?? items[i].label;
   const filterError = textMatcher(filter.text || '', filter.mode || 'text').error;
@@ -49,7 +49,8 @@ export function computePreview({ items, rules, scope = 'all', selection = null, 
 
   const chain = compileChain(rules);
   const newNames = items.map((it) => it.name);
-  evaluateAll(chain, items, order, newNames, dateTaken);
+  const missing = [];
+  evaluateAll(chain, items, order, newNames, { taken: dateTaken, media, missing });
   // a name that cannot be sent back exactly is never renamed
   const invalid = invalidNames(items);
   for (const i of order) if (invalid[i]) newNames[i] = items[i].name;
@@ -57,14 +58,9 @@ export function computePreview({ items, rules, scope = 'all', selection = null, 
   const tags = new Array(items.length);
   for (const [i, e] of edits) if (e.tags) tags[i] = e.tags;
   const isTaken = taken && taken.size ? (dir, name) => taken.has(joinPath(dir, name)) : null;
-  let undated = null;
-  if (dateTaken && rulesUseTaken(rules)) {
-    undated = new Uint8Array(items.length);
-    for (const i of order) if (!dateTaken[i] && !items[i].isDir) undated[i] = 1;
-  }
-  const check = checkConflicts(items, newNames, { tags, taken: isTaken, undated });
+  const check = checkConflicts(items, newNames, { tags, taken: isTaken, missing });
   // apply can only go ahead with these rows skipped, so the counts shown leave them out too
-  const leftOut = check.errors ? skipErrorRows(items, newNames, { tags, taken: isTaken, undated, check }).skip : null;
+  const leftOut = check.errors ? skipErrorRows(items, newNames, { tags, taken: isTaken, missing, check }).skip : null;
   const counts = countRows(items, check, leftOut, edited || new Set(edits.keys()));
   return { base: Int32Array.from(base), newNames, check, leftOut, chainErrors: chain.errors, filterError, counts };
 }

@@ -62,7 +62,7 @@ export function compileRule(rule) {
   const c = def.compile({ ...rule, target });
   if (c === null || c === undefined) return { fn: null, target };
   if (typeof c === 'function') return { fn: c, target };
-  return { fn: c.fn || null, target: c.target || target, error: c.error };
+  return { fn: c.fn || null, target: c.target || target, error: c.error, totals: Boolean(c.totals) };
 }
 
 /**
@@ -74,6 +74,7 @@ export function compileChain(rules) {
   const steps = [];
   const errors = {};
   let perFolder = false;
+  let passes = 1;
   for (const rule of rules) {
     if (!rule.enabled) continue;
     let c;
@@ -85,6 +86,7 @@ export function compileChain(rules) {
     }
     if (c.error) errors[rule.id] = c.error;
     if (c.fn) steps.push({ ...c, id: rule.id });
+    if (c.fn && c.totals) passes++;
   }
   const n = steps.length;
   // A rule that throws on one name is reported and skipped for that name; the
@@ -109,37 +111,53 @@ export function compileChain(rules) {
     }
     return joinName(base, ext);
   }
-  return { steps, errors, run, empty: n === 0, perFolder };
+  return { steps, errors, run, empty: n === 0, perFolder, passes };
 }
 
 /**
  * Evaluates the chain for the items listed in `scope` (indexes into `items`, in
- * numbering order), writing new names into `out`. `dateTaken` (optional) is
- * each item's date taken in milliseconds, 0 where unknown. A generator: it
+ * numbering order), writing new names into `out`. `columns` (optional) holds,
+ * by item index, `taken` (the date taken in ms, 0 where unknown) and `media`
+ * (what `readMedia` answered; else `item.media` is read), and receives in
+ * `missing` the values each item lacks (["artist", …]). A rule that needs
+ * the sizes of its counters' groups gets one more pass first. A generator: it
  * yields after every `slice` items so that a caller can spread the work over
  * frames.
  */
-export function* evaluate(chain, items, scope, out, slice = 4096, dateTaken = null) {
-  const ctx = { index: 0, folderIndex: 0, item: null, taken: 0 };
-  const counters = chain.perFolder ? new Map() : null;
-  for (let k = 0; k < scope.length; k++) {
-    const i = scope[k];
-    const item = items[i];
-    if (counters) {
-      const fi = counters.get(item.dir) || 0;
-      counters.set(item.dir, fi + 1);
-      ctx.folderIndex = fi;
+export function* evaluate(chain, items, scope, out, slice = 4096, columns = null) {
+  const { taken = null, media = null, missing = null } = columns || {};
+  let at = 0;
+  const note = (what) => {
+    const list = missing[at] || (missing[at] = []);
+    if (!list.includes(what)) list.push(what);
+  };
+  const ctx = { index: 0, folderIndex: 0, item: null, taken: 0, media: undefined, scratch: new Map(), pass: 0, missing: null };
+  let done = 0;
+  for (let pass = 0; pass < chain.passes; pass++) {
+    ctx.pass = pass;
+    ctx.missing = missing && pass === chain.passes - 1 ? note : null;
+    const counters = chain.perFolder ? new Map() : null;
+    for (let k = 0; k < scope.length; k++) {
+      const i = scope[k];
+      const item = items[i];
+      if (counters) {
+        const fi = counters.get(item.dir) || 0;
+        counters.set(item.dir, fi + 1);
+        ctx.folderIndex = fi;
+      }
+      ctx.index = k;
+      ctx.item = item;
+      ctx.taken = taken ? taken[i] : 0;
+      ctx.media = media ? media[i] : item.media;
+      at = i;
+      out[i] = chain.run(item, ctx);
+      if (++done % slice === 0) yield done;
     }
-    ctx.index = k;
-    ctx.item = item;
-    ctx.taken = dateTaken ? dateTaken[i] : 0;
-    out[i] = chain.run(item, ctx);
-    if ((k + 1) % slice === 0) yield k + 1;
   }
 }
 
 /** Runs `evaluate` to the end at once. */
-export function evaluateAll(chain, items, scope, out, dateTaken = null) {
-  for (const _ of evaluate(chain, items, scope, out, Infinity, dateTaken)); // eslint-disable-line no-unused-vars
+export function evaluateAll(chain, items, scope, out, columns = null) {
+  for (const _ of evaluate(chain, items, scope, out, Infinity, columns)); // eslint-disable-line no-unused-vars
   return out;
 }

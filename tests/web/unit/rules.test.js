@@ -34,6 +34,10 @@ const CASES = [
   [['IMG_20240102.jpg'], ['2024-01-02.jpg'], ['regex', { pattern: '^IMG_(\\d{4})(\\d{2})(\\d{2})$', with: '$1-$2-$3' }]],
   [['aAa.txt'], ['Aa.txt'], ['regex', { pattern: 'a', with: '', caseSensitive: false, global: false }]],
   [['😀x😀.txt'], ['___.txt'], ['regex', { pattern: '.', with: '_' }]],
+  // case escapes as sed and Perl have them; $12 is group 1 and a "2" when there is no group 12
+  [['hello big world.txt'], ['HELLO big World.txt'], ['regex', { pattern: '^(\\w+) (\\w+) (\\w+)', with: '\\U$1\\E $2 \\u$3' }]],
+  [['ÉTÉ Été.txt'], ['été-ÉTÉ$ÉTÉ Été.txt'], ['regex', { pattern: '(?<a>\\S+) (\\S+)', with: '\\L$<a>-\\U$2$$\\E$`$&', global: false }]],
+  [['ab.txt'], ['Aa2.txt'], ['regex', { pattern: '(a)(b)', with: '\\u$1$12' }]],
   // insert and remove count code points, never halves of a surrogate pair
   [['abc.txt'], ['a-bc.txt'], ['insert', { text: '-', position: 1 }]],
   [['abc.txt'], ['ab-c.txt'], ['insert', { text: '-', position: 1, from: 'end' }]],
@@ -60,6 +64,10 @@ const CASES = [
   [['a.jpg', 'b.jpg', 'c.jpg'], ['a_10.jpg', 'b_00.jpg', 'c_-10.jpg'], ['number', { start: 10, step: -10, pad: 2, position: 'suffix', sep: '_' }]],
   [['a.jpg', 'b.jpg', 'c.jpg'], ['7.jpg', '8.jpg', '9.jpg'], ['number', { start: 7, pad: 0, position: 'replace' }]],
   [[file('a.jpg', { dir: '/x' }), file('b.jpg', { dir: '/y' }), file('c.jpg', { dir: '/x' })], ['1.jpg', '1.jpg', '2.jpg'], ['number', { restart: true, pad: 1, position: 'replace' }]],
+  // counter styles: roman only for 1–3999, letters as spreadsheet columns, hex padded
+  [['a', 'b', 'c'], ['MMMCMXCVIII a', 'MMMCMXCIX b', '4000 c'], ['number', { start: 3998, pad: 0, format: 'ROMAN' }]],
+  [['a', 'b', 'c'], ['z a', 'aa b', 'ab c'], ['number', { start: 26, pad: 0, format: 'alpha' }]],
+  [['a', 'b'], ['00FF a', '0100 b'], ['number', { start: 255, pad: 4, format: 'HEX' }]],
   // dates: the chosen time in local time; items without one keep their names
   [dated, ['20240102_a.jpg', 'b.jpg'], ['date', { pattern: 'YYYYMMDD', sep: '_' }]],
   [dated, ['a.jpg', '02.jpg'], ['date', { source: 'created', pattern: 'DD', position: 'replace' }]],
@@ -73,6 +81,7 @@ const CASES = [
   [['  a \t b  .txt'], ['a b.txt'], ['spaces', {}]],
   [['a b  c.txt'], ['a_b__c.txt'], ['spaces', { collapse: false, trim: false, replace: true, with: '_' }]],
   [['Crème brûlée Łódź ø.txt'], ['Creme brulee Lodz o.txt'], ['unicode', {}]],
+  [['Æther Œuvre Straße Ĳ ı Ŧ Ŀ Þ ð ① ﬁ 日本.txt'], ['AEther OEuvre Strasse IJ i T L TH d 1 fi 日本.txt'], ['unicode', {}]],
   [['e\u0301t\u00e9.txt'], ['\u00e9t\u00e9.txt'], ['unicode', { diacritics: false, nfc: true }]],
   [['हिंदी.txt'], ['हिंदी.txt'], ['unicode', {}]],
   // a list gives the n-th line to the n-th item; blank and missing lines keep names; pasted whole names are whole names
@@ -87,6 +96,8 @@ const CASES = [
 test('each rule type renames as its options say', () => {
   for (const [names, want, ...rules] of CASES) assert.deepEqual(run(names, ...rules), want, JSON.stringify([names, rules]));
   assert.equal(formatDate(t, 'YYYY-MM-DD hh.mm.ss YY'), '2024-01-02 03.04.05 24');
+  assert.equal(formatDate(t + 7, 'D.M. MMM MMMM ddd dddd SSS [YYYY at] hh', 'en'), '2.1. Jan January Tue Tuesday 007 YYYY at 03');
+  assert.equal(formatDate(t, 'MMMM dddd', 'de'), 'Januar Dienstag');
 });
 
 test('replace takes every character literally, in every mode, and never throws out of the chain', () => {

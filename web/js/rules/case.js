@@ -7,6 +7,7 @@ const FIRST_LETTER = /\p{L}/u;
 const NAMES = { lower: 'lower', upper: 'UPPER', title: 'Title', sentence: 'Sentence' };
 
 export const titleCase = (s) => s.toLowerCase().replace(WORD_START, (m, pre, c) => pre + c.toUpperCase());
+export const sentenceCase = (s) => s.toLowerCase().replace(FIRST_LETTER, (c) => c.toUpperCase());
 
 export default {
   type: 'case',
@@ -18,7 +19,7 @@ export default {
     switch (r.mode) {
       case 'lower': return (s) => s.toLowerCase();
       case 'upper': return (s) => s.toUpperCase();
-      case 'sentence': return (s) => s.toLowerCase().replace(FIRST_LETTER, (c) => c.toUpperCase());
+      case 'sentence': return sentenceCase;
       default: return titleCase;
     }
   },

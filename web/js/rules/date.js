@@ -10,7 +10,7 @@ export default {
     ['pattern', 'Pattern', 'text'],
     ['position', 'Place', 'select', PLACES],
     ['sep', 'Separator', 'text'],
-    ['$note', 'YYYY YY MM DD hh mm ss, in local time. Items without that date keep their name; without a date taken, the modified date is used.'],
+    ['$note', 'YYYY YY MM M MMM MMMM DD D ddd dddd hh mm ss SSS, in local time; [text] as it is. Items without that date keep their name; without a date taken, the modified date is used.'],
   ],
   summary: (r) => `Date ${r.pattern} (${r.source}) as ${r.position}`,
   compile(r) {
@@ -18,6 +18,7 @@ export default {
     const taken = r.source === 'taken';
     const sep = String(r.sep);
     return (s, ctx) => {
+      if (taken && !ctx.taken && !ctx.item.isDir) ctx.missing?.('date taken');
       const ms = (taken && ctx.taken) || ctx.item[key];
       return ms ? place(s, formatDate(ms, r.pattern), r.position, sep) : s;
     };

@@ -13,6 +13,7 @@ import ext from './ext.js';
 import spaces from './spaces.js';
 import unicode from './unicode.js';
 import list from './list.js';
+import template from './template.js';
 
-export const RULES = [replace, regex, insert, remove, strip, caseRule, number, date, ext, spaces, unicode, list];
+export const RULES = [replace, regex, insert, remove, strip, caseRule, number, date, ext, spaces, unicode, list, template];
 export const RULE_BY_TYPE = Object.fromEntries(RULES.map((r) => [r.type, r]));

@@ -30,20 +30,73 @@ export function formatNumber(n, pad) {
 }
 
 const pad2 = (n) => String(n).padStart(2, '0');
-/** Formats a time (ms since 1970, local time) with the tokens YYYY YY MM DD hh mm ss. */
-export function formatDate(ms, pattern) {
+const DATE_TOKENS = /\[([^\]]*)\]|YYYY|YY|MMMM|MMM|MM|M|DD|D|dddd|ddd|hh|mm|ss|SSS/g;
+const names = new Map(); // locale -> month and weekday names
+
+/** Month and weekday names, long and short, in `locale` (the system's language when undefined). */
+function namesIn(locale) {
+  let n = names.get(locale);
+  if (!n) {
+    const as = (options, dates) => dates.map((d) => new Intl.DateTimeFormat(locale, options).format(d));
+    const months = Array.from({ length: 12 }, (_, m) => new Date(2001, m, 1));
+    const days = Array.from({ length: 7 }, (_, d) => new Date(2001, 0, 7 + d)); // 7 January 2001 was a Sunday
+    n = { MMMM: as({ month: 'long' }, months), MMM: as({ month: 'short' }, months), dddd: as({ weekday: 'long' }, days), ddd: as({ weekday: 'short' }, days) };
+    names.set(locale, n);
+  }
+  return n;
+}
+
+/**
+ * Formats a time (ms since 1970, local time): YYYY YY MM M MMM MMMM DD D ddd
+ * dddd hh (0–23) mm ss SSS; text in [brackets] is taken as it is.
+ */
+export function formatDate(ms, pattern, locale = undefined) {
   const d = new Date(ms);
-  return pattern.replace(/YYYY|YY|MM|DD|hh|mm|ss/g, (t) => {
+  return pattern.replace(DATE_TOKENS, (t, literal) => {
+    if (literal !== undefined) return literal;
     switch (t) {
       case 'YYYY': return String(d.getFullYear()).padStart(4, '0');
       case 'YY': return pad2(d.getFullYear() % 100);
+      case 'MMMM': case 'MMM': return namesIn(locale)[t][d.getMonth()];
       case 'MM': return pad2(d.getMonth() + 1);
+      case 'M': return String(d.getMonth() + 1);
       case 'DD': return pad2(d.getDate());
+      case 'D': return String(d.getDate());
+      case 'dddd': case 'ddd': return namesIn(locale)[t][d.getDay()];
       case 'hh': return pad2(d.getHours());
       case 'mm': return pad2(d.getMinutes());
+      case 'SSS': return String(d.getMilliseconds()).padStart(3, '0');
       default: return pad2(d.getSeconds());
     }
   });
+}
+
+const ROMAN = [[1000, 'M'], [900, 'CM'], [500, 'D'], [400, 'CD'], [100, 'C'], [90, 'XC'], [50, 'L'], [40, 'XL'], [10, 'X'], [9, 'IX'], [5, 'V'], [4, 'IV'], [1, 'I']];
+function roman(n) {
+  let out = '';
+  for (const [v, s] of ROMAN) for (; n >= v; n -= v) out += s;
+  return out;
+}
+/** 1 = a, 26 = z, 27 = aa: letters as a spreadsheet names its columns. */
+function alpha(n) {
+  let out = '';
+  for (; n > 0; n = Math.floor((n - 1) / 26)) out = String.fromCharCode(97 + ((n - 1) % 26)) + out;
+  return out;
+}
+
+/** Counter styles beside plain decimal; roman numbers exist for 1–3999 and letters from 1, else decimal. */
+export const COUNTER_FORMATS = ['roman', 'ROMAN', 'alpha', 'ALPHA', 'hex', 'HEX'];
+
+/** `n` in a counter style (decimal when `style` is empty or unknown), zero-padded to `pad` digits where it is a number. */
+export function formatCounter(n, style = '', pad = 0) {
+  const lower = style.toLowerCase();
+  if (lower === 'roman' && n >= 1 && n <= 3999) return style === 'ROMAN' ? roman(n) : roman(n).toLowerCase();
+  if (lower === 'alpha' && n >= 1) return style === 'ALPHA' ? alpha(n).toUpperCase() : alpha(n);
+  if (lower === 'hex') {
+    const digits = Math.abs(n).toString(16).padStart(clamp(pad, 0, 32), '0');
+    return (n < 0 ? '-' : '') + (style === 'HEX' ? digits.toUpperCase() : digits);
+  }
+  return formatNumber(n, pad);
 }
 
 /** `count` code points of `s` from `from` removed. */

@@ -1,23 +1,27 @@
 // What is inside the listed files, read only when something needs it: the
-// whole listing when a rule or the order uses the date taken, the focused
-// file for the metadata panel. One request at a time, in chunks, so that
-// listings, batches and the preview never wait behind it.
+// whole listing when a rule or the order uses the date taken or a media field,
+// each digest a rule names, the focused file for the metadata panel. One
+// request at a time, in chunks, so that listings, batches and the preview
+// never wait behind it.
 
-import { needsTaken } from '../media.js';
+import { needsTaken, needsFields, rulesNeed } from '../media.js';
 
 const CHUNK = 250;
 
 export function createMedia({ store, bridge }) {
   const st = () => store.state;
   let items = null; // the listing the queue belongs to
-  let asked = new Set();
-  let queue = [];
-  let allAsked = false;
+  let asked = new Set(); // "digest\npath"; the digest is empty for plain fields
+  let queue = []; // [path, digest]
+  let whole = new Set(); // digests ('' for plain fields) asked for the whole listing
   let running = false;
 
-  function ask(paths, first = false) {
-    const fresh = paths.filter((p) => !asked.has(p));
-    for (const p of fresh) asked.add(p);
+  function ask(paths, hash = '', first = false) {
+    const fresh = [];
+    for (const p of paths) {
+      const key = `${hash}\n${p}`;
+      if (!asked.has(key)) { asked.add(key); fresh.push([p, hash]); }
+    }
     queue = first ? [...fresh, ...queue] : [...queue, ...fresh];
     pump();
   }
@@ -26,15 +30,18 @@ export function createMedia({ store, bridge }) {
     if (running || !queue.length) return;
     running = true;
     const forItems = items;
-    const chunk = queue.splice(0, CHUNK);
+    const hash = queue[0][1];
+    let end = 0;
+    while (end < queue.length && end < CHUNK && queue[end][1] === hash) end++;
+    const chunk = queue.splice(0, end).map(([p]) => p);
     let read;
     try {
-      read = (await bridge.readMedia(chunk)).items;
+      read = (await bridge.readMedia(chunk, hash || undefined)).items;
     } catch (e) {
       read = chunk.map((path) => ({ path, kind: 'other', error: e.message }));
     }
     running = false;
-    if (forItems === items) store.dispatch('mediaRead', read);
+    if (forItems === items) store.dispatch('mediaRead', { items: read, hash });
     pump();
   }
 
@@ -43,14 +50,18 @@ export function createMedia({ store, bridge }) {
       items = state.listing.items;
       asked = new Set();
       queue = [];
-      allAsked = false;
+      whole = new Set();
     }
     const focused = state.view[state.selection.focus];
     const item = focused === undefined ? null : items[focused];
-    if (item && !item.isDir && !state.media.map.has(item.path)) ask([item.path], true);
-    if (!allAsked && needsTaken(state.config)) {
-      allAsked = true;
-      ask(items.filter((it) => !it.isDir).map((it) => it.path));
+    if (item && !item.isDir && !state.media.map.has(item.path)) ask([item.path], '', true);
+    const wanted = rulesNeed(state.config.rules).hashes.filter((h) => !whole.has(h));
+    if (!whole.has('') && (needsTaken(state.config) || needsFields(state.config))) wanted.unshift('');
+    if (!wanted.length) return;
+    const files = items.filter((it) => !it.isDir).map((it) => it.path);
+    for (const hash of wanted) {
+      whole.add(hash);
+      ask(files, hash);
     }
   }
 

@@ -6,7 +6,7 @@
 
 import { computePreview, pack, unpack } from '../preview-core.js';
 import { listedNames, targetsToProbe } from '../probe.js';
-import { needsTaken, takenColumn } from '../media.js';
+import { needsFields, needsTaken, takenColumn } from '../media.js';
 
 const SYNC_LIMIT = 5000;
 const PROBE_CHUNK = 5000;
@@ -16,7 +16,7 @@ const PROBE_DELAY = 150;
 function inputsOf(state) {
   const { config, listing, filter, selection, edits, taken } = state;
   return [listing.items, config.rules, config.scope, config.sort, filter.text, filter.mode, filter.ext, filter.tag, filter.label,
-    edits, taken, config.scope === 'selection' ? selection.set : null, needsTaken(config) ? state.media.version : -1];
+    edits, taken, config.scope === 'selection' ? selection.set : null, needsTaken(config) || needsFields(config) ? state.media.version : -1];
 }
 const same = (a, b) => a && a.length === b.length && a.every((x, i) => x === b[i]);
 
@@ -25,6 +25,7 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
   let last = null;
   let worker = null;
   let sentItems = null;
+  let sentMedia = []; // by index, the media fields the worker holds
   let gen = 0;
   let busy = false;
   let workerFailed = false; // then every preview is computed here
@@ -59,6 +60,7 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
         taken: state.taken,
         dateTaken: needsTaken(state.config) ? takenColumn(items, state.media.map) : null,
       },
+      media: needsFields(state.config) ? state.media.map : null,
     };
   }
 
@@ -95,6 +97,17 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
     if (req.items !== sentItems) {
       message.items = req.items;
       sentItems = req.items;
+      sentMedia = [];
+    }
+    if (req.media) {
+      // only the fields read since the last request cross over
+      const rows = [];
+      const fields = [];
+      req.items.forEach((it, i) => {
+        const f = req.media.get(it.path);
+        if (f !== sentMedia[i]) { rows.push(i); fields.push(f); sentMedia[i] = f; }
+      });
+      message.media = { rows, fields };
     }
     worker.postMessage(message);
   }
@@ -110,7 +123,8 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
     if (req.items.length <= SYNC_LIMIT || workerFailed) {
       queued = null;
       const names = state.preview.newNames;
-      finished(unpack(pack(computePreview({ ...req.input, items: req.items, previousNames: (i) => names.at(i) })).message));
+      const media = req.media && req.items.map((it) => req.media.get(it.path));
+      finished(unpack(pack(computePreview({ ...req.input, items: req.items, media, previousNames: (i) => names.at(i) })).message));
       return;
     }
     if (!state.preview.pending) store.dispatch('previewStarted');

@@ -5,7 +5,7 @@
 import { h, fmtSize, fmtDate } from '../dom.js';
 import { readableDiff } from '../diff.js';
 import { visibleName } from '../text.js';
-import { ISSUES } from '../conflicts.js';
+import { ISSUES, issueWord } from '../conflicts.js';
 import { COLOR_LABELS, ROW_HEIGHT } from '../protocol.js';
 
 const OVERSCAN = 6;
@@ -277,7 +277,7 @@ export class ListView {
     if (!m.problems) return;
     const first = m.problems.find(([c]) => ISSUES[c].severity === m.severity) || m.problems[0];
     const sev = ISSUES[first[0]].severity;
-    cell.append(h('span', { class: `status ${sev}`, text: (sev === 'error' ? '⚠ ' : sev === 'warning' ? '△ ' : '⦸ ') + ISSUES[first[0]].word }));
+    cell.append(h('span', { class: `status ${sev}`, text: (sev === 'error' ? '⚠ ' : sev === 'warning' ? '△ ' : '⦸ ') + issueWord(first[0], first[1]) }));
     cell.title = m.problems.map(([c, d]) => ISSUES[c].text(d)).join('\n');
   }
 

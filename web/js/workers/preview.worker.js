@@ -3,15 +3,18 @@
 import { computePreview, pack } from '../preview-core.js';
 
 let items = [];
+let media = [];
 let previous = null;
 
 self.onmessage = ({ data }) => {
   if (data.items) {
     items = data.items;
+    media = [];
     previous = null;
   }
+  if (data.media) data.media.rows.forEach((row, k) => { media[row] = data.media.fields[k]; });
   const names = previous;
-  const result = computePreview({ ...data.input, items, previousNames: names ? (i) => names[i] : null });
+  const result = computePreview({ ...data.input, items, media: data.media ? media : null, previousNames: names ? (i) => names[i] : null });
   previous = result.newNames;
   const { message, transfer } = pack(result);
   self.postMessage({ gen: data.gen, result: message }, transfer);

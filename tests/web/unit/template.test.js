@@ -1,0 +1,91 @@
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { newRule, compileChain, evaluateAll } from '../../../web/js/rules.js';
+import { computePreview } from '../../../web/js/preview-core.js';
+import { issueWord, ISSUES } from '../../../web/js/conflicts.js';
+import { rulesNeed } from '../../../web/js/media.js';
+
+const jul13 = new Date(2024, 6, 13, 9, 5, 3, 40).getTime();
+function file(name, extra = {}) {
+  const dot = name.lastIndexOf('.');
+  const split = dot > 0 && dot < name.length - 1;
+  return {
+    name, path: `/photos/2024/${name}`, dir: '/photos/2024', basename: split ? name.slice(0, dot) : name, ext: split ? name.slice(dot + 1) : '',
+    isDir: false, modified: jul13, created: 0, tags: [], label: 0, comment: '', ...extra,
+  };
+}
+
+/** New names and the values each item lacked, under one template rule. */
+function fill(names, opts, media = null) {
+  const chain = compileChain([newRule('template', { id: 't', ...opts })]);
+  assert.deepEqual(chain.errors, {}, opts.pattern);
+  const items = names.map((n) => (typeof n === 'string' ? file(n) : n));
+  const missing = [];
+  const out = evaluateAll(chain, items, items.map((_, i) => i), [], { media, missing });
+  return { out, missing };
+}
+
+const song = { artist: 'AC/DC', album: 'Back in Black', track: 7, title: 'Shoot to Thrill', duration: 317.9, year: 1980, hash: { sha256: 'abcdef12' } };
+
+/** [names, rule options, new names, media by item (optional), missing by item (optional)] */
+const CASES = [
+  // the name at this rule, its folder and the one above; the extension is kept unless the target says otherwise
+  [['a.b.jpg'], { pattern: '{name}|{ext}|{full}|{parent}|{parent:2}' }, ['a.b|jpg|a.b.jpg|2024|photos.jpg']],
+  [['a.jpg'], { pattern: '{name}.{ext|upper}', target: 'both' }, ['a.JPG']],
+  [['a.jpg'], { pattern: 'x{ext}', target: 'ext' }, ['a.xjpg']],
+  [['a.jpg'], { pattern: '{parent:3}' }, ['.jpg'], null, [['parent folder']]],
+  // counters: start and step, widths, auto, styles; restarts per folder or per distinct name
+  [['a', 'b', 'c'], { pattern: '{n}-{n:3}-{n:roman}-{n:ALPHA}-{n:hex}', start: 9, step: 2 }, ['9-009-ix-I-9', '11-011-xi-K-b', '13-013-xiii-M-d']],
+  [Array.from({ length: 10 }, (_, i) => `f${i}`), { pattern: '{n:auto}', start: 1 }, ['01', '02', '03', '04', '05', '06', '07', '08', '09', '10']],
+  [['a', 'b', file('c', { dir: '/x' }), 'd'], { pattern: '{n}', restart: 'folder' }, ['1', '2', '1', '3']],
+  [['a', 'b', file('c', { modified: 0 }), 'd'], { pattern: '{modified:MM}-{n:auto}', restart: 'group', step: 5 }, ['07-01', '07-06', '-1', '07-11'], null, [, , ['modified date']]],
+  // match: groups by number and name, padded; items it skips keep their names and take no number
+  [['IMG_7.jpg', 'notes.txt', 'IMG_42.jpg'], { pattern: '{1:3} {<k>} {n}', match: 'IMG_(?<k>\\d+)' }, ['007 7 1.jpg', 'notes.txt', '042 42 2.jpg']],
+  [['ab.txt'], { pattern: '[{2}]', match: 'a|(b)(c)?' }, ['[].txt']],
+  // dates in the system's language, literal text in brackets, the date taken falling back to modified
+  [['a.jpg', 'b.jpg'], { pattern: '{taken:YYYY-MM-DD hh.mm.ss.SSS} {created:YY|default:none}' }, ['2024-07-13 09.05.03.040 none.jpg', '2024-07-13 09.05.03.040 none.jpg'], null, [['date taken'], ['date taken']]],
+  [['a'], { pattern: '{modified:D M [YYYY] YY}' }, ['13 7 YYYY 24']],
+  // media fields, widths, whole seconds, digests cut; absent values warn unless a default is given; "/" never passes
+  [['song.mp3', 'other.mp3'], { pattern: '{artist} - {track:2} {title|lower} {duration} {hash:sha256:4} {album|default:none}' },
+    ['AC_DC - 07 shoot to thrill 317 abcd Back in Black.mp3', ' -     none.mp3'], [song, {}], [, ['artist', 'track', 'title', 'duration', 'sha256 digest']]],
+  [['x.jpg'], { pattern: '{make}{model}' }, ['.jpg'], [{ error: 'took too long to read' }], [['make', 'model']]],
+  // the item's tags, colour label and comment; empty ones are simply empty
+  [[file('a.jpg', { tags: ['sea', 'sun'], label: 6, comment: 'x/y' }), 'b.jpg'], { pattern: '[{tags}][{label}][{comment}]' }, ['[sea, sun][Red][x_y].jpg', '[][][].jpg']],
+  // modifiers left to right, escapes, literal braces
+  [['  Crème Brûlée  '], { pattern: '{name|trim|slug}|{name|ascii|upper|trim}|{name|trim|first:3}{name|trim|last:2}|{{}}' }, ['creme-brulee|CREME BRULEE|Crèée|{}']],
+  [['hello WORLD'], { pattern: '{name|title} {name|sentence} {comment|default:a\\|b\\}c}' }, ['Hello World Hello world a|b}c']],
+  [['Æsir Łódź ı Ŧ ① ﬁ 日本'], { pattern: '{name|ascii}/{name|slug}' }, ['AEsir Lodz i T 1 fi 日本/aesir-lodz-i-t-1-fi']],
+];
+
+test('a template fills in its tokens, formats and modifiers', () => {
+  for (const [names, opts, want, media = null, missing = []] of CASES) {
+    const got = fill(names, opts, media);
+    assert.deepEqual(got.out, want, opts.pattern);
+    assert.deepEqual(got.missing, missing, `${opts.pattern}: missing values`);
+  }
+});
+
+test('a malformed template is its rule\'s error and renames nothing', () => {
+  for (const [opts, error] of [
+    [{ pattern: '{nope}' }, /unknown token \{nope\}/], [{ pattern: 'a}' }, /lone "}"/], [{ pattern: '{name' }, /no closing/],
+    [{ pattern: '{name|shout}' }, /unknown modifier \|shout/], [{ pattern: '{name|first:x}' }, /needs a number/], [{ pattern: '{name|upper:2}' }, /takes no argument/],
+    [{ pattern: '{n:words}' }, /unknown counter format/], [{ pattern: '{artist:2}' }, /takes no format/], [{ pattern: '{track:x}' }, /width/],
+    [{ pattern: '{hash:crc}' }, /name the digest/], [{ pattern: '{2}', match: '(a)' }, /no such group/], [{ pattern: '{<y>}', match: '(?<x>a)' }, /no such group/],
+    [{ pattern: '{1}' }, /no such group/], [{ pattern: 'x', match: '(' }, /invalid regular expression/],
+  ]) {
+    const chain = compileChain([newRule('template', { id: 't', ...opts })]);
+    assert.match(chain.errors.t || '', error, opts.pattern);
+    assert.equal(chain.run(file('keep.jpg'), {}), 'keep.jpg');
+  }
+});
+
+test('the preview warns per missing value, and the rules say which contents to read', () => {
+  const items = ['a.mp3', 'b.mp3'].map((n) => file(n));
+  const rules = [newRule('template', { pattern: '{artist}_{hash:md5}{hash:sha1}_{taken}' })];
+  const p = computePreview({ items, rules, filter: {}, sort: { key: 'name', dir: 1 }, media: [song, undefined], dateTaken: new Float64Array([jul13, 0]) });
+  assert.deepEqual(p.check.problems[1], [['missing', 'artist'], ['missing', 'md5 digest'], ['missing', 'sha1 digest'], ['noTaken']]);
+  assert.equal(issueWord('missing', 'artist'), 'no artist');
+  assert.equal(issueWord('noTaken'), ISSUES.noTaken.word);
+  assert.deepEqual(rulesNeed(rules), { taken: true, media: true, hashes: ['md5', 'sha1'] });
+  assert.deepEqual(rulesNeed([{ ...rules[0], enabled: false }, newRule('template', { pattern: '{name} {{artist}}' })]), { taken: false, media: false, hashes: [] });
+});

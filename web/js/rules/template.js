@@ -1,0 +1,90 @@
+// A pattern with tokens instead of the name, the extension or the whole name:
+// "{taken:YYYY-MM-DD} {model} {n:3}". The language itself is in template.js.
+import { joinName, splitName } from '../text.js';
+import { compileToken, parsePattern } from '../template.js';
+import { int, quote, where } from './shared.js';
+
+const RESTARTS = [['never', 'never'], ['folder', 'in every folder'], ['group', 'for every distinct name']];
+
+/** The groups a match expression has, by number and by name. */
+function groupsOf(source) {
+  const empty = new RegExp(`(?:${source})|`, 'u').exec('');
+  return { count: empty.length - 1, names: new Set(Object.keys(empty.groups || {})) };
+}
+
+/** Digits of the largest number a counter gives to `count` items. */
+const digitsFor = (start, step, count) => Math.max(String(Math.abs(start)).length, String(Math.abs(start + step * (count - 1))).length);
+
+export default {
+  type: 'template',
+  label: 'Template',
+  defaults: { pattern: '{name}', match: '', start: 1, step: 1, restart: 'never' },
+  fields: [
+    ['pattern', 'Pattern', 'template'],
+    ['match', 'Only where this matches (regular expression)', 'text'],
+    ['start', 'Counter from', 'number'], ['step', 'Step', 'number'],
+    ['restart', 'Counter restarts', 'select', RESTARTS],
+  ],
+  summary: (r) => `Template ${quote(r.pattern, 24)}${where(r)}${r.match ? ' where it matches' : ''}`,
+  compile(r) {
+    if (r.pattern === '') return null;
+    let match = null;
+    let groups = { count: 0, names: new Set() };
+    if (r.match) {
+      try {
+        match = new RegExp(r.match, 'u');
+        groups = groupsOf(r.match);
+      } catch (e) {
+        return { error: `invalid regular expression: ${e.message.replace(/^Invalid regular expression: /, '')}` };
+      }
+    }
+    let parts;
+    try {
+      parts = parsePattern(String(r.pattern)).map((p) => (typeof p === 'string' ? p : compileToken(p, groups)));
+    } catch (e) {
+      return { error: e.message };
+    }
+    const start = int(r.start, 1);
+    const step = int(r.step, 1);
+    const counters = parts.filter((p) => p.counter);
+    const me = Symbol('template');
+    const now = Date.now();
+    const noWarn = () => {};
+
+    // Position among the items this rule numbers, counted per list, folder or
+    // group. With {n:auto} the sizes of the last pass give the padding.
+    function number(ctx, key) {
+      const st = ctx?.scratch;
+      if (!st) return { k: (r.restart === 'folder' ? ctx?.folderIndex : ctx?.index) ?? 0, size: 0 };
+      let s = st.get(me);
+      if (!s || s.pass !== ctx.pass) st.set(me, (s = { pass: ctx.pass, seen: new Map(), sizes: s ? s.seen : null }));
+      const k = s.seen.get(key) || 0;
+      s.seen.set(key, k + 1);
+      return { k, size: s.sizes?.get(key) ?? k + 1 };
+    }
+
+    return {
+      target: 'parts',
+      totals: counters.some((c) => c.auto),
+      fn(partsIn, ctx) {
+        const current = r.target === 'ext' ? partsIn.ext : r.target === 'both' ? joinName(partsIn.base, partsIn.ext) : partsIn.base;
+        const m = match ? match.exec(current) : null;
+        if (match && !m) return partsIn;
+        const env = { parts: partsIn, match: m, item: ctx?.item || {}, media: ctx?.media, taken: ctx?.taken || 0, now };
+        const warn = ctx?.missing || noWarn;
+        const out = parts.map((p) => (typeof p === 'string' ? p : p.counter ? '' : p.fill(env, warn)));
+        if (counters.length) {
+          const key = r.restart === 'group' ? out.join('') : r.restart === 'folder' ? env.item.dir : '';
+          const { k, size } = number(ctx, key);
+          const n = start + step * k;
+          const pad = digitsFor(start, step, size);
+          parts.forEach((p, i) => { if (p.counter) out[i] = p.number(n, pad); });
+        }
+        const filled = out.join('');
+        if (r.target === 'ext') return { base: partsIn.base, ext: filled };
+        if (r.target === 'both') return splitName(filled);
+        return { base: filled, ext: partsIn.ext };
+      },
+    };
+  },
+};

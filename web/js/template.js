@@ -1,0 +1,206 @@
+// The template language: a pattern whose {tokens} are filled in for each item
+// (its name, dates, counter, what is inside the file, its tags), each value
+// shaped by a format after ":" and modifiers after "|". A pattern is parsed
+// once into literal text and compiled tokens; filling one in is a loop over
+// them. Pure: no DOM.
+
+import { cpSlice } from './text.js';
+import { toAscii } from './ascii.js';
+import { COLOR_LABELS } from './protocol.js';
+import { formatCounter, formatDate, formatNumber, COUNTER_FORMATS } from './rules/shared.js';
+import { sentenceCase, titleCase } from './rules/case.js';
+
+/** Media fields by their `readMedia` key: text, and numbers that take a width. */
+export const MEDIA_TEXT = ['make', 'model', 'lens', 'exposure', 'artist', 'albumArtist', 'album', 'title', 'genre', 'author', 'fNumber'];
+export const MEDIA_NUMBERS = ['iso', 'focalLength', 'width', 'height', 'track', 'trackTotal', 'disc', 'year', 'pages', 'rating', 'duration'];
+export const HASHES = ['md5', 'sha1', 'sha256', 'sha512'];
+const DATES = ['modified', 'created', 'taken', 'now'];
+const WIDTH = /^\d{1,2}$/;
+
+/** A pattern as literal strings and tokens {name, format, mods: [{name, arg}], text}; throws on a malformed one. */
+export function parsePattern(pattern) {
+  const parts = [];
+  let lit = '';
+  let i = 0;
+  const at = (k) => pattern[k];
+  // a format or an argument runs to the next "|" or "}"; "\|", "\}" and "\\" stand for themselves
+  const readArg = () => {
+    let a = '';
+    while (i < pattern.length && at(i) !== '|' && at(i) !== '}') {
+      if (at(i) === '\\' && '|}\\'.includes(at(i + 1) ?? 'x')) { a += at(i + 1); i += 2; } else a += at(i++);
+    }
+    return a;
+  };
+  const readName = () => {
+    let s = '';
+    while (i < pattern.length && !':|}'.includes(at(i))) s += at(i++);
+    return s;
+  };
+  while (i < pattern.length) {
+    const c = at(i);
+    if ((c === '{' || c === '}') && at(i + 1) === c) { lit += c; i += 2; continue; }
+    if (c === '}') throw new Error(`a lone "}" (write "}}" for a brace)`);
+    if (c !== '{') { lit += c; i++; continue; }
+    const start = i++;
+    const name = readName();
+    let format = null;
+    if (at(i) === ':') { i++; format = readArg(); }
+    const mods = [];
+    while (at(i) === '|') {
+      i++;
+      const mod = { name: readName(), arg: null };
+      if (at(i) === ':') { i++; mod.arg = readArg(); }
+      mods.push(mod);
+    }
+    if (at(i) !== '}') throw new Error(`"${pattern.slice(start, start + 12)}…" has no closing "}"`);
+    i++;
+    if (lit) { parts.push(lit); lit = ''; }
+    parts.push({ name, format, mods, text: pattern.slice(start, i) });
+  }
+  if (lit) parts.push(lit);
+  return parts;
+}
+
+const slug = (s) => toAscii(s).toLowerCase().replace(/[^a-z0-9]+/g, '-').replace(/^-+|-+$/g, '');
+const count = (mod) => {
+  if (!/^\d{1,4}$/.test(mod.arg ?? '')) throw new Error(`|${mod.name} needs a number of characters, as in |${mod.name}:3`);
+  return Number(mod.arg);
+};
+const MODIFIERS = {
+  upper: () => (s) => s.toUpperCase(),
+  lower: () => (s) => s.toLowerCase(),
+  title: () => titleCase,
+  sentence: () => sentenceCase,
+  trim: () => (s) => s.trim(),
+  ascii: () => toAscii,
+  slug: () => slug,
+  first: (mod) => { const k = count(mod); return (s) => cpSlice(s, 0, k); },
+  last: (mod) => { const k = count(mod); return (s) => (k === 0 ? '' : cpSlice(s, -k)); },
+};
+
+/** A value's modifiers as one function; `default` is kept apart, as it is what an absent value becomes. */
+function compileModifiers(tok) {
+  const steps = tok.mods.map((mod) => {
+    if (mod.name === 'default') return { fallback: mod.arg ?? '' };
+    const make = MODIFIERS[mod.name];
+    if (!make) throw new Error(`${tok.text}: unknown modifier |${mod.name}`);
+    if (mod.arg !== null && mod.name !== 'first' && mod.name !== 'last') throw new Error(`${tok.text}: |${mod.name} takes no argument`);
+    return { fn: make(mod) };
+  });
+  return {
+    hasDefault: steps.some((s) => 'fallback' in s),
+    apply(value) {
+      for (const s of steps) value = s.fn ? s.fn(value) : value === '' ? s.fallback : value;
+      return value;
+    },
+  };
+}
+
+const padded = (value, format) => (format && /^-?\d+$/.test(value) ? formatNumber(Number(value), Number(format)) : value);
+const noFormat = (tok) => {
+  if (tok.format !== null) throw new Error(`${tok.text}: ${tok.name} takes no format`);
+};
+const width = (tok) => {
+  if (tok.format !== null && !WIDTH.test(tok.format)) throw new Error(`${tok.text}: a width is a number of digits`);
+  return tok.format;
+};
+
+/**
+ * What one token reads from an item: get(env) gives its text, or undefined when
+ * the item lacks it (then `missing` names what it lacks). env: {parts, match,
+ * item, media, taken (ms, 0 when unknown), now}.
+ */
+function reader(tok, groups) {
+  const { name } = tok;
+  switch (name) {
+    case 'name': noFormat(tok); return { get: (e) => e.parts.base };
+    case 'ext': noFormat(tok); return { get: (e) => e.parts.ext };
+    case 'full': noFormat(tok); return { get: (e) => (e.parts.ext === '' ? e.parts.base : `${e.parts.base}.${e.parts.ext}`) };
+    case 'parent': {
+      const up = tok.format === null ? 1 : Number(tok.format);
+      if (!(up >= 1 && up <= 99 && WIDTH.test(tok.format ?? '1'))) throw new Error(`${tok.text}: the level is a number, as in {parent:2}`);
+      return { missing: 'parent folder', get: (e) => (e.item.dir || '').split('/').filter(Boolean).at(-up) };
+    }
+    case 'tags': noFormat(tok); return { get: (e) => (e.item.tags || []).join(', ') };
+    case 'label': noFormat(tok); return { get: (e) => (e.item.label ? COLOR_LABELS[e.item.label] || '' : '') };
+    case 'comment': noFormat(tok); return { get: (e) => e.item.comment || '' };
+    case 'hash': {
+      const [alg, cut, extra] = (tok.format ?? '').split(':');
+      if (!HASHES.includes(alg) || extra !== undefined || (cut !== undefined && !/^\d{1,3}$/.test(cut))) {
+        throw new Error(`${tok.text}: name the digest, as in {hash:sha256} or {hash:sha256:8}`);
+      }
+      return { missing: `${alg} digest`, hash: alg, get: (e) => { const h = e.media?.hash?.[alg]; return h && cut ? h.slice(0, Number(cut)) : h; } };
+    }
+  }
+  if (DATES.includes(name)) {
+    const fmt = tok.format || 'YYYY-MM-DD';
+    if (name === 'now') return { get: (e) => formatDate(e.now, fmt) };
+    if (name === 'modified') return { get: (e) => (e.item.modified ? formatDate(e.item.modified, fmt) : undefined), missing: 'modified date' };
+    if (name === 'created') return { get: (e) => (e.item.created ? formatDate(e.item.created, fmt) : undefined), missing: 'created date' };
+    // no date taken: the modified date, with the warning the Date rule gives
+    return { taken: true, get: (e) => { const ms = e.taken || e.item.modified; return ms ? formatDate(ms, fmt) : undefined; } };
+  }
+  if (MEDIA_TEXT.includes(name)) { noFormat(tok); return { media: true, missing: name, get: (e) => text(e.media?.[name]) }; }
+  if (MEDIA_NUMBERS.includes(name)) {
+    const w = width(tok);
+    const whole = name === 'duration' ? Math.trunc : (x) => x;
+    return { media: true, missing: name, get: (e) => { const v = e.media?.[name]; return v === undefined || v === null ? undefined : padded(String(whole(v)), w); } };
+  }
+  const group = /^(?:(\d)|<(.+)>)$/.exec(name);
+  if (group) {
+    if (group[1] !== undefined ? Number(group[1]) < 1 || Number(group[1]) > groups.count : !groups.names.has(group[2])) {
+      throw new Error(`${tok.text}: the match expression has no such group`);
+    }
+    const w = width(tok);
+    const pick = group[1] !== undefined ? (m) => m[Number(group[1])] : (m) => m.groups[group[2]];
+    return { get: (e) => padded((e.match && pick(e.match)) ?? '', w) };
+  }
+  throw new Error(`unknown token ${tok.text}`);
+}
+const text = (v) => (v === undefined || v === null ? undefined : String(v));
+
+/**
+ * One token of a pattern compiled: `counter` tokens are filled in by the rule
+ * (with `number`); the others by `fill(env, warn)`. Values never bring a "/"
+ * or a NUL into a name.
+ */
+export function compileToken(tok, groups = { count: 0, names: new Set() }) {
+  const mods = compileModifiers(tok);
+  const clean = (s) => s.replace(/[/\0]/g, '_');
+  if (tok.name === 'n') {
+    const f = tok.format ?? '';
+    if (f !== '' && f !== 'auto' && !WIDTH.test(f) && !COUNTER_FORMATS.includes(f)) throw new Error(`${tok.text}: unknown counter format`);
+    return {
+      counter: true,
+      auto: f === 'auto',
+      number: (n, autoPad) => clean(mods.apply(formatCounter(n, WIDTH.test(f) || f === 'auto' ? '' : f, f === 'auto' ? autoPad : WIDTH.test(f) ? Number(f) : 0))),
+    };
+  }
+  const r = reader(tok, groups);
+  return {
+    ...r,
+    fill(env, warn) {
+      const v = r.get(env);
+      if (r.taken && !env.taken && !env.item.isDir) warn('date taken');
+      else if (v === undefined && r.missing && !mods.hasDefault) warn(r.missing);
+      return clean(mods.apply(v ?? ''));
+    },
+  };
+}
+
+/** What a pattern needs read from inside the files: the date taken, media fields, digests. */
+export function patternNeeds(pattern) {
+  const needs = { taken: false, media: false, hashes: [] };
+  let parts;
+  try { parts = parsePattern(pattern); } catch { return needs; }
+  for (const t of parts) {
+    if (typeof t === 'string') continue;
+    if (t.name === 'taken') needs.taken = true;
+    else if (MEDIA_TEXT.includes(t.name) || MEDIA_NUMBERS.includes(t.name)) needs.media = true;
+    else if (t.name === 'hash') {
+      const alg = (t.format ?? '').split(':')[0];
+      if (HASHES.includes(alg) && !needs.hashes.includes(alg)) needs.hashes.push(alg);
+    }
+  }
+  return needs;
+}
