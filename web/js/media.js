@@ -3,6 +3,7 @@
 // panel shows. Pure: no DOM.
 
 import { patternNeeds } from './template.js';
+import { compileChain, evaluateAll } from './rules.js';
 
 /** The date taken ("YYYY-MM-DDThh:mm:ss[.sss]", a local wall clock) as local milliseconds; 0 when absent. */
 export function takenMs(fields) {
@@ -79,4 +80,25 @@ export function mediaLines(f) {
   add('Author', f.author);
   add('Pages', f.pages);
   return lines;
+}
+
+/**
+ * What one rule of the chain does to the first of `order`'s items (up to 200
+ * looked at) that it changes: {from, to}, or null. The card of a template
+ * shows it while the pattern is typed.
+ */
+export function ruleExample(rules, id, items, order, media) {
+  const at = rules.findIndex((r) => r.id === id);
+  if (at < 0) return null;
+  const scope = Array.from(order.slice(0, 200));
+  const columns = () => {
+    const taken = new Float64Array(items.length);
+    const fields = [];
+    for (const i of scope) { fields[i] = media.get(items[i].path); taken[i] = takenMs(fields[i]); }
+    return { taken, media: fields };
+  };
+  const before = evaluateAll(compileChain(rules.slice(0, at)), items, scope, [], columns());
+  const after = evaluateAll(compileChain(rules.slice(0, at + 1)), items, scope, [], columns());
+  const i = scope.find((k) => before[k] !== after[k]);
+  return i === undefined ? null : { from: before[i], to: after[i] };
 }

@@ -414,4 +414,13 @@ test('photos are named and sorted by the date they were taken, read from inside 
   assert.deepEqual(await column(page, 'name'), ['b.jpg', 'a.jpg', 'c.jpg']);
   await page.click('.row:has-text("a.jpg")');
   await page.waitForFunction(() => document.getElementById('meta-media').textContent.includes('EOS R5'));
+  // a template: the token menu inserts at the cursor (a modifier inside the token before it); the card shows its first change
+  await page.click('.rule [aria-label="Remove rule"]');
+  const card = await addRule(page, 'Template', { pattern: '{model}' });
+  await card.locator('[data-field=pattern]').press('End');
+  await card.locator('.token-menu').selectOption('|lower');
+  await card.locator('.token-menu').selectOption('{n:3}');
+  assert.equal(await card.locator('[data-field=pattern]').inputValue(), '{model|lower}{n:3}');
+  await page.waitForFunction(() => document.querySelector('.rule .example').textContent === 'b.jpg → eos r5001.jpg');
+  assert.deepEqual((await rows(page)).map((r) => [r.newName, r.status]), [['eos r5001.jpg', ''], ['eos r5002.jpg', ''], ['003.jpg', '△ no model']]);
 });

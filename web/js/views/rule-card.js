@@ -5,6 +5,7 @@
 import { h } from '../dom.js';
 import { summarize } from '../rules.js';
 import { RULE_BY_TYPE } from '../rules/index.js';
+import { exampleText, templateField } from './template-field.js';
 
 const TARGETS = [['name', 'name'], ['ext', 'extension'], ['both', 'whole name']];
 
@@ -16,9 +17,10 @@ export function visibleFields(rule) {
   return fields.filter(([, , , , showIf]) => !showIf || showIf(rule));
 }
 
-function field(rule, [key, label, kind, options], update) {
+function field(rule, [key, label, kind, options], update, example) {
   if (key === '$note') return [h('p', { class: 'note', text: label })];
   const id = `f-${rule.id}-${key}`;
+  if (kind === 'template') return templateField(rule, key, label, id, example, update);
   if (kind === 'check') {
     const box = h('input', { type: 'checkbox', id, checked: Boolean(rule[key]), dataset: { field: key }, on: { change: (e) => update({ [key]: e.target.checked }) } });
     return [h('label', { class: 'check', attrs: { for: id } }, box, label)];
@@ -49,7 +51,7 @@ function field(rule, [key, label, kind, options], update) {
  * The card of `rule` at `index` of `count`. `on` reports the user's intents:
  * update(patch), toggle(), move(to), remove(), drag handlers.
  */
-export function ruleCard(rule, { index, count, open, error }, on) {
+export function ruleCard(rule, { index, count, open, error, example }, on) {
   const bodyId = `rule-body-${rule.id}`;
   const head = h('div', { class: 'rule-head' },
     h('span', { class: 'rule-grip', text: '⋮⋮', attrs: { 'aria-hidden': 'true', title: 'Drag to reorder' } }),
@@ -70,7 +72,7 @@ export function ruleCard(rule, { index, count, open, error }, on) {
   }, head);
   if (open) {
     li.append(h('div', { class: 'rule-body', id: bodyId },
-      visibleFields(rule).flatMap((f) => field(rule, f, on.update)),
+      visibleFields(rule).flatMap((f) => field(rule, f, on.update, example)),
       h('p', { class: 'rule-error', text: error || '', hidden: !error, attrs: { role: 'alert' } })));
   }
   li.addEventListener('keydown', (e) => {
@@ -83,10 +85,12 @@ export function ruleCard(rule, { index, count, open, error }, on) {
 }
 
 /** Updates a drawn card to `rule` without touching its fields (which hold what the user typed). */
-export function refreshCard(li, rule, error) {
+export function refreshCard(li, rule, error, example) {
   li.querySelector('.rule-summary').textContent = summarize(rule);
   li.classList.toggle('has-error', Boolean(error));
   li.classList.toggle('off', !rule.enabled);
+  const shown = li.querySelector('.example');
+  if (shown) shown.textContent = exampleText(example);
   const note = li.querySelector('.rule-error');
   if (note) { note.textContent = error || ''; note.hidden = !error; }
 }

@@ -4,6 +4,7 @@
 import { $, h } from '../dom.js';
 import { RULES } from '../rules/index.js';
 import { ruleCard, refreshCard, visibleFields } from './rule-card.js';
+import { ruleExample } from '../media.js';
 
 /** What decides the cards' shape: drawn again only when it changes, so typing keeps its focus. */
 const shapeOf = (rules, expanded) => rules.map((r) => `${r.id}:${r.type}:${expanded.has(r.id) ? visibleFields(r).map(([k]) => k).join(',') : '-'}`).join('|');
@@ -60,13 +61,13 @@ export function createRulesPanel({ store, intents }) {
     });
   }
 
-  function draw(rules, expanded, errors) {
+  function draw(rules, expanded, errors, examples) {
     // the focused field is found again in the new cards
     const active = document.activeElement;
     const card = active && list.contains(active) ? active.closest('.rule')?.dataset.id : null;
     const field = active?.dataset?.field || (active?.classList.contains('rule-summary') ? '$summary' : null);
     list.replaceChildren(...rules.map((rule, index) => {
-      const li = ruleCard(rule, { index, count: rules.length, open: expanded.has(rule.id), error: errors[rule.id] }, {
+      const li = ruleCard(rule, { index, count: rules.length, open: expanded.has(rule.id), error: errors[rule.id], example: examples.get(rule.id) }, {
         update: (patch) => intents.updateRule(rule.id, patch),
         toggle: () => intents.toggleExpanded(rule.id),
         move: (to) => intents.moveRule(rule.id, to),
@@ -75,29 +76,35 @@ export function createRulesPanel({ store, intents }) {
       dragAndDrop(li, rule, index);
       return li;
     }));
-    if (card) focusRule(card, field);
+    if (card) focusRule(card, field, typeof active.selectionStart === 'number' ? [active.selectionStart, active.selectionEnd] : null);
   }
 
   /** Puts the focus in a card: on `field`, or its first field, or its summary. */
-  function focusRule(id, field = null) {
+  function focusRule(id, field = null, caret = null) {
     if (id === null) { addButton.focus(); return; }
     const li = list.querySelector(`[data-id="${CSS.escape(id)}"]`);
     if (!li) return;
     const target = field === '$summary' ? null : field ? li.querySelector(`[data-field="${field}"]`) : li.querySelector('.rule-body input, .rule-body select, .rule-body textarea');
     (target || li.querySelector('.rule-summary')).focus();
+    if (target && caret) target.setSelectionRange(...caret);
   }
 
   function render(state) {
     const { rules, scope } = state.config;
     const errors = state.preview.chainErrors;
+    // the open template cards show what they do to the first item they change
+    const examples = new Map();
+    for (const r of rules) {
+      if (r.type === 'template' && state.ui.expanded.has(r.id)) examples.set(r.id, ruleExample(rules, r.id, state.listing.items, state.view, state.media.map));
+    }
     const next = shapeOf(rules, state.ui.expanded);
     if (next !== shape) {
       shape = next;
-      draw(rules, state.ui.expanded, errors);
+      draw(rules, state.ui.expanded, errors, examples);
     } else {
       for (const rule of rules) {
         const li = list.querySelector(`[data-id="${CSS.escape(rule.id)}"]`);
-        if (li) refreshCard(li, rule, errors[rule.id]);
+        if (li) refreshCard(li, rule, errors[rule.id], examples.get(rule.id));
       }
     }
     $('rules-empty').hidden = rules.length > 0;
