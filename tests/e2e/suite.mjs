@@ -9,6 +9,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { WebDriver, check, limit, sleep, until } from './webdriver.mjs';
 import { session } from './session.mjs';
+import { contents } from './contents.mjs';
 
 const [app, pageApp, helper, outDir, work] = process.argv.slice(2);
 const data = path.join(work, 'data');
@@ -313,10 +314,11 @@ async function main() {
     }
   });
 
-  await step('a session with the real page: open, rules, tags, apply and undo, checked on disk', 150000, async () => {
+  await step('a session with the real page: open, rules, tags, apply and undo, then names from inside photos and songs, checked on disk', 200000, async () => {
     try {
       await web.open(pageApp, "document.body && document.body.dataset.ready === 'true'");
       await session(web, path.join(process.env.HOME, 'Pictures', 'Holiday 2026'), outDir);
+      await contents(web, process.env.HOME);
     } finally {
       await web.close();
     }

@@ -104,6 +104,10 @@ export class WebDriver {
     return this.command('POST', `/element/${await this.find(selector, using)}/click`, {});
   }
 
+  async clear(selector) {
+    return this.command('POST', `/element/${await this.find(selector)}/clear`, {});
+  }
+
   async type(selector, text) {
     return this.command('POST', `/element/${await this.find(selector)}/value`, { text });
   }
