@@ -7,7 +7,7 @@
 import { cpSlice } from './text.js';
 import { toAscii } from './ascii.js';
 import { COLOR_LABELS } from './protocol.js';
-import { formatCounter, formatDate, formatNumber, COUNTER_FORMATS } from './rules/shared.js';
+import { dateFormatter, formatCounter, formatNumber, COUNTER_FORMATS } from './rules/shared.js';
 import { sentenceCase, titleCase } from './rules/case.js';
 
 /** Media fields by their `readMedia` key: text, and numbers that take a width. */
@@ -133,12 +133,12 @@ function reader(tok, groups) {
     }
   }
   if (DATES.includes(name)) {
-    const fmt = tok.format || 'YYYY-MM-DD';
-    if (name === 'now') return { get: (e) => formatDate(e.now, fmt) };
-    if (name === 'modified') return { get: (e) => (e.item.modified ? formatDate(e.item.modified, fmt) : undefined), missing: 'modified date' };
-    if (name === 'created') return { get: (e) => (e.item.created ? formatDate(e.item.created, fmt) : undefined), missing: 'created date' };
+    const fmt = dateFormatter(tok.format || 'YYYY-MM-DD');
+    if (name === 'now') return { get: (e) => fmt(e.now) };
+    if (name === 'modified') return { get: (e) => (e.item.modified ? fmt(e.item.modified) : undefined), missing: 'modified date' };
+    if (name === 'created') return { get: (e) => (e.item.created ? fmt(e.item.created) : undefined), missing: 'created date' };
     // no date taken: the modified date, with the warning the Date rule gives
-    return { taken: true, get: (e) => { const ms = e.taken || e.item.modified; return ms ? formatDate(ms, fmt) : undefined; } };
+    return { taken: true, get: (e) => { const ms = e.taken || e.item.modified; return ms ? fmt(ms) : undefined; } };
   }
   if (MEDIA_TEXT.includes(name)) { noFormat(tok); return { media: true, missing: name, get: (e) => text(e.media?.[name]) }; }
   if (MEDIA_NUMBERS.includes(name)) {
@@ -166,7 +166,7 @@ const text = (v) => (v === undefined || v === null ? undefined : String(v));
  */
 export function compileToken(tok, groups = { count: 0, names: new Set() }) {
   const mods = compileModifiers(tok);
-  const clean = (s) => s.replace(/[/\0]/g, '_');
+  const clean = (s) => (s.includes('/') || s.includes('\0') ? s.replace(/[/\0]/g, '_') : s);
   if (tok.name === 'n') {
     const f = tok.format ?? '';
     if (f !== '' && f !== 'auto' && !WIDTH.test(f) && !COUNTER_FORMATS.includes(f)) throw new Error(`${tok.text}: unknown counter format`);

@@ -1,5 +1,5 @@
 // The modified, created or taken date, before, after or instead of the name.
-import { formatDate, place, PLACES } from './shared.js';
+import { dateFormatter, place, PLACES } from './shared.js';
 
 export default {
   type: 'date',
@@ -17,10 +17,11 @@ export default {
     const key = r.source === 'created' ? 'created' : 'modified';
     const taken = r.source === 'taken';
     const sep = String(r.sep);
+    const format = dateFormatter(String(r.pattern));
     return (s, ctx) => {
       if (taken && !ctx.taken && !ctx.item.isDir) ctx.missing?.('date taken');
       const ms = (taken && ctx.taken) || ctx.item[key];
-      return ms ? place(s, formatDate(ms, r.pattern), r.position, sep) : s;
+      return ms ? place(s, format(ms), r.position, sep) : s;
     };
   },
 };

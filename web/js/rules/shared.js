@@ -46,30 +46,47 @@ function namesIn(locale) {
   return n;
 }
 
+const FIELDS = {
+  YYYY: (d) => String(d.getFullYear()).padStart(4, '0'),
+  YY: (d) => pad2(d.getFullYear() % 100),
+  MM: (d) => pad2(d.getMonth() + 1),
+  M: (d) => String(d.getMonth() + 1),
+  DD: (d) => pad2(d.getDate()),
+  D: (d) => String(d.getDate()),
+  hh: (d) => pad2(d.getHours()),
+  mm: (d) => pad2(d.getMinutes()),
+  ss: (d) => pad2(d.getSeconds()),
+  SSS: (d) => String(d.getMilliseconds()).padStart(3, '0'),
+};
+
 /**
- * Formats a time (ms since 1970, local time): YYYY YY MM M MMM MMMM DD D ddd
- * dddd hh (0–23) mm ss SSS; text in [brackets] is taken as it is.
+ * A formatter of times (ms since 1970, local time) for `pattern`: YYYY YY MM M
+ * MMM MMMM DD D ddd dddd hh (0–23) mm ss SSS; text in [brackets] is taken as
+ * it is. The pattern is read once: a preview formats 100,000 dates.
  */
-export function formatDate(ms, pattern, locale = undefined) {
-  const d = new Date(ms);
-  return pattern.replace(DATE_TOKENS, (t, literal) => {
-    if (literal !== undefined) return literal;
-    switch (t) {
-      case 'YYYY': return String(d.getFullYear()).padStart(4, '0');
-      case 'YY': return pad2(d.getFullYear() % 100);
-      case 'MMMM': case 'MMM': return namesIn(locale)[t][d.getMonth()];
-      case 'MM': return pad2(d.getMonth() + 1);
-      case 'M': return String(d.getMonth() + 1);
-      case 'DD': return pad2(d.getDate());
-      case 'D': return String(d.getDate());
-      case 'dddd': case 'ddd': return namesIn(locale)[t][d.getDay()];
-      case 'hh': return pad2(d.getHours());
-      case 'mm': return pad2(d.getMinutes());
-      case 'SSS': return String(d.getMilliseconds()).padStart(3, '0');
-      default: return pad2(d.getSeconds());
-    }
-  });
+export function dateFormatter(pattern, locale = undefined) {
+  const pieces = [];
+  let last = 0;
+  for (const m of pattern.matchAll(DATE_TOKENS)) {
+    if (m.index > last) pieces.push(pattern.slice(last, m.index));
+    const t = m[0];
+    if (m[1] !== undefined) pieces.push(m[1]);
+    else if (FIELDS[t]) pieces.push(FIELDS[t]);
+    else if (t[0] === 'M') pieces.push((d) => namesIn(locale)[t][d.getMonth()]);
+    else pieces.push((d) => namesIn(locale)[t][d.getDay()]);
+    last = m.index + t.length;
+  }
+  if (last < pattern.length) pieces.push(pattern.slice(last));
+  return (ms) => {
+    const d = new Date(ms);
+    let out = '';
+    for (const p of pieces) out += typeof p === 'string' ? p : p(d);
+    return out;
+  };
 }
+
+/** Formats one time; see `dateFormatter`. */
+export const formatDate = (ms, pattern, locale = undefined) => dateFormatter(pattern, locale)(ms);
 
 const ROMAN = [[1000, 'M'], [900, 'CM'], [500, 'D'], [400, 'CD'], [100, 'C'], [90, 'XC'], [50, 'L'], [40, 'XL'], [10, 'X'], [9, 'IX'], [5, 'V'], [4, 'IV'], [1, 'I']];
 function roman(n) {
