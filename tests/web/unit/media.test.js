@@ -1,6 +1,6 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { takenMs, takenColumn, mediaLines, needsTaken } from '../../../web/js/media.js';
+import { takenMs, takenColumn, mediaLines, needsTaken, mergeMedia } from '../../../web/js/media.js';
 import { computePreview } from '../../../web/js/preview-core.js';
 import { newRule } from '../../../web/js/rules.js';
 import { defaultConfig } from '../../../web/js/config.js';
@@ -39,4 +39,13 @@ test('the metadata panel says what is inside a photo, a song, a document or why 
   assert.deepEqual(mediaLines({ pages: 3, author: 'Ana' }), [['Author', 'Ana'], ['Pages', '3']]);
   assert.deepEqual(mediaLines({ error: 'took too long to read' }), [['Contents', 'took too long to read']]);
   assert.deepEqual(mediaLines(undefined), []);
+});
+
+test('digests read one by one join the fields already read, and a plain read keeps them', () => {
+  const plain = { path: '/a', kind: 'audio', artist: 'Ana' };
+  const md5 = mergeMedia(plain, { ...plain, hash: 'aa' }, 'md5');
+  const both = mergeMedia(md5, { ...plain, hash: 'bb' }, 'sha1');
+  assert.deepEqual(both, { ...plain, hash: { md5: 'aa', sha1: 'bb' } });
+  assert.deepEqual(mergeMedia(both, { ...plain, artist: 'Bea' }, ''), { ...plain, artist: 'Bea', hash: { md5: 'aa', sha1: 'bb' } });
+  assert.deepEqual(mergeMedia(undefined, { path: '/b', error: 'took too long to read' }, 'md5'), { path: '/b', error: 'took too long to read' });
 });

@@ -21,7 +21,7 @@ export default {
   defaults: { pattern: '{name}', match: '', start: 1, step: 1, restart: 'never' },
   fields: [
     ['pattern', 'Pattern', 'template'],
-    ['match', 'Only where this matches (regular expression)', 'text'],
+    ['match', 'Only where it matches (regex)', 'text'],
     ['start', 'Counter from', 'number'], ['step', 'Step', 'number'],
     ['restart', 'Counter restarts', 'select', RESTARTS],
   ],

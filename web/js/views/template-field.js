@@ -33,7 +33,7 @@ export function templateField(rule, key, label, id, example, update) {
   let caret = null;
   const keep = () => { caret = [input.selectionStart, input.selectionEnd]; };
   const input = h('input', {
-    type: 'text', id, class: 'mono', value: String(rule[key]), spellcheck: false, autocomplete: 'off', dataset: { field: key },
+    type: 'text', id, class: 'pattern wide', value: String(rule[key]), spellcheck: false, autocomplete: 'off', dataset: { field: key },
     on: { input: (e) => { keep(); update({ [key]: e.target.value }); }, keyup: keep, mouseup: keep },
   });
   const insert = (text) => {
@@ -54,8 +54,8 @@ export function templateField(rule, key, label, id, example, update) {
   h('option', { value: '', text: 'Insert…' }),
   [...MENU, ['Modifiers', MODIFIERS]].map(([group, tokens]) => h('optgroup', { label: group }, tokens.map((t) => h('option', { value: t, text: t })))));
   return [
-    h('label', { text: label, attrs: { for: id } }),
-    h('div', { class: 'template-field' }, input, menu),
+    h('div', { class: 'template-head wide' }, h('label', { text: label, attrs: { for: id } }), menu),
+    input,
     h('p', { class: 'example', text: exampleText(example), attrs: { 'aria-live': 'polite' } }),
     h('details', { class: 'reference' }, h('summary', { text: 'Tokens and modifiers' }), REFERENCE.map((t) => h('p', { text: t }))),
   ];
