@@ -35,8 +35,8 @@ request() {  # request KIND: one apply line for every item
     }
     printf "]}}\n" }' > "$work/$1.json"
 }
-check() {  # check REPLY: every record succeeded
-  if grep -q '"ok":false' "$1" || ! grep -q '"ok":true' "$1"; then
+check() {  # check REPLY: every record succeeded (a large reply comes as a JSON string: quotes escaped)
+  if grep -Eq '\\?"ok\\?":false' "$1" || ! grep -Eq '\\?"ok\\?":true' "$1"; then
     echo "apply failed: $(head -c 300 "$1")"; exit 1
   fi
 }
