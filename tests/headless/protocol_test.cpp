@@ -18,17 +18,16 @@ TEST(Headless, EveryRequestLineGetsOneReplyLineAndOtherLinesAreIgnored) {
   t.link("dangling", t.at("nowhere"));
   const json paths = {t.at("f"),  t.at("gone"), t.at("dangling"), t.at("f") + '\0' + "x",
                       t.at("f/"), t.at("sub"),  t.at("f")};
-  auto run = runHeadless(
-      {"garbage", "", "[]", R"({"drop":[]})", R"({"drop":[1]})", R"({"id":"1","cmd":"setMode"})",
-       json({{"id", 1}, {"cmd", "statPaths"}, {"args", {{"paths", paths}}}}).dump(),
-       R"({"id":2,"cmd":"reveal","args":{"paths":["/p/one","rel two"]}})",
-       R"({"id":3,"cmd":"savePrefs","args":{"data":"kept \u00e9"}})",
-       R"({"id":4,"cmd":"chooseFolder"})"},
-      {}, {"XDG_CONFIG_HOME=" + home.path()});
+  auto run =
+      runHeadless({"garbage", "", "[]", R"({"drop":[]})", R"({"drop":[1]})",
+                   R"({"id":"1","cmd":"setMode"})", request(1, "statPaths", {{"paths", paths}}),
+                   R"({"id":2,"cmd":"reveal","args":{"paths":["/p/one","rel two"]}})",
+                   R"({"id":3,"cmd":"savePrefs","args":{"data":"kept \u00e9"}})",
+                   R"({"id":4,"cmd":"chooseFolder"})"},
+                  {}, {"XDG_CONFIG_HOME=" + home.path()});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "reveal: /p/one\nreveal: rel two\n");
-  std::map<int, json> byId;  // a save is answered when its write is done
-  for (const auto& r : run.replies()) EXPECT_TRUE(byId.emplace(r["id"].get<int>(), r).second) << r;
+  auto byId = run.byId();  // a save is answered when its write is done
   ASSERT_EQ(byId.size(), 4u);
   // A missing path, a dangling link, a path holding a NUL and a file taken
   // for a folder are left out.

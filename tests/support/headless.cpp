@@ -33,6 +33,20 @@ std::vector<nlohmann::json> HeadlessRun::replies() const {
   return out;
 }
 
+std::map<std::int64_t, nlohmann::json> HeadlessRun::byId() const {
+  std::map<std::int64_t, nlohmann::json> out;
+  for (auto& r : replies())
+    if (!out.emplace(r.at("id").get<std::int64_t>(), r).second)
+      throw std::runtime_error("answered twice: " + r.dump());
+  return out;
+}
+
+std::string request(std::int64_t id, const std::string& cmd, const nlohmann::json& args) {
+  nlohmann::json r = {{"id", id}, {"cmd", cmd}};
+  if (!args.is_null()) r["args"] = args;
+  return r.dump();
+}
+
 HeadlessRun runHeadless(const std::vector<std::string>& input, const std::vector<std::string>& args,
                         const std::vector<std::string>& env, std::chrono::milliseconds limit) {
   const char* bin = std::getenv("QUARRYTIDE_BIN");
@@ -45,6 +59,7 @@ HeadlessRun runHeadless(const std::vector<std::string>& input, const std::vector
   std::ofstream(in, std::ios::binary) << text;
   // `env` replaces variables of the same name: getenv() would find the first.
   std::vector<std::string> argStrings(args), envStrings(env);
+  envStrings.push_back("XDG_CONFIG_HOME=" + io.folder("config"));  // found after env's own
   for (char** e = environ; *e; ++e)
     if (std::none_of(env.begin(), env.end(), [&](const std::string& mine) {
           return std::strncmp(*e, mine.c_str(), mine.find('=') + 1) == 0;

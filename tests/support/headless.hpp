@@ -2,6 +2,8 @@
 // Runs quarrytide-headless as a process: feeds it lines, collects its output.
 
 #include <chrono>
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -15,9 +17,15 @@ struct HeadlessRun {
   int status = -1;                 // exit code, or -1 when it did not exit normally
   // The reply objects of the reply-call lines (throws on other lines).
   std::vector<nlohmann::json> replies() const;
+  // The same by id; an id answered twice throws too.
+  std::map<std::int64_t, nlohmann::json> byId() const;
 };
 
-// `env` entries ("NAME=value") replace or add to the test's own environment.
+// One request line as the page posts it; without "args" when they are null.
+std::string request(std::int64_t id, const std::string& cmd, const nlohmann::json& args = nullptr);
+
+// `env` entries ("NAME=value") replace or add to the test's own environment;
+// unless they name XDG_CONFIG_HOME, the run gets an empty config folder of its own.
 // The run is killed (SIGKILL) when it takes longer than `limit`.
 HeadlessRun runHeadless(const std::vector<std::string>& input,
                         const std::vector<std::string>& args = {},
