@@ -51,8 +51,8 @@ TEST(CrashSafety, KilledBatchesLoseAndDuplicateNothing) {
     // the others are killed (SIGKILL) somewhere inside that time.
     const auto delay = round ? batchTime * int(5 + rng() % 90) / 100 : std::chrono::milliseconds(0);
     const auto start = std::chrono::steady_clock::now();
-    runHeadless({nlohmann::json{{"id", 1}, {"cmd", "apply"}, {"args", {{"ops", ops}}}}.dump()}, {},
-                {"XDG_CONFIG_HOME=" + dir.at("cfg")}, round ? delay : std::chrono::minutes(5));
+    runHeadless({request(1, "apply", {{"ops", ops}})}, {}, {},
+                round ? delay : std::chrono::minutes(5));
     if (round == 0)
       batchTime = std::chrono::duration_cast<std::chrono::milliseconds>(
           std::chrono::steady_clock::now() - start);

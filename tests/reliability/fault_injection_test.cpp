@@ -16,7 +16,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 
 #include "catalogue/operation.hpp"
@@ -34,36 +33,17 @@ const std::string kCommentFailed =
     "Could not set comment (allow controlling Finder in System Settings \u25B8 Privacy \u25B8 "
     "Automation).";
 
-// One item with content, tags and a comment, so that any change shows.
-void makeItem(const std::string& path) {
-  std::ofstream(path) << "content of " << path;
-  lsetxattr(path.c_str(), "user.xdg.tags", "old,Red", 7, 0);
-  lsetxattr(path.c_str(), "user.xdg.comment", "kept", 4, 0);
-}
-
-void expectUntouched(const std::string& folder, const std::string& item) {
-  EXPECT_EQ(names(folder), (std::set<std::string>{fs::path(item).filename().string()}));
-  EXPECT_EQ(read(item), "content of " + item);
-  EXPECT_EQ(xattr(item, "user.xdg.tags"), "old,Red");
-  EXPECT_EQ(xattr(item, "user.xdg.comment"), "kept");
-}
-
-// The replies of one run, by id, with its settings below `config`.
-std::map<int, json> run(const std::vector<json>& requests, const std::string& config) {
-  std::vector<std::string> lines;
-  for (const auto& r : requests) lines.push_back(r.dump());
+// The replies of one run by id, with its settings below `config`.
+std::map<std::int64_t, json> run(const std::vector<std::string>& lines, const std::string& config) {
   auto out = runHeadless(lines, {}, {"XDG_CONFIG_HOME=" + config});
   EXPECT_EQ(out.status, 0) << out.err;
-  std::map<int, json> byId;
-  for (const auto& r : out.replies()) byId[r["id"].get<int>()] = r;
-  return byId;
+  return out.byId();
 }
-json applyRequest(const json& ops) {
-  return {{"id", 1}, {"cmd", "apply"}, {"args", {{"ops", ops}}}};
-}
+// The results of one apply request.
 json apply(const json& ops) {
-  TempDir home;
-  return run({applyRequest(ops)}, home.path())[1]["payload"]["results"];
+  auto out = runHeadless({request(1, "apply", {{"ops", ops}})});
+  EXPECT_EQ(out.status, 0) << out.err;
+  return out.replies().at(0)["payload"]["results"];
 }
 
 // A result record: done when `error` is empty; no "newPath" when `newPath` is empty.
@@ -92,14 +72,13 @@ json refusals(const std::string& item, const std::string& systemMessage) {
 class Refusals : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (geteuid() != 0) GTEST_SKIP() << "needs root to mount";
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to mount and to drop privileges";
     if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr))
       GTEST_SKIP() << "cannot make a private mount namespace here";
   }
   // A fresh mount of `type` with `options` on a new folder.
   std::string mountHere(const char* type, const char* options) {
-    std::string at = dir.path() + "/" + type;
-    fs::create_directory(at);
+    const std::string at = dir.folder(type);
     if (mount("none", at.c_str(), type, 0, options) != 0) ADD_FAILURE() << "mount " << type;
     mounts.push_back(at);
     return at;
@@ -107,35 +86,46 @@ class Refusals : public ::testing::Test {
   void TearDown() override {
     for (const auto& m : mounts) umount2(m.c_str(), MNT_DETACH);
   }
+  // One item with content, tags and a comment, so that any change shows.
+  std::string item(const std::string& rel) {
+    dir.file(rel, "content of " + rel);
+    dir.attr(rel, "user.xdg.tags", "old,Red");
+    dir.attr(rel, "user.xdg.comment", "kept");
+    return dir.at(rel);
+  }
+  // It is all still there, alone in its folder.
+  void expectUntouched(const std::string& rel) {
+    const fs::path path = dir.at(rel);
+    EXPECT_EQ(names(path.parent_path()), std::set{path.filename().string()});
+    EXPECT_EQ(read(path), "content of " + rel);
+    EXPECT_EQ(xattr(path, "user.xdg.tags"), "old,Red");
+    EXPECT_EQ(xattr(path, "user.xdg.comment"), "kept");
+  }
   TempDir dir;
   std::vector<std::string> mounts;
 };
 
 TEST_F(Refusals, AReadOnlyFolderRefusesEveryChangeAndKeepsTheSavedSettingsWhole) {
-  const std::string ro = dir.path() + "/ro", folder = ro + "/items", item = folder + "/photo.jpg";
-  fs::create_directories(folder);
-  makeItem(item);
-  json save = {{"id", 2}, {"cmd", "savePrefs"}, {"args", {{"data", "earlier"}}}};
-  ASSERT_EQ(run({save}, ro)[2]["ok"], true);
+  const std::string ro = dir.folder("ro"), photo = item("ro/items/photo.jpg");
+  ASSERT_EQ(run({request(2, "savePrefs", {{"data", "earlier"}})}, ro)[2]["ok"], true);
   ASSERT_EQ(mount(ro.c_str(), ro.c_str(), nullptr, MS_BIND, nullptr), 0);
   mounts.push_back(ro);
   ASSERT_EQ(mount(nullptr, ro.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr), 0);
 
-  save["args"]["data"] = "later";
-  auto replies = run({applyRequest(everyChange(item)), save}, ro);
-  EXPECT_EQ(replies[1]["payload"]["results"], refusals(item, "Read-only file system"));
+  auto replies = run({request(1, "apply", {{"ops", everyChange(photo)}}),
+                      request(2, "savePrefs", {{"data", "later"}})},
+                     ro);
+  EXPECT_EQ(replies[1]["payload"]["results"], refusals(photo, "Read-only file system"));
   EXPECT_EQ(replies[2]["ok"], false);
   EXPECT_THAT(replies[2]["payload"].get<std::string>(),
               ::testing::MatchesRegex("could not save settings: .*: Read-only file system"));
-  EXPECT_EQ(run({{{"id", 3}, {"cmd", "loadPrefs"}}}, ro)[3]["payload"]["data"], "earlier");
-  expectUntouched(folder, item);
+  EXPECT_EQ(run({request(3, "loadPrefs")}, ro)[3]["payload"]["data"], "earlier");
+  expectUntouched("ro/items/photo.jpg");
 }
 
 TEST_F(Refusals, AnImmutableItemRefusesEveryChange) {
-  const std::string folder = dir.path() + "/immutable", item = folder + "/scan.png";
-  fs::create_directory(folder);
-  makeItem(item);
-  int fd = open(item.c_str(), O_RDONLY);
+  const std::string scan = item("immutable/scan.png");
+  int fd = open(scan.c_str(), O_RDONLY);
   ASSERT_GE(fd, 0);
   int flags = 0;
   if (ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0 ||
@@ -143,67 +133,62 @@ TEST_F(Refusals, AnImmutableItemRefusesEveryChange) {
     close(fd);
     GTEST_SKIP() << "this file system has no immutable flag";
   }
-  auto results = apply(everyChange(item));
+  auto results = apply(everyChange(scan));
   flags &= ~FS_IMMUTABLE_FL;
   ioctl(fd, FS_IOC_SETFLAGS, &flags);  // so that the folder can be removed
   close(fd);
-  EXPECT_EQ(results, refusals(item, "Operation not permitted"));
-  expectUntouched(folder, item);
+  EXPECT_EQ(results, refusals(scan, "Operation not permitted"));
+  expectUntouched("immutable/scan.png");
 }
 
 TEST_F(Refusals, AFullDiskRefusesAttributesThatDoNotFitAndKeepsTheOldOnes) {
   // tmpfs keeps attributes in the space of its inode allowance: with room
   // for three items, a long tag list or comment cannot fit.
   const std::string folder = mountHere("tmpfs", "size=64k,nr_inodes=4,mode=0755");
-  const std::string item = folder + "/notes.txt", renamed = folder + "/renamed.txt";
-  makeItem(item);
+  const std::string notes = item("tmpfs/notes.txt"), renamed = folder + "/renamed.txt";
   const std::string longText(4000, 'x');
-  json ops = {{{"path", item}, {"setTags", true}, {"tags", {longText}}},
-              {{"path", item}, {"setComment", true}, {"comment", longText}},
-              {{"path", item}, {"newName", "renamed.txt"}, {"setLabel", true}, {"label", 7}}};
-  EXPECT_EQ(apply(ops), json({result(item, item, "tags: No space left on device"),
-                              result(item, item, kCommentFailed), result(item, renamed)}));
+  json ops = {{{"path", notes}, {"setTags", true}, {"tags", {longText}}},
+              {{"path", notes}, {"setComment", true}, {"comment", longText}},
+              {{"path", notes}, {"newName", "renamed.txt"}, {"setLabel", true}, {"label", 7}}};
+  EXPECT_EQ(apply(ops), json({result(notes, notes, "tags: No space left on device"),
+                              result(notes, notes, kCommentFailed), result(notes, renamed)}));
   EXPECT_EQ(names(folder), (std::set<std::string>{"renamed.txt"}));
-  EXPECT_EQ(read(renamed), "content of " + item);
+  EXPECT_EQ(read(renamed), "content of tmpfs/notes.txt");
   EXPECT_EQ(xattr(renamed, "user.xdg.tags"), "old,Orange");
   EXPECT_EQ(xattr(renamed, "user.xdg.comment"), "kept");
 }
 
 TEST_F(Refusals, AFileSystemWithoutUserAttributesRefusesTagsButStillRenames) {
   // ramfs has no extended attributes at all.
-  const std::string folder = mountHere("ramfs", "mode=0755"), item = folder + "/a.txt";
-  std::ofstream(item) << "a";
-  json ops = {{{"path", item}, {"setTags", true}, {"tags", {"new"}}},
-              {{"path", item}, {"setComment", true}, {"comment", "new"}},
+  const std::string folder = mountHere("ramfs", "mode=0755"), a = dir.file("ramfs/a.txt", "a");
+  json ops = {{{"path", a}, {"setTags", true}, {"tags", {"new"}}},
+              {{"path", a}, {"setComment", true}, {"comment", "new"}},
               // Clearing what cannot exist leaves the item as asked.
-              {{"path", item}, {"setTags", true}, {"tags", json::array()}},
-              {{"path", item}, {"setComment", true}, {"comment", ""}},
-              {{"path", item}, {"newName", "b.txt"}}};
-  EXPECT_EQ(apply(ops), json({result(item, item, "tags: Operation not supported"),
-                              result(item, item, kCommentFailed), result(item, item),
-                              result(item, item), result(item, folder + "/b.txt")}));
+              {{"path", a}, {"setTags", true}, {"tags", json::array()}},
+              {{"path", a}, {"setComment", true}, {"comment", ""}},
+              {{"path", a}, {"newName", "b.txt"}}};
+  EXPECT_EQ(apply(ops),
+            json({result(a, a, "tags: Operation not supported"), result(a, a, kCommentFailed),
+                  result(a, a), result(a, a), result(a, folder + "/b.txt")}));
   EXPECT_EQ(names(folder), (std::set<std::string>{"b.txt"}));
   EXPECT_EQ(read(folder + "/b.txt"), "a");
 }
 
-TEST(Refusal, AUserWithoutPermissionChangesNothing) {
+TEST_F(Refusals, AUserWithoutPermissionChangesNothing) {
   // Permission bits bind only a process without root's privileges: drop
   // them in a child that carries out the records itself.
-  if (geteuid() != 0) GTEST_SKIP() << "needs root to drop privileges";
-  TempDir dir;
-  const std::string item = dir.path() + "/a.txt";
-  makeItem(item);
+  const std::string a = item("own/a.txt");
   chmod(dir.path().c_str(), 0755);
-  chmod(item.c_str(), 0644);
+  chmod(a.c_str(), 0644);
   pid_t child = fork();
   if (child == 0) {
     if (setgroups(0, nullptr) != 0 || setresgid(65534, 65534, 65534) != 0 ||
         setresuid(65534, 65534, 65534) != 0)
       _exit(77);
     std::string out;
-    for (const Operation& op : {Operation{.path = item, .newName = "b.txt"},
-                                Operation{.path = item, .setTags = true, .tags = {"new"}},
-                                Operation{.path = item, .setComment = true, .comment = "new"}})
+    for (const Operation& op : {Operation{.path = a, .newName = "b.txt"},
+                                Operation{.path = a, .setTags = true, .tags = {"new"}},
+                                Operation{.path = a, .setComment = true, .comment = "new"}})
       out += applyOp(op).error.value_or("ok") + "\n";
     const bool good = out == "Permission denied\ntags: Permission denied\n" + kCommentFailed + "\n";
     if (!good) std::fprintf(stderr, "the records answered:\n%s", out.c_str());
@@ -213,7 +198,7 @@ TEST(Refusal, AUserWithoutPermissionChangesNothing) {
   waitpid(child, &status, 0);
   if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot drop privileges";
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  expectUntouched(dir.path(), item);
+  expectUntouched("own/a.txt");
 }
 
 }  // namespace

@@ -20,18 +20,11 @@ namespace {
 using nlohmann::json;
 namespace fs = std::filesystem;
 
-std::string request(int id, const std::string& cmd, const json& args) {
-  return json({{"id", id}, {"cmd", cmd}, {"args", args}}).dump();
-}
-// The replies, by id, of a run with a configuration of its own.
-std::vector<json> run(const std::vector<std::string>& lines) {
-  TempDir home;
-  auto result = runHeadless(lines, {}, {"XDG_CONFIG_HOME=" + home.path()}, std::chrono::minutes(5));
+// The replies, by id, of a run that may take long.
+std::map<std::int64_t, json> run(const std::vector<std::string>& lines) {
+  auto result = runHeadless(lines, {}, {}, std::chrono::minutes(5));
   EXPECT_EQ(result.status, 0) << result.err;
-  auto replies = result.replies();
-  std::sort(replies.begin(), replies.end(),
-            [](const json& a, const json& b) { return a["id"] < b["id"]; });
-  return replies;
+  return result.byId();
 }
 
 TEST(HostileInput, HugeLongAndDeepValuesAreAnsweredWithClearErrors) {
@@ -60,22 +53,22 @@ TEST(HostileInput, HugeLongAndDeepValuesAreAnsweredWithClearErrors) {
       request(8, "savePrefs", {{"json", deep}}),
   });
   ASSERT_EQ(replies.size(), 8u);
-  EXPECT_EQ(replies[0]["payload"]["results"],
+  EXPECT_EQ(replies[1]["payload"]["results"],
             json({{{"ok", false}, {"path", item}, {"error", "File name too long"}}}));
-  EXPECT_EQ(replies[1]["payload"]["results"], json({{{"ok", false},
+  EXPECT_EQ(replies[2]["payload"]["results"], json({{{"ok", false},
                                                      {"path", item},
                                                      {"newPath", item},
                                                      {"error", "tags: Argument list too long"}}}));
-  EXPECT_EQ(replies[2]["payload"]["files"], json::array());
   EXPECT_EQ(replies[3]["payload"]["files"], json::array());
-  const json& missing = replies[4]["payload"]["results"];
+  EXPECT_EQ(replies[4]["payload"]["files"], json::array());
+  const json& missing = replies[5]["payload"]["results"];
   ASSERT_EQ(missing.size(), 100000u);
   for (const auto& r : missing) ASSERT_EQ(r["error"], "No such file or directory");
-  const json& described = replies[5]["payload"]["files"];
+  const json& described = replies[6]["payload"]["files"];
   ASSERT_EQ(described.size(), 50000u);
   EXPECT_EQ(described[0]["path"], item);
-  EXPECT_EQ(replies[6], json({{"id", 7}, {"ok", false}, {"payload", "missing ops"}}));
-  EXPECT_EQ(replies[7]["ok"], true);
+  EXPECT_EQ(replies[7], json({{"id", 7}, {"ok", false}, {"payload", "missing ops"}}));
+  EXPECT_EQ(replies[8]["ok"], true);
   EXPECT_EQ(names(dir.path()), std::set<std::string>{"a.txt"});
   EXPECT_EQ(xattr(item, "user.xdg.tags"), "old,Red");
   EXPECT_EQ(xattr(item, "user.xdg.comment"), "kept");
@@ -106,7 +99,7 @@ TEST(HostileInput, TreeListingsNeverFollowAFolderSwappedForALink) {
   stop = true;
   swapper.join();
   ASSERT_EQ(replies.size(), 40u);
-  for (const auto& reply : replies)
+  for (const auto& [id, reply] : replies)
     for (const auto& r : reply["payload"]["files"])
       ASSERT_EQ(r["path"].get<std::string>().find("secret"), std::string::npos) << r["path"];
   EXPECT_EQ(names(outside.path()), std::set<std::string>{"secret.txt"});
