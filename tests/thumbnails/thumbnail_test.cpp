@@ -7,8 +7,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
-#include <map>
 
 #include "headless.hpp"
 #include "seam_fakes.hpp"
@@ -111,7 +109,6 @@ class Harness {
   FakeIcons icons;
   FakeMain main;
   TempDir dir;
-  const std::string d = dir.path();
 
  private:
   std::size_t posted_ = 0;
@@ -120,7 +117,7 @@ class Harness {
 
 TEST(MakeThumb, PicturesAreStretchedToTheSquareOnAWorker) {
   Harness h;
-  const std::string wide = h.d + "/wide.png", photo = h.d + "/photo.jpg";
+  const std::string wide = h.dir.at("wide.png"), photo = h.dir.at("photo.jpg");
   ASSERT_TRUE(save(halves(64, 16, kRed, kBlue), wide, "png"));
   ASSERT_TRUE(save(halves(2400, 1800, kRed, kBlue), photo, "jpeg"));
   for (const auto& path : {wide, photo}) {
@@ -137,15 +134,15 @@ TEST(MakeThumb, PicturesAreStretchedToTheSquareOnAWorker) {
 
 TEST(MakeThumb, FilesWithoutAPictureGetTheirTypesIconOnTheMainThread) {
   Harness h;
-  const std::string d = h.d;
-  std::ofstream(d + "/notes.txt") << "just words\n";
+  const std::string d = h.dir.path();
+  h.dir.file("notes.txt", "just words\n");
+  h.dir.file("fake.png", "not a picture at all");
   ASSERT_EQ(mkfifo((d + "/pipe").c_str(), 0600), 0);  // reading it would block
   for (const char* type : {"jpg", "png"}) {           // cut in half: loaders pad, not fail
     std::string cut = d + "/cut." + type;
     ASSERT_TRUE(save(halves(300, 300, kRed, kBlue), cut, type[0] == 'j' ? "jpeg" : "png"));
     fs::resize_file(cut, fs::file_size(cut) / 2);
   }
-  std::ofstream(d + "/fake.png") << "not a picture at all";
   // The content type asked for, "" where any will do.
   const std::pair<std::string, std::string> cases[] = {
       {d + "/notes.txt", "text/plain"},  {d, "inode/directory"},        {d + "/pipe", "inode/fifo"},
@@ -167,7 +164,7 @@ TEST(MakeThumb, FilesWithoutAPictureGetTheirTypesIconOnTheMainThread) {
 TEST(MakeThumb, OnlyAFreshCacheEntryBigEnoughIsUsed) {
   TempDir cache;
   Harness h(cache.path());
-  std::string path = h.d + "/red photo #1.png";  // its URI escapes " " and "#"
+  std::string path = h.dir.at("red photo #1.png");  // its URI escapes " " and "#"
   ASSERT_TRUE(save(halves(300, 300, kRed, kRed), path, "png"));
   g_autoptr(GFile) file = g_file_new_for_path(path.c_str());
   g_autoptr(GFileInfo) info =
@@ -176,8 +173,7 @@ TEST(MakeThumb, OnlyAFreshCacheEntryBigEnoughIsUsed) {
   g_autofree gchar* uri = g_file_get_uri(file);
   g_autofree gchar* md5 = g_compute_checksum_for_string(G_CHECKSUM_MD5, uri, -1);
   auto entry = [&](const char* sizeClass, const std::string& forUri, std::int64_t forMTime) {
-    fs::create_directories(cache.path() + "/" + sizeClass);
-    std::string name = cache.path() + "/" + sizeClass + "/" + md5 + ".png";
+    std::string name = cache.folder(sizeClass) + "/" + md5 + ".png";
     ASSERT_TRUE(save(halves(128, 128, kGreen, kGreen), name, "png", "tEXt::Thumb::URI",
                      forUri.c_str(), "tEXt::Thumb::MTime", std::to_string(forMTime).c_str()));
   };
@@ -198,52 +194,46 @@ TEST(MakeThumb, OnlyAFreshCacheEntryBigEnoughIsUsed) {
 }
 
 TEST(MakeThumb, ThumbnailerProgramsServeOtherTypesAndAreStoppedInTime) {
-  TempDir dir, programs;
-  const std::string d = dir.path(), green = d + "/green.png";
+  TempDir programs;
+  const std::string green = programs.at("green.png");
   ASSERT_TRUE(save(halves(32, 32, kGreen, kGreen), green, "png"));
-  std::ofstream(programs.path() + "/copy.thumbnailer")
-      << "[Thumbnailer Entry]\nExec=cp " << green << " %o\nMimeType=application/pdf;\n";
-  std::ofstream(programs.path() + "/slow.thumbnailer")
-      << "[Thumbnailer Entry]\nExec=sleep 600\nMimeType=application/zip;\n";
-  std::ofstream(programs.path() + "/absent.thumbnailer")
-      << "[Thumbnailer Entry]\nTryExec=no-such-program\nExec=cp " << green
-      << " %o\nMimeType=application/zip;\n";
-  std::ofstream(d + "/doc.pdf") << "%PDF-1.4\n";
-  std::ofstream(d + "/a.zip") << std::string("PK\x03\x04", 4) << std::string(100, '\0');
+  programs.file("copy.thumbnailer",
+                "[Thumbnailer Entry]\nExec=cp " + green + " %o\nMimeType=application/pdf;\n");
+  programs.file("slow.thumbnailer",
+                "[Thumbnailer Entry]\nExec=sleep 600\nMimeType=application/zip;\n");
+  programs.file("absent.thumbnailer", "[Thumbnailer Entry]\nTryExec=no-such-program\nExec=cp " +
+                                          green + " %o\nMimeType=application/zip;\n");
   Harness h("/nonexistent", {programs.path()});  // reads the programs' folder once, now
-
-  auto pdf = h.make(d + "/doc.pdf", 48);
+  auto pdf = h.make(h.dir.file("doc.pdf", "%PDF-1.4\n"), 48);
   EXPECT_EQ(sketch(pdf.url, {{50, 50}}), "96x96 g");
   EXPECT_FALSE(pdf.onMain);
   // The slow program is killed at its limit and the icon answers instead.
-  EXPECT_EQ(sketch(h.make(d + "/a.zip", 48).url, {{50, 50}}), "96x96 m");
+  const std::string zip =
+      h.dir.file("a.zip", std::string("PK\x03\x04", 4) + std::string(100, '\0'));
+  EXPECT_EQ(sketch(h.make(zip, 48).url, {{50, 50}}), "96x96 m");
   EXPECT_EQ(h.icons.asked, std::vector<std::string>{"application/zip"});
 }
 
 // The sizes the command passes on: tests/bridge/protocol_test.cpp.
 TEST(HeadlessThumbnail, EachFamilyGetsItsShippedIconAtDensityTwo) {
   TempDir dir, cache;
-  const std::string d = dir.path();
-  std::ofstream(d + "/a.txt") << "text\n";
-  std::ofstream(d + "/b.txt") << "other text\n";
-  ASSERT_EQ(mkfifo((d + "/pipe").c_str(), 0600), 0);
-  const std::string paths[] = {d + "/a.txt", d + "/b.txt", d + "/missing.jpg", d + "/pipe", d};
+  ASSERT_EQ(mkfifo(dir.at("pipe").c_str(), 0600), 0);
+  const std::string paths[] = {dir.file("a.txt", "text\n"), dir.file("b.txt", "other text\n"),
+                               dir.at("missing.jpg"), dir.at("pipe"), dir.path()};
   std::vector<std::string> lines;
   for (std::size_t i = 0; i < std::size(paths); ++i)
-    lines.push_back(
-        nlohmann::json{{"id", i}, {"cmd", "thumbnail"}, {"args", {{"path", paths[i]}}}}.dump());
+    lines.push_back(request(i, "thumbnail", {{"path", paths[i]}}));
   auto run = runHeadless(lines, {}, {"XDG_CACHE_HOME=" + cache.path()});
   EXPECT_EQ(run.status, 0) << run.err;
-  std::map<std::size_t, std::string> urls;
-  for (const auto& r : run.replies()) {
+  auto replies = run.byId();
+  ASSERT_EQ(replies.size(), std::size(paths));
+  for (auto& [i, r] : replies) {
     EXPECT_EQ(r["ok"], true) << r;
-    urls[r["id"]] = r["payload"]["dataUrl"];
+    EXPECT_EQ(sketch(r["payload"]["dataUrl"]), "96x96") << paths[i];
   }
-  ASSERT_EQ(urls.size(), std::size(paths));
-  for (const auto& [i, url] : urls) EXPECT_EQ(sketch(url), "96x96") << paths[i];
   // Text files share the text icon, which is not the folder's.
-  EXPECT_EQ(urls[0], urls[1]);
-  EXPECT_NE(urls[0], urls[4]);
+  EXPECT_EQ(replies[0]["payload"], replies[1]["payload"]);
+  EXPECT_NE(replies[0]["payload"], replies[4]["payload"]);
 }
 
 }  // namespace
