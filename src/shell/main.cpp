@@ -4,14 +4,33 @@
 
 #include "app_delegate.hpp"
 
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: quarrytide [OPTION]\n"
+    "Renames many files and folders at once and edits their tags, colour label\n"
+    "and comment. Opens one window; folders are chosen or dropped there.\n"
+    "\n"
+    "  --help        show this help and exit\n"
+    "  --version     show the version and exit\n"
+    "  --automation  let WebDriver drive the window (for tests)\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  // Answered before GTK starts, so they work without a display.
   quarrytide::AppOptions options;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--automation") == 0) {
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::puts("quarrytide " QUARRYTIDE_VERSION);
+      return 0;
+    } else if (std::strcmp(argv[i], "--help") == 0) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (std::strcmp(argv[i], "--automation") == 0) {
       options.automation = true;
     } else {
-      std::fprintf(stderr, "quarrytide: unknown option %s\nusage: quarrytide [--automation]\n",
-                   argv[i]);
+      std::fprintf(stderr, "quarrytide: unknown option %s\n%s", argv[i], kUsage);
       return 2;
     }
   }
