@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 PACKAGES   := $(shell grep -v '^\#' packaging/debian-packages.txt)
 
-.PHONY: all deps build run test bench fuzz clean
+.PHONY: all deps build run test package bench fuzz clean
 
 all: build
 
@@ -31,6 +31,10 @@ $(ASAN_BUILD)/CMakeCache.txt:
 
 test: build
 	@bash tests/run-suites.sh "$(BUILD)" "$(ASAN_BUILD)" "$(JOBS)"
+
+# The Debian package of the build: $(BUILD)/quarrytide_<version>_amd64.deb.
+package: build
+	cmake --build $(BUILD) --target package
 
 # Longer fuzz campaigns than the short runs of `make test` (FUZZ_SECONDS per target).
 FUZZ_SECONDS ?= 300
