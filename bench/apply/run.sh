@@ -17,7 +17,7 @@ done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 dir=$work/items
-export XDG_CONFIG_HOME=$work/config
+export XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
 
 now() { date +%s%N; }
 ms() { awk -v ns="$1" 'BEGIN { printf "%.1f", ns / 1e6 }'; }

@@ -17,6 +17,10 @@ const Bridge::Command Bridge::kCommands[] = {
     {"savePrefs", &Bridge::savePrefs},
     {"loadPrefs", &Bridge::loadPrefs},
     {"readMedia", &Bridge::readMedia},
+    {"listBatches", &Bridge::listBatches},
+    {"readBatch", &Bridge::readBatch},
+    {"journalStatus", &Bridge::journalStatus},
+    {"pruneJournal", &Bridge::pruneJournal},
 };
 
 Bridge::Bridge(BridgeHost host)

@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "catalogue_seam.hpp"
+#include "journal/journal.hpp"
 #include "reply_channel.hpp"
 #include "seams.hpp"
 #include "serial_queue.hpp"
@@ -43,6 +44,14 @@ class Bridge {
   // Main thread, once, before the page loads.
   void setWebView(ScriptSink* webView) { replies_->setWebView(webView); }
   ScriptSink* webView() const { return replies_->webView(); }
+
+  // Main thread, once, before the page loads: the journal every apply is
+  // recorded in, and what the start-up repair did. Without one (test hosts),
+  // applies are not recorded.
+  void setJournal(Journal* journal, std::vector<Repair> repairs) {
+    journal_ = journal;
+    repairs_ = std::move(repairs);
+  }
 
   bool foldersMode() const { return foldersMode_.load(); }  // any thread
   void setFoldersMode(bool on) { foldersMode_.store(on); }  // main thread
@@ -89,6 +98,10 @@ class Bridge {
   void setMode(std::int64_t id, const nlohmann::json& args);
   void savePrefs(std::int64_t id, const nlohmann::json& args);
   void loadPrefs(std::int64_t id, const nlohmann::json& args);
+  void listBatches(std::int64_t id, const nlohmann::json& args);
+  void readBatch(std::int64_t id, const nlohmann::json& args);
+  void journalStatus(std::int64_t id, const nlohmann::json& args);
+  void pruneJournal(std::int64_t id, const nlohmann::json& args);
 
   void answerUnknown(std::int64_t id, const std::string& cmd);
 
@@ -96,6 +109,8 @@ class Bridge {
   // Shared with the callbacks of queued work, which may outlive the Bridge.
   std::shared_ptr<ReplyChannel> replies_;
   std::atomic<bool> foldersMode_{false};
+  Journal* journal_ = nullptr;  // used on io only, once set
+  std::vector<Repair> repairs_;
   SerialQueue io_{"quarrytide.io"};  // last: destroyed (drained) first
 };
 

@@ -23,6 +23,8 @@ class Catalogue {
   virtual std::optional<bool> isDirectory(const std::string& path) = 0;
   virtual FileRecord fileInfo(const std::string& path) = 0;
   virtual OpResult applyOp(const Operation& op) = 0;
+  // applyOp, saying what the metadata it changed was (for the journal).
+  virtual OpResult applyRecorded(const Operation& op, PriorState&) { return applyOp(op); }
 };
 
 // The catalogue on the real file system.
@@ -33,6 +35,7 @@ class DiskCatalogue final : public Catalogue {
   std::optional<bool> isDirectory(const std::string& path) override;
   FileRecord fileInfo(const std::string& path) override;
   OpResult applyOp(const Operation& op) override;
+  OpResult applyRecorded(const Operation& op, PriorState& prior) override;
 };
 
 }  // namespace quarrytide

@@ -4,6 +4,7 @@
 #include "args.hpp"
 #include "bridge.hpp"
 #include "catalogue/file_record.hpp"
+#include "catalogue/rename.hpp"
 #include "reply_text.hpp"
 
 namespace quarrytide {
@@ -38,13 +39,48 @@ void Bridge::apply(std::int64_t id, const nlohmann::json& args) {
   ops.reserve(records->size());
   for (const auto& record : *records) ops.push_back(operationFrom(record));
 
+  const Args a(args);
+  BatchInfo batch{a.string("batch").value_or(""), a.string("title").value_or(""),
+                  a.string("folder").value_or("")};
+
   // One after another, in order, each seeing the disk as the ones before left
   // it; a failure is reported in its own result and the batch goes on.
-  io_.submit([replies = replies_, &catalogue = host_.catalogue, id, ops = std::move(ops)] {
+  io_.submit([replies = replies_, &catalogue = host_.catalogue, journal = journal_, id,
+              ops = std::move(ops), batch = std::move(batch)] {
     std::vector<OpResult> results;
     results.reserve(ops.size());
-    for (const auto& op : ops) results.push_back(catalogue.applyOp(op));
-    replies->post(resultsReplyCall(id, results));
+    if (!journal) {
+      for (const auto& op : ops) results.push_back(catalogue.applyOp(op));
+      replies->post(resultsReplyCall(id, results));
+      return;
+    }
+    // Nothing changes on disk before the request is in the journal.
+    std::vector<FileIdentity> ids(ops.size());
+    RenameFs fs;
+    for (std::size_t i = 0; i < ops.size(); ++i)
+      if (ops[i].path && !namesNoItem(*ops[i].path)) fs.identify(plainPath(*ops[i].path), ids[i]);
+    auto seqs = journal->plan(batch, ops, ids);
+    if (!seqs) {
+      replies->resolve(id, false,
+                       "The batch could not be written to the journal, so nothing was changed: " +
+                           seqs.error().message);
+      return;
+    }
+    // Outcomes go in every thousand records, so that a crash loses little of
+    // what undo needs, at the cost of a few transactions per batch.
+    constexpr std::size_t kOutcomesPerWrite = 1000;
+    std::vector<PriorState> prior(ops.size());
+    std::optional<std::string> unrecorded;
+    std::size_t written = 0;
+    for (std::size_t i = 0; i < ops.size(); ++i) {
+      results.push_back(catalogue.applyRecorded(ops[i], prior[i]));
+      if (results.size() - written == kOutcomesPerWrite || i + 1 == ops.size()) {
+        if (Status st = journal->record(*seqs, results, prior, written, results.size()); !st)
+          unrecorded = st.error().message;
+        written = results.size();
+      }
+    }
+    replies->post(resultsReplyCall(id, results, unrecorded));
   });
 }
 

@@ -27,4 +27,8 @@ FileRecord DiskCatalogue::fileInfo(const std::string& path) { return quarrytide:
 
 OpResult DiskCatalogue::applyOp(const Operation& op) { return quarrytide::applyOp(op); }
 
+OpResult DiskCatalogue::applyRecorded(const Operation& op, PriorState& prior) {
+  return quarrytide::applyOp(op, &prior);
+}
+
 }  // namespace quarrytide

@@ -6,6 +6,7 @@ namespace quarrytide {
 
 NativeSide::NativeSide(HostParts parts)
     : settings_(SettingsFile::defaultPath()),
+      journal_(Journal::defaultPath()),
       // Icons are drawn on the main thread, through the same queue as replies.
       thumbs_(
           parts.icons,
@@ -22,6 +23,8 @@ NativeSide::NativeSide(HostParts parts)
                  std::function<void(nlohmann::json)> done) {
             mediaQueue_.submit([this, paths = std::move(paths), hash = std::move(hash),
                                 done = std::move(done)] { done(media_.read(paths, hash)); });
-          }})) {}
+          }})) {
+  bridge_->setJournal(&journal_, journal_.recover());
+}
 
 }  // namespace quarrytide

@@ -2,7 +2,9 @@
 // The native side as every host runs it: the settings file, the catalogue on
 // disk, the thumbnail maker and the Bridge over them. A host brings what
 // differs between the desktop and a test: its main dispatcher, chooser, file
-// browser, icon source and screen density. Main thread only.
+// browser, icon source and screen density. Main thread only. Before it
+// answers anything, items a crash left under temporary names are repaired
+// from the journal.
 
 #include <functional>
 #include <memory>
@@ -31,6 +33,7 @@ class NativeSide {
  private:
   SettingsFile settings_;
   DiskCatalogue catalogue_;
+  Journal journal_;    // before the Bridge, whose queued applies write it
   ThumbMaker thumbs_;  // before the Bridge: its last replies may still need it
   MediaReader media_;
   WorkerThreads mediaQueue_{1, "quarrytide.media"};  // after media_: drained first

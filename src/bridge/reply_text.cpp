@@ -201,12 +201,17 @@ std::string recordsReplyCall(std::int64_t id, const std::optional<std::string>& 
   });
 }
 
-std::string resultsReplyCall(std::int64_t id, const std::vector<OpResult>& results) {
+std::string resultsReplyCall(std::int64_t id, const std::vector<OpResult>& results,
+                             const std::optional<std::string>& unrecorded) {
   return okReplyCall(id, [&](Writer& w) {
     w.Key("results");
     w.StartArray();
     for (const auto& r : results) writeResult(w, r);
     w.EndArray();
+    if (unrecorded) {
+      w.Key("journal");
+      writeString(w, *unrecorded);
+    }
   });
 }
 

@@ -30,7 +30,10 @@ std::string recordsReplyCall(std::int64_t id, const std::optional<std::string>& 
 
 // The apply reply, {"results": [result records]}, streamed too: a batch can
 // hold tens of thousands of them. Each record has exactly its shape's keys.
-std::string resultsReplyCall(std::int64_t id, const std::vector<OpResult>& results);
+// `unrecorded`: why outcomes could not be written to the journal (the
+// extension key "journal"), absent when they were.
+std::string resultsReplyCall(std::int64_t id, const std::vector<OpResult>& results,
+                             const std::optional<std::string>& unrecorded = std::nullopt);
 
 // "window.__onDrop(" + {"folder", "files", "dropKind"} + ")".
 std::string dropCall(const std::string& folder, const std::vector<FileRecord>& files,

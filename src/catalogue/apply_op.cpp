@@ -20,7 +20,7 @@ std::string lastComponent(const std::string& path) { return path.substr(path.rfi
 
 }  // namespace
 
-OpResult applyOp(const Operation& op) {
+OpResult applyOp(const Operation& op, PriorState* prior) {
   if (!op.path) return {false, std::nullopt, std::nullopt, "missing path"};
   if (namesNoItem(*op.path)) return {false, op.path, std::nullopt, Error::posix(ENOENT).message};
   std::string current = plainPath(*op.path);
@@ -41,11 +41,16 @@ OpResult applyOp(const Operation& op) {
     auto tags = readTags(current);
     if (!tags) return failed("tags: could not read the current tags: " + tags.error().message);
     auto split = splitTags(*tags);
+    if (prior) {
+      if (op.setTags) prior->tags = split.user;
+      if (op.setLabel) prior->label = split.label;
+    }
     auto written = writeTags(current, joinTags(op.setTags ? op.tags : std::move(split.user),
                                                op.setLabel ? op.label : split.label));
     if (!written) return failed("tags: " + written.error().message);
   }
 
+  if (op.setComment && prior) prior->comment = readFinderComment(current);
   if (op.setComment && !setFinderComment(current, op.comment)) return failed(kCommentFailed);
 
   return {true, op.path, current, std::nullopt};

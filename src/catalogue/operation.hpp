@@ -28,8 +28,17 @@ struct OpResult {
   bool operator==(const OpResult&) const = default;
 };
 
+// What an item had before a record changed it: only the parts the record
+// sets, as they were read on the way (the journal keeps them for undo).
+struct PriorState {
+  std::optional<std::vector<std::string>> tags;  // the user tags
+  std::optional<std::int64_t> label;
+  std::optional<std::string> comment;
+};
+
 // Carries out one operation record; every failure is reported inside the
-// result. Called on `io` only.
-OpResult applyOp(const Operation& op);
+// result. With `prior`, it also says what the metadata it changed was.
+// Called on `io` only.
+OpResult applyOp(const Operation& op, PriorState* prior = nullptr);
 
 }  // namespace quarrytide

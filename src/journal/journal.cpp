@@ -1,0 +1,296 @@
+#include "journal.hpp"
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+
+#include <nlohmann/json.hpp>
+
+#include "statement.hpp"
+
+namespace quarrytide {
+
+namespace {
+
+// Schema 1. Paths and names are BLOBs (bytes); tag lists are JSON text.
+// Both writes of a record append (a plan to `entries`, its outcome to
+// `outcomes`), which keeps the journal's cost per record small; an entry
+// without an outcome is planned. `planned` counts them per batch.
+constexpr const char* kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS batches(
+  id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, started REAL NOT NULL,
+  title TEXT NOT NULL DEFAULT '', folder BLOB NOT NULL DEFAULT x'',
+  done INTEGER NOT NULL DEFAULT 0, failed INTEGER NOT NULL DEFAULT 0,
+  not_run INTEGER NOT NULL DEFAULT 0, planned INTEGER NOT NULL DEFAULT 0,
+  interrupted INTEGER NOT NULL DEFAULT 0);
+CREATE TABLE IF NOT EXISTS entries(
+  seq INTEGER PRIMARY KEY, batch INTEGER NOT NULL, path BLOB NOT NULL, new_name BLOB,
+  set_tags INTEGER NOT NULL, tags TEXT, set_label INTEGER NOT NULL, label INTEGER,
+  set_comment INTEGER NOT NULL, comment BLOB, dev INTEGER NOT NULL, ino INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS outcomes(
+  seq INTEGER PRIMARY KEY, state INTEGER NOT NULL, new_path BLOB, error TEXT,
+  old_tags TEXT, old_label INTEGER, old_comment BLOB);
+CREATE INDEX IF NOT EXISTS entries_by_batch ON entries(batch);
+CREATE INDEX IF NOT EXISTS batches_by_start ON batches(started);
+PRAGMA user_version = 1;
+)sql";
+
+double nowMs() {
+  using namespace std::chrono;
+  return double(duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
+}
+
+bool corrupt(int rc) { return rc == SQLITE_CORRUPT || rc == SQLITE_NOTADB; }
+
+std::string tagsText(const std::vector<std::string>& tags) {
+  return nlohmann::json(tags).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::vector<std::string> tagsFrom(const std::string& text) {
+  auto j = nlohmann::json::parse(text, nullptr, false);
+  std::vector<std::string> out;
+  if (j.is_array())
+    for (const auto& t : j)
+      if (t.is_string()) out.push_back(t.get<std::string>());
+  return out;
+}
+
+}  // namespace
+
+Journal::Journal(std::string path) : path_(std::move(path)) {
+  Status opened = open();
+  if (!opened && corrupt(opened.error().code)) {
+    // Not a journal we can read: keep it for whoever wants to look, start anew.
+    sqlite3_close(db_);
+    db_ = nullptr;
+    char stamp[32];
+    std::time_t t = std::time(nullptr);
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H.%M.%S", std::localtime(&t));
+    std::string aside = path_ + ".corrupt-" + stamp;
+    std::error_code ec;
+    std::filesystem::rename(path_, aside, ec);
+    for (const char* side : {"-wal", "-shm"}) std::filesystem::remove(path_ + side, ec);
+    setAside_ = "The history of batches could not be read (" + opened.error().message +
+                "): it was set aside as " + aside + " and a new one started.";
+    opened = open();
+  }
+  if (!opened) {
+    problem_ = opened.error().message;
+    sqlite3_close(db_);
+    db_ = nullptr;
+  }
+}
+
+Journal::~Journal() { sqlite3_close(db_); }
+
+std::string Journal::defaultPath() {
+  const char* state = std::getenv("XDG_STATE_HOME");
+  std::string root = state && *state == '/' ? state : "";
+  if (root.empty()) {
+    const char* home = std::getenv("HOME");
+    root = std::string(home ? home : "") + "/.local/state";
+  }
+  return root + "/quarrytide/journal.sqlite3";
+}
+
+Status Journal::open() {
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ec);
+  int rc =
+      sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  if (rc != SQLITE_OK)
+    return Error{"sqlite", rc, std::string(sqlite3_errstr(rc)) + " (" + path_ + ")"};
+  sqlite3_busy_timeout(db_, 2000);
+  // Outcomes survive a crash of the app without a sync of their own (WAL);
+  // a plan is synced before anything is renamed (see `plan`).
+  for (const char* sql : {"PRAGMA auto_vacuum = INCREMENTAL", "PRAGMA journal_mode = WAL",
+                          "PRAGMA synchronous = NORMAL", kSchema})
+    if (Status st = exec(sql); !st) return st;
+  return okStatus();
+}
+
+Status Journal::exec(const char* sql) {
+  if (!db_) return Error{"sqlite", SQLITE_CANTOPEN, problem_.value_or("no journal")};
+  char* message = nullptr;
+  int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &message);
+  if (rc == SQLITE_OK) return okStatus();
+  std::string text = message ? message : sqlite3_errstr(rc);
+  sqlite3_free(message);
+  return Error{"sqlite", sqlite3_extended_errcode(db_) & 0xff, text};
+}
+
+Result<std::vector<std::int64_t>> Journal::plan(const BatchInfo& batch,
+                                                const std::vector<Operation>& ops,
+                                                const std::vector<FileIdentity>& ids) {
+  // The intent must outlast a power cut as surely as the renames it allows.
+  if (Status st = exec("PRAGMA synchronous = FULL; BEGIN IMMEDIATE"); !st) return st.error();
+  auto fail = [this]() -> Error {
+    Error e{"sqlite", sqlite3_extended_errcode(db_) & 0xff, sqlite3_errmsg(db_)};
+    (void)exec("ROLLBACK");
+    (void)exec("PRAGMA synchronous = NORMAL");
+    return e;
+  };
+  std::string name = batch.id;
+  if (name.empty())
+    name = "auto-" + std::to_string(std::int64_t(nowMs())) + "-" + std::to_string(++made_);
+  Statement head(db_,
+                 "INSERT INTO batches(name, started, title, folder, planned) VALUES(?, ?, ?, ?, ?) "
+                 "ON CONFLICT(name) DO UPDATE SET planned = planned + excluded.planned");
+  head.text(1, name).real(2, nowMs()).text(3, batch.title).bytes(4, batch.folder);
+  if (head.integer(5, std::int64_t(ops.size())).run()) return fail();
+  Statement which(db_, "SELECT id FROM batches WHERE name = ?");
+  if (which.text(1, name).step() != SQLITE_ROW) return fail();
+  const std::int64_t id = which.integerAt(0);
+  Statement add(db_,
+                "INSERT INTO entries(batch, path, new_name, set_tags, tags, set_label, label, "
+                "set_comment, comment, dev, ino) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+  std::vector<std::int64_t> seqs;
+  seqs.reserve(ops.size());
+  for (std::size_t i = 0; i < ops.size(); ++i) {
+    const Operation& op = ops[i];
+    add.integer(1, id).bytes(2, op.path.value_or("")).maybe(3, op.newName);
+    add.integer(4, op.setTags);
+    op.setTags ? add.text(5, tagsText(op.tags)) : add.null(5);
+    add.integer(6, op.setLabel).integer(7, op.label).integer(8, op.setComment);
+    op.setComment ? add.bytes(9, op.comment) : add.null(9);
+    add.integer(10, std::int64_t(ids[i].dev)).integer(11, std::int64_t(ids[i].ino));
+    if (add.run()) return fail();
+    seqs.push_back(sqlite3_last_insert_rowid(db_));
+  }
+  Status committed = exec("COMMIT");
+  if (!committed) (void)exec("ROLLBACK");
+  (void)exec("PRAGMA synchronous = NORMAL");
+  if (!committed) return committed.error();
+  return seqs;
+}
+
+Status Journal::record(const std::vector<std::int64_t>& seqs, const std::vector<OpResult>& results,
+                       const std::vector<PriorState>& prior, std::size_t from, std::size_t to) {
+  if (from >= to) return okStatus();
+  if (Status st = exec("BEGIN IMMEDIATE"); !st) return st;
+  Statement set(db_,
+                "INSERT OR REPLACE INTO outcomes(seq, state, new_path, error, old_tags, old_label, "
+                "old_comment) VALUES(?, ?, ?, ?, ?, ?, ?)");
+  std::int64_t done = 0, failed = 0;
+  for (std::size_t i = from; i < to; ++i) {
+    const OpResult& r = results[i];
+    (r.ok ? done : failed) += 1;
+    set.integer(1, seqs[i]).integer(2, int(r.ok ? EntryState::kDone : EntryState::kFailed));
+    set.maybe(3, r.newPath);
+    r.error ? set.text(4, *r.error) : set.null(4);
+    prior[i].tags ? set.text(5, tagsText(*prior[i].tags)) : set.null(5);
+    prior[i].label ? set.integer(6, *prior[i].label) : set.null(6);
+    set.maybe(7, prior[i].comment);
+    if (set.run()) break;
+  }
+  Statement counts(
+      db_,
+      "UPDATE batches SET done = done + ?1, failed = failed + ?2, "
+      "planned = planned - ?1 - ?2 WHERE id = (SELECT batch FROM entries WHERE seq = ?3)");
+  counts.integer(1, done).integer(2, failed).integer(3, seqs[from]).run();
+  if (Status st = exec("COMMIT"); !st) {
+    (void)exec("ROLLBACK");
+    return st;
+  }
+  return okStatus();
+}
+
+namespace {
+
+constexpr const char* kSummaryColumns =
+    "SELECT name, started, title, folder, done, failed, not_run, interrupted FROM batches ";
+
+BatchSummary summaryAt(const Statement& s) {
+  return {s.bytesAt(0),   s.realAt(1),    s.bytesAt(2),   s.bytesAt(3),
+          s.integerAt(4), s.integerAt(5), s.integerAt(6), s.integerAt(7) != 0};
+}
+
+}  // namespace
+
+std::vector<BatchSummary> Journal::batches(std::size_t limit, std::optional<double> before) const {
+  std::vector<BatchSummary> out;
+  if (!db_) return out;
+  Statement s(
+      db_,
+      before
+          ? (std::string(kSummaryColumns) +
+             "WHERE started < ? ORDER BY started DESC, rowid DESC LIMIT ?")
+                .c_str()
+          : (std::string(kSummaryColumns) + "ORDER BY started DESC, rowid DESC LIMIT ?").c_str());
+  int at = 1;
+  if (before) s.real(at++, *before);
+  s.integer(at, std::int64_t(limit));
+  while (s.step() == SQLITE_ROW) out.push_back(summaryAt(s));
+  return out;
+}
+
+std::optional<BatchSummary> Journal::batch(const std::string& id) const {
+  if (!db_) return std::nullopt;
+  Statement s(db_, (std::string(kSummaryColumns) + "WHERE name = ?").c_str());
+  s.text(1, id);
+  if (s.step() != SQLITE_ROW) return std::nullopt;
+  return summaryAt(s);
+}
+
+std::vector<JournalEntry> Journal::entries(const std::string& batch) const {
+  std::vector<JournalEntry> out;
+  if (!db_) return out;
+  Statement s(db_,
+              "SELECT e.seq, path, new_name, set_tags, tags, set_label, label, set_comment, "
+              "comment, dev, ino, IFNULL(state, 0), new_path, error, old_tags, old_label, "
+              "old_comment FROM entries e LEFT JOIN outcomes o ON o.seq = e.seq "
+              "WHERE batch = (SELECT id FROM batches WHERE name = ?) ORDER BY e.seq");
+  s.text(1, batch);
+  while (s.step() == SQLITE_ROW) {
+    JournalEntry e;
+    e.seq = s.integerAt(0);
+    e.op.path = s.bytesAt(1);
+    e.op.newName = s.maybeBytes(2);
+    e.op.setTags = s.integerAt(3) != 0;
+    if (e.op.setTags) e.op.tags = tagsFrom(s.bytesAt(4));
+    e.op.setLabel = s.integerAt(5) != 0;
+    e.op.label = s.integerAt(6);
+    e.op.setComment = s.integerAt(7) != 0;
+    e.op.comment = s.bytesAt(8);
+    e.identity = {dev_t(s.integerAt(9)), ino_t(s.integerAt(10))};
+    e.state = EntryState(s.integerAt(11));
+    e.newPath = s.maybeBytes(12);
+    e.error = s.maybeBytes(13);
+    if (!s.isNull(14)) e.prior.tags = tagsFrom(s.bytesAt(14));
+    if (!s.isNull(15)) e.prior.label = s.integerAt(15);
+    e.prior.comment = s.maybeBytes(16);
+    out.push_back(std::move(e));
+  }
+  return out;
+}
+
+Status Journal::prune(std::size_t keepBatches, double keepDays) {
+  if (!db_) return Error{"sqlite", SQLITE_CANTOPEN, problem_.value_or("no journal")};
+  // A batch goes when it is beyond either bound; its entries go with it.
+  Statement old(db_,
+                "SELECT id FROM batches WHERE started < ? OR id NOT IN "
+                "(SELECT id FROM batches ORDER BY started DESC, id DESC LIMIT ?)");
+  old.real(1, nowMs() - keepDays * 86400e3).integer(2, std::int64_t(keepBatches));
+  std::vector<std::int64_t> gone;
+  while (old.step() == SQLITE_ROW) gone.push_back(old.integerAt(0));
+  if (gone.empty()) return okStatus();
+  if (Status st = exec("BEGIN IMMEDIATE"); !st) return st;
+  Statement outcomes(db_,
+                     "DELETE FROM outcomes WHERE seq IN (SELECT seq FROM entries WHERE batch = ?)");
+  Statement entries(db_, "DELETE FROM entries WHERE batch = ?");
+  Statement batches(db_, "DELETE FROM batches WHERE id = ?");
+  for (std::int64_t id : gone)
+    if (outcomes.integer(1, id).run() || entries.integer(1, id).run() ||
+        batches.integer(1, id).run()) {
+      (void)exec("ROLLBACK");
+      return Error{"sqlite", sqlite3_extended_errcode(db_) & 0xff, sqlite3_errmsg(db_)};
+    }
+  if (Status st = exec("COMMIT"); !st) return st;
+  return exec("PRAGMA incremental_vacuum");
+}
+
+}  // namespace quarrytide

@@ -1,0 +1,165 @@
+// The repair at start-up: every entry a crash left planned is settled by
+// looking where its item really is.
+#include <dirent.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <map>
+
+#include "journal.hpp"
+#include "statement.hpp"
+
+namespace quarrytide {
+
+namespace {
+
+std::string folderOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
+std::string nameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+bool isTemporary(const std::string& name) {
+  return name.rfind(".quarrytide-tmp-", 0) == 0 || name.rfind(".qt-swap-", 0) == 0;
+}
+
+// Whether `path` names the item `id` (any item, when its identity is unknown
+// and the name is a temporary one, which nothing else would hold).
+bool holds(const std::string& path, const FileIdentity& id) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) return false;
+  if (id.ino == 0) return isTemporary(nameOf(path));
+  return st.st_dev == id.dev && st.st_ino == id.ino;
+}
+
+// The name in `folder` that holds the item `id`, among those `wanted` takes.
+// The directory entries' inodes are tried first (no stat per name); some
+// file systems (overlays) report other numbers there, so then every wanted
+// name is looked at.
+template <class Wanted>
+std::optional<std::string> findIn(const std::string& folder, const FileIdentity& id,
+                                  Wanted wanted) {
+  if (id.ino == 0) return std::nullopt;
+  for (bool byEntry : {true, false}) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return std::nullopt;
+    std::optional<std::string> found;
+    while (dirent* d = ::readdir(dir)) {
+      if ((byEntry && d->d_ino != id.ino) || !wanted(std::string_view(d->d_name))) continue;
+      if (holds(folder + d->d_name, id)) {
+        found = folder + d->d_name;
+        break;
+      }
+    }
+    ::closedir(dir);
+    if (found) return found;
+  }
+  return std::nullopt;
+}
+
+// A rename's own temporary name (a case change cut short) in `folder`.
+std::optional<std::string> findTemporary(const std::string& folder, const FileIdentity& id) {
+  return findIn(folder, id,
+                [](std::string_view name) { return name.starts_with(".quarrytide-tmp-"); });
+}
+
+// One item's steps through a batch: the names it was to take, in order.
+struct Chain {
+  std::vector<std::size_t> steps;  // indexes into the batch's entries
+  std::vector<std::string> names;  // names[0] the old path, names[k + 1] after step k
+  FileIdentity id;
+};
+
+std::vector<Chain> chainsOf(const std::vector<JournalEntry>& entries) {
+  std::vector<Chain> chains;
+  std::map<std::string, std::size_t> at;  // where each chain's item is after its last step
+  for (std::size_t k = 0; k < entries.size(); ++k) {
+    const std::string& path = *entries[k].op.path;
+    std::size_t c;
+    if (auto it = at.find(path); it != at.end()) {
+      c = it->second;
+      at.erase(it);
+    } else {
+      c = chains.size();
+      chains.push_back({{}, {path}, entries[k].identity});
+    }
+    std::string next = entries[k].op.newName ? folderOf(path) + *entries[k].op.newName : path;
+    chains[c].steps.push_back(k);
+    chains[c].names.push_back(next);
+    at[next] = c;
+  }
+  return chains;
+}
+
+}  // namespace
+
+std::optional<std::string> locateItem(const std::string& path, const FileIdentity& id) {
+  if (holds(path, id) && id.ino != 0) return path;
+  return findIn(folderOf(path), id,
+                [](std::string_view name) { return name != "." && name != ".."; });
+}
+
+std::vector<Repair> Journal::recover() {
+  std::vector<Repair> repairs;
+  if (!db_) return repairs;
+  std::vector<std::string> cut;
+  {
+    Statement s(db_, "SELECT name FROM batches WHERE planned > 0");
+    while (s.step() == SQLITE_ROW) cut.push_back(s.bytesAt(0));
+  }
+  Statement settle(db_, "INSERT OR REPLACE INTO outcomes(state, new_path, seq) VALUES(?, ?, ?)");
+  for (const std::string& batch : cut) {
+    auto entries = this->entries(batch);
+    for (const Chain& chain : chainsOf(entries)) {
+      bool open = false;
+      for (std::size_t k : chain.steps) open |= entries[k].state == EntryState::kPlanned;
+      if (!open) continue;
+      // where the item is: the furthest name of its chain that holds it
+      std::ptrdiff_t reached = -1;
+      for (std::ptrdiff_t n = std::ptrdiff_t(chain.names.size()) - 1; n >= 0 && reached < 0; --n)
+        if (holds(chain.names[std::size_t(n)], chain.id)) reached = n;
+      std::string now = reached >= 0 ? chain.names[std::size_t(reached)] : "";
+      if (reached < 0)
+        if (auto t = findTemporary(folderOf(chain.names.back()), chain.id)) now = *t;
+      const std::string& last = chain.names.back();
+      const std::string& old = chain.names.front();
+      if (!now.empty() && isTemporary(nameOf(now)) && now != last) {
+        Repair r{batch, now, now, false};
+        for (const std::string& to : {last, old}) {
+          if (folderOf(to) != folderOf(now)) continue;
+          if (auto moved = renameFile(now, nameOf(to))) {
+            r.now = *moved;
+            r.moved = true;
+            break;
+          }
+        }
+        repairs.push_back(r);
+        now = r.now;
+      }
+      // Steps up to the name the item holds are done; the rest never ran.
+      std::size_t doneSteps = 0;
+      for (std::size_t n = 1; n < chain.names.size(); ++n)
+        if (chain.names[n] == now) doneSteps = n;
+      bool left = !now.empty() && isTemporary(nameOf(now)) && now != last;
+      for (std::size_t i = 0; i < chain.steps.size(); ++i) {
+        if (entries[chain.steps[i]].state != EntryState::kPlanned) continue;
+        EntryState st = i < doneSteps ? EntryState::kDone
+                        : left        ? EntryState::kLeft
+                                      : EntryState::kNotRun;
+        std::string where = i < doneSteps ? chain.names[i + 1] : now;
+        settle.integer(1, int(st)).maybe(2, where.empty() ? std::nullopt : std::optional(where));
+        settle.integer(3, entries[chain.steps[i]].seq).run();
+      }
+    }
+    Statement counts(db_,
+                     "UPDATE batches SET interrupted = 1, planned = 0, "
+                     "done = (SELECT COUNT(*) FROM outcomes WHERE state = 1 AND seq IN (SELECT seq "
+                     "FROM entries WHERE batch = id)), "
+                     "failed = (SELECT COUNT(*) FROM outcomes WHERE state = 2 AND seq IN (SELECT "
+                     "seq FROM entries WHERE batch = id)), "
+                     "not_run = (SELECT COUNT(*) FROM outcomes WHERE state IN (3, 4) AND seq IN "
+                     "(SELECT seq FROM entries WHERE batch = id)) "
+                     "WHERE name = ?1");
+    counts.text(1, batch).run();
+  }
+  return repairs;
+}
+
+}  // namespace quarrytide

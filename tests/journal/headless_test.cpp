@@ -1,0 +1,70 @@
+// The journal through quarrytide-headless: every apply is recorded before it
+// runs, can be read back with where its items are now, and no journal means
+// no renames.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "headless.hpp"
+#include "temp_dir.hpp"
+
+namespace quarrytide::testing {
+namespace {
+
+TEST(JournalCommands, AnApplyIsReadBackWithWhereItsItemsAreNow) {
+  TempDir t;
+  const std::vector<std::string> env = {"XDG_STATE_HOME=" + t.folder("state")};
+  std::string a = t.file("d/a.txt"), b = t.file("d/b.txt");
+  auto first =
+      runHeadless(
+          {request(1, "apply",
+                   {{"batch", "B1"},
+                    {"title", "Rename 2 items"},
+                    {"folder", t.at("d")},
+                    {"ops",
+                     {{{"path", a}, {"newName", "x.txt"}}, {{"path", b}, {"newName", "x.txt"}}}}}),
+           request(2, "listBatches"), request(3, "readBatch", {{"id", "nope"}})},
+          {}, env)
+          .byId();
+  EXPECT_EQ(first.at(1)["payload"]["results"][1]["ok"], false);
+  auto batches = first.at(2)["payload"]["batches"];
+  ASSERT_EQ(batches.size(), 1u);
+  EXPECT_EQ(batches[0], nlohmann::json({{"id", "B1"},
+                                        {"title", "Rename 2 items"},
+                                        {"folder", t.at("d")},
+                                        {"done", 1},
+                                        {"failed", 1},
+                                        {"notRun", 0},
+                                        {"interrupted", false},
+                                        {"started", batches[0]["started"]}}));
+  EXPECT_EQ(first.at(3)["payload"], "no such batch");
+
+  // moved since by someone else: found by identity in its folder
+  std::filesystem::rename(t.at("d/x.txt"), t.at("d/moved.txt"));
+  auto later =
+      runHeadless({request(4, "readBatch", {{"id", "B1"}, {"locate", true}})}, {}, env).byId();
+  auto entries = later.at(4)["payload"]["entries"];
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0]["state"], "done");
+  EXPECT_EQ(entries[0]["newPath"], t.at("d/x.txt"));
+  EXPECT_EQ(entries[0]["now"], t.at("d/moved.txt"));
+  EXPECT_EQ(entries[1]["state"], "failed");
+}
+
+TEST(JournalCommands, WithoutAJournalNothingIsRenamedAndTheReplySaysWhy) {
+  TempDir t;
+  std::string a = t.file("d/a.txt");
+  auto run = runHeadless({request(1, "apply", {{"ops", {{{"path", a}, {"newName", "b.txt"}}}}}),
+                          request(2, "journalStatus")},
+                         {}, {"XDG_STATE_HOME=" + t.file("state-is-a-file")})
+                 .byId();
+  EXPECT_EQ(run.at(1)["ok"], false);
+  EXPECT_NE(run.at(1)["payload"].get<std::string>().find("nothing was changed"), std::string::npos)
+      << run.at(1);
+  EXPECT_TRUE(std::filesystem::exists(a));
+  EXPECT_EQ(run.at(2)["payload"]["available"], false);
+  EXPECT_TRUE(run.at(2)["payload"].contains("problem"));
+}
+
+}  // namespace
+}  // namespace quarrytide::testing

@@ -1,0 +1,198 @@
+// The batch journal: what it keeps, how it pages and trims, how it fails,
+// and the repair of batches a crash cut short.
+#include "journal/journal.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "temp_dir.hpp"
+
+namespace quarrytide {
+namespace {
+
+using testing::TempDir;
+
+Operation rename(const std::string& path, const std::string& to) {
+  Operation op;
+  op.path = path;
+  op.newName = to;
+  return op;
+}
+
+FileIdentity idOf(const std::string& path) {
+  FileIdentity id;
+  RenameFs().identify(path, id);
+  return id;
+}
+
+// Plans `ops` as batch `batch`, identities read from the disk as the bridge does.
+std::vector<std::int64_t> plan(Journal& j, const std::string& batch,
+                               const std::vector<Operation>& ops) {
+  std::vector<FileIdentity> ids;
+  for (const auto& op : ops) ids.push_back(idOf(*op.path));
+  auto seqs = j.plan({batch, "title of " + batch, "/f"}, ops, ids);
+  EXPECT_TRUE(seqs.ok());
+  return seqs.ok() ? *seqs : std::vector<std::int64_t>{};
+}
+
+TEST(Journal, KeepsEveryRecordWithItsOutcomeAndWhatTheItemHadBefore) {
+  TempDir t;
+  Journal j(t.at("state/journal.sqlite3"));
+  ASSERT_FALSE(j.problem());
+  Operation tagged =
+      rename("/f/caf\xC3\xA9\xFF.txt", "b.txt");  // a name that is not UTF-8 stays bytes
+  tagged.setTags = true;
+  tagged.tags = {"Beach", "x,y"};
+  tagged.setComment = true;
+  tagged.comment = "new";
+  std::vector<Operation> ops = {tagged, rename("/f/c", "d")};
+  auto seqs = plan(j, "b1", ops);
+  std::vector<OpResult> results = {
+      {true, ops[0].path, "/f/b.txt", std::nullopt},
+      {false, ops[1].path, std::nullopt, "A file named \"d\" already exists."}};
+  std::vector<PriorState> prior(2);
+  prior[0].tags = std::vector<std::string>{"Old"};
+  prior[0].comment = "old";
+  ASSERT_TRUE(j.record(seqs, results, prior, 0, 2).ok());
+
+  auto e = j.entries("b1");
+  ASSERT_EQ(e.size(), 2u);
+  EXPECT_EQ(e[0].op.path, tagged.path);
+  EXPECT_EQ(e[0].op.tags, tagged.tags);
+  EXPECT_EQ(e[0].op.comment, "new");
+  EXPECT_EQ(e[0].state, EntryState::kDone);
+  EXPECT_EQ(e[0].newPath, "/f/b.txt");
+  EXPECT_EQ(e[0].prior.tags, std::vector<std::string>{"Old"});
+  EXPECT_EQ(e[0].prior.comment, "old");
+  EXPECT_FALSE(e[0].prior.label);
+  EXPECT_EQ(e[1].state, EntryState::kFailed);
+  EXPECT_EQ(e[1].error, results[1].error);
+  auto b = j.batch("b1");
+  ASSERT_TRUE(b);
+  EXPECT_EQ(std::tuple(b->title, b->folder, b->done, b->failed, b->interrupted),
+            std::tuple("title of b1", "/f", 1, 1, false));
+}
+
+TEST(Journal, ListsBatchesNewestFirstPagesBackAndTrimsToBothBounds) {
+  TempDir t;
+  Journal j(t.at("journal.sqlite3"));
+  for (const char* b : {"one", "two", "three"}) plan(j, b, {rename("/f/a", "b")});
+  plan(j, "one", {rename("/f/c", "d")});  // a second request of the same batch
+  auto all = j.batches(10, std::nullopt);
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(all[0].id, "three");
+  EXPECT_EQ(j.entries("one").size(), 2u);
+  auto page = j.batches(10, all[1].started + 0.5);
+  EXPECT_EQ(page.back().id, "one");
+  ASSERT_TRUE(j.prune(2, 90).ok());
+  EXPECT_EQ(j.batches(10, std::nullopt).size(), 2u);
+  EXPECT_TRUE(j.entries("one").empty());
+  ASSERT_TRUE(j.prune(10, 0).ok());  // older than no days at all
+  EXPECT_TRUE(j.batches(10, std::nullopt).empty());
+}
+
+TEST(Journal, AFileThatIsNoJournalIsSetAsideAndANewOneStarted) {
+  TempDir t;
+  std::ofstream(t.at("journal.sqlite3")) << std::string(8192, 'x');
+  Journal j(t.at("journal.sqlite3"));
+  EXPECT_FALSE(j.problem());
+  ASSERT_TRUE(j.setAside());
+  EXPECT_NE(j.setAside()->find("journal.sqlite3.corrupt-"), std::string::npos);
+  EXPECT_EQ(plan(j, "b", {rename("/f/a", "b")}).size(), 1u);
+  int asides = 0;
+  for (const auto& e : std::filesystem::directory_iterator(t.path()))
+    asides += e.path().filename().string().starts_with("journal.sqlite3.corrupt-");
+  EXPECT_EQ(asides, 1);
+}
+
+TEST(Journal, AFolderThatCannotBeMadeIsAProblemAndEveryPlanFails) {
+  TempDir t;
+  Journal j(t.file("state") + "/quarrytide/journal.sqlite3");  // "state" is a file
+  ASSERT_TRUE(j.problem());
+  auto planned = j.plan({"b"}, {rename("/f/a", "b")}, {FileIdentity{}});
+  ASSERT_FALSE(planned.ok());
+  EXPECT_EQ(planned.error().message, *j.problem());
+  EXPECT_TRUE(j.batches(10, std::nullopt).empty());
+}
+
+// Disk states a crash can leave a two-step batch in, and what the repair makes of them.
+TEST(Journal, RepairsEveryItemACrashLeftAndSaysWhatEachStepCameTo) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> steps;  // from -> to, in one folder
+    std::vector<std::string> before, after;                  // names on disk; after the repair
+    std::vector<EntryState> states;
+    bool moved;
+  };
+  const std::vector<Case> cases = {
+      {"a swap cut after its first step goes back",
+       {{"a", ".qt-swap-1"}, {"b", "a"}, {".qt-swap-1", "b"}},
+       {".qt-swap-1", "b"},
+       {"a", "b"},
+       {EntryState::kNotRun, EntryState::kNotRun, EntryState::kNotRun},
+       true},
+      {"a swap cut before its last step finishes",
+       {{"a", ".qt-swap-1"}, {"b", "a"}, {".qt-swap-1", "b"}},
+       {".qt-swap-1", "a"},
+       {"a", "b"},
+       {EntryState::kDone, EntryState::kDone, EntryState::kDone},
+       true},
+      {"a case change cut between its moves finishes",
+       {{"x", "X"}},
+       {".quarrytide-tmp-AB"},
+       {"X"},
+       {EntryState::kDone},
+       true},
+      {"a rename done before its outcome was written",
+       {{"x", "y"}},
+       {"y"},
+       {"y"},
+       {EntryState::kDone},
+       false},
+      {"a rename that never ran", {{"x", "y"}}, {"x"}, {"x"}, {EntryState::kNotRun}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir t;
+    std::string f = t.path() + "/";
+    // the items as they were when the batch was planned
+    std::map<std::string, FileIdentity> ids;
+    std::vector<Operation> ops;
+    std::vector<FileIdentity> planned;
+    for (const auto& [from, to] : c.steps) {
+      if (!std::filesystem::exists(f + from) && !from.starts_with("."))
+        ids[from] = idOf(t.file(from, from));
+      ops.push_back(rename(f + from, to));
+      planned.push_back(ids.count(from) ? ids[from] : FileIdentity{});
+    }
+    // the crash: the items moved to where the case says
+    std::vector<std::string> originals;
+    for (const auto& [name, id] : ids) originals.push_back(name);
+    for (std::size_t k = 0; k < originals.size(); ++k)
+      std::filesystem::rename(f + originals[k], f + "moving-" + originals[k]);
+    for (std::size_t k = 0; k < c.before.size(); ++k)
+      std::filesystem::rename(f + "moving-" + originals[k], f + c.before[k]);
+    Journal j(t.at("j.sqlite3"));
+    ASSERT_TRUE(j.plan({"b"}, ops, planned).ok());
+    auto repairs = j.recover();
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(t.path()))
+      if (!e.path().filename().string().starts_with("j.sqlite3"))
+        names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, c.after);
+    EXPECT_EQ(!repairs.empty() && repairs[0].moved, c.moved);
+    std::vector<EntryState> states;
+    for (const auto& e : j.entries("b")) states.push_back(e.state);
+    EXPECT_EQ(states, c.states);
+    EXPECT_TRUE(j.batch("b")->interrupted);
+    EXPECT_TRUE(j.recover().empty()) << "a second start finds nothing to repair";
+  }
+}
+
+}  // namespace
+}  // namespace quarrytide
