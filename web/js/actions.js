@@ -144,6 +144,10 @@ export const actions = {
   batchCancel: (state) => (state.batch.busy ? { batch: { ...state.batch, cancelling: true } } : null),
   batchFinished: (state, lastResult) => ({ batch: { ...state.batch, busy: false, cancelling: false }, lastResult }),
   historyApplied: (state, record) => ({ history: applied(state.history, record) }),
+  historyOpened: (state, batches) => ({ journal: { ...state.journal, open: true, batches, expanded: null, entries: null } }),
+  historyClosed: (state) => ({ journal: { ...state.journal, open: false } }),
+  historySearched: (state, query) => ({ journal: { ...state.journal, query } }),
+  historyExpanded: (state, { id, entries = null }) => ({ journal: { ...state.journal, expanded: id, entries } }),
   historyRan: (state, { which, batch, record }) => ({ history: ran(state.history, which, batch, record) }),
 
   // ---- the page's chrome

@@ -72,3 +72,41 @@ export function countChanges(changes) {
   }
   return { renames, meta };
 }
+
+const metaOf = (e, prefix) => {
+  const m = {};
+  const key = (k) => (prefix ? `${prefix}${k[0].toUpperCase()}${k.slice(1)}` : k);
+  for (const k of ['tags', 'label', 'comment']) if (e[key(k)] !== undefined) m[k] = e[key(k)];
+  return Object.keys(m).length ? m : undefined;
+};
+
+/**
+ * The undo record of a batch read back from the journal (readBatch with
+ * `locate`). A swap's steps through a temporary name are one change; an item
+ * moved since is undone from where it is now; one that is gone, or was left
+ * under a temporary name, is counted in `missing`.
+ */
+export function recordFromJournal(batch, entries) {
+  const byPath = new Map(); // where a change's item went -> the change
+  const changes = [];
+  let missing = 0;
+  for (const e of entries) {
+    if (e.state !== 'done') { if (e.state === 'left') missing++; continue; }
+    let c = byPath.get(e.path);
+    if (c) byPath.delete(e.path);
+    else changes.push((c = { dir: dirOf(e.path), from: baseName(e.path), to: baseName(e.path), before: undefined, after: undefined, now: e.now }));
+    c.to = baseName(e.newPath ?? e.path);
+    c.now = e.now;
+    const before = metaOf(e, 'old');
+    if (before) { c.before = { ...before, ...c.before }; c.after = { ...c.after, ...metaOf(e, '') }; }
+    byPath.set(e.newPath ?? e.path, c);
+  }
+  const kept = [];
+  for (const { now, ...c } of changes) {
+    if (now === null || (now && dirOf(now) !== c.dir)) { missing++; continue; }
+    if (now) c.to = baseName(now);
+    if (c.from === c.to && !c.before) continue;
+    kept.push(c);
+  }
+  return { title: batch.title || 'a batch', when: batch.started, folder: batch.folder || kept[0]?.dir || '', changes: kept, id: batch.id, missing };
+}

@@ -22,8 +22,10 @@ export function defaultConfig() {
     presets: [],
     recent: [],
     lastFolder: null,
-    lastBatch: null,
+    lastBatch: null, // read from older settings only: the journal keeps batches now
     showHidden: false,
+    journalBatches: 1000,
+    journalDays: 90,
   };
 }
 
@@ -78,12 +80,14 @@ export function parseConfig(text) {
   cfg.lastFolder = str(raw.lastFolder, null);
   cfg.showHidden = raw.showHidden === true;
   cfg.lastBatch = sanitizeBatch(raw.lastBatch);
+  const bounded = (v, lo, hi, d) => (Number.isInteger(v) && v >= lo && v <= hi ? v : d);
+  cfg.journalBatches = bounded(raw.journalBatches, 1, 100000, cfg.journalBatches);
+  cfg.journalDays = bounded(raw.journalDays, 1, 36500, cfg.journalDays);
   return cfg;
 }
 
-/** The text to save. A last batch above the bound is left out (and `batchKept` says so). */
+/** The text to save. A last batch of older settings is not written back: the journal keeps batches. */
 export function serializeConfig(cfg) {
-  const batchKept = Boolean(cfg.lastBatch && cfg.lastBatch.changes.length <= MAX_SAVED_BATCH);
   const out = {
     v: CONFIG_VERSION,
     rules: cfg.rules,
@@ -95,10 +99,11 @@ export function serializeConfig(cfg) {
     presets: cfg.presets.slice(0, MAX_PRESETS),
     recent: cfg.recent.slice(0, MAX_RECENT),
     lastFolder: cfg.lastFolder,
-    lastBatch: batchKept ? cfg.lastBatch : null,
     showHidden: cfg.showHidden,
+    journalBatches: cfg.journalBatches,
+    journalDays: cfg.journalDays,
   };
-  return { text: JSON.stringify(out), batchKept };
+  return { text: JSON.stringify(out) };
 }
 
 /** Puts `folder` first in the recent list, without duplicates. */

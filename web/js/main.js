@@ -23,6 +23,8 @@ import { createMetaPanel } from './views/meta-panel.js';
 import { createPresetsPanel } from './views/presets-panel.js';
 import { createStatusBar } from './views/status-bar.js';
 import { createSheet, createToasts } from './views/sheet.js';
+import { createHistoryView } from './views/history-view.js';
+import { createJournal } from './services/journal.js';
 
 const bridge = installBridge(window);
 const store = createStore(initialState(), actions);
@@ -38,6 +40,7 @@ createMedia({ store, bridge });
 let list = null;
 const thumbnails = createThumbnails({ bridge, isShown: (path) => list.isShown(path), redraw: () => list.redraw() });
 const runner = createBatchRunner({ store, bridge, preview, notices, thumbnails });
+const journal = createJournal({ store, bridge, toast, runner });
 
 /** Rule changes: the done marks of the last batch go once the user moves on. */
 const ruleChange = (name, payload) => { dispatch(name, payload); dispatch('forgetDone'); };
@@ -134,6 +137,11 @@ const intents = {
   redo: runner.redo,
   cancel: runner.cancel,
   reveal: runner.reveal,
+  openHistory: journal.open,
+  closeHistory: journal.close,
+  searchHistory: journal.search,
+  expandBatch: journal.expand,
+  undoBatch: journal.undo,
   answerSheet: notices.answer,
   closeMenus() {
     dispatch('toggleRecent', false);
@@ -153,8 +161,9 @@ createMetaPanel({ store, intents });
 createPresetsPanel({ store, intents });
 createStatusBar({ store, intents });
 createSheet({ store, intents });
+createHistoryView({ store, intents });
 createToasts({ store });
-bindShortcuts({ target: document, intents, inText: () => inTextField(document.activeElement), blocked: () => Boolean(st().sheet) });
+bindShortcuts({ target: document, intents, inText: () => inTextField(document.activeElement), blocked: () => Boolean(st().sheet) || st().journal.open });
 document.addEventListener('mousedown', (e) => {
   if (!e.target.closest('.menu-wrap')) intents.closeMenus();
 });
@@ -169,6 +178,7 @@ window.__onMenu = (item) => {
 
 async function start() {
   await settings.load();
+  await journal.start();
   await listing.syncMode();
   if (st().config.lastFolder) await listing.open(st().config.lastFolder);
   document.body.dataset.ready = 'true';

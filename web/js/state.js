@@ -25,6 +25,7 @@ export function initialState() {
     results: new Map(), // path -> {ok, text} of the last batch
     lastResult: null, // {title, ok, failed, unsent}
     history: emptyHistory(),
+    journal: { open: false, batches: [], query: '', expanded: null, entries: null },
     batch: { busy: false, cancelling: false, title: '', done: 0, total: 0 },
     ui: { pathInput: false, recentOpen: false, addMenuOpen: false, expanded: new Set(), focusRule: null },
     sheet: null, // {title, paragraphs: [{text, cls}], lines, okText, skipText}

@@ -93,7 +93,7 @@ export function useBrowser() {
     page.on('pageerror', (e) => errors.push(`pageerror: ${e.message}`));
     page.on('console', (m) => { if (m.type() === 'error') errors.push(`console: ${m.text()}`); });
     const child = spawn(path.join(BIN, 'quarrytide-headless'), ['--choose', path.join(root, choose)], {
-      env: { ...process.env, XDG_CONFIG_HOME: config, XDG_CACHE_HOME: path.join(config, 'cache') },
+      env: { ...process.env, XDG_CONFIG_HOME: config, XDG_CACHE_HOME: path.join(config, 'cache'), XDG_STATE_HOME: path.join(config, 'state') },
       stdio: ['pipe', 'pipe', 'ignore'],
     });
     page.on('close', () => child.kill());

@@ -424,3 +424,30 @@ test('photos are named and sorted by the date they were taken, read from inside 
   await page.waitForFunction(() => document.querySelector('.rule .example').textContent === 'b.jpg → eos r5001.jpg');
   assert.deepEqual((await rows(page)).map((r) => [r.newName, r.status]), [['eos r5001.jpg', ''], ['eos r5002.jpg', ''], ['003.jpg', '△ no model']]);
 });
+
+test('the history lists every batch after a reload and undoes an older one from where its items are now', async () => {
+  const { page, root } = await open(['a.txt', 'b.txt']);
+  const replace = await addRule(page, 'Replace text', { find: 'a', with: 'x' });
+  await applyAll(page);
+  await replace.locator('[aria-label="Remove rule"]').click();
+  await addRule(page, 'Change case', { mode: 'upper' });
+  await applyAll(page);
+  assert.deepEqual(namesIn(root), ['B.txt', 'X.txt']);
+  await page.waitForTimeout(700); // settings (the folder shown) are saved a moment after a change
+  await page.reload();
+  await page.waitForSelector('body[data-ready=true]');
+  await page.keyboard.press('Control+h');
+  await page.waitForSelector('#history[open] .batch');
+  assert.deepEqual(await page.$$eval('#history .batch .title', (t) => t.map((x) => x.textContent)), ['Rename of 2', 'Rename of 1']);
+  await page.fill('#history-search', 'of 1');
+  assert.equal(await page.locator('#history .batch').count(), 1);
+  await page.click('#history .batch-head');
+  await page.waitForSelector('#history .batch .line');
+  assert.equal(await page.textContent('#history .batch .line'), 'a.txt  →  x.txt');
+  await page.click('#history button:text("Undo this batch")');
+  await page.waitForSelector('#sheet[open]');
+  assert.match(await page.textContent('#sheet-content'), /1 item go back/);
+  await page.click('#sheet-ok');
+  await idle(page);
+  assert.deepEqual(namesIn(root), ['B.txt', 'a.txt']);
+});

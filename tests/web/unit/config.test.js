@@ -1,18 +1,20 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { parseConfig, serializeConfig, addRecent, MAX_SAVED_BATCH, MAX_RECENT } from '../../../web/js/config.js';
-import { undoRecord, batchChanges, batchFolder } from '../../../web/js/batch.js';
+import { undoRecord, batchChanges, batchFolder, recordFromJournal } from '../../../web/js/batch.js';
 import { explainError, COMMENT_FAILED } from '../../../web/js/protocol.js';
 import { globToRegExp, textMatcher, filterItems, sortIndexes } from '../../../web/js/filter.js';
 import { newRule } from '../../../web/js/rules.js';
 
 const roundTrip = (cfg) => parseConfig(serializeConfig(cfg).text);
 
-test('saved settings round-trip; damaged or foreign text falls back to defaults', () => {
+test('saved settings round-trip; damaged or foreign text falls back to defaults; an older last batch is read, never written', () => {
   const change = { dir: '/d', from: 'a', to: 'b', before: { tags: ['x'] }, after: { tags: [] } };
   const back = roundTrip({ ...parseConfig(null), rules: [newRule('replace', { find: 'a', with: 'b' })], mode: 'tree', showHidden: true,
-    presets: [{ name: 'P', rules: [newRule('case', { mode: 'upper' })] }], lastBatch: { title: 'Rename of 1', when: 5, changes: [change] } });
-  assert.deepEqual([back.mode, back.rules[0].find, back.presets[0].rules[0].mode, back.showHidden, back.lastBatch.changes[0]], ['tree', 'a', 'upper', true, change]);
+    presets: [{ name: 'P', rules: [newRule('case', { mode: 'upper' })] }], journalDays: 30, lastBatch: { title: 'Rename of 1', when: 5, changes: [change] } });
+  assert.deepEqual([back.mode, back.rules[0].find, back.presets[0].rules[0].mode, back.showHidden, back.lastBatch, back.journalDays], ['tree', 'a', 'upper', true, null, 30]);
+  const older = parseConfig(JSON.stringify({ v: 1, lastBatch: { title: 'Rename of 1', when: 5, changes: [change] }, journalBatches: 0 }));
+  assert.deepEqual([older.lastBatch.changes[0], older.journalBatches], [change, 1000]);
   assert.equal(roundTrip(parseConfig(null)).showHidden, false);
   for (const bad of ['', '{', '[]', '"x"', '{"rules": 5, "mode": "nope", "sort": {"key": "evil"}, "presets": [{"name": ""}, 3], "lastBatch": {"changes": [{"dir": 1}]}}']) {
     const c = parseConfig(bad);
@@ -20,10 +22,9 @@ test('saved settings round-trip; damaged or foreign text falls back to defaults'
   }
 });
 
-test('what is saved stays bounded: a last batch above the limit and old recent folders are dropped', () => {
+test('what is read and saved stays bounded: a last batch above the limit and old recent folders are dropped', () => {
   const lastBatch = { title: 't', when: 0, changes: Array.from({ length: MAX_SAVED_BATCH + 1 }, (_, i) => ({ dir: '/d', from: `a${i}`, to: `b${i}` })) };
-  const { text, batchKept } = serializeConfig({ ...parseConfig(null), lastBatch });
-  assert.deepEqual([batchKept, JSON.parse(text).lastBatch], [false, null]);
+  assert.equal(parseConfig(JSON.stringify({ lastBatch })).lastBatch, null);
   let recent = [];
   for (let i = 0; i < 15; i++) recent = addRecent(recent, `/f${i % 12}`);
   assert.deepEqual([recent.length, recent[0], new Set(recent).size], [MAX_RECENT, '/f2', MAX_RECENT]);
@@ -52,8 +53,25 @@ test('the undo record keeps what changed on disk, also after partial failures', 
   assert.equal(batchChanges(rec, true)[2].key, '/d/k');
   assert.equal(undoRecord('none', [changes[2]], outcomes), null);
   // the folder the batch was applied in survives a restart; older records name their first item's
-  assert.equal(batchFolder(roundTrip({ ...parseConfig(null), lastBatch: undoRecord('t', changes, outcomes, 1, '/shown') }).lastBatch), '/shown');
+  assert.equal(batchFolder(parseConfig(JSON.stringify({ lastBatch: undoRecord('t', changes, outcomes, 1, '/shown') })).lastBatch), '/shown');
   assert.equal(batchFolder({ changes: rec.changes.map(({ dir, from, to }) => ({ dir, from, to })) }), '/d');
+});
+
+test('a batch read back from the journal undoes each item once, from where it is now', () => {
+  const done = (path, newName, extra = {}) => ({ path, newName, newPath: `/d/${newName}`, state: 'done', ...extra });
+  const rec = recordFromJournal({ id: 'B', title: 'Rename of 5', started: 7, folder: '/d' }, [
+    done('/d/a', '.qt-swap-1', { now: '/d/b' }), done('/d/b', 'a', { now: '/d/a', tags: ['x'], oldTags: ['y'], label: 2, oldLabel: 0 }),
+    done('/d/.qt-swap-1', 'b'), // a temporary name had no identity to look for
+    done('/d/c', 'c2', { now: '/d/moved' }), done('/d/e', 'e2', { now: null }), done('/d/f', 'f2', { now: '/elsewhere/f2' }),
+    { path: '/d/g', state: 'failed' }, { path: '/d/h', newName: 'h2', state: 'left', newPath: '/d/.qt-swap-2' },
+  ]);
+  assert.deepEqual(rec.changes, [
+    { dir: '/d', from: 'a', to: 'b', before: undefined, after: undefined },
+    { dir: '/d', from: 'b', to: 'a', before: { tags: ['y'], label: 0 }, after: { tags: ['x'], label: 2 } },
+    { dir: '/d', from: 'c', to: 'moved', before: undefined, after: undefined },
+  ]);
+  assert.deepEqual([rec.title, rec.when, rec.folder, rec.missing], ['Rename of 5', 7, '/d', 3]);
+  assert.deepEqual(batchChanges(rec).map((c) => [c.key, c.newName]), [['/d/b', 'a'], ['/d/a', 'b'], ['/d/moved', 'c']]);
 });
 
 test('native messages are explained for this platform, keeping the raw text', () => {

@@ -6,7 +6,6 @@ import { planBatch, chunkPlan, followResults, rescueOps } from '../planner.js';
 import { undoRecord, batchChanges, batchFolder } from '../batch.js';
 import { explainError, normalise } from '../protocol.js';
 import { isInvalidUtf8 } from '../conflicts.js';
-import { MAX_SAVED_BATCH } from '../config.js';
 import { top } from '../history.js';
 import { listedNames } from '../probe.js';
 import { joinPath } from '../text.js';
@@ -20,8 +19,13 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
   const st = () => store.state;
   const { toast, ask } = notices;
 
-  /** Runs changes in chunks with progress; returns the outcomes, after refreshing the rows. */
-  async function run(changes, title) {
+  /**
+   * Runs changes in chunks with progress; returns the outcomes, after
+   * refreshing the rows. Every chunk names the batch, so the journal keeps
+   * them as one.
+   */
+  async function run(changes, title, kind = 'b', folder = st().listing.folder || '') {
+    const batch = { batch: `${kind}-${Date.now().toString(36)}-${Math.random().toString(36).slice(2, 8)}`, title, folder };
     let names = null;
     const occupied = (dir) => (names ||= listedNames(st().listing.items)).get(dir) || null;
     const plan = planBatch(changes, { occupied });
@@ -31,7 +35,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     for (const [a, b] of chunkPlan(plan, CHUNK)) {
       if (st().batch.cancelling) break;
       try {
-        const res = await bridge.apply(plan.ops.slice(a, b));
+        const res = await bridge.apply(plan.ops.slice(a, b), batch);
         const got = Array.isArray(res?.results) ? res.results : [];
         for (let k = 0; k < b - a; k++) results.push(got[k] || { ok: false, error: 'the application gave no result for this operation' });
       } catch (e) {
@@ -45,7 +49,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     const rescue = rescueOps(changes, outcomes);
     if (rescue.ops.length) {
       try {
-        const res = await bridge.apply(rescue.ops);
+        const res = await bridge.apply(rescue.ops, batch);
         res.results.forEach((r, k) => {
           const o = outcomes.get(rescue.keys[k]);
           if (r.ok) { o.path = r.newPath; o.stranded = false; o.error += ' (the item was moved back from its temporary name)'; }
@@ -132,7 +136,47 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     const outcomes = await run(changes, title);
     const record = undoRecord(title, changes, outcomes, Date.now(), st().listing.folder);
     store.dispatch('historyApplied', record);
-    if (record && record.changes.length > MAX_SAVED_BATCH) toast(`This batch is too large to keep for undo after a restart (over ${fmtInt(MAX_SAVED_BATCH)} items); it can be undone in this session.`, 'warning');
+  }
+
+  /**
+   * Undoes a batch of the history (an undo record read back from the
+   * journal), after a preview: what goes back, and what cannot because its
+   * old name is taken now.
+   */
+  async function undoRecorded(record) {
+    if (st().batch.busy || !record.changes.length) {
+      if (!record.changes.length) toast('Nothing of this batch is left to undo.', 'warning');
+      return;
+    }
+    let changes = batchChanges(record);
+    let held = [];
+    try {
+      const targets = changes.map((c) => joinPath(c.dir, c.newName));
+      const sources = new Set(changes.map((c) => c.key));
+      held = (await bridge.statPaths(targets)).files.map((f) => f.path).filter((p) => !sources.has(p));
+    } catch (e) {
+      toast(`Could not check the old names: ${e.message}`, 'error');
+      return;
+    }
+    const taken = new Set(held);
+    const blocked = changes.filter((c) => taken.has(joinPath(c.dir, c.newName)));
+    changes = changes.filter((c) => !taken.has(joinPath(c.dir, c.newName)));
+    const ok = await ask({
+      title: `Undo “${record.title}”?`,
+      paragraphs: [
+        { cls: 'big', text: `${plural(changes.length, 'item')} go back to their names and metadata from before the batch, in ${record.folder}.` },
+        blocked.length && { cls: 'err', text: `${plural(blocked.length, 'item')} cannot go back: another item holds the old name now (${blocked.slice(0, 3).map((c) => c.newName).join(', ')}${blocked.length > 3 ? ', …' : ''}). They are left as they are.` },
+        record.missing && { text: `${plural(record.missing, 'item')} of the batch could not be found any more and are left out.` },
+      ].filter(Boolean),
+      lines: changes.map((c) => (c.newName !== c.name ? `${c.name}  →  ${c.newName}` : `${c.name}  (metadata)`)),
+      okText: changes.length ? `Undo ${fmtInt(changes.length)}` : 'Undo',
+    });
+    if (!ok || !changes.length || st().batch.busy) return;
+    const title = `Undo of ${record.title}`;
+    const outcomes = await run(changes, title, 'undo', record.folder);
+    store.dispatch('historyApplied', undoRecord(title, changes, outcomes, Date.now(), record.folder));
+    const failed = changes.length - changes.filter((c) => outcomes.get(c.key).ok).length;
+    if (failed) toast(`${plural(failed, 'item')} could not be restored; see the rows marked failed.`, 'error', 10000);
   }
 
   /** Undoes the last batch (`which` "undo") or redoes the last undone one ("redo"). */
@@ -157,7 +201,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
       if (!ok || st().batch.busy || top(st().history, which) !== batch) return;
     }
     const changes = batchChanges(batch);
-    const outcomes = await run(changes, title);
+    const outcomes = await run(changes, title, redo ? 'redo' : 'undo', where);
     store.dispatch('historyRan', { which, batch, record: undoRecord(title, changes, outcomes, Date.now(), where) });
     const failed = changes.length - changes.filter((c) => outcomes.get(c.key).ok).length;
     if (failed) toast(`${plural(failed, 'item')} could not be restored; see the rows marked failed.`, 'error', 10000);
@@ -165,6 +209,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
 
   return {
     apply,
+    undoRecorded,
     undo: () => undoRedo('undo'),
     redo: () => undoRedo('redo'),
     cancel: () => store.dispatch('batchCancel'),

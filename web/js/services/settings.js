@@ -1,8 +1,8 @@
-// Settings: read once at start, saved a moment after each change (the last
-// batch with them, so that it can be undone after a restart).
+// Settings: read once at start, saved a moment after each change. The last
+// batch of older settings is read once, as the batch to undo; the journal
+// keeps batches now.
 
 import { parseConfig, serializeConfig } from '../config.js';
-import { top } from '../history.js';
 
 const SAVE_DELAY = 500;
 
@@ -11,8 +11,7 @@ export function createSettings({ store, bridge, toast }) {
   let lastError = '';
 
   async function saveNow() {
-    const { config, history } = store.state;
-    const { text } = serializeConfig({ ...config, lastBatch: top(history, 'undo') });
+    const { text } = serializeConfig(store.state.config);
     try {
       await bridge.savePrefs(text);
       lastError = '';
@@ -22,7 +21,7 @@ export function createSettings({ store, bridge, toast }) {
     }
   }
 
-  store.subscribe(['config', 'history'], (state) => {
+  store.subscribe(['config'], (state) => {
     if (state.loading) return;
     clearTimeout(timer);
     timer = setTimeout(saveNow, SAVE_DELAY);

@@ -12,6 +12,7 @@ export const KEYS = [
   ['f', 'ctrl', 'focusFilter', true],
   ['n', 'ctrl', 'openAddMenu', true],
   ['e', 'ctrl', 'reveal', true],
+  ['h', 'ctrl', 'openHistory', true],
   ['Enter', 'ctrl', 'apply', true],
   ['z', 'ctrl', 'undo', false],
   ['z', 'ctrl+shift', 'redo', false],

@@ -12,6 +12,7 @@ const plural = (n, one) => `${fmtInt(n)} ${one}${n === 1 ? '' : 's'}`;
 export function createStatusBar({ store, intents }) {
   $('apply-btn').addEventListener('click', intents.apply);
   $('undo-btn').addEventListener('click', intents.undo);
+  $('history-btn').addEventListener('click', intents.openHistory);
   $('redo-btn').addEventListener('click', intents.redo);
   $('reveal-btn').addEventListener('click', intents.reveal);
   $('progress-cancel').addEventListener('click', intents.cancel);

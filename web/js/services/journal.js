@@ -1,0 +1,69 @@
+// The journal of batches, as the page uses it: what the start-up repair did,
+// the trim to the kept bounds, the batch the Undo button offers after a
+// restart, and the History sheet (its list, the rows of a batch, undo).
+
+import { fmtInt } from '../dom.js';
+import { recordFromJournal } from '../batch.js';
+
+const SHOWN = 200;
+const plural = (n, one) => `${fmtInt(n)} ${one}${n === 1 ? '' : 's'}`;
+
+export function createJournal({ store, bridge, toast, runner }) {
+  const st = () => store.state;
+
+  async function start() {
+    try {
+      const status = await bridge.journalStatus();
+      if (status.setAside) toast(status.setAside, 'warning', 15000);
+      if (!status.available) toast(`Batches cannot be recorded, so Apply changes nothing: ${status.problem}`, 'error', 15000);
+      const moved = status.repairs.filter((r) => r.moved).length;
+      const left = status.repairs.filter((r) => !r.moved);
+      if (moved) toast(`The last session ended during a batch: ${plural(moved, 'item')} left under temporary names got their names back. The History shows that batch.`, 'warning', 15000);
+      if (left.length) toast(`${plural(left.length, 'item')} left under temporary names by an interrupted batch could not get a name back: ${left.slice(0, 3).map((r) => r.found).join(', ')}`, 'error', 20000);
+      bridge.pruneJournal(st().config.journalBatches, st().config.journalDays).catch(() => {});
+      // after a restart, Undo offers the newest batch, unless it was itself an undo
+      if (st().history.undo.length) return;
+      const [newest] = (await bridge.listBatches(1)).batches;
+      if (!newest || newest.id.startsWith('undo-')) return;
+      const record = recordFromJournal(newest, (await bridge.readBatch(newest.id)).entries);
+      if (record.changes.length && !st().history.undo.length) store.dispatch('historyApplied', record);
+    } catch (e) {
+      toast(`The history of batches could not be read: ${e.message}`, 'error');
+    }
+  }
+
+  async function open() {
+    try {
+      store.dispatch('historyOpened', (await bridge.listBatches(SHOWN)).batches);
+    } catch (e) {
+      toast(`The history of batches could not be read: ${e.message}`, 'error');
+    }
+  }
+
+  async function expand(id) {
+    if (st().journal.expanded === id) return store.dispatch('historyExpanded', { id: null });
+    store.dispatch('historyExpanded', { id, entries: null });
+    try {
+      const { entries } = await bridge.readBatch(id);
+      if (st().journal.expanded === id) store.dispatch('historyExpanded', { id, entries });
+    } catch (e) {
+      toast(e.message, 'error');
+    }
+  }
+
+  async function undo(id) {
+    const batch = st().journal.batches.find((b) => b.id === id);
+    if (!batch) return;
+    let entries = st().journal.expanded === id ? st().journal.entries : null;
+    try {
+      entries = (await bridge.readBatch(id)).entries; // where the items are now, not when the rows were read
+    } catch (e) {
+      toast(e.message, 'error');
+      return;
+    }
+    store.dispatch('historyClosed');
+    await runner.undoRecorded(recordFromJournal(batch, entries));
+  }
+
+  return { start, open, expand, undo, close: () => store.dispatch('historyClosed'), search: (text) => store.dispatch('historySearched', text) };
+}
