@@ -1,0 +1,102 @@
+// The history of batches: listBatches, readBatch, journalStatus, pruneJournal.
+// All run on `io`, after the applies before them.
+#include <algorithm>
+
+#include "args.hpp"
+#include "bridge.hpp"
+
+namespace quarrytide {
+
+namespace {
+
+constexpr const char* kStates[] = {"planned", "done", "failed", "notRun", "left"};
+
+nlohmann::json summaryJson(const BatchSummary& b) {
+  return {{"id", b.id},         {"started", b.started},
+          {"title", b.title},   {"folder", b.folder},
+          {"done", b.done},     {"failed", b.failed},
+          {"notRun", b.notRun}, {"interrupted", b.interrupted}};
+}
+
+nlohmann::json entryJson(const JournalEntry& e, bool locate) {
+  nlohmann::json j = {{"path", *e.op.path}, {"state", kStates[int(e.state)]}};
+  if (e.op.newName) j["newName"] = *e.op.newName;
+  if (e.newPath) j["newPath"] = *e.newPath;
+  if (e.error) j["error"] = *e.error;
+  if (e.op.setTags) j["tags"] = e.op.tags;
+  if (e.op.setLabel) j["label"] = e.op.label;
+  if (e.op.setComment) j["comment"] = e.op.comment;
+  if (e.prior.tags) j["oldTags"] = *e.prior.tags;
+  if (e.prior.label) j["oldLabel"] = *e.prior.label;
+  if (e.prior.comment) j["oldComment"] = *e.prior.comment;
+  if (locate && e.identity.ino) {
+    // where the item is now: where the batch left it, else found by identity in that folder
+    auto now = locateItem(e.newPath.value_or(*e.op.path), e.identity);
+    j["now"] = now ? nlohmann::json(*now) : nlohmann::json(nullptr);
+  }
+  return j;
+}
+
+}  // namespace
+
+void Bridge::listBatches(std::int64_t id, const nlohmann::json& args) {
+  const Args a(args);
+  std::size_t limit = std::size_t(std::clamp<std::int64_t>(a.integer("limit", 50), 1, 1000));
+  std::optional<double> before;
+  if (auto it = args.find("before"); it != args.end() && it->is_number())
+    before = it->get<double>();
+  io_.submit([replies = replies_, journal = journal_, id, limit, before] {
+    nlohmann::json list = nlohmann::json::array();
+    if (journal)
+      for (const auto& b : journal->batches(limit, before)) list.push_back(summaryJson(b));
+    replies->resolve(id, true, {{"batches", std::move(list)}});
+  });
+}
+
+void Bridge::readBatch(std::int64_t id, const nlohmann::json& args) {
+  const Args a(args);
+  auto batch = a.string("id");
+  if (!batch) {
+    resolve(id, false, "missing id");
+    return;
+  }
+  bool locate = a.boolean("locate", false);
+  io_.submit([replies = replies_, journal = journal_, id, batch = std::move(*batch), locate] {
+    auto summary = journal ? journal->batch(batch) : std::nullopt;
+    if (!summary) {
+      replies->resolve(id, false, "no such batch");
+      return;
+    }
+    nlohmann::json entries = nlohmann::json::array();
+    for (const auto& e : journal->entries(batch)) entries.push_back(entryJson(e, locate));
+    replies->resolve(id, true, {{"batch", summaryJson(*summary)}, {"entries", std::move(entries)}});
+  });
+}
+
+void Bridge::journalStatus(std::int64_t id, const nlohmann::json&) {
+  io_.submit([replies = replies_, journal = journal_, repairs = repairs_, id] {
+    nlohmann::json status = {{"available", journal && !journal->problem()}};
+    if (journal && journal->problem()) status["problem"] = *journal->problem();
+    if (journal && journal->setAside()) status["setAside"] = *journal->setAside();
+    nlohmann::json list = nlohmann::json::array();
+    for (const auto& r : repairs)
+      list.push_back({{"batch", r.batch}, {"found", r.found}, {"now", r.now}, {"moved", r.moved}});
+    status["repairs"] = std::move(list);
+    replies->resolve(id, true, status);
+  });
+}
+
+void Bridge::pruneJournal(std::int64_t id, const nlohmann::json& args) {
+  const Args a(args);
+  auto keepBatches = std::size_t(std::max<std::int64_t>(a.integer("keepBatches", 1000), 1));
+  double keepDays = double(std::max<std::int64_t>(a.integer("keepDays", 90), 1));
+  io_.submit([replies = replies_, journal = journal_, id, keepBatches, keepDays] {
+    Status st = journal ? journal->prune(keepBatches, keepDays) : okStatus();
+    if (st)
+      replies->resolve(id, true, nullptr);
+    else
+      replies->resolve(id, false, "The history could not be trimmed: " + st.error().message);
+  });
+}
+
+}  // namespace quarrytide
