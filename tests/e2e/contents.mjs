@@ -56,4 +56,20 @@ export async function contents(web, home) {
   await rename(photos, '{taken:YYYY-MM-DD hh.mm.ss} {model}', ['2024-07-13 14.02.11 EOS R5.jpg', '2024-07-14 08.30.00 X-T5.jpg', '2023-12-31 23.59.59 Z 6.jpg']);
   await rename(music, '{artist} - {album} - {track:2} {title}', ['Ana Moura - Casa - 07 Fado_Novo.mp3', 'Ana Moura - Casa - 12 Desfado.mp3']);
   check(fs.readFileSync(path.join(music, 'Ana Moura - Casa - 12 Desfado.mp3')).length > 0, 'a renamed song lost its data');
+  return { photos, music };
+}
+
+/** After a restart: the History lists the batches; undoing the photos' batch (not the last) restores their names. */
+export async function undoFromHistory(web, { photos }) {
+  const exec = (script) => web.exec(script);
+  await web.click('#history-btn');
+  await until('the history', 10000, () => exec("return document.querySelectorAll('#history[open] .batch').length >= 2"));
+  const titles = await exec("return [...document.querySelectorAll('#history .batch .folder')].map((f) => f.textContent)");
+  check(titles[0].endsWith('Casa') && titles[1].endsWith('Camera'), `the history lists ${JSON.stringify(titles)}`);
+  await web.click("(//li[contains(@class,'batch')])[2]/button[contains(@class,'batch-head')]", 'xpath');
+  await web.click("//button[normalize-space()='Undo this batch']", 'xpath');
+  await until('the preview of the undo', 10000, () => exec("return document.getElementById('sheet').open"));
+  await web.click('#sheet-ok');
+  const was = JSON.stringify(PHOTOS.map(([name]) => name).sort());
+  await until('the photos have their old names on disk', 20000, () => JSON.stringify(fs.readdirSync(photos).sort()) === was);
 }
