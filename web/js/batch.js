@@ -110,3 +110,29 @@ export function recordFromJournal(batch, entries) {
   }
   return { title: batch.title || 'a batch', when: batch.started, folder: batch.folder || kept[0]?.dir || '', changes: kept, id: batch.id, missing };
 }
+
+/**
+ * The changes that finish a batch a crash cut short: each item whose steps
+ * did not all run goes from where it is now to the name the batch meant,
+ * with the metadata its unrun steps meant to set.
+ */
+export function finishChanges(entries) {
+  const byTarget = new Map();
+  const chains = [];
+  for (const e of entries) {
+    const target = e.newName !== undefined ? joinPath(dirOf(e.path), e.newName) : e.path;
+    let c = byTarget.get(e.path);
+    if (c) byTarget.delete(e.path);
+    else chains.push((c = { at: null, meta: undefined }));
+    if (['planned', 'notRun', 'left'].includes(e.state)) {
+      c.at ??= e.newPath ?? e.path;
+      const meta = metaOf(e, '');
+      if (meta) c.meta = { ...c.meta, ...meta };
+    }
+    c.final = target;
+    byTarget.set(target, c);
+  }
+  return chains
+    .filter((c) => c.at && (c.at !== c.final || c.meta))
+    .map((c) => ({ key: c.at, dir: dirOf(c.at), name: baseName(c.at), newName: baseName(c.final), meta: c.meta }));
+}

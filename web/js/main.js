@@ -142,6 +142,7 @@ const intents = {
   searchHistory: journal.search,
   expandBatch: journal.expand,
   undoBatch: journal.undo,
+  finishBatch: journal.finish,
   answerSheet: notices.answer,
   closeMenus() {
     dispatch('toggleRecent', false);

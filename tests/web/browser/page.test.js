@@ -446,7 +446,7 @@ test('the history lists every batch after a reload and undoes an older one from 
   assert.equal(await page.textContent('#history .batch .line'), 'a.txt  →  x.txt');
   await page.click('#history button:text("Undo this batch")');
   await page.waitForSelector('#sheet[open]');
-  assert.match(await page.textContent('#sheet-content'), /1 item go back/);
+  assert.match(await page.textContent('#sheet-content'), /^1 item in .*a\.txt/);
   await page.click('#sheet-ok');
   await idle(page);
   assert.deepEqual(namesIn(root), ['B.txt', 'a.txt']);

@@ -1,7 +1,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { parseConfig, serializeConfig, addRecent, MAX_SAVED_BATCH, MAX_RECENT } from '../../../web/js/config.js';
-import { undoRecord, batchChanges, batchFolder, recordFromJournal } from '../../../web/js/batch.js';
+import { undoRecord, batchChanges, batchFolder, recordFromJournal, finishChanges } from '../../../web/js/batch.js';
 import { explainError, COMMENT_FAILED } from '../../../web/js/protocol.js';
 import { globToRegExp, textMatcher, filterItems, sortIndexes } from '../../../web/js/filter.js';
 import { newRule } from '../../../web/js/rules.js';
@@ -72,6 +72,11 @@ test('a batch read back from the journal undoes each item once, from where it is
   ]);
   assert.deepEqual([rec.title, rec.when, rec.folder, rec.missing], ['Rename of 5', 7, '/d', 3]);
   assert.deepEqual(batchChanges(rec).map((c) => [c.key, c.newName]), [['/d/b', 'a'], ['/d/a', 'b'], ['/d/moved', 'c']]);
+  // finishing a batch a crash cut short: a swap put back by the repair runs again; a step left under a temporary name goes on
+  const rest = (path, newName, now, state = 'notRun', extra = {}) => ({ path, newName, newPath: now, state, ...extra });
+  assert.deepEqual(finishChanges([rest('/d/a', '.qt-swap-1', '/d/a'), rest('/d/b', 'a', '/d/b'), rest('/d/.qt-swap-1', 'b', '/d/a'),
+    rest('/d/c', 'c2', '/d/c2', 'done'), rest('/d/e', 'e2', '/d/.quarrytide-tmp-X', 'left', { tags: ['t'] })]).map((c) => [c.name, c.newName, c.meta]),
+  [['a', 'b', undefined], ['b', 'a', undefined], ['.quarrytide-tmp-X', 'e2', { tags: ['t'] }]]);
 });
 
 test('native messages are explained for this platform, keeping the raw text', () => {

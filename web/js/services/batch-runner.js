@@ -139,44 +139,40 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
   }
 
   /**
-   * Undoes a batch of the history (an undo record read back from the
-   * journal), after a preview: what goes back, and what cannot because its
-   * old name is taken now.
+   * Runs changes read back from the history (an undo, or the rest of an
+   * interrupted batch) after a preview: what goes where, and what cannot
+   * because its target name is taken now.
    */
-  async function undoRecorded(record) {
-    if (st().batch.busy || !record.changes.length) {
-      if (!record.changes.length) toast('Nothing of this batch is left to undo.', 'warning');
-      return;
-    }
-    let changes = batchChanges(record);
-    let held = [];
+  async function runRecorded(changes, { title, folder, missing = 0, verb }) {
+    if (st().batch.busy) return;
+    if (!changes.length) { toast(`Nothing of this batch is left to ${verb.toLowerCase()}.`, 'warning'); return; }
+    let held;
     try {
-      const targets = changes.map((c) => joinPath(c.dir, c.newName));
       const sources = new Set(changes.map((c) => c.key));
-      held = (await bridge.statPaths(targets)).files.map((f) => f.path).filter((p) => !sources.has(p));
+      const found = (await bridge.statPaths(changes.map((c) => joinPath(c.dir, c.newName)))).files;
+      held = new Set(found.map((f) => f.path).filter((p) => !sources.has(p)));
     } catch (e) {
-      toast(`Could not check the old names: ${e.message}`, 'error');
+      toast(`Could not check the names: ${e.message}`, 'error');
       return;
     }
-    const taken = new Set(held);
-    const blocked = changes.filter((c) => taken.has(joinPath(c.dir, c.newName)));
-    changes = changes.filter((c) => !taken.has(joinPath(c.dir, c.newName)));
+    const blocked = changes.filter((c) => held.has(joinPath(c.dir, c.newName)));
+    const go = changes.filter((c) => !held.has(joinPath(c.dir, c.newName)));
     const ok = await ask({
-      title: `Undo “${record.title}”?`,
+      title: `${verb} “${title}”?`,
       paragraphs: [
-        { cls: 'big', text: `${plural(changes.length, 'item')} go back to their names and metadata from before the batch, in ${record.folder}.` },
-        blocked.length && { cls: 'err', text: `${plural(blocked.length, 'item')} cannot go back: another item holds the old name now (${blocked.slice(0, 3).map((c) => c.newName).join(', ')}${blocked.length > 3 ? ', …' : ''}). They are left as they are.` },
-        record.missing && { text: `${plural(record.missing, 'item')} of the batch could not be found any more and are left out.` },
+        { cls: 'big', text: `${plural(go.length, 'item')} in ${folder}.` },
+        blocked.length && { cls: 'err', text: `${plural(blocked.length, 'item')} cannot: another item holds the name now (${blocked.slice(0, 3).map((c) => c.newName).join(', ')}${blocked.length > 3 ? ', …' : ''}). They are left as they are.` },
+        missing && { text: `${plural(missing, 'item')} of the batch could not be found any more and are left out.` },
       ].filter(Boolean),
-      lines: changes.map((c) => (c.newName !== c.name ? `${c.name}  →  ${c.newName}` : `${c.name}  (metadata)`)),
-      okText: changes.length ? `Undo ${fmtInt(changes.length)}` : 'Undo',
+      lines: go.map((c) => (c.newName !== c.name ? `${c.name}  →  ${c.newName}` : `${c.name}  (metadata)`)),
+      okText: go.length ? `${verb} ${fmtInt(go.length)}` : verb,
     });
-    if (!ok || !changes.length || st().batch.busy) return;
-    const title = `Undo of ${record.title}`;
-    const outcomes = await run(changes, title, 'undo', record.folder);
-    store.dispatch('historyApplied', undoRecord(title, changes, outcomes, Date.now(), record.folder));
-    const failed = changes.length - changes.filter((c) => outcomes.get(c.key).ok).length;
-    if (failed) toast(`${plural(failed, 'item')} could not be restored; see the rows marked failed.`, 'error', 10000);
+    if (!ok || !go.length || st().batch.busy) return;
+    const name = `${verb} of ${title}`;
+    const outcomes = await run(go, name, verb.toLowerCase(), folder);
+    store.dispatch('historyApplied', undoRecord(name, go, outcomes, Date.now(), folder));
+    const failed = go.length - go.filter((c) => outcomes.get(c.key).ok).length;
+    if (failed) toast(`${plural(failed, 'item')} could not be changed; see the rows marked failed.`, 'error', 10000);
   }
 
   /** Undoes the last batch (`which` "undo") or redoes the last undone one ("redo"). */
@@ -209,7 +205,8 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
 
   return {
     apply,
-    undoRecorded,
+    undoRecorded: (record) => runRecorded(batchChanges(record), { ...record, verb: 'Undo' }),
+    finishRecorded: (batch, changes) => runRecorded(changes, { title: batch.title, folder: batch.folder, verb: 'Finish' }),
     undo: () => undoRedo('undo'),
     redo: () => undoRedo('redo'),
     cancel: () => store.dispatch('batchCancel'),

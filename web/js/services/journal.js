@@ -3,7 +3,7 @@
 // restart, and the History sheet (its list, the rows of a batch, undo).
 
 import { fmtInt } from '../dom.js';
-import { recordFromJournal } from '../batch.js';
+import { finishChanges, recordFromJournal } from '../batch.js';
 
 const SHOWN = 200;
 const plural = (n, one) => `${fmtInt(n)} ${one}${n === 1 ? '' : 's'}`;
@@ -51,19 +51,21 @@ export function createJournal({ store, bridge, toast, runner }) {
     }
   }
 
-  async function undo(id) {
+  /** Undoes a batch, or finishes one a crash cut short, from where its items are now. */
+  async function act(id, finish) {
     const batch = st().journal.batches.find((b) => b.id === id);
     if (!batch) return;
-    let entries = st().journal.expanded === id ? st().journal.entries : null;
+    let entries;
     try {
-      entries = (await bridge.readBatch(id)).entries; // where the items are now, not when the rows were read
+      entries = (await bridge.readBatch(id)).entries;
     } catch (e) {
       toast(e.message, 'error');
       return;
     }
     store.dispatch('historyClosed');
-    await runner.undoRecorded(recordFromJournal(batch, entries));
+    if (finish) await runner.finishRecorded(batch, finishChanges(entries));
+    else await runner.undoRecorded(recordFromJournal(batch, entries));
   }
 
-  return { start, open, expand, undo, close: () => store.dispatch('historyClosed'), search: (text) => store.dispatch('historySearched', text) };
+  return { start, open, expand, undo: (id) => act(id, false), finish: (id) => act(id, true), close: () => store.dispatch('historyClosed'), search: (text) => store.dispatch('historySearched', text) };
 }

@@ -40,7 +40,9 @@ export function createHistoryView({ store, intents }) {
         b.interrupted ? h('span', { class: 'status warning', text: 'interrupted' }) : null));
       if (open) {
         li.append(j.entries ? lineList(j.entries.length, (i) => entryLine(j.entries[i]), { className: 'samples' }) : h('p', { text: 'Reading…' }),
-          h('div', { class: 'sheet-actions' }, h('button', { class: 'btn', text: 'Undo this batch', attrs: { type: 'button' }, on: { click: () => intents.undoBatch(b.id) } })));
+          h('div', { class: 'sheet-actions' },
+            b.interrupted ? h('button', { class: 'btn', text: 'Finish this batch', attrs: { type: 'button', title: 'Give the items the batch did not reach the names it meant' }, on: { click: () => intents.finishBatch(b.id) } }) : null,
+            h('button', { class: 'btn', text: b.interrupted ? 'Roll back this batch' : 'Undo this batch', attrs: { type: 'button' }, on: { click: () => intents.undoBatch(b.id) } })));
       }
       return li;
     }) : h('li', { class: 'empty', text: j.batches.length ? 'No batch matches.' : 'No batch has been applied yet.' }));
