@@ -173,7 +173,7 @@ Status Journal::record(const std::vector<std::int64_t>& seqs, const std::vector<
   if (from >= to) return okStatus();
   if (Status st = exec("BEGIN IMMEDIATE"); !st) return st;
   Statement set(db_,
-                "INSERT OR REPLACE INTO outcomes(seq, state, new_path, error, old_tags, old_label, "
+                "INSERT INTO outcomes(seq, state, new_path, error, old_tags, old_label, "
                 "old_comment) VALUES(?, ?, ?, ?, ?, ?, ?)");
   std::int64_t done = 0, failed = 0;
   for (std::size_t i = from; i < to; ++i) {
