@@ -24,6 +24,7 @@ import { createPresetsPanel } from './views/presets-panel.js';
 import { createStatusBar } from './views/status-bar.js';
 import { createSheet, createToasts } from './views/sheet.js';
 import { createHistoryView } from './views/history-view.js';
+import { insertIntoTemplate } from './views/template-field.js';
 import { createJournal } from './services/journal.js';
 
 const bridge = installBridge(window);
@@ -131,6 +132,7 @@ const intents = {
     return intents.editMeta((cur) => ({ tags: replace ? tags : [...cur.tags, ...tags.filter((t) => !cur.tags.includes(t))] }));
   },
   revertEdits: () => dispatch('revertEdits', [...st().selection.set]),
+  insertToken: (token) => { if (!insertIntoTemplate(token)) toast('Open a Template rule first.', 'warning'); },
   // batches
   apply: runner.apply,
   undo: runner.undo,

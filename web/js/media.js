@@ -57,6 +57,14 @@ export function takenColumn(items, media) {
   return out;
 }
 
+// The token of a template that names each line of the panel.
+const TOKENS = {
+  Taken: '{taken:YYYY-MM-DD}', Camera: '{make} {model}', Lens: '{lens}', Size: '{width}x{height}', Exposure: '{exposure}',
+  Artist: '{artist}', Album: '{album}', Title: '{title}', Track: '{track:2}', Length: '{duration}', Author: '{author}', Pages: '{pages}',
+};
+/** The template token for a panel line, or undefined. */
+export const tokenOf = (label) => TOKENS[label];
+
 const secondsText = (s) => `${Math.floor(s / 60)}:${String(Math.round(s % 60)).padStart(2, '0')}`;
 const join = (...parts) => parts.filter((p) => p !== undefined && p !== '').join(' · ');
 

@@ -423,6 +423,9 @@ test('photos are named and sorted by the date they were taken, read from inside 
   assert.equal(await card.locator('[data-field=pattern]').inputValue(), '{model|lower}{n:3}');
   await page.waitForFunction(() => document.querySelector('.rule .example').textContent === 'b.jpg → eos r5001.jpg');
   assert.deepEqual((await rows(page)).map((r) => [r.newName, r.status]), [['eos r5001.jpg', ''], ['eos r5002.jpg', ''], ['003.jpg', '△ no model']]);
+  // a value of the metadata panel gives its token to the open template
+  await page.click('#meta-media [aria-label="Insert {make} {model}"]');
+  assert.equal(await card.locator('[data-field=pattern]').inputValue(), '{model|lower}{n:3}{make} {model}');
 });
 
 test('the history lists every batch after a reload and undoes an older one from where its items are now', async () => {

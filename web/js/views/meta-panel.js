@@ -4,7 +4,7 @@
 import { $, h, fill, fmtInt } from '../dom.js';
 import { COLOR_LABELS } from '../protocol.js';
 import { effective, parseTags } from '../edits.js';
-import { mediaLines } from '../media.js';
+import { mediaLines, tokenOf } from '../media.js';
 
 const CHIPS = 40;
 
@@ -62,15 +62,26 @@ export function createMetaPanel({ store, intents }) {
   }
 
   // What is inside the focused file: its date taken, camera, song or pages.
+  let shownMedia = null;
   function renderMedia(state) {
     const i = state.view[state.selection.focus];
     const item = i === undefined ? null : state.listing.items[i];
-    const lines = item ? mediaLines(state.media.map.get(item.path)) : [];
+    const fields = item ? state.media.map.get(item.path) : undefined;
+    // with a template card open, each value's token can go into its pattern
+    const template = state.config.rules.some((r) => r.type === 'template' && state.ui.expanded.has(r.id));
+    // drawn again only when what it shows changes: a button must outlive the click on it
+    if (shownMedia && shownMedia[0] === fields && shownMedia[1] === template) return;
+    shownMedia = [fields, template];
+    const lines = mediaLines(fields);
     $('media-field').hidden = lines.length === 0;
-    fill($('meta-media'), lines.flatMap(([label, text]) => [h('dt', { text: label }), h('dd', { text, attrs: { title: text } })]));
+    fill($('meta-media'), lines.flatMap(([label, text]) => {
+      const token = template && tokenOf(label);
+      return [h('dt', { text: label }), h('dd', { attrs: { title: text } }, h('span', { text }),
+        token ? h('button', { class: 'icon-btn token', text: '+', attrs: { type: 'button', 'aria-label': `Insert ${token}`, title: `Insert ${token} into the template` }, on: { click: () => intents.insertToken(token) } }) : null)];
+    }));
   }
 
   store.subscribe(['selection', 'edits', 'listing'], render);
-  store.subscribe(['selection', 'view', 'listing', 'media'], renderMedia);
+  store.subscribe(['selection', 'view', 'listing', 'media', 'config', 'ui'], renderMedia);
   render(store.state);
 }

@@ -24,6 +24,19 @@ const REFERENCE = [
   'A value an item lacks is left empty and its row warns, unless |default: gives one.',
 ];
 
+// The pattern field a token from elsewhere (the metadata panel) goes into:
+// the one last used, else the first on the page.
+const inserters = new WeakMap();
+let lastUsed = null;
+
+/** Inserts `token` into a template card's pattern; false when no template card is open. */
+export function insertIntoTemplate(token) {
+  const field = lastUsed?.isConnected ? lastUsed : document.querySelector('.rule input.pattern');
+  if (!field) return false;
+  inserters.get(field)(token);
+  return true;
+}
+
 /** Text of the example line under the pattern. */
 export const exampleText = (example) => (example ? `${example.from} → ${example.to}` : 'No listed item is changed by this rule yet.');
 
@@ -34,7 +47,7 @@ export function templateField(rule, key, label, id, example, update) {
   const keep = () => { caret = [input.selectionStart, input.selectionEnd]; };
   const input = h('input', {
     type: 'text', id, class: 'pattern wide', value: String(rule[key]), spellcheck: false, autocomplete: 'off', dataset: { field: key },
-    on: { input: (e) => { keep(); update({ [key]: e.target.value }); }, keyup: keep, mouseup: keep },
+    on: { input: (e) => { keep(); update({ [key]: e.target.value }); }, keyup: keep, mouseup: keep, focus: () => { lastUsed = input; } },
   });
   const insert = (text) => {
     const [from, to] = caret || [input.value.length, input.value.length];
@@ -47,6 +60,7 @@ export function templateField(rule, key, label, id, example, update) {
     keep();
     update({ [key]: input.value });
   };
+  inserters.set(input, (text) => insert(text));
   const menu = h('select', {
     class: 'token-menu', attrs: { 'aria-label': 'Insert a token', title: 'Insert a token at the cursor' },
     on: { change: (e) => { if (e.target.value) insert(e.target.value); e.target.value = ''; } },
