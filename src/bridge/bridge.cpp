@@ -21,6 +21,7 @@ const Bridge::Command Bridge::kCommands[] = {
     {"readBatch", &Bridge::readBatch},
     {"journalStatus", &Bridge::journalStatus},
     {"pruneJournal", &Bridge::pruneJournal},
+    {"exportBatch", &Bridge::exportBatch},
 };
 
 Bridge::Bridge(BridgeHost host)

@@ -102,6 +102,7 @@ class Bridge {
   void readBatch(std::int64_t id, const nlohmann::json& args);
   void journalStatus(std::int64_t id, const nlohmann::json& args);
   void pruneJournal(std::int64_t id, const nlohmann::json& args);
+  void exportBatch(std::int64_t id, const nlohmann::json& args);
 
   void answerUnknown(std::int64_t id, const std::string& cmd);
 

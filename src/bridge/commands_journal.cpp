@@ -4,6 +4,8 @@
 
 #include "args.hpp"
 #include "bridge.hpp"
+#include "journal/export.hpp"
+#include "settings_file.hpp"
 
 namespace quarrytide {
 
@@ -83,6 +85,30 @@ void Bridge::journalStatus(std::int64_t id, const nlohmann::json&) {
       list.push_back({{"batch", r.batch}, {"found", r.found}, {"now", r.now}, {"moved", r.moved}});
     status["repairs"] = std::move(list);
     replies->resolve(id, true, status);
+  });
+}
+
+void Bridge::exportBatch(std::int64_t id, const nlohmann::json& args) {
+  const Args a(args);
+  auto batch = a.string("id");
+  std::string format = a.string("format").value_or("");
+  if (!batch) return resolve(id, false, "missing id");
+  if (format != "csv" && format != "sh") return resolve(id, false, "unknown format: " + format);
+  std::string name = "quarrytide-batch." + format;
+  // The chooser answers on the main thread while the host (and so this Bridge) runs.
+  host_.chooser.saveAs(name, [this, id, batch = std::move(*batch),
+                              format](std::optional<std::string> file) {
+    if (!file) return resolve(id, true, nullptr);  // a cancel is not an error
+    io_.submit([replies = replies_, journal = journal_, id, batch, format,
+                file = std::move(*file)] {
+      auto summary = journal ? journal->batch(batch) : std::nullopt;
+      if (!summary) return replies->resolve(id, false, "no such batch");
+      auto entries = journal->entries(batch);
+      std::string text = format == "csv" ? batchCsv(entries) : batchUndoScript(*summary, entries);
+      if (auto error = writeFileAtomically(file, text))
+        return replies->resolve(id, false, "The export could not be saved: " + *error);
+      replies->resolve(id, true, {{"path", file}});
+    });
   });
 }
 

@@ -38,6 +38,13 @@ class FolderChooser {
   virtual ~FolderChooser() = default;
   virtual void show(const std::optional<std::string>& start,
                     std::function<void(std::optional<std::string>)> done) = 0;
+  // Asks where to save a file, suggesting `name`; `done` as for show(), with
+  // the file's absolute path. A host without such a dialog cancels.
+  virtual void saveAs(const std::string& name,
+                      std::function<void(std::optional<std::string>)> done) {
+    (void)name;
+    done(std::nullopt);
+  }
 };
 
 // Shows items in the system file manager. Called on the main thread only;

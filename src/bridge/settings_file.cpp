@@ -33,10 +33,6 @@ int makeDirs(const std::string& dir) {
   return 0;
 }
 
-std::string failure(const std::string& what, int err) {
-  return "could not save settings: " + what + ": " + std::strerror(err);
-}
-
 }  // namespace
 
 std::string SettingsFile::defaultPath() {
@@ -130,17 +126,15 @@ std::optional<std::string> SettingsFile::readFile() const {
   return it->get<std::string>();
 }
 
-std::optional<std::string> SettingsFile::writeFile(const std::string& value) const {
-  const std::string dir = dirOf(path_);
-  if (int err = makeDirs(dir)) return failure(dir, err);
-  const std::string text =
-      nlohmann::json{{kKey, value}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-
+std::optional<std::string> writeFileAtomically(const std::string& path, const std::string& text) {
+  const std::string dir = dirOf(path);
+  auto failed = [](const std::string& what, int err) { return what + ": " + std::strerror(err); };
+  if (int err = makeDirs(dir)) return failed(dir, err);
   // Write a temporary file beside the real one and rename it over: a crash
   // or a full disk leaves the earlier file whole.
-  std::string tmp = path_ + ".XXXXXX";
+  std::string tmp = path + ".XXXXXX";
   int fd = ::mkstemp(tmp.data());
-  if (fd < 0) return failure(dir, errno);
+  if (fd < 0) return failed(dir, errno);
   const char* p = text.data();
   std::size_t left = text.size();
   int err = 0;
@@ -154,15 +148,22 @@ std::optional<std::string> SettingsFile::writeFile(const std::string& value) con
   }
   if (!err && ::fsync(fd) != 0) err = errno;
   if (::close(fd) != 0 && !err) err = errno;
-  if (!err && ::rename(tmp.c_str(), path_.c_str()) != 0) err = errno;
+  if (!err && ::rename(tmp.c_str(), path.c_str()) != 0) err = errno;
   if (err) {
     ::unlink(tmp.c_str());
-    return failure(path_, err);
+    return failed(path, err);
   }
   if (int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dfd >= 0) {
     ::fsync(dfd);  // make the rename itself durable
     ::close(dfd);
   }
+  return std::nullopt;
+}
+
+std::optional<std::string> SettingsFile::writeFile(const std::string& value) const {
+  const std::string text =
+      nlohmann::json{{kKey, value}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  if (auto error = writeFileAtomically(path_, text)) return "could not save settings: " + *error;
   return std::nullopt;
 }
 

@@ -15,6 +15,11 @@
 
 namespace quarrytide {
 
+// Writes `text` to `path` through a temporary file renamed over it, synced,
+// so that a crash or a full disk leaves any earlier file whole. The failure
+// ("PATH: reason"), if any. Any thread.
+std::optional<std::string> writeFileAtomically(const std::string& path, const std::string& text);
+
 class SettingsFile final : public SettingsStore {
  public:
   // $XDG_CONFIG_HOME/quarrytide/settings.json, or ~/.config/... without it.

@@ -41,9 +41,9 @@ OpResult applyOp(const Operation& op, PriorState* prior) {
     auto tags = readTags(current);
     if (!tags) return failed("tags: could not read the current tags: " + tags.error().message);
     auto split = splitTags(*tags);
-    if (prior) {
-      if (op.setTags) prior->tags = split.user;
-      if (op.setLabel) prior->label = split.label;
+    if (prior) {  // both, as one write replaces both
+      prior->tags = split.user;
+      prior->label = split.label;
     }
     auto written = writeTags(current, joinTags(op.setTags ? op.tags : std::move(split.user),
                                                op.setLabel ? op.label : split.label));

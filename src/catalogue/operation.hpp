@@ -28,8 +28,9 @@ struct OpResult {
   bool operator==(const OpResult&) const = default;
 };
 
-// What an item had before a record changed it: only the parts the record
-// sets, as they were read on the way (the journal keeps them for undo).
+// What an item had before a record changed it, as read on the way: the user
+// tags and the label when it sets either, the comment when it sets that
+// (the journal keeps them for undo).
 struct PriorState {
   std::optional<std::vector<std::string>> tags;  // the user tags
   std::optional<std::int64_t> label;

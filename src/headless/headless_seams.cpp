@@ -18,6 +18,13 @@ void FixedChooser::show(const std::optional<std::string>&,
   main_.post([done = std::move(done), choice = choice_] { done(choice); });
 }
 
+void FixedChooser::saveAs(const std::string& name,
+                          std::function<void(std::optional<std::string>)> done) {
+  std::optional<std::string> file;
+  if (choice_) file = *choice_ + "/" + name;
+  main_.post([done = std::move(done), file] { done(file); });
+}
+
 void LoggingBrowser::reveal(const std::vector<std::string>& paths,
                             std::function<void(std::optional<std::string>)> done) {
   for (const auto& p : paths) std::fprintf(stderr, "reveal: %s\n", p.c_str());

@@ -15,12 +15,15 @@ class StdoutSink final : public ScriptSink {
   void evaluate(const std::string& script) override;
 };
 
-// Picks `choice` every time (cancels when there is none), later, on the main thread.
+// Picks `choice` every time (cancels when there is none), later, on the main
+// thread; a file to save is the suggested name in that folder.
 class FixedChooser final : public FolderChooser {
  public:
   FixedChooser(MainDispatcher& main, std::optional<std::string> choice);
   void show(const std::optional<std::string>& start,
             std::function<void(std::optional<std::string>)> done) override;
+  void saveAs(const std::string& name,
+              std::function<void(std::optional<std::string>)> done) override;
 
  private:
   MainDispatcher& main_;

@@ -84,4 +84,30 @@ void GtkFolderChooser::show(const std::optional<std::string>& start, Done done) 
   gtk_widget_hide(problem);
 }
 
+void GtkFolderChooser::saveAs(const std::string& name, Done done) {
+  GtkFileChooserNative* native = gtk_file_chooser_native_new(
+      "Export", parent_, GTK_FILE_CHOOSER_ACTION_SAVE, "_Save", "_Cancel");
+  GtkFileChooser* chooser = GTK_FILE_CHOOSER(native);
+  gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
+  gtk_file_chooser_set_local_only(chooser, TRUE);
+  gtk_file_chooser_set_current_folder(chooser, g_get_home_dir());
+  gtk_file_chooser_set_current_name(chooser, name.c_str());
+  auto* pending = new Done(std::move(done));
+  g_signal_connect(native, "response",
+                   G_CALLBACK(+[](GtkNativeDialog* dialog, gint response, gpointer data) {
+                     std::unique_ptr<Done> done(static_cast<Done*>(data));
+                     std::optional<std::string> path;
+                     if (response == GTK_RESPONSE_ACCEPT) {
+                       if (char* file = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog))) {
+                         path = file;
+                         g_free(file);
+                       }
+                     }
+                     g_object_unref(dialog);
+                     (*done)(path);
+                   }),
+                   pending);
+  gtk_native_dialog_show(GTK_NATIVE_DIALOG(native));
+}
+
 }  // namespace quarrytide

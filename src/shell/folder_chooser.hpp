@@ -15,6 +15,9 @@ class GtkFolderChooser final : public FolderChooser {
   void setParent(GtkWindow* parent) { parent_ = parent; }
   void show(const std::optional<std::string>& start,
             std::function<void(std::optional<std::string>)> done) override;
+  // GTK's save dialog, asking before it replaces a file.
+  void saveAs(const std::string& name,
+              std::function<void(std::optional<std::string>)> done) override;
 
  private:
   GtkWindow* parent_ = nullptr;

@@ -73,10 +73,12 @@ export function countChanges(changes) {
   return { renames, meta };
 }
 
+// The metadata a journal entry set (prefix ''), or what it had before in
+// those same fields (prefix 'old').
 const metaOf = (e, prefix) => {
   const m = {};
   const key = (k) => (prefix ? `${prefix}${k[0].toUpperCase()}${k.slice(1)}` : k);
-  for (const k of ['tags', 'label', 'comment']) if (e[key(k)] !== undefined) m[k] = e[key(k)];
+  for (const k of ['tags', 'label', 'comment']) if (e[k] !== undefined && e[key(k)] !== undefined) m[k] = e[key(k)];
   return Object.keys(m).length ? m : undefined;
 };
 

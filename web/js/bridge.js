@@ -61,6 +61,7 @@ export function createBridgeClient(post) {
     readBatch: (id) => request('readBatch', { id, locate: true }),
     journalStatus: () => request('journalStatus'),
     pruneJournal: (keepBatches, keepDays) => request('pruneJournal', { keepBatches, keepDays }),
+    exportBatch: (id, format) => request('exportBatch', { id, format }),
     reveal: (paths) => request('reveal', { paths }),
     thumbnail: (path, size) => request('thumbnail', { path, size }),
     setMode: (kind) => request('setMode', { kind }),

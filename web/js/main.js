@@ -145,6 +145,7 @@ const intents = {
   expandBatch: journal.expand,
   undoBatch: journal.undo,
   finishBatch: journal.finish,
+  exportBatch: journal.exportBatch,
   answerSheet: notices.answer,
   closeMenus() {
     dispatch('toggleRecent', false);

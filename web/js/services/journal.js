@@ -67,5 +67,15 @@ export function createJournal({ store, bridge, toast, runner }) {
     else await runner.undoRecorded(recordFromJournal(batch, entries));
   }
 
-  return { start, open, expand, undo: (id) => act(id, false), finish: (id) => act(id, true), close: () => store.dispatch('historyClosed'), search: (text) => store.dispatch('historySearched', text) };
+  /** Saves a batch as CSV ("csv") or as a shell script that reverses it ("sh"), where the user says. */
+  async function exportBatch(id, format) {
+    try {
+      const saved = await bridge.exportBatch(id, format);
+      if (saved) toast(`Saved as ${saved.path}`);
+    } catch (e) {
+      toast(e.message, 'error', 10000);
+    }
+  }
+
+  return { start, open, expand, exportBatch, undo: (id) => act(id, false), finish: (id) => act(id, true), close: () => store.dispatch('historyClosed'), search: (text) => store.dispatch('historySearched', text) };
 }

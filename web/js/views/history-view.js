@@ -41,6 +41,9 @@ export function createHistoryView({ store, intents }) {
       if (open) {
         li.append(j.entries ? lineList(j.entries.length, (i) => entryLine(j.entries[i]), { className: 'samples' }) : h('p', { text: 'Reading…' }),
           h('div', { class: 'sheet-actions' },
+            h('button', { class: 'btn', text: 'Export CSV…', attrs: { type: 'button', title: 'Old and new paths and the metadata, for a spreadsheet' }, on: { click: () => intents.exportBatch(b.id, 'csv') } }),
+            h('button', { class: 'btn', text: 'Export undo script…', attrs: { type: 'button', title: 'A shell script that reverses this batch' }, on: { click: () => intents.exportBatch(b.id, 'sh') } }),
+            h('span', { class: 'spacer' }),
             b.interrupted ? h('button', { class: 'btn', text: 'Finish this batch', attrs: { type: 'button', title: 'Give the items the batch did not reach the names it meant' }, on: { click: () => intents.finishBatch(b.id) } }) : null,
             h('button', { class: 'btn', text: b.interrupted ? 'Roll back this batch' : 'Undo this batch', attrs: { type: 'button' }, on: { click: () => intents.undoBatch(b.id) } })));
       }

@@ -1,0 +1,100 @@
+#include "export.hpp"
+
+#include <cstdio>
+
+#include "metadata/tags.hpp"
+
+namespace quarrytide {
+
+namespace {
+
+constexpr const char* kStates[] = {"planned", "done", "failed", "not run", "left"};
+
+std::string csvField(const std::string& s) {
+  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+  std::string out = "\"";
+  for (char c : s) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return out + "\"";
+}
+
+std::string joined(const std::vector<std::string>& tags) {
+  std::string out;
+  for (const auto& t : tags) out += (out.empty() ? "" : ", ") + t;
+  return out;
+}
+
+// Single quotes keep every byte but the quote itself, which is spliced in.
+std::string shQuoted(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+// setfattr reads "0x…" as hex: no value can be mistaken for an option or a prefix.
+std::string hex(const std::string& s) {
+  std::string out = "0x";
+  char b[3];
+  for (unsigned char c : s) {
+    std::snprintf(b, sizeof b, "%02x", c);
+    out += b;
+  }
+  return out;
+}
+
+std::string setAttr(const char* name, const std::string& value, const std::string& path) {
+  if (value.empty())
+    return std::string("setfattr -h -x ") + name + " -- " + shQuoted(path) + " 2>/dev/null\n";
+  return std::string("setfattr -h -n ") + name + " -v " + hex(value) + " -- " + shQuoted(path) +
+         " || echo " + shQuoted(std::string("could not restore ") + name + " of " + path) +
+         " >&2\n";
+}
+
+}  // namespace
+
+std::string batchCsv(const std::vector<JournalEntry>& entries) {
+  std::string out =
+      "old path,new path,state,error,tags,label,comment,tags before,label before,comment "
+      "before\r\n";
+  for (const auto& e : entries) {
+    const std::vector<std::string> fields = {*e.op.path,
+                                             e.newPath.value_or(""),
+                                             kStates[int(e.state)],
+                                             e.error.value_or(""),
+                                             e.op.setTags ? joined(e.op.tags) : "",
+                                             e.op.setLabel ? std::to_string(e.op.label) : "",
+                                             e.op.setComment ? e.op.comment : "",
+                                             e.prior.tags ? joined(*e.prior.tags) : "",
+                                             e.prior.label ? std::to_string(*e.prior.label) : "",
+                                             e.prior.comment.value_or("")};
+    for (std::size_t i = 0; i < fields.size(); ++i) out += (i ? "," : "") + csvField(fields[i]);
+    out += "\r\n";
+  }
+  return out;
+}
+
+std::string batchUndoScript(const BatchSummary& batch, const std::vector<JournalEntry>& entries) {
+  std::string out = "#!/bin/sh\n# Reverses the batch " + shQuoted(batch.title) + " (" + batch.id +
+                    ") made by Quarrytide in " + shQuoted(batch.folder) +
+                    ".\n# Run it with sh. It never moves an item onto another; setfattr comes "
+                    "with the Debian package attr.\nset -u\n";
+  for (auto e = entries.rbegin(); e != entries.rend(); ++e) {
+    if (e->state != EntryState::kDone || !e->newPath) continue;
+    const std::string& now = *e->newPath;
+    const std::string& old = *e->op.path;
+    if (e->prior.tags || e->prior.label) {
+      std::string value;
+      for (const auto& t :
+           joinTags(e->prior.tags.value_or(std::vector<std::string>{}), e->prior.label.value_or(0)))
+        value += (value.empty() ? "" : ",") + t;
+      out += setAttr("user.xdg.tags", value, now);
+    }
+    if (e->prior.comment) out += setAttr("user.xdg.comment", *e->prior.comment, now);
+    if (now == old) continue;
+    out += "if [ -e " + shQuoted(old) + " ] || [ -L " + shQuoted(old) + " ]; then echo " +
+           shQuoted("not moved back, the old name is taken: " + old) + " >&2; else mv -- " +
+           shQuoted(now) + " " + shQuoted(old) + "; fi\n";
+  }
+  return out;
+}
+
+}  // namespace quarrytide
