@@ -185,7 +185,11 @@ Status Journal::record(const std::vector<std::int64_t>& seqs, const std::vector<
     prior[i].tags ? set.text(5, tagsText(*prior[i].tags)) : set.null(5);
     prior[i].label ? set.integer(6, *prior[i].label) : set.null(6);
     set.maybe(7, prior[i].comment);
-    if (set.run()) break;
+    if (set.run()) {
+      Error e{"sqlite", sqlite3_extended_errcode(db_) & 0xff, sqlite3_errmsg(db_)};
+      (void)exec("ROLLBACK");
+      return e;
+    }
   }
   Statement counts(
       db_,

@@ -182,7 +182,7 @@ window.__onMenu = (item) => {
 
 async function start() {
   await settings.load();
-  await journal.start();
+  journal.start(); // the folder need not wait for the history
   await listing.syncMode();
   if (st().config.lastFolder) await listing.open(st().config.lastFolder);
   document.body.dataset.ready = 'true';
