@@ -13,9 +13,14 @@ export function takenMs(fields) {
   return new Date(+y, +mo - 1, +d, +h, +mi, +s, +frac.padEnd(3, '0')).getTime();
 }
 
+const needsOf = new WeakMap(); // rules array -> its needs; the store never changes a chain in place
+
 /** What the enabled rules of a chain read from inside the files: {taken, media, hashes}. */
 export function rulesNeed(rules) {
-  const needs = { taken: false, media: false, hashes: [] };
+  let needs = needsOf.get(rules);
+  if (needs) return needs;
+  needs = { taken: false, media: false, hashes: [] };
+  needsOf.set(rules, needs);
   for (const r of rules) {
     if (!r.enabled) continue;
     if (r.type === 'date' && r.source === 'taken') needs.taken = true;
@@ -99,14 +104,12 @@ export function ruleExample(rules, id, items, order, media) {
   const at = rules.findIndex((r) => r.id === id);
   if (at < 0) return null;
   const scope = Array.from(order.slice(0, 200));
-  const columns = () => {
-    const taken = new Float64Array(items.length);
-    const fields = [];
-    for (const i of scope) { fields[i] = media.get(items[i].path); taken[i] = takenMs(fields[i]); }
-    return { taken, media: fields };
-  };
-  const before = evaluateAll(compileChain(rules.slice(0, at)), items, scope, [], columns());
-  const after = evaluateAll(compileChain(rules.slice(0, at + 1)), items, scope, [], columns());
+  const taken = new Float64Array(items.length);
+  const fields = [];
+  for (const i of scope) { fields[i] = media.get(items[i].path); taken[i] = takenMs(fields[i]); }
+  const columns = { taken, media: fields };
+  const before = evaluateAll(compileChain(rules.slice(0, at)), items, scope, [], columns);
+  const after = evaluateAll(compileChain(rules.slice(0, at + 1)), items, scope, [], columns);
   const i = scope.find((k) => before[k] !== after[k]);
   return i === undefined ? null : { from: before[i], to: after[i] };
 }
