@@ -82,6 +82,22 @@ const metaOf = (e, prefix) => {
   return Object.keys(m).length ? m : undefined;
 };
 
+// Journal entries grouped by item: an entry continues the chain whose last
+// step ended at its path (a swap passes through a temporary name). `start`
+// makes a chain from its first entry, `step` adds each entry to it.
+function chainsOf(entries, endOf, start, step) {
+  const open = new Map();
+  const chains = [];
+  for (const e of entries) {
+    let c = open.get(e.path);
+    if (c) open.delete(e.path);
+    else chains.push((c = start(e)));
+    step(c, e);
+    open.set(endOf(e), c);
+  }
+  return chains;
+}
+
 /**
  * The undo record of a batch read back from the journal (readBatch with
  * `locate`). A swap's steps through a temporary name are one change; an item
@@ -89,20 +105,15 @@ const metaOf = (e, prefix) => {
  * under a temporary name, is counted in `missing`.
  */
 export function recordFromJournal(batch, entries) {
-  const byPath = new Map(); // where a change's item went -> the change
-  const changes = [];
-  let missing = 0;
-  for (const e of entries) {
-    if (e.state !== 'done') { if (e.state === 'left') missing++; continue; }
-    let c = byPath.get(e.path);
-    if (c) byPath.delete(e.path);
-    else changes.push((c = { dir: dirOf(e.path), from: baseName(e.path), to: baseName(e.path), before: undefined, after: undefined, now: e.now }));
-    c.to = baseName(e.newPath ?? e.path);
-    c.now = e.now;
-    const before = metaOf(e, 'old');
-    if (before) { c.before = { ...before, ...c.before }; c.after = { ...c.after, ...metaOf(e, '') }; }
-    byPath.set(e.newPath ?? e.path, c);
-  }
+  let missing = entries.filter((e) => e.state === 'left').length;
+  const changes = chainsOf(entries.filter((e) => e.state === 'done'), (e) => e.newPath ?? e.path,
+    (e) => ({ dir: dirOf(e.path), from: baseName(e.path), to: baseName(e.path), before: undefined, after: undefined, now: e.now }),
+    (c, e) => {
+      c.to = baseName(e.newPath ?? e.path);
+      c.now = e.now;
+      const before = metaOf(e, 'old');
+      if (before) { c.before = { ...before, ...c.before }; c.after = { ...c.after, ...metaOf(e, '') }; }
+    });
   const kept = [];
   for (const { now, ...c } of changes) {
     if (now === null || (now && dirOf(now) !== c.dir)) { missing++; continue; }
@@ -119,21 +130,17 @@ export function recordFromJournal(batch, entries) {
  * with the metadata its unrun steps meant to set.
  */
 export function finishChanges(entries) {
-  const byTarget = new Map();
-  const chains = [];
-  for (const e of entries) {
-    const target = e.newName !== undefined ? joinPath(dirOf(e.path), e.newName) : e.path;
-    let c = byTarget.get(e.path);
-    if (c) byTarget.delete(e.path);
-    else chains.push((c = { at: null, meta: undefined }));
-    if (['planned', 'notRun', 'left'].includes(e.state)) {
-      c.at ??= e.newPath ?? e.path;
-      const meta = metaOf(e, '');
-      if (meta) c.meta = { ...c.meta, ...meta };
-    }
-    c.final = target;
-    byTarget.set(target, c);
-  }
+  const targetOf = (e) => (e.newName !== undefined ? joinPath(dirOf(e.path), e.newName) : e.path);
+  const chains = chainsOf(entries, targetOf,
+    () => ({ at: null, meta: undefined }),
+    (c, e) => {
+      if (['planned', 'notRun', 'left'].includes(e.state)) {
+        c.at ??= e.newPath ?? e.path;
+        const meta = metaOf(e, '');
+        if (meta) c.meta = { ...c.meta, ...meta };
+      }
+      c.final = targetOf(e);
+    });
   return chains
     .filter((c) => c.at && (c.at !== c.final || c.meta))
     .map((c) => ({ key: c.at, dir: dirOf(c.at), name: baseName(c.at), newName: baseName(c.final), meta: c.meta }));
