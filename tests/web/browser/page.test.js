@@ -428,20 +428,20 @@ test('photos are named and sorted by the date they were taken, read from inside 
   assert.equal(await card.locator('[data-field=pattern]').inputValue(), '{model|lower}{n:3}{make} {model}');
 });
 
-test('the history lists every batch after a reload and undoes an older one from where its items are now', async () => {
+test('the history lists every batch after a reload and undoes one three back from where its items are now', async () => {
   const { page, root } = await open(['a.txt', 'b.txt']);
-  const replace = await addRule(page, 'Replace text', { find: 'a', with: 'x' });
-  await applyAll(page);
-  await replace.locator('[aria-label="Remove rule"]').click();
-  await addRule(page, 'Change case', { mode: 'upper' });
-  await applyAll(page);
-  assert.deepEqual(namesIn(root), ['B.txt', 'X.txt']);
+  for (const [type, fields] of [['Replace text', { find: 'a', with: 'x' }], ['Change case', { mode: 'upper' }], ['Insert text', { text: 'z-' }]]) {
+    if (await page.locator('.rule').count()) await page.click('.rule [aria-label="Remove rule"]');
+    await addRule(page, type, fields);
+    await applyAll(page);
+  }
+  assert.deepEqual(namesIn(root), ['z-B.txt', 'z-X.txt']);
   await page.waitForTimeout(700); // settings (the folder shown) are saved a moment after a change
   await page.reload();
   await page.waitForSelector('body[data-ready=true]');
   await page.keyboard.press('Control+h');
   await page.waitForSelector('#history[open] .batch');
-  assert.deepEqual(await page.$$eval('#history .batch .title', (t) => t.map((x) => x.textContent)), ['Rename of 2', 'Rename of 1']);
+  assert.deepEqual(await page.$$eval('#history .batch .title', (t) => t.map((x) => x.textContent)), ['Rename of 2', 'Rename of 2', 'Rename of 1']);
   await page.fill('#history-search', 'of 1');
   assert.equal(await page.locator('#history .batch').count(), 1);
   await page.click('#history .batch-head');
@@ -452,5 +452,5 @@ test('the history lists every batch after a reload and undoes an older one from 
   assert.match(await page.textContent('#sheet-content'), /^1 item in .*a\.txt/);
   await page.click('#sheet-ok');
   await idle(page);
-  assert.deepEqual(namesIn(root), ['B.txt', 'a.txt']);
+  assert.deepEqual(namesIn(root), ['a.txt', 'z-B.txt']);
 });
