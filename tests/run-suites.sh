@@ -10,8 +10,8 @@ cd "$root"
 sandbox=$(mktemp -d)
 trap 'rm -rf "$sandbox"' EXIT
 export HOME=$sandbox/home XDG_CONFIG_HOME=$sandbox/config XDG_CACHE_HOME=$sandbox/cache
-export XDG_DATA_HOME=$sandbox/data GSETTINGS_BACKEND=memory
-mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
+export XDG_DATA_HOME=$sandbox/data XDG_STATE_HOME=$sandbox/state GSETTINGS_BACKEND=memory
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME" "$XDG_STATE_HOME"
 
 passed=0 failed=0 report=""
 suite() {  # suite NAME COMMAND...

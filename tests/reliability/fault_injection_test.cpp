@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "catalogue/operation.hpp"
@@ -156,6 +157,36 @@ TEST_F(Refusals, AFullDiskRefusesAttributesThatDoNotFitAndKeepsTheOldOnes) {
   EXPECT_EQ(read(renamed), "content of tmpfs/notes.txt");
   EXPECT_EQ(xattr(renamed, "user.xdg.tags"), "old,Orange");
   EXPECT_EQ(xattr(renamed, "user.xdg.comment"), "kept");
+}
+
+TEST_F(Refusals, AJournalThatCannotBeWrittenStopsTheBatchBeforeAnythingChanges) {
+  const std::string photo = item("items/photo.jpg");
+  for (const std::string fault : {"full", "read-only"}) {
+    // A journal that worked for one batch, then its disk fills or turns read-only.
+    const std::string state = mountHere("tmpfs", "size=1m,mode=0755");
+    const std::vector<std::string> env = {"XDG_STATE_HOME=" + state};
+    ASSERT_EQ(runHeadless({request(1, "apply", {{"ops", json::array()}})}, {}, env).byId()[1]["ok"],
+              true);
+    if (fault == "full") {
+      std::ofstream filler(state + "/filler");
+      const std::string block(1 << 16, 'x');
+      while (filler.write(block.data(), block.size()) && filler.flush()) {
+      }
+    } else {
+      ASSERT_EQ(mount(nullptr, state.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    }
+    auto replies =
+        runHeadless({request(2, "apply", {{"ops", everyChange(photo)}})}, {}, env).byId();
+    EXPECT_EQ(replies[2]["ok"], false) << fault;
+    EXPECT_THAT(replies[2]["payload"].get<std::string>(),
+                ::testing::StartsWith(
+                    "The batch could not be written to the journal, so nothing was changed: "))
+        << fault;
+    expectUntouched("items/photo.jpg");
+    umount2(state.c_str(), MNT_DETACH);
+    mounts.pop_back();
+    fs::remove(state);
+  }
 }
 
 TEST_F(Refusals, AFileSystemWithoutUserAttributesRefusesTagsButStillRenames) {
