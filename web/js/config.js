@@ -2,6 +2,7 @@
 // never trusts it; writing keeps it bounded. Pure: no DOM.
 
 import { sanitizeRule } from './rules.js';
+import { t } from './i18n/index.js';
 
 export const CONFIG_VERSION = 1;
 export const MAX_SAVED_BATCH = 10000;
@@ -49,7 +50,7 @@ export function sanitizeBatch(b) {
   if (!b || typeof b !== 'object' || !Array.isArray(b.changes) || b.changes.length > MAX_SAVED_BATCH) return null;
   const changes = b.changes.map(sanitizeChange);
   if (changes.some((c) => c === null)) return null;
-  const out = { title: str(b.title, 'Last batch'), when: Number(b.when) || 0, changes };
+  const out = { title: str(b.title, t('batch.last')), when: Number(b.when) || 0, changes };
   if (typeof b.folder === 'string') out.folder = b.folder;
   return out;
 }

@@ -3,27 +3,34 @@
 // surprise. Pure: no DOM.
 
 import { utf8Length } from './text.js';
+import { t, word } from './i18n/index.js';
 
 export const MAX_NAME_BYTES = 255;
 
 /** Problem kinds: severity, the short word shown on the row, and the sentence for the tooltip. */
 export const ISSUES = {
-  empty: { severity: 'error', word: 'invalid', text: () => 'The new name is empty.' },
-  slash: { severity: 'error', word: 'invalid', text: () => 'A name cannot contain "/".' },
-  dot: { severity: 'error', word: 'invalid', text: () => '"." and ".." cannot be used as names.' },
-  nul: { severity: 'error', word: 'invalid', text: () => 'A name cannot contain the NUL character.' },
-  tooLong: { severity: 'error', word: 'too long', text: (d) => `The new name is ${d} bytes long in UTF-8; the limit is ${MAX_NAME_BYTES}.` },
-  dup: { severity: 'error', word: 'dup', text: (d) => `Another item in this folder gets the same name${d ? ` (${d})` : ''}.` },
-  exists: { severity: 'error', word: 'exists', text: (d) => `An item that keeps its name is already called "${d}".` },
-  unlisted: { severity: 'error', word: 'exists', text: (d) => `An item the list does not show (a hidden item, or one this mode leaves out) is already called "${d}".` },
-  tagComma: { severity: 'error', word: 'tag ","', text: (d) => `The tag "${d}" contains ",": tags are stored comma-separated, so it cannot be written.` },
-  case: { severity: 'warning', word: 'case', text: (d) => `Differs from "${d}" only in letter case: on a case-insensitive drive (a USB stick, for instance) the two collide.` },
-  spaces: { severity: 'warning', word: 'spaces', text: () => 'The new name starts or ends with white space.' },
-  hidden: { severity: 'warning', word: 'hidden', text: () => 'The new name starts with "." so file managers will hide the item.' },
-  noTaken: { severity: 'warning', word: 'no date taken', text: () => 'No date taken is recorded in this file: the modified date was used.' },
-  missing: { severity: 'warning', word: (d) => `no ${d}`, text: (d) => `This item has no ${d}: that part of the new name is left empty.` },
-  utf8: { severity: 'skip', word: 'not UTF-8', text: () => 'name is not valid UTF-8: its path cannot be sent back exactly, so this item is left out.' },
+  empty: { severity: 'error', word: t('issue.invalid'), text: () => t('issue.empty') },
+  slash: { severity: 'error', word: t('issue.invalid'), text: () => t('issue.slash') },
+  dot: { severity: 'error', word: t('issue.invalid'), text: () => t('issue.dot') },
+  nul: { severity: 'error', word: t('issue.invalid'), text: () => t('issue.nul') },
+  tooLong: { severity: 'error', word: t('issue.tooLongWord'), text: (d) => t('issue.tooLong', { bytes: String(d), limit: String(MAX_NAME_BYTES) }) },
+  dup: { severity: 'error', word: t('issue.dupWord'), text: (d) => (d ? t('issue.dupOf', { name: d }) : t('issue.dup')) },
+  exists: { severity: 'error', word: t('issue.existsWord'), text: (d) => t('issue.exists', { name: d }) },
+  unlisted: { severity: 'error', word: t('issue.existsWord'), text: (d) => t('issue.unlisted', { name: d }) },
+  tagComma: { severity: 'error', word: t('issue.tagCommaWord'), text: (d) => t('issue.tagComma', { tag: d }) },
+  case: { severity: 'warning', word: t('issue.caseWord'), text: (d) => t('issue.case', { name: d }) },
+  spaces: { severity: 'warning', word: t('issue.spacesWord'), text: () => t('issue.spaces') },
+  hidden: { severity: 'warning', word: t('issue.hiddenWord'), text: () => t('issue.hidden') },
+  noTaken: { severity: 'warning', word: t('issue.noTakenWord'), text: () => t('issue.noTaken') },
+  missing: { severity: 'warning', word: (d) => t('issue.missingWord', { what: fieldName(d) }), text: (d) => t('issue.missing', { what: fieldName(d) }) },
+  utf8: { severity: 'skip', word: t('issue.utf8Word'), text: () => t('issue.utf8') },
 };
+
+/** What an item lacks ("artist", "sha256 digest"), in the page's language. */
+function fieldName(what) {
+  const digest = /^(\w+) digest$/.exec(what);
+  return digest ? t('field.digest', { alg: digest[1] }) : word('field', what);
+}
 
 /** The short word a row shows for a problem. */
 export const issueWord = (code, detail) => (typeof ISSUES[code].word === 'function' ? ISSUES[code].word(detail) : ISSUES[code].word);

@@ -1,5 +1,7 @@
 // Tiny DOM helpers. Text goes in as text nodes only: names are data, never markup.
 
+import { t } from './i18n/index.js';
+
 /** Creates an element: h('button', {class: 'btn', text: 'Go', attrs: {title: 't'}, on: {click}}, ...children). */
 export function h(tag, props = {}, ...children) {
   const el = document.createElement(tag);
@@ -26,8 +28,8 @@ export function fill(el, ...children) {
   el.replaceChildren(...children.flat().filter((c) => c !== null && c !== undefined && c !== false));
 }
 
-const nf = new Intl.NumberFormat();
-export const fmtInt = (n) => nf.format(n);
+/** A count in the page's language. */
+export const fmtInt = t.number;
 
 export function fmtSize(n) {
   if (!n) return n === 0 ? '0 B' : '';

@@ -26,6 +26,10 @@ import { createSheet, createToasts } from './views/sheet.js';
 import { createHistoryView } from './views/history-view.js';
 import { insertIntoTemplate } from './views/template-field.js';
 import { createJournal } from './services/journal.js';
+import { t } from './i18n/index.js';
+import { translatePage } from './i18n/page.js';
+
+translatePage(document);
 
 const bridge = installBridge(window);
 const store = createStore(initialState(), actions);
@@ -45,7 +49,6 @@ const journal = createJournal({ store, bridge, toast, runner });
 
 /** Rule changes: the done marks of the last batch go once the user moves on. */
 const ruleChange = (name, payload) => { dispatch(name, payload); dispatch('forgetDone'); };
-const plural = (n, one) => `${n} ${one}${n === 1 ? '' : 's'}`;
 
 const intents = {
   // listing
@@ -89,50 +92,50 @@ const intents = {
   async clearRules() {
     const n = st().config.rules.length;
     if (!n) return;
-    const ok = await ask({ title: 'Remove all rules?', paragraphs: [{ cls: 'big', text: `All ${plural(n, 'rule')} of the chain are removed; the names on disk stay as they are.` }], okText: 'Remove all' });
+    const ok = await ask({ title: t('ask.clearTitle'), paragraphs: [{ cls: 'big', text: t('ask.clear', { count: n }) }], okText: t('ask.clearOk') });
     if (ok) { ruleChange('clearRules'); rules.focusRule(null); }
   },
   savePreset(name) {
-    if (!name) { toast('Type a name for the preset.', 'warning'); return false; }
+    if (!name) { toast(t('toast.presetName'), 'warning'); return false; }
     dispatch('savePreset', name);
-    toast(`Preset “${name}” saved.`);
+    toast(t('toast.presetSaved', { name }));
     return true;
   },
   async loadPreset(name) {
     const { rules: chain, presets } = st().config;
     // a chain that no preset holds would be lost: ask first
     if (chain.length && !presets.some((p) => sameRules(p.rules, chain))) {
-      const ok = await ask({ title: `Load “${name}”?`, paragraphs: [{ cls: 'big', text: `The current chain of ${plural(chain.length, 'rule')} is not saved as a preset. Loading “${name}” replaces it.` }], okText: 'Replace the chain' });
+      const ok = await ask({ title: t('ask.loadTitle', { name }), paragraphs: [{ cls: 'big', text: t('ask.load', { count: chain.length, name }) }], okText: t('ask.loadOk') });
       if (!ok) return;
     }
     ruleChange('loadPreset', name);
   },
   renamePreset(from, to) {
-    if (!from || !to) { toast('Choose a preset and type its new name.', 'warning'); return false; }
-    if (st().config.presets.some((p) => p.name === to && p.name !== from)) { toast(`A preset named “${to}” exists already.`, 'warning'); return false; }
+    if (!from || !to) { toast(t('toast.presetRename'), 'warning'); return false; }
+    if (st().config.presets.some((p) => p.name === to && p.name !== from)) { toast(t('toast.presetExists', { name: to }), 'warning'); return false; }
     dispatch('renamePreset', { from, to });
     return true;
   },
   deletePreset(name) {
     dispatch('deletePreset', name);
-    toast(`Preset “${name}” deleted.`);
+    toast(t('toast.presetDeleted', { name }));
   },
   // metadata
   editMeta(change) {
     const { set } = st().selection;
     const indexes = [...set].filter((i) => !isInvalidUtf8(st().listing.items[i].name));
-    if (!indexes.length) { toast('Select the items to change first.', 'warning'); return false; }
+    if (!indexes.length) { toast(t('toast.selectFirst'), 'warning'); return false; }
     dispatch('editMeta', { indexes, change });
     dispatch('forgetDone');
     return true;
   },
   setTags(tags, replace) {
-    const bad = tags.find((t) => t.includes(','));
-    if (bad !== undefined) { toast(`A tag cannot contain ",": tags are stored comma-separated ("${bad}").`, 'error'); return false; }
+    const bad = tags.find((tag) => tag.includes(','));
+    if (bad !== undefined) { toast(t('toast.tagComma', { tag: bad }), 'error'); return false; }
     return intents.editMeta((cur) => ({ tags: replace ? tags : [...cur.tags, ...tags.filter((t) => !cur.tags.includes(t))] }));
   },
   revertEdits: () => dispatch('revertEdits', [...st().selection.set]),
-  insertToken: (token) => { if (!insertIntoTemplate(token)) toast('Open a Template rule first.', 'warning'); },
+  insertToken: (token) => { if (!insertIntoTemplate(token)) toast(t('toast.openTemplate'), 'warning'); },
   // batches
   apply: runner.apply,
   undo: runner.undo,

@@ -4,6 +4,7 @@
 
 import { patternNeeds } from './template.js';
 import { compileChain, evaluateAll } from './rules.js';
+import { t } from './i18n/index.js';
 
 /** The date taken ("YYYY-MM-DDThh:mm:ss[.sss]", a local wall clock) as local milliseconds; 0 when absent. */
 export function takenMs(fields) {
@@ -62,11 +63,11 @@ export function takenColumn(items, media) {
   return out;
 }
 
-// The token of a template that names each line of the panel.
-const TOKENS = {
-  Taken: '{taken:YYYY-MM-DD}', Camera: '{make} {model}', Lens: '{lens}', Size: '{width}x{height}', Exposure: '{exposure}',
-  Artist: '{artist}', Album: '{album}', Title: '{title}', Track: '{track:2}', Length: '{duration}', Author: '{author}', Pages: '{pages}',
-};
+// The token of a template that names each line of the panel, by the line's label.
+const TOKENS = Object.fromEntries(Object.entries({
+  taken: '{taken:YYYY-MM-DD}', camera: '{make} {model}', lens: '{lens}', size: '{width}x{height}', exposure: '{exposure}',
+  artist: '{artist}', album: '{album}', title: '{title}', track: '{track:2}', length: '{duration}', author: '{author}', pages: '{pages}',
+}).map(([key, token]) => [t(`media.${key}`), token]));
 /** The template token for a panel line, or undefined. */
 export const tokenOf = (label) => TOKENS[label];
 
@@ -76,22 +77,22 @@ const join = (...parts) => parts.filter((p) => p !== undefined && p !== '').join
 /** [label, text] lines describing one file's media fields for the metadata panel. */
 export function mediaLines(f) {
   if (!f) return [];
-  if (f.error) return [['Contents', f.error]];
+  if (f.error) return [[t('media.contents'), f.error]];
   const lines = [];
-  const add = (label, text) => { if (text) lines.push([label, String(text)]); };
-  add('Taken', f.dateTaken && `${f.dateTaken.replace('T', ' ')}${f.offset ? ` (${f.offset})` : ''}`);
-  add('Camera', join(f.make, f.model));
-  add('Lens', f.lens);
-  add('Size', f.width && `${f.width} × ${f.height}`);
-  add('Exposure', join(f.exposure && `${f.exposure} s`, f.fNumber && `f/${f.fNumber}`, f.iso && `ISO ${f.iso}`, f.focalLength && `${f.focalLength} mm`));
-  add('Artist', f.artist);
-  add('Album', join(f.album, f.year));
-  add('Title', f.title);
-  add('Track', f.track && `${f.track}${f.trackTotal ? ` of ${f.trackTotal}` : ''}`);
-  add('Length', f.duration && secondsText(f.duration));
-  add('Codec', f.codec);
-  add('Author', f.author);
-  add('Pages', f.pages);
+  const add = (key, text) => { if (text) lines.push([t(`media.${key}`), String(text)]); };
+  add('taken', f.dateTaken && `${f.dateTaken.replace('T', ' ')}${f.offset ? ` (${f.offset})` : ''}`);
+  add('camera', join(f.make, f.model));
+  add('lens', f.lens);
+  add('size', f.width && `${f.width} × ${f.height}`);
+  add('exposure', join(f.exposure && `${f.exposure} s`, f.fNumber && `f/${f.fNumber}`, f.iso && `ISO ${f.iso}`, f.focalLength && `${f.focalLength} mm`));
+  add('artist', f.artist);
+  add('album', join(f.album, f.year));
+  add('title', f.title);
+  add('track', f.track && (f.trackTotal ? t('media.trackOf', { track: String(f.track), total: String(f.trackTotal) }) : `${f.track}`));
+  add('length', f.duration && secondsText(f.duration));
+  add('codec', f.codec);
+  add('author', f.author);
+  add('pages', f.pages);
   return lines;
 }
 

@@ -4,6 +4,7 @@
 // cycles go through a temporary name. Pure: no DOM.
 
 import { joinPath } from './text.js';
+import { t } from './i18n/index.js';
 
 /** Prefix of the page's temporary names: hidden, so listings never show them. */
 export const TEMP_PREFIX = '.qt-swap-';
@@ -152,12 +153,12 @@ export function followResults(plan, results, changes) {
       if (step.final && !o.error) o.ok = true;
     } else {
       o.ok = false;
-      if (!o.error) o.error = typeof r.error === 'string' && r.error ? r.error : 'the operation gave no result';
+      if (!o.error) o.error = typeof r.error === 'string' && r.error ? r.error : t('batch.opNoResult');
     }
   }
   for (const c of changes) {
     const o = out.get(c.key);
-    if (!o.ok && !o.error) o.error = 'not applied: the batch was stopped before this item';
+    if (!o.ok && !o.error) o.error = t('batch.notSent');
     o.renamed = o.path !== joinPath(c.dir, c.name);
     o.stranded = isTempName(o.path.slice(o.path.lastIndexOf('/') + 1));
   }

@@ -4,8 +4,9 @@
 // Pure: no DOM.
 
 import { dirOf, relativeDir } from './text.js';
+import { t } from './i18n/index.js';
 
-/** Colour labels by index; 0 is none. */
+/** Colour labels by index; 0 is none. A template's {label} writes these into names; the page shows them translated. */
 export const COLOR_LABELS = ['None', 'Gray', 'Green', 'Purple', 'Blue', 'Yellow', 'Red', 'Orange'];
 
 /** Height of one row of the list, in CSS pixels. */
@@ -20,17 +21,10 @@ export const isTagFailure = (message) => message.startsWith(TAGS_FAILED);
 /** True when a native result's error is a failed comment write. */
 export const isCommentFailure = (message) => message === COMMENT_FAILED;
 
-/** What to show for a native error message: `text` for the row, `raw` for the tooltip. */
+/** What to show for a native error message, in the page's language: `text` for the row, `raw` (as it came) for the tooltip. */
 export function explainError(message) {
-  if (isCommentFailure(message)) {
-    return {
-      text: 'Could not set the comment: the file system refused the comment attribute (user.xdg.comment). Drives formatted FAT or exFAT and some network shares cannot store it.',
-      raw: message,
-    };
-  }
-  if (isTagFailure(message)) {
-    return { text: `Could not write the tags: the file system refused the tag attribute (${message.slice(TAGS_FAILED.length)}).`, raw: message };
-  }
+  if (isCommentFailure(message)) return { text: t('native.comment'), raw: message };
+  if (isTagFailure(message)) return { text: t('native.tags', { reason: message.slice(TAGS_FAILED.length) }), raw: message };
   return { text: message, raw: message };
 }
 

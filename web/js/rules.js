@@ -4,6 +4,7 @@
 
 import { joinName, splitName } from './text.js';
 import { RULES, RULE_BY_TYPE } from './rules/index.js';
+import { t } from './i18n/index.js';
 
 export { formatDate, formatNumber } from './rules/shared.js';
 
@@ -57,7 +58,7 @@ export function summarize(rule) {
  */
 export function compileRule(rule) {
   const def = RULE_BY_TYPE[rule.type];
-  if (!def) return { fn: null, target: rule.target, error: `unknown rule type: ${rule.type}` };
+  if (!def) return { fn: null, target: rule.target, error: t('rule.unknownType', { type: rule.type }) };
   const target = def.fixedTarget || rule.target;
   const c = def.compile({ ...rule, target });
   if (c === null || c === undefined) return { fn: null, target };
@@ -82,7 +83,7 @@ export function compileChain(rules) {
       c = compileRule(rule);
       perFolder ||= Boolean(RULE_BY_TYPE[rule.type]?.perFolder?.(rule));
     } catch (e) {
-      c = { fn: null, error: `this rule cannot run: ${e.message}` };
+      c = { fn: null, error: t('rule.cannotRun', { reason: e.message }) };
     }
     if (c.error) errors[rule.id] = c.error;
     if (c.fn) steps.push({ ...c, id: rule.id });
@@ -92,7 +93,7 @@ export function compileChain(rules) {
   // A rule that throws on one name is reported and skipped for that name; the
   // rest of the chain and the other names go on.
   const failed = (step, e) => {
-    if (!errors[step.id]) errors[step.id] = `this rule cannot run: ${e.message}`;
+    if (!errors[step.id]) errors[step.id] = t('rule.cannotRun', { reason: e.message });
   };
   function run(item, ctx) {
     if (n === 0) return item.name;

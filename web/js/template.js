@@ -9,6 +9,7 @@ import { toAscii } from './ascii.js';
 import { COLOR_LABELS } from './protocol.js';
 import { dateFormatter, formatCounter, formatNumber, COUNTER_FORMATS } from './rules/shared.js';
 import { sentenceCase, titleCase } from './rules/case.js';
+import { t } from './i18n/index.js';
 
 /** Media fields by their `readMedia` key: text, and numbers that take a width. */
 export const MEDIA_TEXT = ['make', 'model', 'lens', 'exposure', 'artist', 'albumArtist', 'album', 'title', 'genre', 'author', 'fNumber'];
@@ -39,7 +40,7 @@ export function parsePattern(pattern) {
   while (i < pattern.length) {
     const c = at(i);
     if ((c === '{' || c === '}') && at(i + 1) === c) { lit += c; i += 2; continue; }
-    if (c === '}') throw new Error(`a lone "}" (write "}}" for a brace)`);
+    if (c === '}') throw new Error(t('tpl.loneBrace'));
     if (c !== '{') { lit += c; i++; continue; }
     const start = i++;
     const name = readName();
@@ -52,7 +53,7 @@ export function parsePattern(pattern) {
       if (at(i) === ':') { i++; mod.arg = readArg(); }
       mods.push(mod);
     }
-    if (at(i) !== '}') throw new Error(`"${pattern.slice(start, start + 12)}…" has no closing "}"`);
+    if (at(i) !== '}') throw new Error(t('tpl.unclosed', { start: pattern.slice(start, start + 12) }));
     i++;
     if (lit) { parts.push(lit); lit = ''; }
     parts.push({ name, format, mods, text: pattern.slice(start, i) });
@@ -63,7 +64,7 @@ export function parsePattern(pattern) {
 
 const slug = (s) => toAscii(s).toLowerCase().replace(/[^a-z0-9]+/g, '-').replace(/^-+|-+$/g, '');
 const count = (mod) => {
-  if (!/^\d{1,4}$/.test(mod.arg ?? '')) throw new Error(`|${mod.name} needs a number of characters, as in |${mod.name}:3`);
+  if (!/^\d{1,4}$/.test(mod.arg ?? '')) throw new Error(t('tpl.needsCount', { mod: mod.name }));
   return Number(mod.arg);
 };
 const MODIFIERS = {
@@ -83,8 +84,8 @@ function compileModifiers(tok) {
   const steps = tok.mods.map((mod) => {
     if (mod.name === 'default') return { fallback: mod.arg ?? '' };
     const make = MODIFIERS[mod.name];
-    if (!make) throw new Error(`${tok.text}: unknown modifier |${mod.name}`);
-    if (mod.arg !== null && mod.name !== 'first' && mod.name !== 'last') throw new Error(`${tok.text}: |${mod.name} takes no argument`);
+    if (!make) throw new Error(t('tpl.unknownModifier', { token: tok.text, mod: mod.name }));
+    if (mod.arg !== null && mod.name !== 'first' && mod.name !== 'last') throw new Error(t('tpl.noArgument', { token: tok.text, mod: mod.name }));
     return { fn: make(mod) };
   });
   return {
@@ -98,10 +99,10 @@ function compileModifiers(tok) {
 
 const padded = (value, format) => (format && /^-?\d+$/.test(value) ? formatNumber(Number(value), Number(format)) : value);
 const noFormat = (tok) => {
-  if (tok.format !== null) throw new Error(`${tok.text}: ${tok.name} takes no format`);
+  if (tok.format !== null) throw new Error(t('tpl.noFormat', { token: tok.text, name: tok.name }));
 };
 const width = (tok) => {
-  if (tok.format !== null && !WIDTH.test(tok.format)) throw new Error(`${tok.text}: a width is a number of digits`);
+  if (tok.format !== null && !WIDTH.test(tok.format)) throw new Error(t('tpl.width', { token: tok.text }));
   return tok.format;
 };
 
@@ -118,7 +119,7 @@ function reader(tok, groups) {
     case 'full': noFormat(tok); return { get: (e) => (e.parts.ext === '' ? e.parts.base : `${e.parts.base}.${e.parts.ext}`) };
     case 'parent': {
       const up = tok.format === null ? 1 : Number(tok.format);
-      if (!(up >= 1 && up <= 99 && WIDTH.test(tok.format ?? '1'))) throw new Error(`${tok.text}: the level is a number, as in {parent:2}`);
+      if (!(up >= 1 && up <= 99 && WIDTH.test(tok.format ?? '1'))) throw new Error(t('tpl.level', { token: tok.text }));
       return { missing: 'parent folder', get: (e) => (e.item.dir || '').split('/').filter(Boolean).at(-up) };
     }
     case 'tags': noFormat(tok); return { get: (e) => (e.item.tags || []).join(', ') };
@@ -127,7 +128,7 @@ function reader(tok, groups) {
     case 'hash': {
       const [alg, cut, extra] = (tok.format ?? '').split(':');
       if (!HASHES.includes(alg) || extra !== undefined || (cut !== undefined && !/^\d{1,3}$/.test(cut))) {
-        throw new Error(`${tok.text}: name the digest, as in {hash:sha256} or {hash:sha256:8}`);
+        throw new Error(t('tpl.digest', { token: tok.text }));
       }
       return { missing: `${alg} digest`, hash: alg, get: (e) => { const h = e.media?.hash?.[alg]; return h && cut ? h.slice(0, Number(cut)) : h; } };
     }
@@ -149,13 +150,13 @@ function reader(tok, groups) {
   const group = /^(?:(\d)|<(.+)>)$/.exec(name);
   if (group) {
     if (group[1] !== undefined ? Number(group[1]) < 1 || Number(group[1]) > groups.count : !groups.names.has(group[2])) {
-      throw new Error(`${tok.text}: the match expression has no such group`);
+      throw new Error(t('tpl.noGroup', { token: tok.text }));
     }
     const w = width(tok);
     const pick = group[1] !== undefined ? (m) => m[Number(group[1])] : (m) => m.groups[group[2]];
     return { get: (e) => padded((e.match && pick(e.match)) ?? '', w) };
   }
-  throw new Error(`unknown token ${tok.text}`);
+  throw new Error(t('tpl.unknownToken', { token: tok.text }));
 }
 const text = (v) => (v === undefined || v === null ? undefined : String(v));
 
@@ -169,7 +170,7 @@ export function compileToken(tok, groups = { count: 0, names: new Set() }) {
   const clean = (s) => (s.includes('/') || s.includes('\0') ? s.replace(/[/\0]/g, '_') : s);
   if (tok.name === 'n') {
     const f = tok.format ?? '';
-    if (f !== '' && f !== 'auto' && !WIDTH.test(f) && !COUNTER_FORMATS.includes(f)) throw new Error(`${tok.text}: unknown counter format`);
+    if (f !== '' && f !== 'auto' && !WIDTH.test(f) && !COUNTER_FORMATS.includes(f)) throw new Error(t('tpl.counterFormat', { token: tok.text }));
     return {
       counter: true,
       auto: f === 'auto',

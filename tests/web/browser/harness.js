@@ -45,8 +45,9 @@ export const namesIn = (dir) => fs.readdirSync(dir).sort();
 /**
  * The browser of a test file and a server of web/ on 127.0.0.1 only; each test
  * in a context of its own, failing on any error of its page.
- * openPage(files, {choose, viewport}): the page on a new folder of `files` (see
- * makeTree), its chooser picking `choose` below it: {page, errors, native, root}.
+ * openPage(files, {choose, viewport, locale}): the page (in English unless
+ * `locale` says otherwise) on a new folder of `files` (see makeTree), its
+ * chooser picking `choose` below it: {page, errors, native, root}.
  * `native.log` holds the envelopes sent; `native.hooks[cmd] = message` refuses a
  * command; `native.applyDelay` holds each apply back (ms); `native.drop(paths)`
  * drops items on the window. `open` is openPage, then Open… until the rows show.
@@ -82,11 +83,11 @@ export function useBrowser() {
     spawn('rm', ['-rf', ...made], { detached: true, stdio: 'ignore' }).unref();
   });
 
-  async function openPage(files = [], { choose = '', viewport = { width: 1040, height: 720 } } = {}) {
+  async function openPage(files = [], { choose = '', viewport = { width: 1040, height: 720 }, locale = 'en-US' } = {}) {
     const root = makeTree(files);
     const config = fs.mkdtempSync(path.join(os.tmpdir(), 'qt-config-'));
     made.push(root, config);
-    const context = await browser.newContext({ viewport });
+    const context = await browser.newContext({ viewport, locale });
     const page = await context.newPage();
     const errors = [];
     opened.push({ context, errors });

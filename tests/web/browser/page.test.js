@@ -454,3 +454,11 @@ test('the history lists every batch after a reload and undoes one three back fro
   await idle(page);
   assert.deepEqual(namesIn(root), ['a.txt', 'z-B.txt']);
 });
+
+test('with a German system locale the page speaks German', async () => {
+  const { page } = await open(['a.txt'], { locale: 'de-AT' });
+  await addRule(page, 'Text ersetzen', { find: 'a', with: 'b' });
+  await waitEnabled(page, 'apply-btn');
+  assert.deepEqual([await text(page, '#apply-btn'), await page.getAttribute('.rule', 'aria-label'), await text(page, '.rule-summary'), await text(page, '#count')],
+    ['1 anwenden ▸', 'Regel 1: Text ersetzen', 'Ersetzen „a“ → „b“', '1 Element']);
+});

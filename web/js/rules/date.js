@@ -1,18 +1,19 @@
 // The modified, created or taken date, before, after or instead of the name.
-import { dateFormatter, place, PLACES } from './shared.js';
+import { dateFormatter, place, placeWord, PLACES } from './shared.js';
+import { t, word } from '../i18n/index.js';
 
 export default {
   type: 'date',
-  label: 'Date',
+  label: t('date.label'),
   defaults: { source: 'modified', pattern: 'YYYY-MM-DD', position: 'prefix', sep: ' ' },
   fields: [
-    ['source', 'Date', 'select', [['modified', 'modified'], ['created', 'created'], ['taken', 'taken (photos, videos)']]],
-    ['pattern', 'Pattern', 'text'],
-    ['position', 'Place', 'select', PLACES],
-    ['sep', 'Separator', 'text'],
-    ['$note', 'YYYY YY MM M MMM MMMM DD D ddd dddd hh mm ss SSS, in local time; [text] as it is. Items without that date keep their name; without a date taken, the modified date is used.'],
+    ['source', t('date.source'), 'select', [['modified', t('date.source.modified')], ['created', t('date.source.created')], ['taken', t('date.takenOption')]]],
+    ['pattern', t('rule.pattern'), 'text'],
+    ['position', t('rule.place'), 'select', PLACES],
+    ['sep', t('rule.separator'), 'text'],
+    ['$note', t('date.note')],
   ],
-  summary: (r) => `Date ${r.pattern} (${r.source}) as ${r.position}`,
+  summary: (r) => t('date.summary', { pattern: r.pattern, source: word('date.source', r.source), position: placeWord(r.position) }),
   compile(r) {
     const key = r.source === 'created' ? 'created' : 'modified';
     const taken = r.source === 'taken';

@@ -1,16 +1,14 @@
 // A pasted list of new names, one per item in list order.
 import { splitName } from '../text.js';
 import { listLines, where } from './shared.js';
+import { t } from '../i18n/index.js';
 
 export default {
   type: 'list',
-  label: 'List of new names',
+  label: t('names.label'),
   defaults: { text: '' },
-  fields: [['text', 'One new name per line, in list order', 'textarea'], ['$note', 'Blank lines and missing lines keep the name. A line ending in the item’s extension (“b.txt”) is its whole new name.']],
-  summary(r) {
-    const n = listLines(r.text).length;
-    return `List of ${n} name${n === 1 ? '' : 's'}${where(r)}`;
-  },
+  fields: [['text', t('names.text'), 'textarea'], ['$note', t('names.note')]],
+  summary: (r) => t('names.summary', { count: listLines(r.text).length, where: where(r) }),
   compile(r) {
     const lines = listLines(String(r.text));
     if (!lines.length) return null;

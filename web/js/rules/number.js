@@ -1,22 +1,23 @@
 // Numbering in list order, or per folder.
-import { clamp, formatCounter, int, place, PLACES } from './shared.js';
+import { clamp, formatCounter, int, place, placeWord, PLACES } from './shared.js';
+import { t } from '../i18n/index.js';
 
 const STYLES = [['decimal', '1, 2, 3'], ['roman', 'i, ii, iii'], ['ROMAN', 'I, II, III'], ['alpha', 'a, b, c'], ['ALPHA', 'A, B, C'], ['hex', 'hex 9, a, b'], ['HEX', 'HEX 9, A, B']];
 const style = (r) => (r.format === 'decimal' ? '' : r.format);
 
 export default {
   type: 'number',
-  label: 'Numbering',
+  label: t('number.label'),
   defaults: { start: 1, step: 1, pad: 3, format: 'decimal', position: 'prefix', sep: ' ', restart: false },
   perFolder: (r) => r.restart === true,
   fields: [
-    ['start', 'Start', 'number'], ['step', 'Step', 'number'], ['pad', 'Digits', 'number'],
-    ['format', 'Style', 'select', STYLES],
-    ['position', 'Place', 'select', PLACES],
-    ['sep', 'Separator', 'text'], ['restart', 'Restart in every folder', 'check'],
-    ['$note', 'Numbers follow the order of the list: sort it first.'],
+    ['start', t('number.start'), 'number'], ['step', t('rule.step'), 'number'], ['pad', t('number.pad'), 'number'],
+    ['format', t('number.style'), 'select', STYLES],
+    ['position', t('rule.place'), 'select', PLACES],
+    ['sep', t('rule.separator'), 'text'], ['restart', t('number.restart'), 'check'],
+    ['$note', t('number.note')],
   ],
-  summary: (r) => `Numbering ${formatCounter(int(r.start, 1), style(r), int(r.pad))}, +${int(r.step, 1)} as ${r.position}${r.restart ? ', per folder' : ''}`,
+  summary: (r) => t('number.summary', { first: formatCounter(int(r.start, 1), style(r), int(r.pad)), step: String(int(r.step, 1)), position: placeWord(r.position), perFolder: r.restart ? t('number.perFolder') : '' }),
   compile(r) {
     const start = int(r.start, 1);
     const step = int(r.step, 1);

@@ -1,26 +1,27 @@
 // Regular expression: a pattern and a replacement with $1, $<name> and $&.
 import { cpSlice } from '../text.js';
 import { quote, where } from './shared.js';
+import { t } from '../i18n/index.js';
 
 export default {
   type: 'regex',
-  label: 'Regular expression',
+  label: t('regex.label'),
   defaults: { pattern: '', with: '', caseSensitive: true, global: true },
   fields: [
-    ['pattern', 'Pattern', 'text'],
-    ['with', 'Replace with', 'text'],
-    ['caseSensitive', 'Match case', 'check'],
-    ['global', 'Every match (not only the first)', 'check'],
-    ['$note', '$1, $2… insert capture groups, $<name> named ones, $& the whole match. \\U…\\E and \\L…\\E make upper or lower case, \\u and \\l the next letter.'],
+    ['pattern', t('rule.pattern'), 'text'],
+    ['with', t('rule.replaceWith'), 'text'],
+    ['caseSensitive', t('rule.matchCase'), 'check'],
+    ['global', t('regex.global'), 'check'],
+    ['$note', t('regex.note')],
   ],
-  summary: (r) => (r.pattern === '' ? 'Regex: no pattern' : `Regex /${cpSlice(r.pattern, 0, 20)}/ → ${quote(r.with)}${where(r)}`),
+  summary: (r) => (r.pattern === '' ? t('regex.noPattern') : t('regex.summary', { pattern: cpSlice(r.pattern, 0, 20), with: quote(r.with), where: where(r) })),
   compile(r) {
     if (r.pattern === '') return null;
     let re;
     try {
       re = new RegExp(r.pattern, 'u' + (r.global ? 'g' : '') + (r.caseSensitive ? '' : 'i'));
     } catch (e) {
-      return { error: `invalid regular expression: ${e.message.replace(/^Invalid regular expression: /, '')}` };
+      return { error: t('rule.badRegex', { reason: e.message.replace(/^Invalid regular expression: /, '') }) };
     }
     const repl = String(r.with);
     if (!CASE_ESCAPE.test(repl)) return (s) => s.replace(re, repl);

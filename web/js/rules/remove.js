@@ -1,26 +1,27 @@
 // Remove characters: a count after a position, or a range.
 import { cpLength } from '../text.js';
 import { int, removeRange, where } from './shared.js';
+import { t, word } from '../i18n/index.js';
 
 const counting = (r) => r.mode === 'count';
 const ranging = (r) => r.mode === 'range';
-const FROM = [['start', 'start'], ['end', 'end']];
+const FROM = [['start', t('rule.from.start')], ['end', t('rule.from.end')]];
 
 export default {
   type: 'remove',
-  label: 'Remove characters',
+  label: t('remove.label'),
   defaults: { mode: 'count', count: 1, position: 0, from: 'start', start: 1, end: 1 },
   fields: [
-    ['mode', 'Remove', 'select', [['count', 'a count of characters'], ['range', 'a range']]],
-    ['count', 'Count', 'number', null, counting],
-    ['position', 'After', 'number', null, counting],
-    ['from', 'Counted from', 'select', FROM, counting],
-    ['start', 'From character', 'number', null, ranging],
-    ['end', 'To character', 'number', null, ranging],
+    ['mode', t('remove.mode'), 'select', [['count', t('remove.byCount')], ['range', t('remove.byRange')]]],
+    ['count', t('remove.count'), 'number', null, counting],
+    ['position', t('rule.after'), 'number', null, counting],
+    ['from', t('rule.countedFrom'), 'select', FROM, counting],
+    ['start', t('remove.start'), 'number', null, ranging],
+    ['end', t('remove.end'), 'number', null, ranging],
   ],
   summary: (r) => (r.mode === 'range'
-    ? `Remove characters ${int(r.start)}–${int(r.end)}${where(r)}`
-    : `Remove ${int(r.count)} after ${int(r.position)} from ${r.from}${where(r)}`),
+    ? t('remove.rangeSummary', { start: String(int(r.start)), end: String(int(r.end)), where: where(r) })
+    : t('remove.countSummary', { count: String(int(r.count)), position: String(int(r.position)), from: word('rule.from', r.from), where: where(r) })),
   compile(r) {
     if (r.mode === 'range') {
       const a = Math.max(1, int(r.start, 1));

@@ -1,6 +1,7 @@
 // Replace text: a literal, in any case or exactly, every, the first or the last time.
 import { escapeRegExp } from '../text.js';
 import { quote, where } from './shared.js';
+import { t } from '../i18n/index.js';
 
 function exact(find, repl, occurrence) {
   if (occurrence === 'first') return (s) => { const i = s.indexOf(find); return i < 0 ? s : s.slice(0, i) + repl + s.slice(i + find.length); };
@@ -28,15 +29,15 @@ function anyCase(find, repl, occurrence) {
 
 export default {
   type: 'replace',
-  label: 'Replace text',
+  label: t('replace.label'),
   defaults: { find: '', with: '', caseSensitive: false, occurrence: 'all' },
   fields: [
-    ['find', 'Find', 'text'],
-    ['with', 'Replace with', 'text'],
-    ['occurrence', 'Which', 'select', [['all', 'all'], ['first', 'first'], ['last', 'last']]],
-    ['caseSensitive', 'Match case', 'check'],
+    ['find', t('replace.find'), 'text'],
+    ['with', t('rule.replaceWith'), 'text'],
+    ['occurrence', t('replace.which'), 'select', ['all', 'first', 'last'].map((v) => [v, t(`replace.${v}`)])],
+    ['caseSensitive', t('rule.matchCase'), 'check'],
   ],
-  summary: (r) => (r.find === '' ? 'Replace: nothing to find' : `Replace ${quote(r.find)} → ${quote(r.with)}${where(r)}`),
+  summary: (r) => (r.find === '' ? t('replace.nothing') : t('replace.summary', { find: quote(r.find), with: quote(r.with), where: where(r) })),
   compile(r) {
     const find = String(r.find);
     if (find === '') return null;

@@ -2,18 +2,19 @@
 // the name, dates, counters. Pure: no DOM.
 
 import { cpLength, cpSlice, hasAstral } from '../text.js';
+import { t, word } from '../i18n/index.js';
 
 export const int = (v, d = 0) => (Number.isFinite(Number(v)) ? Math.trunc(Number(v)) : d);
 export const clamp = (v, lo, hi) => Math.max(lo, Math.min(hi, v));
 
 /** A short quoted form of user text for a card's summary line. */
 export function quote(s, max = 18) {
-  const t = cpLength(s) > max ? cpSlice(s, 0, max - 1) + '…' : s;
-  return `"${t}"`;
+  const cut = cpLength(s) > max ? cpSlice(s, 0, max - 1) + '…' : s;
+  return t('rule.quote', { text: cut });
 }
 
 /** What a summary says about the rule's target, when it is not the base name. */
-export const where = (rule) => (rule.target === 'ext' ? ' (ext)' : rule.target === 'both' ? ' (whole name)' : '');
+export const where = (rule) => (rule.target === 'ext' || rule.target === 'both' ? t(`rule.where.${rule.target}`) : '');
 
 /** `piece` before, after or instead of `s`, joined by `sep`. */
 export function place(s, piece, position, sep) {
@@ -22,7 +23,10 @@ export function place(s, piece, position, sep) {
   return s === '' ? piece : piece + sep + s;
 }
 
-export const PLACES = [['prefix', 'before the name'], ['suffix', 'after the name'], ['replace', 'instead of the name']];
+export const PLACES = ['prefix', 'suffix', 'replace'].map((v) => [v, t(`rule.place.${v}`)]);
+
+/** A rule's position as its summary says it ("prefix"). */
+export const placeWord = (position) => word('rule.as', position);
 
 export function formatNumber(n, pad) {
   const digits = String(Math.abs(n)).padStart(clamp(pad, 0, 32), '0');

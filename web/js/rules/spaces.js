@@ -1,14 +1,15 @@
 // Spaces: trim the ends, collapse runs, replace spaces.
 import { quote, where } from './shared.js';
+import { t } from '../i18n/index.js';
 
 export default {
   type: 'spaces',
-  label: 'Spaces and trimming',
+  label: t('spaces.label'),
   defaults: { trim: true, collapse: true, replace: false, with: '_' },
-  fields: [['trim', 'Trim at both ends', 'check'], ['collapse', 'Collapse runs of white space', 'check'], ['replace', 'Replace spaces', 'check'], ['with', 'with', 'text', null, (r) => r.replace]],
+  fields: [['trim', t('spaces.trim'), 'check'], ['collapse', t('spaces.collapse'), 'check'], ['replace', t('spaces.replace'), 'check'], ['with', t('spaces.with'), 'text', null, (r) => r.replace]],
   summary(r) {
-    const what = [r.trim && 'trim', r.collapse && 'collapse', r.replace && `spaces → ${quote(r.with)}`].filter(Boolean);
-    return what.length ? `Spaces: ${what.join(', ')}${where(r)}` : 'Spaces: nothing chosen';
+    const what = [r.trim && t('spaces.word.trim'), r.collapse && t('spaces.word.collapse'), r.replace && t('spaces.word.replace', { with: quote(r.with) })].filter(Boolean);
+    return what.length ? t('spaces.summary', { what: what.join(', '), where: where(r) }) : t('spaces.nothing');
   },
   compile(r) {
     if (!r.trim && !r.collapse && !r.replace) return null;

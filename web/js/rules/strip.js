@@ -1,5 +1,6 @@
 // Remove digits, symbols, or bracketed parts with what they enclose.
 import { where } from './shared.js';
+import { t } from '../i18n/index.js';
 
 const BRACKETS = /\([^()]*\)|\[[^[\]]*\]|\{[^{}]*\}/g;
 const SYMBOLS = /[^\P{P}\-_.]|\p{S}/gu;
@@ -7,12 +8,12 @@ const DIGITS = /\p{Nd}/gu;
 
 export default {
   type: 'strip',
-  label: 'Remove digits / symbols / brackets',
+  label: t('strip.label'),
   defaults: { digits: false, symbols: false, brackets: true },
-  fields: [['digits', 'Digits', 'check'], ['symbols', 'Symbols and punctuation (keeps - _ .)', 'check'], ['brackets', 'Brackets with their contents: ( ) [ ] { }', 'check']],
+  fields: [['digits', t('strip.digits'), 'check'], ['symbols', t('strip.symbols'), 'check'], ['brackets', t('strip.brackets'), 'check']],
   summary(r) {
-    const what = [r.digits && 'digits', r.symbols && 'symbols', r.brackets && '(brackets)'].filter(Boolean);
-    return what.length ? `Remove ${what.join(', ')}${where(r)}` : 'Remove: nothing chosen';
+    const what = ['digits', 'symbols', 'brackets'].filter((k) => r[k]).map((k) => t(`strip.word.${k}`));
+    return what.length ? t('strip.summary', { what: what.join(', '), where: where(r) }) : t('strip.nothing');
   },
   compile(r) {
     if (!r.digits && !r.symbols && !r.brackets) return null;

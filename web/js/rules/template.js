@@ -3,8 +3,9 @@
 import { joinName, splitName } from '../text.js';
 import { compileToken, parsePattern } from '../template.js';
 import { int, quote, where } from './shared.js';
+import { t } from '../i18n/index.js';
 
-const RESTARTS = [['never', 'never'], ['folder', 'in every folder'], ['group', 'for every distinct name']];
+const RESTARTS = [['never', t('template.never')], ['folder', t('template.inFolder')], ['group', t('template.inGroup')]];
 
 /** The groups a match expression has, by number and by name. */
 function groupsOf(source) {
@@ -17,15 +18,15 @@ const digitsFor = (start, step, count) => Math.max(String(Math.abs(start)).lengt
 
 export default {
   type: 'template',
-  label: 'Template',
+  label: t('template.label'),
   defaults: { pattern: '{name}', match: '', start: 1, step: 1, restart: 'never' },
   fields: [
-    ['pattern', 'Pattern', 'template'],
-    ['match', 'Only where it matches (regex)', 'text'],
-    ['start', 'Counter from', 'number'], ['step', 'Step', 'number'],
-    ['restart', 'Counter restarts', 'select', RESTARTS],
+    ['pattern', t('rule.pattern'), 'template'],
+    ['match', t('template.match'), 'text'],
+    ['start', t('template.start'), 'number'], ['step', t('rule.step'), 'number'],
+    ['restart', t('template.restart'), 'select', RESTARTS],
   ],
-  summary: (r) => `Template ${quote(r.pattern, 24)}${where(r)}${r.match ? ' where it matches' : ''}`,
+  summary: (r) => t(r.match ? 'template.summaryMatch' : 'template.summary', { pattern: quote(r.pattern, 24), where: where(r) }),
   compile(r) {
     if (r.pattern === '') return null;
     let match = null;
@@ -35,7 +36,7 @@ export default {
         match = new RegExp(r.match, 'u');
         groups = groupsOf(r.match);
       } catch (e) {
-        return { error: `invalid regular expression: ${e.message.replace(/^Invalid regular expression: /, '')}` };
+        return { error: t('rule.badRegex', { reason: e.message.replace(/^Invalid regular expression: /, '') }) };
       }
     }
     let parts;

@@ -1,13 +1,14 @@
 // Diacritics removed (letters written in ASCII where they can be) and Unicode
 // normalised to NFC.
 import { toAscii } from '../ascii.js';
+import { t } from '../i18n/index.js';
 
 export default {
   type: 'unicode',
-  label: 'Diacritics and Unicode',
+  label: t('unicode.label'),
   defaults: { diacritics: true, nfc: true },
-  fields: [['diacritics', 'Remove diacritics (é → e, ł → l, æ → ae)', 'check'], ['nfc', 'Normalise to NFC (composed characters)', 'check']],
-  summary: (r) => [r.diacritics && 'Remove diacritics', r.nfc && 'NFC'].filter(Boolean).join(' + ') || 'Unicode: nothing chosen',
+  fields: [['diacritics', t('unicode.diacritics'), 'check'], ['nfc', t('unicode.nfc'), 'check']],
+  summary: (r) => [r.diacritics && t('unicode.word.diacritics'), r.nfc && 'NFC'].filter(Boolean).join(' + ') || t('unicode.nothing'),
   compile(r) {
     if (!r.diacritics && !r.nfc) return null;
     return (s) => {

@@ -1,7 +1,6 @@
 // Applying batches: the confirmation, the chunks with progress and cancel,
 // the results in the rows, and undo and redo of the batches applied.
 
-import { fmtInt } from '../dom.js';
 import { planBatch, chunkPlan, followResults, rescueOps } from '../planner.js';
 import { undoRecord, batchChanges, batchFolder } from '../batch.js';
 import { explainError, normalise } from '../protocol.js';
@@ -10,10 +9,20 @@ import { top } from '../history.js';
 import { listedNames } from '../probe.js';
 import { joinPath } from '../text.js';
 import { outgoingChanges, pendingCounts, targetIndexes } from '../state.js';
+import { t } from '../i18n/index.js';
 
 const CHUNK = 250;
-const plural = (n, one, many = `${one}s`) => `${fmtInt(n)} ${n === 1 ? one : many}`;
 const baseName = (path) => path.slice(path.lastIndexOf('/') + 1) || path;
+const line = (c) => (c.newName !== c.name ? t('batch.line', { name: c.name, newName: c.newName }) : t('batch.metaLine', { name: c.name }));
+// The title of the batch an undo record undid ("Undo of X" gives X), in the
+// page's language or in English (records kept from before).
+const [undoBefore, undoAfter] = t('batch.undoOf', { title: '\0' }).split('\0');
+function undoneTitle(title) {
+  for (const [a, b] of [[undoBefore, undoAfter], ['Undo of ', '']]) {
+    if (title.startsWith(a) && title.endsWith(b) && title.length >= a.length + b.length) return title.slice(a.length, title.length - b.length);
+  }
+  return title;
+}
 
 export function createBatchRunner({ store, bridge, preview, notices, thumbnails }) {
   const st = () => store.state;
@@ -37,7 +46,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
       try {
         const res = await bridge.apply(plan.ops.slice(a, b), batch);
         const got = Array.isArray(res?.results) ? res.results : [];
-        for (let k = 0; k < b - a; k++) results.push(got[k] || { ok: false, error: 'the application gave no result for this operation' });
+        for (let k = 0; k < b - a; k++) results.push(got[k] || { ok: false, error: t('batch.noResult') });
       } catch (e) {
         failure = e.message;
         break;
@@ -52,7 +61,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
         const res = await bridge.apply(rescue.ops, batch);
         res.results.forEach((r, k) => {
           const o = outcomes.get(rescue.keys[k]);
-          if (r.ok) { o.path = r.newPath; o.stranded = false; o.error += ' (the item was moved back from its temporary name)'; }
+          if (r.ok) { o.path = r.newPath; o.stranded = false; o.error = t('batch.movedBack', { error: o.error }); }
         });
       } catch (_) { /* reported below as stranded */ }
     }
@@ -60,8 +69,8 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
       const o = outcomes.get(c.key);
       o.renamed = o.path !== joinPath(c.dir, c.name);
     }
-    if (failure) toast(`The batch was stopped: ${failure}`, 'error', 12000);
-    if (cancelled) toast('Stopped between chunks: the items not yet sent were not changed.', 'warning');
+    if (failure) toast(t('batch.stopped', { reason: failure }), 'error', 12000);
+    if (cancelled) toast(t('batch.cancelled'), 'warning');
     await refreshRows(changes, outcomes);
     const ok = changes.filter((c) => outcomes.get(c.key).ok).length;
     const unsent = changes.filter((c) => !outcomes.get(c.key).sent).length;
@@ -73,7 +82,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
   async function refreshRows(changes, outcomes) {
     const paths = changes.map((c) => outcomes.get(c.key).path);
     let fresh = [];
-    try { fresh = (await bridge.statPaths(paths)).files; } catch (e) { toast(`Could not refresh the list: ${e.message}`, 'error'); }
+    try { fresh = (await bridge.statPaths(paths)).files; } catch (e) { toast(t('batch.noRefresh', { reason: e.message }), 'error'); }
     const byPath = new Map(fresh.map((f) => [f.path, f]));
     const { listing, config } = st();
     const items = listing.items.slice();
@@ -91,7 +100,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
       const i = rows[k];
       if (i === undefined) return; // the batch was for items that are not listed now
       let text = o.ok ? '' : explainError(o.error).text;
-      if (o.stranded) text += ` The item is now named “${baseName(o.path)}” (a temporary name).`;
+      if (o.stranded) text += t('batch.stranded', { name: baseName(o.path) });
       const rec = byPath.get(o.path);
       if (rec) {
         const next = normalise(rec, listing.folder, i);
@@ -115,24 +124,24 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     const stamp = st().preview.stamp;
     const { changes, renames, meta } = outgoingChanges(st());
     const ok = await ask({
-      title: 'Apply changes',
+      title: t('batch.applyTitle'),
       paragraphs: [
-        { cls: 'big', text: `${plural(renames, 'rename')} and ${plural(meta, 'metadata change')}.` },
-        p.warnings && { text: `${plural(p.warnings, 'row has', 'rows have')} warnings (case, spaces, hidden names); they are applied.` },
-        p.errors && { cls: 'err', text: `${plural(p.errors, 'row has', 'rows have')} errors that would be refused. They must be left out.` },
-        p.skipped && { text: p.skipped === 1 ? '1 row with a name that is not valid UTF-8 is left out.' : `${fmtInt(p.skipped)} rows with names that are not valid UTF-8 are left out.` },
+        { cls: 'big', text: t('batch.applySummary', { renames: t('batch.renames', { count: renames }), meta: t('batch.metaChanges', { count: meta }) }) },
+        p.warnings && { text: t('batch.warnings', { count: p.warnings }) },
+        p.errors && { cls: 'err', text: t('batch.errors', { count: p.errors }) },
+        p.skipped && { text: t('batch.skipped', { count: p.skipped }) },
       ].filter(Boolean),
-      lines: changes.map((c) => (c.newName !== c.name ? `${c.name}  →  ${c.newName}` : `${c.name}  (metadata)`)),
-      okText: changes.length ? `Apply ${fmtInt(changes.length)}` : 'Apply',
-      skipText: p.errors ? `Skip the ${plural(p.errors, 'row')} with errors (and rows that depend on them)` : null,
+      lines: changes.map(line),
+      okText: changes.length ? t('batch.applyN', { count: changes.length }) : t('page.apply'),
+      skipText: p.errors ? t('batch.skipErrors', { count: p.errors }) : null,
     });
     if (!ok) return;
     if (st().preview.stamp !== stamp || st().preview.pending || st().batch.busy) {
-      toast('The list changed while the confirmation was open, so nothing was applied. Check the preview and apply again.', 'warning');
+      toast(t('batch.changedMeanwhile'), 'warning');
       return;
     }
-    if (!changes.length) { toast('Nothing left to apply once the rows with errors are skipped.', 'warning'); return; }
-    const title = `${renames ? 'Rename' : 'Metadata'} of ${fmtInt(changes.length)}`;
+    if (!changes.length) { toast(t('batch.nothingLeft'), 'warning'); return; }
+    const title = t(renames ? 'batch.rename' : 'batch.meta', { count: changes.length });
     const outcomes = await run(changes, title);
     const record = undoRecord(title, changes, outcomes, Date.now(), st().listing.folder);
     store.dispatch('historyApplied', record);
@@ -143,36 +152,38 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
    * interrupted batch) after a preview: what goes where, and what cannot
    * because its target name is taken now.
    */
-  async function runRecorded(changes, { title, folder, missing = 0, verb }) {
+  async function runRecorded(changes, { title, folder, missing = 0, kind }) {
     if (st().batch.busy) return;
-    if (!changes.length) { toast(`Nothing of this batch is left to ${verb.toLowerCase()}.`, 'warning'); return; }
+    // kind "undo" or "finish" names the messages, and the batch in the journal
+    const verb = kind === 'undo' ? 'Undo' : 'Finish';
+    if (!changes.length) { toast(t(`batch.nothingTo${verb}`), 'warning'); return; }
     let held;
     try {
       const sources = new Set(changes.map((c) => c.key));
       const found = (await bridge.statPaths(changes.map((c) => joinPath(c.dir, c.newName)))).files;
       held = new Set(found.map((f) => f.path).filter((p) => !sources.has(p)));
     } catch (e) {
-      toast(`Could not check the names: ${e.message}`, 'error');
+      toast(t('batch.noCheck', { reason: e.message }), 'error');
       return;
     }
     const blocked = changes.filter((c) => held.has(joinPath(c.dir, c.newName)));
     const go = changes.filter((c) => !held.has(joinPath(c.dir, c.newName)));
     const ok = await ask({
-      title: `${verb} “${title}”?`,
+      title: t(`batch.${kind}Title`, { title }),
       paragraphs: [
-        { cls: 'big', text: `${plural(go.length, 'item')} in ${folder}.` },
-        blocked.length && { cls: 'err', text: `${plural(blocked.length, 'item')} cannot: another item holds the name now (${blocked.slice(0, 3).map((c) => c.newName).join(', ')}${blocked.length > 3 ? ', …' : ''}). They are left as they are.` },
-        missing && { text: `${plural(missing, 'item')} of the batch could not be found any more and are left out.` },
+        { cls: 'big', text: t('batch.itemsIn', { count: go.length, folder }) },
+        blocked.length && { cls: 'err', text: t('batch.blocked', { count: blocked.length, names: `${blocked.slice(0, 3).map((c) => c.newName).join(', ')}${blocked.length > 3 ? ', …' : ''}` }) },
+        missing && { text: t('batch.missing', { count: missing }) },
       ].filter(Boolean),
-      lines: go.map((c) => (c.newName !== c.name ? `${c.name}  →  ${c.newName}` : `${c.name}  (metadata)`)),
-      okText: go.length ? `${verb} ${fmtInt(go.length)}` : verb,
+      lines: go.map(line),
+      okText: go.length ? t(`batch.${kind}N`, { count: go.length }) : t(`batch.${kind}`),
     });
     if (!ok || !go.length || st().batch.busy) return;
-    const name = `${verb} of ${title}`;
-    const outcomes = await run(go, name, verb.toLowerCase(), folder);
+    const name = t(`batch.${kind}Of`, { title });
+    const outcomes = await run(go, name, kind, folder);
     store.dispatch('historyApplied', undoRecord(name, go, outcomes, Date.now(), folder));
     const failed = go.length - go.filter((c) => outcomes.get(c.key).ok).length;
-    if (failed) toast(`${plural(failed, 'item')} could not be changed; see the rows marked failed.`, 'error', 10000);
+    if (failed) toast(t('batch.notChanged', { count: failed }), 'error', 10000);
   }
 
   /** Undoes the last batch (`which` "undo") or redoes the last undone one ("redo"). */
@@ -182,17 +193,17 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     if (!batch) return;
     const redo = which === 'redo';
     const where = batchFolder(batch);
-    const title = redo ? `Redo of ${batch.title.replace(/^Undo of /, '')}` : `Undo of ${batch.title}`;
+    const title = redo ? t('batch.redoOf', { title: undoneTitle(batch.title) }) : t('batch.undoOf', { title: batch.title });
     const shown = st().listing.folder;
     if (where !== shown) {
       // the list shows other items: say where the batch goes before it does
       const ok = await ask({
-        title: redo ? 'Redo a batch in another folder?' : 'Undo a batch in another folder?',
+        title: t(redo ? 'batch.redoElsewhere' : 'batch.undoElsewhere'),
         paragraphs: [
-          { cls: 'big', text: `“${batch.title}” changed ${plural(batch.changes.length, 'item')} in ${where}.` },
-          { text: shown ? `The list shows ${shown}.` : 'No folder is shown.' },
+          { cls: 'big', text: t('batch.changedIn', { title: batch.title, count: batch.changes.length, folder: where }) },
+          { text: shown ? t('batch.listShows', { folder: shown }) : t('batch.noFolderShown') },
         ],
-        okText: `${redo ? 'Redo' : 'Undo'} in ${baseName(where)}`,
+        okText: t(redo ? 'batch.redoIn' : 'batch.undoIn', { folder: baseName(where) }),
       });
       if (!ok || st().batch.busy || top(st().history, which) !== batch) return;
     }
@@ -200,13 +211,13 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     const outcomes = await run(changes, title, redo ? 'redo' : 'undo', where);
     store.dispatch('historyRan', { which, batch, record: undoRecord(title, changes, outcomes, Date.now(), where) });
     const failed = changes.length - changes.filter((c) => outcomes.get(c.key).ok).length;
-    if (failed) toast(`${plural(failed, 'item')} could not be restored; see the rows marked failed.`, 'error', 10000);
+    if (failed) toast(t('batch.notRestored', { count: failed }), 'error', 10000);
   }
 
   return {
     apply,
-    undoRecorded: (record) => runRecorded(batchChanges(record), { ...record, verb: 'Undo' }),
-    finishRecorded: (batch, changes) => runRecorded(changes, { title: batch.title, folder: batch.folder, verb: 'Finish' }),
+    undoRecorded: (record) => runRecorded(batchChanges(record), { ...record, kind: 'undo' }),
+    finishRecorded: (batch, changes) => runRecorded(changes, { title: batch.title, folder: batch.folder, kind: 'finish' }),
     undo: () => undoRedo('undo'),
     redo: () => undoRedo('redo'),
     cancel: () => store.dispatch('batchCancel'),

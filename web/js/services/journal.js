@@ -2,11 +2,10 @@
 // the trim to the kept bounds, the batch the Undo button offers after a
 // restart, and the History sheet (its list, the rows of a batch, undo).
 
-import { fmtInt } from '../dom.js';
 import { finishChanges, recordFromJournal } from '../batch.js';
+import { t } from '../i18n/index.js';
 
 const SHOWN = 200;
-const plural = (n, one) => `${fmtInt(n)} ${one}${n === 1 ? '' : 's'}`;
 
 export function createJournal({ store, bridge, toast, runner }) {
   const st = () => store.state;
@@ -15,11 +14,11 @@ export function createJournal({ store, bridge, toast, runner }) {
     try {
       const status = await bridge.journalStatus();
       if (status.setAside) toast(status.setAside, 'warning', 15000);
-      if (!status.available) toast(`Batches cannot be recorded, so Apply changes nothing: ${status.problem}`, 'error', 15000);
+      if (!status.available) toast(t('toast.noJournal', { reason: status.problem }), 'error', 15000);
       const moved = status.repairs.filter((r) => r.moved).length;
       const left = status.repairs.filter((r) => !r.moved);
-      if (moved) toast(`The last session ended during a batch: ${plural(moved, 'item')} left under temporary names got their names back. The History shows that batch.`, 'warning', 15000);
-      if (left.length) toast(`${plural(left.length, 'item')} left under temporary names by an interrupted batch could not get a name back: ${left.slice(0, 3).map((r) => r.found).join(', ')}`, 'error', 20000);
+      if (moved) toast(t('toast.repaired', { count: moved }), 'warning', 15000);
+      if (left.length) toast(t('toast.notRepaired', { count: left.length, names: left.slice(0, 3).map((r) => r.found).join(', ') }), 'error', 20000);
       bridge.pruneJournal(st().config.journalBatches, st().config.journalDays).catch(() => {});
       // after a restart, Undo offers the newest batch, unless it was itself an undo
       if (st().history.undo.length) return;
@@ -28,7 +27,7 @@ export function createJournal({ store, bridge, toast, runner }) {
       const record = recordFromJournal(newest, (await bridge.readBatch(newest.id)).entries);
       if (record.changes.length && !st().history.undo.length) store.dispatch('historyApplied', record);
     } catch (e) {
-      toast(`The history of batches could not be read: ${e.message}`, 'error');
+      toast(t('toast.noHistory', { reason: e.message }), 'error');
     }
   }
 
@@ -36,7 +35,7 @@ export function createJournal({ store, bridge, toast, runner }) {
     try {
       store.dispatch('historyOpened', (await bridge.listBatches(SHOWN)).batches);
     } catch (e) {
-      toast(`The history of batches could not be read: ${e.message}`, 'error');
+      toast(t('toast.noHistory', { reason: e.message }), 'error');
     }
   }
 
@@ -71,7 +70,7 @@ export function createJournal({ store, bridge, toast, runner }) {
   async function exportBatch(id, format) {
     try {
       const saved = await bridge.exportBatch(id, format);
-      if (saved) toast(`Saved as ${saved.path}`);
+      if (saved) toast(t('toast.saved', { path: saved.path }));
     } catch (e) {
       toast(e.message, 'error', 10000);
     }

@@ -7,6 +7,7 @@
 import { computePreview, pack, unpack } from '../preview-core.js';
 import { listedNames, targetsToProbe } from '../probe.js';
 import { needsFields, needsTaken, takenColumn } from '../media.js';
+import { t } from '../i18n/index.js';
 
 const SYNC_LIMIT = 5000;
 const PROBE_CHUNK = 5000;
@@ -191,7 +192,7 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
         try {
           if (!(await probe())) return true;
         } catch (e) {
-          toast(`Could not check the new names against the items the list does not show: ${e.message}`, 'error');
+          toast(t('toast.previewUnlisted', { reason: e.message }), 'error');
           return false;
         }
       }

@@ -3,6 +3,7 @@
 // keeps batches now.
 
 import { parseConfig, serializeConfig } from '../config.js';
+import { t } from '../i18n/index.js';
 
 const SAVE_DELAY = 500;
 
@@ -16,7 +17,7 @@ export function createSettings({ store, bridge, toast }) {
       await bridge.savePrefs(text);
       lastError = '';
     } catch (e) {
-      if (e.message !== lastError) toast(`Settings were not saved — ${e.message}`, 'error', 10000);
+      if (e.message !== lastError) toast(t('toast.settingsNotSaved', { reason: e.message }), 'error', 10000);
       lastError = e.message;
     }
   }
@@ -33,7 +34,7 @@ export function createSettings({ store, bridge, toast }) {
       try {
         saved = (await bridge.loadPrefs())?.data ?? null;
       } catch (e) {
-        toast(`Could not load the settings: ${e.message}`, 'error');
+        toast(t('toast.settingsNotLoaded', { reason: e.message }), 'error');
       }
       const config = parseConfig(saved);
       const { lastBatch, ...rest } = config;

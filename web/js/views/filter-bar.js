@@ -4,6 +4,7 @@
 import { $, h, fill, fmtInt } from '../dom.js';
 import { extensionCounts } from '../filter.js';
 import { COLOR_LABELS } from '../protocol.js';
+import { t } from '../i18n/index.js';
 
 const LARGE = 20000;
 
@@ -30,13 +31,13 @@ export function createFilterBar({ store, intents }) {
 
   // the choices come from the listing: built again only when it changes
   function options(items) {
-    fill($('filter-ext'), h('option', { value: '*', text: 'any ext' }), extensionCounts(items).slice(0, 200).map(([e, n]) => h('option', { value: e, text: `${e === '' ? '(none)' : '.' + e} · ${fmtInt(n)}` })));
+    fill($('filter-ext'), h('option', { value: '*', text: t('filter.anyExt') }), extensionCounts(items).slice(0, 200).map(([e, n]) => h('option', { value: e, text: `${e === '' ? t('filter.noExt') : '.' + e} · ${fmtInt(n)}` })));
     const tags = new Map();
-    for (const it of items) for (const t of it.tags) tags.set(t, (tags.get(t) || 0) + 1);
+    for (const it of items) for (const tag of it.tags) tags.set(tag, (tags.get(tag) || 0) + 1);
     const sorted = [...tags].sort((a, b) => b[1] - a[1]);
-    fill($('filter-tag'), h('option', { value: '', text: 'any tag' }), sorted.slice(0, 300).map(([t, n]) => h('option', { value: t, text: `${t} · ${fmtInt(n)}` })));
-    fill($('tag-suggestions'), sorted.slice(0, 500).map(([t]) => h('option', { value: t })));
-    fill($('filter-label'), h('option', { value: '-1', text: 'any label' }), COLOR_LABELS.map((n, i) => h('option', { value: String(i), text: i ? n : 'no label' })));
+    fill($('filter-tag'), h('option', { value: '', text: t('filter.anyTag') }), sorted.slice(0, 300).map(([tag, n]) => h('option', { value: tag, text: `${tag} · ${fmtInt(n)}` })));
+    fill($('tag-suggestions'), sorted.slice(0, 500).map(([tag]) => h('option', { value: tag })));
+    fill($('filter-label'), h('option', { value: '-1', text: t('filter.anyLabel') }), COLOR_LABELS.map((n, i) => h('option', { value: String(i), text: i ? t(`colour.${i}`) : t('filter.noLabel') })));
   }
 
   function render(state) {
@@ -51,10 +52,10 @@ export function createFilterBar({ store, intents }) {
     $('filter-label').value = String(filter.label);
     $('filter-problem').value = filter.problem;
     if (document.activeElement !== input && input.value !== filter.text) input.value = filter.text;
-    $('filter-error').textContent = preview.filterError ? `filter: ${preview.filterError}` : '';
+    $('filter-error').textContent = preview.filterError ? t('filter.error', { reason: preview.filterError }) : '';
     const n = listing.items.length, v = view.length;
     // the selection is counted where it is edited, in the metadata panel
-    const count = !n ? '' : `${v === n ? fmtInt(n) : `${fmtInt(v)} of ${fmtInt(n)}`} item${n === 1 ? '' : 's'}`;
+    const count = !n ? '' : v === n ? t('filter.items', { count: n }) : t('filter.itemsOf', { shown: v, count: n });
     $('count').textContent = count;
     $('count').title = count;
   }

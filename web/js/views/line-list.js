@@ -2,6 +2,7 @@
 // exist in the DOM. Used where a sheet lists every item of a batch.
 
 import { h } from '../dom.js';
+import { t } from '../i18n/index.js';
 
 const LINE = 20;
 const EXTRA = 8;
@@ -10,7 +11,7 @@ const EXTRA = 8;
 export function lineList(count, lineAt, { className = 'lines' } = {}) {
   const spacer = h('div', { class: 'lines-spacer' });
   spacer.style.height = `${count * LINE}px`;
-  const box = h('div', { class: className, attrs: { role: 'list', tabindex: '0', 'aria-label': `${count} items` } }, spacer);
+  const box = h('div', { class: className, attrs: { role: 'list', tabindex: '0', 'aria-label': t('lines.count', { count }) } }, spacer);
   const shown = new Map();
   const draw = () => {
     const first = Math.max(0, Math.floor(box.scrollTop / LINE) - EXTRA);

@@ -6,7 +6,8 @@ import { h, fmtSize, fmtDate } from '../dom.js';
 import { readableDiff } from '../diff.js';
 import { visibleName } from '../text.js';
 import { ISSUES, issueWord } from '../conflicts.js';
-import { COLOR_LABELS, ROW_HEIGHT } from '../protocol.js';
+import { ROW_HEIGHT } from '../protocol.js';
+import { t } from '../i18n/index.js';
 
 const OVERSCAN = 6;
 
@@ -14,18 +15,18 @@ const OVERSCAN = 6;
 export const COLUMNS = [
   { key: 'check', label: '', width: 30, fixed: true },
   { key: 'thumb', label: '', width: 34, fixed: true },
-  { key: 'folder', label: 'Folder', width: 130, sort: 'folder', tree: true },
-  { key: 'name', label: 'Name', width: 250, sort: 'name' },
+  { key: 'folder', label: t('col.folder'), width: 130, sort: 'folder', tree: true },
+  { key: 'name', label: t('col.name'), width: 250, sort: 'name' },
   { key: 'arrow', label: '', width: 18, fixed: true },
-  { key: 'new', label: 'New name', width: 250, sort: 'newName' },
-  { key: 'status', label: 'Status', width: 104 },
-  { key: 'label', label: '●', width: 24, fixed: true, title: 'Colour label' },
-  { key: 'tags', label: 'Tags', width: 110 },
-  { key: 'comment', label: 'Comment', width: 130 },
-  { key: 'size', label: 'Size', width: 70, sort: 'size' },
-  { key: 'modified', label: 'Modified', width: 122, sort: 'modified' },
-  { key: 'created', label: 'Created', width: 122, sort: 'created' },
-  { key: 'taken', label: 'Taken', width: 122, sort: 'taken', title: 'Date taken, read from the file' },
+  { key: 'new', label: t('col.new'), width: 250, sort: 'newName' },
+  { key: 'status', label: t('col.status'), width: 104 },
+  { key: 'label', label: '●', width: 24, fixed: true, title: t('col.label') },
+  { key: 'tags', label: t('col.tags'), width: 110 },
+  { key: 'comment', label: t('col.comment'), width: 130 },
+  { key: 'size', label: t('col.size'), width: 70, sort: 'size' },
+  { key: 'modified', label: t('col.modified'), width: 122, sort: 'modified' },
+  { key: 'created', label: t('col.created'), width: 122, sort: 'created' },
+  { key: 'taken', label: t('col.taken'), width: 122, sort: 'taken', title: t('col.takenTip') },
 ];
 
 export class ListView {
@@ -102,16 +103,16 @@ export class ListView {
       const cell = h('div', { class: `hcell h-${c.key}`, attrs: { role: 'columnheader', 'aria-colindex': i + 1, title: c.title } });
       if (c.sort) {
         cell.dataset.sort = c.sort;
-        cell.append(h('button', { text: c.label, attrs: { type: 'button', title: `Sort by ${c.label.toLowerCase()}; again to reverse, a third time for the folder's order` }, on: { click: () => this.onSort(c.sort) } }));
+        cell.append(h('button', { text: c.label, attrs: { type: 'button', title: t('list.sortBy', { column: t(`sort.${c.sort}`) }) }, on: { click: () => this.onSort(c.sort) } }));
       } else if (c.key === 'check') {
         cell.classList.add('c-check');
-        this.allBox = h('input', { type: 'checkbox', attrs: { 'aria-label': 'Select all shown items', title: 'Select all shown items (Ctrl+A)' }, on: { change: () => this.onSelectAll(this.allBox.checked) } });
+        this.allBox = h('input', { type: 'checkbox', attrs: { 'aria-label': t('list.selectAll'), title: t('list.selectAllTip') }, on: { change: () => this.onSelectAll(this.allBox.checked) } });
         cell.append(this.allBox);
       } else {
         cell.append(h('span', { text: c.label }));
       }
       if (!c.fixed) {
-        const grip = h('div', { class: 'resizer', attrs: { 'aria-hidden': 'true', title: 'Drag to resize' } });
+        const grip = h('div', { class: 'resizer', attrs: { 'aria-hidden': 'true', title: t('list.resize') } });
         grip.addEventListener('pointerdown', (e) => this.startResize(e, c.key, grip));
         cell.append(grip);
       }
@@ -216,7 +217,7 @@ export class ListView {
     el.setAttribute('aria-selected', m.selected ? 'true' : 'false');
     el.className = 'row' + (m.selected ? ' selected' : '') + (m.focused ? ' focused' : '') + (m.changed ? ' changed' : '') + (m.severity ? ` ${m.severity}` : '') + (m.result ? (m.result.ok ? ' done' : ' failed') : '');
     row.check.checked = m.selected;
-    row.check.setAttribute('aria-label', `Select ${m.item.name}`);
+    row.check.setAttribute('aria-label', t('list.select', { name: m.item.name }));
 
     const thumb = this.thumbFor(m.item);
     if (thumb) { if (row.img.getAttribute('src') !== thumb) row.img.src = thumb; row.img.hidden = false; }
@@ -235,8 +236,9 @@ export class ListView {
     this.drawTags(cells.tags, m);
     cells.label.replaceChildren();
     if (m.label || m.labelPending) {
-      const name = `${COLOR_LABELS[m.label]}${m.labelPending ? ' (pending)' : ''}`;
-      const dot = h('span', { class: `dot lc-${m.label}` + (m.labelPending ? ' pending' : '') + (m.labelPending && !m.label ? ' cleared' : ''), attrs: { role: 'img', 'aria-label': `Label: ${name}` } });
+      const colour = t(`colour.${m.label}`);
+      const name = m.labelPending ? t('list.pending', { name: colour }) : colour;
+      const dot = h('span', { class: `dot lc-${m.label}` + (m.labelPending ? ' pending' : '') + (m.labelPending && !m.label ? ' cleared' : ''), attrs: { role: 'img', 'aria-label': t('row.label', { name }) } });
       cells.label.append(dot);
       cells.label.title = name;
     } else cells.label.title = '';
@@ -270,8 +272,8 @@ export class ListView {
     cell.title = '';
     if (m.result) {
       const word = m.result.ok ? 'done' : 'failed';
-      cell.append(h('span', { class: `status ${word}`, text: (m.result.ok ? '✓ ' : '✕ ') + word }));
-      cell.title = m.result.ok ? 'Applied.' : m.result.text;
+      cell.append(h('span', { class: `status ${word}`, text: (m.result.ok ? '✓ ' : '✕ ') + t(`list.${word}`) }));
+      cell.title = m.result.ok ? t('list.applied') : m.result.text;
       return;
     }
     if (!m.problems) return;
@@ -284,7 +286,8 @@ export class ListView {
   drawTags(cell, m) {
     cell.replaceChildren();
     for (const t of m.tags) cell.append(h('span', { class: 'tagchip' + (m.tagsPending ? ' pending' : ''), text: t }));
-    cell.title = m.tags.length ? m.tags.join(', ') + (m.tagsPending ? ' (pending)' : '') : m.tagsPending ? 'tags removed (pending)' : '';
+    const tags = m.tags.join(', ');
+    cell.title = m.tags.length ? (m.tagsPending ? t('list.pending', { name: tags }) : tags) : m.tagsPending ? t('list.tagsRemoved') : '';
   }
 
   pointer(e) {

@@ -1,10 +1,11 @@
 // The metadata panel: the tags, label and comment of the selection, and the
 // edits the user makes to them (pending until applied).
 
-import { $, h, fill, fmtInt } from '../dom.js';
+import { $, h, fill } from '../dom.js';
 import { COLOR_LABELS } from '../protocol.js';
 import { effective, parseTags } from '../edits.js';
 import { mediaLines, tokenOf } from '../media.js';
+import { t } from '../i18n/index.js';
 
 const CHIPS = 40;
 
@@ -22,7 +23,7 @@ export function createMetaPanel({ store, intents }) {
     class: `swatch ${i ? `lc-${i}` : 'none'}`,
     text: i ? '' : '∅',
     dataset: { label: String(i) },
-    attrs: { type: 'button', role: 'radio', 'aria-checked': 'false', 'aria-label': i ? `Label ${name}` : 'No label', title: i ? `${name} label` : 'No label' },
+    attrs: { type: 'button', role: 'radio', 'aria-checked': 'false', 'aria-label': i ? t('meta.labelName', { name: t(`colour.${i}`) }) : t('meta.noLabel'), title: i ? t('meta.labelTip', { name: t(`colour.${i}`) }) : t('meta.noLabel') },
     on: { click: () => intents.editMeta(() => ({ label: i })) },
   })));
   $('tag-add-btn').addEventListener('click', () => addTags(false));
@@ -39,17 +40,17 @@ export function createMetaPanel({ store, intents }) {
     const { items } = state.listing;
     const sel = [...state.selection.set];
     const n = sel.length;
-    $('meta-count').textContent = n ? `${fmtInt(n)} selected` : 'select items';
+    $('meta-count').textContent = n ? t('meta.selected', { count: n }) : t('meta.selectItems');
     $('meta-panel').classList.toggle('dim', n === 0);
     const now = sel.map((i) => effective(state.edits, items[i]));
     const counts = new Map();
-    for (const e of now) for (const t of e.tags) counts.set(t, (counts.get(t) || 0) + 1);
-    fill($('meta-tags'), [...counts].sort((a, b) => b[1] - a[1]).slice(0, CHIPS).map(([t, c]) => {
-      const pending = sel.some((i, k) => now[k].tags.includes(t) && !items[i].tags.includes(t));
+    for (const e of now) for (const tag of e.tags) counts.set(tag, (counts.get(tag) || 0) + 1);
+    fill($('meta-tags'), [...counts].sort((a, b) => b[1] - a[1]).slice(0, CHIPS).map(([tag, c]) => {
+      const pending = sel.some((i, k) => now[k].tags.includes(tag) && !items[i].tags.includes(tag));
       return h('span', { class: 'chip' + (pending ? ' pending' : ''), attrs: { role: 'listitem' } },
-        h('span', { class: 'chip-text', text: t }),
+        h('span', { class: 'chip-text', text: tag }),
         c < n ? h('span', { class: 'chip-count', text: `${c}/${n}` }) : null,
-        h('button', { text: '×', attrs: { type: 'button', 'aria-label': `Remove tag ${t} from the selection`, title: 'Remove from the selection' }, on: { click: () => intents.editMeta((cur) => ({ tags: cur.tags.filter((x) => x !== t) })) } }));
+        h('button', { text: '×', attrs: { type: 'button', 'aria-label': t('meta.removeTag', { tag }), title: t('meta.removeTagTip') }, on: { click: () => intents.editMeta((cur) => ({ tags: cur.tags.filter((x) => x !== tag) })) } }));
     }));
     const labels = new Set(now.map((e) => e.label));
     const current = labels.size === 1 ? [...labels][0] : -1;
@@ -57,7 +58,7 @@ export function createMetaPanel({ store, intents }) {
     const comments = new Set(now.map((e) => e.comment));
     if (document.activeElement !== comment) {
       comment.value = comments.size === 1 ? [...comments][0] : '';
-      comment.placeholder = comments.size > 1 ? 'several comments…' : 'comment…';
+      comment.placeholder = comments.size > 1 ? t('meta.severalComments') : t('page.commentPlaceholder');
     }
   }
 
@@ -77,7 +78,7 @@ export function createMetaPanel({ store, intents }) {
     fill($('meta-media'), lines.flatMap(([label, text]) => {
       const token = template && tokenOf(label);
       return [h('dt', { text: label }), h('dd', { attrs: { title: text } }, h('span', { text }),
-        token ? h('button', { class: 'icon-btn token', text: '+', attrs: { type: 'button', 'aria-label': `Insert ${token}`, title: `Insert ${token} into the template` }, on: { click: () => intents.insertToken(token) } }) : null)];
+        token ? h('button', { class: 'icon-btn token', text: '+', attrs: { type: 'button', 'aria-label': t('meta.insert', { token }), title: t('meta.insertTip', { token }) }, on: { click: () => intents.insertToken(token) } }) : null)];
     }));
   }
 

@@ -1,6 +1,7 @@
 // The presets panel: named rule chains saved, loaded, renamed and deleted.
 
 import { $, h, fill } from '../dom.js';
+import { t } from '../i18n/index.js';
 
 export function createPresetsPanel({ store, intents }) {
   const select = $('preset-select');
@@ -31,7 +32,7 @@ export function createPresetsPanel({ store, intents }) {
     if (!presets.some((p) => p.name === selected)) selected = presets[0]?.name ?? '';
     fill(select, presets.length
       ? presets.map((p) => h('option', { value: p.name, text: `${p.name} (${p.rules.length})`, selected: p.name === selected }))
-      : h('option', { value: '', text: 'no presets yet' }));
+      : h('option', { value: '', text: t('presets.none') }));
     for (const id of ['preset-load', 'preset-rename', 'preset-delete']) $(id).disabled = !presets.length;
   }
 

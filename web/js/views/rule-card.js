@@ -6,14 +6,15 @@ import { h } from '../dom.js';
 import { summarize } from '../rules.js';
 import { RULE_BY_TYPE } from '../rules/index.js';
 import { exampleText, templateField } from './template-field.js';
+import { t } from '../i18n/index.js';
 
-const TARGETS = [['name', 'name'], ['ext', 'extension'], ['both', 'whole name']];
+const TARGETS = ['name', 'ext', 'both'].map((v) => [v, t(`card.target.${v}`)]);
 
 /** The fields a rule's card shows now: [key, label, kind, options, showIf]. */
 export function visibleFields(rule) {
   const def = RULE_BY_TYPE[rule.type];
   const fields = [...(def?.fields || [])];
-  if (def && !def.fixedTarget) fields.push(['target', 'Applies to', 'select', TARGETS]);
+  if (def && !def.fixedTarget) fields.push(['target', t('card.appliesTo'), 'select', TARGETS]);
   return fields.filter(([, , , , showIf]) => !showIf || showIf(rule));
 }
 
@@ -54,21 +55,21 @@ function field(rule, [key, label, kind, options], update, example) {
 export function ruleCard(rule, { index, count, open, error, example }, on) {
   const bodyId = `rule-body-${rule.id}`;
   const head = h('div', { class: 'rule-head' },
-    h('span', { class: 'rule-grip', text: '⋮⋮', attrs: { 'aria-hidden': 'true', title: 'Drag to reorder' } }),
-    h('input', { type: 'checkbox', checked: rule.enabled, attrs: { 'aria-label': `Use rule ${index + 1}`, title: 'Switch this rule on or off' }, on: { change: (e) => on.update({ enabled: e.target.checked }) } }),
+    h('span', { class: 'rule-grip', text: '⋮⋮', attrs: { 'aria-hidden': 'true', title: t('card.drag') } }),
+    h('input', { type: 'checkbox', checked: rule.enabled, attrs: { 'aria-label': t('card.use', { n: index + 1 }), title: t('card.switch') }, on: { change: (e) => on.update({ enabled: e.target.checked }) } }),
     h('button', {
       class: 'rule-summary', text: summarize(rule),
-      attrs: { type: 'button', 'aria-expanded': open ? 'true' : 'false', 'aria-controls': bodyId, title: 'Edit this rule (Delete removes it)' },
+      attrs: { type: 'button', 'aria-expanded': open ? 'true' : 'false', 'aria-controls': bodyId, title: t('card.edit') },
       on: { click: on.toggle },
     }),
     h('div', { class: 'rule-tools' },
-      h('button', { class: 'icon-btn', text: '↑', disabled: index === 0, attrs: { type: 'button', 'aria-label': 'Move up', title: 'Move up (Alt+↑)' }, on: { click: () => on.move(index - 1) } }),
-      h('button', { class: 'icon-btn', text: '↓', disabled: index === count - 1, attrs: { type: 'button', 'aria-label': 'Move down', title: 'Move down (Alt+↓)' }, on: { click: () => on.move(index + 1) } }),
-      h('button', { class: 'icon-btn', text: '✕', attrs: { type: 'button', 'aria-label': 'Remove rule', title: 'Remove (Delete)' }, on: { click: on.remove } })));
+      h('button', { class: 'icon-btn', text: '↑', disabled: index === 0, attrs: { type: 'button', 'aria-label': t('card.up'), title: t('card.upTip') }, on: { click: () => on.move(index - 1) } }),
+      h('button', { class: 'icon-btn', text: '↓', disabled: index === count - 1, attrs: { type: 'button', 'aria-label': t('card.down'), title: t('card.downTip') }, on: { click: () => on.move(index + 1) } }),
+      h('button', { class: 'icon-btn', text: '✕', attrs: { type: 'button', 'aria-label': t('card.remove'), title: t('card.removeTip') }, on: { click: on.remove } })));
   const li = h('li', {
     class: 'rule' + (rule.enabled ? '' : ' off') + (error ? ' has-error' : ''),
     dataset: { id: rule.id },
-    attrs: { 'aria-label': `Rule ${index + 1}: ${RULE_BY_TYPE[rule.type]?.label ?? rule.type}` },
+    attrs: { 'aria-label': t('card.rule', { n: index + 1, type: RULE_BY_TYPE[rule.type]?.label ?? rule.type }) },
   }, head);
   if (open) {
     li.append(h('div', { class: 'rule-body', id: bodyId },

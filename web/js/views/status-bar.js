@@ -1,13 +1,13 @@
 // The bottom strip: what Apply will do (each count filters the list when
 // clicked), the progress of a batch with Cancel, and Reveal, Undo, Redo, Apply.
 
-import { $, h, fill, fmtInt } from '../dom.js';
+import { $, h, fill } from '../dom.js';
 import { pendingCounts } from '../state.js';
 import { batchChanges, batchFolder, countChanges } from '../batch.js';
 import { top } from '../history.js';
+import { t } from '../i18n/index.js';
 
 const baseName = (path) => path.slice(path.lastIndexOf('/') + 1) || path;
-const plural = (n, one) => `${fmtInt(n)} ${one}${n === 1 ? '' : 's'}`;
 
 export function createStatusBar({ store, intents }) {
   $('apply-btn').addEventListener('click', intents.apply);
@@ -24,33 +24,37 @@ export function createStatusBar({ store, intents }) {
     const parts = [];
     const r = state.lastResult;
     if (r) {
-      parts.push(h('span', { class: 'result-ok', text: `${r.title}: ${fmtInt(r.ok)} done` }));
-      if (r.failed) parts.push(sep(), btn(`${fmtInt(r.failed)} failed`, 'failed', 'n-error', 'Show the items that failed'));
-      if (r.unsent) parts.push(sep(), btn(`${fmtInt(r.unsent)} not applied`, 'failed', '', 'Show the items that were not sent (the batch was stopped)'));
+      parts.push(h('span', { class: 'result-ok', text: t('status.result', { title: r.title, count: r.ok }) }));
+      if (r.failed) parts.push(sep(), btn(t('status.failed', { count: r.failed }), 'failed', 'n-error', t('status.failedTip')));
+      if (r.unsent) parts.push(sep(), btn(t('status.unsent', { count: r.unsent }), 'failed', '', t('status.unsentTip')));
       parts.push(h('span', { class: 'sep', text: '  |  ' }));
     }
-    parts.push(btn(`${fmtInt(p.renames)} to rename`, 'changed', '', 'Show the items that change'));
-    if (p.meta) parts.push(sep(), btn(`${fmtInt(p.meta)} metadata`, 'changed', '', 'Show the items that change'));
-    parts.push(sep(), h('span', { text: `${fmtInt(Math.max(0, p.unchanged))} unchanged` }));
-    parts.push(sep(), btn(plural(p.errors, 'error'), 'error', p.errors ? 'n-error' : '', 'Show the rows with errors'));
-    parts.push(sep(), btn(plural(p.warnings, 'warning'), 'warning', p.warnings ? 'n-warning' : '', 'Show the rows with warnings'));
-    if (p.skipped) parts.push(sep(), btn(`${fmtInt(p.skipped)} left out`, 'skip', '', 'Rows whose names are not valid UTF-8'));
+    parts.push(btn(t('status.renames', { count: p.renames }), 'changed', '', t('status.changesTip')));
+    if (p.meta) parts.push(sep(), btn(t('status.meta', { count: p.meta }), 'changed', '', t('status.changesTip')));
+    parts.push(sep(), h('span', { text: t('status.unchanged', { count: Math.max(0, p.unchanged) }) }));
+    parts.push(sep(), btn(t('status.errors', { count: p.errors }), 'error', p.errors ? 'n-error' : '', t('status.errorsTip')));
+    parts.push(sep(), btn(t('status.warnings', { count: p.warnings }), 'warning', p.warnings ? 'n-warning' : '', t('status.warningsTip')));
+    if (p.skipped) parts.push(sep(), btn(t('status.skipped', { count: p.skipped }), 'skip', '', t('status.skippedTip')));
     return parts;
   }
 
   function history(state) {
     const u = top(state.history, 'undo'), r = top(state.history, 'redo');
-    const describe = (b) => { const c = countChanges(batchChanges(b)); return `${plural(c.renames, 'name')}${c.meta ? `, metadata of ${fmtInt(c.meta)}` : ''}`; };
+    const describe = (b) => {
+      const c = countChanges(batchChanges(b));
+      const names = t('status.names', { count: c.renames });
+      return c.meta ? t('status.namesAndMeta', { names, count: c.meta }) : names;
+    };
     // each button names the folder its batch changed
-    const label = (verb, b) => `${verb} ${fmtInt(b.changes.length)} in ${baseName(batchFolder(b))}`;
+    const label = (key, b) => t(key, { count: b.changes.length, folder: baseName(batchFolder(b)) });
     const busy = state.batch.busy;
     const ub = $('undo-btn'), rb = $('redo-btn');
     ub.disabled = !u || busy;
-    ub.title = u ? `Undo “${u.title}” in ${batchFolder(u)}: restores ${describe(u)} (Ctrl+Z)` : 'Nothing to undo (Ctrl+Z)';
-    ub.textContent = u ? label('Undo', u) : 'Undo';
+    ub.title = u ? t('status.undoTip', { title: u.title, folder: batchFolder(u), what: describe(u) }) : t('status.nothingToUndo');
+    ub.textContent = u ? label('status.undoLabel', u) : t('status.undo');
     rb.disabled = !r || busy;
-    rb.title = r ? `Redo in ${batchFolder(r)}: changes ${describe(r)} again (Shift+Ctrl+Z)` : 'Nothing to redo (Shift+Ctrl+Z)';
-    rb.textContent = r ? label('Redo', r) : 'Redo';
+    rb.title = r ? t('status.redoTip', { folder: batchFolder(r), what: describe(r) }) : t('status.nothingToRedo');
+    rb.textContent = r ? label('status.redoLabel', r) : t('status.redo');
   }
 
   function render(state) {
@@ -62,7 +66,7 @@ export function createStatusBar({ store, intents }) {
       bar.setAttribute('aria-valuemax', String(batch.total));
       bar.setAttribute('aria-valuenow', String(batch.done));
       $('progress-fill').style.width = `${batch.total ? (100 * batch.done) / batch.total : 100}%`;
-      $('progress-text').textContent = `${batch.title}: ${fmtInt(batch.done)} of ${fmtInt(batch.total)} operations`;
+      $('progress-text').textContent = t('status.progress', { title: batch.title, done: batch.done, count: batch.total });
     }
     const p = pendingCounts(state);
     const sent = p.sent;
@@ -70,7 +74,7 @@ export function createStatusBar({ store, intents }) {
     const apply = $('apply-btn');
     apply.disabled = p.renames + p.meta === 0 || batch.busy;
     // when every change has errors the button still opens the confirmation, which says why
-    apply.textContent = sent ? `Apply ${fmtInt(sent)} ▸` : 'Apply';
+    apply.textContent = sent ? t('status.applyN', { count: sent }) : t('page.apply');
     history(state);
     $('reveal-btn').disabled = state.selection.set.size === 0 && state.selection.focus < 0;
   }

@@ -3,26 +3,21 @@
 // short reference of the tokens and modifiers.
 
 import { h } from '../dom.js';
+import { t } from '../i18n/index.js';
 
 const MENU = [
-  ['Name', ['{name}', '{ext}', '{full}', '{parent}', '{parent:2}']],
-  ['Counter', ['{n}', '{n:3}', '{n:auto}', '{n:roman}', '{n:alpha}', '{n:hex}']],
-  ['Dates', ['{taken:YYYY-MM-DD}', '{taken:YYYY-MM-DD hh.mm.ss}', '{modified:YYYY-MM-DD}', '{created:YYYY-MM-DD}', '{now:YYYY-MM-DD}', '{modified:D MMMM YYYY}']],
-  ['Photo and video', ['{make}', '{model}', '{lens}', '{iso}', '{fNumber}', '{exposure}', '{focalLength}', '{width}', '{height}', '{duration}']],
-  ['Music', ['{artist}', '{albumArtist}', '{album}', '{title}', '{track:2}', '{trackTotal}', '{disc}', '{year}', '{genre}']],
-  ['Document', ['{title}', '{author}', '{pages}']],
-  ['Item', ['{tags}', '{label}', '{comment}', '{hash:sha256:8}', '{hash:md5}']],
-  ['Match groups', ['{1}', '{2}', '{<name>}']],
+  [t('tpl.group.name'), ['{name}', '{ext}', '{full}', '{parent}', '{parent:2}']],
+  [t('tpl.group.counter'), ['{n}', '{n:3}', '{n:auto}', '{n:roman}', '{n:alpha}', '{n:hex}']],
+  [t('tpl.group.dates'), ['{taken:YYYY-MM-DD}', '{taken:YYYY-MM-DD hh.mm.ss}', '{modified:YYYY-MM-DD}', '{created:YYYY-MM-DD}', '{now:YYYY-MM-DD}', '{modified:D MMMM YYYY}']],
+  [t('tpl.group.photo'), ['{make}', '{model}', '{lens}', '{iso}', '{fNumber}', '{exposure}', '{focalLength}', '{width}', '{height}', '{duration}']],
+  [t('tpl.group.music'), ['{artist}', '{albumArtist}', '{album}', '{title}', '{track:2}', '{trackTotal}', '{disc}', '{year}', '{genre}']],
+  [t('tpl.group.document'), ['{title}', '{author}', '{pages}']],
+  [t('tpl.group.item'), ['{tags}', '{label}', '{comment}', '{hash:sha256:8}', '{hash:md5}']],
+  [t('tpl.group.groups'), ['{1}', '{2}', '{<name>}']],
 ];
 const MODIFIERS = ['|upper', '|lower', '|title', '|sentence', '|trim', '|ascii', '|slug', '|first:3', '|last:3', '|default:unknown'];
 
-const REFERENCE = [
-  'Tokens in braces are filled in for each item; {{ and }} are braces.',
-  'Dates take a format: YYYY YY MM M MMM MMMM DD D ddd dddd hh mm ss SSS, [text] as it is; YYYY-MM-DD when none is given.',
-  'Numbers take a width: {track:2} gives 07. {n} counts from the rule’s start by its step, in list order: {n:3}, {n:auto}, {n:roman}, {n:ROMAN}, {n:alpha}, {n:ALPHA}, {n:hex}.',
-  'Modifiers apply left to right: |upper |lower |title |sentence |trim |ascii |slug |first:N |last:N |default:text. Write \\| and \\} inside a format or argument.',
-  'A value an item lacks is left empty and its row warns, unless |default: gives one.',
-];
+const REFERENCE = ['tpl.ref1', 'tpl.ref2', 'tpl.ref3', 'tpl.ref4', 'tpl.ref5'].map((key) => t(key));
 
 // The pattern field a token from elsewhere (the metadata panel) goes into:
 // the one last used, else the first on the page.
@@ -38,7 +33,7 @@ export function insertIntoTemplate(token) {
 }
 
 /** Text of the example line under the pattern. */
-export const exampleText = (example) => (example ? `${example.from} → ${example.to}` : 'No listed item is changed by this rule yet.');
+export const exampleText = (example) => (example ? `${example.from} → ${example.to}` : t('tpl.noExample'));
 
 /** [label, field, example, reference] of the pattern of `rule`; `update(patch)` reports each edit. */
 export function templateField(rule, key, label, id, example, update) {
@@ -62,15 +57,15 @@ export function templateField(rule, key, label, id, example, update) {
   };
   inserters.set(input, (text) => insert(text));
   const menu = h('select', {
-    class: 'token-menu', attrs: { 'aria-label': 'Insert a token', title: 'Insert a token at the cursor' },
+    class: 'token-menu', attrs: { 'aria-label': t('tpl.insert'), title: t('tpl.insertTip') },
     on: { change: (e) => { if (e.target.value) insert(e.target.value); e.target.value = ''; } },
   },
-  h('option', { value: '', text: 'Insert…' }),
-  [...MENU, ['Modifiers', MODIFIERS]].map(([group, tokens]) => h('optgroup', { label: group }, tokens.map((t) => h('option', { value: t, text: t })))));
+  h('option', { value: '', text: t('tpl.insertMenu') }),
+  [...MENU, [t('tpl.group.modifiers'), MODIFIERS]].map(([group, tokens]) => h('optgroup', { label: group }, tokens.map((tok) => h('option', { value: tok, text: tok })))));
   return [
     h('div', { class: 'template-head wide' }, h('label', { text: label, attrs: { for: id } }), menu),
     input,
     h('p', { class: 'example', text: exampleText(example), attrs: { 'aria-live': 'polite' } }),
-    h('details', { class: 'reference' }, h('summary', { text: 'Tokens and modifiers' }), REFERENCE.map((t) => h('p', { text: t }))),
+    h('details', { class: 'reference' }, h('summary', { text: t('tpl.reference') }), REFERENCE.map((text) => h('p', { text }))),
   ];
 }

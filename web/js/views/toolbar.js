@@ -2,7 +2,8 @@
 // listing mode, the hidden-items switch, recent folders and Open; and the
 // empty state's drop target with the same recent folders.
 
-import { $, h, fill, fmtInt } from '../dom.js';
+import { $, h, fill } from '../dom.js';
+import { t } from '../i18n/index.js';
 
 const SHOWN_PARTS = 5;
 
@@ -30,7 +31,7 @@ export function createToolbar({ store, intents }) {
 
   function crumbs(state) {
     const { folder, dropped, items } = state.listing;
-    if (!folder) return [h('span', { class: 'none', text: 'No folder' })];
+    if (!folder) return [h('span', { class: 'none', text: t('toolbar.noFolder') })];
     const parts = folder.split('/').filter(Boolean);
     const nodes = [];
     if (parts.length > SHOWN_PARTS) nodes.push(h('span', { class: 'sep', text: '…/' }));
@@ -39,10 +40,10 @@ export function createToolbar({ store, intents }) {
       path += '/' + p;
       if (k < parts.length - SHOWN_PARTS) return;
       const target = path;
-      nodes.push(h('button', { text: p, attrs: { type: 'button', title: `Open ${target}` }, on: { click: () => intents.open(target) } }));
+      nodes.push(h('button', { text: p, attrs: { type: 'button', title: t('toolbar.openPath', { path: target }) }, on: { click: () => intents.open(target) } }));
       if (k < parts.length - 1) nodes.push(h('span', { class: 'sep', text: '/', attrs: { 'aria-hidden': 'true' } }));
     });
-    if (dropped) nodes.push(h('span', { class: 'sep', text: ` · ${fmtInt(items.length)} dropped` }));
+    if (dropped) nodes.push(h('span', { class: 'sep', text: t('toolbar.dropped', { count: items.length }) }));
     return nodes;
   }
 
@@ -51,8 +52,8 @@ export function createToolbar({ store, intents }) {
     const open = (p) => () => { intents.toggleRecent(false); intents.open(p); };
     fill($('recent-menu'), list.length
       ? list.map((p) => h('button', { text: p, attrs: { type: 'button', role: 'menuitem', title: p }, on: { click: open(p) } }))
-      : h('div', { class: 'menu-note', text: 'No recent folders yet' }));
-    fill($('empty-recent'), list.length ? [h('h3', { text: 'Recent folders' }), ...list.map((p) => h('button', { text: p, attrs: { type: 'button', title: `Open ${p}` }, on: { click: () => intents.open(p) } }))] : []);
+      : h('div', { class: 'menu-note', text: t('toolbar.noRecent') }));
+    fill($('empty-recent'), list.length ? [h('h3', { text: t('page.recentFolders') }), ...list.map((p) => h('button', { text: p, attrs: { type: 'button', title: t('toolbar.openPath', { path: p }) }, on: { click: () => intents.open(p) } }))] : []);
   }
 
   function render(state) {
