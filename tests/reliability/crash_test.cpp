@@ -1,6 +1,6 @@
 // SIGKILL at random moments during a 10,000-item batch: after the next start
 // (which repairs from the journal) every item exists exactly once, under its
-// old name or its new name, with its content intact.
+// old name or its new name, with its content and its tags whole.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -21,6 +21,8 @@ namespace {
 
 namespace fs = std::filesystem;
 constexpr int kItems = 10000;
+// The last two of every hundred items swap names.
+bool swapped(int i) { return i % 100 >= 98; }
 
 std::string canonical(int i) { return "item-" + std::to_string(i) + ".txt"; }
 
@@ -34,16 +36,28 @@ TEST(CrashSafety, KilledBatchesLoseAndDuplicateNothing) {
   const char* roundsVar = std::getenv("QUARRYTIDE_CRASH_ROUNDS");
   const int rounds = roundsVar ? std::atoi(roundsVar) : 6;
   std::chrono::milliseconds batchTime{0};
+  std::map<int, std::string> tags;  // what each item's tags were after the last round
   for (int round = 0; round < rounds; ++round) {
-    // Renames, case-only changes and tag writes, mixed.
+    // Renames, case-only changes and tag writes, mixed; and here and there a
+    // pair that swaps names through a temporary name, as the page sends it.
     nlohmann::json ops = nlohmann::json::array();
     std::map<int, std::string> target;
+    const std::string r = std::to_string(round);
     for (int i = 0; i < kItems; ++i) {
-      const std::string r = std::to_string(round), n = std::to_string(i);
+      const std::string n = std::to_string(i), path = (folder / canonical(i)).string();
+      if (swapped(i)) {
+        const std::string swap = ".qt-swap-" + r + "-" + n;
+        target[i] = canonical(i + 1), target[i + 1] = canonical(i);
+        ops.push_back({{"path", path}, {"newName", swap}});
+        ops.push_back({{"path", (folder / canonical(i + 1)).string()}, {"newName", target[i + 1]}});
+        ops.push_back({{"path", (folder / swap).string()}, {"newName", target[i]}});
+        ++i;
+        continue;
+      }
       target[i] = i % 3 == 0   ? "renamed-" + r + "-" + n + ".txt"
                   : i % 3 == 1 ? "ITEM-" + n + ".txt"
                                : canonical(i);
-      ops.push_back({{"path", (folder / canonical(i)).string()}, {"newName", target[i]}});
+      ops.push_back({{"path", path}, {"newName", target[i]}});
       if (i % 3 == 2)
         ops.back().update(
             {{"setTags", true}, {"tags", {"round" + r}}, {"setLabel", true}, {"label", round % 8}});
@@ -72,13 +86,26 @@ TEST(CrashSafety, KilledBatchesLoseAndDuplicateNothing) {
       bool expected = name == canonical(i) || name == target[i];
       ASSERT_TRUE(expected) << "item " << i << " is named " << name << " (round " << round << ")";
       where[i] = e.path();
+      // Its tags as before this round, or as this round set them.
+      if (i % 3 != 2 || swapped(i)) continue;
+      const std::string now = xattr(e.path(), "user.xdg.tags").value_or("");
+      const bool whole = now == tags[i] || now == "round" + r || now.starts_with("round" + r + ",");
+      ASSERT_TRUE(whole) << "item " << i << " has tags " << now << " (round " << round << ")";
+      tags[i] = now;
     }
     ASSERT_EQ(where.size(), static_cast<std::size_t>(kItems)) << "items lost in round " << round;
     std::size_t moved = 0;
     for (const auto& [i, p] : where) moved += p.filename() != canonical(i);
     std::printf("round %d: killed after %ld ms, %zu of %d items had moved\n", round,
                 static_cast<long>(round ? delay.count() : -1), moved, kItems);
-    // Back to the canonical names for the next round.
+    // Back to the canonical names for the next round (through other names:
+    // a swapped pair holds each other's).
+    for (auto& [i, p] : where)
+      if (p.filename() != canonical(i)) {
+        const fs::path aside = folder / ("back-" + std::to_string(i));
+        fs::rename(p, aside);
+        p = aside;
+      }
     for (const auto& [i, p] : where)
       if (p.filename() != canonical(i)) fs::rename(p, folder / canonical(i));
   }
