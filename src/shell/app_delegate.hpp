@@ -41,6 +41,8 @@ class AppDelegate {
   void startup();
   void activate();
   void buildWindow();
+  // The window's colours for the desktop's light or dark preference.
+  void styleFrame();
   double thumbnailScale() const;
   // Keys reach the page first; the menu's accelerators get only what it left.
   static gboolean keyPress(GtkWidget* window, GdkEventKey* event, gpointer self);
@@ -54,7 +56,8 @@ class AppDelegate {
   AppScheme scheme_;
   IconThemeSource icons_;
   NativeSide native_;
-  Bridge* bridge_;               // native_'s
+  Bridge* bridge_;  // native_'s
+  GtkCssProvider* frameStyle_ = nullptr;
   GtkWindow* window_ = nullptr;  // owned by the application while it is open
   WebKitWebView* view_ = nullptr;
   std::unique_ptr<WebViewSink> sink_;
