@@ -19,7 +19,7 @@ export const COLUMNS = [
   { key: 'name', label: t('col.name'), width: 250, sort: 'name' },
   { key: 'arrow', label: '', width: 18, fixed: true },
   { key: 'new', label: t('col.new'), width: 250, sort: 'newName' },
-  { key: 'status', label: t('col.status'), width: 104 },
+  { key: 'status', label: t('col.status'), width: 116 },
   { key: 'label', label: '●', width: 24, fixed: true, title: t('col.label') },
   { key: 'tags', label: t('col.tags'), width: 110 },
   { key: 'comment', label: t('col.comment'), width: 130 },
