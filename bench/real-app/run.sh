@@ -15,3 +15,5 @@ mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME" "$XDG_STA
 unset DBUS_SESSION_BUS_ADDRESS
 echo "--- 100,000-item preview (real app)"
 timeout 300 xvfb-run -a -s "-screen 0 1280x900x24 -nolisten tcp" node "$here/preview.mjs" "$build/bin/quarrytide"
+echo "--- opening big folders through the path field (real app; BIG=1 adds 1,000,000 files)"
+timeout $([[ ${BIG:-} == 1 ]] && echo 3600 || echo 900) xvfb-run -a -s "-screen 0 1280x900x24 -nolisten tcp" node "$here/listing.mjs" "$build/bin/quarrytide"

@@ -1,0 +1,136 @@
+// Opening big folders in the real app (WebKitGTK) as a user does: the path
+// typed in the path field, then Enter. The clock runs inside the page; the
+// peak memory is read from /proc. Figures only.
+// Usage: node listing.mjs APP   (BIG=1 adds a tree of 1,000,000 files: slow)
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { WebDriver, ENTER, until } from '../../tests/e2e/webdriver.mjs';
+
+const app = fs.realpathSync(process.argv[2]);
+const scenarios = [
+  { title: '100,000 files, flat', n: 100000, folders: 0 },
+  { title: '100,000 files, tree of 100 folders', n: 100000, folders: 100 },
+  ...(process.env.BIG === '1' ? [{ title: '1,000,000 files, tree of 1,000 folders', n: 1000000, folders: 1000 }] : []),
+];
+
+// Empty files named IMG_000000.jpg...; two of them carry a line separator and
+// bytes that are not UTF-8, which must reach the page as the small form gives them.
+function makeFolder(root, n, folders) {
+  const dirs = folders ? Array.from({ length: folders }, (_, d) => path.join(root, `d${String(d).padStart(4, '0')}`)) : [root];
+  for (const d of dirs) fs.mkdirSync(d, { recursive: true });
+  for (let i = 0; i < n; i++) {
+    const dir = dirs[i % dirs.length];
+    const name = `IMG_${String(i).padStart(7, '0')}${i === 0 ? '\u2028' : ''}.jpg`;
+    const file = i === 1 ? Buffer.concat([Buffer.from(path.join(dir, 'IMG_')), Buffer.from([0xff]), Buffer.from('.jpg')]) : path.join(dir, name);
+    fs.closeSync(fs.openSync(file, 'w'));
+  }
+}
+
+// In the page, before Enter: marks when Enter is pressed, when the reply's
+// JSON is parsed and handed over, when rows and the full count are on screen.
+const instrument = `(n) => {
+  const t = window.__bench = {};
+  const digits = () => document.getElementById('count').textContent.replace(/\\D/g, '');
+  const parse = JSON.parse;
+  JSON.parse = function (text, reviver) {
+    const a = performance.now();
+    const value = parse.call(this, text, reviver);
+    if (text.length > 1e6) t.parse = (t.parse || 0) + performance.now() - a;
+    return value;
+  };
+  const resolve = window.__bridgeResolveRaw;
+  window.__bridgeResolveRaw = (reply) => {
+    if (reply?.payload?.files?.length >= n && !t.reply) t.reply = performance.now();
+    return resolve(reply);
+  };
+  const tick = () => {
+    const now = performance.now();
+    if (!t.rows && document.querySelector('#grid-body .row')) t.rows = now;
+    if (!t.count && digits() === String(n)) t.count = now;
+    if (!t.rows || !t.count) requestAnimationFrame(tick);
+  };
+  document.getElementById('path-input').addEventListener('keydown', (e) => {
+    if (e.key === 'Enter' && !t.enter) { t.enter = performance.now(); requestAnimationFrame(tick); }
+  }, { capture: true });
+}`;
+
+// In the page, before the key: the time from the rule field's input event to
+// the new preview on screen.
+const watchPreview = `() => {
+  const { store } = window.quarrytide;
+  const t = window.__bench;
+  document.addEventListener('input', (e) => {
+    if (e.target.dataset.field !== 'find' || t.typed) return;
+    t.typed = performance.now();
+    const stamp = store.state.preview.stamp;
+    const off = store.subscribe(['preview'], (s) => {
+      if (s.preview.stamp > stamp && !s.preview.pending) { off(); requestAnimationFrame(() => { t.previewed = performance.now(); }); }
+    });
+  }, { capture: true });
+}`;
+
+const children = (pid) => {
+  try {
+    return fs.readFileSync(`/proc/${pid}/task/${pid}/children`, 'utf8').split(' ').filter(Boolean).map(Number);
+  } catch {
+    return [];
+  }
+};
+const descendants = (pid) => children(pid).flatMap((c) => [c, ...descendants(c)]);
+const exe = (pid) => { try { return fs.readlinkSync(`/proc/${pid}/exe`); } catch { return ''; } };
+const cmdline = (pid) => { try { return fs.readFileSync(`/proc/${pid}/cmdline`, 'utf8'); } catch { return ''; } };
+const hwmMB = (pid) => {
+  const m = /VmHWM:\s+(\d+) kB/.exec(fs.readFileSync(`/proc/${pid}/status`, 'utf8'));
+  return m ? Math.round(Number(m[1]) / 1024) : NaN;
+};
+
+async function measure({ title, n, folders }, work) {
+  const folder = path.join(work, 'items');
+  const t0 = Date.now();
+  makeFolder(folder, n, folders);
+  console.log(`${title} (made in ${((Date.now() - t0) / 1000).toFixed(1)} s)`);
+  // fresh settings and journal for each run: nothing reopened, nothing remembered
+  for (const v of ['XDG_CONFIG_HOME', 'XDG_STATE_HOME']) process.env[v] = fs.mkdtempSync(path.join(work, 'xdg-'));
+  const web = new WebDriver();
+  await web.start();
+  try {
+    await web.open(app, "document.body && document.body.dataset.ready === 'true'");
+    if (folders) await web.click('#mode-switch [data-mode=tree]');
+    await web.exec(`(${instrument})(arguments[0])`, [n]);
+    const appPid = descendants(web.process.pid).find((pid) => exe(pid) === app);
+    const webPid = appPid && descendants(appPid).find((pid) => cmdline(pid).includes('WebKitWebProcess'));
+    const before = [hwmMB(appPid), hwmMB(webPid)];
+    await web.click('#edit-path');
+    await web.type('#path-input', folder + ENTER);
+    const wait = 60000 + n / 10;
+    const t = await until('the rows and the count', wait, () => web.exec('const t = window.__bench; return t.rows && t.count && t'));
+    const names = await web.exec(`const items = window.quarrytide.store.state.listing.items;
+      return [items.some((it) => it.name.includes('\\u2028')), items.some((it) => it.name === 'IMG_\\ufffd.jpg')]`);
+    await until('the preview settles', wait, () => web.exec('return !window.quarrytide.store.state.preview.pending'));
+    await web.click('#add-rule');
+    await web.click("//div[@id='add-rule-menu']/button[normalize-space()='Replace text']", 'xpath');
+    await until('the Replace card', 10000, () => web.exec("return document.querySelectorAll('#rule-list .rule [data-field=find]').length === 1"));
+    await until('the preview settles', wait, () => web.exec('return !window.quarrytide.store.state.preview.pending'));
+    await web.exec(`(${watchPreview})()`);
+    await web.type('#rule-list .rule [data-field=find]', '_');
+    const p = await until('the preview of the rule', wait, () => web.exec('const t = window.__bench; return t.previewed && t'));
+    const ms = (x) => `${Math.round(x)} ms`.padStart(9);
+    console.log(`  first rows on screen     ${ms(t.rows - t.enter)}   (reply handed to the page at ${Math.round(t.reply - t.enter)} ms, JSON.parse ${t.parse ? Math.round(t.parse) + ' ms' : 'not used'})`);
+    console.log(`  full count shown         ${ms(t.count - t.enter)}`);
+    console.log(`  one-rule preview shown   ${ms(p.previewed - p.typed)}   after the key`);
+    console.log(`  peak memory              app ${hwmMB(appPid)} MB, web process ${hwmMB(webPid)} MB   (${before[0]} and ${before[1]} MB before Enter)`);
+    console.log(`  odd names intact         line separator ${names[0] ? 'yes' : 'NO'}, not UTF-8 ${names[1] ? 'yes' : 'NO'}`);
+  } finally {
+    await web.close();
+    web.stop();
+    fs.rmSync(folder, { recursive: true, force: true });
+  }
+}
+
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'qt-listing-'));
+try {
+  for (const s of scenarios) await measure(s, work);
+} finally {
+  fs.rmSync(work, { recursive: true, force: true });
+}
