@@ -17,18 +17,52 @@ constexpr std::string_view kDropPrefix = "window.__onDrop(";
 // shows its rows after 3.3 s instead of 11.7 s).
 constexpr std::string_view kParseOpen = "JSON.parse(\"";
 
-// Appends `json` as the inside of a string literal. JSON text holds no raw
-// control character, so quote and backslash are all that need escaping.
-void appendEscaped(std::string& out, std::string_view json) {
-  for (std::size_t at = 0;;) {
-    std::size_t special = json.find_first_of("\"\\", at);
-    out.append(json.substr(at, special - at));
-    if (special == std::string_view::npos) return;
-    out += '\\';
-    out += json[special];
-    at = special + 1;
+// Writes JSON text as the inside of a string literal, in ASCII only: quote
+// and backslash escaped for the literal, every character beyond ASCII
+// as a JSON escape (\uXXXX, a pair above U+FFFF) that JSON.parse reads back.
+// WebKit keeps a script with one character beyond ASCII as UTF-16, twice its
+// size in both processes, and parses it more slowly. JSON text holds no raw
+// control character and is valid UTF-8 (strings are repaired as written), and
+// bytes beyond ASCII occur only inside its strings, where the escape is valid.
+class LiteralText {
+ public:
+  explicit LiteralText(std::string& out) : out_(out) {}
+  void put(char ch) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 0x80) {
+      if (c == '"' || c == '\\') out_.push_back('\\');
+      out_.push_back(ch);
+    } else if (c >= 0xC0) {  // a lead byte: 1 to 3 continuation bytes follow
+      more_ = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
+      code_ = c & (0x3F >> more_);
+    } else if (code_ = (code_ << 6) | (c & 0x3F); --more_ == 0) {
+      if (code_ < 0x10000) return unit(code_);
+      unit(0xD800 + ((code_ - 0x10000) >> 10));
+      unit(0xDC00 + ((code_ - 0x10000) & 0x3FF));
+    }
   }
-}
+  // Runs of plain ASCII go in one piece: most of a listing is.
+  void append(std::string_view json) {
+    for (std::size_t at = 0, end; at < json.size(); at = end) {
+      for (end = at; end < json.size() && plain(json[end]);) ++end;
+      out_.append(json.substr(at, end - at));
+      if (end < json.size()) put(json[end++]);
+    }
+  }
+
+ private:
+  static bool plain(char c) {
+    return static_cast<unsigned char>(c) < 0x80 && c != '"' && c != '\\';
+  }
+  void unit(char32_t u) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out_.append(R"(\\u)");
+    for (int shift = 12; shift >= 0; shift -= 4) out_.push_back(kHex[(u >> shift) & 0xF]);
+  }
+  std::string& out_;
+  char32_t code_ = 0;
+  int more_ = 0;
+};
 
 // Writes the JSON straight into the script text after its prefix: a listing
 // reply can be tens of megabytes, and a copy of it costs as much as a write.
@@ -36,16 +70,18 @@ class ScriptOut {
  public:
   using Ch = char;
   explicit ScriptOut(std::string_view prefix) : prefixSize_(prefix.size()) { text_.append(prefix); }
+  ScriptOut(const ScriptOut&) = delete;
+  ScriptOut& operator=(const ScriptOut&) = delete;
   void Put(char c) {
-    if (inString_ && (c == '"' || c == '\\')) text_.push_back('\\');
+    if (inString_) return literal_.put(c);
     text_.push_back(c);
     // Grown past the limit: what is written so far becomes the start of
     // the string, the rest is escaped as it comes.
-    if (!inString_ && text_.size() - prefixSize_ > kParsedCallAbove) {
+    if (text_.size() - prefixSize_ > kParsedCallAbove) {
       std::string json = text_.substr(prefixSize_);
       text_.resize(prefixSize_);
       text_.append(kParseOpen);
-      appendEscaped(text_, json);
+      literal_.append(json);
       inString_ = true;
     }
   }
@@ -59,6 +95,7 @@ class ScriptOut {
   std::size_t prefixSize_;
   bool inString_ = false;
   std::string text_;
+  LiteralText literal_{text_};
 };
 
 using Writer = rapidjson::Writer<ScriptOut>;
@@ -166,7 +203,7 @@ std::string replyCall(std::int64_t id, bool ok, const nlohmann::json& payload) {
   std::string out(kResolvePrefix);
   if (json.size() <= kParsedCallAbove) return out + json + ')';
   out += kParseOpen;
-  appendEscaped(out, json);
+  LiteralText(out).append(json);
   return out + "\"))";
 }
 

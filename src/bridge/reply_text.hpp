@@ -15,8 +15,9 @@
 
 namespace quarrytide {
 
-// Calls whose JSON is longer than this carry it as text in a string,
-// `f(JSON.parse("…"))`; the others as a literal, `f({…})`.
+// Calls whose JSON is longer than this carry it as text in an ASCII string,
+// `f(JSON.parse("…"))` (characters beyond ASCII as JSON escapes); the others
+// as a literal, `f({…})`, exactly as JSON writes them.
 inline constexpr std::size_t kParsedCallAbove = 256 * 1024;
 
 // "window.__bridgeResolveRaw(" + reply object + ")". Bytes that are not valid

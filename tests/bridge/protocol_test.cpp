@@ -2,6 +2,8 @@
 // without the catalogue.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fakes.hpp"
 #include "reply_text.hpp"
 #include "transcript.hpp"
@@ -37,6 +39,23 @@ TEST(Protocol, LargeRepliesGoAsJsonTextToParseAndSmallOnesAsLiterals) {
             json({{"id", 4}, {"ok", true}, {"payload", big}}));
   EXPECT_EQ(replyCall(5, true, {{"text", "\""}}),
             R"(window.__bridgeResolveRaw({"id":5,"ok":true,"payload":{"text":"\""}}))");
+  // A streamed listing turns into the string form part way through, all of
+  // it ASCII; each record comes out as it does alone, in the literal form.
+  std::vector<FileRecord> files(2000);
+  for (std::size_t i = 0; i < files.size(); ++i)
+    files[i].name = "a\"b\\c\u2028\u2029\x01\xff\xfe\u00e9\U0001F600" + std::to_string(i);
+  const std::string call6 = recordsReplyCall(6, "/f", files);
+  EXPECT_TRUE(std::ranges::all_of(call6, [](unsigned char c) { return c < 0x80; }));
+  const json whole = callArgument(call6, "window.__bridgeResolveRaw(");
+  ASSERT_EQ(whole["payload"]["files"].size(), files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const std::string alone = recordsReplyCall(6, "/f", {files[i]});
+    ASSERT_TRUE(alone.starts_with("window.__bridgeResolveRaw({"));
+    EXPECT_EQ(whole["payload"]["files"][i],
+              callArgument(alone, "window.__bridgeResolveRaw(")["payload"]["files"][0]);
+  }
+  EXPECT_EQ(whole["payload"]["files"][5]["name"],
+            "a\"b\\c\u2028\u2029\x01\uFFFD\uFFFD\u00e9\U0001F6005");
 }
 
 TEST(Protocol, UnknownCommandsAreNamedAsSentWithLoneSurrogatesRepaired) {
