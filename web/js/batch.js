@@ -3,6 +3,7 @@
 
 import { dirOf, joinPath } from './text.js';
 import { isCommentFailure, isTagFailure } from './protocol.js';
+import { t } from './i18n/index.js';
 
 const baseName = (path) => path.slice(path.lastIndexOf('/') + 1);
 
@@ -121,7 +122,7 @@ export function recordFromJournal(batch, entries) {
     if (c.from === c.to && !c.before) continue;
     kept.push(c);
   }
-  return { title: batch.title || 'a batch', when: batch.started, folder: batch.folder || kept[0]?.dir || '', changes: kept, id: batch.id, missing };
+  return { title: batch.title || t('batch.aBatch'), when: batch.started, folder: batch.folder || kept[0]?.dir || '', changes: kept, id: batch.id, missing };
 }
 
 /**

@@ -1,6 +1,8 @@
 // The page's end of the native channel: a promise per request, paired with its
 // reply by id (replies may come in any order), and the drop notifications.
 
+import { t } from './i18n/index.js';
+
 export class BridgeError extends Error {
   constructor(cmd, message) {
     super(message);
@@ -26,7 +28,7 @@ export function createBridgeClient(post) {
         post({ id, cmd, args });
       } catch (e) {
         pending.delete(id);
-        reject(new BridgeError(cmd, `could not reach the application: ${e.message}`));
+        reject(new BridgeError(cmd, t('bridge.unreachable', { reason: e.message })));
       }
     });
   }
@@ -37,7 +39,7 @@ export function createBridgeClient(post) {
     if (!entry) return;
     pending.delete(reply.id);
     if (reply.ok === true) entry.resolve(reply.payload);
-    else entry.reject(new BridgeError(entry.cmd, typeof reply.payload === 'string' ? reply.payload : 'request refused'));
+    else entry.reject(new BridgeError(entry.cmd, typeof reply.payload === 'string' ? reply.payload : t('bridge.refused')));
   }
 
   function deliverDrop(drop) {

@@ -31,13 +31,16 @@ export function fill(el, ...children) {
 /** A count in the page's language. */
 export const fmtInt = t.number;
 
+// sizes with the decimal mark of the page's language ("1,5 MB" in German)
+const oneDecimal = new Intl.NumberFormat(t.lang, { minimumFractionDigits: 1, maximumFractionDigits: 1, useGrouping: false });
+const whole = new Intl.NumberFormat(t.lang, { maximumFractionDigits: 0, useGrouping: false });
 export function fmtSize(n) {
   if (!n) return n === 0 ? '0 B' : '';
   const u = ['B', 'KB', 'MB', 'GB', 'TB'];
   let i = 0;
   let v = n;
   while (v >= 1000 && i < u.length - 1) { v /= 1000; i++; }
-  return `${i === 0 ? v : v.toFixed(v < 10 ? 1 : 0)} ${u[i]}`;
+  return `${i === 0 ? v : (v < 10 ? oneDecimal : whole).format(v)} ${u[i]}`;
 }
 
 const p2 = (n) => String(n).padStart(2, '0');

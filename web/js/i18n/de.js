@@ -533,6 +533,21 @@ export default {
   'batch.undoIn': 'In {folder} rückgängig machen',
   'batch.redoIn': 'In {folder} wiederholen',
 
+  // listing and the native channel
+  'listing.busy': 'Bitte warten, bis der Vorgang abgeschlossen ist.',
+  'listing.empty': 'In {folder} gibt es nichts aufzulisten ({what}, oder der Ordner ist nicht lesbar).',
+  'listing.noSubfolders': 'keine Unterordner',
+  'listing.noFiles': 'keine Dateien',
+  'listing.failed': 'Der Ordner konnte nicht aufgelistet werden: {reason}',
+  'listing.openFailed': 'Es konnte kein Ordner geöffnet werden: {reason}',
+  'listing.dropFailed': 'Die abgelegten Elemente konnten nicht erneut gelesen werden: {reason}',
+  'listing.noFolderDropped': 'Keines der abgelegten Elemente ist ein Ordner.',
+  'listing.foldersDropped': 'Die abgelegten Elemente sind Ordner: Zum Umbenennen von Ordnern zu „Ordner“ wechseln oder einen einzelnen Ordner ablegen, um ihn zu öffnen.',
+  'listing.dropModeFailed': 'Der Ablagemodus konnte nicht gesetzt werden: {reason}',
+  'bridge.unreachable': 'die Anwendung ist nicht erreichbar: {reason}',
+  'bridge.refused': 'Anfrage abgelehnt',
+  'batch.aBatch': 'ein Vorgang',
+
   // the History
   'history.failed': 'misslungen',
   'history.notRun': 'nicht ausgeführt (unterbrochen)',

@@ -534,6 +534,21 @@ export default {
   'batch.undoIn': 'Undo in {folder}',
   'batch.redoIn': 'Redo in {folder}',
 
+  // listing and the native channel
+  'listing.busy': 'Wait until the batch has finished.',
+  'listing.empty': 'Nothing to list in {folder} ({what}, or the folder cannot be read).',
+  'listing.noSubfolders': 'no subfolders',
+  'listing.noFiles': 'no files',
+  'listing.failed': 'Could not list the folder: {reason}',
+  'listing.openFailed': 'Could not open a folder: {reason}',
+  'listing.dropFailed': 'Could not describe the dropped items again: {reason}',
+  'listing.noFolderDropped': 'None of the dropped items is a folder.',
+  'listing.foldersDropped': 'The dropped items are folders: switch to Folders to rename folders, or drop one folder to open it.',
+  'listing.dropModeFailed': 'Could not set the drop mode: {reason}',
+  'bridge.unreachable': 'could not reach the application: {reason}',
+  'bridge.refused': 'request refused',
+  'batch.aBatch': 'a batch',
+
   // the History
   'history.failed': 'failed',
   'history.notRun': 'not run (interrupted)',

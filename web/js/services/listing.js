@@ -1,5 +1,7 @@
 // Listing: opening, choosing and reloading folders, drops and the listing mode.
 
+import { t } from '../i18n/index.js';
+
 export function createListing({ store, bridge, toast }) {
   const st = () => store.state;
   const kind = () => (st().config.mode === 'folders' ? 'folders' : 'files');
@@ -8,7 +10,7 @@ export function createListing({ store, bridge, toast }) {
 
   function show(folder, files, dropped = null) {
     if (st().batch.busy) {
-      toast('Wait until the batch has finished.', 'warning');
+      toast(t('listing.busy'), 'warning');
       return false;
     }
     store.dispatch('listed', { folder, files, dropped });
@@ -20,10 +22,10 @@ export function createListing({ store, bridge, toast }) {
     try {
       const res = await bridge.listFolder(folder, tree(), kind(), extras());
       if (show(res.folder, res.files) && !res.files.length) {
-        toast(`Nothing to list in ${res.folder} (${st().config.mode === 'folders' ? 'no subfolders' : 'no files'}, or the folder cannot be read).`, 'warning');
+        toast(t('listing.empty', { folder: res.folder, what: t(st().config.mode === 'folders' ? 'listing.noSubfolders' : 'listing.noFiles') }), 'warning');
       }
     } catch (e) {
-      toast(`Could not list the folder: ${e.message}`, 'error');
+      toast(t('listing.failed', { reason: e.message }), 'error');
     }
   }
 
@@ -34,7 +36,7 @@ export function createListing({ store, bridge, toast }) {
       const res = await bridge.chooseFolder(tree(), kind(), { ...extras(), ...(start ? { start } : {}) });
       if (res) show(res.folder, res.files);
     } catch (e) {
-      toast(`Could not open a folder: ${e.message}`, 'error');
+      toast(t('listing.openFailed', { reason: e.message }), 'error');
     }
   }
 
@@ -46,7 +48,7 @@ export function createListing({ store, bridge, toast }) {
       const res = await bridge.statPaths(listing.items.map((it) => it.path));
       show(listing.folder, res.files, res.files.map((f) => f.path));
     } catch (e) {
-      toast(`Could not describe the dropped items again: ${e.message}`, 'error');
+      toast(t('listing.dropFailed', { reason: e.message }), 'error');
     }
   }
 
@@ -59,7 +61,7 @@ export function createListing({ store, bridge, toast }) {
     }
     show(d.folder, d.files, d.files.map((f) => f.path));
     if (!d.files.length) {
-      toast(st().config.mode === 'folders' ? 'None of the dropped items is a folder.' : 'The dropped items are folders: switch to Folders to rename folders, or drop one folder to open it.', 'warning');
+      toast(t(st().config.mode === 'folders' ? 'listing.noFolderDropped' : 'listing.foldersDropped'), 'warning');
     }
   }
 
@@ -67,7 +69,7 @@ export function createListing({ store, bridge, toast }) {
     try {
       await bridge.setMode(kind());
     } catch (e) {
-      toast(`Could not set the drop mode: ${e.message}`, 'error');
+      toast(t('listing.dropModeFailed', { reason: e.message }), 'error');
     }
   }
 

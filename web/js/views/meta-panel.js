@@ -19,7 +19,7 @@ export function createMetaPanel({ store, intents }) {
     if (intents.setTags(tags, replace)) tagInput.value = '';
   }
 
-  fill($('meta-label'), COLOR_LABELS.map((name, i) => h('button', {
+  fill($('meta-label'), COLOR_LABELS.map((_, i) => h('button', {
     class: `swatch ${i ? `lc-${i}` : 'none'}`,
     text: i ? '' : '∅',
     dataset: { label: String(i) },
