@@ -13,37 +13,6 @@ constexpr const char* kAppId = "app.quarrytide.Quarrytide";
 constexpr int kWidth = 1040, kHeight = 720;
 constexpr int kMinWidth = 880, kMinHeight = 600;
 
-// The window's colours: the page's background in each scheme (--bg in
-// web/css/app.css), also behind the header bar and the menu bar, so the frame
-// reads as one surface with the page and nothing flashes before it paints.
-struct FrameColours {
-  const char* background;
-  const char* menu;
-};
-constexpr FrameColours kDark{"rgb(14, 16, 13)", "rgb(200, 208, 196)"};
-constexpr FrameColours kLight{"rgb(251, 252, 250)", "rgb(40, 48, 38)"};
-constexpr const char* kFrameStyle = R"(
-window.quarrytide, window.quarrytide headerbar, window.quarrytide headerbar menubar {
-  background-color: %1$s;
-  background-image: none;
-  border-color: %1$s;
-  box-shadow: none;
-}
-window.quarrytide headerbar menubar > menuitem { color: %2$s; }
-)";
-
-// What WebKit reads to answer prefers-color-scheme, so frame and page agree:
-// the dark variant asked for, a theme named "-dark", or GTK_THEME=name:dark.
-bool prefersDark(GtkSettings* settings) {
-  gboolean dark = FALSE;
-  g_autofree char* theme = nullptr;
-  g_object_get(settings, "gtk-application-prefer-dark-theme", &dark, "gtk-theme-name", &theme,
-               nullptr);
-  if (dark || (theme && g_str_has_suffix(theme, "-dark"))) return true;
-  const char* forced = g_getenv("GTK_THEME");
-  return forced && g_str_has_suffix(forced, ":dark");
-}
-
 void onMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer bridge) {
   JSCValue* value = webkit_javascript_result_get_js_value(result);
   g_autofree char* text = jsc_value_to_json(value, 0);
@@ -76,10 +45,6 @@ AppDelegate::AppDelegate(AppOptions options)
 AppDelegate::~AppDelegate() {
   // The web view is gone with its window; replies still in flight find no page.
   bridge_->setWebView(nullptr);
-  if (frameStyle_) {
-    g_signal_handlers_disconnect_by_data(gtk_settings_get_default(), this);
-    g_object_unref(frameStyle_);
-  }
   g_object_unref(app_);
 }
 
@@ -97,16 +62,7 @@ int AppDelegate::run(const char* program) {
 }
 
 void AppDelegate::startup() {
-  frameStyle_ = gtk_css_provider_new();
-  gtk_style_context_add_provider_for_screen(gdk_screen_get_default(),
-                                            GTK_STYLE_PROVIDER(frameStyle_),
-                                            GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-  // The page follows a change of scheme by itself; the frame follows here.
-  GtkSettings* settings = gtk_settings_get_default();
-  for (const char* name : {"notify::gtk-application-prefer-dark-theme", "notify::gtk-theme-name"})
-    g_signal_connect_swapped(settings, name,
-                             G_CALLBACK(+[](AppDelegate* self) { self->styleFrame(); }), this);
-  styleFrame();
+  style_.start();
   gtk_window_set_default_icon_name(kAppId);
   buildMenu(app_);
 
@@ -216,12 +172,6 @@ void AppDelegate::buildWindow() {
   gtk_widget_show_all(GTK_WIDGET(window_));
   gtk_widget_grab_focus(GTK_WIDGET(view_));
   gtk_window_present(window_);
-}
-
-void AppDelegate::styleFrame() {
-  const FrameColours& colours = prefersDark(gtk_settings_get_default()) ? kDark : kLight;
-  g_autofree char* css = g_strdup_printf(kFrameStyle, colours.background, colours.menu);
-  gtk_css_provider_load_from_data(frameStyle_, css, -1, nullptr);
 }
 
 gboolean AppDelegate::keyPress(GtkWidget* window, GdkEventKey* event, gpointer) {

@@ -11,6 +11,7 @@
 
 #include "app_scheme.hpp"
 #include "bridge.hpp"
+#include "desktop_style.hpp"
 #include "file_manager.hpp"
 #include "folder_chooser.hpp"
 #include "icon_theme_source.hpp"
@@ -41,8 +42,6 @@ class AppDelegate {
   void startup();
   void activate();
   void buildWindow();
-  // The window's colours for the desktop's light or dark preference.
-  void styleFrame();
   double thumbnailScale() const;
   // Keys reach the page first; the menu's accelerators get only what it left.
   static gboolean keyPress(GtkWidget* window, GdkEventKey* event, gpointer self);
@@ -54,10 +53,10 @@ class AppDelegate {
   FileManagerBrowser browser_;
   DesktopLinkOpener links_;
   AppScheme scheme_;
+  DesktopStyle style_;
   IconThemeSource icons_;
   NativeSide native_;
-  Bridge* bridge_;  // native_'s
-  GtkCssProvider* frameStyle_ = nullptr;
+  Bridge* bridge_;               // native_'s
   GtkWindow* window_ = nullptr;  // owned by the application while it is open
   WebKitWebView* view_ = nullptr;
   std::unique_ptr<WebViewSink> sink_;
