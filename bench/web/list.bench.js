@@ -1,11 +1,11 @@
 // First paint and scrolling of a 100,000-row listing in Chromium, against the
 // mock native side. Prints figures (including the DOM row count); asserts nothing.
-import { launch, openPage } from '../../tests/web/browser/harness.js';
+import { launch } from '../../tests/web/browser/harness.js';
 
 const N = 100000;
 const env = await launch();
 try {
-  const { page, errors } = await openPage(env, { viewport: { width: 1280, height: 800 } });
+  const { page, errors } = await env.openPage([], { viewport: { width: 1280, height: 800 } });
   const firstPaint = await page.evaluate(async (n) => {
     const files = Array.from({ length: n }, (_, i) => {
       const name = `IMG_${String(i).padStart(6, '0')}.JPG`;

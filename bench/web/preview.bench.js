@@ -1,11 +1,11 @@
 // The preview of 100,000 items in Chromium, against the mock native side.
-import { launch, openPage } from '../../tests/web/browser/harness.js';
+import { launch } from '../../tests/web/browser/harness.js';
 import { setup, typed, report } from './preview-probe.js';
 
 const N = Number(process.env.N || 100000);
 const env = await launch();
 try {
-  const { page, errors } = await openPage(env, { viewport: { width: 1280, height: 800 } });
+  const { page, errors } = await env.openPage([], { viewport: { width: 1280, height: 800 } });
   const s = await page.evaluate(`(${setup})(${N})`);
   // typing while every key starts a preview of all items
   const field = page.locator('.rule [data-field=find]');

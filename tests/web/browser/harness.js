@@ -43,45 +43,30 @@ export function onDisk(file) {
 export const namesIn = (dir) => fs.readdirSync(dir).sort();
 
 /**
- * The browser of a test file and a server of web/ on 127.0.0.1 only; each test
- * in a context of its own, failing on any error of its page.
+ * A browser and a server of web/ on 127.0.0.1 only (benchmarks use it alone).
  * openPage(files, {choose, viewport, locale}): the page (in English unless
  * `locale` says otherwise) on a new folder of `files` (see makeTree), its
  * chooser picking `choose` below it: {page, errors, native, root}.
  * `native.log` holds the envelopes sent; `native.hooks[cmd] = message` refuses a
  * command; `native.applyDelay` holds each apply back (ms); `native.drop(paths)`
  * drops items on the window. `open` is openPage, then Open… until the rows show.
+ * `closePages` closes the pages opened and fails on any error they had.
  */
-export function useBrowser() {
-  let browser, server, url;
+export async function launch() {
+  const browser = await chromium.launch({
+    executablePath: process.env.QUARRYTIDE_CHROMIUM || '/usr/bin/chromium',
+    args: ['--no-sandbox', '--headless', '--disable-gpu', '--no-first-run', '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+    timeout: 30000,
+  });
+  const server = http.createServer((req, res) => {
+    const file = path.resolve(WEB, '.' + decodeURIComponent(new URL(req.url, 'http://127.0.0.1').pathname));
+    if (!file.startsWith(WEB + path.sep)) return res.writeHead(403).end();
+    fs.readFile(file, (err, body) => (err ? res.writeHead(404).end()
+      : res.writeHead(200, { 'content-type': TYPES[path.extname(file)] || 'application/octet-stream', 'cache-control': 'no-store' }).end(body)));
+  });
+  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+  const url = `http://127.0.0.1:${server.address().port}/index.html`;
   const made = [], opened = [];
-  before(async () => {
-    browser = await chromium.launch({
-      executablePath: process.env.QUARRYTIDE_CHROMIUM || '/usr/bin/chromium',
-      args: ['--no-sandbox', '--headless', '--disable-gpu', '--no-first-run', '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-      timeout: 30000,
-    });
-    server = http.createServer((req, res) => {
-      const file = path.resolve(WEB, '.' + decodeURIComponent(new URL(req.url, 'http://127.0.0.1').pathname));
-      if (!file.startsWith(WEB + path.sep)) return res.writeHead(403).end();
-      fs.readFile(file, (err, body) => (err ? res.writeHead(404).end()
-        : res.writeHead(200, { 'content-type': TYPES[path.extname(file)] || 'application/octet-stream', 'cache-control': 'no-store' }).end(body)));
-    });
-    await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-    url = `http://127.0.0.1:${server.address().port}/index.html`;
-  });
-  afterEach(async () => {
-    for (const { context, errors } of opened.splice(0)) {
-      await context.close();
-      assert.deepEqual(errors, []);
-    }
-  });
-  after(async () => {
-    await browser?.close();
-    await new Promise((resolve) => server.close(resolve));
-    // removed after the run ends: 12,000 files take long on a busy disk
-    spawn('rm', ['-rf', ...made], { detached: true, stdio: 'ignore' }).unref();
-  });
 
   async function openPage(files = [], { choose = '', viewport = { width: 1040, height: 720 }, locale = 'en-US' } = {}) {
     const root = makeTree(files);
@@ -127,7 +112,28 @@ export function useBrowser() {
       await shown.page.waitForSelector('.row');
       return shown;
     },
+    async closePages() {
+      for (const { context, errors } of opened.splice(0)) {
+        await context.close();
+        assert.deepEqual(errors, []);
+      }
+    },
+    async close() {
+      await browser.close();
+      await new Promise((resolve) => server.close(resolve));
+      // removed after the run ends: 12,000 files take long on a busy disk
+      spawn('rm', ['-rf', ...made], { detached: true, stdio: 'ignore' }).unref();
+    },
   };
+}
+
+/** The browser of a test file, each test in a context of its own, failing on any error of its page. */
+export function useBrowser() {
+  let env;
+  before(async () => { env = await launch(); });
+  afterEach(() => env.closePages());
+  after(() => env?.close());
+  return { openPage: (...args) => env.openPage(...args), open: (...args) => env.open(...args) };
 }
 
 /** The shown rows in list order: name, new name (without the struck-out text), status word, its tooltip, selected. */
