@@ -1,5 +1,6 @@
 #include "app_delegate.hpp"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "drop_web_view.hpp"
@@ -22,12 +23,26 @@ void onMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpoint
 
 }  // namespace
 
-std::string webFolder() {
+std::string shareFolder() {
   std::error_code ec;
   auto exe = std::filesystem::canonical("/proc/self/exe", ec);
-  if (ec) return "share/quarrytide/web";
-  return (exe.parent_path().parent_path() / "share/quarrytide/web").string();
+  if (ec) return "share";
+  return (exe.parent_path().parent_path() / "share").string();
 }
+
+std::vector<std::string> desktopLanguages() {
+  std::vector<std::string> out;
+  for (const gchar* const* name = g_get_language_names(); *name; ++name) {
+    std::string tag = *name;
+    // "C" is no language; "de_DE.UTF-8" and "ca@valencia" repeat a shorter name
+    if (tag == "C" || tag == "POSIX" || tag.find_first_of(".@") != std::string::npos) continue;
+    std::replace(tag.begin(), tag.end(), '_', '-');
+    if (std::find(out.begin(), out.end(), tag) == out.end()) out.push_back(tag);
+  }
+  return out;
+}
+
+std::string webFolder() { return shareFolder() + "/quarrytide/web"; }
 
 AppDelegate::AppDelegate(AppOptions options)
     : options_(options),
@@ -68,6 +83,15 @@ void AppDelegate::startup() {
 
   WebKitWebContext* context = webkit_web_context_get_default();
   scheme_.registerOn(context);
+  // The page speaks the language the menu speaks. WebKit alone reads only
+  // the C library's locale, which ignores LANGUAGE and may not be installed.
+  std::vector<std::string> languages = desktopLanguages();
+  if (!languages.empty()) {
+    std::vector<const gchar*> list;
+    for (const auto& l : languages) list.push_back(l.c_str());
+    list.push_back(nullptr);
+    webkit_web_context_set_preferred_languages(context, list.data());
+  }
   if (options_.automation) {
     webkit_web_context_set_automation_allowed(context, TRUE);
     g_signal_connect(

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app_scheme.hpp"
 #include "bridge.hpp"
@@ -65,5 +66,11 @@ class AppDelegate {
 // The page's folder: share/quarrytide/web beside the program's bin/, in the
 // build tree as after installation.
 std::string webFolder();
+// share/ beside bin/, where the page and the translations are installed (the
+// build tree is laid out the same way).
+std::string shareFolder();
+// The desktop's languages as BCP 47 tags, most wanted first (LANGUAGE, then
+// the locale's); empty when it names none.
+std::vector<std::string> desktopLanguages();
 
 }  // namespace quarrytide

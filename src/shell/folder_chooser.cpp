@@ -1,5 +1,7 @@
 #include "folder_chooser.hpp"
 
+#include <glib/gi18n.h>
+
 #include <memory>
 
 namespace quarrytide {
@@ -27,7 +29,7 @@ void onResponse(GtkDialog* dialog, gint response, gpointer data) {
     g_autofree gchar* path = file ? g_file_get_path(file) : nullptr;
     if (!path || !g_file_test(path, G_FILE_TEST_IS_DIR)) {
       g_autofree gchar* shown = file ? g_file_get_parse_name(file) : g_strdup("");
-      g_autofree gchar* text = g_strdup_printf("There is no folder “%s”.", shown);
+      g_autofree gchar* text = g_strdup_printf(_("There is no folder “%s”."), shown);
       gtk_label_set_text(self->problem, text);
       gtk_widget_show(GTK_WIDGET(self->problem));
       return;  // stays open
@@ -43,9 +45,9 @@ void onResponse(GtkDialog* dialog, gint response, gpointer data) {
 
 void GtkFolderChooser::show(const std::optional<std::string>& start, Done done) {
   GtkWidget* dialog = gtk_dialog_new_with_buttons(
-      "Open Folder", parent_,
+      _("Open Folder"), parent_,
       static_cast<GtkDialogFlags>(GTK_DIALOG_DESTROY_WITH_PARENT | GTK_DIALOG_USE_HEADER_BAR),
-      "_Cancel", GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr);
+      _("_Cancel"), GTK_RESPONSE_CANCEL, _("_Open"), GTK_RESPONSE_ACCEPT, nullptr);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
   gtk_window_set_default_size(GTK_WINDOW(dialog), 860, 560);
   // Not modal: the page and further requests keep working while it is open.
@@ -86,7 +88,7 @@ void GtkFolderChooser::show(const std::optional<std::string>& start, Done done) 
 
 void GtkFolderChooser::saveAs(const std::string& name, Done done) {
   GtkFileChooserNative* native = gtk_file_chooser_native_new(
-      "Export", parent_, GTK_FILE_CHOOSER_ACTION_SAVE, "_Save", "_Cancel");
+      _("Export"), parent_, GTK_FILE_CHOOSER_ACTION_SAVE, _("_Save"), _("_Cancel"));
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(native);
   gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
   gtk_file_chooser_set_local_only(chooser, TRUE);

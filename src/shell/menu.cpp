@@ -1,13 +1,15 @@
 #include "menu.hpp"
 
+#include <glib/gi18n.h>
+
 #include <string>
 #include <utility>
 
 namespace quarrytide {
 namespace {
 
-constexpr const char* kEnterFullScreen = "Enter Full Screen";
-constexpr const char* kExitFullScreen = "Exit Full Screen";
+constexpr const char* kEnterFullScreen = N_("Enter Full Screen");
+constexpr const char* kExitFullScreen = N_("Exit Full Screen");
 
 struct Accel {
   const char* action;
@@ -43,7 +45,7 @@ void setFullScreenLabel(GtkApplication* app, bool fullScreen) {
   GMenu* s = fullScreenSection(app);
   if (!s) return;
   g_menu_remove_all(s);
-  g_menu_append(s, fullScreen ? kExitFullScreen : kEnterFullScreen, "win.fullscreen");
+  g_menu_append(s, _(fullScreen ? kExitFullScreen : kEnterFullScreen), "win.fullscreen");
 }
 
 GtkWindow* activeWindow(gpointer app) {
@@ -53,7 +55,7 @@ GtkWindow* activeWindow(gpointer app) {
 void about(GSimpleAction*, GVariant*, gpointer app) {
   gtk_show_about_dialog(activeWindow(app), "program-name", "Quarrytide", "version",
                         QUARRYTIDE_VERSION, "logo-icon-name", "app.quarrytide.Quarrytide",
-                        "comments", "Renames many files and folders at once.", nullptr);
+                        "comments", _("Renames many files and folders at once."), nullptr);
 }
 
 void hide(GSimpleAction*, GVariant*, gpointer app) {
@@ -124,35 +126,35 @@ void buildMenu(GtkApplication* app) {
   g_autoptr(GMenu) bar = g_menu_new();
 
   g_autoptr(GMenu) appMenu = g_menu_new();
-  g_menu_append(section(appMenu), "About Quarrytide", "app.about");
+  g_menu_append(section(appMenu), _("About Quarrytide"), "app.about");
   GMenu* appEnd = section(appMenu);
-  g_menu_append(appEnd, "Hide Quarrytide", "app.hide");
-  g_menu_append(appEnd, "Quit Quarrytide", "app.quit");
+  g_menu_append(appEnd, _("Hide Quarrytide"), "app.hide");
+  g_menu_append(appEnd, _("Quit Quarrytide"), "app.quit");
   g_menu_append_submenu(bar, "Quarrytide", G_MENU_MODEL(appMenu));
 
   g_autoptr(GMenu) editMenu = g_menu_new();
   GMenu* history = section(editMenu);
-  g_menu_append(history, "Undo", "win.undo");
-  g_menu_append(history, "Redo", "win.redo");
+  g_menu_append(history, _("Undo"), "win.undo");
+  g_menu_append(history, _("Redo"), "win.redo");
   GMenu* clipboard = section(editMenu);
-  g_menu_append(clipboard, "Cut", "win.cut");
-  g_menu_append(clipboard, "Copy", "win.copy");
-  g_menu_append(clipboard, "Paste", "win.paste");
-  g_menu_append(clipboard, "Select All", "win.select-all");
-  g_menu_append_submenu(bar, "Edit", G_MENU_MODEL(editMenu));
+  g_menu_append(clipboard, _("Cut"), "win.cut");
+  g_menu_append(clipboard, _("Copy"), "win.copy");
+  g_menu_append(clipboard, _("Paste"), "win.paste");
+  g_menu_append(clipboard, _("Select All"), "win.select-all");
+  g_menu_append_submenu(bar, _("Edit"), G_MENU_MODEL(editMenu));
 
   g_autoptr(GMenu) windowMenu = g_menu_new();
   GMenu* frame = section(windowMenu);
-  g_menu_append(frame, "Close Window", "win.close");
-  g_menu_append(frame, "Minimize", "win.minimize");
-  g_menu_append(frame, "Zoom", "win.zoom");
+  g_menu_append(frame, _("Close Window"), "win.close");
+  g_menu_append(frame, _("Minimize"), "win.minimize");
+  g_menu_append(frame, _("Zoom"), "win.zoom");
   GMenu* fullScreen = section(windowMenu);
   g_object_set_data(G_OBJECT(app), "quarrytide-fullscreen-section", fullScreen);
   setFullScreenLabel(app, false);
-  g_menu_append(section(windowMenu), "Bring All to Front", "win.present");
+  g_menu_append(section(windowMenu), _("Bring All to Front"), "win.present");
   // The window list: the one window, under its title.
   g_menu_append(section(windowMenu), kWindowTitle, "win.present");
-  g_menu_append_submenu(bar, "Window", G_MENU_MODEL(windowMenu));
+  g_menu_append_submenu(bar, _("Window"), G_MENU_MODEL(windowMenu));
 
   gtk_application_set_menubar(app, G_MENU_MODEL(bar));
 
