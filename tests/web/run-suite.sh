@@ -16,6 +16,6 @@ echo "--- page unit tests"
 timeout 45 node --test --test-reporter=dot unit/ || status=1
 echo "--- page browser tests"
 [ -n "$QUARRYTIDE_CHROMIUM" ] || { echo "chromium is not installed (Debian package chromium): browser tests cannot run"; exit 1; }
-timeout 120 node --test --test-reporter=dot --test-concurrency=1 browser/ || status=1
+timeout 300 node --test --test-reporter=dot --test-concurrency=1 browser/ || status=1
 [ $status -eq 0 ] && echo "page tests passed" || echo "page tests FAILED"
 exit $status
