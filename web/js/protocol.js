@@ -29,16 +29,22 @@ export function explainError(message) {
 }
 
 const strings = (v) => (!Array.isArray(v) ? [] : v.every((t) => typeof t === 'string') ? v : v.filter((t) => typeof t === 'string'));
+const isLabel = (v) => Number.isInteger(v) && v >= 0 && v <= 7;
+const wellFormed = (r) => typeof r.path === 'string' && typeof r.name === 'string' && typeof r.basename === 'string'
+  && typeof r.ext === 'string' && typeof r.isDir === 'boolean' && Number.isFinite(r.size) && Number.isFinite(r.created)
+  && Number.isFinite(r.modified) && Array.isArray(r.tags) && r.tags.every((t) => typeof t === 'string')
+  && isLabel(r.label) && typeof r.comment === 'string';
 
 /**
  * A file record as the page keeps it: every field of the expected type, plus
  * `idx` (its place in the listing), `dir` (its folder) and `rel` (its folder
- * below `root`, for the tree's folder column).
+ * below `root`, for the tree's folder column). A record that has every field
+ * of its type (all that the native side sends) is completed in place: copying
+ * 100,000 of them took longer than parsing them.
  */
 export function normalise(rec, root, idx) {
-  const path = String(rec.path ?? '');
-  return {
-    path,
+  const it = wellFormed(rec) ? rec : {
+    path: String(rec.path ?? ''),
     name: String(rec.name ?? ''),
     basename: String(rec.basename ?? rec.name ?? ''),
     ext: String(rec.ext ?? ''),
@@ -47,10 +53,11 @@ export function normalise(rec, root, idx) {
     created: Number(rec.created) || 0,
     modified: Number(rec.modified) || 0,
     tags: strings(rec.tags),
-    label: Number.isInteger(rec.label) && rec.label >= 0 && rec.label <= 7 ? rec.label : 0,
+    label: isLabel(rec.label) ? rec.label : 0,
     comment: typeof rec.comment === 'string' ? rec.comment : '',
-    idx,
-    dir: dirOf(path),
-    rel: root ? relativeDir(root, path) : '',
   };
+  it.idx = idx;
+  it.dir = dirOf(it.path);
+  it.rel = root ? relativeDir(root, it.path) : '';
+  return it;
 }

@@ -95,6 +95,11 @@ test('actions: a new listing forgets the last one; loaded rules get their own id
   assert.ok(loaded.every((r, i) => r.id && r.id !== presets[0].rules[i].id), 'a loaded chain gets its own ids');
   assert.ok(sameRules(loaded, presets[0].rules));
   assert.ok(!sameRules(loaded, [newRule('replace')]));
+  // a record with every field of its type is completed as it came, others are repaired
+  const whole = record('/e/s/y.txt', { isDir: false, size: 1, created: 2, modified: 3, tags: [], label: 2, comment: '' });
+  store.dispatch('listed', { folder: '/e', files: [whole, record('/e/z', { size: '7', label: 9, tags: ['t', 1] })] });
+  const [y, z] = store.state.listing.items;
+  assert.deepEqual([y.idx, y.dir, y.rel, z.idx, z.size, z.label, z.tags, z.isDir, z.comment], [0, '/e/s', 's', 1, 7, 0, ['t'], false, '']);
 });
 
 test('the preview, the shown rows and what apply sends agree', () => {
