@@ -1,7 +1,9 @@
 // quarrytide-headless: the Bridge on a GLib main loop, without a display.
 // Standard input: one JSON value per line, each posted to the Bridge as the
 // page would post it, or {"drop": [paths]} for a file drop. Standard output:
-// every script the native side evaluates in the page, one per line.
+// every script the native side evaluates in the page, one per line, byte for
+// byte: a call with more than 256 KiB of JSON in its JSON.parse("…") form
+// (both forms: docs/protocol.md).
 
 #include <glib.h>
 
