@@ -5,7 +5,7 @@
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { WebDriver, ENTER, until } from '../../tests/e2e/webdriver.mjs';
+import { WebDriver, ENTER, sleep, until } from '../../tests/e2e/webdriver.mjs';
 
 const app = fs.realpathSync(process.argv[2]);
 const scenarios = [
@@ -93,6 +93,7 @@ const children = (pid) => {
 const descendants = (pid) => children(pid).flatMap((c) => [c, ...descendants(c)]);
 const exe = (pid) => { try { return fs.readlinkSync(`/proc/${pid}/exe`); } catch { return ''; } };
 const cmdline = (pid) => { try { return fs.readFileSync(`/proc/${pid}/cmdline`, 'utf8'); } catch { return ''; } };
+const alive = (pid) => { try { return !/^\d+ \(.*\) Z/.test(fs.readFileSync(`/proc/${pid}/stat`, 'utf8')); } catch { return false; } };
 const hwmMB = (pid) => {
   const m = /VmHWM:\s+(\d+) kB/.exec(fs.readFileSync(`/proc/${pid}/status`, 'utf8'));
   return m ? Math.round(Number(m[1]) / 1024) : NaN;
@@ -107,16 +108,17 @@ async function measure({ title, n, folders }, work) {
   for (const v of ['XDG_CONFIG_HOME', 'XDG_STATE_HOME']) process.env[v] = fs.mkdtempSync(path.join(work, 'xdg-'));
   const web = new WebDriver();
   await web.start();
+  let appPid;
   try {
     await web.open(app, "document.body && document.body.dataset.ready === 'true'");
     if (folders) await web.click('#mode-switch [data-mode=tree]');
     await web.exec(`(${instrument})(arguments[0])`, [n]);
-    const appPid = descendants(web.process.pid).find((pid) => exe(pid) === app);
+    appPid = descendants(web.process.pid).find((pid) => exe(pid) === app);
     const webPid = appPid && descendants(appPid).find((pid) => cmdline(pid).includes('WebKitWebProcess'));
     const before = [hwmMB(appPid), hwmMB(webPid)];
     await web.click('#edit-path');
     await web.type('#path-input', folder + ENTER);
-    const wait = 60000 + n / 10;
+    const wait = 60000 + n / 2;
     const t = await until('the rows and the count', wait, () => web.exec('const t = window.__bench; return t.rows && t.count && t'));
     const names = await web.exec(`const items = window.quarrytide.store.state.listing.items;
       return [items.some((it) => it.name.includes('\\u2028')), items.some((it) => it.name === 'IMG_\\ufffd.jpg')]`);
@@ -136,6 +138,10 @@ async function measure({ title, n, folders }, work) {
     console.log(`  odd names intact         line separator ${names[0] ? 'yes' : 'NO'}, not UTF-8 ${names[1] ? 'yes' : 'NO'}`);
   } finally {
     await web.close();
+    // an app still busy may outlive its session (and the driver): the next
+    // run must not share the machine with it
+    for (let i = 0; i < 50 && alive(appPid); i++) await sleep(200);
+    if (alive(appPid)) process.kill(appPid, 'SIGKILL');
     web.stop();
     fs.rmSync(folder, { recursive: true, force: true });
   }
