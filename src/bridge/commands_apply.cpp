@@ -55,10 +55,11 @@ void Bridge::apply(std::int64_t id, const nlohmann::json& args) {
       return;
     }
     // Nothing changes on disk before the request is in the journal.
-    std::vector<FileIdentity> ids(ops.size());
-    RenameFs fs;
+    std::vector<std::string> paths(ops.size());
     for (std::size_t i = 0; i < ops.size(); ++i)
-      if (ops[i].path && !namesNoItem(*ops[i].path)) fs.identify(plainPath(*ops[i].path), ids[i]);
+      if (ops[i].path && !namesNoItem(*ops[i].path)) paths[i] = plainPath(*ops[i].path);
+    std::vector<FileIdentity> ids(ops.size());
+    for (std::size_t i = 0; auto& id : identities(paths)) ids[i++] = id.value_or(FileIdentity{});
     auto seqs = journal->plan(batch, ops, ids);
     if (!seqs) {
       replies->resolve(id, false,
@@ -75,7 +76,7 @@ void Bridge::apply(std::int64_t id, const nlohmann::json& args) {
     for (std::size_t i = 0; i < ops.size(); ++i) {
       results.push_back(catalogue.applyRecorded(ops[i], prior[i]));
       if (results.size() - written == kOutcomesPerWrite || i + 1 == ops.size()) {
-        if (Status st = journal->record(*seqs, results, prior, written, results.size()); !st)
+        if (Status st = journal->record(*seqs, ops, results, prior, written, results.size()); !st)
           unrecorded = st.error().message;
         written = results.size();
       }

@@ -33,6 +33,31 @@ int RenameFs::identify(const std::string& path, FileIdentity& id) {
   return 0;
 }
 
+std::vector<std::optional<FileIdentity>> identities(const std::vector<std::string>& paths) {
+  std::vector<std::optional<FileIdentity>> out(paths.size());
+  std::string folder;
+  int fd = -1;
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const std::string& path = paths[i];
+    const auto slash = path.rfind('/');
+    if (path.empty() || slash == std::string::npos || slash + 1 == path.size()) {
+      FileIdentity id;  // no folder and name to split: the whole path
+      if (!path.empty() && RenameFs().identify(path, id) == 0) out[i] = id;
+      continue;
+    }
+    if (fd < 0 || path.compare(0, slash, folder) != 0 || folder.size() != slash) {
+      if (fd >= 0) ::close(fd);
+      folder = path.substr(0, slash);
+      fd = ::open(folder.empty() ? "/" : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    }
+    struct stat st;
+    if (fd >= 0 && ::fstatat(fd, path.c_str() + slash + 1, &st, AT_SYMLINK_NOFOLLOW) == 0)
+      out[i] = FileIdentity{st.st_dev, st.st_ino};
+  }
+  if (fd >= 0) ::close(fd);
+  return out;
+}
+
 int RenameFs::move(const std::string& from, const std::string& to) {
   return moveNoReplace(from, to);
 }

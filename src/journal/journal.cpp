@@ -16,17 +16,20 @@ namespace quarrytide {
 
 namespace {
 
-// Schema 1. Paths and names are BLOBs (bytes); tag lists are JSON text.
+// Schema 2. Paths and names are BLOBs (bytes); tag lists are JSON text.
 // Both writes of a record append (a plan to `entries`, its outcome to
-// `outcomes`), which keeps the journal's cost per record small; an entry
-// without an outcome is planned. `planned` counts them per batch.
+// `outcomes`), which keeps the journal's cost per record small. An outcome
+// that says no more than "done, at the name it was meant to have, nothing
+// replaced" is not written: entries up to a batch's `settled` without an
+// outcome are done that way, those after it are planned. `planned` counts
+// the planned ones per batch.
 constexpr const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS batches(
   id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, started REAL NOT NULL,
   title TEXT NOT NULL DEFAULT '', folder BLOB NOT NULL DEFAULT x'',
   done INTEGER NOT NULL DEFAULT 0, failed INTEGER NOT NULL DEFAULT 0,
   not_run INTEGER NOT NULL DEFAULT 0, planned INTEGER NOT NULL DEFAULT 0,
-  interrupted INTEGER NOT NULL DEFAULT 0);
+  interrupted INTEGER NOT NULL DEFAULT 0, settled INTEGER NOT NULL DEFAULT 0);
 CREATE TABLE IF NOT EXISTS entries(
   seq INTEGER PRIMARY KEY, batch INTEGER NOT NULL, path BLOB NOT NULL, new_name BLOB,
   set_tags INTEGER NOT NULL, tags TEXT, set_label INTEGER NOT NULL, label INTEGER,
@@ -36,8 +39,12 @@ CREATE TABLE IF NOT EXISTS outcomes(
   old_tags TEXT, old_label INTEGER, old_comment BLOB);
 CREATE INDEX IF NOT EXISTS entries_by_batch ON entries(batch);
 CREATE INDEX IF NOT EXISTS batches_by_start ON batches(started);
-PRAGMA user_version = 1;
+PRAGMA user_version = 2;
 )sql";
+
+// A journal of schema 1 wrote every outcome: its batches are settled through 0.
+constexpr const char* kFromSchema1 =
+    "ALTER TABLE batches ADD COLUMN settled INTEGER NOT NULL DEFAULT 0; PRAGMA user_version = 2";
 
 double nowMs() {
   using namespace std::chrono;
@@ -108,8 +115,11 @@ Status Journal::open() {
   // Outcomes survive a crash of the app without a sync of their own (WAL);
   // a plan is synced before anything is renamed (see `plan`).
   for (const char* sql : {"PRAGMA auto_vacuum = INCREMENTAL", "PRAGMA journal_mode = WAL",
-                          "PRAGMA synchronous = NORMAL", kSchema})
+                          "PRAGMA synchronous = NORMAL"})
     if (Status st = exec(sql); !st) return st;
+  Statement version(db_, "PRAGMA user_version");
+  const std::int64_t was = version.step() == SQLITE_ROW ? version.integerAt(0) : 0;
+  if (Status st = exec(was == 1 ? kFromSchema1 : kSchema); !st) return st;
   return okStatus();
 }
 
@@ -168,8 +178,17 @@ Result<std::vector<std::int64_t>> Journal::plan(const BatchInfo& batch,
   return seqs;
 }
 
-Status Journal::record(const std::vector<std::int64_t>& seqs, const std::vector<OpResult>& results,
-                       const std::vector<PriorState>& prior, std::size_t from, std::size_t to) {
+std::optional<std::string> impliedNewPath(const Operation& op) {
+  const std::string path = op.path.value_or("");
+  if (!op.newName) return path;
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return std::nullopt;
+  return path.substr(0, slash + 1) + *op.newName;
+}
+
+Status Journal::record(const std::vector<std::int64_t>& seqs, const std::vector<Operation>& ops,
+                       const std::vector<OpResult>& results, const std::vector<PriorState>& prior,
+                       std::size_t from, std::size_t to) {
   if (from >= to) return okStatus();
   if (Status st = exec("BEGIN IMMEDIATE"); !st) return st;
   Statement set(db_,
@@ -179,6 +198,10 @@ Status Journal::record(const std::vector<std::int64_t>& seqs, const std::vector<
   for (std::size_t i = from; i < to; ++i) {
     const OpResult& r = results[i];
     (r.ok ? done : failed) += 1;
+    const PriorState& p = prior[i];
+    if (r.ok && !p.tags && !p.label && !p.comment && r.newPath &&
+        r.newPath == impliedNewPath(ops[i]))
+      continue;  // said by `settled`
     set.integer(1, seqs[i]).integer(2, int(r.ok ? EntryState::kDone : EntryState::kFailed));
     set.maybe(3, r.newPath);
     r.error ? set.text(4, *r.error) : set.null(4);
@@ -191,11 +214,16 @@ Status Journal::record(const std::vector<std::int64_t>& seqs, const std::vector<
       return e;
     }
   }
-  Statement counts(
-      db_,
-      "UPDATE batches SET done = done + ?1, failed = failed + ?2, "
-      "planned = planned - ?1 - ?2 WHERE id = (SELECT batch FROM entries WHERE seq = ?3)");
-  counts.integer(1, done).integer(2, failed).integer(3, seqs[from]).run();
+  Statement counts(db_,
+                   "UPDATE batches SET done = done + ?1, failed = failed + ?2, "
+                   "planned = planned - ?1 - ?2, settled = ?4 WHERE id = (SELECT batch FROM "
+                   "entries WHERE seq = ?3)");
+  counts.integer(1, done).integer(2, failed).integer(3, seqs[from]).integer(4, seqs[to - 1]);
+  if (counts.run()) {
+    Error e{"sqlite", sqlite3_extended_errcode(db_) & 0xff, sqlite3_errmsg(db_)};
+    (void)exec("ROLLBACK");
+    return e;
+  }
   if (Status st = exec("COMMIT"); !st) {
     (void)exec("ROLLBACK");
     return st;
@@ -246,8 +274,9 @@ std::vector<JournalEntry> Journal::entries(const std::string& batch) const {
   Statement s(db_,
               "SELECT e.seq, path, new_name, set_tags, tags, set_label, label, set_comment, "
               "comment, dev, ino, IFNULL(state, 0), new_path, error, old_tags, old_label, "
-              "old_comment FROM entries e LEFT JOIN outcomes o ON o.seq = e.seq "
-              "WHERE batch = (SELECT id FROM batches WHERE name = ?) ORDER BY e.seq");
+              "old_comment, o.seq IS NULL AND e.seq <= b.settled FROM entries e "
+              "JOIN batches b ON b.id = e.batch LEFT JOIN outcomes o ON o.seq = e.seq "
+              "WHERE b.name = ? ORDER BY e.seq");
   s.text(1, batch);
   while (s.step() == SQLITE_ROW) {
     JournalEntry e;
@@ -267,6 +296,10 @@ std::vector<JournalEntry> Journal::entries(const std::string& batch) const {
     if (!s.isNull(14)) e.prior.tags = tagsFrom(s.bytesAt(14));
     if (!s.isNull(15)) e.prior.label = s.integerAt(15);
     e.prior.comment = s.maybeBytes(16);
+    if (s.integerAt(17)) {  // done as meant, no outcome written
+      e.state = EntryState::kDone;
+      e.newPath = impliedNewPath(e.op);
+    }
     out.push_back(std::move(e));
   }
   return out;

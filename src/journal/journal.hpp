@@ -62,6 +62,10 @@ struct Repair {
 // folder (found by its identity); nullopt when it is in neither.
 std::optional<std::string> locateItem(const std::string& path, const FileIdentity& id);
 
+// Where an operation leaves its item when it is done: its folder and new
+// name (its path when it renames nothing); nullopt for a path without a folder.
+std::optional<std::string> impliedNewPath(const Operation& op);
+
 class Journal {
  public:
   // Opens or creates the journal at `path` (its folder is made). A file that
@@ -84,9 +88,11 @@ class Journal {
   // error means nothing was recorded.
   Result<std::vector<std::int64_t>> plan(const BatchInfo& batch, const std::vector<Operation>& ops,
                                          const std::vector<FileIdentity>& ids);
-  // Records the outcomes of entries [from, to) of a plan, in one transaction.
-  Status record(const std::vector<std::int64_t>& seqs, const std::vector<OpResult>& results,
-                const std::vector<PriorState>& prior, std::size_t from, std::size_t to);
+  // Records the outcomes of entries [from, to) of a plan of `ops`, in one
+  // transaction; those of entries before `from` are recorded.
+  Status record(const std::vector<std::int64_t>& seqs, const std::vector<Operation>& ops,
+                const std::vector<OpResult>& results, const std::vector<PriorState>& prior,
+                std::size_t from, std::size_t to);
 
   // Newest first; `before` (ms) pages back.
   std::vector<BatchSummary> batches(std::size_t limit, std::optional<double> before) const;

@@ -150,8 +150,9 @@ std::vector<Repair> Journal::recover() {
     }
     Statement counts(db_,
                      "UPDATE batches SET interrupted = 1, planned = 0, "
-                     "done = (SELECT COUNT(*) FROM outcomes WHERE state = 1 AND seq IN (SELECT seq "
-                     "FROM entries WHERE batch = id)), "
+                     "done = (SELECT COUNT(*) FROM entries e LEFT JOIN outcomes o ON o.seq = "
+                     "e.seq WHERE e.batch = id AND (o.state = 1 OR (o.seq IS NULL AND e.seq <= "
+                     "settled))), "
                      "failed = (SELECT COUNT(*) FROM outcomes WHERE state = 2 AND seq IN (SELECT "
                      "seq FROM entries WHERE batch = id)), "
                      "not_run = (SELECT COUNT(*) FROM outcomes WHERE state IN (3, 4) AND seq IN "

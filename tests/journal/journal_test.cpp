@@ -57,7 +57,7 @@ TEST(Journal, KeepsEveryRecordWithItsOutcomeAndWhatTheItemHadBefore) {
   std::vector<PriorState> prior(2);
   prior[0].tags = std::vector<std::string>{"Old"};
   prior[0].comment = "old";
-  ASSERT_TRUE(j.record(seqs, results, prior, 0, 2).ok());
+  ASSERT_TRUE(j.record(seqs, ops, results, prior, 0, 2).ok());
 
   auto e = j.entries("b1");
   ASSERT_EQ(e.size(), 2u);
