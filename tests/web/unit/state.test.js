@@ -6,7 +6,7 @@ import { actions, sameRules } from '../../../web/js/actions.js';
 import * as sel from '../../../web/js/selection.js';
 import { editItems, effective, parseTags } from '../../../web/js/edits.js';
 import { applied, ran, top, emptyHistory } from '../../../web/js/history.js';
-import { computePreview, pack, unpack } from '../../../web/js/preview-core.js';
+import { computePreview, pack, unpack, packItems, unpackItems } from '../../../web/js/preview-core.js';
 import { newRule } from '../../../web/js/rules.js';
 
 /** A file record as the native side lists it (the listing fills in the rest). */
@@ -106,7 +106,10 @@ test('the preview, the shown rows and what apply sends agree', () => {
   const store = listed('/d/a.txt', '/d/b.txt', '/d/keep.txt', record('/d/c.txt', { tags: ['t'] }));
   const rules = [newRule('replace', { find: 'a', with: 'z' }), newRule('case', { mode: 'upper', target: 'ext' })];
   const s0 = store.state;
-  const computed = computePreview({ items: s0.listing.items, rules, filter: s0.filter, sort: s0.config.sort, edits: new Map([[1, { tags: ['n'] }]]) });
+  // the worker gets the listing as columns: every field a rule, filter or sort reads comes back
+  const back = unpackItems(structuredClone(packItems(s0.listing.items).message));
+  for (const k of Object.keys(s0.listing.items[3])) assert.deepEqual(back.map((it) => it[k]), s0.listing.items.map((it) => it[k]), k);
+  const computed = computePreview({ items: back, rules, filter: s0.filter, sort: s0.config.sort, edits: new Map([[1, { tags: ['n'] }]]) });
   store.dispatch('editMeta', { indexes: [1], change: () => ({ tags: ['n'] }) });
   // what the page keeps is what the worker packs
   const preview = unpack(structuredClone(pack(computed).message));

@@ -4,7 +4,7 @@
 // Then the new names no listed item holds are asked of the native side: an
 // item the listing does not show (hidden, or left out by the mode) may hold one.
 
-import { computePreview, pack, unpack } from '../preview-core.js';
+import { computePreview, pack, packItems, unpack } from '../preview-core.js';
 import { listedNames, targetsToProbe } from '../probe.js';
 import { needsFields, needsTaken, takenColumn } from '../media.js';
 import { t } from '../i18n/index.js';
@@ -95,8 +95,11 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
     }
     busy = true;
     const message = { gen, input: req.input };
+    const transfer = [];
     if (req.items !== sentItems) {
-      message.items = req.items;
+      const packed = packItems(req.items);
+      message.items = packed.message;
+      transfer.push(...packed.transfer);
       sentItems = req.items;
       sentMedia = [];
     }
@@ -110,7 +113,7 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
       });
       message.media = { rows, fields };
     }
-    worker.postMessage(message);
+    worker.postMessage(message, transfer);
   }
 
   function run() {

@@ -1,6 +1,6 @@
 // The preview of large listings, off the main thread: the listing is sent
 // once, then each request carries only what changed the preview.
-import { computePreview, pack } from '../preview-core.js';
+import { computePreview, pack, unpackItems } from '../preview-core.js';
 
 let items = [];
 let media = [];
@@ -8,7 +8,7 @@ let previous = null;
 
 self.onmessage = ({ data }) => {
   if (data.items) {
-    items = data.items;
+    items = unpackItems(data.items);
     media = [];
     previous = null;
   }
