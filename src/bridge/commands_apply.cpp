@@ -58,9 +58,7 @@ void Bridge::apply(std::int64_t id, const nlohmann::json& args) {
     std::vector<std::string> paths(ops.size());
     for (std::size_t i = 0; i < ops.size(); ++i)
       if (ops[i].path && !namesNoItem(*ops[i].path)) paths[i] = plainPath(*ops[i].path);
-    std::vector<FileIdentity> ids(ops.size());
-    for (std::size_t i = 0; auto& id : identities(paths)) ids[i++] = id.value_or(FileIdentity{});
-    auto seqs = journal->plan(batch, ops, ids);
+    auto seqs = journal->plan(batch, ops, identities(paths));
     if (!seqs) {
       replies->resolve(id, false,
                        "The batch could not be written to the journal, so nothing was changed: " +

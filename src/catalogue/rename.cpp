@@ -33,16 +33,16 @@ int RenameFs::identify(const std::string& path, FileIdentity& id) {
   return 0;
 }
 
-std::vector<std::optional<FileIdentity>> identities(const std::vector<std::string>& paths) {
-  std::vector<std::optional<FileIdentity>> out(paths.size());
+std::vector<FileIdentity> identities(const std::vector<std::string>& paths) {
+  std::vector<FileIdentity> out(paths.size());
   std::string folder;
   int fd = -1;
   for (std::size_t i = 0; i < paths.size(); ++i) {
     const std::string& path = paths[i];
     const auto slash = path.rfind('/');
     if (path.empty() || slash == std::string::npos || slash + 1 == path.size()) {
-      FileIdentity id;  // no folder and name to split: the whole path
-      if (!path.empty() && RenameFs().identify(path, id) == 0) out[i] = id;
+      // no folder and name to split: the whole path
+      if (!path.empty()) RenameFs().identify(path, out[i]);
       continue;
     }
     if (fd < 0 || path.compare(0, slash, folder) != 0 || folder.size() != slash) {

@@ -3,7 +3,6 @@
 
 #include <sys/types.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,11 +30,11 @@ class RenameFs {
   virtual int move(const std::string& from, const std::string& to);  // moveNoReplace
 };
 
-// The identity of the item at each path; none for an empty path or one that
-// cannot be read. Items of one folder are looked up in it through one open
-// descriptor: a batch is mostly one folder, and walking each whole path
-// again costs as much as the lookup itself.
-std::vector<std::optional<FileIdentity>> identities(const std::vector<std::string>& paths);
+// The identity of the item at each path; a zero identity for an empty path or
+// one that cannot be read (no item has it). Items of one folder are looked up in it through one
+// open descriptor: a batch is mostly one folder, and walking each whole path again costs as much as
+// the lookup itself.
+std::vector<FileIdentity> identities(const std::vector<std::string>& paths);
 
 // Gives the item at `path` the name `newName` in the same folder and returns
 // its new path (or `path` itself when there is nothing to do). Names are
