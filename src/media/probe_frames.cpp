@@ -56,13 +56,15 @@ std::optional<std::string> FrameReader::next(
       start_ = 0;
     }
     if (deadline) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-          *deadline - std::chrono::steady_clock::now());
+      // Rounded up, and a timeout checked again: poll may wake a little
+      // early, and a caller tells "too late" from "ended" by the clock.
+      auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline -
+                                                               std::chrono::steady_clock::now());
       if (left.count() <= 0) return std::nullopt;
       pollfd p{fd_, POLLIN, 0};
       int ready = poll(&p, 1, int(left.count()));
-      if (ready < 0 && errno == EINTR) continue;
-      if (ready <= 0) return std::nullopt;
+      if (ready == 0 || (ready < 0 && errno == EINTR)) continue;
+      if (ready < 0) return std::nullopt;
     }
     char chunk[1 << 16];
     ssize_t n = read(fd_, chunk, sizeof chunk);
