@@ -22,6 +22,8 @@
 
 namespace quarrytide {
 
+class Args;
+
 // What a host hands the bridge. Every reference must outlive the Bridge.
 struct BridgeHost {
   MainDispatcher& main;
@@ -105,6 +107,8 @@ class Bridge {
   void exportBatch(std::int64_t id, const nlohmann::json& args);
 
   void answerUnknown(std::int64_t id, const std::string& cmd);
+  // Lists `folder` on io as the listing arguments `a` say, and answers `id`.
+  void list(std::int64_t id, std::string folder, const Args& a);
 
   BridgeHost host_;
   // Shared with the callbacks of queued work, which may outlive the Bridge.

@@ -17,6 +17,11 @@ class Catalogue {
  public:
   virtual ~Catalogue() = default;
   virtual std::vector<FileRecord> listFolder(const std::string& folder, ListingMode mode) = 0;
+  // The same listing in consecutive runs; by default, all of it in one.
+  virtual void listFolderInRuns(const std::string& folder, ListingMode mode,
+                                const ListingRun& onRun) {
+    onRun(listFolder(folder, mode));
+  }
   // The record of an existing item; nullopt when nothing exists at `path`.
   virtual std::optional<FileRecord> describe(const std::string& path) = 0;
   // Whether `path` is a directory; nullopt when that cannot be determined.
@@ -31,6 +36,8 @@ class Catalogue {
 class DiskCatalogue final : public Catalogue {
  public:
   std::vector<FileRecord> listFolder(const std::string& folder, ListingMode mode) override;
+  void listFolderInRuns(const std::string& folder, ListingMode mode,
+                        const ListingRun& onRun) override;
   std::optional<FileRecord> describe(const std::string& path) override;
   std::optional<bool> isDirectory(const std::string& path) override;
   FileRecord fileInfo(const std::string& path) override;

@@ -28,9 +28,7 @@ void Bridge::chooseFolder(std::int64_t id, const nlohmann::json& args) {
       resolve(id, true, nullptr);  // a cancel is not an error
       return;
     }
-    const ListingMode mode = listingMode(Args(args));
-    io_.submit([replies = replies_, &catalogue = host_.catalogue, id, folder = std::move(*chosen),
-                mode] { replies->resolveRecords(id, folder, catalogue.listFolder(folder, mode)); });
+    list(id, std::move(*chosen), Args(args));
   });
 }
 
@@ -41,11 +39,31 @@ void Bridge::listFolder(std::int64_t id, const nlohmann::json& args) {
     resolve(id, false, "missing folder");
     return;
   }
-  const ListingMode mode = listingMode(a);
   // The reply echoes the folder exactly as sent; a missing or unreadable
   // folder simply lists nothing.
-  io_.submit([replies = replies_, &catalogue = host_.catalogue, id, folder = std::move(*folder),
-              mode] { replies->resolveRecords(id, folder, catalogue.listFolder(folder, mode)); });
+  list(id, std::move(*folder), a);
+}
+
+void Bridge::list(std::int64_t id, std::string folder, const Args& a) {
+  const ListingMode mode = listingMode(a);
+  if (!a.boolean("parts", false)) {
+    io_.submit([replies = replies_, &catalogue = host_.catalogue, id, folder = std::move(folder),
+                mode] { replies->resolveRecords(id, folder, catalogue.listFolder(folder, mode)); });
+    return;
+  }
+  // "parts" (an extension): every run but the last goes ahead as a part, so
+  // the first rows show while the rest is read; the reply brings the last.
+  io_.submit(
+      [replies = replies_, &catalogue = host_.catalogue, id, folder = std::move(folder), mode] {
+        std::vector<FileRecord> held;
+        bool any = false;
+        catalogue.listFolderInRuns(folder, mode, [&](std::vector<FileRecord>&& run) {
+          if (any) replies->part(id, folder, held);
+          held = std::move(run);
+          any = true;
+        });
+        replies->resolveRecords(id, folder, held);
+      });
 }
 
 void Bridge::statPaths(std::int64_t id, const nlohmann::json& args) {

@@ -9,6 +9,11 @@ std::vector<FileRecord> DiskCatalogue::listFolder(const std::string& folder, Lis
   return quarrytide::listFolder(folder, mode);
 }
 
+void DiskCatalogue::listFolderInRuns(const std::string& folder, ListingMode mode,
+                                     const ListingRun& onRun) {
+  quarrytide::listFolderInRuns(folder, mode, onRun);
+}
+
 std::optional<FileRecord> DiskCatalogue::describe(const std::string& path) {
   if (namesNoItem(path)) return std::nullopt;
   struct stat st;

@@ -4,12 +4,19 @@
 
 namespace quarrytide {
 
-void ReplyChannel::post(std::optional<std::string> script) {
-  main_.post([self = shared_from_this(), script = std::move(script)] {
+void ReplyChannel::post(std::optional<std::string> script) { post(std::move(script), true); }
+
+void ReplyChannel::post(std::optional<std::string> script, bool answers) {
+  main_.post([self = shared_from_this(), script = std::move(script), answers] {
     if (script && self->webView_) self->webView_->evaluate(*script);
-    if (self->outstanding_ > 0 && --self->outstanding_ == 0 && self->onSettled_)
+    if (answers && self->outstanding_ > 0 && --self->outstanding_ == 0 && self->onSettled_)
       self->onSettled_();
   });
+}
+
+void ReplyChannel::part(std::int64_t id, const std::string& folder,
+                        const std::vector<FileRecord>& files) {
+  post(partCall(id, folder, files), false);
 }
 
 void ReplyChannel::resolve(std::int64_t id, bool ok, const nlohmann::json& payload) {

@@ -38,6 +38,9 @@ class ReplyChannel : public std::enable_shared_from_this<ReplyChannel> {
   // Any thread. Answers one expected request or drop: evaluates `script`
   // (nothing when it is nullopt) after every script posted before it.
   void post(std::optional<std::string> script);
+  // Any thread: records of listing `id` ahead of its reply, which is still
+  // expected.
+  void part(std::int64_t id, const std::string& folder, const std::vector<FileRecord>& files);
 
   // Any thread: the reply call for a request.
   void resolve(std::int64_t id, bool ok, const nlohmann::json& payload);
@@ -47,6 +50,8 @@ class ReplyChannel : public std::enable_shared_from_this<ReplyChannel> {
                       const std::vector<FileRecord>& files);
 
  private:
+  void post(std::optional<std::string> script, bool answers);
+
   MainDispatcher& main_;
   ScriptSink* webView_ = nullptr;  // main thread only
   std::size_t outstanding_ = 0;    // main thread only

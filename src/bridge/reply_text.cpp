@@ -10,6 +10,7 @@ namespace {
 
 constexpr std::string_view kResolvePrefix = "window.__bridgeResolveRaw(";
 constexpr std::string_view kDropPrefix = "window.__onDrop(";
+constexpr std::string_view kPartPrefix = "window.__bridgePartRaw(";
 
 // Above kParsedCallAbove bytes of JSON a call carries it as a string for
 // JSON.parse: the page's engine parses JSON several times faster than it
@@ -236,6 +237,21 @@ std::string recordsReplyCall(std::int64_t id, const std::optional<std::string>& 
     w.Key("files");
     writeRecords(w, files);
   });
+}
+
+std::string partCall(std::int64_t id, const std::string& folder,
+                     const std::vector<FileRecord>& files) {
+  ScriptOut out(kPartPrefix);
+  Writer w(out);
+  w.StartObject();
+  w.Key("id");
+  w.Int64(id);
+  w.Key("folder");
+  writeString(w, folder);
+  w.Key("files");
+  writeRecords(w, files);
+  w.EndObject();
+  return std::move(out).finish();
 }
 
 std::string resultsReplyCall(std::int64_t id, const std::vector<OpResult>& results,

@@ -29,6 +29,11 @@ std::string replyCall(std::int64_t id, bool ok, const nlohmann::json& payload);
 std::string recordsReplyCall(std::int64_t id, const std::optional<std::string>& folder,
                              const std::vector<FileRecord>& files);
 
+// "window.__bridgePartRaw(" + {"id", "folder", "files": [...]} + ")": records
+// of a listing that arrive ahead of its reply.
+std::string partCall(std::int64_t id, const std::string& folder,
+                     const std::vector<FileRecord>& files);
+
 // The apply reply, {"results": [result records]}, streamed too: a batch can
 // hold tens of thousands of them. Each record has exactly its shape's keys.
 // `unrecorded`: why outcomes could not be written to the journal (the

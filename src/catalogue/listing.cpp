@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 
@@ -60,19 +61,39 @@ Kind kindOf(int dirFd, const dirent& entry) {
   return S_ISDIR(stx.stx_mode) ? Kind::directory : Kind::other;
 }
 
-class Lister {
+// The first pass: every entry the listing holds, by folder and name, with no
+// call per entry beyond reading its folder (and a type query where the file
+// system does not say), so that the listing can be sorted before anything is
+// described and described in the order it is shown.
+class Walker {
  public:
-  // A counting lister walks the same way but only counts what it would list.
-  Lister(ListingMode mode, bool counting)
-      : recursive_(mode.recursive),
-        foldersOnly_(mode.foldersOnly),
-        hidden_(mode.hidden),
-        counting_(counting) {}
+  struct Entry {
+    std::string name;
+    std::uint32_t folder;  // index into folders()
+  };
+  struct Folder {
+    std::string prefix;  // the folder's path followed by "/"
+    int fd;              // open for describing its entries, or -1: by path
+  };
 
-  // `prefix` is the folder's path followed by "/".
+  explicit Walker(ListingMode mode)
+      : recursive_(mode.recursive), foldersOnly_(mode.foldersOnly), hidden_(mode.hidden) {}
+  Walker(const Walker&) = delete;
+  Walker& operator=(const Walker&) = delete;
+  ~Walker() {
+    for (const auto& f : folders_)
+      if (f.fd >= 0) ::close(f.fd);
+  }
+
   void list(DirPtr dir, std::string& prefix) {
     if (!dir) return;
     const int fd = ::dirfd(dir.get());
+    const auto index = static_cast<std::uint32_t>(folders_.size());
+    // Kept open (a copy) so that entries are described relative to the folder
+    // that was read; past a few hundred folders, by path, so that a huge tree
+    // cannot use up the process's descriptors.
+    folders_.push_back(
+        {prefix, folders_.size() < kKeptOpen ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1});
     while (const dirent* entry = ::readdir(dir.get())) {
       if (isHidden(entry->d_name) && (!hidden_ || isDotOrDotDot(entry->d_name))) continue;
       const Kind kind = kindOf(fd, *entry);
@@ -81,23 +102,16 @@ class Lister {
         continue;
       }
       const bool wanted = foldersOnly_ ? kind == Kind::directory : kind != Kind::directory;
-      if (!wanted) continue;
-      if (counting_) {
-        ++count_;
-      } else {
-        reader_.read(records_.emplace_back(), fd, entry->d_name, prefix + entry->d_name);
-      }
+      if (wanted) entries_.push_back({entry->d_name, index});
     }
   }
 
-  std::size_t count() const { return count_; }
-  void reserve(std::size_t n) {
-    records_.reserve(n);
-    adviseHugePages(records_.data(), records_.capacity() * sizeof(FileRecord));
-  }
-  std::vector<FileRecord> take() { return std::move(records_); }
+  std::vector<Entry>& entries() { return entries_; }
+  const std::vector<Folder>& folders() const { return folders_; }
 
  private:
+  static constexpr std::size_t kKeptOpen = 256;
+
   // Opened relative to the parent and never through a link, so a folder
   // swapped for a link while it is listed cannot lead the walk elsewhere.
   void descend(int parentFd, const char* name, std::string& prefix) {
@@ -113,35 +127,59 @@ class Lister {
   bool recursive_;
   bool foldersOnly_;
   bool hidden_;
-  bool counting_;
-  std::size_t count_ = 0;
-  RecordReader reader_;
-  std::vector<FileRecord> records_;
+  std::vector<Entry> entries_;
+  std::vector<Folder> folders_;
 };
+
+// Runs double up to this length: a long listing still goes in few pieces.
+constexpr std::size_t kLongestRun = 65536;
 
 }  // namespace
 
-std::vector<FileRecord> listFolder(const std::string& folder, ListingMode mode) {
-  if (namesNoItem(folder)) return {};
+void listFolderInRuns(const std::string& folder, ListingMode mode, const ListingRun& onRun,
+                      std::size_t firstRun) {
+  if (namesNoItem(folder)) return;
   std::string prefix = plainPath(folder);
   // The folder itself may be reached through a link, as the user named it.
-  const int rootFd = ::open(prefix.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (rootFd < 0) return {};
+  DirPtr root = openDir(::open(prefix.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!root) return;
   if (prefix.back() != '/') prefix.push_back('/');
 
-  // A first pass reads only the folders' entries (cheap next to the three
-  // calls per listed entry) so that the records are stored without
-  // regrowing: for 100,000 records every regrowth faults in megabytes of
-  // fresh pages and moves every record. Entries that appear in between
-  // merely cost one regrowth.
-  Lister counter(mode, true);
-  counter.list(openDir(::openat(rootFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)), prefix);
-  Lister lister(mode, false);
-  lister.reserve(counter.count());
-  lister.list(openDir(rootFd), prefix);
+  Walker walker(mode);
+  walker.list(std::move(root), prefix);
+  auto& entries = walker.entries();
+  const std::vector<std::uint32_t> order = orderByName(
+      entries.size(), [&](std::size_t i) -> const std::string& { return entries[i].name; });
 
-  std::vector<FileRecord> records = lister.take();
-  sortByName(records);
+  RecordReader reader;
+  std::vector<FileRecord> run;
+  std::size_t length = std::max<std::size_t>(firstRun, 1);
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    if (run.empty()) {
+      run.reserve(std::min(length, order.size() - k));
+      adviseHugePages(run.data(), run.capacity() * sizeof(FileRecord));
+    }
+    auto& entry = entries[order[k]];
+    const auto& where = walker.folders()[entry.folder];
+    std::string path = where.prefix + entry.name;
+    // By path (folders past those kept open), the name is the whole path.
+    const char* name = where.fd >= 0 ? entry.name.c_str() : path.c_str();
+    reader.read(run.emplace_back(), where.fd >= 0 ? where.fd : AT_FDCWD, name, path);
+    std::string().swap(entry.name);  // a million names need not outlive their records
+    if (run.size() == length || k + 1 == order.size()) {
+      onRun(std::move(run));
+      run = {};
+      if (length < kLongestRun) length = std::min(length * 2, kLongestRun);
+    }
+  }
+}
+
+std::vector<FileRecord> listFolder(const std::string& folder, ListingMode mode) {
+  // One run of everything, stored without regrowing: for 100,000 records
+  // every regrowth faults in megabytes of fresh pages and moves every record.
+  std::vector<FileRecord> records;
+  listFolderInRuns(
+      folder, mode, [&](std::vector<FileRecord>&& run) { records = std::move(run); }, SIZE_MAX);
   return records;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // A folder as the ordered list of file records the page shows.
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,5 +25,13 @@ struct ListingMode {
 // file-browser order. Never fails: what cannot be read is left out.
 // Called on `io` only.
 std::vector<FileRecord> listFolder(const std::string& folder, ListingMode mode);
+
+// The same listing in consecutive runs, in order: `firstRun` records, then
+// runs twice as long as the one before, up to 65,536. The entries are read
+// and sorted before the first run is described, so it arrives at once.
+using ListingRun = std::function<void(std::vector<FileRecord>&&)>;
+inline constexpr std::size_t kFirstListingRun = 256;
+void listFolderInRuns(const std::string& folder, ListingMode mode, const ListingRun& onRun,
+                      std::size_t firstRun = kFirstListingRun);
 
 }  // namespace quarrytide

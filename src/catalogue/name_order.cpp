@@ -68,49 +68,34 @@ void appendSortKey(const UCollator* collator, const std::string& name, std::u16s
 
 }  // namespace
 
-void sortByName(std::vector<FileRecord>& records) {
-  if (records.size() < 2) return;
-  std::vector<std::uint32_t> order(records.size());
+std::vector<std::uint32_t> orderByName(
+    std::size_t count, const std::function<const std::string&(std::size_t)>& nameAt) {
+  std::vector<std::uint32_t> order(count);
   for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  if (count < 2) return order;
 
   CollatorPtr collator = openCollator();
   if (!collator) {
     // No collation data at all: byte order still gives a stable, definite list.
-    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-      return records[a].name < records[b].name;
-    });
-  } else {
-    // One key per record, built once, all in one buffer.
-    std::string keys;
-    keys.reserve(records.size() * 24);
-    std::vector<std::size_t> offsets(records.size());
-    std::u16string text(256, u'\0');
-    std::string key(512, '\0');
-    for (std::size_t i = 0; i < records.size(); ++i) {
-      offsets[i] = keys.size();
-      appendSortKey(collator.get(), records[i].name, text, key, keys);
-    }
-    const char* base = keys.data();
-    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-      return std::strcmp(base + offsets[a], base + offsets[b]) < 0;
-    });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return nameAt(a) < nameAt(b); });
+    return order;
   }
-
-  // Applied in place, cycle by cycle: a second vector of 100,000 records
-  // would be tens of megabytes of fresh pages.
-  for (std::size_t start = 0; start < order.size(); ++start) {
-    if (order[start] == start) continue;
-    FileRecord held = std::move(records[start]);
-    std::size_t at = start;
-    while (order[at] != start) {
-      const std::size_t from = order[at];
-      records[at] = std::move(records[from]);
-      order[at] = static_cast<std::uint32_t>(at);
-      at = from;
-    }
-    records[at] = std::move(held);
-    order[at] = static_cast<std::uint32_t>(at);
+  // One key per name, built once, all in one buffer.
+  std::string keys;
+  keys.reserve(count * 24);
+  std::vector<std::size_t> offsets(count);
+  std::u16string text(256, u'\0');
+  std::string key(512, '\0');
+  for (std::size_t i = 0; i < count; ++i) {
+    offsets[i] = keys.size();
+    appendSortKey(collator.get(), nameAt(i), text, key, keys);
   }
+  const char* base = keys.data();
+  std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return std::strcmp(base + offsets[a], base + offsets[b]) < 0;
+  });
+  return order;
 }
 
 }  // namespace quarrytide

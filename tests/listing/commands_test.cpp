@@ -33,6 +33,37 @@ TEST(ListFolderCommand, NeedsAFolderTakesOnlyFlagsOfTheirTypeAndEchoesTheFolder)
     {"id":6,"cmd":"listFolder","args":{"folder":"/tmp/x","recursive":"yes","kind":"Folders","hidden":1}} => {"id":6,"ok":true,"payload":{"folder":"/tmp/x","files":[]}})");
 }
 
+TEST(ListFolderCommand, InPartsEveryRunButTheLastGoesAheadOfTheReplyThatBringsTheLast) {
+  BridgeRig rig;
+  EXPECT_CALL(rig.catalogue, listFolderInRuns("/x", ListingMode{.recursive = true}, ::testing::_))
+      .WillOnce([](const std::string&, ListingMode, const ListingRun& onRun) {
+        for (const Records& run :
+             {Records{recordAt("/x/a")}, {recordAt("/x/b"), recordAt("/x/c")}, {recordAt("/x/d")}})
+          onRun(Records(run));
+      });
+  EXPECT_CALL(rig.catalogue, listFolderInRuns("/none", ListingMode{}, ::testing::_));
+  rig.send(R"({"id":1,"cmd":"listFolder","args":{"folder":"/x","recursive":true,"parts":true}})");
+  rig.send(R"({"id":2,"cmd":"listFolder","args":{"folder":"/none","parts":true}})");
+  ASSERT_TRUE(rig.main.runUntilPosted(4));
+  auto names = [](const json& files) {
+    std::string out;
+    for (const auto& f : files) out += f["name"].get<std::string>();
+    return out;
+  };
+  std::vector<std::string> heard;  // each call as "kind id folder names"
+  for (const auto& script : rig.sink.scripts)
+    for (const auto& [what, call] :
+         {std::pair{"part", "window.__bridgePartRaw("}, {"reply", "window.__bridgeResolveRaw("}})
+      if (json c = callArgument(script, call); !c.is_discarded()) {
+        const json& body = c.contains("payload") ? c["payload"] : c;
+        heard.push_back(std::string(what) + " " + c["id"].dump() + " " +
+                        body["folder"].get<std::string>() + " " + names(body["files"]));
+      }
+  EXPECT_EQ(heard, (std::vector<std::string>{"part 1 /x a", "part 1 /x bc", "reply 1 /x d",
+                                             "reply 2 /none "}));
+  EXPECT_EQ(rig.bridge->outstanding(), 0u);
+}
+
 TEST(StatPathsCommand, DescribesExistingPathsInOrderAndMalformedListsAsEmpty) {
   BridgeRig rig;
   ON_CALL(rig.catalogue, describe).WillByDefault([](const std::string& p) {

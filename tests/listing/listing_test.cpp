@@ -140,5 +140,39 @@ TEST(Listing, SortsAsAFileBrowserDoesAndEqualNamesKeepTheWalkOrder) {
   EXPECT_EQ(paths(listFolder(tree.path(), {.recursive = true}), tree.path()), walk);
 }
 
+TEST(Listing, InRunsItIsTheSameListingInRunsThatDouble) {
+  // More folders than are kept open while describing: the rest by path.
+  TempDir t;
+  for (int d = 0; d < 300; ++d)
+    for (const char* f : {"/a.txt", "/b.txt"}) t.file("d" + std::to_string(d) + f, "xy");
+  t.attr("d299/b.txt", "user.xdg.comment", "last folder");
+  for (ListingMode mode : {ListingMode{.recursive = true}, {.foldersOnly = true}}) {
+    std::vector<std::size_t> lengths;
+    std::vector<FileRecord> joined;
+    listFolderInRuns(
+        t.path(), mode,
+        [&](std::vector<FileRecord>&& run) {
+          lengths.push_back(run.size());
+          for (auto& r : run) joined.push_back(std::move(r));
+        },
+        3);
+    const auto whole = listFolder(t.path(), mode);
+    EXPECT_EQ(joined, whole);
+    ASSERT_EQ(whole.size(), mode.recursive ? 600u : 300u);
+    using Lengths = std::vector<std::size_t>;
+    EXPECT_EQ(lengths, (mode.recursive ? Lengths{3, 6, 12, 24, 48, 96, 192, 219}
+                                       : Lengths{3, 6, 12, 24, 48, 96, 111}));
+    if (!mode.recursive) continue;
+    // every file described, wherever its folder came in the walk
+    EXPECT_EQ(std::count_if(whole.begin(), whole.end(), [](auto& r) { return r.size == 2; }), 600);
+    EXPECT_EQ(std::count_if(whole.begin(), whole.end(),
+                            [](auto& r) { return r.comment == "last folder"; }),
+              1);
+  }
+  std::size_t runs = 0;
+  listFolderInRuns(t.at("missing"), {}, [&](std::vector<FileRecord>&&) { ++runs; });
+  EXPECT_EQ(runs, 0u);
+}
+
 }  // namespace
 }  // namespace quarrytide::testing

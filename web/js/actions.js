@@ -37,14 +37,15 @@ export const actions = {
   },
 
   // ---- listing
-  listed: (state, { folder, files, dropped = null }) => {
+  /** `partial`: the first part of a listing whose rest is still arriving. */
+  listed: (state, { folder, files, dropped = null, partial = false }) => {
     const items = (files || []).map((f, i) => normalise(f, folder, i));
     const config = folder
       ? { ...state.config, recent: addRecent(state.config.recent, folder), lastFolder: dropped ? state.config.lastFolder : folder }
       : state.config;
     return {
       config,
-      listing: { folder, dropped, items, pathIndex: new Map(items.map((it, i) => [it.path, i])), serial: state.listing.serial + 1 },
+      listing: { folder, dropped, items, pathIndex: new Map(items.map((it, i) => [it.path, i])), serial: state.listing.serial + 1, arriving: partial ? items.length : 0 },
       selection: emptySelection(),
       edits: new Map(),
       results: new Map(),
@@ -57,6 +58,8 @@ export const actions = {
       view: Int32Array.from(items.keys()),
     };
   },
+  /** More of a listing has arrived (`count` records so far); its rows come with the whole. */
+  listingArrived: (state, count) => ({ listing: { ...state.listing, arriving: count } }),
   /** After a batch: rows brought up to date, results marked, failed rows selected. */
   rowsRefreshed: (state, { items, results, failed, edits }) => withView(state, {
     listing: { ...state.listing, items, pathIndex: new Map(items.map((it, i) => [it.path, i])) },

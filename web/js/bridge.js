@@ -20,10 +20,12 @@ export function createBridgeClient(post) {
   const dropListeners = new Set();
   let nextId = 1;
 
-  function request(cmd, args = {}) {
+  // `onPart(folder, files, count)`: a listing asked for in parts hears of each
+  // part as it arrives (count: records so far); the reply still holds them all.
+  function request(cmd, args = {}, onPart = null) {
     const id = nextId++;
     return new Promise((resolve, reject) => {
-      pending.set(id, { resolve, reject, cmd });
+      pending.set(id, { resolve, reject, cmd, onPart, parts: [], count: 0 });
       try {
         post({ id, cmd, args });
       } catch (e) {
@@ -38,8 +40,22 @@ export function createBridgeClient(post) {
     const entry = pending.get(reply.id);
     if (!entry) return;
     pending.delete(reply.id);
-    if (reply.ok === true) entry.resolve(reply.payload);
+    const payload = reply.payload;
+    if (entry.parts.length && Array.isArray(payload?.files)) {
+      const files = [];
+      for (const part of [...entry.parts, payload.files]) for (const f of part) files.push(f);
+      payload.files = files;
+    }
+    if (reply.ok === true) entry.resolve(payload);
     else entry.reject(new BridgeError(entry.cmd, typeof reply.payload === 'string' ? reply.payload : t('bridge.refused')));
+  }
+
+  function partRaw(part) {
+    const entry = pending.get(part?.id);
+    if (!entry || !Array.isArray(part.files)) return;
+    entry.parts.push(part.files);
+    entry.count += part.files.length;
+    entry.onPart?.(part.folder, part.files, entry.count);
   }
 
   function deliverDrop(drop) {
@@ -50,12 +66,14 @@ export function createBridgeClient(post) {
   return {
     request,
     resolveRaw,
+    partRaw,
     deliverDrop,
     onDrop(fn) { dropListeners.add(fn); return () => dropListeners.delete(fn); },
     get pendingCount() { return pending.size; },
-    // `more` carries the extensions: {hidden: true}, and {start} for the chooser.
-    chooseFolder: (recursive, kind, more = {}) => request('chooseFolder', { recursive, kind, ...more }),
-    listFolder: (folder, recursive, kind, more = {}) => request('listFolder', { folder, recursive, kind, ...more }),
+    // `more` carries the extensions: {hidden: true}, and {start} for the chooser;
+    // with `onPart` the listing comes in parts (see request).
+    chooseFolder: (recursive, kind, more = {}, onPart = null) => request('chooseFolder', { recursive, kind, ...more, ...(onPart ? { parts: true } : {}) }, onPart),
+    listFolder: (folder, recursive, kind, more = {}, onPart = null) => request('listFolder', { folder, recursive, kind, ...more, ...(onPart ? { parts: true } : {}) }, onPart),
     statPaths: (paths) => request('statPaths', { paths }),
     readMedia: (paths, hash) => request('readMedia', hash ? { paths, hash } : { paths }),
     apply: (ops, batch = null) => request('apply', batch ? { ops, ...batch } : { ops }),
@@ -80,6 +98,7 @@ export function installBridge(win = window) {
     handler.postMessage(envelope);
   });
   win.__bridgeResolveRaw = client.resolveRaw;
+  win.__bridgePartRaw = client.partRaw;
   win.__onDrop = client.deliverDrop;
   client.connected = Boolean(handler);
   return client;

@@ -109,7 +109,7 @@ export async function launch() {
     async open(files, options) {
       const shown = await openPage(files, options);
       await shown.page.click('#open-btn');
-      await shown.page.waitForSelector('.row');
+      await shown.page.waitForSelector('#grid[aria-busy=false] .row');
       return shown;
     },
     async closePages() {

@@ -124,6 +124,7 @@ export default {
   'filter.error': 'Filter: {reason}',
   'filter.items': { one: '{count} Element', other: '{count} Elemente' },
   'filter.itemsOf': { one: '{shown} von {count} Element', other: '{shown} von {count} Elementen' },
+  'filter.arriving': { one: 'bisher {count} Element, wird gelesen …', other: 'bisher {count} Elemente, wird gelesen …' },
 
   // colour labels
   'colour.0': 'Keine',

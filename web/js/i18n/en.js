@@ -125,6 +125,7 @@ export default {
   'filter.error': 'filter: {reason}',
   'filter.items': { one: '{count} item', other: '{count} items' },
   'filter.itemsOf': { one: '{shown} of {count} item', other: '{shown} of {count} items' },
+  'filter.arriving': { one: '{count} item so far, listing…', other: '{count} items so far, listing…' },
 
   // colour labels
   'colour.0': 'None',

@@ -26,6 +26,9 @@ function undoneTitle(title) {
 
 export function createBatchRunner({ store, bridge, preview, notices, thumbnails }) {
   const st = () => store.state;
+  // No batch starts while another runs, nor while a listing is still
+  // arriving: its rest may hold the names a batch would collide with.
+  const idle = () => !st().batch.busy && !st().listing.arriving;
   const { toast, ask } = notices;
 
   /**
@@ -115,7 +118,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
   }
 
   async function apply() {
-    if (st().batch.busy) return;
+    if (!idle()) return;
     if (!(await preview.checked())) return;
     const p = pendingCounts(st());
     if (!p.renames && !p.meta) return;
@@ -136,7 +139,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
       skipText: p.errors ? t('batch.skipErrors', { count: p.errors }) : null,
     });
     if (!ok) return;
-    if (st().preview.stamp !== stamp || st().preview.pending || st().batch.busy) {
+    if (st().preview.stamp !== stamp || st().preview.pending || !idle()) {
       toast(t('batch.changedMeanwhile'), 'warning');
       return;
     }
@@ -153,7 +156,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
    * because its target name is taken now.
    */
   async function runRecorded(changes, { title, folder, missing = 0, kind }) {
-    if (st().batch.busy) return;
+    if (!idle()) return;
     // kind "undo" or "finish" names the messages, and the batch in the journal
     const verb = kind === 'undo' ? 'Undo' : 'Finish';
     if (!changes.length) { toast(t(`batch.nothingTo${verb}`), 'warning'); return; }
@@ -178,7 +181,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
       lines: go.map(line),
       okText: go.length ? t(`batch.${kind}N`, { count: go.length }) : t(`batch.${kind}`),
     });
-    if (!ok || !go.length || st().batch.busy) return;
+    if (!ok || !go.length || !idle()) return;
     const name = t(`batch.${kind}Of`, { title });
     const outcomes = await run(go, name, kind, folder);
     store.dispatch('historyApplied', undoRecord(name, go, outcomes, Date.now(), folder));
@@ -188,7 +191,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
 
   /** Undoes the last batch (`which` "undo") or redoes the last undone one ("redo"). */
   async function undoRedo(which) {
-    if (st().batch.busy) return;
+    if (!idle()) return;
     const batch = top(st().history, which);
     if (!batch) return;
     const redo = which === 'redo';
@@ -205,7 +208,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
         ],
         okText: t(redo ? 'batch.redoIn' : 'batch.undoIn', { folder: baseName(where) }),
       });
-      if (!ok || st().batch.busy || top(st().history, which) !== batch) return;
+      if (!ok || !idle() || top(st().history, which) !== batch) return;
     }
     const changes = batchChanges(batch);
     const outcomes = await run(changes, title, redo ? 'redo' : 'undo', where);

@@ -17,10 +17,29 @@ export function createListing({ store, bridge, toast }) {
     return true;
   }
 
+  // A listing comes in parts: the first shows its rows at once, the later
+  // ones only count until the whole arrives. Only the newest request shows.
+  let newest = 0;
+  function request() {
+    const ticket = ++newest;
+    let shown = false;
+    return {
+      current: () => ticket === newest,
+      onPart(folder, files, count) {
+        if (ticket !== newest || st().batch.busy) return;
+        if (!shown) store.dispatch('listed', { folder, files, partial: true });
+        else store.dispatch('listingArrived', count);
+        shown = true;
+      },
+    };
+  }
+
   async function open(folder) {
     if (!folder || st().batch.busy) return;
+    const req = request();
     try {
-      const res = await bridge.listFolder(folder, tree(), kind(), extras());
+      const res = await bridge.listFolder(folder, tree(), kind(), extras(), req.onPart);
+      if (!req.current()) return;
       if (show(res.folder, res.files) && !res.files.length) {
         toast(t('listing.empty', { folder: res.folder, what: t(st().config.mode === 'folders' ? 'listing.noSubfolders' : 'listing.noFiles') }), 'warning');
       }
@@ -32,9 +51,10 @@ export function createListing({ store, bridge, toast }) {
   async function choose() {
     if (st().batch.busy) return;
     const start = st().listing.folder || st().config.lastFolder;
+    const req = request();
     try {
-      const res = await bridge.chooseFolder(tree(), kind(), { ...extras(), ...(start ? { start } : {}) });
-      if (res) show(res.folder, res.files);
+      const res = await bridge.chooseFolder(tree(), kind(), { ...extras(), ...(start ? { start } : {}) }, req.onPart);
+      if (res && req.current()) show(res.folder, res.files);
     } catch (e) {
       toast(t('listing.openFailed', { reason: e.message }), 'error');
     }

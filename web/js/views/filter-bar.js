@@ -55,7 +55,8 @@ export function createFilterBar({ store, intents }) {
     $('filter-error').textContent = preview.filterError ? t('filter.error', { reason: preview.filterError }) : '';
     const n = listing.items.length, v = view.length;
     // the selection is counted where it is edited, in the metadata panel
-    const count = !n ? '' : v === n ? t('filter.items', { count: n }) : t('filter.itemsOf', { shown: v, count: n });
+    const count = listing.arriving ? t('filter.arriving', { count: listing.arriving })
+      : !n ? '' : v === n ? t('filter.items', { count: n }) : t('filter.itemsOf', { shown: v, count: n });
     $('count').textContent = count;
     $('count').title = count;
   }

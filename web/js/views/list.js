@@ -61,13 +61,16 @@ export function createList({ store, intents, thumbnails }) {
 
   let serial = -1;
   let columns = null;
+  let arrivingIn = null; // the folder whose listing is still arriving
   function render(state, keys) {
     const { listing, config, selection, view } = state;
     if (listing.serial !== serial) {
-      // another folder: from its top left
-      list.scrollHome();
+      // another folder: from its top left; the whole of one that was arriving keeps the place
+      if (arrivingIn === null || arrivingIn !== listing.folder) list.scrollHome();
       serial = listing.serial;
     }
+    arrivingIn = listing.arriving ? listing.folder : null;
+    list.grid.setAttribute('aria-busy', String(listing.arriving > 0));
     if (!keys || !keys.every((k) => k === 'selection')) stamp++;
     list.setTree(config.mode === 'tree' && !listing.dropped);
     list.setSort(config.sort);
