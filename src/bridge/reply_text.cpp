@@ -4,6 +4,7 @@
 #include <rapidjson/writer.h>
 
 #include <cctype>
+#include <memory>
 
 namespace quarrytide {
 namespace {
@@ -65,8 +66,9 @@ class LiteralText {
   int more_ = 0;
 };
 
-// Writes the JSON straight into the script text after its prefix: a listing
-// reply can be tens of megabytes, and a copy of it costs as much as a write.
+// Writes the JSON into the script text after its prefix as it comes, through
+// a small buffer: a listing reply can be tens of megabytes, never held twice,
+// and written a character at a time it would cost more than its records.
 class ScriptOut {
  public:
   using Ch = char;
@@ -74,29 +76,43 @@ class ScriptOut {
   ScriptOut(const ScriptOut&) = delete;
   ScriptOut& operator=(const ScriptOut&) = delete;
   void Put(char c) {
-    if (inString_) return literal_.put(c);
-    text_.push_back(c);
+    if (used_ == kChunk) drain();
+    chunk_[used_++] = c;
+  }
+  void Flush() {}
+  std::string finish() && {
+    drain();
+    text_.append(inString_ ? "\"))" : ")");
+    return std::move(text_);
+  }
+
+ private:
+  static constexpr std::size_t kChunk = 1 << 16;
+
+  void drain() {
+    const std::string_view chunk(chunk_.get(), used_);
+    used_ = 0;
     // Grown past the limit: what is written so far becomes the start of
     // the string, the rest is escaped as it comes.
-    if (text_.size() - prefixSize_ > kParsedCallAbove) {
+    if (!inString_ && text_.size() - prefixSize_ + chunk.size() > kParsedCallAbove) {
       std::string json = text_.substr(prefixSize_);
       text_.resize(prefixSize_);
       text_.append(kParseOpen);
       literal_.append(json);
       inString_ = true;
     }
-  }
-  void Flush() {}
-  std::string finish() && {
-    text_.append(inString_ ? "\"))" : ")");
-    return std::move(text_);
+    if (inString_)
+      literal_.append(chunk);
+    else
+      text_.append(chunk);
   }
 
- private:
   std::size_t prefixSize_;
   bool inString_ = false;
   std::string text_;
   LiteralText literal_{text_};
+  std::unique_ptr<char[]> chunk_{new char[kChunk]};
+  std::size_t used_ = 0;
 };
 
 using Writer = rapidjson::Writer<ScriptOut>;

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -90,10 +91,10 @@ class Walker {
     const int fd = ::dirfd(dir.get());
     const auto index = static_cast<std::uint32_t>(folders_.size());
     // Kept open (a copy) so that entries are described relative to the folder
-    // that was read; past a few hundred folders, by path, so that a huge tree
-    // cannot use up the process's descriptors.
+    // that was read; past a quarter of the process's descriptors, by path, so
+    // that a huge tree cannot use them up.
     folders_.push_back(
-        {prefix, folders_.size() < kKeptOpen ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1});
+        {prefix, folders_.size() < keptOpen_ ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1});
     while (const dirent* entry = ::readdir(dir.get())) {
       if (isHidden(entry->d_name) && (!hidden_ || isDotOrDotDot(entry->d_name))) continue;
       const Kind kind = kindOf(fd, *entry);
@@ -110,7 +111,11 @@ class Walker {
   const std::vector<Folder>& folders() const { return folders_; }
 
  private:
-  static constexpr std::size_t kKeptOpen = 256;
+  static std::size_t keptOpen() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 256;
+    return std::clamp<std::size_t>(limit.rlim_cur / 4, 16, 4096);
+  }
 
   // Opened relative to the parent and never through a link, so a folder
   // swapped for a link while it is listed cannot lead the walk elsewhere.
@@ -127,6 +132,7 @@ class Walker {
   bool recursive_;
   bool foldersOnly_;
   bool hidden_;
+  std::size_t keptOpen_ = keptOpen();
   std::vector<Entry> entries_;
   std::vector<Folder> folders_;
 };

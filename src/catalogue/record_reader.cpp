@@ -44,12 +44,20 @@ void RecordReader::read(FileRecord& r, int dirFd, const char* name, std::string 
     if (stx.stx_mask & STATX_MTIME) r.modified = milliseconds(stx.stx_mtime);
   }
 
-  if (readAttributeAt(dirFd, name, r.path.c_str(), "user.xdg.tags", value_) == 0) {
+  // The attributes' names first: most items have neither attribute read
+  // below, and then one call does the work of two. Where they cannot be
+  // listed, both are read anyway.
+  bool tags = true, comment = true;
+  if (listAttributesAt(dirFd, name, r.path.c_str(), names_) == 0) {
+    tags = hasAttribute(names_, kTagsAttribute);
+    comment = hasAttribute(names_, kCommentAttribute);
+  }
+  if (tags && readAttributeAt(dirFd, name, r.path.c_str(), kTagsAttribute, value_) == 0) {
     SplitTags split = splitTags(splitStoredTags(value_));
     r.tags = std::move(split.user);
     r.label = split.label;
   }
-  if (readFinderCommentAt(dirFd, name, r.path.c_str(), value_)) r.comment = value_;
+  if (comment && readFinderCommentAt(dirFd, name, r.path.c_str(), value_)) r.comment = value_;
 }
 
 }  // namespace quarrytide

@@ -24,6 +24,7 @@ class RecordReader {
   void read(FileRecord& r, int dirFd, const char* name, std::string path);
 
  private:
+  std::string names_;  // attribute names, reused
   std::string value_;  // attribute value, reused
 };
 

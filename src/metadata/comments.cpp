@@ -11,12 +11,6 @@
 
 namespace quarrytide {
 
-namespace {
-
-constexpr const char* kCommentAttribute = "user.xdg.comment";
-
-}  // namespace
-
 bool isCommentText(std::string_view bytes) {
   if (bytes.size() > INT32_MAX) return false;
   // Preflight only: ICU reports invalid sequences without converting.

@@ -7,6 +7,8 @@
 
 namespace quarrytide {
 
+inline constexpr const char* kCommentAttribute = "user.xdg.comment";
+
 // The comment, or "" when there is none or it cannot be read (or is not
 // valid UTF-8).
 std::string readFinderComment(const std::string& path);

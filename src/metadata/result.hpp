@@ -21,7 +21,7 @@ struct Error {
 template <class T>
 class [[nodiscard]] Result {
  public:
-  Result(T value) : v_(std::move(value)) {}  // NOLINT: implicit by design
+  Result(T value) : v_(std::move(value)) {}      // NOLINT: implicit by design
   Result(Error error) : v_(std::move(error)) {}  // NOLINT
   bool ok() const { return v_.index() == 0; }
   explicit operator bool() const { return ok(); }

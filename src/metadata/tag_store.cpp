@@ -8,12 +8,6 @@
 
 namespace quarrytide {
 
-namespace {
-
-constexpr const char* kTagsAttribute = "user.xdg.tags";
-
-}  // namespace
-
 std::vector<std::string> splitStoredTags(std::string_view value) {
   // An empty value holds no tags (not one empty tag); "a,,b" keeps its empty
   // middle tag, since a tag list may hold empty names.

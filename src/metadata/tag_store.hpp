@@ -11,6 +11,8 @@
 
 namespace quarrytide {
 
+inline constexpr const char* kTagsAttribute = "user.xdg.tags";
+
 // Error code (domain "Quarrytide") of a tag that the stored format cannot hold.
 enum TagStoreError : int { kTagWithComma = 20 };
 

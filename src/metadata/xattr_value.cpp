@@ -5,6 +5,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -16,12 +17,14 @@ namespace {
 // getxattrat (Linux 6.13) has no C library wrapper here yet; the number is
 // the same on every architecture.
 constexpr long kGetxattrat = 464;
+constexpr long kListxattrat = 465;
 struct XattrArgs {
   std::uint64_t value;
   std::uint32_t size;
   std::uint32_t flags;
 };
 std::atomic<bool> haveGetxattrat{true};
+std::atomic<bool> haveListxattrat{true};
 
 // Most values are short: one call into a stack buffer; only a longer value
 // costs a size query and a second read. `get(buffer, size)` is one call of
@@ -74,6 +77,32 @@ int readAttributeAt(int dirFd, const char* name, const char* path, const char* a
     haveGetxattrat.store(false, std::memory_order_relaxed);
   }
   return readAttribute(path, attribute, value);
+}
+
+int listAttributesAt(int dirFd, const char* name, const char* path, std::string& names) {
+  if (haveListxattrat.load(std::memory_order_relaxed)) {
+    const int err = readWith(
+        [&](void* buf, std::size_t size) -> ssize_t {
+          return ::syscall(kListxattrat, dirFd, name, AT_SYMLINK_NOFOLLOW, buf, size);
+        },
+        names);
+    if (err != ENOSYS && err != EPERM) return err;  // as in readAttributeAt
+    haveListxattrat.store(false, std::memory_order_relaxed);
+  }
+  return readWith(
+      [&](void* buf, std::size_t size) {
+        return ::llistxattr(path, static_cast<char*>(buf), size);
+      },
+      names);
+}
+
+bool hasAttribute(std::string_view names, std::string_view attribute) {
+  for (std::size_t at = 0; at < names.size();) {
+    const std::size_t end = std::min(names.find('\0', at), names.size());
+    if (names.substr(at, end - at) == attribute) return true;
+    at = end + 1;
+  }
+  return false;
 }
 
 bool isNoAttribute(int err) { return err == ENODATA || err == ENOTSUP; }

@@ -3,6 +3,7 @@
 // attributes, never its target's), without a size query in the common case.
 
 #include <string>
+#include <string_view>
 
 namespace quarrytide {
 
@@ -16,6 +17,14 @@ int readAttribute(const char* path, const char* attribute, std::string& value);
 // by a folder swapped for a link); elsewhere `path` is used.
 int readAttributeAt(int dirFd, const char* name, const char* path, const char* attribute,
                     std::string& value);
+
+// The names of the item's attributes, each followed by a NUL, in `names`
+// (reusing its storage); 0 or the errno of the failure. Relative to `dirFd`
+// where the kernel can, as readAttributeAt.
+int listAttributesAt(int dirFd, const char* name, const char* path, std::string& names);
+
+// Whether `names` (as listAttributesAt gives them) holds `attribute`.
+bool hasAttribute(std::string_view names, std::string_view attribute);
 
 // Whether the system's answer means "the item has no such attribute" rather
 // than "the item cannot be read": missing attribute, or a file system

@@ -2,6 +2,7 @@
 #include "catalogue/listing.hpp"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -141,7 +142,13 @@ TEST(Listing, SortsAsAFileBrowserDoesAndEqualNamesKeepTheWalkOrder) {
 }
 
 TEST(Listing, InRunsItIsTheSameListingInRunsThatDouble) {
-  // More folders than are kept open while describing: the rest by path.
+  // More folders than are kept open while describing (a quarter of the
+  // descriptors the process may have): the rest by path.
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit low = saved;
+  low.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 512);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
   TempDir t;
   for (int d = 0; d < 300; ++d)
     for (const char* f : {"/a.txt", "/b.txt"}) t.file("d" + std::to_string(d) + f, "xy");
@@ -172,6 +179,7 @@ TEST(Listing, InRunsItIsTheSameListingInRunsThatDouble) {
   std::size_t runs = 0;
   listFolderInRuns(t.at("missing"), {}, [&](std::vector<FileRecord>&&) { ++runs; });
   EXPECT_EQ(runs, 0u);
+  ::setrlimit(RLIMIT_NOFILE, &saved);
 }
 
 }  // namespace

@@ -21,6 +21,13 @@ const sameRules = (a, b) => JSON.stringify(a.map(({ id, ...r }) => r)) === JSON.
 
 let toastId = 0;
 
+/** 0, 1, … n-1. */
+function upTo(n) {
+  const a = new Int32Array(n);
+  for (let i = 0; i < n; i++) a[i] = i;
+  return a;
+}
+
 export const actions = {
   // ---- settings
   configLoaded: (state, { config, history }) => ({ config, history, loading: false, filter: { ...state.filter, mode: config.filterMode } }),
@@ -37,15 +44,24 @@ export const actions = {
   },
 
   // ---- listing
-  /** `partial`: the first part of a listing whose rest is still arriving. */
-  listed: (state, { folder, files, dropped = null, partial = false }) => {
-    const items = (files || []).map((f, i) => normalise(f, folder, i));
+  /**
+   * `partial`: the first part of a listing whose rest is still arriving.
+   * `ready`: how many of `files` are normalised for this listing already, as
+   * their parts came, with their paths in `pathIndex`. Records are normalised
+   * in place: a million of them are not copied.
+   */
+  listed: (state, { folder, files, dropped = null, partial = false, ready = 0, pathIndex = new Map() }) => {
+    const items = files || [];
+    for (let i = ready; i < items.length; i++) {
+      items[i] = normalise(items[i], folder, i);
+      pathIndex.set(items[i].path, i);
+    }
     const config = folder
       ? { ...state.config, recent: addRecent(state.config.recent, folder), lastFolder: dropped ? state.config.lastFolder : folder }
       : state.config;
     return {
       config,
-      listing: { folder, dropped, items, pathIndex: new Map(items.map((it, i) => [it.path, i])), serial: state.listing.serial + 1, arriving: partial ? items.length : 0 },
+      listing: { folder, dropped, items, pathIndex, serial: state.listing.serial + 1, arriving: partial ? items.length : 0 },
       selection: emptySelection(),
       edits: new Map(),
       results: new Map(),
@@ -54,8 +70,8 @@ export const actions = {
       lastResult: null,
       filter: { ...state.filter, ext: null, tag: '', label: -1 },
       // the stamp only grows: a confirmation open across listings must notice
-      preview: { ...emptyPreview(), base: Int32Array.from(items.keys()), stamp: state.preview.stamp },
-      view: Int32Array.from(items.keys()),
+      preview: { ...emptyPreview(), base: upTo(items.length), stamp: state.preview.stamp },
+      view: upTo(items.length),
     };
   },
   /** More of a listing has arrived (`count` records so far); its rows come with the whole. */

@@ -124,3 +124,34 @@ test('the preview, the shown rows and what apply sends agree', () => {
   assert.deepEqual(out.changes[1], { key: '/d/b.txt', dir: '/d', name: 'b.txt', newName: 'b.TXT', meta: { tags: ['n'] }, before: { tags: [] } });
   assert.deepEqual(Array.from(computeView({ ...store.state, filter: { ...store.state.filter, problem: 'error' } })), []);
 });
+
+test('a listing in parts: the first part shows at once, the rest counts, the whole is shown once and only for the newest request', async () => {
+  const { createListing } = await import('../../../web/js/services/listing.js');
+  const store = listed('/d/old.txt');
+  const calls = [];
+  const bridge = { listFolder: (folder, recursive, kind, more, onPart) => new Promise((resolve) => calls.push({ folder, onPart, resolve })) };
+  const listing = createListing({ store, bridge, toast: () => {} });
+  const paths = (folder, a, b) => Array.from({ length: b - a }, (_, k) => record(`${folder}/f${a + k}.txt`));
+  const first = listing.open('/p');
+  const [p] = calls;
+  p.onPart('/p', paths('/p', 0, 2), 2);
+  assert.deepEqual([store.state.listing.items.map((it) => it.name), store.state.listing.arriving], [['f0.txt', 'f1.txt'], 2]);
+  const parts = [paths('/p', 2, 5)];
+  p.onPart('/p', parts[0], 5);
+  assert.deepEqual([store.state.listing.items.length, store.state.listing.arriving], [2, 5]);
+  // as the bridge joins them: the parts' own arrays, then the reply's records
+  p.resolve({ folder: '/p', files: [...store.state.listing.items, ...parts[0], ...paths('/p', 5, 6)] });
+  await first;
+  const { items, pathIndex, arriving } = store.state.listing;
+  assert.deepEqual([items.map((it) => [it.idx, it.dir]), arriving], [Array.from({ length: 6 }, (_, i) => [i, '/p']), 0]);
+  assert.deepEqual([...pathIndex], items.map((it, i) => [it.path, i]));
+  // a request overtaken by a newer one shows nothing, part or whole
+  const stale = listing.open('/q');
+  const fresh = listing.open('/r');
+  calls[1].onPart('/q', paths('/q', 0, 1), 1);
+  assert.equal(store.state.listing.folder, '/p');
+  calls[2].resolve({ folder: '/r', files: paths('/r', 0, 1) });
+  calls[1].resolve({ folder: '/q', files: paths('/q', 0, 2) });
+  await Promise.all([stale, fresh]);
+  assert.deepEqual(store.state.listing.items.map((it) => it.path), ['/r/f0.txt']);
+});

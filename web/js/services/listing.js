@@ -1,6 +1,7 @@
 // Listing: opening, choosing and reloading folders, drops and the listing mode.
 
 import { t } from '../i18n/index.js';
+import { normalise } from '../protocol.js';
 
 export function createListing({ store, bridge, toast }) {
   const st = () => store.state;
@@ -8,26 +9,36 @@ export function createListing({ store, bridge, toast }) {
   const tree = () => st().config.mode === 'tree';
   const extras = () => (st().config.showHidden ? { hidden: true } : {});
 
-  function show(folder, files, dropped = null) {
+  function show(folder, files, dropped = null, prepared = {}) {
     if (st().batch.busy) {
       toast(t('listing.busy'), 'warning');
       return false;
     }
-    store.dispatch('listed', { folder, files, dropped });
+    store.dispatch('listed', { folder, files, dropped, ...prepared });
     return true;
   }
 
   // A listing comes in parts: the first shows its rows at once, the later
-  // ones only count until the whole arrives. Only the newest request shows.
+  // ones only count until the whole arrives. Each part's records are
+  // normalised as it comes, while the native side reads on, so that the
+  // whole is shown at once. Only the newest request shows.
   let newest = 0;
   function request() {
     const ticket = ++newest;
     let shown = false;
+    const prepared = { ready: 0, pathIndex: new Map() };
     return {
       current: () => ticket === newest,
+      prepared,
       onPart(folder, files, count) {
-        if (ticket !== newest || st().batch.busy) return;
-        if (!shown) store.dispatch('listed', { folder, files, partial: true });
+        if (ticket !== newest) return;
+        for (let k = 0, i = count - files.length; k < files.length; k++, i++) {
+          files[k] = normalise(files[k], folder, i);
+          prepared.pathIndex.set(files[k].path, i);
+        }
+        prepared.ready = count;
+        if (st().batch.busy) return;
+        if (!shown) store.dispatch('listed', { folder, files, partial: true, ready: count, pathIndex: new Map(prepared.pathIndex) });
         else store.dispatch('listingArrived', count);
         shown = true;
       },
@@ -40,7 +51,7 @@ export function createListing({ store, bridge, toast }) {
     try {
       const res = await bridge.listFolder(folder, tree(), kind(), extras(), req.onPart);
       if (!req.current()) return;
-      if (show(res.folder, res.files) && !res.files.length) {
+      if (show(res.folder, res.files, null, req.prepared) && !res.files.length) {
         toast(t('listing.empty', { folder: res.folder, what: t(st().config.mode === 'folders' ? 'listing.noSubfolders' : 'listing.noFiles') }), 'warning');
       }
     } catch (e) {
@@ -54,7 +65,7 @@ export function createListing({ store, bridge, toast }) {
     const req = request();
     try {
       const res = await bridge.chooseFolder(tree(), kind(), { ...extras(), ...(start ? { start } : {}) }, req.onPart);
-      if (res && req.current()) show(res.folder, res.files);
+      if (res && req.current()) show(res.folder, res.files, null, req.prepared);
     } catch (e) {
       toast(t('listing.openFailed', { reason: e.message }), 'error');
     }
