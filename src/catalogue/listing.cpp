@@ -137,8 +137,9 @@ class Walker {
   std::vector<Folder> folders_;
 };
 
-// Runs double up to this length: a long listing still goes in few pieces.
-constexpr std::size_t kLongestRun = 65536;
+// Runs double up to this length: a long listing goes in few pieces, none of
+// which keeps the page from the keyboard for long.
+constexpr std::size_t kLongestRun = 16384;
 
 }  // namespace
 

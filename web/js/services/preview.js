@@ -13,6 +13,8 @@ const SYNC_LIMIT = 5000;
 const PROBE_CHUNK = 5000;
 const PROBE_DELAY = 150;
 
+const afterPaint = (fn) => (typeof requestAnimationFrame === 'function' ? requestAnimationFrame(() => setTimeout(fn)) : setTimeout(fn));
+
 /** The inputs a preview depends on, so that other changes cost nothing. */
 function inputsOf(state) {
   const { config, listing, filter, selection, edits, taken } = state;
@@ -132,8 +134,22 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
       return;
     }
     if (!state.preview.pending) store.dispatch('previewStarted');
-    if (busy) queued = req;
-    else post(req);
+    if (busy) {
+      queued = req;
+    } else if (req.items !== sentItems) {
+      // packing a new listing for the worker takes a while (a second for a
+      // million items): its rows and count are painted first
+      busy = true;
+      queued = req;
+      afterPaint(() => {
+        busy = false;
+        const next = queued;
+        queued = null;
+        if (next) post(next);
+      });
+    } else {
+      post(req);
+    }
   }
 
   // While typing over a large listing only new hidden names are asked about
