@@ -131,13 +131,15 @@ Result<std::string> renameFile(const std::string& path, const std::string& newNa
   if (current == newName) return path;  // byte for byte: "é" and "e\u0301" differ here
   std::string destination = folder + newName;
 
+  // The move itself says whether the name is free (it never replaces): only
+  // a taken name costs a look at what holds it.
+  int moved = fs.move(item, destination);
+  if (moved == 0) return destination;
+  if (moved != EEXIST) return Error::posix(moved);
   FileIdentity destinationId;
   int err = fs.identify(destination, destinationId);
-  if (err == ENOENT) {
-    if (int moved = fs.move(item, destination)) return Error::posix(moved);
-    return destination;
-  }
-  if (err) return Error::posix(err);  // e.g. a name too long for the file system
+  if (err == ENOENT) return Error::posix(moved);  // taken a moment ago, free again now
+  if (err) return Error::posix(err);
 
   FileIdentity itemId;
   if (int e = fs.identify(item, itemId)) return Error::posix(e);
