@@ -63,6 +63,15 @@ const instrument = `(n) => {
     const a = performance.now();
     try { return post.call(this, message, transfer); } finally { if (message?.items) t.toWorker = Math.max(t.toWorker || 0, performance.now() - a); }
   };
+  // the longest the page's thread is held while the listing comes in: how
+  // long a key press could wait
+  let beat = 0;
+  const watch = setInterval(() => {
+    const now = performance.now();
+    if (t.enter && beat) t.held = Math.max(t.held || 0, now - beat);
+    beat = now;
+    if (t.count) clearInterval(watch);
+  }, 5);
   const tick = () => {
     const now = performance.now();
     if (!t.rows && document.querySelector('#grid-body .row')) t.rows = now;
@@ -139,6 +148,7 @@ async function measure({ title, n, folders }, work) {
     const ms = (x) => `${Math.round(x)} ms`.padStart(9);
     console.log(`  first rows on screen     ${ms(t.rows - t.enter)}   (first part at ${Math.round(t.part - t.enter)} ms)`);
     console.log(`  full count shown         ${ms(t.count - t.enter)}   (reply after ${t.parts} parts at ${Math.round(t.reply - t.enter)} ms, JSON.parse ${t.parse ? Math.round(t.parse) + ' ms' : 'not used'}; listing action and views ${Math.round(t.listed)} ms, items to the preview worker ${t.toWorker ? Math.round(t.toWorker) + ' ms' : '-'})`);
+    console.log(`  page thread held at most ${ms(t.held)}   while the listing came in (a key waits at most this long)`);
     console.log(`  one-rule preview shown   ${ms(p.previewed - p.typed)}   after the key`);
     console.log(`  peak memory              app ${hwmMB(appPid)} MB, web process ${hwmMB(webPid)} MB   (${before[0]} and ${before[1]} MB before Enter)`);
     console.log(`  odd names intact         line separator ${names[0] ? 'yes' : 'NO'}, not UTF-8 ${names[1] ? 'yes' : 'NO'}`);
