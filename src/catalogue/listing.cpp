@@ -169,9 +169,10 @@ void listFolderInRuns(const std::string& folder, ListingMode mode, const Listing
     auto& entry = entries[order[k]];
     const auto& where = walker.folders()[entry.folder];
     std::string path = where.prefix + entry.name;
-    // By path (folders past those kept open), the name is the whole path.
-    const char* name = where.fd >= 0 ? entry.name.c_str() : path.c_str();
-    reader.read(run.emplace_back(), where.fd >= 0 ? where.fd : AT_FDCWD, name, path);
+    if (where.fd >= 0)
+      reader.read(run.emplace_back(), where.fd, entry.name.c_str(), std::move(path));
+    else  // by path (folders past those kept open): the name is the whole path
+      reader.read(run.emplace_back(), AT_FDCWD, path.c_str(), path);
     std::string().swap(entry.name);  // a million names need not outlive their records
     if (run.size() == length || k + 1 == order.size()) {
       onRun(std::move(run));
