@@ -145,13 +145,24 @@ test('a listing in parts: the first part shows at once, the rest counts, the who
   const { items, pathIndex, arriving } = store.state.listing;
   assert.deepEqual([items.map((it) => [it.idx, it.dir]), arriving], [Array.from({ length: 6 }, (_, i) => [i, '/p']), 0]);
   assert.deepEqual([...pathIndex], items.map((it, i) => [it.path, i]));
+  // a first part that came during a batch: the later ones do not show in its place
+  const during = listing.open('/s');
+  store.dispatch('batchStarted', { title: 'b', total: 1 });
+  const sParts = [paths('/s', 0, 1), paths('/s', 1, 3)];
+  calls[1].onPart('/s', sParts[0], 1);
+  store.dispatch('batchFinished', null);
+  calls[1].onPart('/s', sParts[1], 3);
+  assert.deepEqual([store.state.listing.folder, store.state.listing.arriving], ['/p', 0]);
+  calls[1].resolve({ folder: '/s', files: [...sParts.flat(), ...paths('/s', 3, 4)] });
+  await during;
+  assert.deepEqual(store.state.listing.items.map((it) => it.idx), [0, 1, 2, 3]);
   // a request overtaken by a newer one shows nothing, part or whole
   const stale = listing.open('/q');
   const fresh = listing.open('/r');
-  calls[1].onPart('/q', paths('/q', 0, 1), 1);
-  assert.equal(store.state.listing.folder, '/p');
-  calls[2].resolve({ folder: '/r', files: paths('/r', 0, 1) });
-  calls[1].resolve({ folder: '/q', files: paths('/q', 0, 2) });
+  calls[2].onPart('/q', paths('/q', 0, 1), 1);
+  assert.equal(store.state.listing.folder, '/s');
+  calls[3].resolve({ folder: '/r', files: paths('/r', 0, 1) });
+  calls[2].resolve({ folder: '/q', files: paths('/q', 0, 2) });
   await Promise.all([stale, fresh]);
   assert.deepEqual(store.state.listing.items.map((it) => it.path), ['/r/f0.txt']);
 });

@@ -37,10 +37,14 @@ export function createListing({ store, bridge, toast }) {
           prepared.pathIndex.set(files[k].path, i);
         }
         prepared.ready = count;
-        if (st().batch.busy) return;
-        if (!shown) store.dispatch('listed', { folder, files, partial: true, ready: count, pathIndex: new Map(prepared.pathIndex) });
-        else store.dispatch('listingArrived', count);
-        shown = true;
+        // only the first part can stand for the listing's start; one a batch
+        // kept off the screen leaves the rows to the whole
+        if (count === files.length && !st().batch.busy) {
+          store.dispatch('listed', { folder, files, partial: true, ready: count, pathIndex: new Map(prepared.pathIndex) });
+          shown = true;
+        } else if (shown) {
+          store.dispatch('listingArrived', count);
+        }
       },
     };
   }
