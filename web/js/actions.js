@@ -3,7 +3,7 @@
 
 import { newRule } from './rules.js';
 import { addRecent } from './config.js';
-import { normalise } from './protocol.js';
+import { normaliseInto } from './protocol.js';
 import * as sel from './selection.js';
 import { editItems } from './edits.js';
 import { applied, ran } from './history.js';
@@ -52,10 +52,7 @@ export const actions = {
    */
   listed: (state, { folder, files, dropped = null, partial = false, ready = 0, pathIndex = new Map() }) => {
     const items = files || [];
-    for (let i = ready; i < items.length; i++) {
-      items[i] = normalise(items[i], folder, i);
-      pathIndex.set(items[i].path, i);
-    }
+    normaliseInto(items, folder, 0, pathIndex, ready);
     const config = folder
       ? { ...state.config, recent: addRecent(state.config.recent, folder), lastFolder: dropped ? state.config.lastFolder : folder }
       : state.config;

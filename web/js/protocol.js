@@ -61,3 +61,14 @@ export function normalise(rec, root, idx) {
   it.rel = root ? relativeDir(root, it.path) : '';
   return it;
 }
+
+/**
+ * Normalises `records[k]` in place as the listing's item `from + k`, for
+ * every k from `start` on, and indexes their paths in `pathIndex`.
+ */
+export function normaliseInto(records, root, from, pathIndex, start = 0) {
+  for (let k = start; k < records.length; k++) {
+    records[k] = normalise(records[k], root, from + k);
+    pathIndex.set(records[k].path, from + k);
+  }
+}

@@ -1,7 +1,7 @@
 // Listing: opening, choosing and reloading folders, drops and the listing mode.
 
 import { t } from '../i18n/index.js';
-import { normalise } from '../protocol.js';
+import { normaliseInto } from '../protocol.js';
 
 export function createListing({ store, bridge, toast }) {
   const st = () => store.state;
@@ -32,10 +32,7 @@ export function createListing({ store, bridge, toast }) {
       prepared,
       onPart(folder, files, count) {
         if (ticket !== newest) return;
-        for (let k = 0, i = count - files.length; k < files.length; k++, i++) {
-          files[k] = normalise(files[k], folder, i);
-          prepared.pathIndex.set(files[k].path, i);
-        }
+        normaliseInto(files, folder, count - files.length, prepared.pathIndex);
         prepared.ready = count;
         // only the first part can stand for the listing's start; one a batch
         // kept off the screen leaves the rows to the whole
