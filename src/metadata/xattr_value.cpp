@@ -53,6 +53,20 @@ int readWith(Get get, std::string& value) {
   return err;
 }
 
+// readWith through the kernel's call relative to a folder (`at`) while it
+// has one, else through the path (`byPath`); `have` remembers which.
+template <class At, class ByPath>
+int readAtOrByPath(std::atomic<bool>& have, At at, ByPath byPath, std::string& value) {
+  if (have.load(std::memory_order_relaxed)) {
+    const int err = readWith(at, value);
+    // ENOSYS: an older kernel. EPERM: a sandbox that refuses calls it does
+    // not know (a real read of an existing item does not give EPERM).
+    if (err != ENOSYS && err != EPERM) return err;
+    have.store(false, std::memory_order_relaxed);
+  }
+  return readWith(byPath, value);
+}
+
 }  // namespace
 
 int readAttribute(const char* path, const char* attribute, std::string& value) {
@@ -62,34 +76,22 @@ int readAttribute(const char* path, const char* attribute, std::string& value) {
 
 int readAttributeAt(int dirFd, const char* name, const char* path, const char* attribute,
                     std::string& value) {
-  if (haveGetxattrat.load(std::memory_order_relaxed)) {
-    const int err = readWith(
-        [&](void* buf, std::size_t size) -> ssize_t {
-          XattrArgs args{reinterpret_cast<std::uintptr_t>(buf), static_cast<std::uint32_t>(size),
-                         0};
-          return ::syscall(kGetxattrat, dirFd, name, AT_SYMLINK_NOFOLLOW, attribute, &args,
-                           sizeof args);
-        },
-        value);
-    // ENOSYS: an older kernel. EPERM: a sandbox that refuses calls it does
-    // not know (a real read of an existing item does not give EPERM).
-    if (err != ENOSYS && err != EPERM) return err;
-    haveGetxattrat.store(false, std::memory_order_relaxed);
-  }
-  return readAttribute(path, attribute, value);
+  return readAtOrByPath(
+      haveGetxattrat,
+      [&](void* buf, std::size_t size) -> ssize_t {
+        XattrArgs args{reinterpret_cast<std::uintptr_t>(buf), static_cast<std::uint32_t>(size), 0};
+        return ::syscall(kGetxattrat, dirFd, name, AT_SYMLINK_NOFOLLOW, attribute, &args,
+                         sizeof args);
+      },
+      [&](void* buf, std::size_t size) { return ::lgetxattr(path, attribute, buf, size); }, value);
 }
 
 int listAttributesAt(int dirFd, const char* name, const char* path, std::string& names) {
-  if (haveListxattrat.load(std::memory_order_relaxed)) {
-    const int err = readWith(
-        [&](void* buf, std::size_t size) -> ssize_t {
-          return ::syscall(kListxattrat, dirFd, name, AT_SYMLINK_NOFOLLOW, buf, size);
-        },
-        names);
-    if (err != ENOSYS && err != EPERM) return err;  // as in readAttributeAt
-    haveListxattrat.store(false, std::memory_order_relaxed);
-  }
-  return readWith(
+  return readAtOrByPath(
+      haveListxattrat,
+      [&](void* buf, std::size_t size) -> ssize_t {
+        return ::syscall(kListxattrat, dirFd, name, AT_SYMLINK_NOFOLLOW, buf, size);
+      },
       [&](void* buf, std::size_t size) {
         return ::llistxattr(path, static_cast<char*>(buf), size);
       },
