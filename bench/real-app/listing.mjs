@@ -1,7 +1,9 @@
 // Opening big folders in the real app (WebKitGTK) as a user does: the path
 // typed in the path field, then Enter. The clock runs inside the page; the
 // peak memory is read from /proc. Figures only.
-// Usage: node listing.mjs APP   (BIG=1 adds a tree of 1,000,000 files: slow)
+// Usage: node listing.mjs APP   (BIG=1 adds a tree of 1,000,000 files: slow;
+// KEEP=DIR makes the folders there once and keeps them for the next run;
+// ONLY=1000000 runs only the scenarios of that many files)
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -43,7 +45,8 @@ const instrument = `(n) => {
   window.__bridgePartRaw = (p) => {
     if (!t.part) t.part = performance.now();
     t.parts = (t.parts || 0) + 1;
-    return part(p);
+    const a = performance.now();
+    try { return part(p); } finally { t.inPart = Math.max(t.inPart || 0, performance.now() - a); }
   };
   const resolve = window.__bridgeResolveRaw;
   window.__bridgeResolveRaw = (reply) => {
@@ -115,9 +118,14 @@ const hwmMB = (pid) => {
 };
 
 async function measure({ title, n, folders }, work) {
-  const folder = path.join(work, 'items');
+  const keep = process.env.KEEP;
+  const folder = keep ? path.join(keep, `items-${n}-${folders}`) : path.join(work, 'items');
   const t0 = Date.now();
-  makeFolder(folder, n, folders);
+  if (!keep || !fs.existsSync(path.join(keep, `made-${n}-${folders}`))) {
+    fs.rmSync(folder, { recursive: true, force: true });
+    makeFolder(folder, n, folders);
+    if (keep) fs.writeFileSync(path.join(keep, `made-${n}-${folders}`), '');
+  }
   console.log(`${title} (made in ${((Date.now() - t0) / 1000).toFixed(1)} s)`);
   // fresh settings and journal for each run: nothing reopened, nothing remembered
   for (const v of ['XDG_CONFIG_HOME', 'XDG_STATE_HOME']) process.env[v] = fs.mkdtempSync(path.join(work, 'xdg-'));
@@ -148,7 +156,7 @@ async function measure({ title, n, folders }, work) {
     const ms = (x) => `${Math.round(x)} ms`.padStart(9);
     console.log(`  first rows on screen     ${ms(t.rows - t.enter)}   (first part at ${Math.round(t.part - t.enter)} ms)`);
     console.log(`  full count shown         ${ms(t.count - t.enter)}   (reply after ${t.parts} parts at ${Math.round(t.reply - t.enter)} ms, JSON.parse ${t.parse ? Math.round(t.parse) + ' ms' : 'not used'}; listing action and views ${Math.round(t.listed)} ms, items to the preview worker ${t.toWorker ? Math.round(t.toWorker) + ' ms' : '-'})`);
-    console.log(`  page thread held at most ${ms(t.held)}   while the listing came in (a key waits at most this long)`);
+    console.log(`  page thread held at most ${ms(t.held)}   while the listing came in (a key waits at most this long; the page's own work on a part at most ${Math.round(t.inPart || 0)} ms)`);
     console.log(`  one-rule preview shown   ${ms(p.previewed - p.typed)}   after the key`);
     console.log(`  peak memory              app ${hwmMB(appPid)} MB, web process ${hwmMB(webPid)} MB   (${before[0]} and ${before[1]} MB before Enter)`);
     console.log(`  odd names intact         line separator ${names[0] ? 'yes' : 'NO'}, not UTF-8 ${names[1] ? 'yes' : 'NO'}`);
@@ -159,13 +167,13 @@ async function measure({ title, n, folders }, work) {
     for (let i = 0; i < 50 && alive(appPid); i++) await sleep(200);
     if (alive(appPid)) process.kill(appPid, 'SIGKILL');
     web.stop();
-    fs.rmSync(folder, { recursive: true, force: true });
+    if (!keep) fs.rmSync(folder, { recursive: true, force: true });
   }
 }
 
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'qt-listing-'));
 try {
-  for (const s of scenarios) await measure(s, work);
+  for (const s of scenarios) if (!process.env.ONLY || s.n === Number(process.env.ONLY)) await measure(s, work);
 } finally {
   fs.rmSync(work, { recursive: true, force: true });
 }

@@ -8,7 +8,7 @@
 import { compileChain, evaluateAll } from './rules.js';
 import { checkConflicts, skipErrorRows, invalidNames, severityOf } from './conflicts.js';
 import { filterItems, sortIndexes, textMatcher } from './filter.js';
-import { joinPath } from './text.js';
+import { interned, joinPath } from './text.js';
 
 /** What the status strip counts; `sent` is how many changes an apply sends. */
 function countRows(items, check, leftOut, edited) {
@@ -68,9 +68,12 @@ export function computePreview({ items, rules, scope = 'all', selection = null, 
 /** `n` strings as one text and where each ends (read back with NameList): one copy across to a worker instead of one per string. */
 function joined(n, at) {
   const ends = new Uint32Array(n);
-  let text = '';
-  for (let i = 0; i < n; i++) { text += at(i); ends[i] = text.length; }
-  return { text, ends };
+  // joined once, not grown a piece at a time: a million appended pieces held
+  // hundreds of megabytes of partial strings until the end
+  const pieces = new Array(n);
+  let length = 0;
+  for (let i = 0; i < n; i++) { pieces[i] = at(i); length += pieces[i].length; ends[i] = length; }
+  return { text: pieces.join(''), ends };
 }
 
 /** A preview as one message: its buffers go across without a copy (the transfer list). */
@@ -123,12 +126,18 @@ export function packItems(items) {
 export function unpackItems({ n, texts, numbers, label, isDir, tagRows, tags }) {
   const items = new Array(n);
   const none = [];
-  const columns = TEXT_FIELDS.map((f) => [f, new NameList(texts[f].text, texts[f].ends)]);
+  const [path, name, basename, ext, dir, rel, comment] = TEXT_FIELDS.map((f) => new NameList(texts[f].text, texts[f].ends));
+  // few distinct values among many items: one string each, not one per item
+  const seen = [new Map(), new Map(), new Map(), new Map()];
+  const [size, created, modified] = NUMBER_FIELDS.map((f) => numbers[f]);
   for (let i = 0; i < n; i++) {
-    const it = { idx: i, isDir: isDir[i] === 1, label: label[i], tags: none };
-    for (const [f, column] of columns) it[f] = column.at(i);
-    for (const f of NUMBER_FIELDS) it[f] = numbers[f][i];
-    items[i] = it;
+    // every field in one literal: the objects share one shape with inline fields
+    items[i] = {
+      idx: i, path: path.at(i), name: name.at(i), basename: basename.at(i),
+      ext: interned(seen[0], ext.at(i)), dir: interned(seen[1], dir.at(i)), rel: interned(seen[2], rel.at(i)),
+      comment: interned(seen[3], comment.at(i)), isDir: isDir[i] === 1, label: label[i], tags: none,
+      size: size[i], created: created[i], modified: modified[i],
+    };
   }
   tagRows.forEach((row, k) => { items[row].tags = tags[k]; });
   return items;

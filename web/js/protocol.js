@@ -3,7 +3,7 @@
 // messages the page recognises (fixed by the native side; matched only here).
 // Pure: no DOM.
 
-import { dirOf, relativeDir } from './text.js';
+import { dirOf, interned, relativeDir } from './text.js';
 import { t } from './i18n/index.js';
 
 /** Colour labels by index; 0 is none. A template's {label} writes these into names; the page shows them translated. */
@@ -42,7 +42,7 @@ const wellFormed = (r) => typeof r.path === 'string' && typeof r.name === 'strin
  * of its type (all that the native side sends) is completed in place: copying
  * 100,000 of them took longer than parsing them.
  */
-export function normalise(rec, root, idx) {
+export function normalise(rec, root, idx, folders = null) {
   const it = wellFormed(rec) ? rec : {
     path: String(rec.path ?? ''),
     name: String(rec.name ?? ''),
@@ -56,19 +56,30 @@ export function normalise(rec, root, idx) {
     label: isLabel(rec.label) ? rec.label : 0,
     comment: typeof rec.comment === 'string' ? rec.comment : '',
   };
+  if (!it.tags.length) it.tags = NO_TAGS;
   it.idx = idx;
   it.dir = dirOf(it.path);
   it.rel = root ? relativeDir(root, it.path) : '';
+  if (folders) {
+    // one string per folder, not one per item: a million items sit in few folders
+    it.dir = interned(folders, it.dir);
+    it.rel = interned(folders, it.rel);
+  }
   return it;
 }
+
+// Shared by every record without tags; never changed (tags are replaced, not edited).
+const NO_TAGS = Object.freeze([]);
+
 
 /**
  * Normalises `records[k]` in place as the listing's item `from + k`, for
  * every k from `start` on, and indexes their paths in `pathIndex`.
  */
 export function normaliseInto(records, root, from, pathIndex, start = 0) {
+  const folders = new Map();
   for (let k = start; k < records.length; k++) {
-    records[k] = normalise(records[k], root, from + k);
+    records[k] = normalise(records[k], root, from + k, folders);
     pathIndex.set(records[k].path, from + k);
   }
 }

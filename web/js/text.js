@@ -53,6 +53,14 @@ export function splitName(name) {
   return { base: name.slice(0, dot), ext: name.slice(dot + 1) };
 }
 
+/** `text`, or the equal string `seen` already holds. */
+export function interned(seen, text) {
+  const held = seen.get(text);
+  if (held !== undefined) return held;
+  seen.set(text, text);
+  return text;
+}
+
 /** Folder part of a path ("/a/b" -> "/a", "/a" -> "/"). */
 export function dirOf(path) {
   const slash = path.lastIndexOf('/');
