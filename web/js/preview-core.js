@@ -8,7 +8,7 @@
 import { compileChain, evaluateAll } from './rules.js';
 import { checkConflicts, skipErrorRows, invalidNames, severityOf } from './conflicts.js';
 import { filterItems, sortIndexes, textMatcher } from './filter.js';
-import { interned, joinPath } from './text.js';
+import { joinPath } from './text.js';
 
 /** What the status strip counts; `sent` is how many changes an apply sends. */
 function countRows(items, check, leftOut, edited) {
@@ -92,54 +92,104 @@ export function pack(p) {
   return { message, transfer };
 }
 
-// What the preview reads of a listed item. Sent to the worker as columns:
+// What the preview reads of a listed item, sent to the worker as columns:
 // structured cloning 100,000 records one object at a time held the page's
-// thread for about a second before the first rows showed.
-const TEXT_FIELDS = ['path', 'name', 'basename', 'ext', 'dir', 'rel', 'comment'];
+// thread for about a second before the first rows showed. Folders and
+// extensions go as tables of their distinct values with an index per item,
+// and a path as its folder and name: for a million items the full texts
+// were hundreds of megabytes, held three times over while they crossed.
 const NUMBER_FIELDS = ['size', 'created', 'modified'];
+
+/** Distinct values as a table, and which one each item has. */
+function tabled(n, at) {
+  const index = new Uint32Array(n);
+  const rows = new Map();
+  const values = [];
+  for (let i = 0; i < n; i++) {
+    const v = at(i);
+    let row = rows.get(v);
+    if (row === undefined) { row = values.length; rows.set(v, row); values.push(v); }
+    index[i] = row;
+  }
+  return { values, index };
+}
+
+/** Whether `path` is joinPath(dir, name), without making the joined string. */
+function isJoined(path, dir, name) {
+  const slash = dir === '' || dir.endsWith('/') ? 0 : 1;
+  return path.length === dir.length + slash + name.length && path.startsWith(dir) && path.endsWith(name)
+    && (!slash || path[dir.length] === '/');
+}
 
 /** A listing as one message of columns; the buffers go in the transfer list. */
 export function packItems(items) {
   const n = items.length;
-  const message = { n, texts: {}, numbers: {}, label: new Uint8Array(n), isDir: new Uint8Array(n), tagRows: [], tags: [] };
-  const transfer = [message.label.buffer, message.isDir.buffer];
-  for (const f of TEXT_FIELDS) {
-    message.texts[f] = joined(n, (i) => items[i][f]);
-    transfer.push(message.texts[f].ends.buffer);
-  }
+  const message = {
+    n, texts: { name: joined(n, (i) => items[i].name), basename: joined(n, (i) => items[i].basename) },
+    // a folder is its path and its place below the listed folder
+    folders: tabled(n, (i) => `${items[i].dir}\0${items[i].rel}`), exts: tabled(n, (i) => items[i].ext),
+    numbers: {}, label: new Uint8Array(n), isDir: new Uint8Array(n), sparse: { tags: [[], []], comment: [[], []], path: [[], []] },
+  };
+  const transfer = [message.label.buffer, message.isDir.buffer, message.texts.name.ends.buffer, message.texts.basename.ends.buffer,
+    message.folders.index.buffer, message.exts.index.buffer];
   for (const f of NUMBER_FIELDS) {
     const column = new Float64Array(n);
     for (let i = 0; i < n; i++) column[i] = items[i][f];
     message.numbers[f] = column;
     transfer.push(column.buffer);
   }
+  const { sparse } = message;
+  const add = ([rows, values], i, v) => { rows.push(i); values.push(v); };
   for (let i = 0; i < n; i++) {
     const it = items[i];
     message.label[i] = it.label;
     message.isDir[i] = it.isDir ? 1 : 0;
-    if (it.tags.length) { message.tagRows.push(i); message.tags.push(it.tags); }
+    if (it.tags.length) add(sparse.tags, i, it.tags);
+    if (it.comment) add(sparse.comment, i, it.comment);
+    if (!isJoined(it.path, it.dir, it.name)) add(sparse.path, i, it.path);
   }
   return { message, transfer };
 }
 
+const NO_TAGS = Object.freeze([]);
+
+/** A listed item in the worker; its path is made when asked for. */
+class PreviewItem {
+  constructor(idx, name, basename, ext, dir, rel, isDir, label, size, created, modified) {
+    this.idx = idx;
+    this.name = name;
+    this.basename = basename;
+    this.ext = ext;
+    this.dir = dir;
+    this.rel = rel;
+    this.comment = '';
+    this.isDir = isDir;
+    this.label = label;
+    this.tags = NO_TAGS;
+    this.size = size;
+    this.created = created;
+    this.modified = modified;
+  }
+  get path() { return joinPath(this.dir, this.name); }
+}
+
 /** The items back from `packItems`, with the fields the preview reads. */
-export function unpackItems({ n, texts, numbers, label, isDir, tagRows, tags }) {
+export function unpackItems({ n, texts, folders, exts, numbers, label, isDir, sparse }) {
   const items = new Array(n);
-  const none = [];
-  const [path, name, basename, ext, dir, rel, comment] = TEXT_FIELDS.map((f) => new NameList(texts[f].text, texts[f].ends));
-  // few distinct values among many items: one string each, not one per item
-  const seen = [new Map(), new Map(), new Map(), new Map()];
+  const name = new NameList(texts.name.text, texts.name.ends);
+  const basename = new NameList(texts.basename.text, texts.basename.ends);
+  const dirs = folders.values.map((v) => v.slice(0, v.indexOf('\0')));
+  const rels = folders.values.map((v) => v.slice(v.indexOf('\0') + 1));
   const [size, created, modified] = NUMBER_FIELDS.map((f) => numbers[f]);
   for (let i = 0; i < n; i++) {
-    // every field in one literal: the objects share one shape with inline fields
-    items[i] = {
-      idx: i, path: path.at(i), name: name.at(i), basename: basename.at(i),
-      ext: interned(seen[0], ext.at(i)), dir: interned(seen[1], dir.at(i)), rel: interned(seen[2], rel.at(i)),
-      comment: interned(seen[3], comment.at(i)), isDir: isDir[i] === 1, label: label[i], tags: none,
-      size: size[i], created: created[i], modified: modified[i],
-    };
+    const f = folders.index[i];
+    items[i] = new PreviewItem(i, name.at(i), basename.at(i), exts.values[exts.index[i]], dirs[f], rels[f],
+      isDir[i] === 1, label[i], size[i], created[i], modified[i]);
   }
-  tagRows.forEach((row, k) => { items[row].tags = tags[k]; });
+  sparse.tags[0].forEach((row, k) => { items[row].tags = sparse.tags[1][k]; });
+  sparse.comment[0].forEach((row, k) => { items[row].comment = sparse.comment[1][k]; });
+  // the rare path that is not its folder and name joined is kept as it came
+  sparse.path[0].forEach((row, k) => { Object.defineProperty(items[row], 'path', { value: sparse.path[1][k], enumerable: true }); });
   return items;
 }
 
