@@ -45,6 +45,8 @@ class Bridge {
 
   // Main thread, once, before the page loads.
   void setWebView(ScriptSink* webView) { replies_->setWebView(webView); }
+  // Whether listing parts wait for the page (see PartPacer); off by default.
+  void setPacedParts(bool paced) { replies_->setPaced(paced); }
   ScriptSink* webView() const { return replies_->webView(); }
 
   // Main thread, once, before the page loads: the journal every apply is

@@ -1,6 +1,7 @@
 // chooseFolder, listFolder and statPaths.
 #include "args.hpp"
 #include "bridge.hpp"
+#include "part_pacer.hpp"
 
 namespace quarrytide {
 
@@ -55,14 +56,10 @@ void Bridge::list(std::int64_t id, std::string folder, const Args& a) {
   // the first rows show while the rest is read; the reply brings the last.
   io_.submit(
       [replies = replies_, &catalogue = host_.catalogue, id, folder = std::move(folder), mode] {
-        std::vector<FileRecord> held;
-        bool any = false;
-        catalogue.listFolderInRuns(folder, mode, [&](std::vector<FileRecord>&& run) {
-          if (any) replies->part(id, folder, held);
-          held = std::move(run);
-          any = true;
-        });
-        replies->resolveRecords(id, folder, held);
+        PartPacer parts(replies, id, folder);
+        catalogue.listFolderInRuns(folder, mode,
+                                   [&](std::vector<FileRecord>&& run) { parts.add(std::move(run)); });
+        replies->resolveRecords(id, folder, parts.finish());
       });
 }
 

@@ -5,6 +5,7 @@
 // posted (and a reply is serialised before it is posted, on the thread that
 // made it).
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -39,8 +40,16 @@ class ReplyChannel : public std::enable_shared_from_this<ReplyChannel> {
   // (nothing when it is nullopt) after every script posted before it.
   void post(std::optional<std::string> script);
   // Any thread: records of listing `id` ahead of its reply, which is still
-  // expected.
-  void part(std::int64_t id, const std::string& folder, const std::vector<FileRecord>& files);
+  // expected. `taken` runs on the main thread once the page has run the part
+  // (at once when no web view is set).
+  void part(std::int64_t id, const std::string& folder, const std::vector<FileRecord>& files,
+            std::function<void()> taken = [] {});
+  // The same with the part call already written (partCall).
+  void part(std::string call, std::function<void()> taken);
+  // Any thread. Whether a listing's parts wait for the page to take in the
+  // last one before the next goes (the app's web view; off by default).
+  void setPaced(bool paced) { paced_ = paced; }
+  bool paced() const { return paced_; }
 
   // Any thread: the reply call for a request.
   void resolve(std::int64_t id, bool ok, const nlohmann::json& payload);
@@ -50,12 +59,13 @@ class ReplyChannel : public std::enable_shared_from_this<ReplyChannel> {
                       const std::vector<FileRecord>& files);
 
  private:
-  void post(std::optional<std::string> script, bool answers);
+  void post(std::optional<std::string> script, bool answers, std::function<void()> taken = {});
 
   MainDispatcher& main_;
   ScriptSink* webView_ = nullptr;  // main thread only
   std::size_t outstanding_ = 0;    // main thread only
   std::function<void()> onSettled_;
+  std::atomic<bool> paced_ = false;
 };
 
 }  // namespace quarrytide

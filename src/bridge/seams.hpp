@@ -19,6 +19,12 @@ class ScriptSink {
  public:
   virtual ~ScriptSink() = default;
   virtual void evaluate(const std::string& script) = 0;
+  // Main thread. Evaluates `script`, then calls `done` on the main thread
+  // once the page has run it (here: at once).
+  virtual void evaluateThen(const std::string& script, std::function<void()> done) {
+    evaluate(script);
+    done();
+  }
 };
 
 // Runs tasks on the main thread, strictly in the order they were posted.

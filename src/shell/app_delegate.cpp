@@ -159,6 +159,7 @@ void AppDelegate::buildWindow() {
   webkit_web_view_set_background_color(view_, &clear);
   sink_ = std::make_unique<WebViewSink>(view_);
   bridge_->setWebView(sink_.get());
+  bridge_->setPacedParts(true);
 
   window_ = GTK_WINDOW(gtk_application_window_new(app_));
   gtk_window_set_title(window_, kWindowTitle);

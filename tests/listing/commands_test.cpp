@@ -64,6 +64,51 @@ TEST(ListFolderCommand, InPartsEveryRunButTheLastGoesAheadOfTheReplyThatBringsTh
   EXPECT_EQ(rig.bridge->outstanding(), 0u);
 }
 
+// The app's page, which runs each part in its own time.
+class SlowPage final : public ScriptSink {
+ public:
+  void evaluate(const std::string& script) override { scripts.push_back(script); }
+  void evaluateThen(const std::string& script, std::function<void()> done) override {
+    overlapped = overlapped || pending != nullptr;
+    scripts.push_back(script);
+    pending = std::move(done);
+  }
+  std::vector<std::string> scripts;
+  std::function<void()> pending;
+  bool overlapped = false;  // a part came while the one before was still running
+};
+
+TEST(ListFolderCommand, PacedPartsWaitForThePageUnlessItNeverFinishes) {
+  for (bool finishes : {true, false}) {
+    SCOPED_TRACE(finishes ? "a page that finishes each part" : "a page that never does");
+    BridgeRig rig;
+    SlowPage page;
+    rig.bridge->setWebView(&page);
+    rig.bridge->setPacedParts(true);
+    EXPECT_CALL(rig.catalogue, listFolderInRuns("/x", ListingMode{}, ::testing::_))
+        .WillOnce([](const std::string&, ListingMode, const ListingRun& onRun) {
+          for (const char* name : {"a", "b", "c", "d", "e", "f"})
+            onRun(Records{recordAt(std::string("/x/") + name)});
+        });
+    rig.bridge->receiveText(R"({"id":1,"cmd":"listFolder","args":{"folder":"/x","parts":true}})");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (page.scripts.size() < 6 && std::chrono::steady_clock::now() < deadline) {
+      rig.main.run();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      if (finishes && page.pending) std::exchange(page.pending, nullptr)();
+    }
+    std::string heard;
+    for (const auto& script : page.scripts) {
+      json part = callArgument(script, "window.__bridgePartRaw(");
+      json reply = callArgument(script, "window.__bridgeResolveRaw(");
+      const json& files = part.is_discarded() ? reply["payload"]["files"] : part["files"];
+      heard += (part.is_discarded() ? " reply " : "") + files[0]["name"].get<std::string>();
+    }
+    EXPECT_EQ(heard, "abcde reply f");
+    EXPECT_EQ(page.overlapped, !finishes);
+  }
+}
+
 TEST(StatPathsCommand, DescribesExistingPathsInOrderAndMalformedListsAsEmpty) {
   BridgeRig rig;
   ON_CALL(rig.catalogue, describe).WillByDefault([](const std::string& p) {

@@ -100,15 +100,17 @@ export function pack(p) {
 // were hundreds of megabytes, held three times over while they crossed.
 const NUMBER_FIELDS = ['size', 'created', 'modified'];
 
-/** Distinct values as a table, and which one each item has. */
-function tabled(n, at) {
+/** Distinct values (pairs when `second` is given) as a table, and which one each item has. */
+function tabled(n, first, second = () => '') {
   const index = new Uint32Array(n);
-  const rows = new Map();
+  const rows = new Map(); // first -> second -> row: no string made per item
   const values = [];
   for (let i = 0; i < n; i++) {
-    const v = at(i);
-    let row = rows.get(v);
-    if (row === undefined) { row = values.length; rows.set(v, row); values.push(v); }
+    const a = first(i), b = second(i);
+    let byB = rows.get(a);
+    if (!byB) rows.set(a, (byB = new Map()));
+    let row = byB.get(b);
+    if (row === undefined) { row = values.length; byB.set(b, row); values.push([a, b]); }
     index[i] = row;
   }
   return { values, index };
@@ -127,7 +129,7 @@ export function packItems(items) {
   const message = {
     n, texts: { name: joined(n, (i) => items[i].name), basename: joined(n, (i) => items[i].basename) },
     // a folder is its path and its place below the listed folder
-    folders: tabled(n, (i) => `${items[i].dir}\0${items[i].rel}`), exts: tabled(n, (i) => items[i].ext),
+    folders: tabled(n, (i) => items[i].dir, (i) => items[i].rel), exts: tabled(n, (i) => items[i].ext),
     numbers: {}, label: new Uint8Array(n), isDir: new Uint8Array(n), sparse: { tags: [[], []], comment: [[], []], path: [[], []] },
   };
   const transfer = [message.label.buffer, message.isDir.buffer, message.texts.name.ends.buffer, message.texts.basename.ends.buffer,
@@ -178,12 +180,10 @@ export function unpackItems({ n, texts, folders, exts, numbers, label, isDir, sp
   const items = new Array(n);
   const name = new NameList(texts.name.text, texts.name.ends);
   const basename = new NameList(texts.basename.text, texts.basename.ends);
-  const dirs = folders.values.map((v) => v.slice(0, v.indexOf('\0')));
-  const rels = folders.values.map((v) => v.slice(v.indexOf('\0') + 1));
   const [size, created, modified] = NUMBER_FIELDS.map((f) => numbers[f]);
   for (let i = 0; i < n; i++) {
     const f = folders.index[i];
-    items[i] = new PreviewItem(i, name.at(i), basename.at(i), exts.values[exts.index[i]], dirs[f], rels[f],
+    items[i] = new PreviewItem(i, name.at(i), basename.at(i), exts.values[exts.index[i]][0], folders.values[f][0], folders.values[f][1],
       isDir[i] === 1, label[i], size[i], created[i], modified[i]);
   }
   sparse.tags[0].forEach((row, k) => { items[row].tags = sparse.tags[1][k]; });
