@@ -57,8 +57,8 @@ void Bridge::list(std::int64_t id, std::string folder, const Args& a) {
   io_.submit(
       [replies = replies_, &catalogue = host_.catalogue, id, folder = std::move(folder), mode] {
         PartPacer parts(replies, id, folder);
-        catalogue.listFolderInRuns(folder, mode,
-                                   [&](std::vector<FileRecord>&& run) { parts.add(std::move(run)); });
+        catalogue.listFolderInRuns(
+            folder, mode, [&](std::vector<FileRecord>&& run) { parts.add(std::move(run)); });
         replies->resolveRecords(id, folder, parts.finish());
       });
 }

@@ -21,7 +21,10 @@ constexpr std::size_t kMostWaiting = 2;
 }  // namespace
 
 PartPacer::PartPacer(std::shared_ptr<ReplyChannel> replies, std::int64_t id, std::string folder)
-    : replies_(std::move(replies)), id_(id), folder_(std::move(folder)), paced_(replies_->paced()) {}
+    : replies_(std::move(replies)),
+      id_(id),
+      folder_(std::move(folder)),
+      paced_(replies_->paced()) {}
 
 void PartPacer::add(std::vector<FileRecord>&& run) {
   if (any_) waiting_.push_back(partCall(id_, folder_, newest_));
@@ -43,7 +46,8 @@ void PartPacer::sendWhenReady() {
     const bool taken = gate_->cv.wait_for(lock, kLongestWait, [&] { return !gate_->busy; });
     if (!taken) {
       paced_ = false;
-    } else if (auto rest = gate_->freed + kBreather - Clock::now(); rest > Clock::duration::zero()) {
+    } else if (auto rest = gate_->freed + kBreather - Clock::now();
+               rest > Clock::duration::zero()) {
       lock.unlock();
       std::this_thread::sleep_for(rest);
     }

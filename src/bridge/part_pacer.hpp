@@ -47,7 +47,7 @@ class PartPacer {
   std::string folder_;
   bool paced_;
   std::shared_ptr<Gate> gate_ = std::make_shared<Gate>();
-  std::vector<FileRecord> newest_;   // may be the last run, which the reply brings
+  std::vector<FileRecord> newest_;  // may be the last run, which the reply brings
   bool any_ = false;
   std::deque<std::string> waiting_;  // part calls written while the page was busy
 };

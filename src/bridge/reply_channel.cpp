@@ -21,11 +21,6 @@ void ReplyChannel::post(std::optional<std::string> script, bool answers,
   });
 }
 
-void ReplyChannel::part(std::int64_t id, const std::string& folder,
-                        const std::vector<FileRecord>& files, std::function<void()> taken) {
-  post(partCall(id, folder, files), false, std::move(taken));
-}
-
 void ReplyChannel::part(std::string call, std::function<void()> taken) {
   post(std::move(call), false, std::move(taken));
 }

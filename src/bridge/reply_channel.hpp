@@ -39,12 +39,9 @@ class ReplyChannel : public std::enable_shared_from_this<ReplyChannel> {
   // Any thread. Answers one expected request or drop: evaluates `script`
   // (nothing when it is nullopt) after every script posted before it.
   void post(std::optional<std::string> script);
-  // Any thread: records of listing `id` ahead of its reply, which is still
-  // expected. `taken` runs on the main thread once the page has run the part
-  // (at once when no web view is set).
-  void part(std::int64_t id, const std::string& folder, const std::vector<FileRecord>& files,
-            std::function<void()> taken = [] {});
-  // The same with the part call already written (partCall).
+  // Any thread: a part call (partCall) of a listing whose reply is still
+  // expected. `taken` runs on the main thread once the page has run it (at
+  // once when no web view is set).
   void part(std::string call, std::function<void()> taken);
   // Any thread. Whether a listing's parts wait for the page to take in the
   // last one before the next goes (the app's web view; off by default).
