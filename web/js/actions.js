@@ -47,18 +47,18 @@ export const actions = {
   /**
    * `partial`: the first part of a listing whose rest is still arriving.
    * `ready`: how many of `files` are normalised for this listing already, as
-   * their parts came, with their paths in `pathIndex`. Records are normalised
-   * in place: a million of them are not copied.
+   * their parts came. Records are normalised in place: a million of them are
+   * not copied.
    */
-  listed: (state, { folder, files, dropped = null, partial = false, ready = 0, pathIndex = new Map() }) => {
+  listed: (state, { folder, files, dropped = null, partial = false, ready = 0 }) => {
     const items = files || [];
-    normaliseInto(items, folder, 0, pathIndex, ready);
+    normaliseInto(items, folder, 0, ready);
     const config = folder
       ? { ...state.config, recent: addRecent(state.config.recent, folder), lastFolder: dropped ? state.config.lastFolder : folder }
       : state.config;
     return {
       config,
-      listing: { folder, dropped, items, pathIndex, serial: state.listing.serial + 1, arriving: partial ? items.length : 0 },
+      listing: { folder, dropped, items, serial: state.listing.serial + 1, arriving: partial ? items.length : 0 },
       selection: emptySelection(),
       edits: new Map(),
       results: new Map(),
@@ -75,7 +75,7 @@ export const actions = {
   listingArrived: (state, count) => ({ listing: { ...state.listing, arriving: count } }),
   /** After a batch: rows brought up to date, results marked, failed rows selected. */
   rowsRefreshed: (state, { items, results, failed, edits }) => withView(state, {
-    listing: { ...state.listing, items, pathIndex: new Map(items.map((it, i) => [it.path, i])) },
+    listing: { ...state.listing, items },
     results,
     edits,
     selection: { set: failed, anchor: -1, focus: -1 },

@@ -203,6 +203,11 @@ export class NameList {
   at(i) {
     return i < 0 || i >= this.length ? undefined : this.text.slice(i ? this.ends[i - 1] : 0, this.ends[i]);
   }
+  /** The first UTF-16 unit of name i (NaN when it is empty), without making the name. */
+  firstCode(i) {
+    const start = i ? this.ends[i - 1] : 0;
+    return start < this.ends[i] ? this.text.charCodeAt(start) : NaN;
+  }
 }
 
 /** The preview as the page keeps it: `newNames.at(i)`, `check.problems.get(i)`. */

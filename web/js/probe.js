@@ -22,14 +22,18 @@ const usable = (name) => name !== '' && name !== '.' && name !== '..' && !name.i
  * Paths of the new names (`newNames.at(i)` of items with `renamed[i]` set)
  * that no listed item holds and whose state `known` (Map path -> taken) does
  * not hold yet; each once, in list order. `onlyHidden` keeps the hidden names.
+ * `listed`: listedNames of the items, or a function that makes it when
+ * first needed (a million names in sets, most often for nothing).
  */
 export function targetsToProbe(items, newNames, renamed, listed, known, onlyHidden = false) {
   const out = new Set();
+  let map = typeof listed === 'function' ? null : listed;
+  const names = () => (map ??= listed());
+  const firstCode = (i) => (newNames.firstCode ? newNames.firstCode(i) : newNames.at(i).charCodeAt(0));
   for (let i = 0; i < items.length; i++) {
-    if (!renamed[i]) continue;
+    if (!renamed[i] || (onlyHidden && firstCode(i) !== 46)) continue;
     const name = newNames.at(i);
-    if (onlyHidden && name.charCodeAt(0) !== 46) continue;
-    if (!usable(name) || listed.get(items[i].dir)?.has(name)) continue;
+    if (!usable(name) || names().get(items[i].dir)?.has(name)) continue;
     const path = joinPath(items[i].dir, name);
     if (!known.has(path)) out.add(path);
   }

@@ -72,14 +72,23 @@ export function normalise(rec, root, idx, folders = null) {
 const NO_TAGS = Object.freeze([]);
 
 
-/**
- * Normalises `records[k]` in place as the listing's item `from + k`, for
- * every k from `start` on, and indexes their paths in `pathIndex`.
- */
-export function normaliseInto(records, root, from, pathIndex, start = 0) {
+/** Normalises `records[k]` in place as the listing's item `from + k`, for every k from `start` on. */
+export function normaliseInto(records, root, from, start = 0) {
   const folders = new Map();
-  for (let k = start; k < records.length; k++) {
-    records[k] = normalise(records[k], root, from + k, folders);
-    pathIndex.set(records[k].path, from + k);
+  for (let k = start; k < records.length; k++) records[k] = normalise(records[k], root, from + k, folders);
+}
+
+// Made when first asked, once per listing (listings are never changed in
+// place): most listings never need it, and a million paths in a map cost
+// a hundred megabytes while the listing arrived.
+const pathIndexes = new WeakMap();
+/** Map path -> index of the item in `items`. */
+export function pathIndexOf(items) {
+  let index = pathIndexes.get(items);
+  if (!index) {
+    index = new Map();
+    for (let i = 0; i < items.length; i++) index.set(items[i].path, i);
+    pathIndexes.set(items, index);
   }
+  return index;
 }

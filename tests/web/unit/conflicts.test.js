@@ -2,6 +2,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { checkConflicts, skipErrorRows, severityOf } from '../../../web/js/conflicts.js';
 import { listedNames, targetsToProbe } from '../../../web/js/probe.js';
+import { computePreview, pack, unpack } from '../../../web/js/preview-core.js';
 
 const items = (...names) => names.map((n) => (Array.isArray(n) ? { dir: n[0], name: n[1] } : { dir: '/d', name: n }));
 /** Each row's problems as codes with their details. */
@@ -47,6 +48,12 @@ test('names held by items the list does not show: asked once, then errors of the
   // "c" stays, "d/x" cannot be a name, "/e/.a" is known
   assert.deepEqual(targetsToProbe(it, names, Uint8Array.from([1, 1, 0, 1, 1]), listedNames(it), known), ['/d/.a', '/d/sub']);
   assert.deepEqual(targetsToProbe(it, ['b', 'a', 'c', 'd', 'a'], Uint8Array.from([1, 1, 0, 0, 0]), listedNames(it), known), []);
+  // only hidden names, read from the packed preview: the listed names are made only when one is new
+  const packed = unpack(pack(computePreview({ items: it, rules: [], filter: {}, sort: { key: 'native', dir: 1 } })).message).newNames;
+  const made = [];
+  const lazily = () => { made.push(1); return listedNames(it); };
+  assert.deepEqual(targetsToProbe(it, packed, Uint8Array.from([1, 1, 1, 1, 1]), lazily, new Map(), true), []);
+  assert.deepEqual([targetsToProbe(it, names, Uint8Array.from([1, 1, 0, 1, 1]), lazily, known, true), made.length], [['/d/.a'], 1]);
   const taken = (dir, name) => `${dir}/${name}` === '/d/sub';
   const r = checkConflicts(it, names, { taken });
   assert.deepEqual(r.problems[1], [['unlisted', 'sub']]);

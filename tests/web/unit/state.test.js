@@ -8,6 +8,7 @@ import { editItems, effective, parseTags } from '../../../web/js/edits.js';
 import { applied, ran, top, emptyHistory } from '../../../web/js/history.js';
 import { computePreview, pack, unpack, packItems, unpackItems } from '../../../web/js/preview-core.js';
 import { newRule } from '../../../web/js/rules.js';
+import { pathIndexOf } from '../../../web/js/protocol.js';
 
 /** A file record as the native side lists it (the listing fills in the rest). */
 const record = (path, extra = {}) => {
@@ -142,9 +143,9 @@ test('a listing in parts: the first part shows at once, the rest counts, the who
   // as the bridge joins them: the parts' own arrays, then the reply's records
   p.resolve({ folder: '/p', files: [...store.state.listing.items, ...parts[0], ...paths('/p', 5, 6)] });
   await first;
-  const { items, pathIndex, arriving } = store.state.listing;
+  const { items, arriving } = store.state.listing;
   assert.deepEqual([items.map((it) => [it.idx, it.dir]), arriving], [Array.from({ length: 6 }, (_, i) => [i, '/p']), 0]);
-  assert.deepEqual([...pathIndex], items.map((it, i) => [it.path, i]));
+  assert.deepEqual([...pathIndexOf(items)], items.map((it, i) => [it.path, i]));
   // a first part that came during a batch: the later ones do not show in its place
   const during = listing.open('/s');
   store.dispatch('batchStarted', { title: 'b', total: 1 });

@@ -3,7 +3,7 @@
 
 import { planBatch, chunkPlan, followResults, rescueOps } from '../planner.js';
 import { undoRecord, batchChanges, batchFolder } from '../batch.js';
-import { explainError, normalise } from '../protocol.js';
+import { explainError, normalise, pathIndexOf } from '../protocol.js';
 import { isInvalidUtf8 } from '../conflicts.js';
 import { top } from '../history.js';
 import { listedNames } from '../probe.js';
@@ -94,7 +94,8 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     const failed = new Set();
     // Look every row and edit up before changing any: in a swap, one item's new
     // path is another's old one.
-    const rows = changes.map((c) => listing.pathIndex.get(c.key));
+    const index = pathIndexOf(listing.items);
+    const rows = changes.map((c) => index.get(c.key));
     const kept = changes.map((c) => edits.get(c.key));
     for (const c of changes) edits.delete(c.key);
     thumbnails.forget(changes.flatMap((c) => [c.key, outcomes.get(c.key).path])); // swaps move pictures

@@ -26,18 +26,18 @@ export function createListing({ store, bridge, toast }) {
   function request() {
     const ticket = ++newest;
     let shown = false;
-    const prepared = { ready: 0, pathIndex: new Map() };
+    const prepared = { ready: 0 };
     return {
       current: () => ticket === newest,
       prepared,
       onPart(folder, files, count) {
         if (ticket !== newest) return;
-        normaliseInto(files, folder, count - files.length, prepared.pathIndex);
+        normaliseInto(files, folder, count - files.length);
         prepared.ready = count;
         // only the first part can stand for the listing's start; one a batch
         // kept off the screen leaves the rows to the whole
         if (count === files.length && !st().batch.busy) {
-          store.dispatch('listed', { folder, files, partial: true, ready: count, pathIndex: new Map(prepared.pathIndex) });
+          store.dispatch('listed', { folder, files, partial: true, ready: count });
           shown = true;
         } else if (shown) {
           store.dispatch('listingArrived', count);

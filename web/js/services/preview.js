@@ -8,6 +8,7 @@ import { computePreview, pack, packItems, unpack } from '../preview-core.js';
 import { listedNames, targetsToProbe } from '../probe.js';
 import { needsFields, needsTaken, takenColumn } from '../media.js';
 import { t } from '../i18n/index.js';
+import { pathIndexOf } from '../protocol.js';
 
 const SYNC_LIMIT = 5000;
 const PROBE_CHUNK = 5000;
@@ -41,9 +42,10 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
   let listed = null;
 
   function request(state) {
-    const { items, pathIndex } = state.listing;
+    const { items } = state.listing;
     const edits = new Map();
     const edited = new Set();
+    const pathIndex = state.edits.size ? pathIndexOf(items) : null;
     for (const [path, e] of state.edits) {
       const i = pathIndex.get(path);
       if (i === undefined) continue;
@@ -168,7 +170,9 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
     if (!preview.check) return false;
     if (knownFor !== listing.items) {
       known.clear();
-      listed = listedNames(listing.items);
+      const items = listing.items;
+      let names = null;
+      listed = () => (names ??= listedNames(items));
       knownFor = listing.items;
     }
     const paths = targetsToProbe(listing.items, preview.newNames, preview.check.renamed, listed, known, onlyHidden);

@@ -93,8 +93,8 @@ export function createList({ store, intents, thumbnails }) {
     },
     /** Whether a row of `path` is on screen now. */
     isShown(path) {
-      const i = store.state.listing.pathIndex.get(path);
-      return i !== undefined && list.rows.some((r) => store.state.view[r.v] === i);
+      const { listing, view } = store.state;
+      return list.rows.some((r) => listing.items[view[r.v]]?.path === path);
     },
     redraw: () => list.schedule(),
   };
