@@ -1,6 +1,6 @@
 // The preview of large listings, off the main thread: the listing is sent
 // once, then each request carries only what changed the preview.
-import { computePreview, pack, unpackItems } from '../preview-core.js';
+import { computePreview, pack, unpackItems, NameList } from '../preview-core.js';
 
 let items = [];
 let media = [];
@@ -14,8 +14,9 @@ self.onmessage = ({ data }) => {
   }
   if (data.media) data.media.rows.forEach((row, k) => { media[row] = data.media.fields[k]; });
   const names = previous;
-  const result = computePreview({ ...data.input, items, media: data.media ? media : null, previousNames: names ? (i) => names[i] : null });
-  previous = result.newNames;
+  const result = computePreview({ ...data.input, items, media: data.media ? media : null, previousNames: names ? (i) => names.at(i) : null });
   const { message, transfer } = pack(result);
+  // kept as the one text sent, not a million strings
+  previous = new NameList(message.text, message.ends.slice());
   self.postMessage({ gen: data.gen, result: message }, transfer);
 };
