@@ -9,6 +9,7 @@ import { compileChain, evaluateAll } from './rules.js';
 import { checkConflicts, skipErrorRows, invalidNames, severityOf } from './conflicts.js';
 import { filterItems, sortIndexes, textMatcher } from './filter.js';
 import { joinPath } from './text.js';
+import { NO_TAGS } from './protocol.js';
 
 /** What the status strip counts; `sent` is how many changes an apply sends. */
 function countRows(items, check, leftOut, edited) {
@@ -152,8 +153,6 @@ export function packItems(items) {
   }
   return { message, transfer };
 }
-
-const NO_TAGS = Object.freeze([]);
 
 /** A listed item in the worker; its path is made when asked for. */
 class PreviewItem {

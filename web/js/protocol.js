@@ -68,8 +68,8 @@ export function normalise(rec, root, idx, folders = null) {
   return it;
 }
 
-// Shared by every record without tags; never changed (tags are replaced, not edited).
-const NO_TAGS = Object.freeze([]);
+/** Shared by every record without tags; never changed (tags are replaced, not edited). */
+export const NO_TAGS = Object.freeze([]);
 
 
 /** Normalises `records[k]` in place as the listing's item `from + k`, for every k from `start` on. */
