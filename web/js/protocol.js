@@ -71,7 +71,6 @@ export function normalise(rec, root, idx, folders = null) {
 /** Shared by every record without tags; never changed (tags are replaced, not edited). */
 export const NO_TAGS = Object.freeze([]);
 
-
 /** Normalises `records[k]` in place as the listing's item `from + k`, for every k from `start` on. */
 export function normaliseInto(records, root, from, start = 0) {
   const folders = new Map();
