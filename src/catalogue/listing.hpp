@@ -27,7 +27,7 @@ struct ListingMode {
 std::vector<FileRecord> listFolder(const std::string& folder, ListingMode mode);
 
 // The same listing in consecutive runs, in order: `firstRun` records, then
-// runs twice as long as the one before, up to 16,384. The entries are read
+// runs twice as long as the one before, up to 8,192. The entries are read
 // and sorted before the first run is described, so it arrives at once.
 using ListingRun = std::function<void(std::vector<FileRecord>&&)>;
 inline constexpr std::size_t kFirstListingRun = 256;
