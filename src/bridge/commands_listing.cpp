@@ -54,13 +54,14 @@ void Bridge::list(std::int64_t id, std::string folder, const Args& a) {
   }
   // "parts" (an extension): every run but the last goes ahead as a part, so
   // the first rows show while the rest is read; the reply brings the last.
-  io_.submit(
-      [replies = replies_, &catalogue = host_.catalogue, id, folder = std::move(folder), mode] {
-        PartPacer parts(replies, id, folder);
-        catalogue.listFolderInRuns(
-            folder, mode, [&](std::vector<FileRecord>&& run) { parts.add(std::move(run)); });
-        replies->resolveRecords(id, folder, parts.finish());
-      });
+  // "columns" (an extension too) changes only the parts' form.
+  io_.submit([replies = replies_, &catalogue = host_.catalogue, id, folder = std::move(folder),
+              mode, columns = a.boolean("columns", false)] {
+    PartPacer parts(replies, id, folder, columns);
+    catalogue.listFolderInRuns(folder, mode,
+                               [&](std::vector<FileRecord>&& run) { parts.add(std::move(run)); });
+    replies->resolveRecords(id, folder, parts.finish());
+  });
 }
 
 void Bridge::statPaths(std::int64_t id, const nlohmann::json& args) {

@@ -20,14 +20,18 @@ constexpr std::size_t kMostWaiting = 2;
 
 }  // namespace
 
-PartPacer::PartPacer(std::shared_ptr<ReplyChannel> replies, std::int64_t id, std::string folder)
+PartPacer::PartPacer(std::shared_ptr<ReplyChannel> replies, std::int64_t id, std::string folder,
+                     bool columns)
     : replies_(std::move(replies)),
       id_(id),
       folder_(std::move(folder)),
+      columns_(columns),
       paced_(replies_->paced()) {}
 
 void PartPacer::add(std::vector<FileRecord>&& run) {
-  if (any_) waiting_.push_back(partCall(id_, folder_, newest_));
+  if (any_)
+    waiting_.push_back(columns_ ? partColumnsCall(id_, folder_, newest_)
+                                : partCall(id_, folder_, newest_));
   newest_ = std::move(run);
   any_ = true;
   while (!waiting_.empty() && ready()) sendFront();

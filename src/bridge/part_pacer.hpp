@@ -23,7 +23,9 @@ namespace quarrytide {
 
 class PartPacer {
  public:
-  PartPacer(std::shared_ptr<ReplyChannel> replies, std::int64_t id, std::string folder);
+  // `columns`: the parts carry their records as columns (partColumnsCall).
+  PartPacer(std::shared_ptr<ReplyChannel> replies, std::int64_t id, std::string folder,
+            bool columns = false);
 
   // A run of the listing, after every run added before it.
   void add(std::vector<FileRecord>&& run);
@@ -45,6 +47,7 @@ class PartPacer {
   std::shared_ptr<ReplyChannel> replies_;
   std::int64_t id_;
   std::string folder_;
+  bool columns_;
   bool paced_;
   std::shared_ptr<Gate> gate_ = std::make_shared<Gate>();
   std::vector<FileRecord> newest_;  // may be the last run, which the reply brings

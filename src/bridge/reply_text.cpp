@@ -5,6 +5,8 @@
 
 #include <cctype>
 #include <memory>
+#include <string_view>
+#include <unordered_map>
 
 namespace quarrytide {
 namespace {
@@ -266,6 +268,122 @@ std::string partCall(std::int64_t id, const std::string& folder,
   writeString(w, folder);
   w.Key("files");
   writeRecords(w, files);
+  w.EndObject();
+  return std::move(out).finish();
+}
+
+namespace {
+
+// A sparse column: the rows whose value differs from what the page derives,
+// and their values.
+template <class Odd, class Write>
+void writeSparse(Writer& w, const char* key, const std::vector<FileRecord>& files, Odd odd,
+                 Write write) {
+  w.Key(key);
+  w.StartObject();
+  w.Key("rows");
+  w.StartArray();
+  for (std::size_t i = 0; i < files.size(); ++i)
+    if (odd(files[i])) w.Uint64(i);
+  w.EndArray();
+  w.Key("values");
+  w.StartArray();
+  for (const auto& r : files)
+    if (odd(r)) write(r);
+  w.EndArray();
+  w.EndObject();
+}
+
+// The folder a record's path joins its name to ("/" for the root's items),
+// or nothing when the path is not that join.
+std::optional<std::string_view> joinedFolder(const FileRecord& r) {
+  const std::string_view path = r.path;
+  if (r.name.empty() || path.size() <= r.name.size() || !path.ends_with(r.name) ||
+      path[path.size() - r.name.size() - 1] != '/')
+    return std::nullopt;
+  const std::string_view dir = path.substr(0, path.size() - r.name.size() - 1);
+  return dir.empty() ? std::string_view("/") : dir;
+}
+
+bool derivedBasename(const FileRecord& r) {
+  const std::string_view name = r.name;
+  if (r.ext.empty()) return name == r.basename;
+  return name.size() == r.basename.size() + 1 + r.ext.size() && name.starts_with(r.basename) &&
+         name[r.basename.size()] == '.' && name.ends_with(r.ext);
+}
+
+// Distinct values as a table plus each record's row in it.
+template <class Value>
+void writeTabled(Writer& w, const char* tableKey, const char* indexKey,
+                 const std::vector<FileRecord>& files, Value value) {
+  std::unordered_map<std::string_view, std::uint32_t> rows;
+  std::vector<std::string_view> table;
+  std::vector<std::uint32_t> index;
+  index.reserve(files.size());
+  for (const auto& r : files) {
+    auto [at, added] = rows.try_emplace(value(r), static_cast<std::uint32_t>(table.size()));
+    if (added) table.push_back(at->first);
+    index.push_back(at->second);
+  }
+  w.Key(tableKey);
+  w.StartArray();
+  for (auto v : table) writeString(w, std::string(v));
+  w.EndArray();
+  w.Key(indexKey);
+  w.StartArray();
+  for (auto i : index) w.Uint(i);
+  w.EndArray();
+}
+
+template <class Write>
+void writeColumn(Writer& w, const char* key, const std::vector<FileRecord>& files, Write write) {
+  w.Key(key);
+  w.StartArray();
+  for (const auto& r : files) write(r);
+  w.EndArray();
+}
+
+}  // namespace
+
+std::string partColumnsCall(std::int64_t id, const std::string& folder,
+                            const std::vector<FileRecord>& files) {
+  ScriptOut out(kPartPrefix);
+  Writer w(out);
+  w.StartObject();
+  w.Key("id");
+  w.Int64(id);
+  w.Key("folder");
+  writeString(w, folder);
+  w.Key("columns");
+  w.StartObject();
+  w.Key("count");
+  w.Uint64(files.size());
+  writeColumn(w, "name", files, [&](const FileRecord& r) { writeString(w, r.name); });
+  writeTabled(w, "dirs", "dir", files,
+              [](const FileRecord& r) { return joinedFolder(r).value_or(std::string_view()); });
+  writeTabled(w, "exts", "ext", files, [](const FileRecord& r) { return std::string_view(r.ext); });
+  writeColumn(w, "isDir", files, [&](const FileRecord& r) { w.Uint(r.isDir ? 1 : 0); });
+  writeColumn(w, "size", files, [&](const FileRecord& r) { w.Int64(r.size); });
+  writeColumn(w, "created", files, [&](const FileRecord& r) { w.Double(r.created); });
+  writeColumn(w, "modified", files, [&](const FileRecord& r) { w.Double(r.modified); });
+  writeColumn(w, "label", files, [&](const FileRecord& r) { w.Int64(r.label); });
+  writeSparse(
+      w, "tags", files, [](const FileRecord& r) { return !r.tags.empty(); },
+      [&](const FileRecord& r) {
+        w.StartArray();
+        for (const auto& t : r.tags) writeString(w, t);
+        w.EndArray();
+      });
+  writeSparse(
+      w, "comment", files, [](const FileRecord& r) { return !r.comment.empty(); },
+      [&](const FileRecord& r) { writeString(w, r.comment); });
+  writeSparse(
+      w, "path", files, [](const FileRecord& r) { return !joinedFolder(r); },
+      [&](const FileRecord& r) { writeString(w, r.path); });
+  writeSparse(
+      w, "basename", files, [](const FileRecord& r) { return !derivedBasename(r); },
+      [&](const FileRecord& r) { writeString(w, r.basename); });
+  w.EndObject();
   w.EndObject();
   return std::move(out).finish();
 }

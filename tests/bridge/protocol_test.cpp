@@ -58,6 +58,60 @@ TEST(Protocol, LargeRepliesGoAsJsonTextToParseAndSmallOnesAsLiterals) {
             "a\"b\\c\u2028\u2029\x01\uFFFD\uFFFD\u00e9\U0001F6005");
 }
 
+// The page reads a part's columns back as: path = folder + "/" + name (no
+// second slash after "/"), basename = name less "." + ext, unless the sparse
+// columns say otherwise. Whatever the names, that is each record as the
+// record form sends it.
+TEST(Protocol, PartsAsColumnsReadBackAsTheRecordsTheRecordFormSends) {
+  std::vector<FileRecord> files = {
+      recordAt("/t/a.jpg"),   recordAt("/x"),       recordAt("/t/\xc3(/b\xff.txt"),
+      recordAt("/t/.bashrc"), recordAt("/t/name."), recordAt("/t/s d/c.tar.gz"),
+      recordAt("/t/a.jpg"),   recordAt("/t/x"),     recordAt("/t/y")};
+  files[0].tags = {"Holiday", "\x80"};
+  files[0].comment = std::string("one\0two", 7);
+  files[0].label = 3;
+  files[0].isDir = true;
+  files[0].size = 1LL << 40;
+  files[0].created = 1720872131000.5;
+  for (auto [i, base, ext] : {std::tuple{0, "a", "jpg"}, {2, "b\xff", "txt"}, {5, "c.tar", "gz"}}) {
+    files[i].basename = base;
+    files[i].ext = ext;
+  }
+  files[7].name = files[7].basename = "y";  // a path that is not its folder and name
+  files[8].basename = "zz";                 // a base name that is not the name less its extension
+  const json part = callArgument(partColumnsCall(7, "/t", files), "window.__bridgePartRaw(");
+  ASSERT_EQ(part["id"], 7);
+  ASSERT_EQ(part["folder"], "/t");
+  const json& c = part["columns"];
+  ASSERT_EQ(c["count"], files.size());
+  std::vector<json> read(files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const std::string name = c["name"][i], ext = c["exts"][c["ext"][i].get<int>()];
+    const std::string dir = c["dirs"][c["dir"][i].get<int>()];
+    read[i] = {{"name", name},
+               {"ext", ext},
+               {"isDir", c["isDir"][i] == 1},
+               {"size", c["size"][i]},
+               {"created", c["created"][i]},
+               {"modified", c["modified"][i]},
+               {"label", c["label"][i]},
+               {"tags", json::array()},
+               {"comment", ""},
+               {"path", dir == "/" ? "/" + name : dir + "/" + name},
+               {"basename", ext.empty() ? name : name.substr(0, name.size() - ext.size() - 1)}};
+  }
+  for (const char* key : {"tags", "comment", "path", "basename"})
+    for (std::size_t k = 0; k < c[key]["rows"].size(); ++k)
+      read[c[key]["rows"][k].get<std::size_t>()][key] = c[key]["values"][k];
+  EXPECT_EQ(c["dirs"].size(), 5u);  // each folder once
+  EXPECT_EQ(c["path"]["rows"], json::array({7}));
+  EXPECT_EQ(c["basename"]["rows"], json::array({8}));
+  for (std::size_t i = 0; i < files.size(); ++i)
+    EXPECT_EQ(read[i], callArgument(recordsReplyCall(1, "/t", {files[i]}),
+                                    "window.__bridgeResolveRaw(")["payload"]["files"][0])
+        << i;
+}
+
 TEST(Protocol, UnknownCommandsAreNamedAsSentWithLoneSurrogatesRepaired) {
   BridgeRig rig;
   // A rule that cut an emoji in half leaves a lone surrogate in the page's

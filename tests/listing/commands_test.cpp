@@ -36,7 +36,8 @@ TEST(ListFolderCommand, NeedsAFolderTakesOnlyFlagsOfTheirTypeAndEchoesTheFolder)
 TEST(ListFolderCommand, InPartsEveryRunButTheLastGoesAheadOfTheReplyThatBringsTheLast) {
   BridgeRig rig;
   EXPECT_CALL(rig.catalogue, listFolderInRuns("/x", ListingMode{.recursive = true}, ::testing::_))
-      .WillOnce([](const std::string&, ListingMode, const ListingRun& onRun) {
+      .Times(2)
+      .WillRepeatedly([](const std::string&, ListingMode, const ListingRun& onRun) {
         for (const Records& run :
              {Records{recordAt("/x/a")}, {recordAt("/x/b"), recordAt("/x/c")}, {recordAt("/x/d")}})
           onRun(Records(run));
@@ -44,10 +45,13 @@ TEST(ListFolderCommand, InPartsEveryRunButTheLastGoesAheadOfTheReplyThatBringsTh
   EXPECT_CALL(rig.catalogue, listFolderInRuns("/none", ListingMode{}, ::testing::_));
   rig.send(R"({"id":1,"cmd":"listFolder","args":{"folder":"/x","recursive":true,"parts":true}})");
   rig.send(R"({"id":2,"cmd":"listFolder","args":{"folder":"/none","parts":true}})");
-  ASSERT_TRUE(rig.main.runUntilPosted(4));
+  // the columns form changes the parts only
+  rig.send(
+      R"({"id":3,"cmd":"listFolder","args":{"folder":"/x","recursive":true,"parts":true,"columns":true}})");
+  ASSERT_TRUE(rig.main.runUntilPosted(7));
   auto names = [](const json& files) {
     std::string out;
-    for (const auto& f : files) out += f["name"].get<std::string>();
+    for (const auto& f : files) out += (f.is_string() ? f : f["name"]).get<std::string>();
     return out;
   };
   std::vector<std::string> heard;  // each call as "kind id folder names"
@@ -57,10 +61,12 @@ TEST(ListFolderCommand, InPartsEveryRunButTheLastGoesAheadOfTheReplyThatBringsTh
       if (json c = callArgument(script, call); !c.is_discarded()) {
         const json& body = c.contains("payload") ? c["payload"] : c;
         heard.push_back(std::string(what) + " " + c["id"].dump() + " " +
-                        body["folder"].get<std::string>() + " " + names(body["files"]));
+                        body["folder"].get<std::string>() + " " +
+                        names(body.contains("columns") ? body["columns"]["name"] : body["files"]));
       }
   EXPECT_EQ(heard, (std::vector<std::string>{"part 1 /x a", "part 1 /x bc", "reply 1 /x d",
-                                             "reply 2 /none "}));
+                                             "reply 2 /none ", "part 3 /x a", "part 3 /x bc",
+                                             "reply 3 /x d"}));
   EXPECT_EQ(rig.bridge->outstanding(), 0u);
 }
 

@@ -2,6 +2,9 @@
 // reply by id (replies may come in any order), and the drop notifications.
 
 import { t } from './i18n/index.js';
+import { itemsFromColumns } from './protocol.js';
+
+const PARTS = { parts: true, columns: true };
 
 export class BridgeError extends Error {
   constructor(cmd, message) {
@@ -22,6 +25,7 @@ export function createBridgeClient(post) {
 
   // `onPart(folder, files, count)`: a listing asked for in parts hears of each
   // part as it arrives (count: records so far); the reply still holds them all.
+  // Parts come as columns, made into items here.
   function request(cmd, args = {}, onPart = null) {
     const id = nextId++;
     return new Promise((resolve, reject) => {
@@ -52,10 +56,13 @@ export function createBridgeClient(post) {
 
   function partRaw(part) {
     const entry = pending.get(part?.id);
-    if (!entry || !Array.isArray(part.files)) return;
-    entry.parts.push(part.files);
-    entry.count += part.files.length;
-    entry.onPart?.(part.folder, part.files, entry.count);
+    if (!entry) return;
+    const files = Array.isArray(part.files) ? part.files
+      : part.columns && typeof part.columns === 'object' ? itemsFromColumns(part.columns, String(part.folder ?? ''), entry.count) : null;
+    if (!files) return;
+    entry.parts.push(files);
+    entry.count += files.length;
+    entry.onPart?.(part.folder, files, entry.count);
   }
 
   function deliverDrop(drop) {
@@ -72,8 +79,8 @@ export function createBridgeClient(post) {
     get pendingCount() { return pending.size; },
     // `more` carries the extensions: {hidden: true}, and {start} for the chooser;
     // with `onPart` the listing comes in parts (see request).
-    chooseFolder: (recursive, kind, more = {}, onPart = null) => request('chooseFolder', { recursive, kind, ...more, ...(onPart ? { parts: true } : {}) }, onPart),
-    listFolder: (folder, recursive, kind, more = {}, onPart = null) => request('listFolder', { folder, recursive, kind, ...more, ...(onPart ? { parts: true } : {}) }, onPart),
+    chooseFolder: (recursive, kind, more = {}, onPart = null) => request('chooseFolder', { recursive, kind, ...more, ...(onPart ? PARTS : {}) }, onPart),
+    listFolder: (folder, recursive, kind, more = {}, onPart = null) => request('listFolder', { folder, recursive, kind, ...more, ...(onPart ? PARTS : {}) }, onPart),
     statPaths: (paths) => request('statPaths', { paths }),
     readMedia: (paths, hash) => request('readMedia', hash ? { paths, hash } : { paths }),
     apply: (ops, batch = null) => request('apply', batch ? { ops, ...batch } : { ops }),

@@ -9,7 +9,7 @@ import { compileChain, evaluateAll } from './rules.js';
 import { checkConflicts, skipErrorRows, invalidNames, severityOf } from './conflicts.js';
 import { filterItems, sortIndexes, textMatcher } from './filter.js';
 import { joinPath } from './text.js';
-import { NO_TAGS } from './protocol.js';
+import { NO_TAGS, baseOf, oddBasename, oddPath } from './protocol.js';
 
 /** What the status strip counts; `sent` is how many changes an apply sends. */
 function countRows(items, check, leftOut, edited) {
@@ -97,7 +97,8 @@ export function pack(p) {
 // structured cloning 100,000 records one object at a time held the page's
 // thread for about a second before the first rows showed. Folders and
 // extensions go as tables of their distinct values with an index per item,
-// and a path as its folder and name: for a million items the full texts
+// a path as its folder and name, a base name as its name less the extension
+// (each sent only where it is not): for a million items the full texts
 // were hundreds of megabytes, held three times over while they crossed.
 const NUMBER_FIELDS = ['size', 'created', 'modified'];
 
@@ -117,23 +118,16 @@ function tabled(n, first, second = () => '') {
   return { values, index };
 }
 
-/** Whether `path` is joinPath(dir, name), without making the joined string. */
-function isJoined(path, dir, name) {
-  const slash = dir === '' || dir.endsWith('/') ? 0 : 1;
-  return path.length === dir.length + slash + name.length && path.startsWith(dir) && path.endsWith(name)
-    && (!slash || path[dir.length] === '/');
-}
-
 /** A listing as one message of columns; the buffers go in the transfer list. */
 export function packItems(items) {
   const n = items.length;
   const message = {
-    n, texts: { name: joined(n, (i) => items[i].name), basename: joined(n, (i) => items[i].basename) },
+    n, names: joined(n, (i) => items[i].name),
     // a folder is its path and its place below the listed folder
     folders: tabled(n, (i) => items[i].dir, (i) => items[i].rel), exts: tabled(n, (i) => items[i].ext),
-    numbers: {}, label: new Uint8Array(n), isDir: new Uint8Array(n), sparse: { tags: [[], []], comment: [[], []], path: [[], []] },
+    numbers: {}, label: new Uint8Array(n), isDir: new Uint8Array(n), sparse: { tags: [[], []], comment: [[], []], path: [[], []], basename: [[], []] },
   };
-  const transfer = [message.label.buffer, message.isDir.buffer, message.texts.name.ends.buffer, message.texts.basename.ends.buffer,
+  const transfer = [message.label.buffer, message.isDir.buffer, message.names.ends.buffer,
     message.folders.index.buffer, message.exts.index.buffer];
   for (const f of NUMBER_FIELDS) {
     const column = new Float64Array(n);
@@ -149,7 +143,10 @@ export function packItems(items) {
     message.isDir[i] = it.isDir ? 1 : 0;
     if (it.tags.length) add(sparse.tags, i, it.tags);
     if (it.comment) add(sparse.comment, i, it.comment);
-    if (!isJoined(it.path, it.dir, it.name)) add(sparse.path, i, it.path);
+    // the rare path or base name that is not the usual one goes as it is
+    const path = oddPath(it), basename = oddBasename(it);
+    if (path !== null) add(sparse.path, i, path);
+    if (basename !== null) add(sparse.basename, i, basename);
   }
   return { message, transfer };
 }
@@ -175,18 +172,19 @@ class PreviewItem {
 }
 
 /** The items back from `packItems`, with the fields the preview reads. */
-export function unpackItems({ n, texts, folders, exts, numbers, label, isDir, sparse }) {
+export function unpackItems({ n, names, folders, exts, numbers, label, isDir, sparse }) {
   const items = new Array(n);
-  const name = new NameList(texts.name.text, texts.name.ends);
-  const basename = new NameList(texts.basename.text, texts.basename.ends);
+  const name = new NameList(names.text, names.ends);
   const [size, created, modified] = NUMBER_FIELDS.map((f) => numbers[f]);
   for (let i = 0; i < n; i++) {
     const f = folders.index[i];
-    items[i] = new PreviewItem(i, name.at(i), basename.at(i), exts.values[exts.index[i]][0], folders.values[f][0], folders.values[f][1],
+    const itemName = name.at(i), ext = exts.values[exts.index[i]][0];
+    items[i] = new PreviewItem(i, itemName, baseOf(itemName, ext), ext, folders.values[f][0], folders.values[f][1],
       isDir[i] === 1, label[i], size[i], created[i], modified[i]);
   }
   sparse.tags[0].forEach((row, k) => { items[row].tags = sparse.tags[1][k]; });
   sparse.comment[0].forEach((row, k) => { items[row].comment = sparse.comment[1][k]; });
+  sparse.basename[0].forEach((row, k) => { items[row].basename = sparse.basename[1][k]; });
   // the rare path that is not its folder and name joined is kept as it came
   sparse.path[0].forEach((row, k) => { Object.defineProperty(items[row], 'path', { value: sparse.path[1][k], enumerable: true }); });
   return items;

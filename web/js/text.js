@@ -76,7 +76,11 @@ export function joinPath(dir, name) {
 
 /** Path of `path` below `root`, without the leading slash; '' for items directly in root. */
 export function relativeDir(root, path) {
-  const dir = dirOf(path);
+  return relativeFolder(root, dirOf(path));
+}
+
+/** Folder `dir` below `root`, without the leading slash; '' for root itself. */
+export function relativeFolder(root, dir) {
   const r = root.endsWith('/') && root !== '/' ? root.slice(0, -1) : root;
   if (dir === r) return '';
   const prefix = r === '/' ? '/' : r + '/';

@@ -37,3 +37,40 @@ test('a listing in parts is heard part by part and answered whole, in order; str
   client.partRaw({ id, folder: '/a', files: [{ name: 'late' }] }); // after the reply: nobody hears it
   assert.equal(heard.length, 2);
 });
+
+test('a part sent as columns reads back as the records the record form sends, in the worker too', async () => {
+  const { normalise } = await import('../../../web/js/protocol.js');
+  const { packItems, unpackItems } = await import('../../../web/js/preview-core.js');
+  const rec = (path, more = {}) => {
+    const name = path.slice(path.lastIndexOf('/') + 1);
+    const dot = name.lastIndexOf('.');
+    const ext = dot > 0 && dot < name.length - 1 ? name.slice(dot + 1) : '';
+    return { path, name, basename: ext ? name.slice(0, dot) : name, ext, isDir: false, size: 0, created: 0, modified: 0, tags: [], label: 0, comment: '', ...more };
+  };
+  const records = [
+    rec('/r/a.jpg', { tags: ['Holiday'], label: 3, comment: 'c', size: 2 ** 40, created: 1.5, modified: 2, isDir: true }),
+    rec('/x'), rec('/r/s d/.bashrc'), rec('/r/name.'), rec('/r/s d/c.tar.gz'),
+    rec('/r/odd', { name: 'y', basename: 'y' }), rec('/r/z.txt', { basename: 'zz' }),
+  ];
+  const columns = {
+    count: records.length, name: records.map((r) => r.name), dirs: ['/r', '/', '/r/s d', ''], dir: [0, 1, 2, 0, 2, 3, 0],
+    exts: ['jpg', '', 'gz', 'txt'], ext: [0, 1, 1, 1, 2, 1, 3], isDir: [1, 0, 0, 0, 0, 0, 0], size: [2 ** 40, 0, 0, 0, 0, 0, 0],
+    created: [1.5, 0, 0, 0, 0, 0, 0], modified: [2, 0, 0, 0, 0, 0, 0], label: [3, 0, 0, 0, 0, 0, 0],
+    tags: { rows: [0], values: [['Holiday']] }, comment: { rows: [0, 99], values: ['c', 'past the end'] },
+    path: { rows: [5], values: ['/r/odd'] }, basename: { rows: [6], values: ['zz'] },
+  };
+  const sent = [];
+  const client = createBridgeClient((env) => sent.push(env));
+  const heard = [];
+  client.listFolder('/r', true, 'files', {}, (folder, files) => heard.push(...files));
+  assert.equal(sent[0].args.columns, true);
+  client.partRaw({ id: sent[0].id, folder: '/r', files: [rec('/r/first')] });
+  client.partRaw({ id: sent[0].id, folder: '/r', columns });
+  const fields = (it) => Object.fromEntries(['path', 'name', 'basename', 'ext', 'isDir', 'size', 'created', 'modified', 'tags', 'label', 'comment', 'idx', 'dir', 'rel'].map((k) => [k, it[k]]));
+  const want = records.map((r, i) => fields(normalise(structuredClone(r), '/r', i + 1)));
+  assert.deepEqual(heard.slice(1).map(fields), want);
+  assert.deepEqual(unpackItems(structuredClone(packItems(heard.slice(1)).message)).map((it, i) => fields({ ...fields(it), idx: i + 1 })), want);
+  // columns of the wrong type or length take what a record's defaults would
+  client.partRaw({ id: sent[0].id, folder: '/r', columns: { count: 2, name: [5], size: 'x', dirs: [7], dir: [0, 0], label: [9, 2] } });
+  assert.deepEqual(heard.slice(-2).map((it) => [it.name, it.size, it.dir, it.label, it.path, it.idx]), [['', 0, '', 0, '', 8], ['', 0, '', 2, '', 9]]);
+});
