@@ -1,6 +1,7 @@
 #include "part_pacer.hpp"
 
 #include <thread>
+#include <utility>
 
 #include "reply_text.hpp"
 
@@ -40,11 +41,22 @@ void PartPacer::add(std::vector<FileRecord>&& run) {
 }
 
 std::vector<FileRecord> PartPacer::finish() {
+  // In columns the last run goes as a part too, when there were parts: the
+  // reply that ends the listing is then small, and the page parses no run
+  // of records while it shows the whole.
+  const bool lastAsPart = columns_ && (sent_ || !waiting_.empty());
+  if (lastAsPart) waiting_.push_back(partColumnsCall(id_, folder_, std::exchange(newest_, {})));
   while (!waiting_.empty()) sendWhenReady();
+  if (lastAsPart) waitForPage();
   return std::move(newest_);
 }
 
 void PartPacer::sendWhenReady() {
+  waitForPage();
+  sendFront();
+}
+
+void PartPacer::waitForPage() {
   if (paced_) {
     std::unique_lock lock(gate_->m);
     const bool taken = gate_->cv.wait_for(lock, kLongestWait, [&] { return !gate_->busy; });
@@ -56,7 +68,6 @@ void PartPacer::sendWhenReady() {
       std::this_thread::sleep_for(rest);
     }
   }
-  sendFront();
 }
 
 bool PartPacer::ready() {
@@ -68,6 +79,7 @@ bool PartPacer::ready() {
 void PartPacer::sendFront() {
   std::string call = std::move(waiting_.front());
   waiting_.pop_front();
+  sent_ = true;
   if (paced_) {
     std::lock_guard lock(gate_->m);
     gate_->busy = true;

@@ -30,7 +30,8 @@ class PartPacer {
   // A run of the listing, after every run added before it.
   void add(std::vector<FileRecord>&& run);
   // Sends what is left but the last run, waiting for the page as paced, and
-  // returns that last run (the reply's records).
+  // returns that last run (the reply's records). In columns, after parts,
+  // the last run goes as a part too and waits for the page: none is left.
   std::vector<FileRecord> finish();
 
  private:
@@ -42,6 +43,7 @@ class PartPacer {
   };
   bool ready();
   void sendWhenReady();
+  void waitForPage();
   void sendFront();
 
   std::shared_ptr<ReplyChannel> replies_;
@@ -52,6 +54,7 @@ class PartPacer {
   std::shared_ptr<Gate> gate_ = std::make_shared<Gate>();
   std::vector<FileRecord> newest_;  // may be the last run, which the reply brings
   bool any_ = false;
+  bool sent_ = false;                // a part went
   std::deque<std::string> waiting_;  // part calls written while the page was busy
 };
 

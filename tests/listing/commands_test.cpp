@@ -45,7 +45,7 @@ TEST(ListFolderCommand, InPartsEveryRunButTheLastGoesAheadOfTheReplyThatBringsTh
   EXPECT_CALL(rig.catalogue, listFolderInRuns("/none", ListingMode{}, ::testing::_));
   rig.send(R"({"id":1,"cmd":"listFolder","args":{"folder":"/x","recursive":true,"parts":true}})");
   rig.send(R"({"id":2,"cmd":"listFolder","args":{"folder":"/none","parts":true}})");
-  // the columns form changes the parts only
+  // in columns the last run is a part too
   rig.send(
       R"({"id":3,"cmd":"listFolder","args":{"folder":"/x","recursive":true,"parts":true,"columns":true}})");
   ASSERT_TRUE(rig.main.runUntilPosted(7));
@@ -66,14 +66,17 @@ TEST(ListFolderCommand, InPartsEveryRunButTheLastGoesAheadOfTheReplyThatBringsTh
       }
   EXPECT_EQ(heard, (std::vector<std::string>{"part 1 /x a", "part 1 /x bc", "reply 1 /x d",
                                              "reply 2 /none ", "part 3 /x a", "part 3 /x bc",
-                                             "reply 3 /x d"}));
+                                             "part 3 /x d", "reply 3 /x "}));
   EXPECT_EQ(rig.bridge->outstanding(), 0u);
 }
 
 // The app's page, which runs each part in its own time.
 class SlowPage final : public ScriptSink {
  public:
-  void evaluate(const std::string& script) override { scripts.push_back(script); }
+  void evaluate(const std::string& script) override {
+    answeredBusy = answeredBusy || pending != nullptr;
+    scripts.push_back(script);
+  }
   void evaluateThen(const std::string& script, std::function<void()> done) override {
     overlapped = overlapped || pending != nullptr;
     scripts.push_back(script);
@@ -81,12 +84,16 @@ class SlowPage final : public ScriptSink {
   }
   std::vector<std::string> scripts;
   std::function<void()> pending;
-  bool overlapped = false;  // a part came while the one before was still running
+  bool overlapped = false;    // a part came while the one before was still running
+  bool answeredBusy = false;  // a reply came while a part was still running
 };
 
 TEST(ListFolderCommand, PacedPartsWaitForThePageUnlessItNeverFinishes) {
-  for (bool finishes : {true, false}) {
-    SCOPED_TRACE(finishes ? "a page that finishes each part" : "a page that never does");
+  for (auto [finishes, columns] :
+       {std::pair{true, false}, {false, false}, {true, true}, {false, true}}) {
+    SCOPED_TRACE(
+        std::string(finishes ? "a page that finishes each part" : "a page that never does") +
+        (columns ? ", in columns" : ""));
     BridgeRig rig;
     SlowPage page;
     rig.bridge->setWebView(&page);
@@ -96,9 +103,12 @@ TEST(ListFolderCommand, PacedPartsWaitForThePageUnlessItNeverFinishes) {
           for (const char* name : {"a", "b", "c", "d", "e", "f"})
             onRun(Records{recordAt(std::string("/x/") + name)});
         });
-    rig.bridge->receiveText(R"({"id":1,"cmd":"listFolder","args":{"folder":"/x","parts":true}})");
+    rig.bridge->receiveText(
+        std::string(R"({"id":1,"cmd":"listFolder","args":{"folder":"/x","parts":true)") +
+        (columns ? R"(,"columns":true}})" : "}}"));
+    const std::size_t calls = columns ? 7 : 6;  // in columns the last run is a part too
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (page.scripts.size() < 6 && std::chrono::steady_clock::now() < deadline) {
+    while (page.scripts.size() < calls && std::chrono::steady_clock::now() < deadline) {
       rig.main.run();
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
       if (finishes && page.pending) std::exchange(page.pending, nullptr)();
@@ -107,11 +117,17 @@ TEST(ListFolderCommand, PacedPartsWaitForThePageUnlessItNeverFinishes) {
     for (const auto& script : page.scripts) {
       json part = callArgument(script, "window.__bridgePartRaw(");
       json reply = callArgument(script, "window.__bridgeResolveRaw(");
-      const json& files = part.is_discarded() ? reply["payload"]["files"] : part["files"];
-      heard += (part.is_discarded() ? " reply " : "") + files[0]["name"].get<std::string>();
+      const json& files = part.is_discarded() ? reply["payload"]["files"]
+                          : columns           ? part["columns"]["name"]
+                                              : part["files"];
+      heard += part.is_discarded() ? " reply " : "";
+      if (!files.empty())
+        heard += (files[0].is_string() ? files[0] : files[0]["name"]).get<std::string>();
     }
-    EXPECT_EQ(heard, "abcde reply f");
+    EXPECT_EQ(heard, columns ? "abcdef reply " : "abcde reply f");
     EXPECT_EQ(page.overlapped, !finishes);
+    // the reply that ends a listing in columns waits for the page too
+    EXPECT_FALSE(columns && finishes && page.answeredBusy);
   }
 }
 

@@ -77,9 +77,49 @@ export function sortIndexes(order, items, key, dir, newNameOf = null, dateTaken 
   return order;
 }
 
+/**
+ * How many items have each extension and each tag, counted a piece at a
+ * time: a large listing's are counted as its parts come, so that the
+ * filter's choices cost nothing when the whole is shown.
+ */
+export class Facets {
+  constructor() {
+    this.exts = new Map(); // as they are: a listing's few extensions are shared strings
+    this.tags = new Map();
+    this.counted = 0;
+  }
+  /** Counts `items` from `from` on; returns this. */
+  add(items, from = 0) {
+    const { exts, tags } = this;
+    for (let i = from; i < items.length; i++) {
+      const it = items[i];
+      exts.set(it.ext, (exts.get(it.ext) || 0) + 1);
+      if (it.tags.length) for (const tag of it.tags) tags.set(tag, (tags.get(tag) || 0) + 1);
+    }
+    this.counted += items.length - from;
+    return this;
+  }
+  /** Extensions (lower case) with their counts, most frequent first. */
+  extensionCounts() {
+    const m = new Map();
+    for (const [e, n] of this.exts) { const low = e.toLowerCase(); m.set(low, (m.get(low) || 0) + n); }
+    return [...m].sort((a, b) => b[1] - a[1] || collator.compare(a[0], b[0]));
+  }
+  /** Tags with their counts, most frequent first. */
+  tagCounts() {
+    return [...this.tags].sort((a, b) => b[1] - a[1]);
+  }
+}
+
+const facetsOfListing = new WeakMap(); // listings are never changed in place
+/** The facets of `items`: those `seed` counted of its first items, the rest counted now. */
+export function facetsOf(items, seed = null) {
+  let f = facetsOfListing.get(items);
+  if (!f) facetsOfListing.set(items, (f = seed ? seed.add(items, seed.counted) : new Facets().add(items)));
+  return f;
+}
+
 /** Extensions of the listing with their counts, most frequent first. */
 export function extensionCounts(items) {
-  const m = new Map();
-  for (const it of items) { const e = it.ext.toLowerCase(); m.set(e, (m.get(e) || 0) + 1); }
-  return [...m].sort((a, b) => b[1] - a[1] || collator.compare(a[0], b[0]));
+  return facetsOf(items).extensionCounts();
 }

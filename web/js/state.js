@@ -44,10 +44,11 @@ export function computeView(state) {
   const c = preview.check;
   if (!p || !c) return preview.base;
   const out = [];
+  // a path is made only where edits or results may hold it
+  const pathOf = (i) => listing.items[i].path;
   for (const i of preview.base) {
-    const path = listing.items[i].path;
-    const keep = p === 'changed' ? c.renamed[i] === 1 || edits.has(path)
-      : p === 'failed' ? results.get(path)?.ok === false
+    const keep = p === 'changed' ? c.renamed[i] === 1 || (edits.size > 0 && edits.has(pathOf(i)))
+      : p === 'failed' ? results.size > 0 && results.get(pathOf(i))?.ok === false
         : severityOf(c.problems.get(i)) === p;
     if (keep) out.push(i);
   }

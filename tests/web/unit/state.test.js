@@ -146,6 +146,8 @@ test('a listing in parts: the first part shows at once, the rest counts, the who
   const { items, arriving } = store.state.listing;
   assert.deepEqual([items.map((it) => [it.idx, it.dir]), arriving], [Array.from({ length: 6 }, (_, i) => [i, '/p']), 0]);
   assert.deepEqual([...pathIndexOf(items)], items.map((it, i) => [it.path, i]));
+  const { facetsOf } = await import('../../../web/js/filter.js');
+  assert.deepEqual(facetsOf(items).extensionCounts(), [['txt', 6]], 'the parts counted once each, with the reply');
   // a first part that came during a batch: the later ones do not show in its place
   const during = listing.open('/s');
   store.dispatch('batchStarted', { title: 'b', total: 1 });

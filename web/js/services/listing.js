@@ -2,6 +2,7 @@
 
 import { t } from '../i18n/index.js';
 import { normaliseInto } from '../protocol.js';
+import { Facets, facetsOf } from '../filter.js';
 
 export function createListing({ store, bridge, toast }) {
   const st = () => store.state;
@@ -14,7 +15,13 @@ export function createListing({ store, bridge, toast }) {
       toast(t('listing.busy'), 'warning');
       return false;
     }
-    store.dispatch('listed', { folder, files, dropped, ...prepared });
+    const { facets, ready = 0 } = prepared;
+    if (facets) {
+      // the reply's own records are completed here, to be counted with the parts'
+      normaliseInto(files, folder, 0, ready);
+      facetsOf(files, facets);
+    }
+    store.dispatch('listed', { folder, files, dropped, ready: facets ? files.length : ready });
     return true;
   }
 
@@ -26,13 +33,14 @@ export function createListing({ store, bridge, toast }) {
   function request() {
     const ticket = ++newest;
     let shown = false;
-    const prepared = { ready: 0 };
+    const prepared = { ready: 0, facets: new Facets() };
     return {
       current: () => ticket === newest,
       prepared,
       onPart(folder, files, count) {
         if (ticket !== newest) return;
         normaliseInto(files, folder, count - files.length);
+        prepared.facets.add(files);
         prepared.ready = count;
         // only the first part can stand for the listing's start; one a batch
         // kept off the screen leaves the rows to the whole

@@ -4,7 +4,7 @@
 // Then the new names no listed item holds are asked of the native side: an
 // item the listing does not show (hidden, or left out by the mode) may hold one.
 
-import { computePreview, pack, packItems, unpack } from '../preview-core.js';
+import { computePreview, pack, packItems, packingItems, unpack } from '../preview-core.js';
 import { listedNames, targetsToProbe } from '../probe.js';
 import { needsFields, needsTaken, takenColumn } from '../media.js';
 import { t } from '../i18n/index.js';
@@ -13,6 +13,8 @@ import { pathIndexOf } from '../protocol.js';
 const SYNC_LIMIT = 5000;
 const PROBE_CHUNK = 5000;
 const PROBE_DELAY = 150;
+// items packed for the worker between two looks at the keyboard
+const PACK_SLICE = 65536;
 
 const afterPaint = (fn) => (typeof requestAnimationFrame === 'function' ? requestAnimationFrame(() => setTimeout(fn)) : setTimeout(fn));
 
@@ -29,6 +31,7 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
   let last = null;
   let worker = null;
   let sentItems = null;
+  let packed = null; // {items, message, transfer}: a listing packed ahead, not yet sent
   let sentMedia = []; // by index, the media fields the worker holds
   let gen = 0;
   let busy = false;
@@ -101,9 +104,10 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
     const message = { gen, input: req.input };
     const transfer = [];
     if (req.items !== sentItems) {
-      const packed = packItems(req.items);
-      message.items = packed.message;
-      transfer.push(...packed.transfer);
+      const ready = packed?.items === req.items ? packed : packItems(req.items);
+      packed = null;
+      message.items = ready.message;
+      transfer.push(...ready.transfer);
       sentItems = req.items;
       sentMedia = [];
     }
@@ -139,19 +143,34 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
     if (busy) {
       queued = req;
     } else if (req.items !== sentItems) {
-      // packing a new listing for the worker takes a while (a second for a
-      // million items): its rows and count are painted first
+      // packing a new listing for the worker takes a while (300 ms for a
+      // million items): its rows and count are painted first, and keys get
+      // in between the slices
       busy = true;
       queued = req;
-      afterPaint(() => {
-        busy = false;
-        const next = queued;
-        queued = null;
-        if (next) post(next);
-      });
+      afterPaint(packQueued);
     } else {
       post(req);
     }
+  }
+
+  // Packs the queued request's listing a slice at a time, then posts the
+  // newest request; a listing that arrives meanwhile is packed instead.
+  function packQueued() {
+    const { items } = queued;
+    const packing = packingItems(items, PACK_SLICE);
+    const step = () => {
+      if (!queued) { busy = false; return; }
+      if (queued.items !== items) return packQueued();
+      const done = packing.next();
+      if (!done.done) return setTimeout(step);
+      packed = { items, ...done.value };
+      busy = false;
+      const next = queued;
+      queued = null;
+      post(next);
+    };
+    step();
   }
 
   // While typing over a large listing only new hidden names are asked about

@@ -2,7 +2,7 @@
 // problem filters, and the count of what is shown.
 
 import { $, h, fill, fmtInt } from '../dom.js';
-import { extensionCounts } from '../filter.js';
+import { facetsOf } from '../filter.js';
 import { COLOR_LABELS } from '../protocol.js';
 import { t } from '../i18n/index.js';
 
@@ -31,10 +31,9 @@ export function createFilterBar({ store, intents }) {
 
   // the choices come from the listing: built again only when it changes
   function options(items) {
-    fill($('filter-ext'), h('option', { value: '*', text: t('filter.anyExt') }), extensionCounts(items).slice(0, 200).map(([e, n]) => h('option', { value: e, text: `${e === '' ? t('filter.noExt') : '.' + e} · ${fmtInt(n)}` })));
-    const tags = new Map();
-    for (const it of items) for (const tag of it.tags) tags.set(tag, (tags.get(tag) || 0) + 1);
-    const sorted = [...tags].sort((a, b) => b[1] - a[1]);
+    const facets = facetsOf(items);
+    fill($('filter-ext'), h('option', { value: '*', text: t('filter.anyExt') }), facets.extensionCounts().slice(0, 200).map(([e, n]) => h('option', { value: e, text: `${e === '' ? t('filter.noExt') : '.' + e} · ${fmtInt(n)}` })));
+    const sorted = facets.tagCounts();
     fill($('filter-tag'), h('option', { value: '', text: t('filter.anyTag') }), sorted.slice(0, 300).map(([tag, n]) => h('option', { value: tag, text: `${tag} · ${fmtInt(n)}` })));
     fill($('tag-suggestions'), sorted.slice(0, 500).map(([tag]) => h('option', { value: tag })));
     fill($('filter-label'), h('option', { value: '-1', text: t('filter.anyLabel') }), COLOR_LABELS.map((n, i) => h('option', { value: String(i), text: i ? t(`colour.${i}`) : t('filter.noLabel') })));
