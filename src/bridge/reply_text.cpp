@@ -257,8 +257,10 @@ std::string recordsReplyCall(std::int64_t id, const std::optional<std::string>& 
   });
 }
 
-std::string partCall(std::int64_t id, const std::string& folder,
-                     const std::vector<FileRecord>& files) {
+// The part call {"id": id, "folder": folder, ...} whose other members
+// `writeRest` writes.
+template <class F>
+std::string partCallWith(std::int64_t id, const std::string& folder, F writeRest) {
   ScriptOut out(kPartPrefix);
   Writer w(out);
   w.StartObject();
@@ -266,10 +268,17 @@ std::string partCall(std::int64_t id, const std::string& folder,
   w.Int64(id);
   w.Key("folder");
   writeString(w, folder);
-  w.Key("files");
-  writeRecords(w, files);
+  writeRest(w);
   w.EndObject();
   return std::move(out).finish();
+}
+
+std::string partCall(std::int64_t id, const std::string& folder,
+                     const std::vector<FileRecord>& files) {
+  return partCallWith(id, folder, [&](Writer& w) {
+    w.Key("files");
+    writeRecords(w, files);
+  });
 }
 
 namespace {
@@ -347,45 +356,39 @@ void writeColumn(Writer& w, const char* key, const std::vector<FileRecord>& file
 
 std::string partColumnsCall(std::int64_t id, const std::string& folder,
                             const std::vector<FileRecord>& files) {
-  ScriptOut out(kPartPrefix);
-  Writer w(out);
-  w.StartObject();
-  w.Key("id");
-  w.Int64(id);
-  w.Key("folder");
-  writeString(w, folder);
-  w.Key("columns");
-  w.StartObject();
-  w.Key("count");
-  w.Uint64(files.size());
-  writeColumn(w, "name", files, [&](const FileRecord& r) { writeString(w, r.name); });
-  writeTabled(w, "dirs", "dir", files,
-              [](const FileRecord& r) { return joinedFolder(r).value_or(std::string_view()); });
-  writeTabled(w, "exts", "ext", files, [](const FileRecord& r) { return std::string_view(r.ext); });
-  writeColumn(w, "isDir", files, [&](const FileRecord& r) { w.Uint(r.isDir ? 1 : 0); });
-  writeColumn(w, "size", files, [&](const FileRecord& r) { w.Int64(r.size); });
-  writeColumn(w, "created", files, [&](const FileRecord& r) { w.Double(r.created); });
-  writeColumn(w, "modified", files, [&](const FileRecord& r) { w.Double(r.modified); });
-  writeColumn(w, "label", files, [&](const FileRecord& r) { w.Int64(r.label); });
-  writeSparse(
-      w, "tags", files, [](const FileRecord& r) { return !r.tags.empty(); },
-      [&](const FileRecord& r) {
-        w.StartArray();
-        for (const auto& t : r.tags) writeString(w, t);
-        w.EndArray();
-      });
-  writeSparse(
-      w, "comment", files, [](const FileRecord& r) { return !r.comment.empty(); },
-      [&](const FileRecord& r) { writeString(w, r.comment); });
-  writeSparse(
-      w, "path", files, [](const FileRecord& r) { return !joinedFolder(r); },
-      [&](const FileRecord& r) { writeString(w, r.path); });
-  writeSparse(
-      w, "basename", files, [](const FileRecord& r) { return !derivedBasename(r); },
-      [&](const FileRecord& r) { writeString(w, r.basename); });
-  w.EndObject();
-  w.EndObject();
-  return std::move(out).finish();
+  return partCallWith(id, folder, [&](Writer& w) {
+    w.Key("columns");
+    w.StartObject();
+    w.Key("count");
+    w.Uint64(files.size());
+    writeColumn(w, "name", files, [&](const FileRecord& r) { writeString(w, r.name); });
+    writeTabled(w, "dirs", "dir", files,
+                [](const FileRecord& r) { return joinedFolder(r).value_or(std::string_view()); });
+    writeTabled(w, "exts", "ext", files,
+                [](const FileRecord& r) { return std::string_view(r.ext); });
+    writeColumn(w, "isDir", files, [&](const FileRecord& r) { w.Uint(r.isDir ? 1 : 0); });
+    writeColumn(w, "size", files, [&](const FileRecord& r) { w.Int64(r.size); });
+    writeColumn(w, "created", files, [&](const FileRecord& r) { w.Double(r.created); });
+    writeColumn(w, "modified", files, [&](const FileRecord& r) { w.Double(r.modified); });
+    writeColumn(w, "label", files, [&](const FileRecord& r) { w.Int64(r.label); });
+    writeSparse(
+        w, "tags", files, [](const FileRecord& r) { return !r.tags.empty(); },
+        [&](const FileRecord& r) {
+          w.StartArray();
+          for (const auto& t : r.tags) writeString(w, t);
+          w.EndArray();
+        });
+    writeSparse(
+        w, "comment", files, [](const FileRecord& r) { return !r.comment.empty(); },
+        [&](const FileRecord& r) { writeString(w, r.comment); });
+    writeSparse(
+        w, "path", files, [](const FileRecord& r) { return !joinedFolder(r); },
+        [&](const FileRecord& r) { writeString(w, r.path); });
+    writeSparse(
+        w, "basename", files, [](const FileRecord& r) { return !derivedBasename(r); },
+        [&](const FileRecord& r) { writeString(w, r.basename); });
+    w.EndObject();
+  });
 }
 
 std::string resultsReplyCall(std::int64_t id, const std::vector<OpResult>& results,
