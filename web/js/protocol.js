@@ -124,7 +124,8 @@ export function oddBasename(it) {
 }
 
 const own = (item, key, value) => Object.defineProperty(item, key, { value, enumerable: true, writable: true, configurable: true });
-const column = (v, n) => (Array.isArray(v) && v.length === n ? v : new Array(n).fill(undefined));
+const NONE = Object.freeze([]);
+const column = (v, n) => (Array.isArray(v) && v.length === n ? v : NONE);
 const sparse = (s) => (s && Array.isArray(s.rows) && Array.isArray(s.values) ? s : { rows: [], values: [] });
 const table = (names, index, n) => {
   const values = Array.isArray(names) ? names.map((v) => (typeof v === 'string' ? v : '')) : [];
@@ -138,7 +139,8 @@ const table = (names, index, n) => {
  * value a record would (as `normalise` does).
  */
 export function itemsFromColumns(c, root, from) {
-  const n = Number.isInteger(c?.count) && c.count > 0 ? c.count : 0;
+  // as many as there are names: a count the columns do not hold makes nothing up
+  const n = Array.isArray(c.name) ? c.name.length : 0;
   const name = column(c.name, n), isDir = column(c.isDir, n), label = column(c.label, n);
   const [size, created, modified] = ['size', 'created', 'modified'].map((f) => column(c[f], n));
   const dirOfRow = table(c.dirs, c.dir, n), extOfRow = table(c.exts, c.ext, n);
