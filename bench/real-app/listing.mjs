@@ -177,12 +177,18 @@ async function measure({ title, n, folders }, work) {
 }
 
 // The first app of a fresh session fills the desktop's caches (fonts among
-// them) and paints its first frames late; a user's desktop has them already.
-async function warmUp() {
+// them) and paints its first frames and rows late; a user's desktop has them
+// already. It lists a small folder once.
+async function warmUp(work) {
+  const folder = path.join(work, 'warm');
+  makeFolder(folder, 50, 0);
   const web = new WebDriver();
   await web.start();
   try {
     await web.open(app, "document.body && document.body.dataset.ready === 'true'");
+    await web.click('#edit-path');
+    await web.type('#path-input', folder + ENTER);
+    await until('the rows', 20000, () => web.exec("return document.querySelectorAll('#grid-body .row').length > 0"));
   } finally {
     await web.close();
     web.stop();
@@ -191,7 +197,7 @@ async function warmUp() {
 
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'qt-listing-'));
 try {
-  await warmUp();
+  await warmUp(work);
   for (const s of scenarios) if (!process.env.ONLY || s.n === Number(process.env.ONLY)) await measure(s, work);
 } finally {
   fs.rmSync(work, { recursive: true, force: true });
