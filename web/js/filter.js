@@ -118,8 +118,3 @@ export function facetsOf(items, seed = null) {
   if (!f) facetsOfListing.set(items, (f = seed ? seed.add(items, seed.counted) : new Facets().add(items)));
   return f;
 }
-
-/** Extensions of the listing with their counts, most frequent first. */
-export function extensionCounts(items) {
-  return facetsOf(items).extensionCounts();
-}

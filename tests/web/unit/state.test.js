@@ -8,6 +8,7 @@ import { editItems, effective, parseTags } from '../../../web/js/edits.js';
 import { applied, ran, top, emptyHistory } from '../../../web/js/history.js';
 import { computePreview, pack, unpack, packItems, unpackItems } from '../../../web/js/preview-core.js';
 import { newRule } from '../../../web/js/rules.js';
+import { Facets, facetsOf } from '../../../web/js/filter.js';
 import { pathIndexOf } from '../../../web/js/protocol.js';
 
 /** A file record as the native side lists it (the listing fills in the rest). */
@@ -146,7 +147,6 @@ test('a listing in parts: the first part shows at once, the rest counts, the who
   const { items, arriving } = store.state.listing;
   assert.deepEqual([items.map((it) => [it.idx, it.dir]), arriving], [Array.from({ length: 6 }, (_, i) => [i, '/p']), 0]);
   assert.deepEqual([...pathIndexOf(items)], items.map((it, i) => [it.path, i]));
-  const { facetsOf } = await import('../../../web/js/filter.js');
   assert.deepEqual(facetsOf(items).extensionCounts(), [['txt', 6]], 'the parts counted once each, with the reply');
   // a first part that came during a batch: the later ones do not show in its place
   const during = listing.open('/s');
@@ -168,4 +168,17 @@ test('a listing in parts: the first part shows at once, the rest counts, the who
   calls[2].resolve({ folder: '/q', files: paths('/q', 0, 2) });
   await Promise.all([stale, fresh]);
   assert.deepEqual(store.state.listing.items.map((it) => it.path), ['/r/f0.txt']);
+});
+
+test("the filter's choices: extensions of any case together, most frequent first, then by name; tags counted; in pieces as at once", () => {
+  const items = [['a.JPG', ['x']], ['b.jpg', []], ['c.png', ['x', 'y']], ['d', []], ['e.Png', []], ['f.jpg', ['y']], ['g.txt', ['y']]]
+    .map(([name, tags]) => ({ ext: name.includes('.') ? name.slice(name.indexOf('.') + 1) : '', tags }));
+  const whole = new Facets().add(items);
+  assert.deepEqual(whole.extensionCounts(), [['jpg', 3], ['png', 2], ['', 1], ['txt', 1]]);
+  assert.deepEqual(whole.tagCounts(), [['y', 3], ['x', 2]]);
+  const seed = new Facets().add(items.slice(0, 3)).add(items.slice(3, 5));
+  const pieces = facetsOf(items, seed);
+  assert.equal(pieces.counted, items.length);
+  assert.deepEqual([pieces.extensionCounts(), pieces.tagCounts()], [whole.extensionCounts(), whole.tagCounts()]);
+  assert.equal(facetsOf(items), pieces, 'counted once per listing');
 });
