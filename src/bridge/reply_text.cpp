@@ -304,13 +304,15 @@ void writeSparse(Writer& w, const char* key, const std::vector<FileRecord>& file
 }
 
 // The folder a record's path joins its name to ("/" for the root's items),
-// or nothing when the path is not that join.
+// or nothing when the path is not that join ("a//b" is not: the page joins
+// with one "/").
 std::optional<std::string_view> joinedFolder(const FileRecord& r) {
   const std::string_view path = r.path;
   if (r.name.empty() || path.size() <= r.name.size() || !path.ends_with(r.name) ||
       path[path.size() - r.name.size() - 1] != '/')
     return std::nullopt;
   const std::string_view dir = path.substr(0, path.size() - r.name.size() - 1);
+  if (dir.ends_with('/')) return std::nullopt;
   return dir.empty() ? std::string_view("/") : dir;
 }
 
