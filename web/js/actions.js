@@ -58,7 +58,8 @@ export const actions = {
       : state.config;
     return {
       config,
-      listing: { folder, dropped, items, serial: state.listing.serial + 1, arriving: partial ? items.length : 0 },
+      listing: { folder, dropped, items, serial: state.listing.serial + 1 },
+      arriving: partial ? items.length : 0,
       selection: emptySelection(),
       edits: new Map(),
       results: new Map(),
@@ -71,8 +72,11 @@ export const actions = {
       view: upTo(items.length),
     };
   },
-  /** More of a listing has arrived (`count` records so far); its rows come with the whole. */
-  listingArrived: (state, count) => ({ listing: { ...state.listing, arriving: count } }),
+  /**
+   * More of a listing has arrived (`count` records so far); its rows come
+   * with the whole. Only the views that show the count redraw for a part.
+   */
+  listingArrived: (state, count) => ({ arriving: count }),
   /** After a batch: rows brought up to date, results marked, failed rows selected. */
   rowsRefreshed: (state, { items, results, failed, edits }) => withView(state, {
     listing: { ...state.listing, items },

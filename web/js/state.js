@@ -12,7 +12,8 @@ export function initialState() {
   return {
     config: defaultConfig(), // what is saved: rules, mode, presets, recent folders…
     loading: true, // until the saved settings are read
-    listing: { folder: null, dropped: null, items: [], serial: 0, arriving: 0 }, // serial: which listing; arriving: listed so far while the rest still comes
+    listing: { folder: null, dropped: null, items: [], serial: 0 }, // serial: which listing
+    arriving: 0, // records of the listing so far while the rest still comes; 0 once it is whole
     filter: { text: '', mode: 'text', ext: null, tag: '', label: -1, problem: '' },
     selection: emptySelection(),
     edits: new Map(), // path -> {tags?, label?, comment?} not yet applied

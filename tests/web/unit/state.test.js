@@ -137,14 +137,14 @@ test('a listing in parts: the first part shows at once, the rest counts, the who
   const first = listing.open('/p');
   const [p] = calls;
   p.onPart('/p', paths('/p', 0, 2), 2);
-  assert.deepEqual([store.state.listing.items.map((it) => it.name), store.state.listing.arriving], [['f0.txt', 'f1.txt'], 2]);
+  assert.deepEqual([store.state.listing.items.map((it) => it.name), store.state.arriving], [['f0.txt', 'f1.txt'], 2]);
   const parts = [paths('/p', 2, 5)];
   p.onPart('/p', parts[0], 5);
-  assert.deepEqual([store.state.listing.items.length, store.state.listing.arriving], [2, 5]);
+  assert.deepEqual([store.state.listing.items.length, store.state.arriving], [2, 5]);
   // as the bridge joins them: the parts' own arrays, then the reply's records
   p.resolve({ folder: '/p', files: [...store.state.listing.items, ...parts[0], ...paths('/p', 5, 6)] });
   await first;
-  const { items, arriving } = store.state.listing;
+  const { listing: { items }, arriving } = store.state;
   assert.deepEqual([items.map((it) => [it.idx, it.dir]), arriving], [Array.from({ length: 6 }, (_, i) => [i, '/p']), 0]);
   assert.deepEqual([...pathIndexOf(items)], items.map((it, i) => [it.path, i]));
   assert.deepEqual(facetsOf(items).extensionCounts(), [['txt', 6]], 'the parts counted once each, with the reply');
@@ -155,7 +155,7 @@ test('a listing in parts: the first part shows at once, the rest counts, the who
   calls[1].onPart('/s', sParts[0], 1);
   store.dispatch('batchFinished', null);
   calls[1].onPart('/s', sParts[1], 3);
-  assert.deepEqual([store.state.listing.folder, store.state.listing.arriving], ['/p', 0]);
+  assert.deepEqual([store.state.listing.folder, store.state.arriving], ['/p', 0]);
   calls[1].resolve({ folder: '/s', files: [...sParts.flat(), ...paths('/s', 3, 4)] });
   await during;
   assert.deepEqual(store.state.listing.items.map((it) => it.idx), [0, 1, 2, 3]);

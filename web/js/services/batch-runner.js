@@ -28,7 +28,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
   const st = () => store.state;
   // No batch starts while another runs, nor while a listing is still
   // arriving: its rest may hold the names a batch would collide with.
-  const idle = () => !st().batch.busy && !st().listing.arriving;
+  const idle = () => !st().batch.busy && !st().arriving;
   const { toast, ask } = notices;
 
   /**

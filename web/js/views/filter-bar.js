@@ -54,13 +54,13 @@ export function createFilterBar({ store, intents }) {
     $('filter-error').textContent = preview.filterError ? t('filter.error', { reason: preview.filterError }) : '';
     const n = listing.items.length, v = view.length;
     // the selection is counted where it is edited, in the metadata panel
-    const count = listing.arriving ? t('filter.arriving', { count: listing.arriving })
+    const count = state.arriving ? t('filter.arriving', { count: state.arriving })
       : !n ? '' : v === n ? t('filter.items', { count: n }) : t('filter.itemsOf', { shown: v, count: n });
     $('count').textContent = count;
     $('count').title = count;
   }
 
-  store.subscribe(['listing', 'filter', 'preview', 'view'], render);
+  store.subscribe(['listing', 'arriving', 'filter', 'preview', 'view'], render);
   render(store.state);
   return { focus() { input.focus(); input.select(); } };
 }

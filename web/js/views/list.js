@@ -69,8 +69,8 @@ export function createList({ store, intents, thumbnails }) {
       if (arrivingIn === null || arrivingIn !== listing.folder) list.scrollHome();
       serial = listing.serial;
     }
-    arrivingIn = listing.arriving ? listing.folder : null;
-    list.grid.setAttribute('aria-busy', String(listing.arriving > 0));
+    arrivingIn = state.arriving ? listing.folder : null;
+    list.grid.setAttribute('aria-busy', String(state.arriving > 0));
     if (!keys || !keys.every((k) => k === 'selection')) stamp++;
     list.setTree(config.mode === 'tree' && !listing.dropped);
     list.setSort(config.sort);

@@ -47,7 +47,7 @@ export function createStatusBar({ store, intents }) {
     };
     // each button names the folder its batch changed
     const label = (key, b) => t(key, { count: b.changes.length, folder: baseName(batchFolder(b)) });
-    const busy = state.batch.busy || state.listing.arriving > 0;
+    const busy = state.batch.busy || state.arriving > 0;
     const ub = $('undo-btn'), rb = $('redo-btn');
     ub.disabled = !u || busy;
     ub.title = u ? t('status.undoTip', { title: u.title, folder: batchFolder(u), what: describe(u) }) : t('status.nothingToUndo');
@@ -72,13 +72,14 @@ export function createStatusBar({ store, intents }) {
     const sent = p.sent;
     if (!batch.busy) fill($('summary'), summary(state, p));
     const apply = $('apply-btn');
-    apply.disabled = p.renames + p.meta === 0 || batch.busy || state.listing.arriving > 0;
+    apply.disabled = p.renames + p.meta === 0 || batch.busy || state.arriving > 0;
     // when every change has errors the button still opens the confirmation, which says why
     apply.textContent = sent ? t('status.applyN', { count: sent }) : t('page.apply');
     history(state);
     $('reveal-btn').disabled = state.selection.set.size === 0 && state.selection.focus < 0;
   }
 
+  // `arriving` starts and ends with a new listing, so 'listing' covers it
   store.subscribe(['preview', 'edits', 'listing', 'filter', 'lastResult', 'batch', 'history', 'selection'], render);
   render(store.state);
 }
