@@ -131,7 +131,10 @@ test('a listing in parts: the first part shows at once, the rest counts, the who
   const { createListing } = await import('../../../web/js/services/listing.js');
   const store = listed('/d/old.txt');
   const calls = [];
-  const bridge = { listFolder: (folder, recursive, kind, more, onPart) => new Promise((resolve) => calls.push({ folder, onPart, resolve })) };
+  const bridge = {
+    listFolder: (folder, recursive, kind, more, onPart) => new Promise((resolve) => calls.push({ folder, onPart, resolve })),
+    chooseFolder: (recursive, kind, more, onPart) => new Promise((resolve) => calls.push({ folder: 'chooser', onPart, resolve })),
+  };
   const listing = createListing({ store, bridge, toast: () => {} });
   const paths = (folder, a, b) => Array.from({ length: b - a }, (_, k) => record(`${folder}/f${a + k}.txt`));
   const first = listing.open('/p');
@@ -168,6 +171,23 @@ test('a listing in parts: the first part shows at once, the rest counts, the who
   calls[2].resolve({ folder: '/q', files: paths('/q', 0, 2) });
   await Promise.all([stale, fresh]);
   assert.deepEqual(store.state.listing.items.map((it) => it.path), ['/r/f0.txt']);
+  // a chooser cancelled while a listing arrives leaves that listing to finish;
+  // a folder chosen takes its place from its first part on
+  for (const choice of ['cancel', '/c']) {
+    const arriving = listing.open('/t');
+    const opened = calls.at(-1);
+    opened.onPart('/t', paths('/t', 0, 1), 1);
+    const chooser = listing.choose();
+    const c = calls.at(-1);
+    if (choice === 'cancel') c.resolve(null);
+    else c.onPart('/c', paths('/c', 0, 1), 1);
+    opened.onPart('/t', paths('/t', 1, 2), 2);
+    opened.resolve({ folder: '/t', files: [...paths('/t', 0, 2), ...paths('/t', 2, 3)] });
+    if (choice !== 'cancel') c.resolve({ folder: '/c', files: [...paths('/c', 0, 1), ...paths('/c', 1, 2)] });
+    await Promise.all([arriving, chooser]);
+    const want = choice === 'cancel' ? ['/t', 3] : ['/c', 2];
+    assert.deepEqual([store.state.listing.folder, store.state.listing.items.length, store.state.arriving], [...want, 0], choice);
+  }
 });
 
 test("the filter's choices: extensions of any case together, most frequent first, then by name; tags counted; in pieces as at once", () => {

@@ -28,16 +28,21 @@ export function createListing({ store, bridge, toast }) {
   // A listing comes in parts: the first shows its rows at once, the later
   // ones only count until the whole arrives. Each part's records are
   // normalised as it comes, while the native side reads on, so that the
-  // whole is shown at once. Only the newest request shows.
+  // whole is shown at once. Only the newest request shows. A chooser's
+  // request becomes the newest only once a folder is chosen (its first part
+  // or its reply): one cancelled must not strand a listing still arriving.
   let newest = 0;
-  function request() {
-    const ticket = ++newest;
+  function request({ chosen = true } = {}) {
+    let ticket = chosen ? ++newest : 0;
     let shown = false;
     const prepared = { ready: 0, facets: new Facets() };
+    const claim = () => { if (!ticket) ticket = ++newest; };
     return {
+      claim,
       current: () => ticket === newest,
       prepared,
       onPart(folder, files, count) {
+        claim();
         if (ticket !== newest) return;
         normaliseInto(files, folder, count - files.length);
         prepared.facets.add(files);
@@ -71,9 +76,10 @@ export function createListing({ store, bridge, toast }) {
   async function choose() {
     if (st().batch.busy) return;
     const start = st().listing.folder || st().config.lastFolder;
-    const req = request();
+    const req = request({ chosen: false });
     try {
       const res = await bridge.chooseFolder(tree(), kind(), { ...extras(), ...(start ? { start } : {}) }, req.onPart);
+      if (res) req.claim();
       if (res && req.current()) show(res.folder, res.files, null, req.prepared);
     } catch (e) {
       toast(t('listing.openFailed', { reason: e.message }), 'error');
