@@ -172,20 +172,21 @@ test('a listing in parts: the first part shows at once, the rest counts, the who
   await Promise.all([stale, fresh]);
   assert.deepEqual(store.state.listing.items.map((it) => it.path), ['/r/f0.txt']);
   // a chooser cancelled while a listing arrives leaves that listing to finish;
-  // a folder chosen takes its place from its first part on
-  for (const choice of ['cancel', '/c']) {
+  // a folder chosen takes its place from its first part on, a drop at once
+  for (const choice of ['cancel', '/c', 'drop']) {
     const arriving = listing.open('/t');
     const opened = calls.at(-1);
     opened.onPart('/t', paths('/t', 0, 1), 1);
     const chooser = listing.choose();
     const c = calls.at(-1);
     if (choice === 'cancel') c.resolve(null);
+    else if (choice === 'drop') listing.drop({ dropKind: 'files', folder: '/d', files: paths('/d', 0, 1) });
     else c.onPart('/c', paths('/c', 0, 1), 1);
     opened.onPart('/t', paths('/t', 1, 2), 2);
     opened.resolve({ folder: '/t', files: [...paths('/t', 0, 2), ...paths('/t', 2, 3)] });
-    if (choice !== 'cancel') c.resolve({ folder: '/c', files: [...paths('/c', 0, 1), ...paths('/c', 1, 2)] });
+    c.resolve(choice === '/c' ? { folder: '/c', files: [...paths('/c', 0, 1), ...paths('/c', 1, 2)] } : null);
     await Promise.all([arriving, chooser]);
-    const want = choice === 'cancel' ? ['/t', 3] : ['/c', 2];
+    const want = { cancel: ['/t', 3], '/c': ['/c', 2], drop: ['/d', 1] }[choice];
     assert.deepEqual([store.state.listing.folder, store.state.listing.items.length, store.state.arriving], [...want, 0], choice);
   }
 });

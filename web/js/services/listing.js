@@ -15,6 +15,7 @@ export function createListing({ store, bridge, toast }) {
       toast(t('listing.busy'), 'warning');
       return false;
     }
+    newest++; // a listing still arriving is over: this one takes its place
     const { facets, ready = 0 } = prepared;
     if (facets) {
       // the reply's own records are completed here, to be counted with the parts'
