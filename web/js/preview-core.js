@@ -69,12 +69,17 @@ export function computePreview({ items, rules, scope = 'all', selection = null, 
 /** `n` strings as one text and where each ends (read back with NameList): one copy across to a worker instead of one per string. */
 function joined(n, at) {
   const ends = new Uint32Array(n);
+  return { text: joinRange(ends, 0, n, at), ends };
+}
+
+/** `at(from)` to `at(to - 1)` as one text; where each ends, counted on from `before`, goes into `ends`. */
+function joinRange(ends, from, to, at, before = 0) {
   // joined once, not grown a piece at a time: a million appended pieces held
   // hundreds of megabytes of partial strings until the end
-  const pieces = new Array(n);
-  let length = 0;
-  for (let i = 0; i < n; i++) { pieces[i] = at(i); length += pieces[i].length; ends[i] = length; }
-  return { text: pieces.join(''), ends };
+  const pieces = new Array(to - from);
+  let length = before;
+  for (let i = from; i < to; i++) { pieces[i - from] = at(i); length += pieces[i - from].length; ends[i] = length; }
+  return pieces.join('');
 }
 
 /** A preview as one message: its buffers go across without a copy (the transfer list). */
@@ -133,17 +138,11 @@ export function* packingItems(items, slice = Infinity) {
   const label = new Uint8Array(n), isDir = new Uint8Array(n);
   const sparse = { tags: [[], []], comment: [[], []], path: [[], []], basename: [[], []] };
   const add = ([rows, values], i, v) => { rows.push(i); values.push(v); };
-  let length = 0;
   for (let from = 0; from < n; from += slice) {
     const to = Math.min(n, from + slice);
-    // names joined once a slice, not grown a piece at a time: a million
-    // appended pieces held hundreds of megabytes of partial strings
-    const pieces = new Array(to - from);
+    texts.push(joinRange(ends, from, to, (i) => items[i].name, from ? ends[from - 1] : 0));
     for (let i = from; i < to; i++) {
       const it = items[i];
-      pieces[i - from] = it.name;
-      length += it.name.length;
-      ends[i] = length;
       // a folder is its path and its place below the listed folder
       folders.set(i, it.dir, it.rel);
       exts.set(i, it.ext);
@@ -159,7 +158,6 @@ export function* packingItems(items, slice = Infinity) {
       if (path !== null) add(sparse.path, i, path);
       if (basename !== null) add(sparse.basename, i, basename);
     }
-    texts.push(pieces.join(''));
     if (to < n) yield;
   }
   const message = { n, names: { text: texts.join(''), ends }, folders: folders.message, exts: exts.message, numbers, label, isDir, sparse };

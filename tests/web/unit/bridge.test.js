@@ -40,7 +40,7 @@ test('a listing in parts is heard part by part and answered whole, in order; str
 
 test('a part sent as columns reads back as the records the record form sends, in the worker too', async () => {
   const { normalise } = await import('../../../web/js/protocol.js');
-  const { packItems, unpackItems } = await import('../../../web/js/preview-core.js');
+  const { packItems, packingItems, unpackItems } = await import('../../../web/js/preview-core.js');
   const rec = (path, more = {}) => {
     const name = path.slice(path.lastIndexOf('/') + 1);
     const dot = name.lastIndexOf('.');
@@ -70,6 +70,11 @@ test('a part sent as columns reads back as the records the record form sends, in
   const want = records.map((r, i) => fields(normalise(structuredClone(r), '/r', i + 1)));
   assert.deepEqual(heard.slice(1).map(fields), want);
   assert.deepEqual(unpackItems(structuredClone(packItems(heard.slice(1)).message)).map((it, i) => fields({ ...fields(it), idx: i + 1 })), want);
+  // packed a few at a time, the same message
+  const sliced = packingItems(heard.slice(1), 3);
+  let step;
+  while (!(step = sliced.next()).done);
+  assert.deepEqual(step.value.message, packItems(heard.slice(1)).message);
   // columns of the wrong type or length take what a record's defaults would
   client.partRaw({ id: sent[0].id, folder: '/r', columns: { count: 1e9, name: [5, null], size: 'x', dirs: [7], dir: [0, 0], label: [9, 2] } });
   assert.deepEqual(heard.slice(-2).map((it) => [it.name, it.size, it.dir, it.label, it.path, it.idx]), [['', 0, '', 0, '', 8], ['', 0, '', 2, '', 9]]);
