@@ -157,11 +157,13 @@ async function measure({ title, n, folders }, work) {
     await web.exec(`(${watchPreview})()`);
     // three keys, one at a time: the median of their previews
     const previews = [];
+    let peak; // to the first one-rule preview
     for (const key of ['_', '0', '1']) {
       await web.exec('window.__bench.typed = window.__bench.previewed = 0');
       await web.type('#rule-list .rule [data-field=find]', key);
       const p = await until('the preview of the rule', wait, () => web.exec('const t = window.__bench; return t.previewed && t'));
       previews.push(p.previewed - p.typed);
+      if (previews.length === 1) peak = [hwmMB(appPid), hwmMB(webPid)];
     }
     const ms = (x) => `${Math.round(x)} ms`.padStart(9);
     console.log(`  first rows on screen     ${ms(t.rows - t.enter)}   (first part at ${Math.round(t.part - t.enter)} ms)`);
@@ -169,7 +171,8 @@ async function measure({ title, n, folders }, work) {
     console.log(`  page thread held at most ${ms(t.held)}   while the listing came in (a key waits at most this long; the page's own work on a part at most ${Math.round(t.inPart || 0)} ms)`);
     console.log(`                 and then ${ms(t.heldAfter || 0)}   until its first preview was in`);
     console.log(`  one-rule preview shown   ${ms([...previews].sort((a, b) => a - b)[1])}   after the key (median of ${previews.map(Math.round).join(', ')} ms)`);
-    console.log(`  peak memory              app ${hwmMB(appPid)} MB, web process ${hwmMB(webPid)} MB   (${before[0]} and ${before[1]} MB before Enter)`);
+    console.log(`  peak memory              app ${peak[0]} MB, web process ${peak[1]} MB   to the first one-rule preview (${before[0]} and ${before[1]} MB before Enter)`);
+    console.log(`                 and then app ${hwmMB(appPid)} MB, web process ${hwmMB(webPid)} MB   after three keys`);
     console.log(`  odd names intact         line separator ${names[0] ? 'yes' : 'NO'}, not UTF-8 ${names[1] ? 'yes' : 'NO'}`);
   } finally {
     await web.close();
