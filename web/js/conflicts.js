@@ -66,6 +66,7 @@ function spaceAt(s, k) {
 // What one pass over a name finds (see `scan`).
 const SLASH = 1, NUL = 2, WIDE = 4;
 let scanned = 0;
+let spareBuckets = null;
 
 /**
  * Hash of the lower-cased name in folder `dir`, found in one pass with no new
@@ -108,8 +109,8 @@ function sameLower(a, b, bothAscii) {
   return true;
 }
 
-/** Reports the problems of one new name taken alone as add(i, code, detail); `flags` from `scan`. */
-function checkName(i, oldName, newName, add, flags) {
+/** Reports the problems of one new name taken alone as add(i, code, detail); `flags` from `scan`, `oldFirst` the old name's first UTF-16 unit. */
+function checkName(i, oldFirst, newName, add, flags) {
   if (newName === '') add(i, 'empty');
   else if (newName === '.' || newName === '..') add(i, 'dot');
   if (flags & SLASH) add(i, 'slash');
@@ -120,14 +121,14 @@ function checkName(i, oldName, newName, add, flags) {
     if (bytes > MAX_NAME_BYTES) add(i, 'tooLong', bytes);
   }
   if (newName !== '' && (spaceAt(newName, 0) || spaceAt(newName, newName.length - 1))) add(i, 'spaces');
-  if (newName.charCodeAt(0) === 46 && oldName.charCodeAt(0) !== 46 && newName !== '.' && newName !== '..') add(i, 'hidden');
+  if (newName.charCodeAt(0) === 46 && oldFirst !== 46 && newName !== '.' && newName !== '..') add(i, 'hidden');
 }
 
 /** Problems of one new name taken alone, as [code, detail] pairs. */
 export function nameProblems(oldName, newName) {
   const out = [];
   scan(0, newName);
-  checkName(0, oldName, newName, (_, code, detail) => out.push(detail === undefined ? [code] : [code, detail]), scanned);
+  checkName(0, oldName.charCodeAt(0), newName, (_, code, detail) => out.push(detail === undefined ? [code] : [code, detail]), scanned);
   return out;
 }
 
@@ -139,19 +140,40 @@ export function nameProblems(oldName, newName) {
  * the order added.
  */
 class NameBuckets {
-  constructor(n, names) {
+  constructor(n) {
     let size = 16;
     while (size < n * 2) size *= 2;
+    this.n = n;
     this.mask = size - 1;
-    this.names = names;
-    this.slotHead = new Int32Array(size).fill(-1);
+    this.names = null;
+    this.slotHead = new Int32Array(size);
     this.slotTail = new Int32Array(size);
     this.slotDir = new Int32Array(size);
     this.slotHash = new Int32Array(size);
     this.slotAscii = new Uint8Array(size);
-    this.next = new Int32Array(n).fill(-1);
+    this.next = new Int32Array(n);
     this.slotOf = new Int32Array(n);
-    this.before = new Int32Array(n).fill(-1);
+    this.before = new Int32Array(n);
+  }
+
+  /**
+   * Empty tables for `n` items with new names `names`: the last check's
+   * when they fit. Every key over a listing checks it again, and a million
+   * items' tables are 50 MB the engine would otherwise hold until it collects.
+   */
+  static take(n, names) {
+    const b = spareBuckets?.n === n ? spareBuckets : new NameBuckets(n);
+    spareBuckets = null;
+    b.names = names;
+    b.slotHead.fill(-1);
+    b.next.fill(-1);
+    return b;
+  }
+
+  /** Gives the tables back for the next check; this is not used again. */
+  release() {
+    this.names = null;
+    spareBuckets = this;
   }
 
   /** The slot of `name` (hash `h`, ASCII or not) in folder `dir`; a free one or -1 when absent. */
@@ -198,13 +220,18 @@ class NameBuckets {
  * intended name (equal to `name` for items that stay); `skip[i]` (optional)
  * marks items left out of the batch, which keep their names; `tags[i]`
  * (optional) is the intended user-tag list of an item whose tags change;
+ * `names` (optional, a NameList) holds the items' names;
  * `taken(dir, name)` (optional) tells whether an item that is not listed holds
  * that name; `missing[i]` (optional) lists the values a renamed item's new
  * name needed and it does not have ("date taken", "artist"). Returns per-item problem lists (undefined where
  * none) and row counts.
  */
-export function checkConflicts(items, newNames, { skip = null, tags = null, taken = null, missing = null } = {}) {
+export function checkConflicts(items, newNames, { skip = null, tags = null, taken = null, missing = null, names = null } = {}) {
   const n = items.length;
+  // a listing's names as one text are read in place, not made one by one
+  const nameOf = names ? (i) => names.at(i) : (i) => items[i].name;
+  const isName = names ? (i, s) => names.is(i, s) : (i, s) => items[i].name === s;
+  const firstOf = names ? (i) => names.firstCode(i) : (i) => items[i].name.charCodeAt(0);
   const problems = new Array(n);
   const renamed = new Uint8Array(n);
   const invalid = invalidNames(items);
@@ -220,20 +247,19 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
 
   let anyRenamed = false;
   for (let i = 0; i < n; i++) {
-    const item = items[i];
     if (stays[i]) {
       if (invalid[i]) add(i, 'utf8');
       continue;
     }
     if (tags && tags[i]) for (const t of tags[i]) if (t.includes(',')) add(i, 'tagComma', t);
-    if (newNames[i] !== item.name) { renamed[i] = 1; anyRenamed = true; }
+    if (!isName(i, newNames[i])) { renamed[i] = 1; anyRenamed = true; }
   }
 
   if (anyRenamed) {
     // The renamed items by folder and lower-cased new name: exact duplicates
     // and case-only twins share a bucket, so one lookup answers both. Items
     // that stay are then looked up in it.
-    const buckets = new NameBuckets(n, newNames);
+    const buckets = NameBuckets.take(n, newNames);
     const shared = []; // renamed items whose bucket holds more than one
     let lastDir = null;
     let dirId = -1;
@@ -254,7 +280,7 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
         if (first !== buckets.prev(i)) shared.push(i);
         else shared.push(first, i);
       }
-      checkName(i, items[i].name, fin, add, flags);
+      checkName(i, firstOf(i), fin, add, flags);
       if (missing && missing[i]) for (const what of missing[i]) add(i, what === 'date taken' ? 'noTaken' : 'missing', what === 'date taken' ? undefined : what);
       if (taken && taken(dir, fin)) add(i, 'unlisted', fin);
     }
@@ -264,7 +290,7 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
       const item = items[i];
       if (item.dir !== lastDir) { lastDir = item.dir; dirId = dirs.get(lastDir); }
       if (dirId === undefined) continue;
-      const name = item.name;
+      const name = nameOf(i);
       for (let j = buckets.find(dirId, name); j >= 0; j = buckets.next[j]) add(j, newNames[j] === name ? 'exists' : 'case', name);
     }
     for (const i of shared) {
@@ -279,6 +305,7 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
       if (same > 1 && !(p && p.some(([c]) => c === 'exists'))) add(i, 'dup', `${same} items`);
       if (twin !== undefined && !(p && p.some(([c]) => c === 'case'))) add(i, 'case', newNames[twin]);
     }
+    buckets.release();
   }
 
   let errors = 0, warnings = 0, skipped = 0;
@@ -318,10 +345,10 @@ export function severityOf(list) {
  * the skip flags and the final check. `check`, when given, is the result of
  * `checkConflicts` with the same options, and saves the first pass.
  */
-export function skipErrorRows(items, newNames, { skip = null, tags = null, taken = null, missing = null, check = null } = {}) {
+export function skipErrorRows(items, newNames, { skip = null, tags = null, taken = null, missing = null, names = null, check = null } = {}) {
   const flags = skip ? Uint8Array.from(skip) : new Uint8Array(items.length);
   for (;;) {
-    if (!check) check = checkConflicts(items, newNames, { skip: flags, tags, taken, missing });
+    if (!check) check = checkConflicts(items, newNames, { skip: flags, tags, taken, missing, names });
     let changed = false;
     for (let i = 0; i < items.length; i++) {
       if (!flags[i] && severityOf(check.problems[i]) === 'error') {

@@ -64,14 +64,18 @@ export function sortIndexes(order, items, key, dir, newNameOf = null, dateTaken 
     return order;
   }
   let cmp;
-  if (key === 'name') cmp = (a, b) => collator.compare(items[a].name, items[b].name);
-  else if (key === 'newName') {
-    const nameOf = (i) => (newNameOf && newNameOf(i)) ?? items[i].name;
-    cmp = (a, b) => collator.compare(nameOf(a), nameOf(b));
+  // each name read once, not at each comparison: an item or a name list
+  // may make the string each time it is asked
+  let names = null;
+  if (key === 'name' || key === 'newName' || key === 'folder') {
+    const newName = key === 'newName' ? newNameOf : null;
+    names = new Array(items.length);
+    for (const i of order) names[i] = (newName ? newName(i) : null) ?? items[i].name;
   }
+  if (key === 'name' || key === 'newName') cmp = (a, b) => collator.compare(names[a], names[b]);
   // items without a date taken go by their modified date, as the Date rule does
   else if (key === 'taken') cmp = (a, b) => ((dateTaken && dateTaken[a]) || items[a].modified) - ((dateTaken && dateTaken[b]) || items[b].modified);
-  else if (key === 'folder') cmp = (a, b) => collator.compare(items[a].rel, items[b].rel) || collator.compare(items[a].name, items[b].name);
+  else if (key === 'folder') cmp = (a, b) => collator.compare(items[a].rel, items[b].rel) || collator.compare(names[a], names[b]);
   else cmp = (a, b) => (items[a][key] || 0) - (items[b][key] || 0);
   order.sort((a, b) => cmp(a, b) * dir || a - b);
   return order;

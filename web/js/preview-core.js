@@ -37,9 +37,10 @@ function countRows(items, check, leftOut, edited) {
  * `previousNames(i)`: the last new name of item i, which a sort by new name
  * follows; `dateTaken`: each item's date taken in milliseconds (0 where the
  * file has none), when a rule or the sort uses it; `media`: what `readMedia`
- * answered for each item, when a rule uses it.
+ * answered for each item, when a rule uses it; `names` (a NameList), the
+ * items' names where they are held as one text.
  */
-export function computePreview({ items, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), edited = null, taken = null, previousNames = null, dateTaken = null, media = null }) {
+export function computePreview({ items, names = null, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), edited = null, taken = null, previousNames = null, dateTaken = null, media = null }) {
   const tagsOf = (i) => edits.get(i)?.tags ?? items[i].tags;
   const labelOf = (i) => edits.get(i)?.label ?? items[i].label;
   const filterError = textMatcher(filter.text || '', filter.mode || 'text').error;
@@ -49,19 +50,20 @@ export function computePreview({ items, rules, scope = 'all', selection = null, 
   const order = chosen ? base.filter((i) => chosen.has(i)) : base;
 
   const chain = compileChain(rules);
-  const newNames = items.map((it) => it.name);
+  // only the new names are made: an unchanged one is read where it is
+  const newNames = new Array(items.length);
   const missing = [];
   evaluateAll(chain, items, order, newNames, { taken: dateTaken, media, missing });
   // a name that cannot be sent back exactly is never renamed
   const invalid = invalidNames(items);
-  for (const i of order) if (invalid[i]) newNames[i] = items[i].name;
+  for (let i = 0; i < items.length; i++) if (newNames[i] === undefined || invalid[i]) newNames[i] = items[i].name;
 
   const tags = new Array(items.length);
   for (const [i, e] of edits) if (e.tags) tags[i] = e.tags;
   const isTaken = taken && taken.size ? (dir, name) => taken.has(joinPath(dir, name)) : null;
-  const check = checkConflicts(items, newNames, { tags, taken: isTaken, missing });
+  const check = checkConflicts(items, newNames, { tags, taken: isTaken, missing, names });
   // apply can only go ahead with these rows skipped, so the counts shown leave them out too
-  const leftOut = check.errors ? skipErrorRows(items, newNames, { tags, taken: isTaken, missing, check }).skip : null;
+  const leftOut = check.errors ? skipErrorRows(items, newNames, { tags, taken: isTaken, missing, names, check }).skip : null;
   const counts = countRows(items, check, leftOut, edited || new Set(edits.keys()));
   return { base: Int32Array.from(base), newNames, check, leftOut, chainErrors: chain.errors, filterError, counts };
 }
@@ -174,42 +176,65 @@ export function packItems(items) {
   }
 }
 
-/** A listed item in the worker; its path is made when asked for. */
-class PreviewItem {
-  constructor(idx, name, basename, ext, dir, rel, isDir, label, size, created, modified) {
-    this.idx = idx;
-    this.name = name;
-    this.basename = basename;
-    this.ext = ext;
-    this.dir = dir;
-    this.rel = rel;
-    this.comment = '';
-    this.isDir = isDir;
+/** A packed listing (`packItems`) as its items read it in the worker. */
+class ItemColumns {
+  constructor({ names, folders, exts, numbers, label, isDir }) {
+    this.text = names.text;
+    this.ends = names.ends;
+    this.folder = folders.index;
+    this.dirs = folders.values.map(([dir]) => dir);
+    this.rels = folders.values.map(([, rel]) => rel);
+    this.ext = exts.index;
+    this.exts = exts.values.map(([ext]) => ext);
+    this.size = numbers.size;
+    this.created = numbers.created;
+    this.modified = numbers.modified;
     this.label = label;
-    this.tags = NO_TAGS;
-    this.size = size;
-    this.created = created;
-    this.modified = modified;
+    this.isDir = isDir;
   }
+}
+
+/**
+ * A listed item in the worker: it holds only its place, each field is read
+ * from the columns when asked for. The worker's heap grows in proportion to
+ * what it keeps, and a million items with their fields and names held kept
+ * twice as much as the columns alone.
+ */
+class PreviewItem {
+  constructor(columns, idx) {
+    this.c = columns;
+    this.idx = idx;
+  }
+  get name() { return this.c.text.slice(this.idx ? this.c.ends[this.idx - 1] : 0, this.c.ends[this.idx]); }
+  get ext() { return this.c.exts[this.c.ext[this.idx]]; }
+  get basename() {
+    const { c, idx } = this;
+    const ext = c.exts[c.ext[idx]];
+    return c.text.slice(idx ? c.ends[idx - 1] : 0, ext === '' ? c.ends[idx] : c.ends[idx] - ext.length - 1);
+  }
+  get dir() { return this.c.dirs[this.c.folder[this.idx]]; }
+  get rel() { return this.c.rels[this.c.folder[this.idx]]; }
   get path() { return joinPath(this.dir, this.name); }
+  get isDir() { return this.c.isDir[this.idx] === 1; }
+  get label() { return this.c.label[this.idx]; }
+  get size() { return this.c.size[this.idx]; }
+  get created() { return this.c.created[this.idx]; }
+  get modified() { return this.c.modified[this.idx]; }
+  get tags() { return NO_TAGS; }
+  get comment() { return ''; }
 }
 
 /** The items back from `packItems`, with the fields the preview reads. */
-export function unpackItems({ n, names, folders, exts, numbers, label, isDir, sparse }) {
-  const items = new Array(n);
-  const name = new NameList(names.text, names.ends);
-  const [size, created, modified] = NUMBER_FIELDS.map((f) => numbers[f]);
-  for (let i = 0; i < n; i++) {
-    const f = folders.index[i];
-    const itemName = name.at(i), ext = exts.values[exts.index[i]][0];
-    items[i] = new PreviewItem(i, itemName, baseOf(itemName, ext), ext, folders.values[f][0], folders.values[f][1],
-      isDir[i] === 1, label[i], size[i], created[i], modified[i]);
-  }
-  sparse.tags[0].forEach((row, k) => { items[row].tags = sparse.tags[1][k]; });
-  sparse.comment[0].forEach((row, k) => { items[row].comment = sparse.comment[1][k]; });
-  sparse.basename[0].forEach((row, k) => { items[row].basename = sparse.basename[1][k]; });
-  // the rare path that is not its folder and name joined is kept as it came
-  sparse.path[0].forEach((row, k) => { Object.defineProperty(items[row], 'path', { value: sparse.path[1][k], enumerable: true }); });
+export function unpackItems(m) {
+  const columns = new ItemColumns(m);
+  const items = new Array(m.n);
+  for (let i = 0; i < m.n; i++) items[i] = new PreviewItem(columns, i);
+  // the few values that are not the usual ones are the item's own
+  const own = ([rows, values], key) => rows.forEach((row, k) => { Object.defineProperty(items[row], key, { value: values[k], enumerable: true }); });
+  own(m.sparse.tags, 'tags');
+  own(m.sparse.comment, 'comment');
+  own(m.sparse.basename, 'basename');
+  own(m.sparse.path, 'path');
   return items;
 }
 
@@ -222,6 +247,11 @@ export class NameList {
   }
   at(i) {
     return i < 0 || i >= this.length ? undefined : this.text.slice(i ? this.ends[i - 1] : 0, this.ends[i]);
+  }
+  /** Whether name i is `s`, without making the name. */
+  is(i, s) {
+    const start = i ? this.ends[i - 1] : 0;
+    return s.length === this.ends[i] - start && this.text.startsWith(s, start);
   }
   /** The first UTF-16 unit of name i (NaN when it is empty), without making the name. */
   firstCode(i) {

@@ -2,9 +2,14 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { checkConflicts, skipErrorRows, severityOf } from '../../../web/js/conflicts.js';
 import { listedNames, targetsToProbe } from '../../../web/js/probe.js';
-import { computePreview, pack, unpack } from '../../../web/js/preview-core.js';
+import { computePreview, pack, unpack, NameList } from '../../../web/js/preview-core.js';
 
 const items = (...names) => names.map((n) => (Array.isArray(n) ? { dir: n[0], name: n[1] } : { dir: '/d', name: n }));
+/** `names` as one text, as the preview worker holds a listing's. */
+const nameList = (names) => {
+  let end = 0;
+  return new NameList(names.join(''), Uint32Array.from(names, (n) => (end += n.length)));
+};
 /** Each row's problems as codes with their details. */
 const problems = (r) => Array.from(r.problems, (list) => list || []);
 
@@ -22,8 +27,12 @@ test('the problems of new names, row by row, with their details and counts', () 
     [['p', 'q'], ['X', 'x'], [[['case', 'x']], [['case', 'X']]], 0, 2],
   ];
   for (const [names, newNames, want, errors, warnings] of cases) {
-    const r = checkConflicts(items(...names), newNames);
-    assert.deepEqual([problems(r), r.errors, r.warnings], [want, errors, warnings], JSON.stringify(newNames));
+    const listed = items(...names);
+    // the names read from the items or from one text, and twice over the same tables: one answer
+    for (const held of [null, nameList(listed.map((it) => it.name)), null]) {
+      const r = checkConflicts(listed, newNames, { names: held });
+      assert.deepEqual([problems(r), r.errors, r.warnings], [want, errors, warnings], JSON.stringify([newNames, Boolean(held)]));
+    }
   }
 });
 

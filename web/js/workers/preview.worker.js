@@ -3,18 +3,20 @@
 import { computePreview, pack, unpackItems, NameList } from '../preview-core.js';
 
 let items = [];
+let names = null;
 let media = [];
 let previous = null;
 
 self.onmessage = ({ data }) => {
   if (data.items) {
     items = unpackItems(data.items);
+    names = new NameList(data.items.names.text, data.items.names.ends);
     media = [];
     previous = null;
   }
   if (data.media) data.media.rows.forEach((row, k) => { media[row] = data.media.fields[k]; });
-  const names = previous;
-  const result = computePreview({ ...data.input, items, media: data.media ? media : null, previousNames: names ? (i) => names.at(i) : null });
+  const before = previous;
+  const result = computePreview({ ...data.input, items, names, media: data.media ? media : null, previousNames: before ? (i) => before.at(i) : null });
   const { message, transfer } = pack(result);
   // kept as the one text sent, not a million strings
   previous = new NameList(message.text, message.ends.slice());
