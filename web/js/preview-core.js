@@ -68,10 +68,22 @@ export function computePreview({ items, names = null, rules, scope = 'all', sele
   return { base: Int32Array.from(base), newNames, check, leftOut, chainErrors: chain.errors, filterError, counts };
 }
 
-/** `n` strings as one text and where each ends (read back with NameList): one copy across to a worker instead of one per string. */
-function joined(n, at) {
+/**
+ * `n` strings as their UTF-16 code units in one buffer, and where each ends
+ * (read back with CodeList): the buffer crosses to the page without a copy,
+ * where one text would be copied out, across and in again on every key.
+ */
+function codeUnits(n, at) {
   const ends = new Uint32Array(n);
-  return { text: joinRange(ends, 0, n, at), ends };
+  let length = 0;
+  for (let i = 0; i < n; i++) { length += at(i).length; ends[i] = length; }
+  const codes = new Uint16Array(length);
+  let k = 0;
+  for (let i = 0; i < n; i++) {
+    const s = at(i);
+    for (let j = 0; j < s.length; j++) codes[k++] = s.charCodeAt(j);
+  }
+  return { codes, ends };
 }
 
 /** `at(from)` to `at(to - 1)` as one text; where each ends, counted on from `before`, goes into `ends`. */
@@ -86,16 +98,16 @@ function joinRange(ends, from, to, at, before = 0) {
 
 /** A preview as one message: its buffers go across without a copy (the transfer list). */
 export function pack(p) {
-  const { text, ends } = joined(p.newNames.length, (i) => p.newNames[i]);
+  const { codes, ends } = codeUnits(p.newNames.length, (i) => p.newNames[i]);
   const rows = [];
   const lists = [];
   p.check.problems.forEach((list, i) => { rows.push(i); lists.push(list); });
   const { problems, renamed, ...counts } = p.check; // eslint-disable-line no-unused-vars
   const message = {
-    base: p.base, text, ends, rows: Int32Array.from(rows), lists, renamed, checkCounts: counts,
+    base: p.base, codes, ends, rows: Int32Array.from(rows), lists, renamed, checkCounts: counts,
     leftOut: p.leftOut, chainErrors: p.chainErrors, filterError: p.filterError, rowCounts: p.counts,
   };
-  const transfer = [message.base.buffer, ends.buffer, message.rows.buffer, renamed.buffer];
+  const transfer = [message.base.buffer, codes.buffer, ends.buffer, message.rows.buffer, renamed.buffer];
   if (p.leftOut) transfer.push(p.leftOut.buffer);
   return { message, transfer };
 }
@@ -260,13 +272,35 @@ export class NameList {
   }
 }
 
+/** New names read from their code units (see `codeUnits`), a name only when it is asked for. */
+export class CodeList {
+  constructor(codes, ends) {
+    this.codes = codes;
+    this.ends = ends;
+    this.length = ends.length;
+  }
+  at(i) {
+    if (i < 0 || i >= this.length) return undefined;
+    const end = this.ends[i];
+    let name = '';
+    // a piece at a time: a call takes only so many arguments, and a rule may make a long name
+    for (let k = i ? this.ends[i - 1] : 0; k < end; k += 4096) name += String.fromCharCode.apply(null, this.codes.subarray(k, Math.min(end, k + 4096)));
+    return name;
+  }
+  /** The first UTF-16 unit of name i (NaN when it is empty), without making the name. */
+  firstCode(i) {
+    const start = i ? this.ends[i - 1] : 0;
+    return start < this.ends[i] ? this.codes[start] : NaN;
+  }
+}
+
 /** The preview as the page keeps it: `newNames.at(i)`, `check.problems.get(i)`. */
 export function unpack(m) {
   const problems = new Map();
   m.rows.forEach((row, k) => problems.set(row, m.lists[k]));
   return {
     base: m.base,
-    newNames: new NameList(m.text, m.ends),
+    newNames: new CodeList(m.codes, m.ends),
     check: { problems, renamed: m.renamed, ...m.checkCounts },
     leftOut: m.leftOut,
     chainErrors: m.chainErrors,

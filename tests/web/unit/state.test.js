@@ -104,6 +104,15 @@ test('actions: a new listing forgets the last one; loaded rules get their own id
   assert.deepEqual([y.idx, y.dir, y.rel, z.idx, z.size, z.label, z.tags, z.isDir, z.comment], [0, '/e/s', 's', 1, 7, 0, ['t'], false, '']);
 });
 
+test('new names cross to the page as code units and read back exactly', () => {
+  const names = ['', 'a.txt', '\u{1F600} b', '\ud800x', '\u00e9'.repeat(255), 'x'.repeat(10000), 'line\u2028sep', 'IMG_\ufffd.jpg'];
+  const n = names.length;
+  const computed = { newNames: names, base: new Int32Array(n), check: { problems: [], renamed: new Uint8Array(n) }, leftOut: null, chainErrors: {}, filterError: '', counts: null };
+  const back = unpack(structuredClone(pack(computed).message)).newNames;
+  assert.deepEqual([...names.keys(), n, -1].map((i) => back.at(i)), [...names, undefined, undefined]);
+  assert.deepEqual(names.map((_, i) => back.firstCode(i)), names.map((s) => s.charCodeAt(0)));
+});
+
 test('the preview, the shown rows and what apply sends agree', () => {
   const store = listed('/d/a.txt', '/d/b.txt', '/d/keep.txt', record('/d/c.txt', { tags: ['t'] }));
   const rules = [newRule('replace', { find: 'a', with: 'z' }), newRule('case', { mode: 'upper', target: 'ext' })];

@@ -1,6 +1,6 @@
 // The preview of large listings, off the main thread: the listing is sent
 // once, then each request carries only what changed the preview.
-import { computePreview, pack, unpackItems, NameList } from '../preview-core.js';
+import { computePreview, pack, unpackItems, NameList, CodeList } from '../preview-core.js';
 
 let items = [];
 let names = null;
@@ -18,7 +18,7 @@ self.onmessage = ({ data }) => {
   const before = previous;
   const result = computePreview({ ...data.input, items, names, media: data.media ? media : null, previousNames: before ? (i) => before.at(i) : null });
   const { message, transfer } = pack(result);
-  // kept as the one text sent, not a million strings
-  previous = new NameList(message.text, message.ends.slice());
+  // kept as a copy of the code units sent, not a million strings
+  previous = new CodeList(message.codes.slice(), message.ends.slice());
   self.postMessage({ gen: data.gen, result: message }, transfer);
 };
