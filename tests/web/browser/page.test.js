@@ -30,6 +30,9 @@ test('a large listing: names as text, a bounded grid, a preview in the worker wh
   await page.fill('.rule >> nth=0 >> [data-field=with]', 'k');
   await second('k00000.dat');
   assert.match(await page.textContent('#summary'), /0 errors/);
+  // sorted by new name in the worker: the names on screen, not the old ones
+  await page.click('.h-new button');
+  await second('g00001.dat');
 });
 
 test('rules preview live with the changes marked, follow the list order, and can be switched off, moved and removed', async () => {

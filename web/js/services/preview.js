@@ -4,7 +4,7 @@
 // Then the new names no listed item holds are asked of the native side: an
 // item the listing does not show (hidden, or left out by the mode) may hold one.
 
-import { computePreview, pack, packItems, packingItems, unpack } from '../preview-core.js';
+import { CodeList, computePreview, pack, packItems, packingItems, unpack } from '../preview-core.js';
 import { listedNames, targetsToProbe } from '../probe.js';
 import { needsFields, needsTaken, takenColumn } from '../media.js';
 import { t } from '../i18n/index.js';
@@ -102,6 +102,9 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
     }
     busy = true;
     const message = { gen, input: req.input };
+    // a sort by new name follows the names on screen: sent only then, the worker keeps no copy
+    const shown = st().preview.newNames;
+    if (req.input.sort.key === 'newName' && shown instanceof CodeList && shown.length === req.items.length) message.previous = { codes: shown.codes, ends: shown.ends };
     const transfer = [];
     if (req.items !== sentItems) {
       const ready = packed?.items === req.items ? packed : packItems(req.items);
