@@ -203,7 +203,7 @@ class NameBuckets {
     return head;
   }
 
-  /** The item added just before `i` into its bucket (-1 for the first). */
+  /** The item added just before `i` into its bucket; asked only of an item that was not its bucket's first. */
   prev(i) { return this.before[i]; }
   /** The first item of `i`'s bucket. */
   head(i) { return this.slotHead[this.slotOf[i]]; }
