@@ -147,7 +147,8 @@ async function measure({ title, n, folders }, work) {
     await web.click('#edit-path');
     await web.type('#path-input', folder + ENTER);
     const wait = 60000 + n / 2;
-    let t = await until('the rows and the count', wait, () => web.exec('const t = window.__bench; return t.rows && t.count && t'));
+    // the count shows with the last part; the listing is whole once its reply is taken in
+    let t = await until('the rows and the count', wait, () => web.exec('const t = window.__bench; return t.rows && t.count && t.listed !== undefined && t'));
     const names = await web.exec(`const items = window.quarrytide.store.state.listing.items;
       return [items.some((it) => it.name.includes('\\u2028')), items.some((it) => it.name === 'IMG_\\ufffd.jpg')]`);
     await until('the preview settles', wait, () => web.exec('return !window.quarrytide.store.state.preview.pending'));
