@@ -250,48 +250,51 @@ export function unpackItems(m) {
   return items;
 }
 
-/** New names read from one string, a name only when it is asked for. */
-export class NameList {
-  constructor(text, ends) {
-    this.text = text;
+/** Names kept end to end and where each ends: a name is made only when it is asked for. */
+class EndToEnd {
+  constructor(ends) {
     this.ends = ends;
     this.length = ends.length;
   }
-  at(i) {
-    return i < 0 || i >= this.length ? undefined : this.text.slice(i ? this.ends[i - 1] : 0, this.ends[i]);
-  }
-  /** Whether name i is `s`, without making the name. */
-  is(i, s) {
-    const start = i ? this.ends[i - 1] : 0;
-    return s.length === this.ends[i] - start && this.text.startsWith(s, start);
-  }
+  /** Where name i starts. */
+  start(i) { return i ? this.ends[i - 1] : 0; }
   /** The first UTF-16 unit of name i (NaN when it is empty), without making the name. */
   firstCode(i) {
-    const start = i ? this.ends[i - 1] : 0;
-    return start < this.ends[i] ? this.text.charCodeAt(start) : NaN;
+    const start = this.start(i);
+    return start < this.ends[i] ? this.unit(start) : NaN;
   }
 }
 
-/** New names read from their code units (see `codeUnits`), a name only when it is asked for. */
-export class CodeList {
+/** Names read from one string. */
+export class NameList extends EndToEnd {
+  constructor(text, ends) {
+    super(ends);
+    this.text = text;
+  }
+  at(i) { return i < 0 || i >= this.length ? undefined : this.text.slice(this.start(i), this.ends[i]); }
+  unit(k) { return this.text.charCodeAt(k); }
+  /** Whether name i is `s`, without making the name. */
+  is(i, s) {
+    const start = this.start(i);
+    return s.length === this.ends[i] - start && this.text.startsWith(s, start);
+  }
+}
+
+/** Names read from their code units (see `codeUnits`). */
+export class CodeList extends EndToEnd {
   constructor(codes, ends) {
+    super(ends);
     this.codes = codes;
-    this.ends = ends;
-    this.length = ends.length;
   }
   at(i) {
     if (i < 0 || i >= this.length) return undefined;
     const end = this.ends[i];
     let name = '';
     // a piece at a time: a call takes only so many arguments, and a rule may make a long name
-    for (let k = i ? this.ends[i - 1] : 0; k < end; k += 4096) name += String.fromCharCode.apply(null, this.codes.subarray(k, Math.min(end, k + 4096)));
+    for (let k = this.start(i); k < end; k += 4096) name += String.fromCharCode.apply(null, this.codes.subarray(k, Math.min(end, k + 4096)));
     return name;
   }
-  /** The first UTF-16 unit of name i (NaN when it is empty), without making the name. */
-  firstCode(i) {
-    const start = i ? this.ends[i - 1] : 0;
-    return start < this.ends[i] ? this.codes[start] : NaN;
-  }
+  unit(k) { return this.codes[k]; }
 }
 
 /** The preview as the page keeps it: `newNames.at(i)`, `check.problems.get(i)`. */
