@@ -250,7 +250,7 @@ export function unpackItems(m) {
   return items;
 }
 
-/** Names kept end to end and where each ends: a name is made only when it is asked for. */
+/** Names kept end to end and where each ends: a name is made only when it is asked for. Each kind gives `at(i)` and `unit(k)`, the UTF-16 unit at k. */
 class EndToEnd {
   constructor(ends) {
     this.ends = ends;
