@@ -191,8 +191,7 @@ export function packItems(items) {
 /** A packed listing (`packItems`) as its items read it in the worker. */
 class ItemColumns {
   constructor({ names, folders, exts, numbers, label, isDir }) {
-    this.text = names.text;
-    this.ends = names.ends;
+    this.names = new NameList(names.text, names.ends);
     this.folder = folders.index;
     this.dirs = folders.values.map(([dir]) => dir);
     this.rels = folders.values.map(([, rel]) => rel);
@@ -217,12 +216,13 @@ class PreviewItem {
     this.c = columns;
     this.idx = idx;
   }
-  get name() { return this.c.text.slice(this.idx ? this.c.ends[this.idx - 1] : 0, this.c.ends[this.idx]); }
+  get name() { return this.c.names.at(this.idx); }
   get ext() { return this.c.exts[this.c.ext[this.idx]]; }
   get basename() {
-    const { c, idx } = this;
-    const ext = c.exts[c.ext[idx]];
-    return c.text.slice(idx ? c.ends[idx - 1] : 0, ext === '' ? c.ends[idx] : c.ends[idx] - ext.length - 1);
+    const { names } = this.c, idx = this.idx;
+    const ext = this.ext;
+    // cut from the text, not from the name: one string made, not two
+    return names.text.slice(names.start(idx), ext === '' ? names.ends[idx] : names.ends[idx] - ext.length - 1);
   }
   get dir() { return this.c.dirs[this.c.folder[this.idx]]; }
   get rel() { return this.c.rels[this.c.folder[this.idx]]; }
