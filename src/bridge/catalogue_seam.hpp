@@ -22,6 +22,8 @@ class Catalogue {
                                 const ListingRun& onRun) {
     onRun(listFolder(folder, mode));
   }
+  // Why `folder` cannot be listed; by default, nothing stands in the way.
+  virtual std::optional<FolderProblem> folderProblem(const std::string&) { return std::nullopt; }
   // The record of an existing item; nullopt when nothing exists at `path`.
   virtual std::optional<FileRecord> describe(const std::string& path) = 0;
   // Whether `path` is a directory; nullopt when that cannot be determined.
@@ -38,6 +40,7 @@ class DiskCatalogue final : public Catalogue {
   std::vector<FileRecord> listFolder(const std::string& folder, ListingMode mode) override;
   void listFolderInRuns(const std::string& folder, ListingMode mode,
                         const ListingRun& onRun) override;
+  std::optional<FolderProblem> folderProblem(const std::string& folder) override;
   std::optional<FileRecord> describe(const std::string& path) override;
   std::optional<bool> isDirectory(const std::string& path) override;
   FileRecord fileInfo(const std::string& path) override;

@@ -46,21 +46,29 @@ void Bridge::listFolder(std::int64_t id, const nlohmann::json& args) {
 }
 
 void Bridge::list(std::int64_t id, std::string folder, const Args& a) {
-  const ListingMode mode = listingMode(a);
-  if (!a.boolean("parts", false)) {
-    io_.submit([replies = replies_, &catalogue = host_.catalogue, id, folder = std::move(folder),
-                mode] { replies->resolveRecords(id, folder, catalogue.listFolder(folder, mode)); });
-    return;
-  }
   // "parts" (an extension): every run but the last goes ahead as a part, so
   // the first rows show while the rest is read; the reply brings the last.
-  // "columns" (an extension too) changes only the parts' form.
+  // "columns" (an extension too) changes only the parts' form. "reasons"
+  // (another): a folder that cannot be listed says why instead of listing
+  // nothing, so that the page can tell a mistyped path from an empty folder.
   io_.submit([replies = replies_, &catalogue = host_.catalogue, id, folder = std::move(folder),
-              mode, columns = a.boolean("columns", false)] {
-    PartPacer parts(replies, id, folder, columns);
+              mode = listingMode(a), parts = a.boolean("parts", false),
+              columns = a.boolean("columns", false), reasons = a.boolean("reasons", false)] {
+    if (auto problem = reasons ? catalogue.folderProblem(folder) : std::nullopt) {
+      replies->resolve(id, true,
+                       {{"folder", folder},
+                        {"files", nlohmann::json::array()},
+                        {"problem", {{"code", problem->code}, {"message", problem->message}}}});
+      return;
+    }
+    if (!parts) {
+      replies->resolveRecords(id, folder, catalogue.listFolder(folder, mode));
+      return;
+    }
+    PartPacer pacer(replies, id, folder, columns);
     catalogue.listFolderInRuns(folder, mode,
-                               [&](std::vector<FileRecord>&& run) { parts.add(std::move(run)); });
-    replies->resolveRecords(id, folder, parts.finish());
+                               [&](std::vector<FileRecord>&& run) { pacer.add(std::move(run)); });
+    replies->resolveRecords(id, folder, pacer.finish());
   });
 }
 

@@ -14,6 +14,10 @@ void DiskCatalogue::listFolderInRuns(const std::string& folder, ListingMode mode
   quarrytide::listFolderInRuns(folder, mode, onRun);
 }
 
+std::optional<FolderProblem> DiskCatalogue::folderProblem(const std::string& folder) {
+  return quarrytide::folderProblem(folder);
+}
+
 std::optional<FileRecord> DiskCatalogue::describe(const std::string& path) {
   if (namesNoItem(path)) return std::nullopt;
   struct stat st;

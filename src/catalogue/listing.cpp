@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "name_order.hpp"
@@ -181,6 +183,21 @@ void listFolderInRuns(const std::string& folder, ListingMode mode, const Listing
       if (length < kLongestRun) length = std::min(length * 2, kLongestRun);
     }
   }
+}
+
+std::optional<FolderProblem> folderProblem(const std::string& folder) {
+  if (namesNoItem(folder)) return FolderProblem{"notFound", std::strerror(ENOENT)};
+  const int fd = ::open(plainPath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  const int error = errno;
+  const char* code = error == ENOENT                     ? "notFound"
+                     : error == ENOTDIR                  ? "notFolder"
+                     : error == EACCES || error == EPERM ? "denied"
+                                                         : "unreadable";
+  return FolderProblem{code, std::strerror(error)};
 }
 
 std::vector<FileRecord> listFolder(const std::string& folder, ListingMode mode) {

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,16 @@ struct ListingMode {
   bool hidden = false;
   bool operator==(const ListingMode&) const = default;
 };
+
+// Why a folder cannot be listed at all: `code` is "notFound", "notFolder",
+// "denied" or "unreadable"; `message` is the system's reason.
+struct FolderProblem {
+  std::string code;
+  std::string message;
+  bool operator==(const FolderProblem&) const = default;
+};
+// nullopt when the folder opens for reading (even when it lists nothing).
+std::optional<FolderProblem> folderProblem(const std::string& folder);
 
 // Links are described as themselves and never followed. Sorted by name in
 // file-browser order. Never fails: what cannot be read is left out.

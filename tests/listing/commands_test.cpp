@@ -31,6 +31,14 @@ TEST(ListFolderCommand, NeedsAFolderTakesOnlyFlagsOfTheirTypeAndEchoesTheFolder)
     {"id":4,"cmd":"listFolder","args":{"folder":"/tmp/x","recursive":true,"kind":"folders"}} => {"id":4,"ok":true,"payload":{"folder":"/tmp/x","files":[]}}
     {"id":5,"cmd":"listFolder","args":{"folder":"/tmp/x","hidden":true}} => {"id":5,"ok":true,"payload":{"folder":"/tmp/x","files":[]}}
     {"id":6,"cmd":"listFolder","args":{"folder":"/tmp/x","recursive":"yes","kind":"Folders","hidden":1}} => {"id":6,"ok":true,"payload":{"folder":"/tmp/x","files":[]}})");
+  // With "reasons", a folder that cannot be listed says why; one that can lists as before.
+  EXPECT_CALL(rig.catalogue, folderProblem("/nope"))
+      .WillOnce(Return(FolderProblem{"notFound", "No such file or directory"}));
+  EXPECT_CALL(rig.catalogue, folderProblem("/tmp/x"));
+  EXPECT_CALL(rig.catalogue, listFolder("/tmp/x", ListingMode{})).WillOnce(Return(Records{}));
+  expectTranscript(rig, R"(
+    {"id":7,"cmd":"listFolder","args":{"folder":"/nope","reasons":true}} => {"id":7,"ok":true,"payload":{"folder":"/nope","files":[],"problem":{"code":"notFound","message":"No such file or directory"}}}
+    {"id":8,"cmd":"listFolder","args":{"folder":"/tmp/x","reasons":true}} => {"id":8,"ok":true,"payload":{"folder":"/tmp/x","files":[]}})");
 }
 
 TEST(ListFolderCommand, InPartsEveryRunButTheLastGoesAheadOfTheReplyThatBringsTheLast) {

@@ -108,10 +108,20 @@ TEST(Listing, EachModeListsItsItemsAndLinksAreNeverFollowed) {
             std::tuple(false, std::int64_t(t.at("sub").size()), 0, ""));
   EXPECT_EQ(fileInfo(link.path), link);
   // An empty path is not the working folder; one holding a NUL is not the folder before it.
-  for (const std::string& nothing : {t.at("sub/empty"), t.at("missing"), t.at("a.txt"),
-                                     std::string(), t.at("sub") + '\0' + "/x", t.path() + '\0'})
+  // Each lists nothing, and says why when it is not a folder that can be read.
+  for (const auto& [nothing, why] : {std::pair{t.at("sub/empty"), ""},
+                                     {t.at("missing"), "notFound"},
+                                     {t.at("a.txt"), "notFolder"},
+                                     {t.at("a.txt/x"), "notFolder"},
+                                     {std::string(), "notFound"},
+                                     {t.at("sub") + '\0' + "/x", "notFound"},
+                                     {t.path() + '\0', "notFound"}}) {
     for (ListingMode mode : {ListingMode{}, {.recursive = true, .foldersOnly = true}})
       EXPECT_TRUE(listFolder(nothing, mode).empty()) << nothing;
+    const auto problem = folderProblem(nothing);
+    EXPECT_EQ(problem ? problem->code : "", why) << nothing;
+  }
+  EXPECT_EQ(folderProblem(t.at("missing"))->message, "No such file or directory");
 }
 
 TEST(Listing, UnreadableSubfolderIsSkippedAndTheWalkGoesOn) {
@@ -121,6 +131,7 @@ TEST(Listing, UnreadableSubfolderIsSkippedAndTheWalkGoesOn) {
   ASSERT_EQ(::chmod(t.at("b").c_str(), 0), 0);
   EXPECT_EQ(paths(listFolder(t.path(), {.recursive = true}), t.path()),
             (Names{"a/x.txt", "c/z.txt"}));
+  EXPECT_EQ(folderProblem(t.at("b")), (FolderProblem{"denied", "Permission denied"}));
   ::chmod(t.at("b").c_str(), 0755);
 }
 

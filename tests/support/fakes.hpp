@@ -16,6 +16,7 @@ class FakeCatalogue : public Catalogue {
   MOCK_METHOD(std::vector<FileRecord>, listFolder, (const std::string&, ListingMode), (override));
   MOCK_METHOD(void, listFolderInRuns, (const std::string&, ListingMode, const ListingRun&),
               (override));
+  MOCK_METHOD(std::optional<FolderProblem>, folderProblem, (const std::string&), (override));
   MOCK_METHOD(std::optional<FileRecord>, describe, (const std::string&), (override));
   MOCK_METHOD(std::optional<bool>, isDirectory, (const std::string&), (override));
   MOCK_METHOD(FileRecord, fileInfo, (const std::string&), (override));

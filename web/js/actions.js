@@ -70,6 +70,8 @@ export const actions = {
       // the stamp only grows: a confirmation open across listings must notice
       preview: { ...emptyPreview(), base: upTo(items.length), stamp: state.preview.stamp },
       view: upTo(items.length),
+      // what was said about the listing before does not hold for this one
+      toasts: state.toasts.some((x) => x.about === 'listing') ? state.toasts.filter((x) => x.about !== 'listing') : state.toasts,
     };
   },
   /**
@@ -176,7 +178,7 @@ export const actions = {
   toggleAddMenu: (state, on = !state.ui.addMenuOpen) => withUi(state, { addMenuOpen: on }),
   sheetOpened: (state, sheet) => ({ sheet }),
   sheetClosed: () => ({ sheet: null }),
-  toast: (state, { text, kind = 'info' }) => ({ toasts: [...state.toasts, { id: ++toastId, text, kind }] }),
+  toast: (state, { text, kind = 'info', about = null }) => ({ toasts: [...state.toasts, { id: ++toastId, text, kind, about }] }),
   dismissToast: (state, id) => ({ toasts: state.toasts.filter((t) => t.id !== id) }),
 };
 

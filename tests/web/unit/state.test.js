@@ -145,7 +145,8 @@ test('a listing in parts: the first part shows at once, the rest counts, the who
     listFolder: (folder, recursive, kind, more, onPart) => new Promise((resolve) => calls.push({ folder, onPart, resolve })),
     chooseFolder: (recursive, kind, more, onPart) => new Promise((resolve) => calls.push({ folder: 'chooser', onPart, resolve })),
   };
-  const listing = createListing({ store, bridge, toast: () => {} });
+  const toasts = [];
+  const listing = createListing({ store, bridge, toast: (text) => toasts.push(text) });
   const paths = (folder, a, b) => Array.from({ length: b - a }, (_, k) => record(`${folder}/f${a + k}.txt`));
   const first = listing.open('/p');
   const [p] = calls;
@@ -181,24 +182,32 @@ test('a listing in parts: the first part shows at once, the rest counts, the who
   calls[2].resolve({ folder: '/q', files: paths('/q', 0, 2) });
   await Promise.all([stale, fresh]);
   assert.deepEqual(store.state.listing.items.map((it) => it.path), ['/r/f0.txt']);
-  // a chooser cancelled while a listing arrives leaves that listing to finish;
-  // a folder chosen takes its place from its first part on, a drop at once
-  for (const choice of ['cancel', '/c', 'drop']) {
+  // a chooser cancelled, or a folder that cannot be listed, while a listing
+  // arrives leaves that listing to finish; a folder chosen takes its place
+  // from its first part on, a drop at once
+  for (const choice of ['cancel', 'missing', '/c', 'drop']) {
     const arriving = listing.open('/t');
     const opened = calls.at(-1);
     opened.onPart('/t', paths('/t', 0, 1), 1);
-    const chooser = listing.choose();
+    const chooser = choice === 'missing' ? listing.open('/gone') : listing.choose();
     const c = calls.at(-1);
     if (choice === 'cancel') c.resolve(null);
+    else if (choice === 'missing') c.resolve({ folder: '/gone', files: [], problem: { code: 'notFound', message: 'No such file or directory' } });
     else if (choice === 'drop') listing.drop({ dropKind: 'files', folder: '/d', files: paths('/d', 0, 1) });
     else c.onPart('/c', paths('/c', 0, 1), 1);
     opened.onPart('/t', paths('/t', 1, 2), 2);
     opened.resolve({ folder: '/t', files: [...paths('/t', 0, 2), ...paths('/t', 2, 3)] });
     c.resolve(choice === '/c' ? { folder: '/c', files: [...paths('/c', 0, 1), ...paths('/c', 1, 2)] } : null);
     await Promise.all([arriving, chooser]);
-    const want = { cancel: ['/t', 3], '/c': ['/c', 2], drop: ['/d', 1] }[choice];
+    const want = { cancel: ['/t', 3], missing: ['/t', 3], '/c': ['/c', 2], drop: ['/d', 1] }[choice];
     assert.deepEqual([store.state.listing.folder, store.state.listing.items.length, store.state.arriving], [...want, 0], choice);
   }
+  assert.deepEqual([toasts, store.state.config.recent.includes('/gone')], [['No folder at /gone.'], false]);
+  // what was said about one listing goes when the next is shown; other toasts stay
+  store.dispatch('toast', { text: 'empty', about: 'listing' });
+  store.dispatch('toast', { text: 'saved' });
+  store.dispatch('listed', { folder: '/u', files: paths('/u', 0, 1) });
+  assert.deepEqual(store.state.toasts.map((x) => x.text), ['saved']);
 });
 
 test("the filter's choices: extensions of any case together, most frequent first, then by name; tags counted; in pieces as at once", () => {

@@ -536,7 +536,11 @@ export default {
 
   // listing and the native channel
   'listing.busy': 'Bitte warten, bis der Vorgang abgeschlossen ist.',
-  'listing.empty': 'In {folder} gibt es nichts aufzulisten ({what}, oder der Ordner ist nicht lesbar).',
+  'listing.empty': 'In {folder} gibt es nichts aufzulisten ({what}).',
+  'listing.notFound': 'Unter {folder} gibt es keinen Ordner.',
+  'listing.notFolder': 'Kein Ordner: {folder}.',
+  'listing.denied': 'Zugriff verweigert: {folder}.',
+  'listing.unreadable': '{folder} ist nicht lesbar: {reason}.',
   'listing.noSubfolders': 'keine Unterordner',
   'listing.noFiles': 'keine Dateien',
   'listing.failed': 'Der Ordner konnte nicht aufgelistet werden: {reason}',

@@ -537,7 +537,11 @@ export default {
 
   // listing and the native channel
   'listing.busy': 'Wait until the batch has finished.',
-  'listing.empty': 'Nothing to list in {folder} ({what}, or the folder cannot be read).',
+  'listing.empty': 'Nothing to list in {folder} ({what}).',
+  'listing.notFound': 'No folder at {folder}.',
+  'listing.notFolder': 'Not a folder: {folder}.',
+  'listing.denied': 'Permission denied: {folder}.',
+  'listing.unreadable': '{folder} cannot be read: {reason}.',
   'listing.noSubfolders': 'no subfolders',
   'listing.noFiles': 'no files',
   'listing.failed': 'Could not list the folder: {reason}',

@@ -4,6 +4,8 @@ import { t } from '../i18n/index.js';
 import { normaliseInto } from '../protocol.js';
 import { Facets, facetsOf } from '../filter.js';
 
+const PROBLEMS = ['notFound', 'notFolder', 'denied', 'unreadable'];
+
 export function createListing({ store, bridge, toast }) {
   const st = () => store.state;
   const kind = () => (st().config.mode === 'folders' ? 'folders' : 'files');
@@ -40,6 +42,8 @@ export function createListing({ store, bridge, toast }) {
     const claim = () => { if (!ticket) ticket = ++newest; };
     return {
       claim,
+      // a request that lists nothing hands the turn back to the one before it
+      release: () => { if (ticket === newest) newest--; },
       current: () => ticket === newest,
       prepared,
       onPart(folder, files, count) {
@@ -60,14 +64,22 @@ export function createListing({ store, bridge, toast }) {
     };
   }
 
+  // A folder that cannot be listed leaves the listing on screen (and Recent)
+  // as it is, and one still arriving goes on.
   async function open(folder) {
     if (!folder || st().batch.busy) return;
     const req = request();
     try {
-      const res = await bridge.listFolder(folder, tree(), kind(), extras(), req.onPart);
+      const res = await bridge.listFolder(folder, tree(), kind(), { ...extras(), reasons: true }, req.onPart);
+      if (res.problem) {
+        req.release();
+        const code = PROBLEMS.includes(res.problem.code) ? res.problem.code : 'unreadable';
+        toast(t(`listing.${code}`, { folder: res.folder, reason: res.problem.message }), 'error', undefined, 'listing');
+        return;
+      }
       if (!req.current()) return;
       if (show(res.folder, res.files, null, req.prepared) && !res.files.length) {
-        toast(t('listing.empty', { folder: res.folder, what: t(st().config.mode === 'folders' ? 'listing.noSubfolders' : 'listing.noFiles') }), 'warning');
+        toast(t('listing.empty', { folder: res.folder, what: t(st().config.mode === 'folders' ? 'listing.noSubfolders' : 'listing.noFiles') }), 'warning', undefined, 'listing');
       }
     } catch (e) {
       toast(t('listing.failed', { reason: e.message }), 'error');

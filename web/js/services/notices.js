@@ -5,8 +5,9 @@ const TOAST_MS = 6000;
 export function createNotices({ store }) {
   let answer = null;
 
-  function toast(text, kind = 'info', ms = TOAST_MS) {
-    store.dispatch('toast', { text, kind });
+  /** `about` 'listing': the toast goes when another listing is shown. */
+  function toast(text, kind = 'info', ms = TOAST_MS, about = null) {
+    store.dispatch('toast', { text, kind, about });
     const { id } = store.state.toasts[store.state.toasts.length - 1];
     setTimeout(() => store.dispatch('dismissToast', id), ms);
   }
