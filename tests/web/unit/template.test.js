@@ -47,7 +47,11 @@ const CASES = [
   [['a'], { pattern: '{modified:D M [YYYY] YY}' }, ['13 7 YYYY 24']],
   // media fields, widths, whole seconds, digests cut; absent values warn unless a default is given; "/" never passes
   [['song.mp3', 'other.mp3'], { pattern: '{artist} - {track:2} {title|lower} {duration} {hash:sha256:4} {album|default:none}' },
-    ['AC_DC - 07 shoot to thrill 317 abcd Back in Black.mp3', ' -     none.mp3'], [song, {}], [, ['artist', 'track', 'title', 'duration', 'sha256 digest']]],
+    ['AC_DC - 07 shoot to thrill 317 abcd Back in Black.mp3', '- none.mp3'], [song, {}], [, ['artist', 'track', 'title', 'duration', 'sha256 digest']]],
+  // a space an empty value would double, or leave first or last before the extension, goes; the pattern's own stay
+  [['a.mp3', 'b.mp3', 'c.mp3'], { pattern: '{artist} - {album} - {track:2} {title}' }, ['AC_DC - Back in Black - 07.mp3', 'A - - 01 T.mp3', '- - 01.mp3'],
+    [{ ...song, title: undefined }, { artist: 'A', track: 1, title: 'T' }, { track: 1 }], [['title'], ['album'], ['artist', 'album', 'title']]],
+  [['a.mp4', 'b.mp4'], { pattern: '{modified:YYYY} {model}.{ext}  {comment}x', target: 'both' }, ['2024.mp4  x', '2024 M.mp4  x'], [{}, { model: 'M' }], [['model']]],
   [['x.jpg'], { pattern: '{make}{model}' }, ['.jpg'], [{ error: 'took too long to read' }], [['make', 'model']]],
   // the item's tags, colour label and comment; empty ones are simply empty
   [[file('a.jpg', { tags: ['sea', 'sun'], label: 6, comment: 'x/y' }), 'b.jpg'], { pattern: '[{tags}][{label}][{comment}]' }, ['[sea, sun][Red][x_y].jpg', '[][][].jpg']],

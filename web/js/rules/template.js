@@ -13,6 +13,28 @@ function groupsOf(source) {
   return { count: empty.length - 1, names: new Set(Object.keys(empty.groups || {})) };
 }
 
+/**
+ * The filled parts as one name. An empty value leaves no trace of its own:
+ * a space it would double, or leave at the start or the end (before the
+ * extension), goes; spaces the pattern holds side by side stay.
+ */
+function joinFilled(parts, out) {
+  let s = '';
+  let gap = false; // an empty value since the last text
+  for (let i = 0; i < out.length; i++) {
+    let piece = out[i];
+    if (piece === '') { gap ||= typeof parts[i] !== 'string'; continue; }
+    if (gap) {
+      if (piece[0] === ' ' && (s === '' || s.endsWith(' '))) piece = piece.slice(1);
+      else if (piece[0] === '.' && s.endsWith(' ')) s = s.slice(0, -1);
+      if (!piece) continue;
+      gap = false;
+    }
+    s += piece;
+  }
+  return gap && s.endsWith(' ') ? s.slice(0, -1) : s;
+}
+
 /** Digits of the largest number a counter gives to `count` items. */
 const digitsFor = (start, step, count) => Math.max(String(Math.abs(start)).length, String(Math.abs(start + step * (count - 1))).length);
 
@@ -81,7 +103,7 @@ export default {
           const pad = digitsFor(start, step, size);
           parts.forEach((p, i) => { if (p.counter) out[i] = p.number(n, pad); });
         }
-        const filled = out.join('');
+        const filled = joinFilled(parts, out);
         if (r.target === 'ext') return { base: partsIn.base, ext: filled };
         if (r.target === 'both') return splitName(filled);
         return { base: filled, ext: partsIn.ext };
