@@ -35,6 +35,30 @@ function fieldName(what) {
 /** The short word a row shows for a problem. */
 export const issueWord = (code, detail) => (typeof ISSUES[code].word === 'function' ? ISSUES[code].word(detail) : ISSUES[code].word);
 
+const lacks = (code) => code === 'missing' || code === 'noTaken';
+/**
+ * The word a row shows for its problems: the first of its worst severity, or
+ * every value it lacks at once ("no track, title").
+ */
+export function rowWord(problems) {
+  const sev = severityOf(problems);
+  const [code, detail] = problems.find(([c]) => ISSUES[c].severity === sev);
+  if (!lacks(code)) return issueWord(code, detail);
+  const what = problems.filter(([c]) => lacks(c)).map(([c, d]) => fieldName(c === 'noTaken' ? 'date taken' : d));
+  return t('issue.missingWord', { what: what.join(', ') });
+}
+
+/** The warnings of rows whose worst problem is a warning: [[word, rows]], most rows first. */
+export function warningCounts(problemLists) {
+  const counts = new Map();
+  for (const list of problemLists) {
+    if (severityOf(list) !== 'warning') continue;
+    const words = new Set(list.filter(([c]) => ISSUES[c].severity === 'warning').map(([c, d]) => issueWord(c, d)));
+    for (const w of words) counts.set(w, (counts.get(w) || 0) + 1);
+  }
+  return [...counts].sort((a, b) => b[1] - a[1]);
+}
+
 /** True when a name arrived with undecodable bytes (shown as U+FFFD). */
 export function isInvalidUtf8(name) {
   return name.includes('\uFFFD');

@@ -503,7 +503,7 @@ export default {
   'batch.applySummary': '{renames} und {meta}.',
   'batch.renames': { one: '{count} Umbenennung', other: '{count} Umbenennungen' },
   'batch.metaChanges': { one: '{count} Metadaten-Änderung', other: '{count} Metadaten-Änderungen' },
-  'batch.warnings': { one: '{count} Zeile hat Warnungen (Schreibung, Leerraum, versteckte Namen); sie wird angewendet.', other: '{count} Zeilen haben Warnungen (Schreibung, Leerraum, versteckte Namen); sie werden angewendet.' },
+  'batch.warnings': { one: '{count} Zeile hat Warnungen: {which}. Sie wird angewendet.', other: '{count} Zeilen haben Warnungen: {which}. Sie werden angewendet.' },
   'batch.errors': { one: '{count} Zeile hat Fehler, die abgelehnt würden. Sie muss ausgelassen werden.', other: '{count} Zeilen haben Fehler, die abgelehnt würden. Sie müssen ausgelassen werden.' },
   'batch.skipped': { one: '{count} Zeile mit einem Namen, der kein gültiges UTF-8 ist, wird ausgelassen.', other: '{count} Zeilen mit Namen, die kein gültiges UTF-8 sind, werden ausgelassen.' },
   'batch.line': '{name}  →  {newName}',

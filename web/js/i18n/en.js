@@ -504,7 +504,7 @@ export default {
   'batch.applySummary': '{renames} and {meta}.',
   'batch.renames': { one: '{count} rename', other: '{count} renames' },
   'batch.metaChanges': { one: '{count} metadata change', other: '{count} metadata changes' },
-  'batch.warnings': { one: '{count} row has warnings (case, spaces, hidden names); they are applied.', other: '{count} rows have warnings (case, spaces, hidden names); they are applied.' },
+  'batch.warnings': { one: '{count} row has warnings: {which}. It is applied.', other: '{count} rows have warnings: {which}. They are applied.' },
   'batch.errors': { one: '{count} row has errors that would be refused. They must be left out.', other: '{count} rows have errors that would be refused. They must be left out.' },
   'batch.skipped': { one: '{count} row with a name that is not valid UTF-8 is left out.', other: '{count} rows with names that are not valid UTF-8 are left out.' },
   'batch.line': '{name}  →  {newName}',

@@ -4,7 +4,7 @@
 import { planBatch, chunkPlan, followResults, rescueOps } from '../planner.js';
 import { undoRecord, batchChanges, batchFolder } from '../batch.js';
 import { explainError, normalise, pathIndexOf } from '../protocol.js';
-import { isInvalidUtf8 } from '../conflicts.js';
+import { isInvalidUtf8, warningCounts } from '../conflicts.js';
 import { top } from '../history.js';
 import { listedNames } from '../probe.js';
 import { joinPath } from '../text.js';
@@ -131,7 +131,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
       title: t('batch.applyTitle'),
       paragraphs: [
         { cls: 'big', text: t('batch.applySummary', { renames: t('batch.renames', { count: renames }), meta: t('batch.metaChanges', { count: meta }) }) },
-        p.warnings && { text: t('batch.warnings', { count: p.warnings }) },
+        p.warnings && { text: t('batch.warnings', { count: p.warnings, which: warningCounts(st().preview.check.problems.values()).map(([w, n]) => `${w} (${n})`).join(', ') }) },
         p.errors && { cls: 'err', text: t('batch.errors', { count: p.errors }) },
         p.skipped && { text: t('batch.skipped', { count: p.skipped }) },
       ].filter(Boolean),

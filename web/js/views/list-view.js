@@ -5,7 +5,7 @@
 import { h, fmtSize, fmtDate } from '../dom.js';
 import { readableDiff } from '../diff.js';
 import { visibleName } from '../text.js';
-import { ISSUES, issueWord } from '../conflicts.js';
+import { ISSUES, rowWord } from '../conflicts.js';
 import { ROW_HEIGHT } from '../protocol.js';
 import { t } from '../i18n/index.js';
 
@@ -277,9 +277,8 @@ export class ListView {
       return;
     }
     if (!m.problems) return;
-    const first = m.problems.find(([c]) => ISSUES[c].severity === m.severity) || m.problems[0];
-    const sev = ISSUES[first[0]].severity;
-    cell.append(h('span', { class: `status ${sev}`, text: (sev === 'error' ? '⚠ ' : sev === 'warning' ? '△ ' : '⦸ ') + issueWord(first[0], first[1]) }));
+    const sev = m.severity;
+    cell.append(h('span', { class: `status ${sev}`, text: (sev === 'error' ? '⚠ ' : sev === 'warning' ? '△ ' : '⦸ ') + rowWord(m.problems) }));
     cell.title = m.problems.map(([c, d]) => ISSUES[c].text(d)).join('\n');
   }
 
