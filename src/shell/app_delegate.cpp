@@ -176,10 +176,9 @@ void AppDelegate::buildWindow() {
   gtk_header_bar_set_show_close_button(GTK_HEADER_BAR(header), TRUE);
   gtk_header_bar_set_custom_title(GTK_HEADER_BAR(header),
                                   gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0));
-  // The menu bar sits in the header bar, so the page gets the whole 1040 x 720.
-  gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window_), FALSE);
-  gtk_header_bar_pack_start(GTK_HEADER_BAR(header),
-                            gtk_menu_bar_new_from_model(gtk_application_get_menubar(app_)));
+  // The primary menu sits at the end of the header bar, beside the window's buttons.
+  GtkWidget* menuButton = primaryMenuButton();
+  gtk_header_bar_pack_end(GTK_HEADER_BAR(header), menuButton);
   gtk_window_set_titlebar(window_, header);
   gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(view_));
   g_signal_connect(window_, "key-press-event", G_CALLBACK(&AppDelegate::keyPress), this);
@@ -191,7 +190,7 @@ void AppDelegate::buildWindow() {
                            this);
   chooser_.setParent(window_);
   links_.setParent(window_);
-  addWindowActions(app_, MenuTargets{window_, view_});
+  addWindowActions(app_, MenuTargets{window_, view_, menuButton});
 
   webkit_web_view_load_uri(view_, appUri("/index.html").c_str());
   gtk_widget_show_all(GTK_WIDGET(window_));

@@ -57,3 +57,16 @@ export function inTextField(el) {
   if (el.tagName === 'INPUT') return !['checkbox', 'radio', 'button', 'submit'].includes(el.type);
   return el.isContentEditable;
 }
+
+/**
+ * Escape closes the dialog from any control in it: a search field would
+ * otherwise take the key to clear itself and leave the dialog open.
+ */
+export function closeOnEscape(dialog, close) {
+  dialog.addEventListener('keydown', (e) => {
+    if (e.key !== 'Escape') return;
+    e.preventDefault();
+    e.stopPropagation();
+    close();
+  }, true);
+}

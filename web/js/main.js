@@ -47,6 +47,8 @@ const thumbnails = createThumbnails({ bridge, isShown: (path) => list.isShown(pa
 const runner = createBatchRunner({ store, bridge, preview, notices, thumbnails });
 const journal = createJournal({ store, bridge, toast, runner });
 
+const HELP = ['help.open', 'help.rules', 'help.problems', 'help.meta', 'help.apply', 'help.more'];
+
 /** Rule changes: the done marks of the last batch go once the user moves on. */
 const ruleChange = (name, payload) => { dispatch(name, payload); dispatch('forgetDone'); };
 
@@ -120,6 +122,8 @@ const intents = {
     dispatch('deletePreset', name);
     toast(t('toast.presetDeleted', { name }));
   },
+  presets: () => presets.focus(),
+  help: () => ask({ title: t('help.title'), paragraphs: HELP.map((key) => ({ text: t(key) })), okText: t('help.close'), single: true }),
   // metadata
   editMeta(change) {
     const { set } = st().selection;
@@ -165,7 +169,7 @@ const filterBar = createFilterBar({ store, intents });
 list = createList({ store, intents, thumbnails: () => thumbnails });
 const rules = createRulesPanel({ store, intents });
 createMetaPanel({ store, intents });
-createPresetsPanel({ store, intents });
+const presets = createPresetsPanel({ store, intents });
 createStatusBar({ store, intents });
 createSheet({ store, intents });
 createHistoryView({ store, intents });
@@ -175,11 +179,12 @@ document.addEventListener('mousedown', (e) => {
   if (!e.target.closest('.menu-wrap')) intents.closeMenus();
 });
 bridge.onDrop(listing.drop);
-// Edit ▸ Undo and Redo of the window's menu: the text of a field being
-// edited, otherwise the last batch.
+// The window's menu and keys: Undo, Redo and Select All act on the text of a
+// field being edited, otherwise on the batches and the rows.
+const MENU = ['choose', 'openHistory', 'presets', 'help', 'undo', 'redo', 'selectAll'];
 window.__onMenu = (item) => {
-  if (item !== 'undo' && item !== 'redo') return;
-  if (inTextField(document.activeElement)) document.execCommand(item);
+  if (!MENU.includes(item)) return;
+  if (['undo', 'redo', 'selectAll'].includes(item) && inTextField(document.activeElement)) document.execCommand(item);
   else intents[item]();
 };
 

@@ -456,6 +456,16 @@ test('the history lists every batch after a reload and undoes one three back fro
   await page.click('#sheet-ok');
   await idle(page);
   assert.deepEqual(namesIn(root), ['a.txt', 'z-B.txt']);
+  // Escape closes the history from its search field, and the help the menu opens
+  await page.keyboard.press('Control+h');
+  await page.fill('#history-search', 'x');
+  await page.press('#history-search', 'Escape');
+  await page.waitForSelector('#history', { state: 'hidden' });
+  await page.evaluate(() => window.__onMenu('help'));
+  await page.waitForSelector('#sheet[open]');
+  assert.equal(await page.isVisible('#sheet-cancel'), false);
+  await page.keyboard.press('Escape');
+  await page.waitForSelector('#sheet', { state: 'hidden' });
 });
 
 test('with a German system locale the page speaks German', async () => {

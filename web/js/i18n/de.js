@@ -578,4 +578,12 @@ export default {
   'history.undo': 'Rückgängig machen',
   'history.noMatch': 'Kein Vorgang passt.',
   'history.none': 'Es wurde noch kein Vorgang angewendet.',
+  'help.title': 'Hilfe zu Quarrytide',
+  'help.close': 'Schließen',
+  'help.open': 'Öffnen Sie einen Ordner mit „Öffnen…“ (Strg+O), tippen Sie seinen Pfad (Strg+L), ziehen Sie ihn auf das Fenster oder wählen Sie ihn unter „Zuletzt“. Dateien, Ordner und Baum bestimmen, was aufgelistet wird.',
+  'help.rules': 'Fügen Sie mit + (Strg+N) Regeln hinzu: Jede ändert die Namen der Reihe nach, und die Spalte „Neuer Name“ zeigt das Ergebnis schon beim Tippen, mit markierten Änderungen. Eine Vorlage baut Namen aus Platzhaltern wie {taken:YYYY-MM-DD}, {model} oder {n:3}.',
+  'help.problems': 'Jedes Problem steht in seiner Zeile und in der unteren Leiste, bevor etwas angewendet wird: vergebene oder doppelte Namen, ungültige Namen, Werte, die einer Datei fehlen. Ein Klick auf eine Zahl zeigt ihre Zeilen.',
+  'help.meta': 'Wählen Sie Zeilen aus, um ihnen in der Leiste „Metadaten“ Schlagwörter, eine Farbmarkierung und einen Kommentar zu geben.',
+  'help.apply': '„Anwenden“ (Strg+Eingabe) benennt um und schreibt die Metadaten, ohne je eine Datei zu ersetzen. „Rückgängig“ (Strg+Z) nimmt den letzten Vorgang zurück; der Verlauf (Strg+H) hält jeden Vorgang fest, auch nach einem Neustart rückgängig zu machen.',
+  'help.more': 'Voreinstellungen bewahren Regelketten unter einem Namen auf. Jede Taste steht unter „Tastenkürzel“ (Strg+?) im Hauptmenü.',
 };

@@ -579,4 +579,12 @@ export default {
   'history.undo': 'Undo this batch',
   'history.noMatch': 'No batch matches.',
   'history.none': 'No batch has been applied yet.',
+  'help.title': 'Quarrytide help',
+  'help.close': 'Close',
+  'help.open': 'Open a folder with Open… (Ctrl+O), type its path (Ctrl+L), drop it on the window or pick it from Recent. Files, Folders and Tree choose what is listed.',
+  'help.rules': 'Add rules with + (Ctrl+N): each changes the names in turn, and the New name column shows the result as you type, with the changes marked. A Template builds names from tokens such as {taken:YYYY-MM-DD}, {model} or {n:3}.',
+  'help.problems': 'Every problem shows on its row and in the bottom strip before anything is applied: names taken or given twice, invalid names, values a file lacks. Click a count to see its rows.',
+  'help.meta': 'Select rows to give them tags, a colour label and a comment in the Metadata panel.',
+  'help.apply': 'Apply (Ctrl+Enter) renames and writes the metadata, and never replaces a file. Undo (Ctrl+Z) takes back the last batch; History (Ctrl+H) holds every batch, to undo also after a restart.',
+  'help.more': 'Presets keep rule chains under a name. Every key is listed under Keyboard Shortcuts (Ctrl+?) in the main menu.',
 };

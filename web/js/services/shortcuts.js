@@ -16,7 +16,6 @@ export const KEYS = [
   ['Enter', 'ctrl', 'apply', true],
   ['z', 'ctrl', 'undo', false],
   ['z', 'ctrl+shift', 'redo', false],
-  ['y', 'ctrl', 'redo', false],
   ['a', 'ctrl', 'selectAll', false],
   ['F5', '', 'reload', true],
   ['1', 'alt', 'filesMode', true],

@@ -1,7 +1,7 @@
 // The History sheet: batches newest first, filtered as the user types; a
 // batch opens to its rows and can be undone from there.
 
-import { $, h, fill, fmtDate } from '../dom.js';
+import { $, h, fill, fmtDate, closeOnEscape } from '../dom.js';
 import { visibleName } from '../text.js';
 import { lineList } from './line-list.js';
 import { t } from '../i18n/index.js';
@@ -23,6 +23,7 @@ export function createHistoryView({ store, intents }) {
   const list = $('history-list');
   $('history-close').addEventListener('click', intents.closeHistory);
   dlg.addEventListener('close', () => { if (store.state.journal.open) intents.closeHistory(); });
+  closeOnEscape(dlg, intents.closeHistory);
   search.addEventListener('input', () => intents.searchHistory(search.value));
 
   function render(state) {

@@ -38,4 +38,10 @@ export function createPresetsPanel({ store, intents }) {
 
   store.subscribe(['config'], render);
   render(store.state);
+  return {
+    focus() {
+      select.scrollIntoView({ block: 'nearest' });
+      select.focus();
+    },
+  };
 }

@@ -1,6 +1,6 @@
 // The confirmation sheet and the toasts, drawn from the state.
 
-import { $, h, fill } from '../dom.js';
+import { $, h, fill, closeOnEscape } from '../dom.js';
 import { visibleName } from '../text.js';
 import { lineList } from './line-list.js';
 
@@ -13,6 +13,7 @@ export function createSheet({ store, intents }) {
   $('sheet-cancel').addEventListener('click', () => intents.answerSheet(false));
   $('sheet-form').addEventListener('submit', (e) => { e.preventDefault(); intents.answerSheet(true); });
   dlg.addEventListener('close', () => { if (store.state.sheet) intents.answerSheet(false); });
+  closeOnEscape(dlg, () => intents.answerSheet(false));
   skip.addEventListener('change', () => { ok.disabled = !skip.checked; });
 
   function render(state) {
@@ -28,6 +29,7 @@ export function createSheet({ store, intents }) {
       (sheet.paragraphs || []).map((p) => h('p', { class: p.cls || null, text: p.text })),
       sheet.lines?.length ? lineList(sheet.lines.length, (i) => visibleName(sheet.lines[i]), { className: 'samples' }) : null);
     ok.textContent = sheet.okText;
+    $('sheet-cancel').hidden = Boolean(sheet.single); // a sheet that only tells
     $('sheet-skip-row').hidden = !sheet.skipText;
     $('sheet-skip-text').textContent = sheet.skipText || '';
     skip.checked = false;
