@@ -14,7 +14,7 @@ export const ISSUES = {
   dot: { severity: 'error', word: t('issue.invalid'), text: () => t('issue.dot') },
   nul: { severity: 'error', word: t('issue.invalid'), text: () => t('issue.nul') },
   tooLong: { severity: 'error', word: t('issue.tooLongWord'), text: (d) => t('issue.tooLong', { bytes: String(d), limit: String(MAX_NAME_BYTES) }) },
-  dup: { severity: 'error', word: t('issue.dupWord'), text: (d) => (d ? t('issue.dupOf', { name: d }) : t('issue.dup')) },
+  dup: { severity: 'error', word: t('issue.dupWord'), text: (d) => (d ? t('issue.dupOf', { count: d }) : t('issue.dup')) },
   exists: { severity: 'error', word: t('issue.existsWord'), text: (d) => t('issue.exists', { name: d }) },
   unlisted: { severity: 'error', word: t('issue.existsWord'), text: (d) => t('issue.unlisted', { name: d }) },
   tagComma: { severity: 'error', word: t('issue.tagCommaWord'), text: (d) => t('issue.tagComma', { tag: d }) },
@@ -326,7 +326,7 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
         else if (twin === undefined) twin = j;
       }
       const p = problems[i];
-      if (same > 1 && !(p && p.some(([c]) => c === 'exists'))) add(i, 'dup', `${same} items`);
+      if (same > 1 && !(p && p.some(([c]) => c === 'exists'))) add(i, 'dup', same);
       if (twin !== undefined && !(p && p.some(([c]) => c === 'case'))) add(i, 'case', newNames[twin]);
     }
     buckets.release();

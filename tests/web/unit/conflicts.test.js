@@ -19,7 +19,7 @@ test('the problems of new names, row by row, with their details and counts', () 
     [['a', 'b', 'c', 'd', 'e', 'f', 'g'], ['', 'x/y', '.', '..', 'nul\0', 'é'.repeat(128), 'é'.repeat(127) + 'x'],
       [[['empty']], [['slash']], [['dot']], [['dot']], [['nul']], [['tooLong', 256]], []], 6, 0],
     // two items getting one name; a name held by an item that stays
-    [['a', 'b', 'c', 'keep'], ['x', 'x', 'keep', 'keep'], [[['dup', '2 items']], [['dup', '2 items']], [['exists', 'keep']], []], 3, 0],
+    [['a', 'b', 'c', 'keep'], ['x', 'x', 'keep', 'keep'], [[['dup', 2]], [['dup', 2]], [['exists', 'keep']], []], 3, 0],
     // swaps, chains and the same name in another folder are no conflicts
     [['a', 'b', 'c', ['/other', 'x'], ['/d2', 'y']], ['b', 'c', 'a', 'y', 'x'], [[], [], [], [], []], 0, 0],
     // warnings: case-only twins, surrounding spaces, newly hidden names

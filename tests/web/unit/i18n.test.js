@@ -29,6 +29,8 @@ test('languages, plural forms and numbers', () => {
     ['fr-FR', 'status.errors', { count: 1 }, '1 error'],
     ['', 'status.undo', undefined, 'Undo'],
     ['de', 'toolbar.openPath', { path: '/a/{count}' }, '/a/{count} öffnen'],
+    ['de', 'issue.dupOf', { count: 2 }, '2 Elemente in diesem Ordner bekommen denselben Namen.'],
+    ['en', 'ask.clear', { count: 1 }, 'The rule of the chain is removed; the names on disk stay as they are.'],
   ];
   for (const [tag, key, params, want] of cases) assert.equal(translator(pickLanguage(tag))(key, params), want, `${tag} ${key}`);
 });

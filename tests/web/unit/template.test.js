@@ -91,7 +91,7 @@ test('the preview warns per missing value, and the rules say which contents to r
   assert.equal(issueWord('missing', 'artist'), 'no artist');
   assert.equal(issueWord('noTaken'), ISSUES.noTaken.word);
   // a row names every value it lacks; the Apply sheet counts each warning over the rows whose worst it is
-  const lists = [[['missing', 'model']], [['missing', 'model'], ['noTaken']], [['case', 'X'], ['missing', 'model']], [['dup', '2 items'], ['missing', 'model']]];
+  const lists = [[['missing', 'model']], [['missing', 'model'], ['noTaken']], [['case', 'X'], ['missing', 'model']], [['dup', 2], ['missing', 'model']]];
   assert.deepEqual([p.check.problems[1], ...lists].map(rowWord), ['no artist, md5 digest, sha1 digest, date taken', 'no model', 'no model, date taken', 'case', issueWord('dup')]);
   assert.deepEqual(warningCounts(lists), [['no model', 3], ['no date taken', 1], ['case', 1]]);
   assert.deepEqual(rulesNeed(rules), { taken: true, media: true, hashes: ['md5', 'sha1'] });

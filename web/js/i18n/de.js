@@ -417,7 +417,7 @@ export default {
   'issue.nul': 'Ein Name kann das NUL-Zeichen nicht enthalten.',
   'issue.tooLong': 'Der neue Name ist in UTF-8 {bytes} Byte lang; die Grenze liegt bei {limit}.',
   'issue.dup': 'Ein anderes Element in diesem Ordner bekommt denselben Namen.',
-  'issue.dupOf': 'Ein anderes Element in diesem Ordner bekommt denselben Namen ({name}).',
+  'issue.dupOf': { one: 'Ein anderes Element in diesem Ordner bekommt denselben Namen.', other: '{count} Elemente in diesem Ordner bekommen denselben Namen.' },
   'issue.exists': 'Ein Element, das seinen Namen behält, heißt bereits „{name}“.',
   'issue.unlisted': 'Ein Element, das die Liste nicht zeigt (ein verstecktes oder eines, das diese Ansicht auslässt), heißt bereits „{name}“.',
   'issue.tagComma': 'Das Tag „{tag}“ enthält „,“: Tags werden durch Kommas getrennt gespeichert, daher kann es nicht geschrieben werden.',
@@ -462,7 +462,7 @@ export default {
 
   // what the page says and asks
   'ask.clearTitle': 'Alle Regeln entfernen?',
-  'ask.clear': { one: 'Die {count} Regel der Kette wird entfernt; die Namen auf dem Datenträger bleiben, wie sie sind.', other: 'Alle {count} Regeln der Kette werden entfernt; die Namen auf dem Datenträger bleiben, wie sie sind.' },
+  'ask.clear': { one: 'Die Regel der Kette wird entfernt; die Namen auf dem Datenträger bleiben, wie sie sind.', other: 'Alle {count} Regeln der Kette werden entfernt; die Namen auf dem Datenträger bleiben, wie sie sind.' },
   'ask.clearOk': 'Alle entfernen',
   'ask.loadTitle': '„{name}“ laden?',
   'ask.load': { one: 'Die aktuelle Kette aus {count} Regel ist nicht als Voreinstellung gespeichert. „{name}“ zu laden, ersetzt sie.', other: 'Die aktuelle Kette aus {count} Regeln ist nicht als Voreinstellung gespeichert. „{name}“ zu laden, ersetzt sie.' },

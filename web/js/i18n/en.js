@@ -418,7 +418,7 @@ export default {
   'issue.nul': 'A name cannot contain the NUL character.',
   'issue.tooLong': 'The new name is {bytes} bytes long in UTF-8; the limit is {limit}.',
   'issue.dup': 'Another item in this folder gets the same name.',
-  'issue.dupOf': 'Another item in this folder gets the same name ({name}).',
+  'issue.dupOf': { one: 'Another item in this folder gets the same name.', other: '{count} items in this folder get the same name.' },
   'issue.exists': 'An item that keeps its name is already called "{name}".',
   'issue.unlisted': 'An item the list does not show (a hidden item, or one this mode leaves out) is already called "{name}".',
   'issue.tagComma': 'The tag "{tag}" contains ",": tags are stored comma-separated, so it cannot be written.',
@@ -463,7 +463,7 @@ export default {
 
   // what the page says and asks
   'ask.clearTitle': 'Remove all rules?',
-  'ask.clear': { one: 'All {count} rule of the chain are removed; the names on disk stay as they are.', other: 'All {count} rules of the chain are removed; the names on disk stay as they are.' },
+  'ask.clear': { one: 'The rule of the chain is removed; the names on disk stay as they are.', other: 'All {count} rules of the chain are removed; the names on disk stay as they are.' },
   'ask.clearOk': 'Remove all',
   'ask.loadTitle': 'Load “{name}”?',
   'ask.load': { one: 'The current chain of {count} rule is not saved as a preset. Loading “{name}” replaces it.', other: 'The current chain of {count} rules is not saved as a preset. Loading “{name}” replaces it.' },
