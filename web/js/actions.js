@@ -174,8 +174,9 @@ export const actions = {
 
   // ---- the page's chrome
   showPathInput: (state, on) => withUi(state, { pathInput: on }),
-  toggleRecent: (state, on = !state.ui.recentOpen) => withUi(state, { recentOpen: on }),
-  toggleAddMenu: (state, on = !state.ui.addMenuOpen) => withUi(state, { addMenuOpen: on }),
+  // nothing changes when the menu already is as asked: a press anywhere closes menus
+  toggleRecent: (state, on = !state.ui.recentOpen) => (on === state.ui.recentOpen ? null : withUi(state, { recentOpen: on })),
+  toggleAddMenu: (state, on = !state.ui.addMenuOpen) => (on === state.ui.addMenuOpen ? null : withUi(state, { addMenuOpen: on })),
   sheetOpened: (state, sheet) => ({ sheet }),
   sheetClosed: () => ({ sheet: null }),
   toast: (state, { text, kind = 'info', about = null }) => ({ toasts: [...state.toasts, { id: ++toastId, text, kind, about }] }),

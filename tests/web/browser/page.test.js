@@ -61,6 +61,13 @@ test('rules preview live with the changes marked, follow the list order, and can
   assert.deepEqual(await column(page, 'newName'), ['IMG_0001.jpg', 'IMG_0002.jpg', 'notes.txt']);
   const regex = await addRule(page, 'Regular expression', { pattern: '(' });
   assert.match(await regex.locator('.rule-error').textContent(), /^invalid regular expression/);
+  // a card drawn again keeps what did not change: a click pressed on its summary is not lost
+  assert.ok(await page.evaluate(() => {
+    const text = document.querySelector('.rule-summary').firstChild;
+    window.quarrytide.store.dispatch('toggleRecent', true);
+    document.body.dispatchEvent(new MouseEvent('mousedown', { bubbles: true }));
+    return document.querySelector('.rule-summary').firstChild === text && !window.quarrytide.store.state.ui.recentOpen;
+  }));
 });
 
 test('problems are marked and counted; apply sends only the rows without errors and without a row they depend on', async () => {

@@ -87,7 +87,9 @@ export function ruleCard(rule, { index, count, open, error, example }, on) {
 
 /** Updates a drawn card to `rule` without touching its fields (which hold what the user typed). */
 export function refreshCard(li, rule, error, example) {
-  li.querySelector('.rule-summary').textContent = summarize(rule);
+  // text set again, even the same, is a new node: a click pressed on the old one is lost
+  const summary = li.querySelector('.rule-summary');
+  if (summary.textContent !== summarize(rule)) summary.textContent = summarize(rule);
   li.classList.toggle('has-error', Boolean(error));
   li.classList.toggle('off', !rule.enabled);
   const shown = li.querySelector('.example');
