@@ -265,6 +265,15 @@ test('keyboard: list navigation and selection, filter, rule menu and tree mode; 
     assert.match(await page.textContent('#meta-count'), new RegExp(`${selected} selected`), key);
   }
   assert.equal(await page.getAttribute('#grid', 'aria-activedescendant'), 'row-2');
+  // a range by Shift+click selects rows, not their text (WebKit would select it)
+  await page.click('.row >> nth=0');
+  await page.click('.row >> nth=2', { modifiers: ['Shift'] });
+  const textSelectionKept = await page.evaluate(() => {
+    const press = new MouseEvent('mousedown', { bubbles: true, cancelable: true, shiftKey: true });
+    document.querySelector('#row-2 .c-name').dispatchEvent(press);
+    return press.defaultPrevented;
+  });
+  assert.deepEqual([await page.textContent('#meta-count'), textSelectionKept], ['3 selected', true]);
   // Ctrl+F goes to the filter; a glob filters; Esc clears it
   await page.keyboard.press('Control+f');
   assert.equal(await page.evaluate(() => document.activeElement.id), 'filter-input');
@@ -288,7 +297,7 @@ test('keyboard: list navigation and selection, filter, rule menu and tree mode; 
   await page.keyboard.press('Alt+3');
   await page.waitForFunction(() => document.querySelectorAll('.row').length === 5);
   assert.equal(await page.locator('.row', { hasText: 'e.txt' }).locator('.c-folder').textContent(), 'sub');
-  assert.deepEqual(native.sent('listFolder').pop().args, { folder: root, recursive: true, kind: 'files', parts: true, columns: true });
+  assert.deepEqual(native.sent('listFolder').pop().args, { folder: root, recursive: true, kind: 'files', reasons: true, parts: true, columns: true });
   for (const mode of ['folders', 'files']) {
     await page.click(`[data-mode=${mode}]`);
     await page.waitForFunction((m) => document.querySelector(`[data-mode=${m}]`).getAttribute('aria-checked') === 'true', mode);

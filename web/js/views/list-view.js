@@ -295,7 +295,8 @@ export class ListView {
     if (!rowEl) return;
     const v = Number(rowEl.dataset.v);
     const part = e.target.classList.contains('row-check') ? 'check' : 'row';
-    if (part === 'check') e.preventDefault();
+    // a press that extends or adds to the selection selects rows, not their text
+    if (part === 'check' || e.shiftKey || e.ctrlKey || e.metaKey) e.preventDefault();
     this.grid.focus({ preventScroll: true });
     this.onRowPointer(v, e, part);
   }
