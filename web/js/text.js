@@ -41,6 +41,14 @@ export function visibleName(s) {
   return CONTROL.test(s) ? s.replace(CONTROLS, (c) => String.fromCharCode(c === '\x7f' ? 0x2421 : 0x2400 + c.charCodeAt(0))) : s;
 }
 
+/**
+ * `s` with its spaces drawn as "␣" when it starts or ends with one, where a
+ * text field would show them as nothing; '' otherwise.
+ */
+export function shownSpaces(s) {
+  return /^ | $/.test(s) ? s.replace(/ /g, '\u2423') : '';
+}
+
 /** Joins base name and extension the way a file record splits them. */
 export function joinName(base, ext) {
   return ext === '' ? base : base + '.' + ext;

@@ -1,7 +1,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { diffNames, readableDiff } from '../../../web/js/diff.js';
-import { visibleName } from '../../../web/js/text.js';
+import { visibleName, shownSpaces } from '../../../web/js/text.js';
 
 const join = (segs, keep) => segs.filter(([k]) => k === '=' || k === keep).map(([, t]) => t).join('');
 
@@ -15,7 +15,7 @@ test('diff segments rebuild both names, keep whole code points and read as whole
   assert.deepEqual(diffNames('IMG_0001', '003'), [['-', 'IMG_0001'], ['+', '003']]);
 });
 
-test('a name that mostly changed is one changed run; control characters show as pictures', () => {
+test('a name that mostly changed is one changed run; control characters and a field\'s edge spaces show as pictures', () => {
   const cases = [
     ['IMG_0240.JPG', '2024-07-13 Holiday 240.jpg', [['+', '2024-07-13 Holiday 240.jpg']]],
     ['IMG_0001.JPG', 'Beach 0001.JPG', [['-', 'IMG_'], ['+', 'Beach '], ['=', '0001.JPG']]],
@@ -25,4 +25,6 @@ test('a name that mostly changed is one changed run; control characters show as 
   ];
   for (const [a, b, want] of cases) assert.deepEqual(readableDiff(a, b), want, `${a} -> ${b}`);
   for (const [name, shown] of [['a\nb', 'a␊b'], ['\t\x7f\x00', '␉␡␀'], ['plain é', 'plain é']]) assert.equal(visibleName(name), shown);
+  // a field's value shows its spaces only where they would look like nothing
+  for (const [value, shown] of [[' ', '␣'], [' - ', '␣-␣'], ['a b', ''], ['', ''], ['x ', 'x␣']]) assert.equal(shownSpaces(value), shown, JSON.stringify(value));
 });

@@ -227,6 +227,7 @@ export default {
   'status.applyN': '{count} anwenden ▸',
 
   // rule cards
+  'card.spaces': 'Der Wert beginnt oder endet mit einem Leerzeichen: jedes als ␣ gezeigt',
   'card.appliesTo': 'Gilt für',
   'card.target.name': 'Name',
   'card.target.ext': 'Endung',

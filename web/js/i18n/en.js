@@ -228,6 +228,7 @@ export default {
   'status.applyN': 'Apply {count} ▸',
 
   // rule cards
+  'card.spaces': 'The value starts or ends with a space: each shown as ␣',
   'card.appliesTo': 'Applies to',
   'card.target.name': 'name',
   'card.target.ext': 'extension',

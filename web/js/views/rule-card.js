@@ -3,6 +3,7 @@
 // the rule: the card is drawn again from the state.
 
 import { h } from '../dom.js';
+import { shownSpaces } from '../text.js';
 import { summarize } from '../rules.js';
 import { RULE_BY_TYPE } from '../rules/index.js';
 import { exampleText, templateField } from './template-field.js';
@@ -27,6 +28,7 @@ function field(rule, [key, label, kind, options], update, example) {
     return [h('label', { class: 'check', attrs: { for: id } }, box, label)];
   }
   let input;
+  let spaces = null;
   if (kind === 'select') {
     input = h('select', { id, dataset: { field: key }, on: { change: (e) => update({ [key]: e.target.value }) } },
       options.map(([v, t]) => h('option', { value: v, text: t, selected: rule[key] === v })));
@@ -34,17 +36,20 @@ function field(rule, [key, label, kind, options], update, example) {
     input = h('textarea', { id, class: 'wide', value: rule[key], spellcheck: false, dataset: { field: key }, on: { input: (e) => update({ [key]: e.target.value }) } });
   } else {
     const number = kind === 'number';
+    // a separator of one space would look like an empty field
+    if (!number) spaces = h('span', { class: 'spaces', text: shownSpaces(String(rule[key])), attrs: { 'aria-hidden': 'true', title: t('card.spaces') } });
     input = h('input', {
       type: number ? 'number' : 'text', id, value: String(rule[key]), spellcheck: false, autocomplete: 'off', dataset: { field: key },
       on: {
         input: (e) => {
-          if (!number) return update({ [key]: e.target.value });
+          if (!number) { spaces.textContent = shownSpaces(e.target.value); return update({ [key]: e.target.value }); }
           const n = Number(e.target.value);
           if (e.target.value !== '' && Number.isFinite(n)) update({ [key]: Math.trunc(n) });
         },
       },
     });
   }
+  if (spaces) input = h('span', { class: 'field-with-spaces' }, input, spaces);
   return [h('label', { text: label, class: kind === 'textarea' ? 'wide' : null, attrs: { for: id } }), input];
 }
 
