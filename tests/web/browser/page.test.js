@@ -400,12 +400,20 @@ for (const [width, height] of [[870, 544], [1040, 720]]) {
 }
 
 test('a name that mostly changed shows whole; the confirmation keeps spaces and lists every item', async () => {
-  const { page } = await open(['IMG_0240.JPG', ...Array.from({ length: 40 }, (_, i) => `photo  ${String(i).padStart(2, '0')}.jpg`)]);
+  const long = `${'Holiday at the beach with the whole family '.repeat(2)}1.JPG`;
+  const { page } = await open(['IMG_0240.JPG', long, ...Array.from({ length: 40 }, (_, i) => `photo  ${String(i).padStart(2, '0')}.jpg`)]);
   await addRule(page, 'Regular expression', { pattern: '^IMG_0(\\d+)$', with: '2024-07-13 Holiday $1' });
   await addRule(page, 'Extension', { mode: 'lower' });
   const row = page.locator('.row', { hasText: 'IMG_0240.JPG' });
   assert.equal(await row.locator('.c-new del').count(), 0);
   assert.deepEqual(await row.locator('.c-new ins').allTextContents(), ['2024-07-13 Holiday 240.jpg']);
+  // the columns follow the names: the new name first, whole once the window is wide enough
+  const fits = () => page.locator('.row', { hasText: long }).evaluate((r) => [r.querySelector('.c-new'), r.querySelector('.c-name')].map((c) => [c.clientWidth, c.scrollWidth <= c.clientWidth]));
+  const [[narrowNew], [narrowName]] = await fits();
+  assert.ok(narrowNew > narrowName, `${narrowNew} > ${narrowName}`);
+  await page.setViewportSize({ width: 1600, height: 900 });
+  await page.waitForFunction(() => document.querySelector('.row .c-new').clientWidth > 600);
+  assert.deepEqual((await fits()).map(([, whole]) => whole), [true, false]);
   await addRule(page, 'Insert text', { text: '#' });
   await openSheet(page);
   const list = page.locator('#sheet-content .samples');

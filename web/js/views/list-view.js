@@ -11,6 +11,8 @@ import { t } from '../i18n/index.js';
 
 const OVERSCAN = 6;
 
+const MIN_NAME = 160; // px: a name column is never narrower, unless the user makes it
+
 /** Columns in display order; `tree` columns only show in tree mode. */
 export const COLUMNS = [
   { key: 'check', label: '', width: 30, fixed: true },
@@ -44,6 +46,7 @@ export class ListView {
     this.frame = 0;
     this.sort = { key: 'native', dir: 1 };
     this.userSized = new Set();
+    this.shown = { name: 0, new: 0 }; // the longest names drawn since the names last changed, in characters
     // The viewport is kept from the scroll and resize events: reading it while
     // drawing would lay the page out again after every change of the DOM.
     this.top = 0;
@@ -65,19 +68,51 @@ export class ListView {
     this.applyWidths();
   }
 
-  /** Name columns share the room the others leave, until the user sizes them. */
+  /**
+   * Until the user sizes them, the name columns get what the names shown
+   * need, the new name first, and share what room is left over; the columns
+   * after them scroll into view when the names need it.
+   */
   applyWidths() {
     const cols = this.columns();
-    const flex = ['name', 'new'].filter((k) => !this.userSized.has(k));
+    const flex = ['new', 'name'].filter((k) => !this.userSized.has(k));
     if (flex.length) {
-      // the date columns may scroll into view; the names get the room first
-    const fixed = cols.filter((c) => !flex.includes(c.key) && c.key !== 'created').reduce((n, c) => n + this.widths[c.key], 0);
-      const room = (this.body.clientWidth || 800) - fixed - 2;
-      for (const k of flex) this.widths[k] = Math.max(200, Math.floor(room / flex.length));
+      const sum = (list) => list.reduce((n, c) => n + this.widths[c.key], 0);
+      const kept = cols.filter((c) => c.fixed || c.key === 'status');
+      const rest = cols.filter((c) => !flex.includes(c.key) && !kept.includes(c) && c.key !== 'created');
+      let room = (this.body.clientWidth || 800) - sum(kept) - 2;
+      const need = (k) => Math.max(MIN_NAME, Math.ceil(this.shown[k] * this.charWidth()) + 20);
+      const spare = room - sum(rest) - flex.reduce((n, k) => n + need(k), 0);
+      flex.forEach((k, i) => {
+        const left = flex.length - i - 1; // name columns still to size
+        this.widths[k] = spare >= 0 ? need(k) + Math.floor(spare / flex.length) : Math.max(MIN_NAME, Math.min(need(k), room - left * MIN_NAME));
+        room -= this.widths[k];
+      });
     }
     const total = cols.reduce((n, c) => n + this.widths[c.key], 0);
-    this.grid.style.setProperty('--cols', cols.map((c) => `${this.widths[c.key]}px`).join(' '));
+    const template = cols.map((c) => `${this.widths[c.key]}px`).join(' ');
+    if (template === this.template) return; // the same widths need no new layout
+    this.template = template;
+    this.grid.style.setProperty('--cols', template);
     this.grid.style.setProperty('--row-w', `${total}px`);
+  }
+
+  /** The names shown have changed: the name columns follow what is drawn next. */
+  namesChanged() {
+    this.shown = { name: 0, new: 0 };
+    this.fitted = false;
+  }
+
+  /** The width of a character of the name columns' font, measured once the list is shown. */
+  charWidth() {
+    if (!this.ch) {
+      const probe = h('div', { class: 'cell c-name', text: '0'.repeat(40) });
+      probe.style.cssText = 'position:absolute;visibility:hidden;padding:0';
+      this.body.append(probe);
+      this.ch = probe.getBoundingClientRect().width / 40; // 0 while the list is hidden: measured again
+      probe.remove();
+    }
+    return this.ch || 8;
   }
 
   setTree(tree) {
@@ -169,7 +204,12 @@ export class ListView {
     const need = Math.max(0, last - first);
     while (this.rows.length < need) this.rows.push(this.makeRow());
     while (this.rows.length > need) this.rows.pop().el.remove();
+    const before = { ...this.shown };
     for (let k = 0; k < need; k++) this.drawRow(this.rows[k], first + k);
+    if (!this.fitted || this.shown.name !== before.name || this.shown.new !== before.new) {
+      this.fitted = true;
+      this.applyWidths();
+    }
   }
 
   scrollToIndex(v) {
@@ -231,7 +271,8 @@ export class ListView {
     if (cells.folder) { cells.folder.textContent = visibleName(m.item.rel); cells.folder.title = m.item.rel; }
     cells.name.textContent = visibleName(m.item.name);
     cells.name.title = m.item.name;
-    this.drawNewName(cells.new, m);
+    this.shown.name = Math.max(this.shown.name, m.item.name.length);
+    this.shown.new = Math.max(this.shown.new, this.drawNewName(cells.new, m));
     this.drawStatus(cells.status, m);
     this.drawTags(cells.tags, m);
     cells.label.replaceChildren();
@@ -251,6 +292,7 @@ export class ListView {
     cells.taken.textContent = fmtDate(m.taken);
   }
 
+  /** Draws the new name (marked where it changed); returns how many characters it shows. */
   drawNewName(cell, m) {
     cell.replaceChildren();
     cell.title = m.newName;
@@ -258,13 +300,16 @@ export class ListView {
       // the outcome of the last apply says more than the name it did not get
       cell.append(h('span', { class: 'fail-msg', text: m.result.text.split('\n')[0] }));
       cell.title = m.result.text;
-      return;
+      return 0;
     }
-    if (!m.changed) { cell.textContent = visibleName(m.newName); return; }
+    if (!m.changed) { cell.textContent = visibleName(m.newName); return m.newName.length; }
+    let shown = 0;
     for (const [kind, text] of readableDiff(m.item.name, m.newName)) {
+      shown += text.length;
       if (kind === '=') cell.append(document.createTextNode(visibleName(text)));
       else cell.append(h(kind === '+' ? 'ins' : 'del', { text: visibleName(text) }));
     }
+    return shown;
   }
 
   drawStatus(cell, m) {

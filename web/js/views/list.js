@@ -72,6 +72,7 @@ export function createList({ store, intents, thumbnails }) {
     arrivingIn = state.arriving ? listing.folder : null;
     list.grid.setAttribute('aria-busy', String(state.arriving > 0));
     if (!keys || !keys.every((k) => k === 'selection')) stamp++;
+    if (!keys || keys.includes('listing') || keys.includes('preview')) list.namesChanged();
     list.setTree(config.mode === 'tree' && !listing.dropped);
     list.setSort(config.sort);
     if (config.columns !== columns) list.setWidths((columns = config.columns));
