@@ -145,7 +145,7 @@ test('a swap and a chain go in one batch; undo and redo, by keys and by the wind
   await page.waitForFunction(() => !document.getElementById('undo-btn').disabled && document.getElementById('redo-btn').disabled);
   assert.deepEqual(ids(), applied);
   // Edit ▸ Undo of the window's menu: a text field's own undo while one is edited, else the batch
-  await page.focus('#tag-input');
+  await page.focus('#preset-name');
   await page.evaluate(() => window.__onMenu('undo'));
   await page.waitForTimeout(300);
   assert.deepEqual(ids(), applied);

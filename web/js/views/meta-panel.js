@@ -41,7 +41,9 @@ export function createMetaPanel({ store, intents }) {
     const sel = [...state.selection.set];
     const n = sel.length;
     $('meta-count').textContent = n ? t('meta.selected', { count: n }) : t('meta.selectItems');
+    // with nothing selected the controls are off, and say so to assistive technology
     $('meta-panel').classList.toggle('dim', n === 0);
+    for (const control of $('meta-panel').querySelectorAll('.tag-add > *, #meta-label button, textarea, .row-actions button')) control.disabled = n === 0;
     const now = sel.map((i) => effective(state.edits, items[i]));
     const counts = new Map();
     for (const e of now) for (const tag of e.tags) counts.set(tag, (counts.get(tag) || 0) + 1);
