@@ -21,8 +21,7 @@ NativeSide::NativeSide(HostParts parts)
           },
           [this](std::vector<std::string> paths, std::string hash,
                  std::function<void(nlohmann::json)> done) {
-            mediaQueue_.submit([this, paths = std::move(paths), hash = std::move(hash),
-                                done = std::move(done)] { done(media_.read(paths, hash)); });
+            media_.read(std::move(paths), std::move(hash), std::move(done));
           }})) {
   bridge_->setJournal(&journal_, journal_.recover());
 }

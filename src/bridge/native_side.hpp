@@ -35,8 +35,7 @@ class NativeSide {
   DiskCatalogue catalogue_;
   Journal journal_;    // before the Bridge, whose queued applies write it
   ThumbMaker thumbs_;  // before the Bridge: its last replies may still need it
-  MediaReader media_;
-  WorkerThreads mediaQueue_{1, "quarrytide.media"};  // after media_: drained first
+  MediaReader media_;  // before the Bridge: it answers the reads still running
   std::unique_ptr<Bridge> bridge_;
 };
 

@@ -9,10 +9,10 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <deque>
-#include <thread>
+#include <utility>
 
 #include "catalogue/page_path.hpp"
+#include "media/file_digest.hpp"
 #include "media/media_kind.hpp"
 #include "media/probe_frames.hpp"
 
@@ -22,16 +22,42 @@ namespace quarrytide {
 
 namespace {
 
+// A file still unread after this share of the limit no longer counts as one
+// of the helpers reading at the usual pace; at most this many times as many
+// helpers run at once, slow ones included.
+constexpr int kSlowMark = 5;
+constexpr unsigned kMostHelpers = 4;
+
 nlohmann::json failed(const std::string& path, const std::string& why) {
   return {{"path", path}, {"kind", mediaKindName(mediaKindOf(path))}, {"error", why}};
 }
 
 }  // namespace
 
+struct MediaReader::Request {
+  std::vector<std::string> paths;
+  std::string hash;
+  Done done;
+  std::vector<nlohmann::json> items;
+  std::vector<std::size_t> todo;  // the items a helper reads
+  std::size_t next = 0;           // into `todo`: the next one to hand out
+  std::size_t left = 0;           // items not answered yet
+};
+
 MediaReader::MediaReader(std::string probe, unsigned helpers, std::chrono::milliseconds limit)
     : probe_(std::move(probe)), helpers_(std::max(1u, helpers)), limit_(limit) {}
 
 MediaReader::~MediaReader() {
+  std::unique_lock lock(mutex_);
+  stopping_ = true;
+  wake_.notify_all();
+  while (!threads_.empty()) {  // a thread may still start another
+    std::thread last = std::move(threads_.back());
+    threads_.pop_back();
+    lock.unlock();
+    last.join();
+    lock.lock();
+  }
   for (auto& h : idle_) stop(h);
 }
 
@@ -73,79 +99,118 @@ void MediaReader::stop(Helper& h) {
   h = Helper();
 }
 
-void MediaReader::work(const std::vector<std::string>& paths, const std::string& hash,
-                       std::atomic<std::size_t>& next, std::vector<nlohmann::json>& items) {
-  Helper h;
-  {
-    std::lock_guard lock(mutex_);
-    if (!idle_.empty()) {
-      h = idle_.back();
-      idle_.pop_back();
-    }
+void MediaReader::read(std::vector<std::string> paths, std::string hash, Done done) {
+  auto request = std::make_shared<Request>();
+  request->items.resize(paths.size());
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    if (namesNoItem(paths[i]))
+      request->items[i] = failed(paths[i], "No such file or directory");
+    else
+      request->todo.push_back(i);
   }
-  // Requests go out ahead of the answers, so neither side waits for the
-  // other between files; `sent` is what the helper holds, in order.
-  std::deque<std::size_t> sent;
-  auto send = [&](std::size_t i) {
-    return h.pid >= 0 && writeFrame(h.channel, hash + '\0' + plainPath(paths[i]));
-  };
-  // A fresh helper gets what the last one held; false when none starts. One
-  // that dies again while taking them has failed on the first of them: the
-  // answer that never comes says so.
-  auto restart = [&] {
-    stop(h);
-    if (!start(h)) return false;
-    for (std::size_t i : sent)
-      if (!send(i)) break;
-    return true;
-  };
-  auto failAll = [&](const char* why) {
-    for (std::size_t i : sent) items[i] = failed(paths[i], why);
-    sent.clear();
-    stop(h);
-  };
-  for (;;) {
-    while (sent.size() < kAhead) {
-      std::size_t i = next++;
-      if (i >= paths.size()) break;
-      if (namesNoItem(paths[i])) {
-        items[i] = failed(paths[i], "No such file or directory");
-        continue;
-      }
-      sent.push_back(i);
-      if (!send(i) && !restart()) failAll("the media reader could not be started");
-    }
-    if (sent.empty()) break;
-    const std::size_t i = sent.front();
-    auto deadline = std::chrono::steady_clock::now() + limit_;
-    auto reply = h.replies.next(deadline);
-    auto fields = reply ? nlohmann::json::parse(*reply, nullptr, /*allow_exceptions=*/false)
-                        : nlohmann::json();
-    sent.pop_front();
-    if (!fields.is_object()) {
-      bool late = std::chrono::steady_clock::now() >= deadline;
-      items[i] =
-          failed(paths[i], late ? "took too long to read" : "the reader failed on this file");
-      if (!restart()) failAll("the media reader could not be started");
-      continue;
-    }
-    fields["path"] = paths[i];
-    items[i] = std::move(fields);
+  if (request->todo.empty()) {
+    done(nlohmann::json(std::move(request->items)));
+    return;
   }
+  request->paths = std::move(paths);
+  request->hash = std::move(hash);
+  request->done = std::move(done);
+  request->left = request->todo.size();
   std::lock_guard lock(mutex_);
-  if (h.pid >= 0) idle_.push_back(h);
+  waiting_.push_back(std::move(request));
+  grow();
 }
 
-nlohmann::json MediaReader::read(const std::vector<std::string>& paths, const std::string& hash) {
-  std::vector<nlohmann::json> items(paths.size());
-  std::atomic<std::size_t> next{0};
-  const unsigned workers = unsigned(std::min<std::size_t>(helpers_, paths.size()));
-  std::vector<std::thread> threads;
-  for (unsigned k = 1; k < workers; ++k)
-    threads.emplace_back([&] { work(paths, hash, next, items); });
-  if (workers > 0) work(paths, hash, next, items);
-  for (auto& t : threads) t.join();
-  return nlohmann::json(std::move(items));
+void MediaReader::grow() {
+  if (waiting_.empty() || reading_ >= helpers_) return;
+  if (free_ > 0)
+    wake_.notify_one();
+  else if (threads_.size() < kMostHelpers * helpers_)
+    threads_.emplace_back([this] { work(); });
+}
+
+void MediaReader::work() {
+  Helper h;
+  std::unique_lock lock(mutex_);
+  auto ready = [&] { return !waiting_.empty() && reading_ < helpers_; };
+  for (;;) {
+    if (!ready() && h.pid >= 0) {  // nothing to read: the helper waits among the idle
+      if (idle_.size() < helpers_)
+        idle_.push_back(std::exchange(h, Helper()));
+      else
+        stop(h);
+    }
+    ++free_;
+    wake_.wait(lock, [&] { return ready() || (stopping_ && waiting_.empty()); });
+    --free_;
+    if (!ready()) break;
+    // One file of the first request waiting, which then waits behind the others.
+    std::shared_ptr<Request> request = std::move(waiting_.front());
+    waiting_.pop_front();
+    const std::size_t i = request->todo[request->next++];
+    if (request->next < request->todo.size()) waiting_.push_back(request);
+    ++reading_;
+    grow();
+    if (h.pid < 0 && !idle_.empty()) {
+      h = std::move(idle_.back());
+      idle_.pop_back();
+    }
+    lock.unlock();
+
+    bool slow = false;
+    nlohmann::json item = readFile(h, request->paths[i], [&] {
+      std::lock_guard relock(mutex_);
+      slow = true;
+      --reading_;
+      grow();
+    });
+    if (!request->hash.empty()) {
+      FileDigest digest = digestFile(plainPath(request->paths[i]), request->hash);
+      if (!digest.hex.empty())
+        item["hash"] = std::move(digest.hex);
+      else if (!digest.error.empty() && !item.contains("error"))
+        item["error"] = std::move(digest.error);
+    }
+
+    lock.lock();
+    if (!slow) --reading_;
+    request->items[i] = std::move(item);
+    if (--request->left == 0) {
+      lock.unlock();
+      request->done(nlohmann::json(std::move(request->items)));
+      lock.lock();
+    }
+  }
+  if (h.pid >= 0) stop(h);
+}
+
+nlohmann::json MediaReader::readFile(Helper& h, const std::string& path,
+                                     const std::function<void()>& slowed) {
+  const std::string plain = plainPath(path);
+  // A kept helper may have ended since its last file: one fresh start.
+  if (h.pid < 0 || !writeFrame(h.channel, plain)) {
+    stop(h);
+    if (!start(h) || !writeFrame(h.channel, plain)) {
+      stop(h);
+      return failed(path, "the media reader could not be started");
+    }
+  }
+  const auto begin = std::chrono::steady_clock::now();
+  const auto mark = begin + limit_ / kSlowMark, deadline = begin + limit_;
+  auto reply = h.replies.next(mark);
+  if (!reply && std::chrono::steady_clock::now() >= mark) {
+    slowed();
+    reply = h.replies.next(deadline);
+  }
+  auto fields =
+      reply ? nlohmann::json::parse(*reply, nullptr, /*allow_exceptions=*/false) : nlohmann::json();
+  if (!fields.is_object()) {
+    const bool late = std::chrono::steady_clock::now() >= deadline;
+    stop(h);  // the next file gets a fresh one
+    return failed(path, late ? "took too long to read" : "the reader failed on this file");
+  }
+  fields["path"] = path;
+  return fields;
 }
 
 }  // namespace quarrytide

@@ -1,15 +1,23 @@
 #pragma once
 // The app's side of quarrytide-probe: hands it paths and takes its answers.
-// Helpers are started on demand and kept for the next request; a helper that
-// crashes or takes longer than the limit on a file is killed and costs only
-// that file, which is answered with "error". Never parses file contents.
+// Helpers are started on demand and kept for the next request. Each reads one
+// file at a time, so a slow file holds back no other: files are handed out
+// in turn between the requests waiting, and one past the slow mark no longer
+// counts against the helpers, so another starts for the files after it. A
+// helper that crashes or takes longer than the limit on a file is killed and
+// costs only that file, which is answered with "error". Never parses file
+// contents.
 
 #include <sys/types.h>
 
-#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -20,18 +28,21 @@ namespace quarrytide {
 
 class MediaReader {
  public:
-  // `probe` is the helper's program; up to `helpers` run at once.
+  // `probe` is the helper's program; `helpers` read at the usual pace at once.
   MediaReader(std::string probe, unsigned helpers,
               std::chrono::milliseconds limit = std::chrono::seconds(5));
-  // Ends the helpers. No read() may be running.
+  // Answers every request already made, then ends the helpers.
   ~MediaReader();
   MediaReader(const MediaReader&) = delete;
   MediaReader& operator=(const MediaReader&) = delete;
 
-  // Any thread; blocks until every path is answered. One object per path,
-  // in order: "path" as given, "kind", the fields the file has or "error",
-  // and "hash" when `hash` names one ("md5", "sha1", "sha256", "sha512").
-  nlohmann::json read(const std::vector<std::string>& paths, const std::string& hash);
+  using Done = std::function<void(nlohmann::json items)>;
+  // Any thread; returns at once. `done` runs once, on one of the reader's
+  // threads (or at once when no file needs a helper), with one object per
+  // path, in order: "path" as given, "kind", the fields the file has or
+  // "error", and "hash" when `hash` names one ("md5", "sha1", "sha256",
+  // "sha512").
+  void read(std::vector<std::string> paths, std::string hash, Done done);
 
   // $QUARRYTIDE_PROBE, else quarrytide-probe beside this program.
   static std::string defaultProgram();
@@ -42,20 +53,32 @@ class MediaReader {
     int channel = -1;  // a socket: requests out, replies in
     FrameReader replies;
   };
-  // Files a helper is sent before its first answer comes back.
-  static constexpr std::size_t kAhead = 16;
+  struct Request;
+  struct Job {
+    std::shared_ptr<Request> request;
+    std::size_t index;
+  };
 
   bool start(Helper& h) const;
   static void stop(Helper& h);
-  // One thread's share of a read: takes paths from `next` until none is left.
-  void work(const std::vector<std::string>& paths, const std::string& hash,
-            std::atomic<std::size_t>& next, std::vector<nlohmann::json>& items);
+  // One thread: reads files while there are any, until the reader ends.
+  void work();
+  // One file through `h`; `slowed` runs when it passes the slow mark.
+  nlohmann::json readFile(Helper& h, const std::string& path, const std::function<void()>& slowed);
+  // With the lock held: a thread more when files wait and none is free.
+  void grow();
 
   std::string probe_;
   unsigned helpers_;
   std::chrono::milliseconds limit_;
   std::mutex mutex_;
-  std::vector<Helper> idle_;  // started, waiting for the next request
+  std::condition_variable wake_;
+  std::deque<std::shared_ptr<Request>> waiting_;  // with files not yet handed out, in turn
+  std::vector<Helper> idle_;                      // started, waiting for the next file
+  std::vector<std::thread> threads_;
+  unsigned free_ = 0;     // threads waiting for a file
+  unsigned reading_ = 0;  // files being read and not yet past the slow mark
+  bool stopping_ = false;
 };
 
 }  // namespace quarrytide

@@ -1,7 +1,7 @@
 #pragma once
 // The frames the app and quarrytide-probe exchange over a pipe: a 4-byte
 // length (host order: both ends are this machine) and that many bytes. A
-// request is the hash name, a NUL, then the path's bytes; a reply is JSON.
+// request is a path's bytes; a reply is JSON.
 
 #include <chrono>
 #include <optional>

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "media/media_kind.hpp"
 #include "media/probe_frames.hpp"
 #include "media/read_media.hpp"
 #include "media/readers.hpp"
@@ -34,13 +33,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quarrytide-probe: running without its sandbox: %s\n", why.c_str());
 
   FrameReader requests(STDIN_FILENO);
-  while (auto request = requests.next()) {
-    auto nul = request->find('\0');
-    if (nul == std::string::npos) return 1;
-    const std::string hash = request->substr(0, nul);
-    const std::string path = request->substr(nul + 1);
-    nlohmann::json reply =
-        isHashName(hash) ? readMediaFile(path, hash) : nlohmann::json{{"error", "unknown hash"}};
+  while (auto path = requests.next()) {
+    nlohmann::json reply = readMediaFile(*path);
     // Tags are anyone's bytes: text that is not UTF-8 is repaired, not refused.
     if (!writeFrame(replies, reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)))
       return 1;

@@ -1,9 +1,6 @@
 #include "media/read_media.hpp"
 
-#include <fcntl.h>
-#include <glib.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -14,44 +11,6 @@
 
 namespace quarrytide {
 
-namespace {
-
-struct HashName {
-  const char* name;
-  GChecksumType type;
-};
-constexpr HashName kHashes[] = {{"md5", G_CHECKSUM_MD5},
-                                {"sha1", G_CHECKSUM_SHA1},
-                                {"sha256", G_CHECKSUM_SHA256},
-                                {"sha512", G_CHECKSUM_SHA512}};
-
-// The whole content's checksum, or the reason it could not be read.
-bool hashFile(const std::string& path, GChecksumType type, std::string& out) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    out = std::strerror(errno);
-    return false;
-  }
-  g_autoptr(GChecksum) sum = g_checksum_new(type);
-  static thread_local std::string buffer(1 << 20, '\0');
-  for (;;) {
-    ssize_t n = read(fd, buffer.data(), buffer.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      out = std::strerror(errno);
-      close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    g_checksum_update(sum, reinterpret_cast<const guchar*>(buffer.data()), gsize(n));
-  }
-  close(fd);
-  out = g_checksum_get_string(sum);
-  return true;
-}
-
-}  // namespace
-
 void putText(nlohmann::json& out, const char* key, std::string value) {
   auto last = value.find_last_not_of(" \t\r\n");
   value.erase(last == std::string::npos ? 0 : last + 1);
@@ -60,7 +19,7 @@ void putText(nlohmann::json& out, const char* key, std::string value) {
   if (!value.empty()) out[key] = std::move(value);
 }
 
-nlohmann::json readMediaFile(const std::string& path, const std::string& hash) {
+nlohmann::json readMediaFile(const std::string& path) {
   const MediaKind kind = mediaKindOf(path);
   nlohmann::json out = {{"kind", mediaKindName(kind)}};
   struct stat st {};
@@ -91,14 +50,6 @@ nlohmann::json readMediaFile(const std::string& path, const std::string& hash) {
     }
   } catch (const std::exception& e) {
     out = {{"kind", mediaKindName(kind)}, {"error", e.what()}};
-  }
-  for (const auto& h : kHashes) {
-    if (hash != h.name) continue;
-    std::string sum;
-    if (hashFile(path, h.type, sum))
-      out["hash"] = sum;
-    else if (!out.contains("error"))
-      out["error"] = sum;
   }
   return out;
 }

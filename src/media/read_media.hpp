@@ -1,7 +1,7 @@
 #pragma once
 // One file's media fields as the probe answers them: "kind", the fields the
-// file has, "hash" when asked, or "error". Parses untrusted data: runs only
-// inside quarrytide-probe and its fuzz target.
+// file has, or "error". Parses untrusted data: runs only inside
+// quarrytide-probe and its fuzz target.
 
 #include <string>
 
@@ -9,6 +9,6 @@
 
 namespace quarrytide {
 
-nlohmann::json readMediaFile(const std::string& path, const std::string& hash);
+nlohmann::json readMediaFile(const std::string& path);
 
 }  // namespace quarrytide

@@ -1,9 +1,11 @@
 // A stand-in for quarrytide-probe that misbehaves on request: it crashes on
-// a path holding "crash", never answers one holding "hang", and answers
-// {"kind": "image", "read": true} for the rest.
+// a path holding "crash", never answers one holding "hang", answers one
+// holding "wait" only once one holding "release" in the same folder has been
+// read, and answers {"kind": "image", "read": true} for the rest.
 #include <unistd.h>
 
 #include <csignal>
+#include <fstream>
 #include <string>
 
 #include "media/probe_frames.hpp"
@@ -13,9 +15,13 @@ using namespace quarrytide;
 int main() {
   FrameReader requests(STDIN_FILENO);
   while (auto request = requests.next()) {
-    const std::string path = request->substr(request->find('\0') + 1);
+    const std::string& path = *request;
+    const std::string released = path.substr(0, path.rfind('/') + 1) + "released";
     if (path.find("crash") != std::string::npos) std::raise(SIGSEGV);
     if (path.find("hang") != std::string::npos) pause();
+    if (path.find("release") != std::string::npos) std::ofstream{released};
+    while (path.find("wait") != std::string::npos && access(released.c_str(), F_OK) != 0)
+      usleep(10000);
     if (!writeFrame(STDOUT_FILENO, R"({"kind":"image","read":true})")) return 1;
   }
 }

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "files.hpp"
 #include "headless.hpp"
 #include "media/media_dates.hpp"
@@ -190,21 +192,32 @@ TEST_F(ReadMedia, ArgumentsFollowTheRulesAndAPathWithNulNamesNoItem) {
             json({{"path", cut}, {"kind", "image"}, {"error", "No such file or directory"}}));
 }
 
-TEST_F(ReadMedia, ACrashingOrHangingReaderCostsOnlyItsFile) {
+TEST_F(ReadMedia, ACrashingOrHangingReaderCostsOnlyItsFileAndHoldsUpNoOtherRequest) {
   const std::string fake = std::string(std::getenv("QUARRYTIDE_BIN")) + "/qt_fake_probe";
-  // {name, the error it gets, if any}.
-  const std::pair<std::string, std::string> cases[] = {
+  // {name, the error it gets, if any}. First as many slow files as there are
+  // helpers, which the second request's file releases.
+  std::vector<std::pair<std::string, std::string>> cases = {
       {"a.jpg", ""}, {"crash.jpg", "the reader failed on this file"},
       {"b.jpg", ""}, {"hang.jpg", "took too long to read"},
       {"c.jpg", ""}, {"crash2.jpg", "the reader failed on this file"},
       {"d.jpg", ""}};
+  for (unsigned k = 0; k < std::max(1u, std::thread::hardware_concurrency()); ++k)
+    cases.insert(cases.begin(), {"wait" + std::to_string(k) + ".jpg", ""});
   json paths = json::array();
-  for (const auto& [name, error] : cases) paths.push_back(dir->at(name));
-  json items = readMedia({{"paths", paths}}, {"QUARRYTIDE_PROBE=" + fake})["items"];
-  ASSERT_EQ(items.size(), std::size(cases));
-  for (std::size_t k = 0; k < std::size(cases); ++k) {
+  for (const auto& [name, error] : cases) paths.push_back(dir->file("fake/" + name, ""));
+  // The second request is answered while the first waits for its hanging file.
+  auto run = runHeadless({request(1, "readMedia", {{"paths", paths}, {"hash", "md5"}}),
+                          request(2, "readMedia", {{"paths", {dir->file("fake/release.jpg")}}})},
+                         {}, {"QUARRYTIDE_PROBE=" + fake});
+  ASSERT_EQ(run.replies().size(), 2u) << run.err;
+  EXPECT_EQ(run.replies()[0]["id"], 2);
+  json items = run.byId().at(1)["payload"]["items"];
+  ASSERT_EQ(items.size(), cases.size());
+  for (std::size_t k = 0; k < cases.size(); ++k) {
     const auto& [name, error] = cases[k];
-    json want = {{"path", paths[k]}, {"kind", "image"}};
+    // The digest is the app's own: a reader that fails does not take it along.
+    json want = {
+        {"path", paths[k]}, {"kind", "image"}, {"hash", "d41d8cd98f00b204e9800998ecf8427e"}};
     want.update(error.empty() ? json{{"read", true}} : json{{"error", error}});
     EXPECT_EQ(items[k], want) << name;
   }
