@@ -1,11 +1,13 @@
 // Songs through TagLib: the tag every format has, plus the properties map
-// for what the common tag lacks (album artist, totals, disc).
+// for what the common tag lacks (album artist, totals, disc). What TagLib
+// cannot give comes from libavformat.
 #include <taglib/fileref.h>
 #include <taglib/tpropertymap.h>
 
 #include <cstdlib>
 #include <stdexcept>
 
+#include "media/av_input.hpp"
 #include "media/readers.hpp"
 
 namespace quarrytide {
@@ -27,14 +29,7 @@ std::pair<long, long> numberPair(const std::string& value) {
   return {number > 0 ? number : 0, total > 0 ? total : 0};
 }
 
-}  // namespace
-
-void readAudio(const std::string& path, nlohmann::json& out) {
-  TagLib::FileRef file(path.c_str(), /*readAudioProperties=*/true,
-                       TagLib::AudioProperties::Average);
-  // A file of noise opens as MPEG with no frame in it: no sound means no song.
-  if (file.isNull() || !file.audioProperties() || file.audioProperties()->sampleRate() <= 0)
-    throw std::runtime_error("not a sound file this program can read");
+void readTags(const TagLib::FileRef& file, nlohmann::json& out) {
   if (const TagLib::Tag* tag = file.tag()) {
     putText(out, "artist", text(tag->artist()));
     putText(out, "album", text(tag->album()));
@@ -50,11 +45,55 @@ void readAudio(const std::string& path, nlohmann::json& out) {
   if (track && !out.contains("track")) out["track"] = track;
   if (trackTotal) out["trackTotal"] = trackTotal;
   if (auto disc = numberPair(first(props, "DISCNUMBER")).first) out["disc"] = disc;
-  if (const TagLib::AudioProperties* audio = file.audioProperties()) {
+}
+
+// What TagLib could not give: the sound of short or unusual streams (a
+// single frame, FLAC, Opus or AC-3 in MP4) and the tags of files it cannot
+// open (RF64), as libavformat reads them. Keeps what is there.
+void addFromContainer(const std::string& path, nlohmann::json& out) {
+  AvInput input = openAvInput(path);
+  for (unsigned k = 0; k < input->nb_streams; ++k) {
+    const AVCodecParameters* codec = input->streams[k]->codecpar;
+    if (codec->codec_type != AVMEDIA_TYPE_AUDIO || codec->sample_rate <= 0) continue;
+    if (!out.contains("duration") && input->duration > 0)
+      out["duration"] = double(input->duration) / AV_TIME_BASE;
+    const std::int64_t bits = input->bit_rate > 0 ? input->bit_rate : codec->bit_rate;
+    if (!out.contains("bitrate") && bits >= 1000) out["bitrate"] = int((bits + 500) / 1000);
+    out["sampleRate"] = codec->sample_rate;
+    break;
+  }
+  if (out.contains("artist") || out.contains("title") || out.contains("album")) return;
+  const AVDictionary* meta = input->metadata;
+  for (const char* key : {"artist", "album", "title", "genre"}) putText(out, key, avTag(meta, key));
+  putText(out, "albumArtist", avTag(meta, "album_artist"));
+  auto [track, trackTotal] = numberPair(avTag(meta, "track"));
+  if (track) out["track"] = track;
+  if (trackTotal) out["trackTotal"] = trackTotal;
+  if (auto disc = numberPair(avTag(meta, "disc")).first) out["disc"] = disc;
+  if (auto year = numberPair(avTag(meta, "date")).first) out["year"] = year;
+}
+
+}  // namespace
+
+void readAudio(const std::string& path, nlohmann::json& out) {
+  const std::size_t before = out.size();
+  TagLib::FileRef file(path.c_str(), /*readAudioProperties=*/true,
+                       TagLib::AudioProperties::Average);
+  if (!file.isNull()) readTags(file, out);
+  const TagLib::AudioProperties* audio = file.isNull() ? nullptr : file.audioProperties();
+  if (audio && audio->sampleRate() > 0) {
     if (audio->lengthInMilliseconds() > 0) out["duration"] = audio->lengthInMilliseconds() / 1000.0;
     if (audio->bitrate() > 0) out["bitrate"] = audio->bitrate();
-    if (audio->sampleRate() > 0) out["sampleRate"] = audio->sampleRate();
+    out["sampleRate"] = audio->sampleRate();
+  } else {
+    try {
+      addFromContainer(path, out);
+    } catch (const std::exception&) {
+      // Not a container either: what TagLib read is all there is.
+    }
   }
+  // A file of noise opens as MPEG with no frame and no tag in it.
+  if (out.size() == before) throw std::runtime_error("not a sound file this program can read");
 }
 
 }  // namespace quarrytide

@@ -142,7 +142,7 @@ MediaDate localDate(std::time_t moment) {
 
 std::optional<MediaDate> utcToLocal(std::string_view text) {
   auto parsed = isoDate(text);
-  if (!parsed || (parsed->offset && *parsed->offset != "+00:00")) return std::nullopt;
+  if (!parsed || parsed->offset != "+00:00") return std::nullopt;
   const std::string& w = parsed->wallClock;
   std::tm utc{};
   utc.tm_year = digits(w, 0, 4) - 1900;

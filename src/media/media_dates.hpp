@@ -24,8 +24,9 @@ std::optional<std::string> exifDate(std::string_view text, std::string_view subS
 std::optional<MediaDate> isoDate(std::string_view text);
 // "+hh:mm" or "-hh:mm" as Exif's OffsetTime tags hold it; nullopt otherwise.
 std::optional<std::string> offsetText(std::string_view text);
-// A moment (UTC, as ISO 8601 text) as the wall clock of this system's time
-// zone, with that zone's offset then.
+// A moment in UTC (ISO 8601 text ending in "Z" or "+00:00") as the wall
+// clock of this system's time zone, with that zone's offset then. Text
+// without a zone is a wall clock already: nullopt.
 std::optional<MediaDate> utcToLocal(std::string_view text);
 // A moment as the wall clock of this system's time zone (PDF dates).
 MediaDate localDate(std::time_t moment);

@@ -3,11 +3,14 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <exiv2/exiv2.hpp>
 
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
+
+#include "files.hpp"
 
 namespace quarrytide::testing {
 
@@ -21,6 +24,12 @@ void addBag(Exiv2::XmpData& xmp, const std::string& key, const std::string& valu
   xmp.add(Exiv2::XmpKey(key), bag.get());
 }
 
+// A number in `bytes` bytes, big-endian.
+std::string be(std::uint64_t value, int bytes) {
+  std::string out;
+  for (int k = bytes - 1; k >= 0; --k) out += char(value >> (8 * k));
+  return out;
+}
 }  // namespace
 
 void makePicture(const std::string& path, const char* format, int width, int height,
@@ -76,6 +85,32 @@ void makePdf(const std::string& path, const std::string& info, int pages) {
   pdf << "trailer\n<< /Size " << objects.size() + 1 << " /Root 1 0 R /Info 3 0 R >>\nstartxref\n"
       << xref << "\n%%EOF\n";
   std::ofstream(path, std::ios::binary) << pdf.str();
+}
+
+void addAviDate(const std::string& path, const std::string& date) {
+  auto le = [](std::uint32_t v) {
+    return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+  };
+  std::string avi = read(path), text = date + '\0';
+  if (text.size() % 2) text += '\0';
+  avi.insert(avi.find("movi") - 8, "IDIT" + le(std::uint32_t(date.size() + 1)) + text);
+  avi.replace(4, 4, le(std::uint32_t(avi.size() - 8)));
+  std::ofstream(path, std::ios::binary) << avi;
+}
+
+void makeOneFrameMp3(const std::string& path, const std::string& title, const std::string& artist,
+                     const std::string& album) {
+  makeWithFfmpeg(path, "-f lavfi -i sine=duration=0.1:sample_rate=48000",
+                 "-b:a 64k -write_xing 0 -id3v2_version 0 -f mp3");
+  // One frame of MPEG-1 Layer III: 144 x 64 kbit/s / 48 kHz bytes.
+  const std::string frame = read(path).substr(0, 192);
+  auto text = [](const char* id, const std::string& value) {
+    return id + be(value.size() + 1, 3) + '\0' + value;
+  };
+  const std::string frames = text("TT2", title) + text("TP1", artist) + text("TAL", album);
+  std::string size;  // four 7-bit bytes
+  for (int shift : {21, 14, 7, 0}) size += char((frames.size() >> shift) & 0x7f);
+  std::ofstream(path, std::ios::binary) << "ID3" + be(0x0200, 2) + '\0' + size + frames + frame;
 }
 
 }  // namespace quarrytide::testing

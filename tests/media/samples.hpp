@@ -1,6 +1,7 @@
 #pragma once
 // Sample media files made on the spot: pictures through GdkPixbuf with their
-// metadata written by exiv2, sounds and videos by ffmpeg, a PDF by hand.
+// metadata written by exiv2, sounds and videos by ffmpeg, a PDF and what no
+// tool writes by hand.
 
 #include <map>
 #include <string>
@@ -19,5 +20,10 @@ void makePicture(const std::string& path, const char* format, int width, int hei
 void makeWithFfmpeg(const std::string& path, const std::string& input, const std::string& args);
 // A one-page PDF whose information dictionary holds `info` (PDF syntax).
 void makePdf(const std::string& path, const std::string& info, int pages);
+// Adds the camera's clock to an AVI as its IDIT chunk, "Wed Jul 13 12:14:00 2022".
+void addAviDate(const std::string& path, const std::string& date);
+// An MP3 of one frame behind an ID3v2.2 tag of `title`, `artist`, `album`.
+void makeOneFrameMp3(const std::string& path, const std::string& title, const std::string& artist,
+                     const std::string& album);
 
 }  // namespace quarrytide::testing
