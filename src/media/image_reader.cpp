@@ -2,11 +2,13 @@
 #include <exiv2/exiv2.hpp>
 
 #include <cmath>
-#include <cstdio>
 #include <map>
 #include <stdexcept>
 #include <string_view>
+#include <tuple>
 
+#include "media/exposure_text.hpp"
+#include "media/heif_size.hpp"
 #include "media/media_dates.hpp"
 #include "media/readers.hpp"
 
@@ -54,15 +56,6 @@ std::optional<double> coordinate(const Exiv2::ExifData& data, const char* key, c
   double v = *deg + *min / 60 + *sec / 3600;
   std::string ref = exifText(data, refKey);
   return !ref.empty() && ref[0] == negative ? -v : v;
-}
-
-std::string exposureText(double seconds) {
-  char out[32];
-  if (seconds > 0 && seconds < 1)
-    std::snprintf(out, sizeof out, "1/%.0f", 1 / seconds);
-  else
-    std::snprintf(out, sizeof out, "%g", seconds);
-  return out;
 }
 
 std::string xmpText(const Exiv2::XmpData& data, const char* key) {
@@ -117,7 +110,13 @@ void readImage(const std::string& path, nlohmann::json& out) {
   try {
     auto image = Exiv2::ImageFactory::open(path, /*useCurl=*/false);
     if (!image.get()) throw std::runtime_error("not an image this program can read");
-    image->readMetadata();
+    try {
+      image->readMetadata();
+    } catch (const Exiv2::AnyError&) {
+      // A file cut short (half copied from a failing card) keeps what came
+      // before the cut: the Exif block alone holds the date and the camera.
+      if (image->exifData().empty() && image->xmpData().empty() && image->iptcData().empty()) throw;
+    }
     const auto& e = image->exifData();
     const auto& x = image->xmpData();
     const auto& i = image->iptcData();
@@ -134,7 +133,12 @@ void readImage(const std::string& path, nlohmann::json& out) {
       if (orientation >= 1 && orientation <= 8) out["orientation"] = orientation;
     }
     long width = image->pixelWidth(), height = image->pixelHeight();
-    if (width <= 0 || height <= 0) {
+    // HEIF pictures carry their size and rotation themselves: the size is
+    // the displayed one already.
+    auto heif = image->imageType() == Exiv2::ImageType::bmff ? heifPictureSize(path) : std::nullopt;
+    if (heif) {
+      std::tie(width, height) = *heif;
+    } else if (width <= 0 || height <= 0) {
       const auto* w = exif(e, "Exif.Photo.PixelXDimension");
       const auto* h = exif(e, "Exif.Photo.PixelYDimension");
       width = w ? w->toLong() : 0;
@@ -142,7 +146,7 @@ void readImage(const std::string& path, nlohmann::json& out) {
     }
     if (width > 0 && height > 0) {
       // As displayed: orientations 5 to 8 turn the picture a quarter.
-      if (orientation >= 5 && orientation <= 8) std::swap(width, height);
+      if (!heif && orientation >= 5 && orientation <= 8) std::swap(width, height);
       out["width"] = width;
       out["height"] = height;
     }

@@ -103,6 +103,7 @@ std::optional<std::string> offsetText(std::string_view s) {
 std::optional<MediaDate> isoDate(std::string_view s) {
   std::size_t end = 0;
   auto p = dateTime(s, '-', false, &end);
+  if (!p) p = dateTime(s, ':', false, &end);
   if (!p) return std::nullopt;
   if (end < s.size() && s[end] == '.') {
     std::size_t k = end + 1;

@@ -20,7 +20,8 @@ struct MediaDate {
 std::optional<std::string> exifDate(std::string_view text, std::string_view subSeconds = {});
 // An ISO 8601 date as XMP and QuickTime write it: "YYYY-MM-DD", optionally
 // "Thh:mm[:ss[.fff]]" and "Z", "+hh:mm" or "+hhmm". The wall clock as
-// written, with its offset.
+// written, with its offset. Exif's colons ("YYYY:MM:DD hh:mm:ss") are
+// accepted too: some raw converters write XMP dates so.
 std::optional<MediaDate> isoDate(std::string_view text);
 // "+hh:mm" or "-hh:mm" as Exif's OffsetTime tags hold it; nullopt otherwise.
 std::optional<std::string> offsetText(std::string_view text);

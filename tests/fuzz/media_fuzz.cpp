@@ -15,9 +15,9 @@ using namespace quarrytide;
 
 namespace {
 
-const char* const kNames[] = {"f.jpg", "f.png",  "f.tif", "f.webp", "f.cr2",
-                              "f.mp3", "f.flac", "f.ogg", "f.m4a",  "f.wav",
-                              "f.mp4", "f.mkv",  "f.avi", "f.pdf",  "f.mts"};
+const char* const kNames[] = {"f.jpg",  "f.png", "f.tif",  "f.webp", "f.cr2", "f.mp3",
+                              "f.flac", "f.ogg", "f.m4a",  "f.wav",  "f.mp4", "f.mkv",
+                              "f.avi",  "f.pdf", "f.heic", "f.mts"};
 
 const std::string& folder() {
   static const std::string dir = [] {

@@ -12,6 +12,7 @@
 
 #include "files.hpp"
 #include "headless.hpp"
+#include "media/exposure_text.hpp"
 #include "media/media_dates.hpp"
 #include "media/sandbox.hpp"
 #include "samples.hpp"
@@ -70,7 +71,18 @@ class ReadMedia : public ::testing::Test {
                 {{"Xmp.exif.DateTimeOriginal", "2023-12-31T23:59:58+01:00"},
                  {"Exif.Image.DateTime", "2025:01:01 00:00:00"}});
     makePicture(dir->at("edited.tiff"), "tiff", 20, 10,
-                {{"Exif.Image.DateTime", "2020:02:29 10:00:00"}});
+                {{"Exif.Image.DateTime", "2020:02:29 10:00:00"},
+                 {"Xmp.photoshop.DateCreated", "2021:08:19 18:48:53"},
+                 {"Exif.Photo.ExposureTime", "6/10"}});
+    // Cut just after its Exif block, as a half-copied file from a failing card.
+    const std::string jpeg = read(dir->at("photo.jpg"));
+    std::size_t at = 2;  // past the start; each segment: marker, length, body
+    auto segment = [&] {
+      return 2 + (std::uint8_t(jpeg[at + 2]) << 8 | std::uint8_t(jpeg[at + 3]));
+    };
+    while (jpeg.compare(at + 4, 4, "Exif") != 0) at += segment();
+    dir->file("cut.jpg", jpeg.substr(0, at + segment() + 10));
+    makeHeic(dir->at("small.heic"), 300, 200);
     const std::string tags =
         "-metadata artist=Ana -metadata album=Harbour -metadata 'title=First Light' "
         "-metadata album_artist=Various -metadata track=3/12 -metadata disc=1/2 "
@@ -121,11 +133,18 @@ TEST_F(ReadMedia, EachKindGivesTheFieldsItsFileHas) {
          "width":480,"height":640,"iso":200,"fNumber":2.8,"exposure":"1/250","focalLength":50.0,
          "gpsLat":48.5,"gpsLon":-2.25,"gpsAlt":-35.0,"rating":4,"title":"Harbour","artist":"Ana",
          "keywords":["Sea","Boats"]})"},
-      // Never the date an editor rewrites while an earlier one is there.
+      // What came before the cut: the Exif block, without the picture's size.
+      {"cut.jpg", R"({"kind":"image","dateTaken":"2024-07-13T14:02:11.250","offset":"+02:00",
+         "make":"Canon","model":"EOS R5","lens":"RF50mm F1.8 STM","serial":"0123","orientation":6,
+         "iso":200,"fNumber":2.8,"exposure":"1/250","focalLength":50.0,"gpsLat":48.5,
+         "gpsLon":-2.25,"gpsAlt":-35.0,"artist":"Ana"})"},
+      // Never the date an editor rewrites while an earlier one is there, in
+      // ISO or in Exif's form; 0.6 s as cameras show it.
       {"xmp.png", R"({"kind":"image","dateTaken":"2023-12-31T23:59:58","offset":"+01:00",
          "width":32,"height":16})"},
-      {"edited.tiff",
-       R"({"kind":"image","dateTaken":"2020-02-29T10:00:00","width":20,"height":10})"},
+      {"edited.tiff", R"({"kind":"image","dateTaken":"2021-08-19T18:48:53","exposure":"0.6",
+         "width":20,"height":10})"},
+      {"small.heic", R"({"kind":"image","width":200,"height":300})"},  // the picture's, turned
       {"song.mp3", R"({"bitrate":128,)" + song.substr(1)},  // the constant rate asked for
       {"song.flac", song},
       {"song.ogg", song},
@@ -296,7 +315,8 @@ TEST(MediaDates, StoredTextBecomesTheWallClockAndItsOffset) {
        std::vector<Iso>{{"2024-07-13", "2024-07-13T00:00:00", std::nullopt},
                         {"2024-07-13T14:02", "2024-07-13T14:02:00", std::nullopt},
                         {"2024-07-13T14:02:11.5Z", "2024-07-13T14:02:11.500", "+00:00"},
-                        {"2024-07-13T14:02:11-0530", "2024-07-13T14:02:11", "-05:30"}}) {
+                        {"2024-07-13T14:02:11-0530", "2024-07-13T14:02:11", "-05:30"},
+                        {"2021:08:19 18:48:53", "2021-08-19T18:48:53", std::nullopt}}) {
     auto d = isoDate(c.text);
     ASSERT_TRUE(d) << c.text;
     EXPECT_EQ(d->wallClock, c.wall);
@@ -318,6 +338,13 @@ TEST(MediaDates, StoredTextBecomesTheWallClockAndItsOffset) {
   EXPECT_FALSE(utcToLocal("1904-01-01T00:00:00Z"));  // a camera without a clock
   EXPECT_FALSE(utcToLocal("2024-01-15 17:00:00"));   // a wall clock already (AVI)
   EXPECT_FALSE(utcToLocal("2024-01-15T17:00:00+01:00"));
+}
+
+TEST(ExposureText, AsCamerasShowIt) {
+  const std::pair<double, const char*> cases[] = {
+      {1.0 / 250, "1/250"}, {1.0 / 4, "1/4"}, {1.0 / 3, "0.3"}, {0.4, "0.4"}, {0.6, "0.6"},
+      {0.8, "0.8"},         {1, "1"},         {1.3, "1.3"},     {2, "2"},     {30, "30"}};
+  for (auto [seconds, text] : cases) EXPECT_EQ(exposureText(seconds), text) << seconds;
 }
 
 }  // namespace

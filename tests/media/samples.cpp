@@ -24,12 +24,19 @@ void addBag(Exiv2::XmpData& xmp, const std::string& key, const std::string& valu
   xmp.add(Exiv2::XmpKey(key), bag.get());
 }
 
-// A number in `bytes` bytes, big-endian.
+// Big-endian numbers and ISO-BMFF boxes.
 std::string be(std::uint64_t value, int bytes) {
   std::string out;
   for (int k = bytes - 1; k >= 0; --k) out += char(value >> (8 * k));
   return out;
 }
+std::string box(const char* type, const std::string& body) {
+  return be(8 + body.size(), 4) + type + body;
+}
+std::string fullBox(const char* type, const std::string& body, int version = 0) {
+  return box(type, be(version, 1) + be(0, 3) + body);
+}
+
 }  // namespace
 
 void makePicture(const std::string& path, const char* format, int width, int height,
@@ -85,6 +92,39 @@ void makePdf(const std::string& path, const std::string& info, int pages) {
   pdf << "trailer\n<< /Size " << objects.size() + 1 << " /Root 1 0 R /Info 3 0 R >>\nstartxref\n"
       << xref << "\n%%EOF\n";
   std::ofstream(path, std::ios::binary) << pdf.str();
+}
+
+void makeHeic(const std::string& path, int width, int height) {
+  // Exif as a TIFF: IFD0 points to the Exif IFD, which holds the size.
+  auto entry = [](int tag, int type, std::uint64_t value) {
+    return be(tag, 2) + be(type, 2) + be(1, 4) + be(value, 4);
+  };
+  const std::string exif = be(0, 4) + "MM" + be(42, 2) + be(8, 4) + be(1, 2) +
+                           entry(0x8769, 4, 26) + be(0, 4) + be(2, 2) + entry(0xa002, 4, 6000) +
+                           entry(0xa003, 4, 4000) + be(0, 4);
+  const std::string picture(16, '\0');
+  auto item = [](int id, const char* type) {
+    return fullBox("infe", be(id, 2) + be(0, 2) + type + std::string(1, '\0'), 2);
+  };
+  // Item 1, the picture: its codec's set-up, its size, a quarter turn.
+  const std::string properties = box("hvcC", "\x01" + std::string(22, '\0')) +
+                                 fullBox("ispe", be(width, 4) + be(height, 4)) +
+                                 box("irot", be(1, 1));
+  const std::string meta =
+      fullBox("hdlr", be(0, 4) + "pict" + std::string(13, '\0')) + fullBox("pitm", be(1, 2)) +
+      fullBox("iinf", be(2, 2) + item(1, "hvc1") + item(2, "Exif")) +
+      box("iprp",
+          box("ipco", properties) + fullBox("ipma", be(1, 4) + be(1, 2) + "\x03\x81\x02\x83"));
+  // Where each item's bytes are: both in mdat, which follows the meta box.
+  auto locations = [&](std::size_t at) {
+    return fullBox("iloc", "\x44" + std::string(1, '\0') + be(2, 2) + be(1, 2) + be(0, 2) +
+                               be(1, 2) + be(at, 4) + be(picture.size(), 4) + be(2, 2) + be(0, 2) +
+                               be(1, 2) + be(at + picture.size(), 4) + be(exif.size(), 4));
+  };
+  const std::string ftyp = box("ftyp", std::string("heic") + be(0, 4) + "mif1heic");
+  const std::size_t data = ftyp.size() + fullBox("meta", meta + locations(0)).size() + 8;
+  std::ofstream(path, std::ios::binary)
+      << ftyp + fullBox("meta", meta + locations(data)) + box("mdat", picture + exif);
 }
 
 void addAviDate(const std::string& path, const std::string& date) {
