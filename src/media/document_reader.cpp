@@ -63,8 +63,15 @@ void readDocument(const std::string& path, nlohmann::json& out) {
   putText(out, "author", take(pdf.author(doc)));
   putText(out, "subject", take(pdf.subject(doc)));
   if (int pages = pdf.pages(doc); pages > 0) out["pages"] = pages;
-  if (g_autoptr(GDateTime) created = pdf.created(doc))
-    out["dateCreated"] = localDate(std::time_t(g_date_time_to_unix(created))).wallClock;
+  if (g_autoptr(GDateTime) created = pdf.created(doc)) {
+    // The wall clock as written. poppler puts a date without a zone (the
+    // author's own clock) in UTC, as it does one with "Z", so only another
+    // zone is an offset the file names.
+    g_autofree gchar* wall = g_date_time_format(created, "%Y-%m-%dT%H:%M:%S");
+    if (wall) out["dateCreated"] = wall;
+    if (auto offset = offsetText(g_time_zone_get_identifier(g_date_time_get_timezone(created))))
+      out["offset"] = *offset;
+  }
 }
 
 }  // namespace quarrytide

@@ -1,6 +1,7 @@
 #include "media/media_dates.hpp"
 
 #include <cstdio>
+#include <ctime>
 
 namespace quarrytide {
 
@@ -75,6 +76,25 @@ std::optional<Parts> dateTime(std::string_view s, char dateSep, bool timeRequire
   return p;
 }
 
+// A moment as the wall clock of this system's time zone, with its offset then.
+MediaDate localDate(std::time_t moment) {
+  std::tm local{};
+  localtime_r(&moment, &local);
+  Parts p{local.tm_year + 1900,
+          local.tm_mon + 1,
+          local.tm_mday,
+          local.tm_hour,
+          local.tm_min,
+          local.tm_sec,
+          {}};
+  int minutes = int(local.tm_gmtoff / 60);
+  int size = minutes < 0 ? -minutes : minutes;
+  char zone[16];
+  std::snprintf(zone, sizeof zone, "%c%02d:%02d", minutes < 0 ? '-' : '+', size / 60 % 100,
+                size % 60);
+  return {format(p), std::string(zone)};
+}
+
 }  // namespace
 
 std::optional<std::string> exifDate(std::string_view text, std::string_view subSeconds) {
@@ -121,24 +141,6 @@ std::optional<MediaDate> isoDate(std::string_view s) {
     if (!out.offset) return std::nullopt;
   }
   return out;
-}
-
-MediaDate localDate(std::time_t moment) {
-  std::tm local{};
-  localtime_r(&moment, &local);
-  Parts p{local.tm_year + 1900,
-          local.tm_mon + 1,
-          local.tm_mday,
-          local.tm_hour,
-          local.tm_min,
-          local.tm_sec,
-          {}};
-  int minutes = int(local.tm_gmtoff / 60);
-  int size = minutes < 0 ? -minutes : minutes;
-  char zone[16];
-  std::snprintf(zone, sizeof zone, "%c%02d:%02d", minutes < 0 ? '-' : '+', size / 60 % 100,
-                size % 60);
-  return {format(p), std::string(zone)};
 }
 
 std::optional<MediaDate> utcToLocal(std::string_view text) {

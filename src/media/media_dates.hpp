@@ -3,7 +3,6 @@
 // clock "YYYY-MM-DDThh:mm:ss" (plus ".sss" when sub-seconds are recorded) and,
 // apart, the offset from UTC ("+02:00") when it is known. Pure text work.
 
-#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,7 +28,5 @@ std::optional<std::string> offsetText(std::string_view text);
 // clock of this system's time zone, with that zone's offset then. Text
 // without a zone is a wall clock already: nullopt.
 std::optional<MediaDate> utcToLocal(std::string_view text);
-// A moment as the wall clock of this system's time zone (PDF dates).
-MediaDate localDate(std::time_t moment);
 
 }  // namespace quarrytide

@@ -11,6 +11,23 @@
 
 namespace quarrytide {
 
+namespace {
+
+// Libraries name the file in their messages ("/home/…/x.tiff: The file
+// contains data of an unknown image type"); the page shows the reason beside
+// the file, so the path goes.
+std::string withoutPath(std::string message, const std::string& path) {
+  if (path.empty()) return message;
+  for (const std::string& quoted :
+       {"\u201c" + path + "\u201d", "'" + path + "'", "\"" + path + "\"", path})
+    for (std::size_t at; (at = message.find(quoted)) != std::string::npos;)
+      message.erase(at, quoted.size());
+  const auto start = message.find_first_not_of(": ");
+  return start == std::string::npos ? "the reader failed on this file" : message.substr(start);
+}
+
+}  // namespace
+
 void putText(nlohmann::json& out, const char* key, std::string value) {
   auto last = value.find_last_not_of(" \t\r\n");
   value.erase(last == std::string::npos ? 0 : last + 1);
@@ -49,7 +66,7 @@ nlohmann::json readMediaFile(const std::string& path) {
         break;
     }
   } catch (const std::exception& e) {
-    out = {{"kind", mediaKindName(kind)}, {"error", e.what()}};
+    out = {{"kind", mediaKindName(kind)}, {"error", withoutPath(e.what(), path)}};
   }
   return out;
 }
