@@ -1,6 +1,7 @@
 #include "export.hpp"
 
 #include <cstdio>
+#include <string_view>
 
 #include "metadata/tags.hpp"
 
@@ -10,7 +11,11 @@ namespace {
 
 constexpr const char* kStates[] = {"planned", "done", "failed", "not run", "left"};
 
-std::string csvField(const std::string& s) {
+// A field a spreadsheet would take for a formula starts with a ' (OWASP's
+// advice on CSV injection), whatever it holds.
+std::string csvField(std::string s) {
+  if (!s.empty() && std::string_view("=+-@\t\r").find(s[0]) != std::string_view::npos)
+    s.insert(0, 1, '\'');
   if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
   std::string out = "\"";
   for (char c : s) out += c == '"' ? std::string("\"\"") : std::string(1, c);
@@ -30,6 +35,28 @@ std::string shQuoted(const std::string& s) {
   return out + "'";
 }
 
+// Text for a comment line: a line break (or any control byte) would end the
+// comment and make the rest a command, so those are written as \xNN.
+std::string commentText(const std::string& s) {
+  std::string out;
+  char b[5];
+  for (unsigned char c : s) {
+    if (c >= 0x20 && c != 0x7f && c != '\\') {
+      out += char(c);
+      continue;
+    }
+    std::snprintf(b, sizeof b, "\\x%02x", c);
+    out += b;
+  }
+  return out;
+}
+
+// A line on standard error: printf takes the text as an argument, so no byte
+// of it is read as an escape or an option, as echo's may be.
+std::string complaint(const std::string& text) {
+  return "printf '%s\\n' " + shQuoted(text) + " >&2";
+}
+
 // setfattr reads "0x…" as hex: no value can be mistaken for an option or a prefix.
 std::string hex(const std::string& s) {
   std::string out = "0x";
@@ -45,8 +72,7 @@ std::string setAttr(const char* name, const std::string& value, const std::strin
   if (value.empty())
     return std::string("setfattr -h -x ") + name + " -- " + shQuoted(path) + " 2>/dev/null\n";
   return std::string("setfattr -h -n ") + name + " -v " + hex(value) + " -- " + shQuoted(path) +
-         " || echo " + shQuoted(std::string("could not restore ") + name + " of " + path) +
-         " >&2\n";
+         " || " + complaint(std::string("could not restore ") + name + " of " + path) + "\n";
 }
 
 }  // namespace
@@ -73,8 +99,8 @@ std::string batchCsv(const std::vector<JournalEntry>& entries) {
 }
 
 std::string batchUndoScript(const BatchSummary& batch, const std::vector<JournalEntry>& entries) {
-  std::string out = "#!/bin/sh\n# Reverses the batch " + shQuoted(batch.title) + " (" + batch.id +
-                    ") made by Quarrytide in " + shQuoted(batch.folder) +
+  std::string out = "#!/bin/sh\n# Reverses the batch \"" + commentText(batch.title) + "\" (" +
+                    commentText(batch.id) + ") made by Quarrytide in " + commentText(batch.folder) +
                     ".\n# Run it with sh. It never moves an item onto another; setfattr comes "
                     "with the Debian package attr.\nset -u\n";
   for (auto e = entries.rbegin(); e != entries.rend(); ++e) {
@@ -90,8 +116,8 @@ std::string batchUndoScript(const BatchSummary& batch, const std::vector<Journal
     }
     if (e->prior.comment) out += setAttr("user.xdg.comment", *e->prior.comment, now);
     if (now == old) continue;
-    out += "if [ -e " + shQuoted(old) + " ] || [ -L " + shQuoted(old) + " ]; then echo " +
-           shQuoted("not moved back, the old name is taken: " + old) + " >&2; else mv -- " +
+    out += "if [ -e " + shQuoted(old) + " ] || [ -L " + shQuoted(old) + " ]; then " +
+           complaint("not moved back, the old name is taken: " + old) + "; else mv -- " +
            shQuoted(now) + " " + shQuoted(old) + "; fi\n";
   }
   return out;
