@@ -1,6 +1,9 @@
 #include "journal.hpp"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -49,6 +52,31 @@ constexpr const char* kFromSchema1 =
 double nowMs() {
   using namespace std::chrono;
   return double(duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
+}
+
+// The journal holds every path, tag and comment ever changed: only its user
+// may read it. Folders it makes are 0700 (as the XDG rules ask), its own
+// folder and files are tightened when they were looser, and the database is
+// made 0600 before SQLite opens it, whose -wal, -shm and -journal files then
+// take that mode.
+void makePrivate(const std::string& file) {
+  const std::filesystem::path dir = std::filesystem::path(file).parent_path();
+  std::vector<std::filesystem::path> missing;
+  struct stat st;
+  for (auto at = dir; !at.empty() && ::stat(at.c_str(), &st) != 0; at = at.parent_path()) {
+    missing.push_back(at);
+    if (at == at.parent_path()) break;
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) ::mkdir(it->c_str(), 0700);
+  if (!dir.empty() && ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & 077))
+    ::chmod(dir.c_str(), st.st_mode & 0700);
+  for (const char* side : {"", "-wal", "-shm", "-journal"}) {
+    const std::string f = file + side;
+    if (::lstat(f.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077))
+      ::chmod(f.c_str(), st.st_mode & 0600);
+  }
+  int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd >= 0) ::close(fd);
 }
 
 bool corrupt(int rc) { return rc == SQLITE_CORRUPT || rc == SQLITE_NOTADB; }
@@ -105,8 +133,7 @@ std::string Journal::defaultPath() {
 }
 
 Status Journal::open() {
-  std::error_code ec;
-  std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ec);
+  makePrivate(path_);
   int rc =
       sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   if (rc != SQLITE_OK)

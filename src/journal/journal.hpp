@@ -68,7 +68,9 @@ std::optional<std::string> impliedNewPath(const Operation& op);
 
 class Journal {
  public:
-  // Opens or creates the journal at `path` (its folder is made). A file that
+  // Opens or creates the journal at `path`: its folder is made private to
+  // the user (0700) and the journal's files too (0600), tightened when they
+  // were not, since they hold every name and comment ever changed. A file that
   // is not a sound journal is set aside under a dated name and a new one
   // started; `setAside()` then says so. When no journal can be kept,
   // `problem()` says why and every write fails.

@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 
 #include "temp_dir.hpp"
 
@@ -117,6 +120,28 @@ TEST(Journal, AFolderThatCannotBeMadeIsAProblemAndEveryPlanFails) {
   ASSERT_FALSE(planned.ok());
   EXPECT_EQ(planned.error().message, *j.problem());
   EXPECT_TRUE(j.batches(10, std::nullopt).empty());
+}
+
+TEST(Journal, ItsFolderAndFilesAreTheUsersAloneAndLooserOnesAreTightened) {
+  namespace fs = std::filesystem;
+  TempDir t;
+  const std::string dir = t.at("state/quarrytide"), file = dir + "/journal.sqlite3";
+  const mode_t umask = ::umask(022);
+  std::vector<std::unique_ptr<Journal>> open;  // the first stays open: its -wal and -shm stay
+  for (const char* start : {"made anew", "found looser"}) {
+    open.push_back(std::make_unique<Journal>(file));
+    plan(*open.back(), start, {rename("/f/a", "b")});
+    EXPECT_EQ(fs::status(dir).permissions(), fs::perms::owner_all) << start;
+    fs::permissions(dir, fs::perms::group_all | fs::perms::others_all, fs::perm_options::add);
+    for (const char* side : {"", "-wal", "-shm"}) {
+      EXPECT_EQ(fs::status(file + side).permissions(),
+                fs::perms::owner_read | fs::perms::owner_write)
+          << start << side;
+      fs::permissions(file + side, fs::perms::group_read | fs::perms::others_read,
+                      fs::perm_options::add);
+    }
+  }
+  ::umask(umask);
 }
 
 // Disk states a crash can leave a two-step batch in, and what the repair makes of them.
