@@ -41,7 +41,7 @@ void Bridge::apply(std::int64_t id, const nlohmann::json& args) {
 
   const Args a(args);
   BatchInfo batch{a.string("batch").value_or(""), a.string("title").value_or(""),
-                  a.string("folder").value_or("")};
+                  a.string("folder").value_or(""), a.integer("total", 0), a.boolean("end", false)};
 
   // One after another, in order, each seeing the disk as the ones before left
   // it; a failure is reported in its own result and the batch goes on.
@@ -54,15 +54,22 @@ void Bridge::apply(std::int64_t id, const nlohmann::json& args) {
       replies->post(resultsReplyCall(id, results));
       return;
     }
+    // A batch stopped early ends with nothing more to run: no empty batch is made.
+    if (ops.empty() && batch.end && !batch.id.empty()) {
+      Status ended = journal->end(batch.id);
+      replies->post(resultsReplyCall(id, results,
+                                     ended ? std::nullopt : std::optional(ended.error().message)));
+      return;
+    }
     // Nothing changes on disk before the request is in the journal.
     std::vector<std::string> paths(ops.size());
     for (std::size_t i = 0; i < ops.size(); ++i)
       if (ops[i].path && !namesNoItem(*ops[i].path)) paths[i] = plainPath(*ops[i].path);
-    auto seqs = journal->plan(batch, ops, identities(paths));
-    if (!seqs) {
+    auto plan = journal->plan(batch, ops, identities(paths));
+    if (!plan) {
       replies->resolve(id, false,
                        "The batch could not be written to the journal, so nothing was changed: " +
-                           seqs.error().message);
+                           plan.error().message);
       return;
     }
     // Outcomes go in every thousand records, so that a crash loses little of
@@ -74,11 +81,13 @@ void Bridge::apply(std::int64_t id, const nlohmann::json& args) {
     for (std::size_t i = 0; i < ops.size(); ++i) {
       results.push_back(catalogue.applyRecorded(ops[i], prior[i]));
       if (results.size() - written == kOutcomesPerWrite || i + 1 == ops.size()) {
-        if (Status st = journal->record(*seqs, ops, results, prior, written, results.size()); !st)
+        if (Status st = journal->record(*plan, ops, results, prior, written, results.size()); !st)
           unrecorded = st.error().message;
         written = results.size();
       }
     }
+    if (batch.end && !batch.id.empty())
+      if (Status st = journal->end(batch.id); !st) unrecorded = st.error().message;
     replies->post(resultsReplyCall(id, results, unrecorded));
   });
 }

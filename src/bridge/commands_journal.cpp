@@ -84,6 +84,11 @@ void Bridge::journalStatus(std::int64_t id, const nlohmann::json&) {
     for (const auto& r : repairs)
       list.push_back({{"batch", r.batch}, {"found", r.found}, {"now", r.now}, {"moved", r.moved}});
     status["repairs"] = std::move(list);
+    nlohmann::json cut = nlohmann::json::array();
+    if (journal)
+      for (const auto& name : journal->cutShort())
+        if (auto b = journal->batch(name)) cut.push_back(summaryJson(*b));
+    status["interrupted"] = std::move(cut);
     replies->resolve(id, true, status);
   });
 }

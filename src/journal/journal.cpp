@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,20 +20,23 @@ namespace quarrytide {
 
 namespace {
 
-// Schema 2. Paths and names are BLOBs (bytes); tag lists are JSON text.
+// Schema 3. Paths and names are BLOBs (bytes); tag lists are JSON text.
 // Both writes of a record append (a plan to `entries`, its outcome to
 // `outcomes`), which keeps the journal's cost per record small. An outcome
 // that says no more than "done, at the name it was meant to have, nothing
 // replaced" is not written: entries up to a batch's `settled` without an
 // outcome are done that way, those after it are planned. `planned` counts
-// the planned ones per batch.
+// the planned records per batch; `done`, `failed` and `not_run` count items.
+// `total` is how many items the page started the batch with, `ended` that
+// it stopped the batch before sending them all.
 constexpr const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS batches(
   id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, started REAL NOT NULL,
   title TEXT NOT NULL DEFAULT '', folder BLOB NOT NULL DEFAULT x'',
   done INTEGER NOT NULL DEFAULT 0, failed INTEGER NOT NULL DEFAULT 0,
   not_run INTEGER NOT NULL DEFAULT 0, planned INTEGER NOT NULL DEFAULT 0,
-  interrupted INTEGER NOT NULL DEFAULT 0, settled INTEGER NOT NULL DEFAULT 0);
+  interrupted INTEGER NOT NULL DEFAULT 0, settled INTEGER NOT NULL DEFAULT 0,
+  total INTEGER NOT NULL DEFAULT 0, ended INTEGER NOT NULL DEFAULT 0);
 CREATE TABLE IF NOT EXISTS entries(
   seq INTEGER PRIMARY KEY, batch INTEGER NOT NULL, path BLOB NOT NULL, new_name BLOB,
   set_tags INTEGER NOT NULL, tags TEXT, set_label INTEGER NOT NULL, label INTEGER,
@@ -42,12 +46,15 @@ CREATE TABLE IF NOT EXISTS outcomes(
   old_tags TEXT, old_label INTEGER, old_comment BLOB);
 CREATE INDEX IF NOT EXISTS entries_by_batch ON entries(batch);
 CREATE INDEX IF NOT EXISTS batches_by_start ON batches(started);
-PRAGMA user_version = 2;
+PRAGMA user_version = 3;
 )sql";
 
-// A journal of schema 1 wrote every outcome: its batches are settled through 0.
-constexpr const char* kFromSchema1 =
-    "ALTER TABLE batches ADD COLUMN settled INTEGER NOT NULL DEFAULT 0; PRAGMA user_version = 2";
+// Columns added since schema 1. A journal from before gets them with their
+// defaults, which say what its batches were: schema 1 wrote every outcome
+// (settled through 0), and no batch before schema 3 had a total. They are
+// looked for, not read from the version, which an older build that opened
+// the journal since may have set back.
+constexpr const char* kAddedColumns[] = {"settled", "total", "ended"};
 
 double nowMs() {
   using namespace std::chrono;
@@ -144,9 +151,13 @@ Status Journal::open() {
   for (const char* sql : {"PRAGMA auto_vacuum = INCREMENTAL", "PRAGMA journal_mode = WAL",
                           "PRAGMA synchronous = NORMAL"})
     if (Status st = exec(sql); !st) return st;
-  Statement version(db_, "PRAGMA user_version");
-  const std::int64_t was = version.step() == SQLITE_ROW ? version.integerAt(0) : 0;
-  if (Status st = exec(was == 1 ? kFromSchema1 : kSchema); !st) return st;
+  if (Status st = exec(kSchema); !st) return st;
+  for (const std::string column : kAddedColumns) {
+    if (Statement(db_, ("SELECT " + column + " FROM batches LIMIT 0").c_str()).ready()) continue;
+    const std::string add =
+        "ALTER TABLE batches ADD COLUMN " + column + " INTEGER NOT NULL DEFAULT 0";
+    if (Status st = exec(add.c_str()); !st) return st;
+  }
   return okStatus();
 }
 
@@ -160,9 +171,8 @@ Status Journal::exec(const char* sql) {
   return Error{"sqlite", sqlite3_extended_errcode(db_) & 0xff, text};
 }
 
-Result<std::vector<std::int64_t>> Journal::plan(const BatchInfo& batch,
-                                                const std::vector<Operation>& ops,
-                                                const std::vector<FileIdentity>& ids) {
+Result<Plan> Journal::plan(const BatchInfo& batch, const std::vector<Operation>& ops,
+                           const std::vector<FileIdentity>& ids) {
   // The intent must outlast a power cut as surely as the renames it allows.
   if (Status st = exec("PRAGMA synchronous = FULL; BEGIN IMMEDIATE"); !st) return st.error();
   auto fail = [this]() -> Error {
@@ -175,18 +185,27 @@ Result<std::vector<std::int64_t>> Journal::plan(const BatchInfo& batch,
   if (name.empty())
     name = "auto-" + std::to_string(std::int64_t(nowMs())) + "-" + std::to_string(++made_);
   Statement head(db_,
-                 "INSERT INTO batches(name, started, title, folder, planned) VALUES(?, ?, ?, ?, ?) "
-                 "ON CONFLICT(name) DO UPDATE SET planned = planned + excluded.planned");
+                 "INSERT INTO batches(name, started, title, folder, planned, total) "
+                 "VALUES(?, ?, ?, ?, ?, ?) ON CONFLICT(name) DO UPDATE SET "
+                 "planned = planned + excluded.planned, total = MAX(total, excluded.total)");
   head.text(1, name).real(2, nowMs()).text(3, batch.title).bytes(4, batch.folder);
-  if (head.integer(5, std::int64_t(ops.size())).run()) return fail();
+  head.integer(5, std::int64_t(ops.size())).integer(6, std::max<std::int64_t>(batch.total, 0));
+  if (head.run()) return fail();
   Statement which(db_, "SELECT id FROM batches WHERE name = ?");
   if (which.text(1, name).step() != SQLITE_ROW) return fail();
   const std::int64_t id = which.integerAt(0);
+  // Linked before this request's entries are in: "earlier" is an earlier request.
+  Statement parked(db_, "SELECT 1 FROM entries WHERE batch = ? AND new_name = ? LIMIT 1");
+  Plan planned{{}, linkItems(ops, [&](const std::string& path) {
+                 parked.integer(1, id).bytes(2, std::string_view(path).substr(path.rfind('/') + 1));
+                 const bool found = parked.step() == SQLITE_ROW;
+                 parked.reset();
+                 return found;
+               })};
   Statement add(db_,
                 "INSERT INTO entries(batch, path, new_name, set_tags, tags, set_label, label, "
                 "set_comment, comment, dev, ino) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-  std::vector<std::int64_t> seqs;
-  seqs.reserve(ops.size());
+  planned.seqs.reserve(ops.size());
   for (std::size_t i = 0; i < ops.size(); ++i) {
     const Operation& op = ops[i];
     add.integer(1, id).bytes(2, op.path.value_or("")).maybe(3, op.newName);
@@ -196,65 +215,67 @@ Result<std::vector<std::int64_t>> Journal::plan(const BatchInfo& batch,
     op.setComment ? add.bytes(9, op.comment) : add.null(9);
     add.integer(10, std::int64_t(ids[i].dev)).integer(11, std::int64_t(ids[i].ino));
     if (add.run()) return fail();
-    seqs.push_back(sqlite3_last_insert_rowid(db_));
+    planned.seqs.push_back(sqlite3_last_insert_rowid(db_));
   }
   Status committed = exec("COMMIT");
   if (!committed) (void)exec("ROLLBACK");
   (void)exec("PRAGMA synchronous = NORMAL");
   if (!committed) return committed.error();
-  return seqs;
+  return planned;
 }
 
-std::optional<std::string> impliedNewPath(const Operation& op) {
-  const std::string path = op.path.value_or("");
-  if (!op.newName) return path;
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return std::nullopt;
-  return path.substr(0, slash + 1) + *op.newName;
-}
-
-Status Journal::record(const std::vector<std::int64_t>& seqs, const std::vector<Operation>& ops,
+Status Journal::record(const Plan& plan, const std::vector<Operation>& ops,
                        const std::vector<OpResult>& results, const std::vector<PriorState>& prior,
                        std::size_t from, std::size_t to) {
   if (from >= to) return okStatus();
   if (Status st = exec("BEGIN IMMEDIATE"); !st) return st;
+  auto fail = [this] {
+    Error e{"sqlite", sqlite3_extended_errcode(db_) & 0xff, sqlite3_errmsg(db_)};
+    (void)exec("ROLLBACK");
+    return e;
+  };
   Statement set(db_,
                 "INSERT INTO outcomes(seq, state, new_path, error, old_tags, old_label, "
                 "old_comment) VALUES(?, ?, ?, ?, ?, ?, ?)");
-  std::int64_t done = 0, failed = 0;
   for (std::size_t i = from; i < to; ++i) {
     const OpResult& r = results[i];
-    (r.ok ? done : failed) += 1;
     const PriorState& p = prior[i];
     if (r.ok && !p.tags && !p.label && !p.comment && r.newPath &&
         r.newPath == impliedNewPath(ops[i]))
       continue;  // said by `settled`
-    set.integer(1, seqs[i]).integer(2, int(r.ok ? EntryState::kDone : EntryState::kFailed));
+    set.integer(1, plan.seqs[i]).integer(2, int(r.ok ? EntryState::kDone : EntryState::kFailed));
     set.maybe(3, r.newPath);
     r.error ? set.text(4, *r.error) : set.null(4);
     prior[i].tags ? set.text(5, tagsText(*prior[i].tags)) : set.null(5);
     prior[i].label ? set.integer(6, *prior[i].label) : set.null(6);
     set.maybe(7, prior[i].comment);
-    if (set.run()) {
-      Error e{"sqlite", sqlite3_extended_errcode(db_) & 0xff, sqlite3_errmsg(db_)};
-      (void)exec("ROLLBACK");
-      return e;
-    }
+    if (set.run()) return fail();
   }
+  // Items are counted at their last record, which may come in a later call.
+  const ItemCounts items = countItems(plan.items, from, to, [&](std::size_t k) {
+    return results[k].ok ? EntryState::kDone : EntryState::kFailed;
+  });
   Statement counts(db_,
                    "UPDATE batches SET done = done + ?1, failed = failed + ?2, "
-                   "planned = planned - ?1 - ?2, settled = ?4 WHERE id = (SELECT batch FROM "
+                   "planned = planned - ?5, settled = ?4 WHERE id = (SELECT batch FROM "
                    "entries WHERE seq = ?3)");
-  counts.integer(1, done).integer(2, failed).integer(3, seqs[from]).integer(4, seqs[to - 1]);
-  if (counts.run()) {
-    Error e{"sqlite", sqlite3_extended_errcode(db_) & 0xff, sqlite3_errmsg(db_)};
-    (void)exec("ROLLBACK");
-    return e;
-  }
+  counts.integer(1, items.done).integer(2, items.failed).integer(3, plan.seqs[from]);
+  counts.integer(4, plan.seqs[to - 1]).integer(5, std::int64_t(to - from));
+  if (counts.run()) return fail();
   if (Status st = exec("COMMIT"); !st) {
     (void)exec("ROLLBACK");
     return st;
   }
+  return okStatus();
+}
+
+Status Journal::end(const std::string& id) {
+  if (!db_) return Error{"sqlite", SQLITE_CANTOPEN, problem_.value_or("no journal")};
+  Statement s(db_,
+              "UPDATE batches SET ended = 1, not_run = MAX(not_run, total - done - failed) "
+              "WHERE name = ?");
+  if (s.text(1, id).run())
+    return Error{"sqlite", sqlite3_extended_errcode(db_) & 0xff, sqlite3_errmsg(db_)};
   return okStatus();
 }
 

@@ -15,6 +15,7 @@
 
 #include "catalogue/operation.hpp"
 #include "catalogue/rename.hpp"
+#include "items.hpp"
 #include "metadata/result.hpp"
 
 struct sqlite3;
@@ -26,6 +27,10 @@ struct BatchInfo {
   std::string id;  // empty: the request is a batch of its own
   std::string title;
   std::string folder;
+  // How many items the whole batch changes, over all its requests (0: not
+  // said). A batch that reached fewer and was not ended was cut short.
+  std::int64_t total = 0;
+  bool end = false;  // the page stops the batch with this request
 };
 
 struct BatchSummary {
@@ -33,12 +38,16 @@ struct BatchSummary {
   double started = 0;  // ms since 1970
   std::string title;
   std::string folder;
-  std::int64_t done = 0, failed = 0, notRun = 0;
+  std::int64_t done = 0, failed = 0, notRun = 0;  // items, not records
   bool interrupted = false;
 };
 
-// One record of a batch and what became of it.
-enum class EntryState : int { kPlanned = 0, kDone = 1, kFailed = 2, kNotRun = 3, kLeft = 4 };
+// One request as planned: its entries, and which of its records make up one item.
+struct Plan {
+  std::vector<std::int64_t> seqs;
+  ItemLinks items;
+};
+
 struct JournalEntry {
   std::int64_t seq = 0;
   Operation op;
@@ -62,10 +71,6 @@ struct Repair {
 // folder (found by its identity); nullopt when it is in neither.
 std::optional<std::string> locateItem(const std::string& path, const FileIdentity& id);
 
-// Where an operation leaves its item when it is done: its folder and new
-// name (its path when it renames nothing); nullopt for a path without a folder.
-std::optional<std::string> impliedNewPath(const Operation& op);
-
 class Journal {
  public:
   // Opens or creates the journal at `path`: its folder is made private to
@@ -86,15 +91,16 @@ class Journal {
   const std::optional<std::string>& setAside() const { return setAside_; }
 
   // Records one request's operations as planned entries of `batch` (made
-  // when new), in one transaction; their sequence numbers, in order. An
-  // error means nothing was recorded.
-  Result<std::vector<std::int64_t>> plan(const BatchInfo& batch, const std::vector<Operation>& ops,
-                                         const std::vector<FileIdentity>& ids);
+  // when new), in one transaction. An error means nothing was recorded.
+  Result<Plan> plan(const BatchInfo& batch, const std::vector<Operation>& ops,
+                    const std::vector<FileIdentity>& ids);
   // Records the outcomes of entries [from, to) of a plan of `ops`, in one
   // transaction; those of entries before `from` are recorded.
-  Status record(const std::vector<std::int64_t>& seqs, const std::vector<Operation>& ops,
+  Status record(const Plan& plan, const std::vector<Operation>& ops,
                 const std::vector<OpResult>& results, const std::vector<PriorState>& prior,
                 std::size_t from, std::size_t to);
+  // The page stopped the batch `id` early: the items it never sent are not run.
+  Status end(const std::string& id);
 
   // Newest first; `before` (ms) pages back.
   std::vector<BatchSummary> batches(std::size_t limit, std::optional<double> before) const;
@@ -103,8 +109,11 @@ class Journal {
 
   // Settles every entry a crash left planned: finds each item by its
   // identity, brings one left under a temporary name to the name its batch
-  // meant (or back to its old one), and marks the batch interrupted.
+  // meant (or back to its old one), and marks the batch interrupted, as it
+  // does one that never reached all the items it was started with.
   std::vector<Repair> recover();
+  // The batches the last `recover` marked interrupted.
+  const std::vector<std::string>& cutShort() const { return cutShort_; }
   // Keeps the newest `keepBatches` batches and those of the last `keepDays`.
   Status prune(std::size_t keepBatches, double keepDays);
 
@@ -116,6 +125,7 @@ class Journal {
   sqlite3* db_ = nullptr;
   std::optional<std::string> problem_;
   std::optional<std::string> setAside_;
+  std::vector<std::string> cutShort_;
   std::int64_t made_ = 0;  // batches named here, for unique ids
 };
 

@@ -16,16 +16,12 @@ namespace {
 std::string folderOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
 std::string nameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
-bool isTemporary(const std::string& name) {
-  return name.rfind(".quarrytide-tmp-", 0) == 0 || name.rfind(".qt-swap-", 0) == 0;
-}
-
 // Whether `path` names the item `id` (any item, when its identity is unknown
 // and the name is a temporary one, which nothing else would hold).
 bool holds(const std::string& path, const FileIdentity& id) {
   struct stat st;
   if (::lstat(path.c_str(), &st) != 0) return false;
-  if (id.ino == 0) return isTemporary(nameOf(path));
+  if (id.ino == 0) return isTemporaryName(nameOf(path));
   return st.st_dev == id.dev && st.st_ino == id.ino;
 }
 
@@ -98,14 +94,17 @@ std::optional<std::string> locateItem(const std::string& path, const FileIdentit
 
 std::vector<Repair> Journal::recover() {
   std::vector<Repair> repairs;
+  cutShort_.clear();
   if (!db_) return repairs;
-  std::vector<std::string> cut;
   {
-    Statement s(db_, "SELECT name FROM batches WHERE planned > 0");
-    while (s.step() == SQLITE_ROW) cut.push_back(s.bytesAt(0));
+    // Cut in the middle of a request, or between two of a batch's requests.
+    Statement s(db_,
+                "SELECT name FROM batches WHERE planned > 0 OR (ended = 0 AND total > done + "
+                "failed)");
+    while (s.step() == SQLITE_ROW) cutShort_.push_back(s.bytesAt(0));
   }
   Statement settle(db_, "INSERT OR REPLACE INTO outcomes(state, new_path, seq) VALUES(?, ?, ?)");
-  for (const std::string& batch : cut) {
+  for (const std::string& batch : cutShort_) {
     auto entries = this->entries(batch);
     for (const Chain& chain : chainsOf(entries)) {
       bool open = false;
@@ -120,7 +119,7 @@ std::vector<Repair> Journal::recover() {
         if (auto t = findTemporary(folderOf(chain.names.back()), chain.id)) now = *t;
       const std::string& last = chain.names.back();
       const std::string& old = chain.names.front();
-      if (!now.empty() && isTemporary(nameOf(now)) && now != last) {
+      if (!now.empty() && isTemporaryName(nameOf(now)) && now != last) {
         Repair r{batch, now, now, false};
         for (const std::string& to : {last, old}) {
           if (folderOf(to) != folderOf(now)) continue;
@@ -137,7 +136,7 @@ std::vector<Repair> Journal::recover() {
       std::size_t doneSteps = 0;
       for (std::size_t n = 1; n < chain.names.size(); ++n)
         if (chain.names[n] == now) doneSteps = n;
-      bool left = !now.empty() && isTemporary(nameOf(now)) && now != last;
+      bool left = !now.empty() && isTemporaryName(nameOf(now)) && now != last;
       for (std::size_t i = 0; i < chain.steps.size(); ++i) {
         if (entries[chain.steps[i]].state != EntryState::kPlanned) continue;
         EntryState st = i < doneSteps ? EntryState::kDone
@@ -146,19 +145,21 @@ std::vector<Repair> Journal::recover() {
         std::string where = i < doneSteps ? chain.names[i + 1] : now;
         settle.integer(1, int(st)).maybe(2, where.empty() ? std::nullopt : std::optional(where));
         settle.integer(3, entries[chain.steps[i]].seq).run();
+        entries[chain.steps[i]].state = st;
       }
     }
-    Statement counts(db_,
-                     "UPDATE batches SET interrupted = 1, planned = 0, "
-                     "done = (SELECT COUNT(*) FROM entries e LEFT JOIN outcomes o ON o.seq = "
-                     "e.seq WHERE e.batch = id AND (o.state = 1 OR (o.seq IS NULL AND e.seq <= "
-                     "settled))), "
-                     "failed = (SELECT COUNT(*) FROM outcomes WHERE state = 2 AND seq IN (SELECT "
-                     "seq FROM entries WHERE batch = id)), "
-                     "not_run = (SELECT COUNT(*) FROM outcomes WHERE state IN (3, 4) AND seq IN "
-                     "(SELECT seq FROM entries WHERE batch = id)) "
-                     "WHERE name = ?1");
-    counts.text(1, batch).run();
+    // Counted again as items; those the page never sent are not run too.
+    std::vector<Operation> ops;
+    ops.reserve(entries.size());
+    for (const auto& e : entries) ops.push_back(e.op);
+    const ItemCounts items = countItems(linkItems(ops), 0, entries.size(),
+                                        [&](std::size_t k) { return entries[k].state; });
+    Statement counts(
+        db_,
+        "UPDATE batches SET interrupted = 1, ended = 1, planned = 0, done = ?1, failed = ?2, "
+        "not_run = MAX(?3, total - ?1 - ?2) WHERE name = ?4");
+    counts.integer(1, items.done).integer(2, items.failed).integer(3, items.notRun);
+    counts.text(4, batch).run();
   }
   return repairs;
 }

@@ -4,13 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
+#include <sstream>
 
 #include "temp_dir.hpp"
 
@@ -33,13 +36,13 @@ FileIdentity idOf(const std::string& path) {
 }
 
 // Plans `ops` as batch `batch`, identities read from the disk as the bridge does.
-std::vector<std::int64_t> plan(Journal& j, const std::string& batch,
-                               const std::vector<Operation>& ops) {
+Plan plan(Journal& j, const std::string& batch, const std::vector<Operation>& ops,
+          std::int64_t total = 0) {
   std::vector<FileIdentity> ids;
   for (const auto& op : ops) ids.push_back(idOf(*op.path));
-  auto seqs = j.plan({batch, "title of " + batch, "/f"}, ops, ids);
-  EXPECT_TRUE(seqs.ok());
-  return seqs.ok() ? *seqs : std::vector<std::int64_t>{};
+  auto planned = j.plan({batch, "title of " + batch, "/f", total}, ops, ids);
+  EXPECT_TRUE(planned.ok());
+  return planned.ok() ? *planned : Plan{};
 }
 
 TEST(Journal, KeepsEveryRecordWithItsOutcomeAndWhatTheItemHadBefore) {
@@ -53,27 +56,22 @@ TEST(Journal, KeepsEveryRecordWithItsOutcomeAndWhatTheItemHadBefore) {
   tagged.setComment = true;
   tagged.comment = "new";
   std::vector<Operation> ops = {tagged, rename("/f/c", "d")};
-  auto seqs = plan(j, "b1", ops);
+  auto planned = plan(j, "b1", ops);
   std::vector<OpResult> results = {
       {true, ops[0].path, "/f/b.txt", std::nullopt},
       {false, ops[1].path, std::nullopt, "A file named \"d\" already exists."}};
   std::vector<PriorState> prior(2);
   prior[0].tags = std::vector<std::string>{"Old"};
   prior[0].comment = "old";
-  ASSERT_TRUE(j.record(seqs, ops, results, prior, 0, 2).ok());
+  ASSERT_TRUE(j.record(planned, ops, results, prior, 0, 2).ok());
 
   auto e = j.entries("b1");
   ASSERT_EQ(e.size(), 2u);
-  EXPECT_EQ(e[0].op.path, tagged.path);
-  EXPECT_EQ(e[0].op.tags, tagged.tags);
-  EXPECT_EQ(e[0].op.comment, "new");
-  EXPECT_EQ(e[0].state, EntryState::kDone);
-  EXPECT_EQ(e[0].newPath, "/f/b.txt");
-  EXPECT_EQ(e[0].prior.tags, std::vector<std::string>{"Old"});
-  EXPECT_EQ(e[0].prior.comment, "old");
-  EXPECT_FALSE(e[0].prior.label);
-  EXPECT_EQ(e[1].state, EntryState::kFailed);
-  EXPECT_EQ(e[1].error, results[1].error);
+  EXPECT_EQ(std::tuple(e[0].op.path, e[0].op.tags, e[0].op.comment, e[0].state, e[0].newPath),
+            std::tuple(tagged.path, tagged.tags, "new", EntryState::kDone, "/f/b.txt"));
+  EXPECT_EQ(std::tuple(e[0].prior.tags, e[0].prior.comment, e[0].prior.label.has_value()),
+            std::tuple(std::vector<std::string>{"Old"}, "old", false));
+  EXPECT_EQ(std::tuple(e[1].state, e[1].error), std::tuple(EntryState::kFailed, results[1].error));
   auto b = j.batch("b1");
   ASSERT_TRUE(b);
   EXPECT_EQ(std::tuple(b->title, b->folder, b->done, b->failed, b->interrupted),
@@ -105,11 +103,27 @@ TEST(Journal, AFileThatIsNoJournalIsSetAsideAndANewOneStarted) {
   EXPECT_FALSE(j.problem());
   ASSERT_TRUE(j.setAside());
   EXPECT_NE(j.setAside()->find("journal.sqlite3.corrupt-"), std::string::npos);
-  EXPECT_EQ(plan(j, "b", {rename("/f/a", "b")}).size(), 1u);
+  EXPECT_EQ(plan(j, "b", {rename("/f/a", "b")}).seqs.size(), 1u);
   int asides = 0;
   for (const auto& e : std::filesystem::directory_iterator(t.path()))
     asides += e.path().filename().string().starts_with("journal.sqlite3.corrupt-");
   EXPECT_EQ(asides, 1);
+}
+
+// An older build's journal, then one whose version an older build set back.
+TEST(Journal, AJournalOfAnOlderBuildIsOpenedWithItsBatches) {
+  TempDir t;
+  for (const char* older : {"ALTER TABLE batches DROP COLUMN total; ALTER TABLE batches DROP "
+                            "COLUMN ended; PRAGMA user_version = 2",
+                            "PRAGMA user_version = 2"}) {
+    EXPECT_TRUE(Journal(t.at("j")).plan({older}, {rename("/f/a", "b")}, {FileIdentity{}}).ok());
+    sqlite3* db = nullptr;
+    sqlite3_open(t.at("j").c_str(), &db);
+    EXPECT_EQ(sqlite3_exec(db, older, nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    EXPECT_FALSE(Journal(t.at("j")).problem()) << older;
+  }
+  EXPECT_EQ(Journal(t.at("j")).batches(10, std::nullopt).size(), 2u);
 }
 
 TEST(Journal, AFolderThatCannotBeMadeIsAProblemAndEveryPlanFails) {
@@ -144,41 +158,38 @@ TEST(Journal, ItsFolderAndFilesAreTheUsersAloneAndLooserOnesAreTightened) {
   ::umask(umask);
 }
 
-// Disk states a crash can leave a two-step batch in, and what the repair makes of them.
-TEST(Journal, RepairsEveryItemACrashLeftAndSaysWhatEachStepCameTo) {
+// Disk states a crash can leave a batch in, and what the repair makes of them:
+// each step's state (Done, Not run), and the History's counts of items (a
+// swap is three steps for two items), over every item the batch was started with.
+TEST(Journal, RepairsEveryItemACrashLeftAndCountsWhatBecameOfEachItem) {
   struct Case {
     const char* name;
-    std::vector<std::pair<std::string, std::string>> steps;  // from -> to, in one folder
-    std::vector<std::string> before, after;                  // names on disk; after the repair
-    std::vector<EntryState> states;
+    const char *steps, *before, *after;  // "from>to ...", in one folder; names on disk
+    std::string states;
     bool moved;
+    std::size_t recorded;  // steps whose outcome (done) was written before the crash
+    std::int64_t total;    // items the batch was started with; 0: not said
+    int done, failed, notRun;
+    bool interrupted;
   };
+  const char* swap = "a>.qt-swap-1 b>a .qt-swap-1>b";
   const std::vector<Case> cases = {
-      {"a swap cut after its first step goes back",
-       {{"a", ".qt-swap-1"}, {"b", "a"}, {".qt-swap-1", "b"}},
-       {".qt-swap-1", "b"},
-       {"a", "b"},
-       {EntryState::kNotRun, EntryState::kNotRun, EntryState::kNotRun},
+      {"a swap cut after its first step goes back", swap, ".qt-swap-1 b", "a b", "NNN", true, 0, 0,
+       0, 0, 2, true},
+      {"a swap cut before its last step finishes", swap, ".qt-swap-1 a", "a b", "DDD", true, 0, 2,
+       2, 0, 0, true},
+      {"a swap that ran whole is no interrupted batch", swap, "b a", "a b", "DDD", false, 3, 2, 2,
+       0, 0, false},
+      {"a case change cut between its moves finishes", "x>X", ".quarrytide-tmp-AB", "X", "D", true,
+       0, 0, 1, 0, 0, true},
+      {"a rename done before its outcome was written", "x>y", "y", "y", "D", false, 0, 0, 1, 0, 0,
        true},
-      {"a swap cut before its last step finishes",
-       {{"a", ".qt-swap-1"}, {"b", "a"}, {".qt-swap-1", "b"}},
-       {".qt-swap-1", "a"},
-       {"a", "b"},
-       {EntryState::kDone, EntryState::kDone, EntryState::kDone},
-       true},
-      {"a case change cut between its moves finishes",
-       {{"x", "X"}},
-       {".quarrytide-tmp-AB"},
-       {"X"},
-       {EntryState::kDone},
-       true},
-      {"a rename done before its outcome was written",
-       {{"x", "y"}},
-       {"y"},
-       {"y"},
-       {EntryState::kDone},
-       false},
-      {"a rename that never ran", {{"x", "y"}}, {"x"}, {"x"}, {EntryState::kNotRun}, false},
+      {"a rename that never ran", "x>y", "x", "x", "N", false, 0, 0, 0, 0, 1, true},
+      {"a batch killed between its requests", "x>y", "y", "y", "D", false, 1, 3, 1, 0, 2, true},
+  };
+  auto words = [](const char* text) {
+    std::istringstream in(text);
+    return std::vector<std::string>(std::istream_iterator<std::string>(in), {});
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -188,7 +199,8 @@ TEST(Journal, RepairsEveryItemACrashLeftAndSaysWhatEachStepCameTo) {
     std::map<std::string, FileIdentity> ids;
     std::vector<Operation> ops;
     std::vector<FileIdentity> planned;
-    for (const auto& [from, to] : c.steps) {
+    for (const auto& step : words(c.steps)) {
+      const std::string from = step.substr(0, step.find('>')), to = step.substr(from.size() + 1);
       if (!std::filesystem::exists(f + from) && !from.starts_with("."))
         ids[from] = idOf(t.file(from, from));
       ops.push_back(rename(f + from, to));
@@ -199,23 +211,32 @@ TEST(Journal, RepairsEveryItemACrashLeftAndSaysWhatEachStepCameTo) {
     for (const auto& [name, id] : ids) originals.push_back(name);
     for (std::size_t k = 0; k < originals.size(); ++k)
       std::filesystem::rename(f + originals[k], f + "moving-" + originals[k]);
-    for (std::size_t k = 0; k < c.before.size(); ++k)
-      std::filesystem::rename(f + "moving-" + originals[k], f + c.before[k]);
+    for (std::size_t k = 0; k < words(c.before).size(); ++k)
+      std::filesystem::rename(f + "moving-" + originals[k], f + words(c.before)[k]);
     Journal j(t.at("j.sqlite3"));
-    ASSERT_TRUE(j.plan({"b"}, ops, planned).ok());
+    auto request = j.plan({"b", "", "", c.total}, ops, planned);
+    ASSERT_TRUE(request.ok());
+    std::vector<OpResult> results;
+    for (const auto& op : ops) results.push_back({true, op.path, impliedNewPath(op)});
+    ASSERT_TRUE(
+        j.record(*request, ops, results, std::vector<PriorState>(ops.size()), 0, c.recorded).ok());
     auto repairs = j.recover();
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(t.path()))
       if (!e.path().filename().string().starts_with("j.sqlite3"))
         names.push_back(e.path().filename());
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, c.after);
+    EXPECT_EQ(names, words(c.after));
     EXPECT_EQ(!repairs.empty() && repairs[0].moved, c.moved);
-    std::vector<EntryState> states;
-    for (const auto& e : j.entries("b")) states.push_back(e.state);
+    std::string states;
+    for (const auto& e : j.entries("b")) states += "PDFNL"[int(e.state)];
     EXPECT_EQ(states, c.states);
-    EXPECT_TRUE(j.batch("b")->interrupted);
-    EXPECT_TRUE(j.recover().empty()) << "a second start finds nothing to repair";
+    auto b = j.batch("b");
+    EXPECT_EQ(std::tuple(b->done, b->failed, b->notRun, b->interrupted),
+              std::tuple(c.done, c.failed, c.notRun, c.interrupted));
+    EXPECT_EQ(j.cutShort().size(), std::size_t(c.interrupted));
+    EXPECT_TRUE(j.recover().empty() && j.cutShort().empty())
+        << "a second start finds nothing to repair";
   }
 }
 
