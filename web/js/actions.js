@@ -179,7 +179,7 @@ export const actions = {
   toggleAddMenu: (state, on = !state.ui.addMenuOpen) => (on === state.ui.addMenuOpen ? null : withUi(state, { addMenuOpen: on })),
   sheetOpened: (state, sheet) => ({ sheet }),
   sheetClosed: () => ({ sheet: null }),
-  toast: (state, { text, kind = 'info', about = null }) => ({ toasts: [...state.toasts, { id: ++toastId, text, kind, about }] }),
+  toast: (state, { text, kind = 'info', about = null, action = null }) => ({ toasts: [...state.toasts, { id: ++toastId, text, kind, about, action }] }),
   dismissToast: (state, id) => ({ toasts: state.toasts.filter((t) => t.id !== id) }),
 };
 

@@ -64,6 +64,11 @@ export function batchChanges(batch, forward = false) {
   }));
 }
 
+/** What became of a journal batch's items: "2,250 done · 3 failed · 17,750 not run". */
+export function batchCounts(b) {
+  return [t('history.done', { count: b.done }), b.failed && t('history.failedN', { count: b.failed }), b.notRun && t('history.notRunN', { count: b.notRun })].filter(Boolean).join(' · ');
+}
+
 /** Counts for a summary line: renames and metadata changes among `changes`. */
 export function countChanges(changes) {
   let renames = 0, meta = 0;

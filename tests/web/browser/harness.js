@@ -49,7 +49,8 @@ export const namesIn = (dir) => fs.readdirSync(dir).sort();
  * chooser picking `choose` below it: {page, errors, native, root}.
  * `native.log` holds the envelopes sent; `native.hooks[cmd] = message` refuses a
  * command; `native.applyDelay` holds each apply back (ms); `native.drop(paths)`
- * drops items on the window. `open` is openPage, then Open… until the rows show.
+ * drops items on the window; `native.restart()` kills the native side (an
+ * apply held back is lost with it) and starts it again. `open` is openPage, then Open… until the rows show.
  * `closePages` closes the pages opened and fails on any error they had.
  */
 export async function launch() {
@@ -78,24 +79,31 @@ export async function launch() {
     opened.push({ context, errors });
     page.on('pageerror', (e) => errors.push(`pageerror: ${e.message}`));
     page.on('console', (m) => { if (m.type() === 'error') errors.push(`console: ${m.text()}`); });
-    const child = spawn(path.join(BIN, 'quarrytide-headless'), ['--choose', path.join(root, choose)], {
-      env: { ...process.env, XDG_CONFIG_HOME: config, XDG_CACHE_HOME: path.join(config, 'cache'), XDG_STATE_HOME: path.join(config, 'state') },
-      stdio: ['pipe', 'pipe', 'ignore'],
-    });
-    page.on('close', () => child.kill());
-    const native = { log: [], hooks: {}, applyDelay: 0, sent: (cmd) => native.log.filter((e) => e.cmd === cmd) };
-    native.drop = (paths) => child.stdin.write(JSON.stringify({ drop: paths }) + '\n');
     let tail = Promise.resolve();
     // scripts are evaluated one after another, in the order the native side wrote them
     const evaluate = (script) => { tail = tail.then(() => page.evaluate(script).catch(() => {})); };
-    readline.createInterface({ input: child.stdout }).on('line', evaluate);
+    const start = () => {
+      const proc = spawn(path.join(BIN, 'quarrytide-headless'), ['--choose', path.join(root, choose)], {
+        env: { ...process.env, XDG_CONFIG_HOME: config, XDG_CACHE_HOME: path.join(config, 'cache'), XDG_STATE_HOME: path.join(config, 'state') },
+        stdio: ['pipe', 'pipe', 'ignore'],
+      });
+      readline.createInterface({ input: proc.stdout }).on('line', evaluate);
+      return proc;
+    };
+    let child = start();
+    page.on('close', () => child.kill());
+    const native = { log: [], hooks: {}, applyDelay: 0, sent: (cmd) => native.log.filter((e) => e.cmd === cmd) };
+    native.drop = (paths) => child.stdin.write(JSON.stringify({ drop: paths }) + '\n');
+    // the app killed (what it was sent and has not read is lost) and started again
+    native.restart = () => { child.kill('SIGKILL'); child = start(); };
     await page.exposeFunction('__toNative', async (text) => {
       const env = JSON.parse(text);
       native.log.push(env);
       const refusal = native.hooks[env.cmd];
       if (refusal) return evaluate(`window.__bridgeResolveRaw(${JSON.stringify({ id: env.id, ok: false, payload: refusal })})`);
+      const to = child;
       if (env.cmd === 'apply' && native.applyDelay) await new Promise((r) => setTimeout(r, native.applyDelay));
-      child.stdin.write(text + '\n');
+      if (to === child) child.stdin.write(text + '\n');
     });
     await page.addInitScript(() => {
       window.webkit = { messageHandlers: { bridge: { postMessage: (env) => window.__toNative(JSON.stringify(env)) } } };

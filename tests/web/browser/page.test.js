@@ -155,7 +155,7 @@ test('a swap and a chain go in one batch; undo and redo, by keys and by the wind
   assert.deepEqual(ids(), before);
 });
 
-test('a large batch goes in chunks with progress; a cancelled one says what was not applied', async () => {
+test('a large batch goes in chunks with progress; a cancelled one says what was not applied; one killed between chunks is told of at the next start', async () => {
   const { page, root, native } = await open(Array.from({ length: 700 }, (_, i) => `f${String(i).padStart(4, '0')}.dat`));
   const start = async (prefix, delay) => {
     native.applyDelay = delay;
@@ -176,6 +176,22 @@ test('a large batch goes in chunks with progress; a cancelled one says what was 
   await page.click('#summary button:has-text("not applied")');
   assert.match(await page.textContent('#count'), /450 of 700 items/);
   assert.match(await page.locator('.row.failed').first().locator('.c-status').getAttribute('title'), /not applied: the batch was stopped before this item/);
+  // History counts the items never sent as not run, and the batch as stopped, not cut short
+  await page.keyboard.press('Control+h');
+  await page.waitForSelector('#history[open] .batch');
+  assert.deepEqual([await text(page, '#history .batch .counts'), await page.locator('#history .batch .status').count()], ['250 done · 450 not run', 0]);
+  // killed between two chunks: the next start says what became of the batch and opens it in History
+  await page.click('#history-close');
+  const sent = native.sent('apply').length;
+  await start('z-', 1000);
+  while (native.sent('apply').length < sent + 2) await page.waitForTimeout(20); // the first done, the second held back
+  native.restart();
+  await page.reload();
+  await waitToast(page, 'Show in History');
+  assert.equal(await text(page, '#toasts .toast'), 'The last session ended before “Rename of 700” was finished: 250 done · 450 not run.Show in History');
+  await page.click('#toasts button');
+  await page.waitForSelector('#history[open] .batch.open .line');
+  assert.deepEqual([await text(page, '#history .batch.open .counts'), await text(page, '#history .batch.open .status')], ['250 done · 450 not run', 'interrupted']);
 });
 
 test('tags: completion from the folder, a comma refused, pending chips; a name that is not UTF-8 is never sent', async () => {

@@ -568,6 +568,8 @@ export default {
   'history.notRunN': '{count} nicht ausgeführt',
   'history.batch': 'Vorgang',
   'history.interrupted': 'unterbrochen',
+  'history.cutShort': 'Die letzte Sitzung endete, bevor „{title}“ abgeschlossen war: {counts}.',
+  'history.showBatch': 'Im Verlauf zeigen',
   'history.reading': 'Wird gelesen…',
   'history.csv': 'CSV exportieren…',
   'history.csvTip': 'Alte und neue Pfade und die Metadaten, für eine Tabellenkalkulation',

@@ -569,6 +569,8 @@ export default {
   'history.notRunN': '{count} not run',
   'history.batch': 'Batch',
   'history.interrupted': 'interrupted',
+  'history.cutShort': 'The last session ended before “{title}” was finished: {counts}.',
+  'history.showBatch': 'Show in History',
   'history.reading': 'Reading…',
   'history.csv': 'Export CSV…',
   'history.csvTip': 'Old and new paths and the metadata, for a spreadsheet',

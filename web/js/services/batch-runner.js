@@ -34,10 +34,11 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
   /**
    * Runs changes in chunks with progress; returns the outcomes, after
    * refreshing the rows. Every chunk names the batch, so the journal keeps
-   * them as one.
+   * them as one, and how many items it has, so that the journal knows one cut
+   * short between two chunks.
    */
   async function run(changes, title, kind = 'b', folder = st().listing.folder || '') {
-    const batch = { batch: `${kind}-${Date.now().toString(36)}-${Math.random().toString(36).slice(2, 8)}`, title, folder };
+    const batch = { batch: `${kind}-${Date.now().toString(36)}-${Math.random().toString(36).slice(2, 8)}`, title, folder, total: changes.length };
     let names = null;
     const occupied = (dir) => (names ||= listedNames(st().listing.items)).get(dir) || null;
     const plan = planBatch(changes, { occupied });
@@ -68,6 +69,8 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
         });
       } catch (_) { /* reported below as stranded */ }
     }
+    // stopped before the end: the items never sent were not run, the batch was not cut short
+    if (results.length < plan.ops.length) bridge.apply([], { ...batch, end: true }).catch(() => {});
     for (const c of changes) {
       const o = outcomes.get(c.key);
       o.renamed = o.path !== joinPath(c.dir, c.name);

@@ -2,7 +2,7 @@
 // the trim to the kept bounds, the batch the Undo button offers after a
 // restart, and the History sheet (its list, the rows of a batch, undo).
 
-import { finishChanges, recordFromJournal } from '../batch.js';
+import { batchCounts, finishChanges, recordFromJournal } from '../batch.js';
 import { t } from '../i18n/index.js';
 
 const SHOWN = 200;
@@ -19,6 +19,10 @@ export function createJournal({ store, bridge, toast, runner }) {
       const left = status.repairs.filter((r) => !r.moved);
       if (moved) toast(t('toast.repaired', { count: moved }), 'warning', 15000);
       if (left.length) toast(t('toast.notRepaired', { count: left.length, names: left.slice(0, 3).map((r) => r.found).join(', ') }), 'error', 20000);
+      // a batch the last session never finished: what became of its items, and a way to it
+      for (const b of status.interrupted ?? []) {
+        toast(t('history.cutShort', { title: b.title || t('history.batch'), counts: batchCounts(b) }), 'warning', 60000, null, { label: t('history.showBatch'), run: () => show(b.id) });
+      }
       bridge.pruneJournal(st().config.journalBatches, st().config.journalDays).catch(() => {});
       // after a restart, Undo offers the newest batch, unless it was itself an undo
       if (st().history.undo.length) return;
@@ -37,6 +41,12 @@ export function createJournal({ store, bridge, toast, runner }) {
     } catch (e) {
       toast(t('toast.noHistory', { reason: e.message }), 'error');
     }
+  }
+
+  /** Opens the History with the batch `id` open. */
+  async function show(id) {
+    await open();
+    if (st().journal.open) await expand(id);
   }
 
   async function expand(id) {

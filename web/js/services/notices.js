@@ -5,9 +5,12 @@ const TOAST_MS = 6000;
 export function createNotices({ store }) {
   let answer = null;
 
-  /** `about` 'listing': the toast goes when another listing is shown. */
-  function toast(text, kind = 'info', ms = TOAST_MS, about = null) {
-    store.dispatch('toast', { text, kind, about });
+  /**
+   * `about` 'listing': the toast goes when another listing is shown.
+   * `action` {label, run}: a button on it, which also dismisses it.
+   */
+  function toast(text, kind = 'info', ms = TOAST_MS, about = null, action = null) {
+    store.dispatch('toast', { text, kind, about, action });
     const { id } = store.state.toasts[store.state.toasts.length - 1];
     setTimeout(() => store.dispatch('dismissToast', id), ms);
   }

@@ -3,6 +3,7 @@
 
 import { $, h, fill, fmtDate, closeOnEscape } from '../dom.js';
 import { visibleName } from '../text.js';
+import { batchCounts } from '../batch.js';
 import { lineList } from './line-list.js';
 import { t } from '../i18n/index.js';
 
@@ -33,7 +34,7 @@ export function createHistoryView({ store, intents }) {
     const shown = q ? j.batches.filter((b) => `${b.title} ${b.folder}`.toLowerCase().includes(q)) : j.batches;
     fill(list, shown.length ? shown.map((b) => {
       const open = j.expanded === b.id;
-      const counts = [t('history.done', { count: b.done }), b.failed && t('history.failedN', { count: b.failed }), b.notRun && t('history.notRunN', { count: b.notRun })].filter(Boolean).join(' · ');
+      const counts = batchCounts(b);
       const li = h('li', { class: 'batch' + (open ? ' open' : '') },
         h('button', {
           class: 'batch-head', attrs: { type: 'button', 'aria-expanded': String(open) }, on: { click: () => intents.expandBatch(b.id) },

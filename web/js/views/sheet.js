@@ -44,6 +44,7 @@ export function createSheet({ store, intents }) {
 export function createToasts({ store }) {
   const box = $('toasts');
   store.subscribe(['toasts'], (state) => {
-    fill(box, state.toasts.map((t) => h('div', { class: `toast ${t.kind}`, text: t.text, attrs: { role: t.kind === 'error' ? 'alert' : 'status' } })));
+    fill(box, state.toasts.map((t) => h('div', { class: `toast ${t.kind}`, attrs: { role: t.kind === 'error' ? 'alert' : 'status' } }, t.text,
+      t.action && h('button', { class: 'btn', text: t.action.label, attrs: { type: 'button' }, on: { click: () => { store.dispatch('dismissToast', t.id); t.action.run(); } } }))));
   });
 }
