@@ -4,7 +4,7 @@
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-build}" && pwd)
-for tool in xvfb-run WebKitWebDriver node; do
+for tool in xvfb-run WebKitWebDriver node xdotool ffmpeg exiftool setfattr; do
   command -v "$tool" >/dev/null || { echo "real-app bench: $tool is missing (make deps installs it)"; exit 1; }
 done
 work=$(mktemp -d)
@@ -17,3 +17,5 @@ echo "--- 100,000-item preview (real app)"
 timeout 300 xvfb-run -a -s "-screen 0 1280x900x24 -nolisten tcp" node "$here/preview.mjs" "$build/bin/quarrytide"
 echo "--- opening big folders through the path field (real app; BIG=1 adds 1,000,000 files)"
 timeout $([[ ${BIG:-} == 1 ]] && echo 3600 || echo 900) xvfb-run -a -s "-screen 0 1280x900x24 -nolisten tcp" node "$here/listing.mjs" "$build/bin/quarrytide"
+echo "--- the pointer and an opened folder: CPU of the app and its processes (real app)"
+timeout 600 xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" node "$here/pointer.mjs" "$build/bin/quarrytide" "$build/bin/quarrytide-probe"
