@@ -68,6 +68,16 @@ test('rules preview live with the changes marked, follow the list order, and can
     document.body.dispatchEvent(new MouseEvent('mousedown', { bubbles: true }));
     return document.querySelector('.rule-summary').firstChild === text && !window.quarrytide.store.state.ui.recentOpen;
   }));
+  // a key draws again only the rows whose names it changes, once
+  for (const [field, key, redrawn] of [[regex.locator('[data-field="pattern"]'), ')', 0], [regex.locator('[data-field="with"]'), 'x', 3]]) {
+    await page.evaluate(() => {
+      const count = (records) => records.filter((r) => r.target.classList.contains('c-new') && r.removedNodes.length).length;
+      window.__redrawn = { count, seen: 0, watch: new MutationObserver((records) => { window.__redrawn.seen += count(records); }) };
+      window.__redrawn.watch.observe(document.getElementById('grid-body'), { subtree: true, childList: true });
+    });
+    await field.press(key);
+    assert.equal(await page.evaluate(() => { const r = window.__redrawn; r.watch.disconnect(); return r.seen + r.count(r.watch.takeRecords()); }), redrawn, key);
+  }
 });
 
 test('problems are marked and counted; apply sends only the rows without errors and without a row they depend on', async () => {

@@ -266,13 +266,20 @@ export class ListView {
 
     // Everything below changes only when the row shows another item or state.
     const key = m.stamp;
-    if (row.key === key) return;
+    if (row.key === key) {
+      // a row left as it is still shows its names: the name columns fit them too
+      this.shown.name = Math.max(this.shown.name, row.nameLength);
+      this.shown.new = Math.max(this.shown.new, row.newLength);
+      return;
+    }
     row.key = key;
     if (cells.folder) { cells.folder.textContent = visibleName(m.item.rel); cells.folder.title = m.item.rel; }
     cells.name.textContent = visibleName(m.item.name);
     cells.name.title = m.item.name;
-    this.shown.name = Math.max(this.shown.name, m.item.name.length);
-    this.shown.new = Math.max(this.shown.new, this.drawNewName(cells.new, m));
+    row.nameLength = m.item.name.length;
+    row.newLength = this.drawNewName(cells.new, m);
+    this.shown.name = Math.max(this.shown.name, row.nameLength);
+    this.shown.new = Math.max(this.shown.new, row.newLength);
     this.drawStatus(cells.status, m);
     this.drawTags(cells.tags, m);
     cells.label.replaceChildren();

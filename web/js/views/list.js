@@ -8,7 +8,11 @@ import { ROW_HEIGHT } from '../protocol.js';
 import { coverage } from '../selection.js';
 import { takenMs } from '../media.js';
 
-/** What one row shows: the item, its new name, its problems or result, and its metadata with pending edits. */
+/**
+ * What one row shows: the item, its new name, its problems or result, and its
+ * metadata with pending edits; `stamp` keys all of it but the selection, so a
+ * row is drawn again only when that changes (not on every key of a rule).
+ */
 export function rowModel(state, v, stamp) {
   const i = state.view[v];
   const it = state.listing.items[i];
@@ -16,7 +20,7 @@ export function rowModel(state, v, stamp) {
   const problems = state.preview.check ? state.preview.check.problems.get(i) : undefined;
   const result = state.results.get(it.path) || null;
   const newName = state.preview.newNames.at(i) ?? it.name;
-  return {
+  const m = {
     item: it,
     newName,
     changed: newName !== it.name && !isInvalidUtf8(it.name),
@@ -32,12 +36,14 @@ export function rowModel(state, v, stamp) {
     comment: edit?.comment ?? it.comment,
     commentPending: edit?.comment !== undefined,
     taken: takenMs(state.media.map.get(it.path)),
-    stamp: `${it.path}\0${stamp}`,
   };
+  const shown = [newName, m.changed, m.severity, problems ? JSON.stringify(problems) : '', result ? `${result.ok}${result.text}` : '', m.tags.join('\u0001'), m.tagsPending, m.label, m.labelPending, m.comment, m.commentPending, m.taken];
+  m.stamp = `${it.path}\0${stamp}\0${shown.join('\0')}`;
+  return m;
 }
 
 export function createList({ store, intents, thumbnails }) {
-  let stamp = 0; // changes whenever what a row shows may have changed
+  let stamp = 0; // changes with the listing: its items are new even where their paths are not
   let focus = -1;
   const list = new ListView({
     grid: $('grid'), head: $('grid-head'), body: $('grid-body'), spacer: $('grid-spacer'),
@@ -71,7 +77,7 @@ export function createList({ store, intents, thumbnails }) {
     }
     arrivingIn = state.arriving ? listing.folder : null;
     list.grid.setAttribute('aria-busy', String(state.arriving > 0));
-    if (!keys || !keys.every((k) => k === 'selection')) stamp++;
+    if (!keys || keys.includes('listing')) stamp++;
     if (!keys || keys.includes('listing') || keys.includes('preview')) list.namesChanged();
     list.setTree(config.mode === 'tree' && !listing.dropped);
     list.setSort(config.sort);
