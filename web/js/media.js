@@ -96,6 +96,7 @@ export function mediaLines(f) {
   return lines;
 }
 
+export const EXAMPLE_ROWS = 200;
 /**
  * What one rule of the chain does to the first of `order`'s items (up to 200
  * looked at) that it changes: {from, to}, or null. The card of a template
@@ -104,7 +105,7 @@ export function mediaLines(f) {
 export function ruleExample(rules, id, items, order, media) {
   const at = rules.findIndex((r) => r.id === id);
   if (at < 0) return null;
-  const scope = Array.from(order.slice(0, 200));
+  const scope = Array.from(order.slice(0, EXAMPLE_ROWS));
   const taken = new Float64Array(items.length);
   const fields = [];
   for (const i of scope) { fields[i] = media.get(items[i].path); taken[i] = takenMs(fields[i]); }

@@ -4,7 +4,7 @@
 import { $, h } from '../dom.js';
 import { RULES } from '../rules/index.js';
 import { ruleCard, refreshCard, visibleFields } from './rule-card.js';
-import { ruleExample } from '../media.js';
+import { ruleExample, EXAMPLE_ROWS } from '../media.js';
 
 /** What decides the cards' shape: drawn again only when it changes, so typing keeps its focus. */
 const shapeOf = (rules, expanded) => rules.map((r) => `${r.id}:${r.type}:${expanded.has(r.id) ? visibleFields(r).map(([k]) => k).join(',') : '-'}`).join('|');
@@ -89,14 +89,28 @@ export function createRulesPanel({ store, intents }) {
     if (target && caret) target.setSelectionRange(...caret);
   }
 
-  function render(state) {
-    const { rules, scope } = state.config;
-    const errors = state.preview.chainErrors;
-    // the open template cards show what they do to the first item they change
-    const examples = new Map();
+  // the open template cards show what they do to the first item they change;
+  // made again only when what they depend on changes, not twice per key (before
+  // and after its preview)
+  let examples = new Map();
+  let examplesOf = [];
+  function examplesFor(state) {
+    // an example reads the first 200 rows in order: a preview leaves them as they were unless it sorts by the new name
+    const inputs = [state.config.rules, state.ui.expanded, state.listing.items, state.view.slice(0, EXAMPLE_ROWS).join(), state.media.version];
+    if (inputs.every((x, i) => x === examplesOf[i])) return examples;
+    examplesOf = inputs;
+    examples = new Map();
+    const { rules } = state.config;
     for (const r of rules) {
       if (r.type === 'template' && state.ui.expanded.has(r.id)) examples.set(r.id, ruleExample(rules, r.id, state.listing.items, state.view, state.media.map));
     }
+    return examples;
+  }
+
+  function render(state) {
+    const { rules, scope } = state.config;
+    const errors = state.preview.chainErrors;
+    const examples = examplesFor(state);
     const next = shapeOf(rules, state.ui.expanded);
     if (next !== shape) {
       shape = next;

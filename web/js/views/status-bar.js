@@ -50,17 +50,22 @@ export function createStatusBar({ store, intents }) {
     const busy = state.batch.busy || state.arriving > 0;
     const ub = $('undo-btn'), rb = $('redo-btn');
     ub.disabled = !u || busy;
-    ub.title = u ? t('status.undoTip', { title: u.title, folder: batchFolder(u), what: describe(u) }) : t('status.nothingToUndo');
-    ub.textContent = u ? label('status.undoLabel', u) : t('status.undo');
+    put(ub, 'title', u ? t('status.undoTip', { title: u.title, folder: batchFolder(u), what: describe(u) }) : t('status.nothingToUndo'));
+    put(ub, 'textContent', u ? label('status.undoLabel', u) : t('status.undo'));
     rb.disabled = !r || busy;
-    rb.title = r ? t('status.redoTip', { folder: batchFolder(r), what: describe(r) }) : t('status.nothingToRedo');
-    rb.textContent = r ? label('status.redoLabel', r) : t('status.redo');
+    put(rb, 'title', r ? t('status.redoTip', { folder: batchFolder(r), what: describe(r) }) : t('status.nothingToRedo'));
+    put(rb, 'textContent', r ? label('status.redoLabel', r) : t('status.redo'));
   }
+
+  // The strip is drawn again after every key of a rule: only what changed is
+  // written, so that the rest is neither laid out nor painted again.
+  const put = (el, key, value) => { if (el[key] !== value) el[key] = value; };
+  let summaryKey = null;
 
   function render(state) {
     const { batch } = state;
-    $('progress').hidden = !batch.busy;
-    $('summary').hidden = batch.busy || !state.listing.folder;
+    put($('progress'), 'hidden', !batch.busy);
+    put($('summary'), 'hidden', batch.busy || !state.listing.folder);
     if (batch.busy) {
       const bar = $('progress-bar');
       bar.setAttribute('aria-valuemax', String(batch.total));
@@ -70,11 +75,14 @@ export function createStatusBar({ store, intents }) {
     }
     const p = pendingCounts(state);
     const sent = p.sent;
-    if (!batch.busy) fill($('summary'), summary(state, p));
+    const r = state.lastResult;
+    const key = [r?.title, r?.ok, r?.failed, r?.unsent, p.renames, p.meta, p.unchanged, p.errors, p.warnings, p.skipped, state.filter.problem].join('\0');
+    if (!batch.busy && key !== summaryKey) fill($('summary'), summary(state, p));
+    summaryKey = batch.busy ? null : key;
     const apply = $('apply-btn');
     apply.disabled = p.renames + p.meta === 0 || batch.busy || state.arriving > 0;
     // when every change has errors the button still opens the confirmation, which says why
-    apply.textContent = sent ? t('status.applyN', { count: sent }) : t('page.apply');
+    put(apply, 'textContent', sent ? t('status.applyN', { count: sent }) : t('page.apply'));
     history(state);
     $('reveal-btn').disabled = state.selection.set.size === 0 && state.selection.focus < 0;
   }
