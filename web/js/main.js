@@ -15,6 +15,7 @@ import { createBatchRunner } from './services/batch-runner.js';
 import { createThumbnails } from './services/thumbnails.js';
 import { createMedia } from './services/media.js';
 import { bindShortcuts } from './services/shortcuts.js';
+import { paceEdits } from './services/typing-pace.js';
 import { createToolbar } from './views/toolbar.js';
 import { createFilterBar } from './views/filter-bar.js';
 import { createList } from './views/list.js';
@@ -51,6 +52,7 @@ const HELP = ['help.open', 'help.rules', 'help.problems', 'help.meta', 'help.app
 
 /** Rule changes: the done marks of the last batch go once the user moves on. */
 const ruleChange = (name, payload) => { dispatch(name, payload); dispatch('forgetDone'); };
+const ruleEdits = paceEdits((id, patch) => ruleChange('updateRule', { id, patch }));
 
 const intents = {
   // listing
@@ -79,7 +81,7 @@ const intents = {
   selectNone: () => dispatch('selectNone'),
   // rules and presets
   addRule: (type) => { ruleChange('addRule', type); rules.focusRule(st().config.rules[st().config.rules.length - 1].id); },
-  updateRule: (id, patch) => ruleChange('updateRule', { id, patch }),
+  updateRule: ruleEdits.edit,
   moveRule: (id, to) => { ruleChange('moveRule', { id, to }); rules.focusRule(id, '$summary'); },
   removeRule: (id) => {
     const i = st().config.rules.findIndex((r) => r.id === id);
@@ -163,6 +165,9 @@ const intents = {
     intents.closeMenus();
   },
 };
+
+// whatever the user does next sees the rule's last key
+for (const [name, fn] of Object.entries(intents)) if (name !== 'updateRule') intents[name] = (...args) => { ruleEdits.flush(); return fn(...args); };
 
 createToolbar({ store, intents });
 const filterBar = createFilterBar({ store, intents });

@@ -68,15 +68,22 @@ test('rules preview live with the changes marked, follow the list order, and can
     document.body.dispatchEvent(new MouseEvent('mousedown', { bubbles: true }));
     return document.querySelector('.rule-summary').firstChild === text && !window.quarrytide.store.state.ui.recentOpen;
   }));
-  // a key draws again only the rows whose names it changes, once
-  for (const [field, key, redrawn] of [[regex.locator('[data-field="pattern"]'), ')', 0], [regex.locator('[data-field="with"]'), 'x', 3]]) {
-    await page.evaluate(() => {
+  // a key draws again only the rows whose names it changes, once; keys that
+  // come faster than the page paints are previewed together, and whatever the
+  // user does next sees the last of them
+  for (const [field, keys, redrawn, name] of [['pattern', ')', 0, 'IMG_0001.jpg'], ['with', 'x', 3, 'xIxMxGx_x0x0x0x1x.jpg'], ['with', 'yz012', 6, 'xyz012I']]) {
+    const [value, taken] = await page.evaluate(([field, keys]) => {
       const count = (records) => records.filter((r) => r.target.classList.contains('c-new') && r.removedNodes.length).length;
       window.__redrawn = { count, seen: 0, watch: new MutationObserver((records) => { window.__redrawn.seen += count(records); }) };
       window.__redrawn.watch.observe(document.getElementById('grid-body'), { subtree: true, childList: true });
-    });
-    await field.press(key);
-    assert.equal(await page.evaluate(() => { const r = window.__redrawn; r.watch.disconnect(); return r.seen + r.count(r.watch.takeRecords()); }), redrawn, key);
+      const input = document.querySelectorAll('.rule')[2].querySelector(`[data-field="${field}"]`);
+      for (const key of keys) { input.value += key; input.dispatchEvent(new Event('input', { bubbles: true })); }
+      window.quarrytide.intents.selectNone();
+      return [input.value, window.quarrytide.store.state.config.rules[2][field]];
+    }, [field, keys]);
+    assert.equal(taken, value);
+    await page.waitForFunction((name) => (([...document.querySelector('.row .c-new').childNodes].filter((n) => n.nodeName !== 'DEL').map((n) => n.textContent).join('')).startsWith(name)), name);
+    assert.equal(await page.evaluate(() => { const r = window.__redrawn; r.watch.disconnect(); return r.seen + r.count(r.watch.takeRecords()); }), redrawn, keys);
   }
 });
 
