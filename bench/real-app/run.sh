@@ -19,3 +19,5 @@ echo "--- opening big folders through the path field (real app; BIG=1 adds 1,000
 timeout $([[ ${BIG:-} == 1 ]] && echo 3600 || echo 900) xvfb-run -a -s "-screen 0 1280x900x24 -nolisten tcp" node "$here/listing.mjs" "$build/bin/quarrytide"
 echo "--- the pointer and an opened folder: CPU of the app and its processes (real app)"
 timeout 600 xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" node "$here/pointer.mjs" "$build/bin/quarrytide" "$build/bin/quarrytide-probe"
+echo "--- a Template pattern typed key by key over 100 photos (real app)"
+timeout 600 xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" node "$here/typing.mjs" "$build/bin/quarrytide" "$build/bin/quarrytide-probe"
