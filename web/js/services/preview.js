@@ -1,6 +1,7 @@
 // The preview: new names and problems for every rule, filter, sort or edit
-// change. Small listings are computed at once; large ones in a worker, so
-// that typing never waits (the last result stays until the new one is in).
+// change. Small listings are computed in the next task; large ones in a
+// worker, so that typing never waits (the last result stays until the new
+// one is in).
 // Then the new names no listed item holds are asked of the native side: an
 // item the listing does not show (hidden, or left out by the mode) may hold one.
 
@@ -39,6 +40,7 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
   let queued = null;
   let waiters = [];
   let probeTimer = 0;
+  let syncTimer = 0; // a small listing's preview, due in a moment
   let probing = null;
   const known = new Map(); // path -> held, for the listing `knownFor`
   let knownFor = null;
@@ -137,9 +139,15 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
     const req = request(state);
     if (req.items.length <= SYNC_LIMIT || workerFailed) {
       queued = null;
-      const names = state.preview.newNames;
-      const media = req.media && req.items.map((it) => req.media.get(it.path));
-      finished(unpack(pack(computePreview({ ...req.input, items: req.items, media, previousNames: (i) => names.at(i) })).message));
+      // in a task of its own, after the change that asked for it: a key's
+      // echo never waits for the names it changes
+      clearTimeout(syncTimer);
+      syncTimer = setTimeout(() => {
+        syncTimer = 0;
+        const names = st().preview.newNames;
+        const media = req.media && req.items.map((it) => req.media.get(it.path));
+        finished(unpack(pack(computePreview({ ...req.input, items: req.items, media, previousNames: (i) => names.at(i) })).message));
+      });
       return;
     }
     if (!state.preview.pending) store.dispatch('previewStarted');
@@ -224,7 +232,7 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
     /** Resolves once the preview on screen is the one of the current state. */
     settled() {
       run();
-      return st().preview.pending ? new Promise((resolve) => waiters.push(resolve)) : Promise.resolve();
+      return st().preview.pending || syncTimer ? new Promise((resolve) => waiters.push(resolve)) : Promise.resolve();
     },
     /**
      * The preview settled and checked against the items the listing does not

@@ -51,8 +51,9 @@ export class ListView {
     // drawing would lay the page out again after every change of the DOM.
     this.top = 0;
     this.height = 0;
+    this.width = 0;
     body.addEventListener('scroll', () => { this.top = body.scrollTop; head.scrollLeft = body.scrollLeft; this.schedule(); }, { passive: true });
-    new ResizeObserver(([entry]) => { this.height = entry.contentRect.height; this.applyWidths(); this.schedule(); }).observe(body);
+    new ResizeObserver(([entry]) => { this.height = entry.contentRect.height; this.width = entry.contentRect.width; this.applyWidths(); this.schedule(); }).observe(body);
     body.addEventListener('mousedown', (e) => this.pointer(e));
     this.buildHead();
   }
@@ -80,7 +81,7 @@ export class ListView {
       const sum = (list) => list.reduce((n, c) => n + this.widths[c.key], 0);
       const kept = cols.filter((c) => c.fixed || c.key === 'status');
       const rest = cols.filter((c) => !flex.includes(c.key) && !kept.includes(c) && c.key !== 'created');
-      let room = (this.body.clientWidth || 800) - sum(kept) - 2;
+      let room = (this.width || 800) - sum(kept) - 2;
       const need = (k) => Math.max(MIN_NAME, Math.ceil(this.shown[k] * this.charWidth()) + 20);
       const spare = room - sum(rest) - flex.reduce((n, k) => n + need(k), 0);
       flex.forEach((k, i) => {
