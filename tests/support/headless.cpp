@@ -3,6 +3,7 @@
 #include "call_argument.hpp"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -96,6 +97,14 @@ HeadlessRun runHeadless(const std::vector<std::string>& input, const std::vector
   std::istringstream lines(read(out));
   for (std::string l; std::getline(lines, l);) run.lines.push_back(l);
   return run;
+}
+
+std::map<std::int64_t, nlohmann::json> answered(const std::vector<std::string>& input,
+                                                const std::vector<std::string>& env,
+                                                std::chrono::milliseconds limit) {
+  const HeadlessRun run = runHeadless(input, {}, env, limit);
+  EXPECT_EQ(run.status, 0) << run.err;
+  return run.byId();
 }
 
 }  // namespace quarrytide::testing

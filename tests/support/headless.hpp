@@ -32,4 +32,9 @@ HeadlessRun runHeadless(const std::vector<std::string>& input,
                         const std::vector<std::string>& env = {},
                         std::chrono::milliseconds limit = std::chrono::minutes(1));
 
+// The replies by id of a run that must exit with 0; else the test fails, showing standard error.
+std::map<std::int64_t, nlohmann::json> answered(
+    const std::vector<std::string>& input, const std::vector<std::string>& env = {},
+    std::chrono::milliseconds limit = std::chrono::minutes(1));
+
 }  // namespace quarrytide::testing
