@@ -29,7 +29,7 @@ TEST(Protocol, UndecodableEnvelopesGetNoReplyAndIdsAreEchoedExactly) {
   EXPECT_EQ(rig.sink.scripts[0], R"(window.__bridgeResolveRaw({"id":3,"ok":true,"payload":null}))");
 }
 
-TEST(Protocol, LargeRepliesGoAsJsonTextToParseAndSmallOnesAsLiterals) {
+TEST(Protocol, LargeRepliesGoAsJsonTextToParseAndInvalidUtf8IsRepairedNotLost) {
   // Quotes, backslashes, line separators and a NUL survive the string form.
   const json big = {{"text", std::string(kParsedCallAbove, 'x') + "\"\\\u2028\u0000\u00e9\n"}};
   const std::string call = replyCall(4, true, big);
@@ -37,13 +37,19 @@ TEST(Protocol, LargeRepliesGoAsJsonTextToParseAndSmallOnesAsLiterals) {
       << call.substr(0, 60);
   EXPECT_EQ(callArgument(call, "window.__bridgeResolveRaw("),
             json({{"id", 4}, {"ok", true}, {"payload", big}}));
-  EXPECT_EQ(replyCall(5, true, {{"text", "\""}}),
-            R"(window.__bridgeResolveRaw({"id":5,"ok":true,"payload":{"text":"\""}}))");
+  EXPECT_EQ(replyCall(5, true, {{"text", "\"\xff\xfe"}}),
+            "window.__bridgeResolveRaw({\"id\":5,\"ok\":true,\"payload\":{\"text\":"
+            "\"\\\"\uFFFD\uFFFD\"}})");
   // A streamed listing turns into the string form part way through, all of
   // it ASCII; each record comes out as it does alone, in the literal form.
   std::vector<FileRecord> files(2000);
   for (std::size_t i = 0; i < files.size(); ++i)
     files[i].name = "a\"b\\c\u2028\u2029\x01\xff\xfe\u00e9\U0001F600" + std::to_string(i);
+  // A NUL is text, not an end: kept, whether or not the rest needs repair.
+  files[5].path = "/t/\xc3(";
+  files[5].tags = {"ok", "\x80"};
+  files[5].comment = std::string("one\0two", 7);
+  files[5].ext = std::string("\xff\0\xff", 3);
   const std::string call6 = recordsReplyCall(6, "/f", files);
   EXPECT_TRUE(std::ranges::all_of(call6, [](unsigned char c) { return c < 0x80; }));
   const json whole = callArgument(call6, "window.__bridgeResolveRaw(");
@@ -54,8 +60,10 @@ TEST(Protocol, LargeRepliesGoAsJsonTextToParseAndSmallOnesAsLiterals) {
     EXPECT_EQ(whole["payload"]["files"][i],
               callArgument(alone, "window.__bridgeResolveRaw(")["payload"]["files"][0]);
   }
-  EXPECT_EQ(whole["payload"]["files"][5]["name"],
-            "a\"b\\c\u2028\u2029\x01\uFFFD\uFFFD\u00e9\U0001F6005");
+  EXPECT_EQ(whole["payload"]["files"][5], json::parse(R"({"path":"/t/\uFFFD(",
+      "name":"a\"b\\c\u2028\u2029\u0001\uFFFD\uFFFD\u00e9\ud83d\ude005","basename":"",
+      "ext":"\uFFFD\u0000\uFFFD","isDir":false,"size":0,"created":0,"modified":0,
+      "tags":["ok","\uFFFD"],"label":0,"comment":"one\u0000two"})"));
 }
 
 // The page reads a part's columns back as: path = folder + "/" + name (no
@@ -182,24 +190,6 @@ TEST(Protocol, SavePrefsStoresOnlyStringsAndLoadPrefsReturnsThem) {
       "payload":{"data":"v1 \u00e9\u0000x"}}
     {"id":5,"cmd":"savePrefs","args":{"data":""}} => {"id":5,"ok":true,"payload":null}
     {"id":6,"cmd":"loadPrefs"} => {"id":6,"ok":true,"payload":{"data":""}})");
-}
-
-TEST(Protocol, RepliesWithInvalidUtf8AreRepairedNotLost) {
-  FileRecord r = recordAt("/t/\xc3(");
-  r.tags = {"ok", "\x80"};
-  // A NUL is text, not an end: kept, whether or not the rest needs repair.
-  r.comment = std::string("one\0two", 7);
-  r.ext = std::string("\xff\0\xff", 3);
-  RecordingSink sink;
-  sink.evaluate(replyCall(1, true, {{"name", std::string("bad\xff\xfe name.jpg")}}));
-  sink.evaluate(recordsReplyCall(2, std::nullopt, {r}));
-  auto replies = sink.replies();
-  ASSERT_EQ(replies.size(), 2u);
-  EXPECT_EQ(replies[0]["payload"]["name"], "bad\uFFFD\uFFFD name.jpg");
-  json want = json::parse(R"({"path":"/t/\uFFFD(","tags":["ok","\uFFFD"],
-      "comment":"one\u0000two","ext":"\uFFFD\u0000\uFFFD"})");
-  for (const auto& [key, value] : want.items())
-    EXPECT_EQ(replies[1]["payload"]["files"][0][key], value) << key;
 }
 
 }  // namespace

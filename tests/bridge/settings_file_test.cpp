@@ -15,19 +15,17 @@ namespace {
 
 using Answer = std::optional<std::string>;
 
-Answer loadFrom(SettingsFile& store) {
+// What the store loads; a fresh one, SettingsFile(path), reads the file.
+template <class Store>
+Answer load(Store&& store) {
   std::promise<Answer> p;
   store.load([&](Answer v) { p.set_value(std::move(v)); });
   return p.get_future().get();
 }
 
-Answer loadFresh(const std::string& path) {
-  SettingsFile store(path);
-  return loadFrom(store);
-}
-
 // Saves each of `values` at once; the failures, in order.
-std::vector<Answer> save(SettingsFile& store, const std::vector<std::string>& values) {
+template <class Store>
+std::vector<Answer> save(Store&& store, const std::vector<std::string>& values) {
   std::vector<std::future<Answer>> answers;
   for (const auto& v : values) {
     auto p = std::make_shared<std::promise<Answer>>();
@@ -42,25 +40,22 @@ std::vector<Answer> save(SettingsFile& store, const std::vector<std::string>& va
 TEST(SettingsFile, ValuesOfAnySizeAndTextSurviveARestartAndTheLatestSaveWins) {
   testing::TempDir dir;
   const std::string path = dir.path() + "/cfg/quarrytide/settings.json";
-  EXPECT_EQ(loadFresh(path), std::nullopt);
+  EXPECT_EQ(load(SettingsFile(path)), std::nullopt);
   std::string big(1 << 20, 'x');
   big += std::string("\0\"\\\n\u00e9\U0001F600\u2028", 13);
   {
     SettingsFile store(path);
     EXPECT_EQ(save(store, {big}), std::vector<Answer>{std::nullopt});
-    EXPECT_EQ(loadFrom(store), big);  // answered from memory
+    EXPECT_EQ(load(store), big);  // answered from memory
   }
-  EXPECT_EQ(loadFresh(path), big);
+  EXPECT_EQ(load(SettingsFile(path)), big);
   auto mode = std::filesystem::status(path).permissions();
   EXPECT_EQ(mode & std::filesystem::perms::others_read, std::filesystem::perms::none);
   // The last of many saves wins; empty is a value, not "nothing".
   std::vector<std::string> many;
   for (int i = 0; i < 200; ++i) many.push_back(i < 199 ? "v" + std::to_string(i) : "");
-  {
-    SettingsFile store(path);
-    EXPECT_EQ(save(store, many), std::vector<Answer>(200));
-  }
-  EXPECT_EQ(loadFresh(path), "");
+  EXPECT_EQ(save(SettingsFile(path), many), std::vector<Answer>(200));
+  EXPECT_EQ(load(SettingsFile(path)), "");
 }
 
 TEST(SettingsFile, MissingEmptyOrCorruptFilesLoadAsNothing) {
@@ -69,10 +64,10 @@ TEST(SettingsFile, MissingEmptyOrCorruptFilesLoadAsNothing) {
   for (const char* content :
        {"", "{", "[]", "null", "{\"lastRenameConfig\":5}", "\xff\xfe", "{\"other\":\"x\"}"}) {
     std::ofstream(path, std::ios::binary) << content;
-    EXPECT_EQ(loadFresh(path), std::nullopt) << content;
+    EXPECT_EQ(load(SettingsFile(path)), std::nullopt) << content;
   }
   std::filesystem::create_directory(path + ".d");
-  EXPECT_EQ(loadFresh(path + ".d"), std::nullopt);  // a folder where the file should be
+  EXPECT_EQ(load(SettingsFile(path + ".d")), std::nullopt);  // a folder where the file should be
 }
 
 TEST(SettingsFile, AFailedSaveNamesTheCauseAndLoadsStillAnswerTheStoredValue) {
@@ -84,7 +79,7 @@ TEST(SettingsFile, AFailedSaveNamesTheCauseAndLoadsStillAnswerTheStoredValue) {
   EXPECT_THAT(
       failures[0],
       ::testing::Optional(::testing::MatchesRegex("could not save settings: .*Not a directory.*")));
-  EXPECT_EQ(loadFrom(blocked), std::nullopt);
+  EXPECT_EQ(load(blocked), std::nullopt);
 }
 
 }  // namespace
