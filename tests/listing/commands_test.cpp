@@ -41,6 +41,23 @@ TEST(ListFolderCommand, NeedsAFolderTakesOnlyFlagsOfTheirTypeAndEchoesTheFolder)
     {"id":8,"cmd":"listFolder","args":{"folder":"/tmp/x","reasons":true}} => {"id":8,"ok":true,"payload":{"folder":"/tmp/x","files":[]}})");
 }
 
+// Each part or reply call, as "part|reply ID FOLDER NAMES" (the names run together).
+std::vector<std::string> heard(const std::vector<std::string>& scripts) {
+  std::vector<std::string> out;
+  for (const auto& script : scripts)
+    for (const auto& [what, call] :
+         {std::pair{"part", "window.__bridgePartRaw("}, {"reply", "window.__bridgeResolveRaw("}})
+      if (json c = callArgument(script, call); !c.is_discarded()) {
+        const json& body = c.contains("payload") ? c["payload"] : c;
+        std::string names;
+        for (const auto& f : body.contains("columns") ? body["columns"]["name"] : body["files"])
+          names += (f.is_string() ? f : f["name"]).get<std::string>();
+        out.push_back(std::string(what) + " " + c["id"].dump() + " " +
+                      body["folder"].get<std::string>() + " " + names);
+      }
+  return out;
+}
+
 TEST(ListFolderCommand, InPartsEveryRunButTheLastGoesAheadOfTheReplyThatBringsTheLast) {
   BridgeRig rig;
   EXPECT_CALL(rig.catalogue, listFolderInRuns("/x", ListingMode{.recursive = true}, ::testing::_))
@@ -57,24 +74,10 @@ TEST(ListFolderCommand, InPartsEveryRunButTheLastGoesAheadOfTheReplyThatBringsTh
   rig.send(
       R"({"id":3,"cmd":"listFolder","args":{"folder":"/x","recursive":true,"parts":true,"columns":true}})");
   ASSERT_TRUE(rig.main.runUntilPosted(8));  // every call of the three listings: 3 + 1 + 4
-  auto names = [](const json& files) {
-    std::string out;
-    for (const auto& f : files) out += (f.is_string() ? f : f["name"]).get<std::string>();
-    return out;
-  };
-  std::vector<std::string> heard;  // each call as "kind id folder names"
-  for (const auto& script : rig.sink.scripts)
-    for (const auto& [what, call] :
-         {std::pair{"part", "window.__bridgePartRaw("}, {"reply", "window.__bridgeResolveRaw("}})
-      if (json c = callArgument(script, call); !c.is_discarded()) {
-        const json& body = c.contains("payload") ? c["payload"] : c;
-        heard.push_back(std::string(what) + " " + c["id"].dump() + " " +
-                        body["folder"].get<std::string>() + " " +
-                        names(body.contains("columns") ? body["columns"]["name"] : body["files"]));
-      }
-  EXPECT_EQ(heard, (std::vector<std::string>{"part 1 /x a", "part 1 /x bc", "reply 1 /x d",
-                                             "reply 2 /none ", "part 3 /x a", "part 3 /x bc",
-                                             "part 3 /x d", "reply 3 /x "}));
+  EXPECT_EQ(
+      heard(rig.sink.scripts),
+      (std::vector<std::string>{"part 1 /x a", "part 1 /x bc", "reply 1 /x d", "reply 2 /none ",
+                                "part 3 /x a", "part 3 /x bc", "part 3 /x d", "reply 3 /x "}));
   EXPECT_EQ(rig.bridge->outstanding(), 0u);
 }
 
@@ -121,18 +124,12 @@ TEST(ListFolderCommand, PacedPartsWaitForThePageUnlessItNeverFinishes) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
       if (finishes && page.pending) std::exchange(page.pending, nullptr)();
     }
-    std::string heard;
-    for (const auto& script : page.scripts) {
-      json part = callArgument(script, "window.__bridgePartRaw(");
-      json reply = callArgument(script, "window.__bridgeResolveRaw(");
-      const json& files = part.is_discarded() ? reply["payload"]["files"]
-                          : columns           ? part["columns"]["name"]
-                                              : part["files"];
-      heard += part.is_discarded() ? " reply " : "";
-      if (!files.empty())
-        heard += (files[0].is_string() ? files[0] : files[0]["name"]).get<std::string>();
-    }
-    EXPECT_EQ(heard, columns ? "abcdef reply " : "abcde reply f");
+    std::vector<std::string> want;
+    for (const char* name : {"a", "b", "c", "d", "e"})
+      want.push_back(std::string("part 1 /x ") + name);
+    want.push_back(columns ? "part 1 /x f" : "reply 1 /x f");
+    if (columns) want.push_back("reply 1 /x ");
+    EXPECT_EQ(heard(page.scripts), want);
     EXPECT_EQ(page.overlapped, !finishes);
     // the reply that ends a listing in columns waits for the page too
     EXPECT_FALSE(columns && finishes && page.answeredBusy);

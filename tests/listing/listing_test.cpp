@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "catalogue/file_record.hpp"
 #include "temp_dir.hpp"
 
@@ -182,10 +184,8 @@ TEST(Listing, InRunsItIsTheSameListingInRunsThatDouble) {
                                        : Lengths{3, 6, 12, 24, 48, 96, 111}));
     if (!mode.recursive) continue;
     // every file described, wherever its folder came in the walk
-    EXPECT_EQ(std::count_if(whole.begin(), whole.end(), [](auto& r) { return r.size == 2; }), 600);
-    EXPECT_EQ(std::count_if(whole.begin(), whole.end(),
-                            [](auto& r) { return r.comment == "last folder"; }),
-              1);
+    EXPECT_EQ(std::ranges::count(whole, 2, &FileRecord::size), 600);
+    EXPECT_EQ(std::ranges::count(whole, "last folder", &FileRecord::comment), 1);
   }
   std::size_t runs = 0;
   listFolderInRuns(t.at("missing"), {}, [&](std::vector<FileRecord>&&) { ++runs; });
