@@ -34,17 +34,9 @@ const std::string kCommentFailed =
     "Could not set comment (allow controlling Finder in System Settings \u25B8 Privacy \u25B8 "
     "Automation).";
 
-// The replies of one run by id, with its settings below `config`.
-std::map<std::int64_t, json> run(const std::vector<std::string>& lines, const std::string& config) {
-  auto out = runHeadless(lines, {}, {"XDG_CONFIG_HOME=" + config});
-  EXPECT_EQ(out.status, 0) << out.err;
-  return out.byId();
-}
 // The results of one apply request.
 json apply(const json& ops) {
-  auto out = runHeadless({request(1, "apply", {{"ops", ops}})});
-  EXPECT_EQ(out.status, 0) << out.err;
-  return out.replies().at(0)["payload"]["results"];
+  return answered({request(1, "apply", {{"ops", ops}})})[1]["payload"]["results"];
 }
 
 // A result record: done when `error` is empty; no "newPath" when `newPath` is empty.
@@ -108,19 +100,20 @@ class Refusals : public ::testing::Test {
 
 TEST_F(Refusals, AReadOnlyFolderRefusesEveryChangeAndKeepsTheSavedSettingsWhole) {
   const std::string ro = dir.folder("ro"), photo = item("ro/items/photo.jpg");
-  ASSERT_EQ(run({request(2, "savePrefs", {{"data", "earlier"}})}, ro)[2]["ok"], true);
+  const std::vector<std::string> config = {"XDG_CONFIG_HOME=" + ro};
+  ASSERT_EQ(answered({request(2, "savePrefs", {{"data", "earlier"}})}, config)[2]["ok"], true);
   ASSERT_EQ(mount(ro.c_str(), ro.c_str(), nullptr, MS_BIND, nullptr), 0);
   mounts.push_back(ro);
   ASSERT_EQ(mount(nullptr, ro.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr), 0);
 
-  auto replies = run({request(1, "apply", {{"ops", everyChange(photo)}}),
-                      request(2, "savePrefs", {{"data", "later"}})},
-                     ro);
+  auto replies = answered({request(1, "apply", {{"ops", everyChange(photo)}}),
+                           request(2, "savePrefs", {{"data", "later"}})},
+                          config);
   EXPECT_EQ(replies[1]["payload"]["results"], refusals(photo, "Read-only file system"));
   EXPECT_EQ(replies[2]["ok"], false);
   EXPECT_THAT(replies[2]["payload"].get<std::string>(),
               ::testing::MatchesRegex("could not save settings: .*: Read-only file system"));
-  EXPECT_EQ(run({request(3, "loadPrefs")}, ro)[3]["payload"]["data"], "earlier");
+  EXPECT_EQ(answered({request(3, "loadPrefs")}, config)[3]["payload"]["data"], "earlier");
   expectUntouched("ro/items/photo.jpg");
 }
 
@@ -165,8 +158,7 @@ TEST_F(Refusals, AJournalThatCannotBeWrittenStopsTheBatchBeforeAnythingChanges) 
     // A journal that worked for one batch, then its disk fills or turns read-only.
     const std::string state = mountHere("tmpfs", "size=1m,mode=0755");
     const std::vector<std::string> env = {"XDG_STATE_HOME=" + state};
-    ASSERT_EQ(runHeadless({request(1, "apply", {{"ops", json::array()}})}, {}, env).byId()[1]["ok"],
-              true);
+    ASSERT_EQ(answered({request(1, "apply", {{"ops", json::array()}})}, env)[1]["ok"], true);
     if (fault == "full") {
       std::ofstream filler(state + "/filler");
       const std::string block(1 << 16, 'x');
@@ -175,8 +167,7 @@ TEST_F(Refusals, AJournalThatCannotBeWrittenStopsTheBatchBeforeAnythingChanges) 
     } else {
       ASSERT_EQ(mount(nullptr, state.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
     }
-    auto replies =
-        runHeadless({request(2, "apply", {{"ops", everyChange(photo)}})}, {}, env).byId();
+    auto replies = answered({request(2, "apply", {{"ops", everyChange(photo)}})}, env);
     EXPECT_EQ(replies[2]["ok"], false) << fault;
     EXPECT_THAT(replies[2]["payload"].get<std::string>(),
                 ::testing::StartsWith(

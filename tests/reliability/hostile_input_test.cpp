@@ -20,12 +20,7 @@ namespace {
 using nlohmann::json;
 namespace fs = std::filesystem;
 
-// The replies, by id, of a run that may take long.
-std::map<std::int64_t, json> run(const std::vector<std::string>& lines) {
-  auto result = runHeadless(lines, {}, {}, std::chrono::minutes(5));
-  EXPECT_EQ(result.status, 0) << result.err;
-  return result.byId();
-}
+constexpr auto kLong = std::chrono::minutes(5);  // a bound for runs that may take long
 
 TEST(HostileInput, HugeLongAndDeepValuesAreAnsweredWithClearErrors) {
   TempDir dir;
@@ -42,7 +37,7 @@ TEST(HostileInput, HugeLongAndDeepValuesAreAnsweredWithClearErrors) {
   // 100,000 levels of nesting where a list of records is expected.
   std::string deep = std::string(100000, '[') + std::string(100000, ']');
 
-  auto replies = run({
+  const std::vector<std::string> lines = {
       request(1, "apply", {{"ops", {{{"path", item}, {"newName", huge}, {"setTags", true}}}}}),
       request(2, "apply", {{"ops", {{{"path", item}, {"setTags", true}, {"tags", {huge}}}}}}),
       request(3, "listFolder", {{"folder", huge}}),
@@ -51,7 +46,8 @@ TEST(HostileInput, HugeLongAndDeepValuesAreAnsweredWithClearErrors) {
       request(6, "statPaths", {{"paths", manyPaths}}),
       R"({"id":7,"cmd":"apply","args":{"ops":)" + deep + "}}",
       request(8, "savePrefs", {{"json", deep}}),
-  });
+  };
+  auto replies = answered(lines, {}, kLong);
   ASSERT_EQ(replies.size(), 8u);
   EXPECT_EQ(replies[1]["payload"]["results"],
             json({{{"ok", false}, {"path", item}, {"error", "File name too long"}}}));
@@ -95,7 +91,7 @@ TEST(HostileInput, TreeListingsNeverFollowAFolderSwappedForALink) {
   std::vector<std::string> lines;
   for (int i = 0; i < 40; ++i)
     lines.push_back(request(i, "listFolder", {{"folder", root}, {"recursive", true}}));
-  auto replies = run(lines);
+  auto replies = answered(lines, {}, kLong);
   stop = true;
   swapper.join();
   ASSERT_EQ(replies.size(), 40u);
