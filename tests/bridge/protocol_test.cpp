@@ -47,7 +47,7 @@ TEST(Protocol, LargeRepliesGoAsJsonTextToParseAndInvalidUtf8IsRepairedNotLost) {
     files[i].name = "a\"b\\c\u2028\u2029\x01\xff\xfe\u00e9\U0001F600" + std::to_string(i);
   // A NUL is text, not an end: kept, whether or not the rest needs repair.
   files[5].path = "/t/\xc3(";
-  files[5].tags = {"ok", "\x80"};
+  files[5].tags = {"ok", std::string("\x80\0ok", 4)};
   files[5].comment = std::string("one\0two", 7);
   files[5].ext = std::string("\xff\0\xff", 3);
   const std::string call6 = recordsReplyCall(6, "/f", files);
@@ -63,7 +63,7 @@ TEST(Protocol, LargeRepliesGoAsJsonTextToParseAndInvalidUtf8IsRepairedNotLost) {
   EXPECT_EQ(whole["payload"]["files"][5], json::parse(R"({"path":"/t/\uFFFD(",
       "name":"a\"b\\c\u2028\u2029\u0001\uFFFD\uFFFD\u00e9\ud83d\ude005","basename":"",
       "ext":"\uFFFD\u0000\uFFFD","isDir":false,"size":0,"created":0,"modified":0,
-      "tags":["ok","\uFFFD"],"label":0,"comment":"one\u0000two"})"));
+      "tags":["ok","\uFFFD\u0000ok"],"label":0,"comment":"one\u0000two"})"));
 }
 
 // The page reads a part's columns back as: path = folder + "/" + name (no
