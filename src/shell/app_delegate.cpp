@@ -126,14 +126,10 @@ void AppDelegate::buildWindow() {
   webkit_user_content_manager_register_script_message_handler(content, "bridge");
 
   view_ = drop_web_view_new(content, webkit_web_context_get_default(), options_.automation);
-  WebKitSettings* settings = webkit_web_view_get_settings(view_);
-  webkit_settings_set_enable_developer_extras(settings, TRUE);
-  // The page is flat (no 3D, video or canvas), so composited layers buy it
-  // nothing; where GL is software (a virtual machine, a remote desktop) they
-  // cost a full-window composite on every hover. Painted on the CPU, each
-  // change repaints only its own rectangle: half the CPU under llvmpipe.
-  webkit_settings_set_hardware_acceleration_policy(settings,
-                                                   WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+  // Compositing stays on, as WebKit sets it: painted without it, a drag in
+  // the page (a rule card to its new place) never starts, as WebKit cannot
+  // make the drag image.
+  webkit_settings_set_enable_developer_extras(webkit_web_view_get_settings(view_), TRUE);
   g_signal_connect(view_, "decide-policy",
                    G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* decision,
                                   WebKitPolicyDecisionType type, AppDelegate* self) -> gboolean {
