@@ -1,4 +1,4 @@
-// A user's session with the real page in the real application: clicks and
+// Users' sessions with the real page in the real application: clicks and
 // typing go through WebKit's own input events, and every change is checked on
 // disk. The page's logic is tested in the browser suite; this shows that the
 // page, the in-process native side and the disk work together.
@@ -35,12 +35,52 @@ function picture(seed, w = 96, h = 64) {
 // '' when the file has no tags
 const tagsOn = (file) => execFileSync('getfattr', ['--only-values', '--absolute-names', '-d', '-m', '^user\\.xdg\\.tags$', file]).toString();
 
-export async function session(web, folder, outDir) {
+/** What a user does and sees on the real page, driven through `web`. */
+function user(web) {
   const exec = (script) => web.exec(script);
+  const cards = () => exec("return document.querySelectorAll('#rule-list .rule').length");
+  const confirm = async (what, ms = 5000) => {
+    await until(what, ms, () => exec("return document.getElementById('sheet').open"));
+    await web.click('#sheet-ok');
+  };
+  return {
+    exec,
+    confirm,
+    state: (expr) => exec(`const s = window.quarrytide.store.state; return ${expr}`),
+    rows: () => exec(`return [...document.querySelectorAll('#grid-body .row')].map((r) => ({
+      name: r.querySelector('.c-name').textContent, status: r.querySelector('.c-status').textContent.trim(),
+      newName: [...r.querySelector('.c-new').childNodes].filter((n) => n.nodeName !== 'DEL').map((n) => n.textContent).join(''),
+      tags: [...r.querySelectorAll('.c-tags .tagchip')].map((t) => t.textContent).join(), label: r.querySelector('.c-label').title }))`),
+    async open(folder) {
+      await web.click('#edit-path');
+      await web.type('#path-input', folder + ENTER);
+    },
+    /** Adds a rule from the menu; resolves with its card's selector. */
+    async addRule(label) {
+      const n = (await cards()) + 1;
+      await web.click('#add-rule');
+      await web.click(`//div[@id='add-rule-menu']/button[normalize-space()='${label}']`, 'xpath');
+      await until(`a "${label}" card`, 5000, async () => (await cards()) === n);
+      return `#rule-list .rule:nth-child(${n})`;
+    },
+    async apply(ms) {
+      await web.click('#apply-btn');
+      await confirm('the confirmation', ms);
+    },
+  };
+}
+const fresh = (...dirs) => dirs.forEach((dir) => {
+  fs.rmSync(dir, { recursive: true, force: true });
+  fs.mkdirSync(dir, { recursive: true });
+});
+const sortedNames = (dir) => JSON.stringify(fs.readdirSync(dir).sort());
+
+/** Twelve photos: a chain, a tag and a label, applied, then undone. */
+export async function session(web, folder, outDir) {
+  const { exec, rows, open, addRule, apply } = user(web);
   const photos = Array.from({ length: 12 }, (_, i) => `IMG_${String(i + 1).padStart(4, '0')}.JPG`);
   const contents = new Map(photos.map((name, i) => [name, Buffer.concat([picture(i), Buffer.from(`\n${name}\n`)])]));
-  fs.rmSync(folder, { recursive: true, force: true });
-  fs.mkdirSync(folder, { recursive: true });
+  fresh(folder);
   for (const [name, bytes] of contents) fs.writeFileSync(path.join(folder, name), bytes);
   // The folder holds exactly `expected` (new name -> original name), each with its own data.
   const checkDisk = (expected, when) => {
@@ -49,23 +89,10 @@ export async function session(web, folder, outDir) {
     for (const [now, was] of Object.entries(expected))
       check(fs.readFileSync(path.join(folder, now)).equals(contents.get(was)), `${when}: "${now}" does not hold the data of "${was}"`);
   };
-  const rows = () => exec(`return [...document.querySelectorAll('#grid-body .row')].map((r) => ({
-    name: r.querySelector('.c-name').textContent, status: r.querySelector('.c-status').textContent.trim(),
-    newName: [...r.querySelector('.c-new').childNodes].filter((n) => n.nodeName !== 'DEL').map((n) => n.textContent).join(''),
-    tags: [...r.querySelectorAll('.c-tags .tagchip')].map((t) => t.textContent).join(), label: r.querySelector('.c-label').title }))`);
   const row = async (name) => (await rows()).find((r) => r.name === name);
   const idle = () => exec("return document.getElementById('progress').hidden && !document.getElementById('summary').hidden");
-  const cards = () => exec("return document.querySelectorAll('#rule-list .rule').length");
-  const addRule = async (label) => {
-    const n = (await cards()) + 1;
-    await web.click('#add-rule');
-    await web.click(`//div[@id='add-rule-menu']/button[normalize-space()='${label}']`, 'xpath');
-    await until(`a "${label}" card`, 5000, async () => (await cards()) === n);
-    return `#rule-list .rule:nth-child(${n})`;
-  };
 
-  await web.click('#edit-path');
-  await web.type('#path-input', folder + ENTER);
+  await open(folder);
   await until('the photos are listed', 15000, async () => (await rows()).length === photos.length);
   await until('the thumbnails are drawn', 15000, () => exec("return [...document.querySelectorAll('#grid-body .row img.thumb')].every((i) => i.complete && i.naturalWidth > 0)"));
 
@@ -89,9 +116,7 @@ export async function session(web, folder, outDir) {
   fs.writeFileSync(path.join(outDir, 'app.png'), png);
   check(tagsOn(path.join(folder, 'IMG_0001.JPG')) === '', 'the tag was written before applying');
 
-  await web.click('#apply-btn');
-  await until('the confirmation', 5000, () => exec("return document.getElementById('sheet').open"));
-  await web.click('#sheet-ok');
+  await apply();
   await until('the batch finishes', 20000, async () => (await idle()) && (await rows()).filter((r) => r.status === '✓ done').length === 12);
   checkDisk(renamed, 'after apply');
   check(tagsOn(path.join(folder, 'Holiday 0001.jpg')) === 'Beach,Green', 'the tag and label are not on disk');
@@ -103,4 +128,85 @@ export async function session(web, folder, outDir) {
   checkDisk(Object.fromEntries(photos.map((n) => [n, n])), 'after undo');
   check(tagsOn(path.join(folder, 'IMG_0001.JPG')) === '', 'the tag stayed after undo');
   check(JSON.stringify((await rows()).map((r) => r.name).sort()) === JSON.stringify(photos), 'the rows after undo');
+}
+
+const ffmpeg = (...args) => execFileSync('ffmpeg', ['-nostdin', '-v', 'error', '-y', ...args]);
+const PHOTOS = [['IMG_0001.jpg', '2024:07:13 14:02:11', 'EOS R5'], ['IMG_0002.jpg', '2024:07:14 08:30:00', 'X-T5'], ['DSC_0003.jpg', '2023:12:31 23:59:59', 'Z 6']];
+const SONGS = [['01.mp3', 'Ana Moura', 'Casa', '7/12', 'Fado/Novo'], ['track2.mp3', 'Ana Moura', 'Casa', '12', 'Desfado']];
+
+/** Names from what is inside the files: photos by their date taken and camera, songs by their tags, through a Template rule typed as a user types it. */
+export async function contents(web, home) {
+  const photos = path.join(home, 'Pictures', 'Camera');
+  const music = path.join(home, 'Music', 'Casa');
+  fresh(photos, music);
+  for (const [name, date, model] of PHOTOS) {
+    const file = path.join(photos, name);
+    ffmpeg('-f', 'lavfi', '-i', 'color=s=16x16', '-frames:v', '1', file);
+    execFileSync('exiftool', ['-q', '-overwrite_original', `-DateTimeOriginal=${date}`, `-Model=${model}`, file]);
+  }
+  for (const [name, artist, album, track, title] of SONGS) {
+    ffmpeg('-f', 'lavfi', '-i', 'sine=duration=1', '-c:a', 'libmp3lame', '-q:a', '9',
+      '-metadata', `artist=${artist}`, '-metadata', `album=${album}`, '-metadata', `track=${track}`, '-metadata', `title=${title}`, path.join(music, name));
+  }
+  const { rows, open, addRule, apply } = user(web);
+  const field = `${await addRule('Template')} [data-field=pattern]`;
+  for (const [folder, pattern, want] of [
+    [photos, '{taken:YYYY-MM-DD hh.mm.ss} {model}', ['2024-07-13 14.02.11 EOS R5.jpg', '2024-07-14 08.30.00 X-T5.jpg', '2023-12-31 23.59.59 Z 6.jpg']],
+    [music, '{artist} - {album} - {track:2} {title}', ['Ana Moura - Casa - 07 Fado_Novo.mp3', 'Ana Moura - Casa - 12 Desfado.mp3']],
+  ]) {
+    await open(folder);
+    await until(`${folder} is listed`, 15000, async () => (await rows()).length === want.length);
+    await web.clear(field);
+    await web.type(field, pattern);
+    const sorted = JSON.stringify([...want].sort());
+    await until(`the names from inside the files (${pattern})`, 15000, async () => {
+      const now = await rows();
+      return JSON.stringify(now.map((r) => r.newName).sort()) === sorted && now.every((r) => r.status === '');
+    });
+    await apply();
+    await until(`the batch in ${folder} is on disk`, 20000, () => sortedNames(folder) === sorted);
+  }
+  check(fs.readFileSync(path.join(music, 'Ana Moura - Casa - 12 Desfado.mp3')).length > 0, 'a renamed song lost its data');
+  return { photos, music };
+}
+
+/** After a restart: the History lists the batches; undoing the photos' batch (not the last) restores their names. */
+export async function undoFromHistory(web, { photos }) {
+  const { exec, confirm } = user(web);
+  await web.click('#history-btn');
+  await until('the history', 10000, () => exec("return document.querySelectorAll('#history[open] .batch').length >= 2"));
+  const titles = await exec("return [...document.querySelectorAll('#history .batch .folder')].map((f) => f.textContent)");
+  check(titles[0].endsWith('Casa') && titles[1].endsWith('Camera'), `the history lists ${JSON.stringify(titles)}`);
+  await web.click("(//li[contains(@class,'batch')])[2]/button[contains(@class,'batch-head')]", 'xpath');
+  await web.click("//button[normalize-space()='Undo this batch']", 'xpath');
+  await confirm('the preview of the undo', 10000);
+  const was = JSON.stringify(PHOTOS.map(([name]) => name).sort());
+  await until('the photos have their old names on disk', 20000, () => sortedNames(photos) === was);
+}
+
+/** A folder of 100,000 files typed into the path field, listed, renamed by one rule and applied (in chunks). */
+export async function bigFolder(web, folder) {
+  const COUNT = 100000;
+  fresh(folder);
+  execFileSync('sh', ['-c', `seq -f 'f%06g.txt' 0 ${COUNT - 1} | xargs touch`], { cwd: folder });
+  const { exec, state, confirm, open, addRule, apply } = user(web);
+  // the chain a session before left behind goes first
+  if (await state('s.config.rules.length')) {
+    await web.click('#clear-rules');
+    await confirm('the question');
+    await until('no rules', 5000, async () => (await state('s.config.rules.length')) === 0);
+  }
+  await open(folder);
+  await until('100,000 rows listed', 60000, async () => (await state('s.listing.items.length')) === COUNT);
+  const replace = await addRule('Replace text');
+  await web.type(`${replace} [data-field=find]`, 'f');
+  await web.type(`${replace} [data-field=with]`, 'g');
+  await until('every row renamed in the preview', 60000, async () =>
+    (await state('!s.preview.pending && s.preview.counts && s.preview.counts.renames')) === COUNT);
+  await apply(10000);
+  const renamed = () => fs.readdirSync(folder).filter((n) => n.startsWith('g')).length;
+  await until('100,000 files renamed on disk', 180000, async () => renamed() === COUNT);
+  check(fs.readdirSync(folder).length === COUNT, 'the folder no longer holds 100,000 items');
+  await until('the page shows the batch done', 60000, () => exec("return document.getElementById('progress').hidden"));
+  fs.rmSync(folder, { recursive: true, force: true });
 }

@@ -8,9 +8,7 @@ import { promisify } from 'node:util';
 import fs from 'node:fs';
 import path from 'node:path';
 import { WebDriver, check, limit, sleep, until } from './webdriver.mjs';
-import { session } from './session.mjs';
-import { contents, undoFromHistory } from './contents.mjs';
-import { bigFolder } from './big.mjs';
+import { session, contents, undoFromHistory, bigFolder } from './session.mjs';
 
 const [app, pageApp, helper, outDir, work] = process.argv.slice(2);
 const data = path.join(work, 'data');
@@ -63,17 +61,24 @@ const exec = (script, args) => web.exec(script, args);
 const execAsync = (script, args) => web.execAsync(script, args);
 // A command through the page's bridge; resolves with the reply object.
 const send = (cmd, args) => execAsync('window.send(arguments[0], arguments[1]).then(arguments[2])', [cmd, args]);
+const atHome = async () => (await exec('return location.href')) === 'quarrytide://app/index.html';
 
-// The real page in a new session; the driver may take a moment to let a
-// closed one go.
-async function openRealPage() {
-  for (let attempt = 1; ; attempt++) {
-    try {
-      return await web.open(pageApp, "document.body && document.body.dataset.ready === 'true'");
-    } catch (e) {
-      if (attempt === 3) throw e;
-      await sleep(2000);
+// `fn` on the real page in a new session, closed after; the driver may take
+// a moment to let a closed one go.
+async function onRealPage(fn) {
+  try {
+    for (let attempt = 1; ; attempt++) {
+      try {
+        await web.open(pageApp, "document.body && document.body.dataset.ready === 'true'");
+        break;
+      } catch (e) {
+        if (attempt === 3) throw e;
+        await sleep(2000);
+      }
     }
+    return await fn();
+  } finally {
+    await web.close();
   }
 }
 
@@ -104,13 +109,11 @@ async function dragTo(kind, items, x, y) {
     await xdotool('mousemove', sx, sy);
     await sleep(200);
     await xdotool('mousedown', 1);
-    for (let i = 1; i <= 12; i++) {
-      await xdotool('mousemove', Math.round(sx + ((x - sx) * i) / 12), Math.round(sy + ((y - sy) * i) / 12));
-      await sleep(60);
-    }
-    for (const d of [4, -4, 2, 0]) {
-      await xdotool('mousemove', x + d, y + d);
-      await sleep(150);
+    // there in twelve steps, then a few small moves over the target
+    const moves = Array.from({ length: 12 }, (_, i) => [sx + ((x - sx) * (i + 1)) / 12, sy + ((y - sy) * (i + 1)) / 12, 60]);
+    for (const [mx, my, ms] of [...moves, ...[4, -4, 2, 0].map((d) => [x + d, y + d, 150])]) {
+      await xdotool('mousemove', Math.round(mx), Math.round(my));
+      await sleep(ms);
     }
     await xdotool('mouseup', 1);
     check((await limit(10000, 'drag end', ended)) === 0, 'the drag did not end');
@@ -186,7 +189,7 @@ async function main() {
     for (const target of ['file:///etc/passwd', 'data:text/html,<p>elsewhere</p>', 'http://127.0.0.1:9/', 'https://example.org/quarrytide-scripted']) {
       await exec(`location.href = ${JSON.stringify(target)}`);
       await sleep(500);
-      check((await exec('return location.href')) === 'quarrytide://app/index.html', `the page left for ${target}`);
+      check(await atHome(), `the page left for ${target}`);
     }
     check(!fs.existsSync(record), 'a scripted navigation reached the browser');
     for (const target of ['quarrytide://app/index.html', 'https://example.org/quarrytide-window'])
@@ -200,7 +203,7 @@ async function main() {
     await web.click('#web');
     await until('the browser was asked to open the link', 10000, () => fs.existsSync(record));
     check(fs.readFileSync(record, 'utf8').trim() === 'https://example.org/quarrytide-followed', `browser got ${fs.readFileSync(record, 'utf8')}`);
-    check((await exec('return location.href')) === 'quarrytide://app/index.html', 'the page left');
+    check(await atHome(), 'the page left');
     await exec("location.href = 'quarrytide://app/missing%3Cb%3E.html'");
     const text = await until('the error page', 10000, () =>
       exec("return location.href.endsWith('.html') && !window.pageReady && document.body && document.body.textContent"));
@@ -281,7 +284,7 @@ async function main() {
         check(after.length === drops.length && domAfter.at(-1).includes(wantDom), `${kind}: ${JSON.stringify(domAfter.at(-1))}`);
       }
     }
-    check((await exec('return location.href')) === 'quarrytide://app/index.html', 'the page left');
+    check(await atHome(), 'the page left');
   });
 
   await step('closing the window ends the application, and Ctrl+Q quits a new instance', 80000, async () => {
@@ -328,26 +331,15 @@ async function main() {
   });
 
   await step('a session with the real page: open, rules, tags, apply and undo, then names from inside photos and songs, and after a restart an older batch undone from the history, checked on disk', 240000, async () => {
-    try {
-      await openRealPage();
+    const folders = await onRealPage(async () => {
       await session(web, path.join(process.env.HOME, 'Pictures', 'Holiday 2026'), outDir);
-      const folders = await contents(web, process.env.HOME);
-      await web.close();
-      await openRealPage();
-      await undoFromHistory(web, folders);
-    } finally {
-      await web.close();
-    }
+      return contents(web, process.env.HOME);
+    });
+    await onRealPage(() => undoFromHistory(web, folders));
   });
 
-  await step('a folder of 100,000 files typed into the path field, listed, renamed by one rule and applied, checked on disk', 400000, async () => {
-    try {
-      await openRealPage();
-      await bigFolder(web, path.join(process.env.HOME, 'Big'));
-    } finally {
-      await web.close();
-    }
-  });
+  await step('a folder of 100,000 files typed into the path field, listed, renamed by one rule and applied, checked on disk', 400000, () =>
+    onRealPage(() => bigFolder(web, path.join(process.env.HOME, 'Big'))));
 }
 
 try {
