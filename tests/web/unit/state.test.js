@@ -127,7 +127,6 @@ test('the preview, the shown rows and what apply sends agree', () => {
   const preview = unpack(structuredClone(pack(computed).message));
   store.dispatch('previewComputed', preview);
   assert.deepEqual(computed.newNames, ['z.TXT', 'b.TXT', 'keep.TXT', 'c.TXT']);
-  assert.deepEqual([0, 1, 2, 3, 4].map((i) => preview.newNames.at(i)), [...computed.newNames, undefined]);
   assert.deepEqual(pendingCounts(store.state), { renames: 4, meta: 1, errors: 0, warnings: 0, skipped: 0, unchanged: 0, sent: 4 });
   store.dispatch('setFilter', { problem: 'changed' });
   assert.deepEqual(Array.from(store.state.view), [0, 1, 2, 3]);
