@@ -13,32 +13,28 @@
 namespace quarrytide::testing {
 namespace {
 
+using nlohmann::json;
+
 TEST(JournalCommands, AnApplyIsReadBackWithWhereItsItemsAreNow) {
   TempDir t;
   const std::vector<std::string> env = {"XDG_STATE_HOME=" + t.folder("state")};
-  std::string a = t.file("d/a.txt"), b = t.file("d/b.txt");
-  auto first =
-      runHeadless(
-          {request(1, "apply",
-                   {{"batch", "B1"},
-                    {"title", "Rename 2 items"},
-                    {"folder", t.at("d")},
-                    {"ops",
-                     {{{"path", a}, {"newName", "x.txt"}}, {{"path", b}, {"newName", "x.txt"}}}}}),
-           request(2, "listBatches"), request(3, "readBatch", {{"id", "nope"}})},
-          {}, env)
-          .byId();
+  const json apply = {{"batch", "B1"},
+                      {"title", "Rename 2 items"},
+                      {"folder", t.at("d")},
+                      {"ops",
+                       {{{"path", t.file("d/a.txt")}, {"newName", "x.txt"}},
+                        {{"path", t.file("d/b.txt")}, {"newName", "x.txt"}}}}};
+  auto first = runHeadless({request(1, "apply", apply), request(2, "listBatches"),
+                            request(3, "readBatch", {{"id", "nope"}})},
+                           {}, env)
+                   .byId();
   EXPECT_EQ(first.at(1)["payload"]["results"][1]["ok"], false);
   auto batches = first.at(2)["payload"]["batches"];
   ASSERT_EQ(batches.size(), 1u);
-  EXPECT_EQ(batches[0], nlohmann::json({{"id", "B1"},
-                                        {"title", "Rename 2 items"},
-                                        {"folder", t.at("d")},
-                                        {"done", 1},
-                                        {"failed", 1},
-                                        {"notRun", 0},
-                                        {"interrupted", false},
-                                        {"started", batches[0]["started"]}}));
+  json want = json::parse(R"({"id":"B1","title":"Rename 2 items","done":1,"failed":1,"notRun":0,
+      "interrupted":false})");
+  want.update({{"folder", t.at("d")}, {"started", batches[0]["started"]}});
+  EXPECT_EQ(batches[0], want);
   EXPECT_EQ(first.at(3)["payload"], "no such batch");
 
   // moved since by someone else: found by identity in its folder

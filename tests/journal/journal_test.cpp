@@ -1,5 +1,5 @@
 // The batch journal: what it keeps, how it pages and trims, how it fails,
-// and the repair of batches a crash cut short.
+// the repair of batches a crash cut short, and its exports.
 #include "journal/journal.hpp"
 
 #include <gtest/gtest.h>
@@ -7,14 +7,17 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
-#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
+#include <set>
 #include <sstream>
 
+#include "files.hpp"
+#include "journal/export.hpp"
 #include "temp_dir.hpp"
 
 namespace quarrytide {
@@ -206,13 +209,11 @@ TEST(Journal, RepairsEveryItemACrashLeftAndCountsWhatBecameOfEachItem) {
       ops.push_back(rename(f + from, to));
       planned.push_back(ids.count(from) ? ids[from] : FileIdentity{});
     }
-    // the crash: the items moved to where the case says
-    std::vector<std::string> originals;
-    for (const auto& [name, id] : ids) originals.push_back(name);
-    for (std::size_t k = 0; k < originals.size(); ++k)
-      std::filesystem::rename(f + originals[k], f + "moving-" + originals[k]);
-    for (std::size_t k = 0; k < words(c.before).size(); ++k)
-      std::filesystem::rename(f + "moving-" + originals[k], f + words(c.before)[k]);
+    // the crash: the items moved to where the case says (by way of other names)
+    for (const auto& [name, id] : ids) std::filesystem::rename(f + name, f + "moving-" + name);
+    std::size_t k = 0;
+    for (const auto& [name, id] : ids)
+      std::filesystem::rename(f + "moving-" + name, f + words(c.before).at(k++));
     Journal j(t.at("j.sqlite3"));
     auto request = j.plan({"b", "", "", c.total}, ops, planned);
     ASSERT_TRUE(request.ok());
@@ -221,12 +222,9 @@ TEST(Journal, RepairsEveryItemACrashLeftAndCountsWhatBecameOfEachItem) {
     ASSERT_TRUE(
         j.record(*request, ops, results, std::vector<PriorState>(ops.size()), 0, c.recorded).ok());
     auto repairs = j.recover();
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(t.path()))
-      if (!e.path().filename().string().starts_with("j.sqlite3"))
-        names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, words(c.after));
+    std::set<std::string> names = testing::names(t.path());  // sorted, as `after` is
+    std::erase_if(names, [](const std::string& n) { return n.starts_with("j.sqlite3"); });
+    EXPECT_EQ(std::vector(names.begin(), names.end()), words(c.after));
     EXPECT_EQ(!repairs.empty() && repairs[0].moved, c.moved);
     std::string states;
     for (const auto& e : j.entries("b")) states += "PDFNL"[int(e.state)];
@@ -237,6 +235,62 @@ TEST(Journal, RepairsEveryItemACrashLeftAndCountsWhatBecameOfEachItem) {
     EXPECT_EQ(j.cutShort().size(), std::size_t(c.interrupted));
     EXPECT_TRUE(j.recover().empty() && j.cutShort().empty())
         << "a second start finds nothing to repair";
+  }
+}
+
+// The exports of a batch as a spreadsheet and a shell read them: no byte of a
+// name, folder or title gets out of its quotes, no field becomes a formula.
+JournalEntry renamed(const std::string& from, const std::string& to) {
+  JournalEntry e;
+  e.op.path = from;
+  e.op.newName = to.substr(to.rfind('/') + 1);
+  e.state = EntryState::kDone;
+  e.newPath = to;
+  return e;
+}
+
+TEST(Export, TheUndoScriptOnlyMovesItemsBackWhateverTheirNamesFolderAndTitleHold) {
+  testing::TempDir t;
+  // Each would touch a file where the script runs, were any of it run.
+  const std::string evil = "a\ntouch nl\n#'q\"$(touch dollar)`touch tick`\xff\xfe\\c.";
+  const std::string in = "in\ntouch PWNED\n#" + evil + "/";
+  std::vector<JournalEntry> entries;
+  std::map<std::string, std::string> want;  // every file below t afterwards, with its content
+  for (const std::string& name : {evil, std::string("-rf"), std::string("--x y'")}) {
+    entries.push_back(renamed(t.at(in + name), t.file(in + "new " + name, name)));
+    entries.back().prior.comment = evil;
+    want[in + name] = name;
+  }
+  // an old name taken since: it stays, and the script says so
+  entries.push_back(renamed(t.file(in + "taken", "taken"), t.file(in + "moved", "moved")));
+  want[in + "taken"] = "taken", want[in + "moved"] = "moved";
+  want["err"] = "not moved back, the old name is taken: " + t.at(in) + "taken\n";
+  const BatchSummary batch{"id\ntouch id", 0, "Rename\ntouch title\n#" + evil, t.at(in)};
+  std::ofstream(t.folder("run") + "/undo.sh")
+      << (want["run/undo.sh"] = batchUndoScript(batch, entries));
+  ASSERT_EQ(std::system(("cd '" + t.at("run") + "' && sh undo.sh 2>../err").c_str()), 0);
+  EXPECT_EQ(testing::contents(t.path()), want);
+  EXPECT_EQ(testing::xattr(t.at(in + "-rf"), "user.xdg.comment"), evil);
+}
+
+TEST(Export, ACsvFieldASpreadsheetWouldTakeForAFormulaStartsWithAQuote) {
+  const std::vector<std::pair<std::string, std::string>> cases = {{"=1+2", "'=1+2"},
+                                                                  {"+1", "'+1"},
+                                                                  {"-1", "'-1"},
+                                                                  {"@SUM(A1)", "'@SUM(A1)"},
+                                                                  {"\tx", "'\tx"},
+                                                                  {"\rx", "\"'\rx\""},
+                                                                  {"=a,\"b\"", "\"'=a,\"\"b\"\"\""},
+                                                                  {"a=b", "a=b"},
+                                                                  {"'x", "'x"},
+                                                                  {"", ""}};
+  for (const auto& [comment, field] : cases) {
+    JournalEntry e = renamed("/f/-a", "/f/=b");
+    e.op.setComment = true;
+    e.op.comment = comment;
+    const std::string csv = batchCsv({e});
+    EXPECT_EQ(csv.substr(csv.find("\r\n") + 2), "/f/-a,/f/=b,done,,,," + field + ",,,\r\n")
+        << comment;
   }
 }
 
