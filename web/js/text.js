@@ -42,11 +42,14 @@ export function visibleName(s) {
 }
 
 /**
- * `s` with its spaces drawn as "␣" when it starts or ends with one, where a
- * text field would show them as nothing; '' otherwise.
+ * The spaces `s` starts and ends with, drawn as "␣" around "…" for the text
+ * between ("␣…", "␣…␣", "␣" for one space alone), where a text field would
+ * show them as nothing; '' when it has none.
  */
 export function shownSpaces(s) {
-  return /^ | $/.test(s) ? s.replace(/ /g, '\u2423') : '';
+  const [, lead, middle, trail] = /^( *)(.*?)( *)$/s.exec(s);
+  if (!lead && !trail) return '';
+  return '\u2423'.repeat(lead.length) + (middle ? '…' : '') + '\u2423'.repeat(trail.length);
 }
 
 /** Joins base name and extension the way a file record splits them. */

@@ -26,5 +26,5 @@ test('a name that mostly changed is one changed run; control characters and a fi
   for (const [a, b, want] of cases) assert.deepEqual(readableDiff(a, b), want, `${a} -> ${b}`);
   for (const [name, shown] of [['a\nb', 'a␊b'], ['\t\x7f\x00', '␉␡␀'], ['plain é', 'plain é']]) assert.equal(visibleName(name), shown);
   // a field's value shows its spaces only where they would look like nothing
-  for (const [value, shown] of [[' ', '␣'], [' - ', '␣-␣'], ['a b', ''], ['', ''], ['x ', 'x␣']]) assert.equal(shownSpaces(value), shown, JSON.stringify(value));
+  for (const [value, shown] of [[' ', '␣'], [' - ', '␣…␣'], ['a b', ''], ['', ''], ['Holiday  ', '…␣␣'], ['  ', '␣␣']]) assert.equal(shownSpaces(value), shown, JSON.stringify(value));
 });
