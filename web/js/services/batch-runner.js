@@ -70,7 +70,8 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
       } catch (_) { /* reported below as stranded */ }
     }
     // stopped before the end: the items never sent were not run, the batch was not cut short
-    if (results.length < plan.ops.length) bridge.apply([], { ...batch, end: true }).catch(() => {});
+    // (awaited, so that History opened next already reads the batch as ended)
+    if (results.length < plan.ops.length) await bridge.apply([], { ...batch, end: true }).catch(() => {});
     for (const c of changes) {
       const o = outcomes.get(c.key);
       o.renamed = o.path !== joinPath(c.dir, c.name);
