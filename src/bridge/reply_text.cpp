@@ -182,6 +182,10 @@ void writeRecords(Writer& w, const std::vector<FileRecord>& files) {
   w.EndArray();
 }
 
+constexpr const char* kCommentFailed =
+    "Could not set comment (allow controlling Finder in System Settings \u25B8 Privacy \u25B8 "
+    "Automation).";
+
 void writeResult(Writer& w, const OpResult& r) {
   w.StartObject();
   w.Key("ok");
@@ -196,7 +200,12 @@ void writeResult(Writer& w, const OpResult& r) {
   }
   if (r.error) {
     w.Key("error");
-    writeString(w, *r.error);
+    // The page of old knows a failed comment by this very text.
+    writeString(w, r.stage == OpResult::Stage::kComment ? kCommentFailed : *r.error);
+  }
+  if (r.code) {
+    w.Key("code");
+    w.String(codeName(*r.code).data());
   }
   w.EndObject();
 }

@@ -11,35 +11,38 @@ namespace quarrytide {
 
 namespace {
 
-// The page matches this text to tell the user what to allow.
-constexpr const char* kCommentFailed =
-    "Could not set comment (allow controlling Finder in System Settings \u25B8 Privacy \u25B8 "
-    "Automation).";
-
 std::string lastComponent(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 }  // namespace
 
 OpResult applyOp(const Operation& op, PriorState* prior) {
-  if (!op.path) return {false, std::nullopt, std::nullopt, "missing path"};
-  if (namesNoItem(*op.path)) return {false, op.path, std::nullopt, Error::posix(ENOENT).message};
+  using Stage = OpResult::Stage;
+  if (!op.path) return {false, std::nullopt, std::nullopt, "missing path", ErrorCode::kBadRequest};
+  if (namesNoItem(*op.path))
+    return {
+        false,         op.path, std::nullopt, Error::posix(ENOENT).message, ErrorCode::kNotFound,
+        Stage::kRename};
   std::string current = plainPath(*op.path);
 
   if (op.newName && *op.newName != lastComponent(current)) {
     auto renamed = renameFile(current, *op.newName);
-    if (!renamed) return {false, op.path, std::nullopt, renamed.error().message};
+    if (!renamed)
+      return {false,         op.path, std::nullopt, renamed.error().message, renamed.error().code,
+              Stage::kRename};
     current = std::move(renamed).value();
   }
 
-  auto failed = [&](std::string error) {
-    return OpResult{false, op.path, current, std::move(error)};
+  auto failed = [&](std::string text, const Error& e, Stage stage) {
+    return OpResult{false, op.path, current, std::move(text), e.code, stage};
   };
 
   if (op.setTags || op.setLabel) {
     // Going on without the current list would write one that lost the
     // user's tags, so a failed read ends the record.
     auto tags = readTags(current);
-    if (!tags) return failed("tags: could not read the current tags: " + tags.error().message);
+    if (!tags)
+      return failed("tags: could not read the current tags: " + tags.error().message, tags.error(),
+                    Stage::kTags);
     auto split = splitTags(*tags);
     if (prior) {  // both, as one write replaces both
       prior->tags = split.user;
@@ -47,13 +50,15 @@ OpResult applyOp(const Operation& op, PriorState* prior) {
     }
     auto written = writeTags(current, joinTags(op.setTags ? op.tags : std::move(split.user),
                                                op.setLabel ? op.label : split.label));
-    if (!written) return failed("tags: " + written.error().message);
+    if (!written) return failed("tags: " + written.error().message, written.error(), Stage::kTags);
   }
 
   if (op.setComment && prior) prior->comment = readFinderComment(current);
-  if (op.setComment && !setFinderComment(current, op.comment)) return failed(kCommentFailed);
+  if (op.setComment)
+    if (Status set = setFinderComment(current, op.comment); !set)
+      return failed("comment: " + set.error().message, set.error(), Stage::kComment);
 
-  return {true, op.path, current, std::nullopt};
+  return {true, op.path, current, std::nullopt, std::nullopt, Stage::kNone};
 }
 
 }  // namespace quarrytide

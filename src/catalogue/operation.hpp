@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "metadata/result.hpp"
+
 namespace quarrytide {
 
 struct Operation {
@@ -24,6 +26,10 @@ struct OpResult {
   std::optional<std::string> path;     // the record's "path" as sent
   std::optional<std::string> newPath;  // where the item is now
   std::optional<std::string> error;
+  std::optional<ErrorCode> code;  // with every error
+  // Which part of the record failed: a rename or a tag write before a failed
+  // comment went through.
+  enum class Stage : int { kNone, kRename, kTags, kComment } stage = Stage::kNone;
 
   bool operator==(const OpResult&) const = default;
 };

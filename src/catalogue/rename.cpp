@@ -21,7 +21,7 @@ bool validName(const std::string& name) {
 }
 
 Error nameTaken(const std::string& newName) {
-  return Error{"Quarrytide", kNameTaken, "A file named \"" + newName + "\" already exists."};
+  return Error{ErrorCode::kExists, "A file named \"" + newName + "\" already exists."};
 }
 
 }  // namespace
@@ -121,7 +121,7 @@ Result<std::string> renameFile(const std::string& path, const std::string& newNa
 }
 
 Result<std::string> renameFile(const std::string& path, const std::string& newName, RenameFs& fs) {
-  if (!validName(newName)) return Error{"Quarrytide", kInvalidName, "Invalid file name."};
+  if (!validName(newName)) return Error{ErrorCode::kInvalidName, "Invalid file name."};
 
   std::string item = path;
   while (item.size() > 1 && item.back() == '/') item.pop_back();

@@ -10,9 +10,6 @@
 
 namespace quarrytide {
 
-// Error codes of the domain "Quarrytide".
-enum RenameError : int { kNameTaken = 1, kInvalidName = 2 };
-
 // Which inode a directory entry names (links are not followed).
 struct FileIdentity {
   dev_t dev = 0;
@@ -41,7 +38,7 @@ std::vector<FileIdentity> identities(const std::vector<std::string>& paths);
 // bytes: only an identical name is nothing to do. An existing destination
 // that is the item itself (a file system that ignores case or normalises
 // names) is reached through a hidden temporary name; any other existing item
-// is error kNameTaken and nothing moves. Called on `io` only.
+// is error kExists and nothing moves. Called on `io` only.
 Result<std::string> renameFile(const std::string& path, const std::string& newName);
 Result<std::string> renameFile(const std::string& path, const std::string& newName, RenameFs& fs);
 

@@ -105,7 +105,7 @@ std::vector<std::string> tagsFrom(const std::string& text) {
 
 Journal::Journal(std::string path) : path_(std::move(path)) {
   Status opened = open();
-  if (!opened && corrupt(opened.error().code)) {
+  if (!opened && corrupt(opened.error().sys)) {
     // Not a journal we can read: keep it for whoever wants to look, start anew.
     sqlite3_close(db_);
     db_ = nullptr;
@@ -144,7 +144,7 @@ Status Journal::open() {
   int rc =
       sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   if (rc != SQLITE_OK)
-    return Error{"sqlite", rc, std::string(sqlite3_errstr(rc)) + " (" + path_ + ")"};
+    return Error{ErrorCode::kJournal, std::string(sqlite3_errstr(rc)) + " (" + path_ + ")", rc};
   sqlite3_busy_timeout(db_, 2000);
   // Outcomes survive a crash of the app without a sync of their own (WAL);
   // a plan is synced before anything is renamed (see `plan`).
@@ -162,13 +162,13 @@ Status Journal::open() {
 }
 
 Status Journal::exec(const char* sql) {
-  if (!db_) return Error{"sqlite", SQLITE_CANTOPEN, problem_.value_or("no journal")};
+  if (!db_) return Error{ErrorCode::kJournal, problem_.value_or("no journal"), SQLITE_CANTOPEN};
   char* message = nullptr;
   int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &message);
   if (rc == SQLITE_OK) return okStatus();
   std::string text = message ? message : sqlite3_errstr(rc);
   sqlite3_free(message);
-  return Error{"sqlite", sqlite3_extended_errcode(db_) & 0xff, text};
+  return Error{ErrorCode::kJournal, text, sqlite3_extended_errcode(db_) & 0xff};
 }
 
 Result<Plan> Journal::plan(const BatchInfo& batch, const std::vector<Operation>& ops,
@@ -176,7 +176,7 @@ Result<Plan> Journal::plan(const BatchInfo& batch, const std::vector<Operation>&
   // The intent must outlast a power cut as surely as the renames it allows.
   if (Status st = exec("PRAGMA synchronous = FULL; BEGIN IMMEDIATE"); !st) return st.error();
   auto fail = [this]() -> Error {
-    Error e{"sqlite", sqlite3_extended_errcode(db_) & 0xff, sqlite3_errmsg(db_)};
+    Error e{ErrorCode::kJournal, sqlite3_errmsg(db_), sqlite3_extended_errcode(db_) & 0xff};
     (void)exec("ROLLBACK");
     (void)exec("PRAGMA synchronous = NORMAL");
     return e;
@@ -230,7 +230,7 @@ Status Journal::record(const Plan& plan, const std::vector<Operation>& ops,
   if (from >= to) return okStatus();
   if (Status st = exec("BEGIN IMMEDIATE"); !st) return st;
   auto fail = [this] {
-    Error e{"sqlite", sqlite3_extended_errcode(db_) & 0xff, sqlite3_errmsg(db_)};
+    Error e{ErrorCode::kJournal, sqlite3_errmsg(db_), sqlite3_extended_errcode(db_) & 0xff};
     (void)exec("ROLLBACK");
     return e;
   };
@@ -270,12 +270,12 @@ Status Journal::record(const Plan& plan, const std::vector<Operation>& ops,
 }
 
 Status Journal::end(const std::string& id) {
-  if (!db_) return Error{"sqlite", SQLITE_CANTOPEN, problem_.value_or("no journal")};
+  if (!db_) return Error{ErrorCode::kJournal, problem_.value_or("no journal"), SQLITE_CANTOPEN};
   Statement s(db_,
               "UPDATE batches SET ended = 1, not_run = MAX(not_run, total - done - failed) "
               "WHERE name = ?");
   if (s.text(1, id).run())
-    return Error{"sqlite", sqlite3_extended_errcode(db_) & 0xff, sqlite3_errmsg(db_)};
+    return Error{ErrorCode::kJournal, sqlite3_errmsg(db_), sqlite3_extended_errcode(db_) & 0xff};
   return okStatus();
 }
 
@@ -354,7 +354,7 @@ std::vector<JournalEntry> Journal::entries(const std::string& batch) const {
 }
 
 Status Journal::prune(std::size_t keepBatches, double keepDays) {
-  if (!db_) return Error{"sqlite", SQLITE_CANTOPEN, problem_.value_or("no journal")};
+  if (!db_) return Error{ErrorCode::kJournal, problem_.value_or("no journal"), SQLITE_CANTOPEN};
   // A batch goes when it is beyond either bound; its entries go with it.
   Statement old(db_,
                 "SELECT id FROM batches WHERE started < ? OR id NOT IN "
@@ -372,7 +372,7 @@ Status Journal::prune(std::size_t keepBatches, double keepDays) {
     if (outcomes.integer(1, id).run() || entries.integer(1, id).run() ||
         batches.integer(1, id).run()) {
       (void)exec("ROLLBACK");
-      return Error{"sqlite", sqlite3_extended_errcode(db_) & 0xff, sqlite3_errmsg(db_)};
+      return Error{ErrorCode::kJournal, sqlite3_errmsg(db_), sqlite3_extended_errcode(db_) & 0xff};
     }
   if (Status st = exec("COMMIT"); !st) return st;
   return exec("PRAGMA incremental_vacuum");

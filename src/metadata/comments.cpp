@@ -35,12 +35,16 @@ std::string readFinderComment(const std::string& path) {
   return comment;
 }
 
-bool setFinderComment(const std::string& path, const std::string& comment) {
+Status setFinderComment(const std::string& path, const std::string& comment) {
   if (comment.empty()) {
     // Already absent, or a file system that cannot hold comments: none, as asked.
-    return ::lremovexattr(path.c_str(), kCommentAttribute) == 0 || isNoAttribute(errno);
+    if (::lremovexattr(path.c_str(), kCommentAttribute) == 0 || isNoAttribute(errno))
+      return okStatus();
+    return Error::posix(errno);
   }
-  return ::lsetxattr(path.c_str(), kCommentAttribute, comment.data(), comment.size(), 0) == 0;
+  if (::lsetxattr(path.c_str(), kCommentAttribute, comment.data(), comment.size(), 0) != 0)
+    return Error::posix(errno);
+  return okStatus();
 }
 
 }  // namespace quarrytide

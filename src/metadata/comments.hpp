@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "result.hpp"
+
 namespace quarrytide {
 
 inline constexpr const char* kCommentAttribute = "user.xdg.comment";
@@ -19,7 +21,7 @@ bool readFinderCommentAt(int dirFd, const char* name, const char* path, std::str
 // Whether the bytes of a stored comment are text a comment can show (valid
 // UTF-8); anything else reads as no comment.
 bool isCommentText(std::string_view bytes);
-// True when the comment is set; "" removes it (already absent counts as set).
-bool setFinderComment(const std::string& path, const std::string& comment);
+// Sets the comment; "" removes it (already absent counts as done).
+Status setFinderComment(const std::string& path, const std::string& comment);
 
 }  // namespace quarrytide

@@ -3,17 +3,43 @@
 // bridge share these types from here.
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 
 namespace quarrytide {
 
-struct Error {
-  std::string domain;  // "Quarrytide" for our own errors, "posix" for errno
-  int code = 0;        // our code, or the errno value
-  std::string message;
+// What went wrong, as the page and the command line tell failures apart:
+// stable, unlike the messages, which are for people and may be reworded.
+enum class ErrorCode : int {
+  kExists,       // the name is taken by another item
+  kInvalidName,  // empty, ".", "..", a "/" or a NUL
+  kNameTooLong,
+  kNotFound,  // the item (or its folder) is not there
+  kPermission,
+  kReadOnly,        // a read-only file system
+  kNoSpace,         // the disk, a quota or an attribute's room is full
+  kNoXattrSupport,  // the file system keeps no user attributes
+  kBusy,
+  kCrossDevice,
+  kIo,          // anything else the system refused
+  kJournal,     // the journal could not be written or read
+  kCancelled,   // the batch was stopped before this item
+  kInvalidTag,  // a tag the stored format cannot hold
+  kConflict,    // the batch as a whole is refused (see each change's code)
+  kBadRequest,  // a request the page should not have sent
+};
 
-  static Error posix(int err);  // the system's message for errno `err`
+// The code as it crosses the boundary: "exists", "invalid-name", …
+std::string_view codeName(ErrorCode code);
+
+struct Error {
+  ErrorCode code = ErrorCode::kIo;
+  std::string message;
+  int sys = 0;  // the errno (or SQLite result) behind it; 0 for our own
+
+  // The system's message for errno `err`, with the code that says what it means.
+  static Error posix(int err);
   bool operator==(const Error&) const = default;
 };
 

@@ -37,7 +37,7 @@ Status writeTags(const std::string& path, const std::vector<std::string>& tags) 
     // The stored format has no escape for its separator: such a tag would
     // come back as two tags.
     if (tag.find(',') != std::string::npos) {
-      return Error{"Quarrytide", kTagWithComma,
+      return Error{ErrorCode::kInvalidTag,
                    "Tag names cannot contain \",\": \"" + tag + "\" was not written."};
     }
     if (&tag != &tags.front()) value += ',';

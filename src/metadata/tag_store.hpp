@@ -13,9 +13,6 @@ namespace quarrytide {
 
 inline constexpr const char* kTagsAttribute = "user.xdg.tags";
 
-// Error code (domain "Quarrytide") of a tag that the stored format cannot hold.
-enum TagStoreError : int { kTagWithComma = 20 };
-
 // The stored tag list; an item without the attribute (or on a file system
 // without user attributes) has none. Fails only when the item cannot be read.
 Result<std::vector<std::string>> readTags(const std::string& path);

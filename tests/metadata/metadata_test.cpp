@@ -13,7 +13,7 @@
 
 namespace quarrytide {
 void PrintTo(const Error& e, std::ostream* os) {
-  *os << e.domain << " " << e.code << ": " << e.message;
+  *os << codeName(e.code) << " " << e.sys << ": " << e.message;
 }
 }  // namespace quarrytide
 
@@ -63,7 +63,7 @@ TEST(Attributes, RefusedWritesChangeNothingAndSayWhy) {
   const auto f = dir.file("a.txt"), link = dir.link("link", f), gone = dir.at("gone");
   ASSERT_TRUE(writeTags(f, {"keep"}).ok());
   EXPECT_EQ(writeTags(f, {"fine", "a,b"}).error(),
-            (Error{"Quarrytide", kTagWithComma,
+            (Error{ErrorCode::kInvalidTag,
                    "Tag names cannot contain \",\": \"a,b\" was not written."}));
   // A link's metadata is its own, and Linux keeps user attributes off links.
   EXPECT_EQ(readTags(link).value(), Tags{});

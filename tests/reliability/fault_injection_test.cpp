@@ -33,6 +33,7 @@ namespace fs = std::filesystem;
 const std::string kCommentFailed =
     "Could not set comment (allow controlling Finder in System Settings \u25B8 Privacy \u25B8 "
     "Automation).";
+constexpr auto kUnsupported = "no-xattr-support";
 
 // The results of one apply request.
 json apply(const json& ops) {
@@ -40,10 +41,12 @@ json apply(const json& ops) {
 }
 
 // A result record: done when `error` is empty; no "newPath" when `newPath` is empty.
-json result(const std::string& path, const std::string& newPath, const std::string& error = "") {
+json result(const std::string& path, const std::string& newPath, const std::string& error = "",
+            const std::string& code = "") {
   json r = {{"ok", error.empty()}, {"path", path}};
   if (!newPath.empty()) r["newPath"] = newPath;
   if (!error.empty()) r["error"] = error;
+  if (!code.empty()) r["code"] = code;
   return r;
 }
 
@@ -55,9 +58,10 @@ json everyChange(const std::string& item) {
           {{"path", item}, {"setLabel", true}, {"label", 2}},
           {{"path", item}, {"setComment", true}, {"comment", "new"}}};
 }
-json refusals(const std::string& item, const std::string& systemMessage) {
-  return {result(item, "", systemMessage), result(item, item, "tags: " + systemMessage),
-          result(item, item, "tags: " + systemMessage), result(item, item, kCommentFailed)};
+json refusals(const std::string& item, const std::string& systemMessage, const char* code) {
+  return {result(item, "", systemMessage, code), result(item, item, "tags: " + systemMessage, code),
+          result(item, item, "tags: " + systemMessage, code),
+          result(item, item, kCommentFailed, code)};
 }
 
 // Mounts made by a test stay inside its own mount namespace, so nothing
@@ -109,7 +113,8 @@ TEST_F(Refusals, AReadOnlyFolderRefusesEveryChangeAndKeepsTheSavedSettingsWhole)
   auto replies = answered({request(1, "apply", {{"ops", everyChange(photo)}}),
                            request(2, "savePrefs", {{"data", "later"}})},
                           config);
-  EXPECT_EQ(replies[1]["payload"]["results"], refusals(photo, "Read-only file system"));
+  EXPECT_EQ(replies[1]["payload"]["results"],
+            refusals(photo, "Read-only file system", "read-only"));
   EXPECT_EQ(replies[2]["ok"], false);
   EXPECT_THAT(replies[2]["payload"].get<std::string>(),
               ::testing::MatchesRegex("could not save settings: .*: Read-only file system"));
@@ -131,7 +136,7 @@ TEST_F(Refusals, AnImmutableItemRefusesEveryChange) {
   flags &= ~FS_IMMUTABLE_FL;
   ioctl(fd, FS_IOC_SETFLAGS, &flags);  // so that the folder can be removed
   close(fd);
-  EXPECT_EQ(results, refusals(scan, "Operation not permitted"));
+  EXPECT_EQ(results, refusals(scan, "Operation not permitted", "permission"));
   expectUntouched("immutable/scan.png");
 }
 
@@ -144,8 +149,9 @@ TEST_F(Refusals, AFullDiskRefusesAttributesThatDoNotFitAndKeepsTheOldOnes) {
   json ops = {{{"path", notes}, {"setTags", true}, {"tags", {longText}}},
               {{"path", notes}, {"setComment", true}, {"comment", longText}},
               {{"path", notes}, {"newName", "renamed.txt"}, {"setLabel", true}, {"label", 7}}};
-  EXPECT_EQ(apply(ops), json({result(notes, notes, "tags: No space left on device"),
-                              result(notes, notes, kCommentFailed), result(notes, renamed)}));
+  EXPECT_EQ(apply(ops),
+            json({result(notes, notes, "tags: No space left on device", "no-space"),
+                  result(notes, notes, kCommentFailed, "no-space"), result(notes, renamed)}));
   EXPECT_EQ(names(folder), (std::set<std::string>{"renamed.txt"}));
   EXPECT_EQ(read(renamed), "content of tmpfs/notes.txt");
   EXPECT_EQ(xattr(renamed, "user.xdg.tags"), "old,Orange");
@@ -189,9 +195,9 @@ TEST_F(Refusals, AFileSystemWithoutUserAttributesRefusesTagsButStillRenames) {
               {{"path", a}, {"setTags", true}, {"tags", json::array()}},
               {{"path", a}, {"setComment", true}, {"comment", ""}},
               {{"path", a}, {"newName", "b.txt"}}};
-  EXPECT_EQ(apply(ops),
-            json({result(a, a, "tags: Operation not supported"), result(a, a, kCommentFailed),
-                  result(a, a), result(a, a), result(a, folder + "/b.txt")}));
+  EXPECT_EQ(apply(ops), json({result(a, a, "tags: Operation not supported", kUnsupported),
+                              result(a, a, kCommentFailed, kUnsupported), result(a, a),
+                              result(a, a), result(a, folder + "/b.txt")}));
   EXPECT_EQ(names(folder), (std::set<std::string>{"b.txt"}));
   EXPECT_EQ(read(folder + "/b.txt"), "a");
 }
@@ -211,8 +217,11 @@ TEST_F(Refusals, AUserWithoutPermissionChangesNothing) {
     for (const Operation& op : {Operation{.path = a, .newName = "b.txt"},
                                 Operation{.path = a, .setTags = true, .tags = {"new"}},
                                 Operation{.path = a, .setComment = true, .comment = "new"}})
-      out += applyOp(op).error.value_or("ok") + "\n";
-    const bool good = out == "Permission denied\ntags: Permission denied\n" + kCommentFailed + "\n";
+      if (OpResult r = applyOp(op); r.code)
+        out += r.error.value_or("") + " " + codeName(*r.code).data() + "\n";
+    const bool good = out ==
+                      "Permission denied permission\ntags: Permission denied "
+                      "permission\ncomment: Permission denied permission\n";
     if (!good) std::fprintf(stderr, "the records answered:\n%s", out.c_str());
     _exit(good ? 0 : 1);
   }

@@ -51,12 +51,15 @@ TEST(HostileInput, HugeLongAndDeepValuesAreAnsweredWithClearErrors) {
   };
   auto replies = answered(lines, {}, kLong);
   ASSERT_EQ(replies.size(), 8u);
-  EXPECT_EQ(replies[1]["payload"]["results"],
-            json({{{"ok", false}, {"path", item}, {"error", "File name too long"}}}));
+  EXPECT_EQ(replies[1]["payload"]["results"], json({{{"ok", false},
+                                                     {"path", item},
+                                                     {"error", "File name too long"},
+                                                     {"code", "name-too-long"}}}));
   EXPECT_EQ(replies[2]["payload"]["results"], json({{{"ok", false},
                                                      {"path", item},
                                                      {"newPath", item},
-                                                     {"error", "tags: Argument list too long"}}}));
+                                                     {"error", "tags: Argument list too long"},
+                                                     {"code", "no-space"}}}));
   EXPECT_EQ(replies[3]["payload"]["files"], json::array());
   EXPECT_EQ(replies[4]["payload"]["files"], json::array());
   const json& missing = replies[5]["payload"]["results"];

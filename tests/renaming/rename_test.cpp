@@ -15,7 +15,7 @@
 
 namespace quarrytide {
 void PrintTo(const Error& e, std::ostream* os) {
-  *os << e.domain << " " << e.code << ": " << e.message;
+  *os << codeName(e.code) << " " << e.sys << ": " << e.message;
 }
 void PrintTo(const OpResult& r, std::ostream* os) {
   *os << "{ok " << r.ok << ", path " << r.path.value_or("-") << ", newPath "
@@ -35,7 +35,7 @@ const auto kTemporary = ::testing::MatchesRegex(
     "\\.quarrytide-tmp-[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}");
 
 Error taken(const std::string& name) {
-  return {"Quarrytide", kNameTaken, "A file named \"" + name + "\" already exists."};
+  return {ErrorCode::kExists, "A file named \"" + name + "\" already exists."};
 }
 
 TEST(RenameFile, MovesItemsWithTheirContentsAndComparesNamesByteForByte) {
@@ -70,7 +70,7 @@ TEST(RenameFile, RefusesBadOrTakenNamesAndChangesNothing) {
     dir.file(name, before.at(name));
   dir.link("dangling", "nowhere");
   ASSERT_EQ(link(dir.at("a.txt").c_str(), dir.at("hard").c_str()), 0);
-  const Error invalid{"Quarrytide", kInvalidName, "Invalid file name."};
+  const Error invalid{ErrorCode::kInvalidName, "Invalid file name."};
   for (const std::string& bad : std::vector<std::string>{"a/b", ".", "..", "", "/", {"a\0b", 3}})
     EXPECT_EQ(renameFile(dir.at("a.txt"), bad).error(), invalid) << bad;
   const std::tuple<const char*, std::string, Error> cases[] = {
@@ -154,7 +154,7 @@ TEST(RenameFile, ADestinationCreatedBetweenTestAndMoveIsNeverReplaced) {
   auto left = contents(other.path());
   const std::string hidden = left.begin()->first;  // "." sorts first
   EXPECT_EQ(left, (Contents{{hidden, "mine"}, {"X", "theirs"}}));
-  EXPECT_EQ(raced.error().code, EEXIST);
+  EXPECT_EQ(raced.error().sys, EEXIST);
   EXPECT_EQ(raced.error().message, "File exists (the item is kept as \"" + hidden + "\")");
 }
 
@@ -205,7 +205,8 @@ TEST(RenameFile, TheFallbackMoveStillRefusesAnExistingDestination) {
 TEST(ApplyOp, RefusesARecordWithoutAnItemAndAnswersWithTheCleanPath) {
   TempDir dir;
   const std::string a = dir.file("a.txt"), messy = dir.path() + "//./a.txt/";
-  EXPECT_EQ(applyOp(Operation{}), (OpResult{false, none, none, "missing path"}));
+  EXPECT_EQ(applyOp(Operation{}),
+            (OpResult{false, none, none, "missing path", ErrorCode::kBadRequest}));
   // A path that names no item touches nothing: an empty one is not the working
   // folder (a scratch one here), and one holding a NUL not the item before it.
   const auto buildTree = fs::current_path();
@@ -215,7 +216,8 @@ TEST(ApplyOp, RefusesARecordWithoutAnItemAndAnswersWithTheCleanPath) {
                                 {.path = bad, .setTags = true, .tags = {"T"}},
                                 {.path = bad, .setLabel = true, .label = 2},
                                 {.path = bad, .setComment = true, .comment = "c"}})
-      EXPECT_EQ(applyOp(op), (OpResult{false, bad, none, "No such file or directory"}));
+      EXPECT_EQ(applyOp(op), (OpResult{false, bad, none, "No such file or directory",
+                                       ErrorCode::kNotFound, OpResult::Stage::kRename}));
   fs::current_path(buildTree);
   EXPECT_EQ(names(dir.path()), (std::set<std::string>{"a.txt", "cwd"}));
   EXPECT_TRUE(names(dir.at("cwd")).empty());
@@ -257,14 +259,14 @@ TEST(ApplyOp, AFailureEndsTheRecordAndLeavesTheLaterStepsUndone) {
   dir.attr("a", kTags, "keep,Red");
   dir.attr("a", kComment, "old");
   // The rename stays when the tag write then fails; the comment is not written.
-  EXPECT_EQ(
-      applyOp({.path = a,
-               .newName = "c",
-               .setTags = true,
-               .tags = {"x,y"},
-               .setComment = true,
-               .comment = "new"}),
-      (OpResult{false, a, c, "tags: Tag names cannot contain \",\": \"x,y\" was not written."}));
+  EXPECT_EQ(applyOp({.path = a,
+                     .newName = "c",
+                     .setTags = true,
+                     .tags = {"x,y"},
+                     .setComment = true,
+                     .comment = "new"}),
+            (OpResult{false, a, c, "tags: Tag names cannot contain \",\": \"x,y\" was not written.",
+                      ErrorCode::kInvalidTag, OpResult::Stage::kTags}));
   EXPECT_EQ(xattr(c, kTags), "keep,Red");
   EXPECT_EQ(xattr(c, kComment), "old");
   // Tags that cannot be read are never replaced by a list that lost them.
