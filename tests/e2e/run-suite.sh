@@ -43,7 +43,7 @@ DESKTOP
 printf '[Default Applications]\nx-scheme-handler/http=quarrytide-test-browser.desktop\nx-scheme-handler/https=quarrytide-test-browser.desktop\n' \
   > "$XDG_CONFIG_HOME/mimeapps.list"
 unset DBUS_SESSION_BUS_ADDRESS
-# the probe that reads photos and songs for the real page, wherever this build put it
+# the probe that reads a selected photo for the real page, wherever this build put it
 export QUARRYTIDE_PROBE=$build/bin/quarrytide-probe
 
 timeout 600 xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" \

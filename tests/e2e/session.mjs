@@ -73,7 +73,6 @@ const fresh = (...dirs) => dirs.forEach((dir) => {
   fs.rmSync(dir, { recursive: true, force: true });
   fs.mkdirSync(dir, { recursive: true });
 });
-const sortedNames = (dir) => JSON.stringify(fs.readdirSync(dir).sort());
 
 /** Twelve photos: a chain, a tag and a label, applied, then undone. */
 export async function session(web, folder, outDir) {
@@ -128,60 +127,6 @@ export async function session(web, folder, outDir) {
   checkDisk(Object.fromEntries(photos.map((n) => [n, n])), 'after undo');
   check(tagsOn(path.join(folder, 'IMG_0001.JPG')) === '', 'the tag stayed after undo');
   check(JSON.stringify((await rows()).map((r) => r.name).sort()) === JSON.stringify(photos), 'the rows after undo');
-}
-
-const ffmpeg = (...args) => execFileSync('ffmpeg', ['-nostdin', '-v', 'error', '-y', ...args]);
-const PHOTOS = [['IMG_0001.jpg', '2024:07:13 14:02:11', 'EOS R5'], ['IMG_0002.jpg', '2024:07:14 08:30:00', 'X-T5'], ['DSC_0003.jpg', '2023:12:31 23:59:59', 'Z 6']];
-const SONGS = [['01.mp3', 'Ana Moura', 'Casa', '7/12', 'Fado/Novo'], ['track2.mp3', 'Ana Moura', 'Casa', '12', 'Desfado']];
-
-/** Names from what is inside the files: photos by their date taken and camera, songs by their tags, through a Template rule typed as a user types it. */
-export async function contents(web, home) {
-  const photos = path.join(home, 'Pictures', 'Camera');
-  const music = path.join(home, 'Music', 'Casa');
-  fresh(photos, music);
-  for (const [name, date, model] of PHOTOS) {
-    const file = path.join(photos, name);
-    ffmpeg('-f', 'lavfi', '-i', 'color=s=16x16', '-frames:v', '1', file);
-    execFileSync('exiftool', ['-q', '-overwrite_original', `-DateTimeOriginal=${date}`, `-Model=${model}`, file]);
-  }
-  for (const [name, artist, album, track, title] of SONGS) {
-    ffmpeg('-f', 'lavfi', '-i', 'sine=duration=1', '-c:a', 'libmp3lame', '-q:a', '9',
-      '-metadata', `artist=${artist}`, '-metadata', `album=${album}`, '-metadata', `track=${track}`, '-metadata', `title=${title}`, path.join(music, name));
-  }
-  const { rows, open, addRule, apply } = user(web);
-  const field = `${await addRule('Template')} [data-field=pattern]`;
-  for (const [folder, pattern, want] of [
-    [photos, '{taken:YYYY-MM-DD hh.mm.ss} {model}', ['2024-07-13 14.02.11 EOS R5.jpg', '2024-07-14 08.30.00 X-T5.jpg', '2023-12-31 23.59.59 Z 6.jpg']],
-    [music, '{artist} - {album} - {track:2} {title}', ['Ana Moura - Casa - 07 Fado_Novo.mp3', 'Ana Moura - Casa - 12 Desfado.mp3']],
-  ]) {
-    await open(folder);
-    await until(`${folder} is listed`, 15000, async () => (await rows()).length === want.length);
-    await web.clear(field);
-    await web.type(field, pattern);
-    const sorted = JSON.stringify([...want].sort());
-    await until(`the names from inside the files (${pattern})`, 15000, async () => {
-      const now = await rows();
-      return JSON.stringify(now.map((r) => r.newName).sort()) === sorted && now.every((r) => r.status === '');
-    });
-    await apply();
-    await until(`the batch in ${folder} is on disk`, 20000, () => sortedNames(folder) === sorted);
-  }
-  check(fs.readFileSync(path.join(music, 'Ana Moura - Casa - 12 Desfado.mp3')).length > 0, 'a renamed song lost its data');
-  return { photos, music };
-}
-
-/** After a restart: the History lists the batches; undoing the photos' batch (not the last) restores their names. */
-export async function undoFromHistory(web, { photos }) {
-  const { exec, confirm } = user(web);
-  await web.click('#history-btn');
-  await until('the history', 10000, () => exec("return document.querySelectorAll('#history[open] .batch').length >= 2"));
-  const titles = await exec("return [...document.querySelectorAll('#history .batch .folder')].map((f) => f.textContent)");
-  check(titles[0].endsWith('Casa') && titles[1].endsWith('Camera'), `the history lists ${JSON.stringify(titles)}`);
-  await web.click("(//li[contains(@class,'batch')])[2]/button[contains(@class,'batch-head')]", 'xpath');
-  await web.click("//button[normalize-space()='Undo this batch']", 'xpath');
-  await confirm('the preview of the undo', 10000);
-  const was = JSON.stringify(PHOTOS.map(([name]) => name).sort());
-  await until('the photos have their old names on disk', 20000, () => sortedNames(photos) === was);
 }
 
 /** A folder of 100,000 files typed into the path field, listed, renamed by one rule and applied (in chunks). */

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cairo-pdf.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 #include <exiv2/exiv2.hpp>
@@ -32,8 +33,8 @@ namespace {
 using nlohmann::json;
 
 // Sample media files made on the spot: pictures through GdkPixbuf with their
-// metadata written by exiv2, sounds and videos by ffmpeg, a PDF, a HEIF
-// picture and what no tool writes by hand.
+// metadata written by exiv2, sounds and videos by ffmpeg, a PDF by cairo, a
+// HEIF picture and what no tool writes by hand.
 
 // Exif, XMP and IPTC keys to their values, as exiv2 spells them; the values
 // of Xmp.dc.subject are separated by "|".
@@ -91,32 +92,15 @@ void makeWithFfmpeg(const std::string& path, const std::string& input, const std
   if (std::system(command.c_str()) != 0) throw std::runtime_error("ffmpeg failed: " + command);
 }
 
-// A PDF of `pages` pages whose information dictionary holds `info` (PDF syntax).
-void makePdf(const std::string& path, const std::string& info, int pages) {
-  std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>", "", info};
-  std::string kids;
-  for (int p = 0; p < pages; ++p) {
-    kids += std::to_string(4 + p) + " 0 R ";
-    objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>");
-  }
-  objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>";
-  std::ostringstream pdf;
-  pdf << "%PDF-1.4\n";
-  std::vector<long> offsets;
-  for (std::size_t k = 0; k < objects.size(); ++k) {
-    offsets.push_back(long(pdf.tellp()));
-    pdf << k + 1 << " 0 obj\n" << objects[k] << "\nendobj\n";
-  }
-  long xref = long(pdf.tellp());
-  pdf << "xref\n0 " << objects.size() + 1 << "\n0000000000 65535 f \n";
-  for (long offset : offsets) {
-    char line[24];
-    std::snprintf(line, sizeof line, "%010ld 00000 n \n", offset);
-    pdf << line;
-  }
-  pdf << "trailer\n<< /Size " << objects.size() + 1 << " /Root 1 0 R /Info 3 0 R >>\nstartxref\n"
-      << xref << "\n%%EOF\n";
-  std::ofstream(path, std::ios::binary) << pdf.str();
+// A PDF of `pages` pages with `info` (cairo's keys) in its information dictionary.
+void makePdf(const std::string& path, int pages,
+             const std::vector<std::pair<cairo_pdf_metadata_t, const char*>>& info) {
+  cairo_surface_t* pdf = cairo_pdf_surface_create(path.c_str(), 200, 200);
+  for (const auto& [key, value] : info) cairo_pdf_surface_set_metadata(pdf, key, value);
+  cairo_t* cr = cairo_create(pdf);
+  for (int p = 0; p < pages; ++p) cairo_show_page(cr);
+  cairo_destroy(cr);
+  cairo_surface_destroy(pdf);
 }
 
 // A HEIC whose picture is `width` x `height`, turned a quarter to the left,
@@ -268,11 +252,12 @@ class ReadMedia : public ::testing::Test {
     makeWithFfmpeg(dir->at("part2.mov"), frames, "-c:v mpeg4");
     makeWithFfmpeg(dir->at("hd.mts"), "-f lavfi -i testsrc=size=1920x1080:rate=25:duration=0.2",
                    "-c:v libx264 -preset ultrafast");
-    makePdf(dir->at("plans.pdf"),
-            "<< /Title (Harbour Plans) /Author (Ana) /Subject (Boats) "
-            "/CreationDate (D:20240713140211+02'00') >>",
-            3);
-    makePdf(dir->at("scan.pdf"), "<< /CreationDate (D:20220415114209) >>", 1);
+    makePdf(dir->at("plans.pdf"), 3,
+            {{CAIRO_PDF_METADATA_TITLE, "Harbour Plans"},
+             {CAIRO_PDF_METADATA_AUTHOR, "Ana"},
+             {CAIRO_PDF_METADATA_SUBJECT, "Boats"},
+             {CAIRO_PDF_METADATA_CREATE_DATE, "2024-07-13T14:02:11+02:00"}});
+    makePdf(dir->at("scan.pdf"), 1, {{CAIRO_PDF_METADATA_CREATE_DATE, "2022-04-15T11:42:09"}});
     dir->file("notes.txt", "just text");
     dir->folder("album.jpg");
   }

@@ -2,15 +2,13 @@
 // quarrytide-headless: each refusal is a result record or reply with the
 // message the user will read, and no item is lost, replaced or changed. Root
 // passes permission bits, so these use means that fail for root too:
-// read-only and private mounts, immutable files, a full tmpfs, a file system
-// without user attributes, and a process that dropped its privileges.
+// read-only and private mounts, a full tmpfs, a file system without user
+// attributes, and a process that dropped its privileges.
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <grp.h>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
 #include <sched.h>
-#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -120,24 +118,6 @@ TEST_F(Refusals, AReadOnlyFolderRefusesEveryChangeAndKeepsTheSavedSettingsWhole)
               ::testing::MatchesRegex("could not save settings: .*: Read-only file system"));
   EXPECT_EQ(answered({request(3, "loadPrefs")}, config)[3]["payload"]["data"], "earlier");
   expectUntouched("ro/items/photo.jpg");
-}
-
-TEST_F(Refusals, AnImmutableItemRefusesEveryChange) {
-  const std::string scan = item("immutable/scan.png");
-  int fd = open(scan.c_str(), O_RDONLY);
-  ASSERT_GE(fd, 0);
-  int flags = 0;
-  if (ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0 ||
-      (flags |= FS_IMMUTABLE_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags) != 0)) {
-    close(fd);
-    GTEST_SKIP() << "this file system has no immutable flag";
-  }
-  auto results = apply(everyChange(scan));
-  flags &= ~FS_IMMUTABLE_FL;
-  ioctl(fd, FS_IOC_SETFLAGS, &flags);  // so that the folder can be removed
-  close(fd);
-  EXPECT_EQ(results, refusals(scan, "Operation not permitted", "permission"));
-  expectUntouched("immutable/scan.png");
 }
 
 TEST_F(Refusals, AFullDiskRefusesAttributesThatDoNotFitAndKeepsTheOldOnes) {
