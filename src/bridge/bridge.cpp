@@ -11,6 +11,8 @@ const Bridge::Command Bridge::kCommands[] = {
     {"listFolder", &Bridge::listFolder},
     {"statPaths", &Bridge::statPaths},
     {"apply", &Bridge::apply},
+    {"runBatch", &Bridge::runBatch},
+    {"cancelBatch", &Bridge::cancelBatch},
     {"reveal", &Bridge::reveal},
     {"thumbnail", &Bridge::thumbnail},
     {"setMode", &Bridge::setMode},

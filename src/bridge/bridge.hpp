@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +25,28 @@
 namespace quarrytide {
 
 class Args;
+
+// The batches the page asked to stop: asked on the main thread, looked at
+// between the steps of a batch on `io`.
+class StopBoard {
+ public:
+  void ask(const std::string& batch) {
+    std::lock_guard lock(m_);
+    asked_.insert(batch);
+  }
+  bool taken(const std::string& batch) const {
+    std::lock_guard lock(m_);
+    return asked_.contains(batch);
+  }
+  void forget(const std::string& batch) {
+    std::lock_guard lock(m_);
+    asked_.erase(batch);
+  }
+
+ private:
+  mutable std::mutex m_;
+  std::set<std::string> asked_;
+};
 
 // What a host hands the bridge. Every reference must outlive the Bridge.
 struct BridgeHost {
@@ -96,6 +120,8 @@ class Bridge {
   void listFolder(std::int64_t id, const nlohmann::json& args);
   void statPaths(std::int64_t id, const nlohmann::json& args);
   void apply(std::int64_t id, const nlohmann::json& args);
+  void runBatch(std::int64_t id, const nlohmann::json& args);
+  void cancelBatch(std::int64_t id, const nlohmann::json& args);
   void reveal(std::int64_t id, const nlohmann::json& args);
   void thumbnail(std::int64_t id, const nlohmann::json& args);
   void readMedia(std::int64_t id, const nlohmann::json& args);
@@ -115,6 +141,7 @@ class Bridge {
   BridgeHost host_;
   // Shared with the callbacks of queued work, which may outlive the Bridge.
   std::shared_ptr<ReplyChannel> replies_;
+  std::shared_ptr<StopBoard> stops_ = std::make_shared<StopBoard>();
   std::atomic<bool> foldersMode_{false};
   Journal* journal_ = nullptr;  // used on io only, once set
   std::vector<Repair> repairs_;

@@ -29,6 +29,8 @@ void ReplyChannel::resolve(std::int64_t id, bool ok, const nlohmann::json& paylo
   post(replyCall(id, ok, payload));
 }
 
+void ReplyChannel::fail(std::int64_t id, const Error& error) { post(failureCall(id, error)); }
+
 void ReplyChannel::resolveRecords(std::int64_t id, const std::optional<std::string>& folder,
                                   const std::vector<FileRecord>& files) {
   post(recordsReplyCall(id, folder, files));

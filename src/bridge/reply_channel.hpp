@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "catalogue/file_record.hpp"
+#include "metadata/result.hpp"
 #include "seams.hpp"
 
 namespace quarrytide {
@@ -50,6 +51,8 @@ class ReplyChannel : public std::enable_shared_from_this<ReplyChannel> {
 
   // Any thread: the reply call for a request.
   void resolve(std::int64_t id, bool ok, const nlohmann::json& payload);
+  // Any thread: the reply of a failed request, with its code.
+  void fail(std::int64_t id, const Error& error);
   // Any thread: a reply whose payload is {"folder"?, "files": records},
   // written without building a JSON tree (listings can be very large).
   void resolveRecords(std::int64_t id, const std::optional<std::string>& folder,

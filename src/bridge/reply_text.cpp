@@ -416,6 +416,79 @@ std::string resultsReplyCall(std::int64_t id, const std::vector<OpResult>& resul
   });
 }
 
+std::string failureCall(std::int64_t id, const Error& error) {
+  nlohmann::json reply = {
+      {"id", id}, {"ok", false}, {"payload", error.message}, {"code", codeName(error.code)}};
+  return std::string(kResolvePrefix) +
+         reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + ')';
+}
+
+std::string progressCall(std::int64_t id, std::size_t done, std::size_t failed, std::size_t total) {
+  ScriptOut out(kPartPrefix);
+  Writer w(out);
+  w.StartObject();
+  w.Key("id");
+  w.Int64(id);
+  w.Key("progress");
+  w.StartObject();
+  w.Key("done");
+  w.Uint64(done);
+  w.Key("failed");
+  w.Uint64(failed);
+  w.Key("total");
+  w.Uint64(total);
+  w.EndObject();
+  w.EndObject();
+  return std::move(out).finish();
+}
+
+std::string batchReplyCall(std::int64_t id, const BatchOutcome& outcome,
+                           const std::vector<std::optional<FileRecord>>& records) {
+  static constexpr const char* kStages[] = {nullptr, "rename", "tags", "comment"};
+  return okReplyCall(id, [&](Writer& w) {
+    w.Key("results");
+    w.StartArray();
+    for (std::size_t i = 0; i < outcome.results.size(); ++i) {
+      const ChangeResult& r = outcome.results[i];
+      w.StartObject();
+      w.Key("ok");
+      w.Bool(r.ok);
+      w.Key("path");
+      writeString(w, r.path);
+      w.Key("newPath");
+      writeString(w, r.newPath);
+      if (r.error) {
+        w.Key("code");
+        w.String(codeName(r.error->code).data());
+        w.Key("error");
+        writeString(w, r.error->message);
+      }
+      if (const char* stage = kStages[int(r.stage)]) {
+        w.Key("stage");
+        w.String(stage);
+      }
+      if (i < records.size() && records[i]) {
+        w.Key("record");
+        writeRecord(w, *records[i]);
+      }
+      w.EndObject();
+    }
+    w.EndArray();
+    if (outcome.refused) {
+      w.Key("refused");
+      w.Bool(true);
+    }
+    if (outcome.cancelled) {
+      w.Key("cancelled");
+      w.Bool(true);
+    }
+    if (outcome.unrecorded) {
+      w.Key("journal");
+      writeString(w, outcome.unrecorded->message);
+    }
+  });
+}
+
 std::string dropCall(const std::string& folder, const std::vector<FileRecord>& files,
                      const char* dropKind) {
   ScriptOut out(kDropPrefix);

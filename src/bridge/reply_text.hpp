@@ -12,6 +12,7 @@
 
 #include "catalogue/file_record.hpp"
 #include "catalogue/operation.hpp"
+#include "journal/run_batch.hpp"
 
 namespace quarrytide {
 
@@ -48,6 +49,20 @@ std::string partColumnsCall(std::int64_t id, const std::string& folder,
 // extension key "journal"), absent when they were.
 std::string resultsReplyCall(std::int64_t id, const std::vector<OpResult>& results,
                              const std::optional<std::string>& unrecorded = std::nullopt);
+
+// The reply of a failed request, {"id", "ok": false, "payload": message,
+// "code": its code}.
+std::string failureCall(std::int64_t id, const Error& error);
+
+// A batch's progress ahead of its reply: "window.__bridgePartRaw(" +
+// {"id", "progress": {"done", "failed", "total"}} + ")".
+std::string progressCall(std::int64_t id, std::size_t done, std::size_t failed, std::size_t total);
+
+// The runBatch reply: {"results": [...]} with one result per change (its
+// fresh record where the item is, `records[i]`), and "refused", "cancelled"
+// and "journal" when they apply.
+std::string batchReplyCall(std::int64_t id, const BatchOutcome& outcome,
+                           const std::vector<std::optional<FileRecord>>& records);
 
 // "window.__onDrop(" + {"folder", "files", "dropKind"} + ")".
 std::string dropCall(const std::string& folder, const std::vector<FileRecord>& files,

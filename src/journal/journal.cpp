@@ -269,6 +269,31 @@ Status Journal::record(const Plan& plan, const std::vector<Operation>& ops,
   return okStatus();
 }
 
+Status Journal::notRun(const Plan& plan, std::size_t from, std::size_t to) {
+  if (from >= to) return okStatus();
+  if (Status st = exec("BEGIN IMMEDIATE"); !st) return st;
+  auto fail = [this] {
+    Error e{ErrorCode::kJournal, sqlite3_errmsg(db_), sqlite3_extended_errcode(db_) & 0xff};
+    (void)exec("ROLLBACK");
+    return e;
+  };
+  Statement set(db_, "INSERT INTO outcomes(seq, state) VALUES(?, ?)");
+  for (std::size_t i = from; i < to; ++i)
+    if (set.integer(1, plan.seqs[i]).integer(2, int(EntryState::kNotRun)).run()) return fail();
+  const ItemCounts items =
+      countItems(plan.items, from, to, [](std::size_t) { return EntryState::kNotRun; });
+  Statement counts(db_,
+                   "UPDATE batches SET not_run = not_run + ?1, planned = planned - ?2 WHERE id = "
+                   "(SELECT batch FROM entries WHERE seq = ?3)");
+  counts.integer(1, items.notRun).integer(2, std::int64_t(to - from)).integer(3, plan.seqs[from]);
+  if (counts.run()) return fail();
+  if (Status st = exec("COMMIT"); !st) {
+    (void)exec("ROLLBACK");
+    return st;
+  }
+  return okStatus();
+}
+
 Status Journal::end(const std::string& id) {
   if (!db_) return Error{ErrorCode::kJournal, problem_.value_or("no journal"), SQLITE_CANTOPEN};
   Statement s(db_,

@@ -99,6 +99,8 @@ class Journal {
   Status record(const Plan& plan, const std::vector<Operation>& ops,
                 const std::vector<OpResult>& results, const std::vector<PriorState>& prior,
                 std::size_t from, std::size_t to);
+  // Entries [from, to) of a plan were never run (the batch was stopped).
+  Status notRun(const Plan& plan, std::size_t from, std::size_t to);
   // The page stopped the batch `id` early: the items it never sent are not run.
   Status end(const std::string& id);
 

@@ -74,6 +74,12 @@ std::string_view codeName(ErrorCode code) {
       return "conflict";
     case ErrorCode::kBadRequest:
       return "bad-request";
+    case ErrorCode::kSameItem:
+      return "same-item";
+    case ErrorCode::kSameTarget:
+      return "same-target";
+    case ErrorCode::kOtherFolder:
+      return "other-folder";
   }
   return "io";
 }

@@ -22,12 +22,15 @@ enum class ErrorCode : int {
   kNoXattrSupport,  // the file system keeps no user attributes
   kBusy,
   kCrossDevice,
-  kIo,          // anything else the system refused
-  kJournal,     // the journal could not be written or read
-  kCancelled,   // the batch was stopped before this item
-  kInvalidTag,  // a tag the stored format cannot hold
-  kConflict,    // the batch as a whole is refused (see each change's code)
-  kBadRequest,  // a request the page should not have sent
+  kIo,           // anything else the system refused
+  kJournal,      // the journal could not be written or read
+  kCancelled,    // the batch was stopped before this item
+  kInvalidTag,   // a tag the stored format cannot hold
+  kConflict,     // the batch as a whole is refused (see each change's code)
+  kBadRequest,   // a request the page should not have sent
+  kSameItem,     // two changes of one batch for one item
+  kSameTarget,   // two items of one batch onto one path
+  kOtherFolder,  // a new path in another folder than the item's
 };
 
 // The code as it crosses the boundary: "exists", "invalid-name", …

@@ -1,4 +1,4 @@
-// SIGKILL at random moments during a 10,000-item batch: after the next start
+// SIGKILL at random moments during a 20,000-item batch: after the next start
 // (which repairs from the journal) every item exists exactly once, under its
 // old name or its new name, with its content and its tags whole.
 #include <gtest/gtest.h>
@@ -20,9 +20,11 @@ namespace quarrytide::testing {
 namespace {
 
 namespace fs = std::filesystem;
-constexpr int kItems = 10000;
-// The last two of every hundred items swap names.
-bool swapped(int i) { return i % 100 >= 98; }
+constexpr int kItems = 20000;
+// In every hundred items, 95–97 take each other's names in a ring, and so do 98–99.
+int cycleLength(int i) { return i % 100 >= 98 ? 2 : i % 100 >= 95 ? 3 : 0; }
+// The item after the last of i's ring (0 when i is in none).
+int cycle(int i) { return cycleLength(i) ? i - i % 100 + (i % 100 >= 98 ? 100 : 98) : 0; }
 
 std::string canonical(int i) { return "item-" + std::to_string(i) + ".txt"; }
 
@@ -35,44 +37,38 @@ TEST(CrashSafety, KilledBatchesLoseAndDuplicateNothing) {
   std::mt19937 rng(12345);
   const char* roundsVar = std::getenv("QUARRYTIDE_CRASH_ROUNDS");
   const int rounds = roundsVar ? std::atoi(roundsVar) : 6;
-  std::chrono::milliseconds batchTime{0};
+  std::chrono::milliseconds moving{0};
   std::map<int, std::string> tags;  // what each item's tags were after the last round
   for (int round = 0; round < rounds; ++round) {
-    // Renames, case-only changes and tag writes, mixed; and here and there a
-    // pair that swaps names through a temporary name, as the page sends it.
-    nlohmann::json ops = nlohmann::json::array();
+    // Renames, case-only changes and tag writes, mixed; and here and there
+    // two or three items that take each other's names, sent as plain changes.
+    nlohmann::json changes = nlohmann::json::array();
     std::map<int, std::string> target;
     const std::string r = std::to_string(round);
     for (int i = 0; i < kItems; ++i) {
       const std::string n = std::to_string(i), path = (folder / canonical(i)).string();
-      if (swapped(i)) {
-        const std::string swap = ".qt-swap-" + r + "-" + n;
-        target[i] = canonical(i + 1), target[i + 1] = canonical(i);
-        ops.push_back({{"path", path}, {"newName", swap}});
-        ops.push_back({{"path", (folder / canonical(i + 1)).string()}, {"newName", target[i + 1]}});
-        ops.push_back({{"path", (folder / swap).string()}, {"newName", target[i]}});
-        ++i;
-        continue;
-      }
-      target[i] = i % 3 == 0   ? "renamed-" + r + "-" + n + ".txt"
-                  : i % 3 == 1 ? "ITEM-" + n + ".txt"
-                               : canonical(i);
-      ops.push_back({{"path", path}, {"newName", target[i]}});
-      if (i % 3 == 2)
-        ops.back().update(
+      if (int k = cycle(i))
+        target[i] = canonical(i + 1 < k ? i + 1 : i + 1 - cycleLength(i));
+      else if (i % 3 == 0)
+        target[i] = "renamed-" + r + "-" + n + ".txt";
+      else if (i % 3 == 1)
+        target[i] = "ITEM-" + n + ".txt";
+      else
+        target[i] = canonical(i);
+      changes.push_back({{"path", path}, {"newPath", (folder / target[i]).string()}});
+      if (i % 3 == 2 && !cycle(i))
+        changes.back().update(
             {{"setTags", true}, {"tags", {"round" + r}}, {"setLabel", true}, {"label", round % 8}});
     }
-    // The first round runs to the end and tells how long a batch takes here;
-    // the others are killed (SIGKILL) somewhere inside that time.
-    const auto delay = round ? batchTime * int(5 + rng() % 90) / 100 : std::chrono::milliseconds(0);
-    const auto start = std::chrono::steady_clock::now();
-    runHeadless({request(1, "apply", {{"ops", ops}})}, {}, env,
-                round ? delay : std::chrono::minutes(5));
+    // The first round runs to the end and tells how long the items take to
+    // move here (from the first progress part to the reply, which describes
+    // them afterwards); the others are killed (SIGKILL) that far into it.
+    const auto delay = round ? moving * int(rng() % 70) / 100 : std::chrono::minutes(5);
+    const HeadlessRun run =
+        runHeadless({request(1, "runBatch", {{"changes", changes}})}, {}, env, delay, round > 0);
+    if (round == 0) moving = run.ended - run.firstOutput;
     auto next = answered({request(2, "journalStatus")}, env);
     ASSERT_EQ(next.at(2)["payload"]["available"], true) << next.at(2);
-    if (round == 0)
-      batchTime = std::chrono::duration_cast<std::chrono::milliseconds>(
-          std::chrono::steady_clock::now() - start);
 
     // Every item once, under its old name or its new name.
     std::map<std::string, int> byContent;
@@ -87,7 +83,7 @@ TEST(CrashSafety, KilledBatchesLoseAndDuplicateNothing) {
       ASSERT_TRUE(expected) << "item " << i << " is named " << name << " (round " << round << ")";
       where[i] = e.path();
       // Its tags as before this round, or as this round set them.
-      if (i % 3 != 2 || swapped(i)) continue;
+      if (i % 3 != 2 || cycle(i)) continue;
       const std::string now = xattr(e.path(), "user.xdg.tags").value_or("");
       const bool whole = now == tags[i] || now == "round" + r || now.starts_with("round" + r + ",");
       ASSERT_TRUE(whole) << "item " << i << " has tags " << now << " (round " << round << ")";
@@ -99,7 +95,7 @@ TEST(CrashSafety, KilledBatchesLoseAndDuplicateNothing) {
     std::printf("round %d: killed after %ld ms, %zu of %d items had moved\n", round,
                 static_cast<long>(round ? delay.count() : -1), moved, kItems);
     // Back to the canonical names for the next round (through other names:
-    // a swapped pair holds each other's).
+    // the items of a ring hold each other's).
     for (auto& [i, p] : where)
       if (p.filename() != canonical(i)) {
         const fs::path aside = folder / ("back-" + std::to_string(i));

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -49,7 +50,8 @@ std::string request(std::int64_t id, const std::string& cmd, const nlohmann::jso
 }
 
 HeadlessRun runHeadless(const std::vector<std::string>& input, const std::vector<std::string>& args,
-                        const std::vector<std::string>& env, std::chrono::milliseconds limit) {
+                        const std::vector<std::string>& env, std::chrono::milliseconds limit,
+                        bool fromFirstOutput) {
   const char* bin = std::getenv("QUARRYTIDE_BIN");
   std::string exe = std::string(bin ? bin : "build/bin") + "/quarrytide-headless";
   // The three streams are files: neither side can block on a full pipe.
@@ -81,17 +83,29 @@ HeadlessRun runHeadless(const std::vector<std::string>& input, const std::vector
     execve(exe.c_str(), argv.data(), envp.data());
     _exit(127);
   }
-  const auto deadline = std::chrono::steady_clock::now() + limit;
+  using Clock = std::chrono::steady_clock;
+  const auto start = Clock::now();
+  auto since = [&] {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+  };
+  auto deadline = fromFirstOutput ? Clock::time_point::max() : start + limit;
+  HeadlessRun run;
   int status = 0;
   while (waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
+    std::error_code absent;  // the child has not made the file yet
+    const auto size = std::filesystem::file_size(out, absent);
+    if (run.firstOutput.count() < 0 && !absent && size > 0) {
+      run.firstOutput = since();
+      if (fromFirstOutput) deadline = Clock::now() + limit;
+    }
+    if (Clock::now() > deadline) {
       kill(pid, SIGKILL);
       waitpid(pid, &status, 0);
       break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
-  HeadlessRun run;
+  run.ended = since();
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   run.err = read(err);
   std::istringstream lines(read(out));

@@ -15,6 +15,8 @@ struct HeadlessRun {
   std::vector<std::string> lines;  // standard output, one script per line
   std::string err;                 // standard error
   int status = -1;                 // exit code, or -1 when it did not exit normally
+  // From the start: when its first output came (-1: none) and when it ended.
+  std::chrono::milliseconds firstOutput{-1}, ended{0};
   // The reply objects of the reply-call lines (throws on other lines).
   std::vector<nlohmann::json> replies() const;
   // The same by id; an id answered twice throws too.
@@ -26,11 +28,13 @@ std::string request(std::int64_t id, const std::string& cmd, const nlohmann::jso
 
 // `env` entries ("NAME=value") replace or add to the test's own environment;
 // unless they name XDG_CONFIG_HOME, the run gets an empty config folder of its own.
-// The run is killed (SIGKILL) when it takes longer than `limit`.
+// The run is killed (SIGKILL) when it takes longer than `limit`, counted from
+// its first output when `fromFirstOutput`.
 HeadlessRun runHeadless(const std::vector<std::string>& input,
                         const std::vector<std::string>& args = {},
                         const std::vector<std::string>& env = {},
-                        std::chrono::milliseconds limit = std::chrono::minutes(1));
+                        std::chrono::milliseconds limit = std::chrono::minutes(1),
+                        bool fromFirstOutput = false);
 
 // The replies by id of a run that must exit with 0; else the test fails, showing standard error.
 std::map<std::int64_t, nlohmann::json> answered(

@@ -1,0 +1,78 @@
+// runBatch and cancelBatch: the batch engine behind the page's Apply, Undo and Redo.
+#include <chrono>
+
+#include "args.hpp"
+#include "bridge.hpp"
+#include "reply_text.hpp"
+
+namespace quarrytide {
+
+namespace {
+
+// Members of a type other than the key expects count as absent, as in apply.
+Change changeFrom(const nlohmann::json& record) {
+  Args a(record);
+  Change c;
+  c.path = a.string("path").value_or("");
+  c.newPath = a.string("newPath");
+  c.setTags = a.boolean("setTags", false);
+  if (c.setTags) c.tags = a.strings("tags").value_or(std::vector<std::string>{});
+  c.setLabel = a.boolean("setLabel", false);
+  if (c.setLabel) c.label = a.integer("label", 0);
+  c.setComment = a.boolean("setComment", false);
+  if (c.setComment) c.comment = a.string("comment").value_or("");
+  return c;
+}
+
+// Progress goes to the page at most this often: each part is a script to run.
+constexpr auto kProgressEvery = std::chrono::milliseconds(100);
+
+}  // namespace
+
+void Bridge::runBatch(std::int64_t id, const nlohmann::json& args) {
+  const nlohmann::json* records = Args(args).objects("changes");
+  if (!records) return replies_->fail(id, {ErrorCode::kBadRequest, "missing changes"});
+  std::vector<Change> changes;
+  changes.reserve(records->size());
+  for (const auto& record : *records) changes.push_back(changeFrom(record));
+  const Args a(args);
+  BatchInfo info{a.string("batch").value_or(""), a.string("title").value_or(""),
+                 a.string("folder").value_or(""), 0, true};
+  io_.submit([replies = replies_, &catalogue = host_.catalogue, journal = journal_, stops = stops_,
+              id, info = std::move(info), changes = std::move(changes)]() mutable {
+    const std::size_t total = changes.size();
+    const std::string batch = info.id;
+    auto last = std::chrono::steady_clock::now();
+    BatchHooks hooks{
+        [&](const Operation& op, PriorState& prior) { return catalogue.applyRecorded(op, prior); },
+        [&](std::size_t done, std::size_t failed) {
+          const auto now = std::chrono::steady_clock::now();
+          if (now - last < kProgressEvery) return;
+          last = now;
+          replies->part(progressCall(id, done, failed, total), {});
+        },
+        [&] { return stops->taken(batch); }};
+    auto outcome = quarrytide::runBatch(journal, std::move(info), std::move(changes), hooks);
+    stops->forget(batch);
+    if (!outcome) {
+      Error e = outcome.error();
+      e.message =
+          "The batch could not be written to the journal, so nothing was changed: " + e.message;
+      return replies->fail(id, e);
+    }
+    std::vector<std::optional<FileRecord>> fresh(outcome->results.size());
+    if (!outcome->refused)
+      for (std::size_t i = 0; i < fresh.size(); ++i)
+        fresh[i] = catalogue.describe(outcome->results[i].newPath);
+    replies->post(batchReplyCall(id, *outcome, fresh));
+  });
+}
+
+void Bridge::cancelBatch(std::int64_t id, const nlohmann::json& args) {
+  auto batch = Args(args).string("batch");
+  if (!batch) return replies_->fail(id, {ErrorCode::kBadRequest, "missing batch"});
+  stops_->ask(*batch);
+  resolve(id, true, nullptr);
+}
+
+}  // namespace quarrytide

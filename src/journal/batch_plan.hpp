@@ -1,0 +1,48 @@
+#pragma once
+// A batch as a whole: the changes asked for, checked together, and put in an
+// order that never needs to replace an item. Renames that wait on each other
+// run as chains; a cycle passes one item through a temporary name of its own.
+//
+// Thread rule: pure functions, on any thread (the checks look at the disk).
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalogue/operation.hpp"
+
+namespace quarrytide {
+
+// One item and what becomes of it.
+struct Change {
+  std::string path;                    // as sent; made plain by the check
+  std::optional<std::string> newPath;  // its whole new path; absent: it keeps its name
+  bool setTags = false;
+  std::vector<std::string> tags;
+  bool setLabel = false;
+  std::int64_t label = 0;
+  bool setComment = false;
+  std::string comment;
+};
+
+// Why each change cannot be part of the set (nullopt where nothing is wrong).
+// Any reason refuses the whole set: two changes for one item, two items onto
+// one path, a target held by an item that stays, an invalid name, a move into
+// another folder. Paths are made plain in place.
+std::vector<std::optional<Error>> checkChanges(std::vector<Change>& changes);
+
+struct BatchPlan {
+  std::vector<Operation> ops;       // in the order they run
+  std::vector<std::size_t> change;  // per op: the change it belongs to
+  std::vector<bool> final;          // per op: it brings its item to the new name
+  std::vector<std::size_t> group;   // per op: a cycle's ops share one group
+};
+
+// Orders a checked set. `temporary()` gives a fresh hidden name; one that a
+// change of the folder names is drawn again.
+Result<BatchPlan> planChanges(const std::vector<Change>& changes,
+                              const std::function<Result<std::string>()>& temporary);
+
+}  // namespace quarrytide

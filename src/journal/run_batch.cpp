@@ -1,0 +1,141 @@
+#include "run_batch.hpp"
+
+#include <chrono>
+#include <random>
+
+#include "catalogue/rename.hpp"
+#include "items.hpp"
+
+namespace quarrytide {
+
+namespace {
+
+std::string nameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+std::string madeUpId() {
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::system_clock::now().time_since_epoch())
+                      .count();
+  return "run-" + std::to_string(ms) + "-" + std::to_string(std::random_device{}() % 1000000);
+}
+
+// Steps whose outcomes go into the journal together: a crash loses little of
+// what undo needs, at the cost of a few transactions per batch.
+constexpr std::size_t kOutcomesPerWrite = 1000;
+
+}  // namespace
+
+Result<BatchOutcome> runBatch(Journal* journal, BatchInfo info, std::vector<Change> changes,
+                              const BatchHooks& hooks) {
+  BatchOutcome out;
+  out.results.resize(changes.size());
+  const auto problems = checkChanges(changes);
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    out.results[i].path = out.results[i].newPath = changes[i].path;
+    out.refused |= problems[i].has_value();
+  }
+  if (out.refused) {
+    for (std::size_t i = 0; i < changes.size(); ++i)
+      out.results[i].error = problems[i].value_or(
+          Error{ErrorCode::kConflict, "Not changed: other changes of the batch cannot be made."});
+    return out;
+  }
+
+  auto plan = planChanges(changes, [] { return temporaryName(); });
+  if (!plan) return plan.error();
+  const std::vector<Operation>& ops = plan->ops;
+  if (info.id.empty()) info.id = madeUpId();
+  info.total = std::int64_t(changes.size());
+  std::optional<Plan> journalled;
+  if (journal) {
+    std::vector<std::string> paths(ops.size());
+    for (std::size_t k = 0; k < ops.size(); ++k) paths[k] = *ops[k].path;
+    auto planned = journal->plan(info, ops, identities(paths));
+    if (!planned) return planned.error();
+    journalled = std::move(planned).value();
+  }
+
+  std::vector<OpResult> results;
+  results.reserve(ops.size());
+  std::vector<PriorState> prior(ops.size());
+  std::size_t written = 0, done = 0, failed = 0;
+  auto keep = [&](const Status& st) {
+    if (!st && !out.unrecorded) out.unrecorded = st.error();
+  };
+  for (std::size_t k = 0; k < ops.size(); ++k) {
+    if ((k == 0 || plan->group[k] != plan->group[k - 1]) && hooks.cancelled && hooks.cancelled())
+      break;
+    results.push_back(hooks.apply(ops[k], prior[k]));
+    const OpResult& r = results.back();
+    ChangeResult& c = out.results[plan->change[k]];
+    if (r.newPath) c.newPath = *r.newPath;
+    if (!r.ok && !c.error) {
+      c.error = Error{r.code.value_or(ErrorCode::kIo), r.error.value_or("")};
+      c.stage = r.stage;
+      ++failed;
+    } else if (r.ok && plan->final[k] && !c.error) {
+      c.ok = true;
+      ++done;
+    }
+    if (journalled && (results.size() - written == kOutcomesPerWrite || k + 1 == ops.size())) {
+      keep(journal->record(*journalled, ops, results, prior, written, results.size()));
+      written = results.size();
+    }
+    if (hooks.progress && (plan->final[k] || !r.ok)) hooks.progress(done, failed);
+  }
+  const std::size_t ran = results.size();
+  if (ran < ops.size()) {
+    out.cancelled = true;
+    if (journalled) {
+      keep(journal->record(*journalled, ops, results, prior, written, ran));
+      keep(journal->notRun(*journalled, ran, ops.size()));
+    }
+    for (std::size_t k = ran; k < ops.size(); ++k) {
+      ChangeResult& c = out.results[plan->change[k]];
+      if (!c.error)
+        c.error = Error{ErrorCode::kCancelled, "The batch was stopped before this item."};
+    }
+  }
+
+  // A failure inside a cycle leaves its parked item under the temporary
+  // name: back to its old name, or else to its new one, whichever is free.
+  std::vector<Operation> rescue;
+  std::vector<std::size_t> rescued;
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    ChangeResult& c = out.results[i];
+    if (c.ok || !isTemporaryName(nameOf(c.newPath))) continue;
+    for (const std::string& to : {changes[i].path, *changes[i].newPath}) {
+      if (auto moved = renameFile(c.newPath, nameOf(to))) {
+        rescue.emplace_back();
+        rescue.back().path = c.newPath;
+        rescue.back().newName = nameOf(to);
+        rescued.push_back(i);
+        c.error->message += " (moved back to \"" + nameOf(*moved) + "\")";
+        c.newPath = *moved;
+        break;
+      }
+    }
+  }
+  if (journalled && !rescue.empty()) {
+    // Recorded after the fact: the moves were made by the rescue itself.
+    auto again = journal->plan(info, rescue, identities([&] {
+                                 std::vector<std::string> at;
+                                 for (std::size_t i : rescued) at.push_back(out.results[i].newPath);
+                                 return at;
+                               }()));
+    if (again) {
+      std::vector<OpResult> moved;
+      for (std::size_t n = 0; n < rescue.size(); ++n)
+        moved.push_back({true, rescue[n].path, out.results[rescued[n]].newPath, std::nullopt,
+                         std::nullopt, OpResult::Stage::kNone});
+      std::vector<PriorState> none(rescue.size());
+      keep(journal->record(*again, rescue, moved, none, 0, rescue.size()));
+    } else {
+      keep(again.error());
+    }
+  }
+  if (journalled) keep(journal->end(info.id));
+  return out;
+}
+
+}  // namespace quarrytide

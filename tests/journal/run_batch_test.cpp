@@ -1,0 +1,159 @@
+// The batch engine: a set of plain changes in, the items where they were asked
+// to go, every step journalled; a set that cannot be made is refused whole.
+#include <gtest/gtest.h>
+
+#include "files.hpp"
+#include "headless.hpp"
+#include "journal/run_batch.hpp"
+#include "temp_dir.hpp"
+
+namespace quarrytide::testing {
+namespace {
+
+using nlohmann::json;
+using Contents = std::map<std::string, std::string>;
+
+// Each name holds itself as content, so that every move shows.
+Contents made(TempDir& t, const std::vector<std::string>& names) {
+  for (const auto& n : names) t.file("d/" + n, n);
+  return contents(t.at("d"));
+}
+
+json change(TempDir& t, const std::string& from, const std::string& to) {
+  return {{"path", t.at("d/" + from)}, {"newPath", t.at("d/" + to)}};
+}
+
+TEST(RunBatch, RingsAndChainsSentAsPlainChangesEndWhereAsked) {
+  TempDir t;
+  made(t, {"a", "b", "c", "d", "e", "f", "g", "m"});
+  json changes = {change(t, "a", "b"),
+                  change(t, "b", "a"),  // a pair
+                  change(t, "c", "d"),
+                  change(t, "d", "e"),
+                  change(t, "e", "c"),  // a ring of three
+                  change(t, "f", "g"),
+                  change(t, "g", "h"),  // a chain
+                  {{"path", t.at("d/m")}, {"setTags", true}, {"tags", {"kept"}}}};
+  const std::vector<std::string> env = {"XDG_STATE_HOME=" + t.folder("state")};
+  auto replies = answered(
+      {request(1, "runBatch", {{"changes", changes}, {"batch", "B"}}), request(2, "listBatches")},
+      env);
+  EXPECT_EQ(contents(t.at("d")), (Contents{{"b", "a"},
+                                           {"a", "b"},
+                                           {"d", "c"},
+                                           {"e", "d"},
+                                           {"c", "e"},
+                                           {"g", "f"},
+                                           {"h", "g"},
+                                           {"m", "m"}}));
+  EXPECT_EQ(xattr(t.at("d/m"), "user.xdg.tags"), "kept");
+  const json& results = replies.at(1)["payload"]["results"];
+  ASSERT_EQ(results.size(), changes.size());
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    const std::string to = changes[i].value("newPath", changes[i]["path"].get<std::string>());
+    EXPECT_EQ(results[i], json({{"ok", true},
+                                {"path", changes[i]["path"]},
+                                {"newPath", to},
+                                {"record", results[i]["record"]}}));
+    EXPECT_EQ(results[i]["record"]["path"], to);
+  }
+  EXPECT_EQ(results[7]["record"]["tags"], json({"kept"}));
+  const json& batch = replies.at(2)["payload"]["batches"][0];
+  EXPECT_EQ(std::vector({batch["id"], batch["done"], batch["failed"], batch["notRun"]}),
+            std::vector<json>({"B", 8, 0, 0}));
+}
+
+TEST(RunBatch, ASetThatCannotBeMadeIsRefusedWholeWithAReasonForEachChange) {
+  struct Case {
+    const char* what;
+    std::vector<std::array<const char*, 2>> changes;  // from, to
+    std::vector<const char*> codes;
+  };
+  const Case cases[] = {
+      {"two changes for one item",
+       {{"a", "x"}, {"a", "y"}, {"b", "z"}},
+       {"same-item", "same-item", "conflict"}},
+      {"two items onto one name", {{"a", "x"}, {"b", "x"}}, {"same-target", "same-target"}},
+      {"a name held by an item that stays", {{"a", "c"}, {"b", "z"}}, {"exists", "conflict"}},
+      {"a name freed by an item that keeps it", {{"a", "b"}, {"b", "b"}}, {"exists", "conflict"}},
+      {"invalid names",
+       {{"a", ""}, {"b", ".."}, {"c", "d/"}},
+       {"invalid-name", "invalid-name", "invalid-name"}},
+      {"another folder", {{"a", "../a"}}, {"other-folder"}},
+  };
+  for (const Case& c : cases) {
+    TempDir t;
+    const Contents before = made(t, {"a", "b", "c"});
+    json changes = json::array();
+    for (const auto& [from, to] : c.changes) changes.push_back(change(t, from, to));
+    auto reply = answered({request(1, "runBatch", {{"changes", changes}})}).at(1)["payload"];
+    EXPECT_EQ(reply["refused"], true) << c.what;
+    std::vector<std::string> codes;
+    for (const auto& r : reply["results"]) codes.push_back(r.value("ok", true) ? "ok" : r["code"]);
+    EXPECT_EQ(codes, std::vector<std::string>(c.codes.begin(), c.codes.end())) << c.what;
+    EXPECT_EQ(contents(t.at("d")), before) << c.what;
+  }
+  EXPECT_EQ(
+      answered({request(1, "runBatch")}).at(1),
+      json({{"id", 1}, {"ok", false}, {"payload", "missing changes"}, {"code", "bad-request"}}));
+}
+
+// The engine itself, with steps that fail or a stop asked for where a test says.
+struct Engine {
+  TempDir t;
+  Journal journal{t.at("state/journal.sqlite3")};
+  std::size_t steps = 0;
+  std::optional<std::size_t> failAt, stopAt;
+  BatchOutcome run(std::vector<Change> changes) {
+    BatchHooks hooks{[&](const Operation& op, PriorState& prior) {
+                       if (steps++ == failAt)
+                         return OpResult{false,     op.path,          op.path,
+                                         "refused", ErrorCode::kBusy, OpResult::Stage::kRename};
+                       return applyOp(op, &prior);
+                     },
+                     nullptr, [&] { return stopAt && steps >= *stopAt; }};
+    auto out = runBatch(&journal, {"B", "", "", 0, false}, std::move(changes), hooks);
+    EXPECT_TRUE(out.ok());
+    return std::move(out).value();
+  }
+  Change to(const std::string& from, const std::string& name) {
+    return Change{t.at("d/" + from), t.at("d/" + name)};
+  }
+};
+
+TEST(RunBatch, AFailureInsideARingBringsTheParkedItemBack) {
+  Engine r;
+  const Contents before = made(r.t, {"a", "b", "c"});
+  r.failAt = 1;  // the first move after the park
+  const BatchOutcome out = r.run({r.to("a", "b"), r.to("b", "c"), r.to("c", "a")});
+  EXPECT_EQ(contents(r.t.at("d")), before);
+  for (const ChangeResult& c : out.results) {
+    EXPECT_FALSE(c.ok);
+    EXPECT_EQ(c.newPath, c.path);
+  }
+  EXPECT_EQ(out.results[0].error->code, ErrorCode::kExists);  // its new name was still held
+  EXPECT_EQ(r.journal.batch("B")->failed, 3);
+}
+
+TEST(RunBatch, AStopBetweenStepsLeavesTheRestUnrunAndNeverSplitsARing) {
+  Engine r;
+  made(r.t, {"a", "b"});
+  r.t.file("e/c", "c");
+  r.stopAt = 1;  // asked inside the ring (in the first folder): honoured after it
+  const BatchOutcome out = r.run({r.to("a", "b"), r.to("b", "a"), {r.t.at("e/c"), r.t.at("e/x")}});
+  EXPECT_TRUE(out.cancelled);
+  EXPECT_EQ(contents(r.t.at("d")), (Contents{{"a", "b"}, {"b", "a"}}));
+  EXPECT_EQ(contents(r.t.at("e")), (Contents{{"c", "c"}}));
+  std::vector<bool> ok;
+  for (const auto& c : out.results) ok.push_back(c.ok);
+  EXPECT_EQ(ok, std::vector<bool>({true, true, false}));
+  EXPECT_EQ(out.results[2].error->code, ErrorCode::kCancelled);
+  const auto batch = r.journal.batch("B");
+  EXPECT_EQ(std::vector({batch->done, batch->failed, batch->notRun}),
+            std::vector<std::int64_t>({2, 0, 1}));
+  EXPECT_TRUE(r.journal.recover().empty());
+  EXPECT_TRUE(r.journal.cutShort().empty()) << "a stopped batch was not cut short";
+}
+
+}  // namespace
+}  // namespace quarrytide::testing
