@@ -2,7 +2,6 @@
 // Pure: no DOM.
 
 import { dirOf, joinPath } from './text.js';
-import { isCommentFailure, isTagFailure } from './protocol.js';
 import { t } from './i18n/index.js';
 
 const baseName = (path) => path.slice(path.lastIndexOf('/') + 1);
@@ -28,8 +27,7 @@ export function undoRecord(title, changes, outcomes, when = Date.now(), folder =
     let fields = c.meta ? Object.keys(c.meta) : [];
     if (!o.ok) {
       // a rename that went through before a metadata write failed
-      if (isTagFailure(o.error)) fields = [];
-      else if (isCommentFailure(o.error)) fields = fields.filter((f) => f !== 'comment');
+      if (o.stage === 'comment') fields = fields.filter((f) => f !== 'comment');
       else fields = [];
     }
     const renamed = o.renamed && dirOf(o.path) === c.dir;
@@ -51,7 +49,7 @@ export function batchFolder(batch) {
   return typeof batch.folder === 'string' ? batch.folder : batch.changes[0]?.dir ?? '';
 }
 
-/** Changes that undo `batch` (or redo it with `forward`), for the planner. */
+/** Changes that undo `batch` (or redo it with `forward`), for runBatch. */
 export function batchChanges(batch, forward = false) {
   // keyed by the item's path now, so that a listed row can be found again
   return batch.changes.map((c) => ({

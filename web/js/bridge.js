@@ -7,10 +7,11 @@ import { itemsFromColumns } from './protocol.js';
 const PARTS = { parts: true, columns: true };
 
 export class BridgeError extends Error {
-  constructor(cmd, message) {
+  constructor(cmd, message, code = '') {
     super(message);
     this.name = 'BridgeError';
     this.cmd = cmd;
+    this.code = code; // the native side's code, where it sends one
   }
 }
 
@@ -51,12 +52,14 @@ export function createBridgeClient(post) {
       payload.files = files;
     }
     if (reply.ok === true) entry.resolve(payload);
-    else entry.reject(new BridgeError(entry.cmd, typeof reply.payload === 'string' ? reply.payload : t('bridge.refused')));
+    else entry.reject(new BridgeError(entry.cmd, typeof reply.payload === 'string' ? reply.payload : t('bridge.refused'), typeof reply.code === 'string' ? reply.code : ''));
   }
 
   function partRaw(part) {
     const entry = pending.get(part?.id);
     if (!entry) return;
+    // a batch's progress: {done, failed, total}
+    if (part.progress && typeof part.progress === 'object') { entry.onPart?.(part.progress); return; }
     const files = Array.isArray(part.files) ? part.files
       : part.columns && typeof part.columns === 'object' ? itemsFromColumns(part.columns, String(part.folder ?? ''), entry.count) : null;
     if (!files) return;
@@ -84,6 +87,9 @@ export function createBridgeClient(post) {
     statPaths: (paths) => request('statPaths', { paths }),
     readMedia: (paths, hash) => request('readMedia', hash ? { paths, hash } : { paths }),
     apply: (ops, batch = null) => request('apply', batch ? { ops, ...batch } : { ops }),
+    // `onProgress({done, failed, total})` hears how far the batch is
+    runBatch: (changes, batch, onProgress = null) => request('runBatch', { changes, ...batch }, onProgress),
+    cancelBatch: (batch) => request('cancelBatch', { batch }),
     listBatches: (limit, before) => request('listBatches', before === undefined ? { limit } : { limit, before }),
     readBatch: (id) => request('readBatch', { id, locate: true }),
     journalStatus: () => request('journalStatus'),

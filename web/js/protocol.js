@@ -1,6 +1,6 @@
 // What the page takes from the native side, in one place: how a file record
-// is read, the colour-label table, the list's row height, and the native
-// messages the page recognises (fixed by the native side; matched only here).
+// is read, the colour-label table, the list's row height, and what the
+// native side's error codes mean.
 // Pure: no DOM.
 
 import { dirOf, interned, joinPath, relativeDir, relativeFolder } from './text.js';
@@ -12,20 +12,15 @@ export const COLOR_LABELS = ['None', 'Gray', 'Green', 'Purple', 'Blue', 'Yellow'
 /** Height of one row of the list, in CSS pixels. */
 export const ROW_HEIGHT = 28;
 
-/** The native message when the comment attribute could not be written. */
-export const COMMENT_FAILED = 'Could not set comment (allow controlling Finder in System Settings \u25B8 Privacy \u25B8 Automation).';
-const TAGS_FAILED = 'tags: ';
-
-/** True when a native result's error is a failed tag write (the rename before it went through). */
-export const isTagFailure = (message) => message.startsWith(TAGS_FAILED);
-/** True when a native result's error is a failed comment write. */
-export const isCommentFailure = (message) => message === COMMENT_FAILED;
-
-/** What to show for a native error message, in the page's language: `text` for the row, `raw` (as it came) for the tooltip. */
-export function explainError(message) {
-  if (isCommentFailure(message)) return { text: t('native.comment'), raw: message };
-  if (isTagFailure(message)) return { text: t('native.tags', { reason: message.slice(TAGS_FAILED.length) }), raw: message };
-  return { text: message, raw: message };
+/**
+ * What to show for a native failure ({code, error, stage}), in the page's
+ * language: `text` says what the code means (and which step failed), `raw`
+ * is the native text as it came, for the tooltip. Messages are never matched.
+ */
+export function explainError({ code = '', error = '', stage = '' } = {}) {
+  const reason = code && t.has(`code.${code}`) ? t(`code.${code}`) : error;
+  const text = stage === 'tags' || stage === 'comment' ? t(`stage.${stage}`, { reason }) : reason;
+  return { text, raw: error };
 }
 
 const strings = (v) => (!Array.isArray(v) ? [] : v.every((t) => typeof t === 'string') ? v : v.filter((t) => typeof t === 'string'));

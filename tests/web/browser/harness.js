@@ -48,7 +48,7 @@ export const namesIn = (dir) => fs.readdirSync(dir).sort();
  * `locale` says otherwise) on a new folder of `files` (see makeTree), its
  * chooser picking `choose` below it: {page, errors, native, root}.
  * `native.log` holds the envelopes sent; `native.hooks[cmd] = message` refuses a
- * command; `native.applyDelay` holds each apply back (ms); `native.drop(paths)`
+ * command; `native.applyDelay` holds each apply and runBatch back (ms); `native.drop(paths)`
  * drops items on the window; `native.restart()` kills the native side (an
  * apply held back is lost with it) and starts it again. `open` is openPage, then Open… until the rows show.
  * `closePages` closes the pages opened and fails on any error they had.
@@ -102,7 +102,7 @@ export async function launch() {
       const refusal = native.hooks[env.cmd];
       if (refusal) return evaluate(`window.__bridgeResolveRaw(${JSON.stringify({ id: env.id, ok: false, payload: refusal })})`);
       const to = child;
-      if (env.cmd === 'apply' && native.applyDelay) await new Promise((r) => setTimeout(r, native.applyDelay));
+      if ((env.cmd === 'apply' || env.cmd === 'runBatch') && native.applyDelay) await new Promise((r) => setTimeout(r, native.applyDelay));
       if (to === child) child.stdin.write(text + '\n');
     });
     await page.addInitScript(() => {

@@ -118,7 +118,7 @@ test('problems are marked and counted; apply sends only the rows without errors 
   assert.doesNotMatch(await page.textContent('#summary'), /failed|not applied/);
 });
 
-test('a partly failed batch: done rows get their new names, failed rows stay selected and are counted', async () => {
+test('a batch whose name was taken meanwhile is refused whole; a partly failed one: done rows get their new names, failed rows stay selected and are counted', async () => {
   // three.txt is a link: the file system keeps user attributes off links
   const { page, root } = await open(['one.txt', 'two.txt', ['three.txt', { link: '/etc/passwd' }]]);
   await addRule(page, 'Change case', { mode: 'upper' });
@@ -130,9 +130,18 @@ test('a partly failed batch: done rows get their new names, failed rows stay sel
   fs.writeFileSync(path.join(root, 'TWO.txt'), 'theirs');
   await page.click('#sheet-ok');
   await idle(page);
-  assert.deepEqual(namesIn(root), ['ONE.txt', 'THREE.txt', 'TWO.txt', 'two.txt']);
-  assert.deepEqual((await rows(page)).map((r) => [r.name, r.status, r.selected]), [['ONE.txt', '✓ done', false], ['THREE.txt', '✕ failed', true], ['two.txt', '✕ failed', true]]);
-  assert.match(await page.textContent('#summary'), /2 failed/);
+  // the batch is refused whole: nothing changes, and the row whose name was taken says why
+  assert.deepEqual(namesIn(root), ['TWO.txt', 'one.txt', 'three.txt', 'two.txt']);
+  assert.match(await page.locator('.row:has-text("two.txt")').locator('.c-status').getAttribute('title'), /the name is taken by another item/);
+  assert.match(await page.textContent('#toasts'), /Nothing was changed/);
+  // without it the rest goes through: the link takes its new name but keeps no comment
+  fs.unlinkSync(path.join(root, 'TWO.txt'));
+  await openSheet(page);
+  await page.click('#sheet-ok');
+  await idle(page);
+  assert.deepEqual(namesIn(root), ['ONE.txt', 'THREE.txt', 'TWO.txt']);
+  assert.deepEqual((await rows(page)).map((r) => [r.name, r.status, r.selected]), [['ONE.txt', '✓ done', false], ['THREE.txt', '✕ failed', true], ['TWO.txt', '✓ done', false]]);
+  assert.match(await page.textContent('#summary'), /1 failed/);
 });
 
 test('a swap and a chain go in one batch; undo and redo, by keys and by the window menu, restore names and metadata', async () => {
@@ -151,7 +160,7 @@ test('a swap and a chain go in one batch; undo and redo, by keys and by the wind
   assert.deepEqual(await column(page, 'name'), ['b', 'c', 'a', 'd']);
   assert.deepEqual([applied.b, applied.c, applied.a], [before.a, before.b, before.c]);
   assert.deepEqual(meta(), [['New'], 6]);
-  assert.equal(native.sent('apply').length, 1);
+  assert.equal(native.sent('runBatch').length, 1);
   // the rule removed, so that the preview is quiet
   await page.locator('.rule [aria-label="Remove rule"]').click();
   await page.locator('#grid').focus();
@@ -172,8 +181,9 @@ test('a swap and a chain go in one batch; undo and redo, by keys and by the wind
   assert.deepEqual(ids(), before);
 });
 
-test('a large batch goes in chunks with progress; a cancelled one says what was not applied; one killed between chunks is told of at the next start', async () => {
-  const { page, root, native } = await open(Array.from({ length: 700 }, (_, i) => `f${String(i).padStart(4, '0')}.dat`));
+test('a large batch runs with progress; a cancelled one says what was not applied; one cut short is told of at the next start', async () => {
+  const files = Array.from({ length: 700 }, (_, i) => `f${String(i).padStart(4, '0')}.dat`);
+  const { page, root, native } = await open(files);
   const start = async (prefix, delay) => {
     native.applyDelay = delay;
     await addRule(page, 'Insert text', { text: prefix });
@@ -185,23 +195,24 @@ test('a large batch goes in chunks with progress; a cancelled one says what was 
   assert.equal(await page.getAttribute('#progress-bar', 'aria-valuemax'), '700');
   await idle(page);
   assert.ok(namesIn(root).every((n) => n.startsWith('x-f')) && namesIn(root).length === 700);
-  await start('y-', 400);
+  assert.equal(native.sent('runBatch').length, 1);
+  await start('y-', 400); // held back, so that the stop reaches the native side first
   await page.click('#progress-cancel');
   await idle(page);
-  assert.equal(namesIn(root).filter((n) => n.startsWith('y-')).length, 250);
-  assert.match(await page.textContent('#summary'), /250 done\s*·\s*450 not applied/);
+  assert.equal(namesIn(root).filter((n) => n.startsWith('y-')).length, 0);
+  assert.match(await page.textContent('#summary'), /700 not applied/);
   await page.click('#summary button:has-text("not applied")');
-  assert.match(await page.textContent('#count'), /450 of 700 items/);
+  assert.match(await page.textContent('#count'), /700 items/);
   assert.match(await page.locator('.row.failed').first().locator('.c-status').getAttribute('title'), /not applied: the batch was stopped before this item/);
-  // History counts the items never sent as not run, and the batch as stopped, not cut short
+  // History counts the items never run as not run, and the batch as stopped, not cut short
   await page.keyboard.press('Control+h');
   await page.waitForSelector('#history[open] .batch');
-  assert.deepEqual([await text(page, '#history .batch .counts'), await page.locator('#history .batch .status').count()], ['250 done · 450 not run', 0]);
-  // killed between two chunks: the next start says what became of the batch and opens it in History
+  assert.deepEqual([await text(page, '#history .batch .counts'), await page.locator('#history .batch .status').count()], ['0 done · 700 not run', 0]);
+  // a batch that reached 250 of its 700 items when the app ended: the next start says so and opens it in History
   await page.click('#history-close');
-  const sent = native.sent('apply').length;
-  await start('z-', 1000);
-  while (native.sent('apply').length < sent + 2) await page.waitForTimeout(20); // the first done, the second held back
+  const ops = namesIn(root).slice(0, 250).map((n) => ({ path: `${root}/${n}`, newName: `z-${n}` }));
+  await page.evaluate((args) => window.webkit.messageHandlers.bridge.postMessage({ id: 1e6, cmd: 'apply', args }), { ops, batch: 'cut', title: 'Rename of 700', total: 700 });
+  while (namesIn(root).filter((n) => n.startsWith('z-')).length < 250) await page.waitForTimeout(20);
   native.restart();
   await page.reload();
   await waitToast(page, 'Show in History');
@@ -226,8 +237,8 @@ test('tags: completion from the folder, a comma refused, pending chips; a name t
   assert.equal(bad.newName, 'bad\uFFFD.jpg');
   assert.match(bad.why, /name is not valid UTF-8/);
   await applyAll(page);
-  const ops = native.sent('apply').flatMap((e) => e.args.ops);
-  assert.ok(ops.length && ops.every((o) => !o.path.includes('\uFFFD')));
+  const sent = native.sent('runBatch').flatMap((e) => e.args.changes);
+  assert.ok(sent.length && sent.every((c) => !c.path.includes('\uFFFD')));
 });
 
 test('drops open a folder or list the dropped files', async () => {

@@ -2,7 +2,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { parseConfig, serializeConfig, addRecent, MAX_SAVED_BATCH, MAX_RECENT } from '../../../web/js/config.js';
 import { undoRecord, batchChanges, batchFolder, recordFromJournal, finishChanges } from '../../../web/js/batch.js';
-import { explainError, COMMENT_FAILED } from '../../../web/js/protocol.js';
+import { explainError } from '../../../web/js/protocol.js';
 import { globToRegExp, textMatcher, filterItems, sortIndexes } from '../../../web/js/filter.js';
 import { newRule } from '../../../web/js/rules.js';
 
@@ -38,8 +38,8 @@ test('the undo record keeps what changed on disk, also after partial failures', 
     { key: '/d/k', dir: '/d', name: 'k', newName: 'k', meta: { label: 3 }, before: { label: 1 } },
   ];
   const outcomes = new Map([
-    ['/d/a', { ok: false, error: COMMENT_FAILED, path: '/d/b', renamed: true, stranded: false }],
-    ['/d/x', { ok: false, error: 'tags: Operation not supported', path: '/d/y', renamed: true, stranded: false }],
+    ['/d/a', { ok: false, stage: 'comment', path: '/d/b', renamed: true, stranded: false }],
+    ['/d/x', { ok: false, stage: 'tags', path: '/d/y', renamed: true, stranded: false }],
     ['/d/m', { ok: false, error: 'Permission denied', path: '/d/m', renamed: false, stranded: false }],
     ['/d/k', { ok: true, error: '', path: '/d/k', renamed: false, stranded: false }],
   ]);
@@ -79,12 +79,13 @@ test('a batch read back from the journal undoes each item once, from where it is
   [['a', 'b', undefined], ['b', 'a', undefined], ['.quarrytide-tmp-X', 'e2', { tags: ['t'] }]]);
 });
 
-test('native messages are explained for this platform, keeping the raw text', () => {
-  const c = explainError(COMMENT_FAILED);
-  assert.match(c.text, /the file system refused the comment attribute/);
-  assert.equal(c.raw, COMMENT_FAILED);
-  assert.match(explainError('tags: Operation not supported').text, /refused the tag attribute \(Operation not supported\)/);
-  assert.equal(explainError('A file named "b" already exists.').text, 'A file named "b" already exists.');
+test('native failures are told by their code in the page\'s words, the step that failed named, the native text kept', () => {
+  for (const [failure, text] of [
+    [{ code: 'no-xattr-support', error: 'comment: Operation not supported', stage: 'comment' }, 'Could not set the comment: this drive cannot keep tags or comments.'],
+    [{ code: 'no-space', error: 'tags: No space left on device', stage: 'tags' }, 'Could not write the tags: the drive (or its room for tags and comments) is full.'],
+    [{ code: 'exists', error: 'A file named "b" already exists.', stage: 'rename' }, 'the name is taken by another item'],
+    [{ code: 'new-code', error: 'Something new' }, 'Something new'],
+  ]) assert.deepEqual(explainError(failure), { text, raw: failure.error });
 });
 
 test('filters: text, glob with classes, regex, invalid patterns, extension, tag and label; sorting by name in natural order', () => {

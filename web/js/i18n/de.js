@@ -457,9 +457,28 @@ export default {
   'field.rating': 'Bewertung',
   'field.duration': 'Dauer',
 
-  // native messages the page recognises
-  'native.comment': 'Der Kommentar konnte nicht gesetzt werden: Das Dateisystem hat das Kommentar-Attribut (user.xdg.comment) abgelehnt. Mit FAT oder exFAT formatierte Laufwerke und manche Netzwerkfreigaben können es nicht speichern.',
-  'native.tags': 'Die Tags konnten nicht geschrieben werden: Das Dateisystem hat das Tag-Attribut abgelehnt ({reason}).',
+  // was ein Fehlercode des Systems bedeutet (der Text des Systems steht im Tooltip)
+  'code.exists': 'der Name gehört schon einem anderen Objekt',
+  'code.invalid-name': 'kein gültiger Dateiname',
+  'code.name-too-long': 'der Name ist für das Dateisystem zu lang',
+  'code.not-found': 'das Objekt ist nicht mehr da',
+  'code.permission': 'nicht erlaubt: keine Berechtigung',
+  'code.read-only': 'das Laufwerk ist schreibgeschützt',
+  'code.no-space': 'das Laufwerk (oder sein Platz für Tags und Kommentare) ist voll',
+  'code.no-xattr-support': 'dieses Laufwerk kann keine Tags oder Kommentare speichern',
+  'code.busy': 'das Objekt wird gerade benutzt',
+  'code.cross-device': 'das Objekt würde auf ein anderes Laufwerk wandern',
+  'code.io': 'das System hat die Änderung abgelehnt',
+  'code.journal': 'der Verlauf konnte nicht geschrieben werden',
+  'code.cancelled': 'nicht angewendet: der Stapel wurde vor diesem Objekt gestoppt',
+  'code.invalid-tag': 'ein Tag darf kein „,“ enthalten',
+  'code.conflict': 'nicht angewendet: andere Änderungen des Stapels sind nicht möglich',
+  'code.same-item': 'zwei Änderungen des Stapels betreffen dieses Objekt',
+  'code.same-target': 'ein anderes Objekt des Stapels soll diesen Namen bekommen',
+  'code.other-folder': 'der neue Name würde das Objekt in einen anderen Ordner verschieben',
+  'stage.tags': 'Die Tags konnten nicht geschrieben werden: {reason}.',
+  'stage.comment': 'Der Kommentar konnte nicht gesetzt werden: {reason}.',
+
 
   // what the page says and asks
   'ask.clearTitle': 'Alle Regeln entfernen?',
@@ -492,6 +511,7 @@ export default {
   'batch.redoOf': 'Wiederholt: {title}',
   'batch.finishOf': 'Abgeschlossen: {title}',
   'batch.last': 'Letzter Vorgang',
+  'batch.refused': 'Nichts wurde geändert: Einige Änderungen des Stapels sind zusammen nicht möglich (siehe die markierten Zeilen).',
   'batch.noResult': 'die Anwendung hat für diese Operation kein Ergebnis geliefert',
   'batch.opNoResult': 'die Operation hat kein Ergebnis geliefert',
   'batch.notSent': 'nicht angewendet: der Vorgang wurde vor diesem Element angehalten',

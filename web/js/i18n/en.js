@@ -458,9 +458,28 @@ export default {
   'field.rating': 'rating',
   'field.duration': 'duration',
 
-  // native messages the page recognises
-  'native.comment': 'Could not set the comment: the file system refused the comment attribute (user.xdg.comment). Drives formatted FAT or exFAT and some network shares cannot store it.',
-  'native.tags': 'Could not write the tags: the file system refused the tag attribute ({reason}).',
+  // what a native error code means (the native text goes in the tooltip)
+  'code.exists': 'the name is taken by another item',
+  'code.invalid-name': 'not a valid file name',
+  'code.name-too-long': 'the name is too long for the file system',
+  'code.not-found': 'the item is no longer there',
+  'code.permission': 'not allowed: permission denied',
+  'code.read-only': 'the drive is read-only',
+  'code.no-space': 'the drive (or its room for tags and comments) is full',
+  'code.no-xattr-support': 'this drive cannot keep tags or comments',
+  'code.busy': 'the item is in use',
+  'code.cross-device': 'the item would move to another drive',
+  'code.io': 'the system refused the change',
+  'code.journal': 'the history could not be written',
+  'code.cancelled': 'not applied: the batch was stopped before this item',
+  'code.invalid-tag': 'a tag cannot contain “,”',
+  'code.conflict': 'not applied: other changes of the batch cannot be made',
+  'code.same-item': 'two changes of the batch are for this item',
+  'code.same-target': 'another item of the batch is to get this name',
+  'code.other-folder': 'the new name would move the item to another folder',
+  'stage.tags': 'Could not write the tags: {reason}.',
+  'stage.comment': 'Could not set the comment: {reason}.',
+
 
   // what the page says and asks
   'ask.clearTitle': 'Remove all rules?',
@@ -493,6 +512,7 @@ export default {
   'batch.redoOf': 'Redo of {title}',
   'batch.finishOf': 'Finish of {title}',
   'batch.last': 'Last batch',
+  'batch.refused': 'Nothing was changed: some changes of the batch cannot be made together (see the marked rows).',
   'batch.noResult': 'the application gave no result for this operation',
   'batch.opNoResult': 'the operation gave no result',
   'batch.notSent': 'not applied: the batch was stopped before this item',

@@ -1,17 +1,14 @@
-// Applying batches: the confirmation, the chunks with progress and cancel,
-// the results in the rows, and undo and redo of the batches applied.
+// Applying batches: the confirmation, the native engine's run with progress
+// and cancel, the results in the rows, and undo and redo of the batches applied.
 
-import { planBatch, chunkPlan, followResults, rescueOps } from '../planner.js';
 import { undoRecord, batchChanges, batchFolder } from '../batch.js';
 import { explainError, normalise, pathIndexOf } from '../protocol.js';
 import { isInvalidUtf8, warningCounts } from '../conflicts.js';
 import { top } from '../history.js';
-import { listedNames } from '../probe.js';
 import { joinPath } from '../text.js';
 import { outgoingChanges, pendingCounts, targetIndexes } from '../state.js';
 import { t } from '../i18n/index.js';
 
-const CHUNK = 250;
 const baseName = (path) => path.slice(path.lastIndexOf('/') + 1) || path;
 const line = (c) => (c.newName !== c.name ? t('batch.line', { name: c.name, newName: c.newName }) : t('batch.metaLine', { name: c.name }));
 // The title of the batch an undo record undid ("Undo of X" gives X), in the
@@ -31,66 +28,59 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
   const idle = () => !st().batch.busy && !st().arriving;
   const { toast, ask } = notices;
 
+  let running = null; // the id of the batch that runs now, for cancelBatch
+
+  /** A change as runBatch takes it: the item's path, its new path, its new metadata. */
+  function outgoing(c) {
+    const out = { path: joinPath(c.dir, c.name) };
+    if (c.newName !== c.name) out.newPath = joinPath(c.dir, c.newName);
+    const m = c.meta;
+    if (m?.tags !== undefined) { out.setTags = true; out.tags = m.tags.slice(); }
+    if (m?.label !== undefined) { out.setLabel = true; out.label = m.label; }
+    if (m?.comment !== undefined) { out.setComment = true; out.comment = m.comment; }
+    return out;
+  }
+
   /**
-   * Runs changes in chunks with progress; returns the outcomes, after
-   * refreshing the rows. Every chunk names the batch, so the journal keeps
-   * them as one, and how many items it has, so that the journal knows one cut
-   * short between two chunks.
+   * Runs changes as one batch of the native engine, with progress; returns
+   * the outcomes (key -> {ok, code, error, stage, path, sent, renamed, record}),
+   * after bringing the rows up to date from the records the reply carries.
    */
   async function run(changes, title, kind = 'b', folder = st().listing.folder || '') {
-    const batch = { batch: `${kind}-${Date.now().toString(36)}-${Math.random().toString(36).slice(2, 8)}`, title, folder, total: changes.length };
-    let names = null;
-    const occupied = (dir) => (names ||= listedNames(st().listing.items)).get(dir) || null;
-    const plan = planBatch(changes, { occupied });
-    store.dispatch('batchStarted', { title, total: plan.ops.length });
-    const results = [];
-    let failure = '';
-    for (const [a, b] of chunkPlan(plan, CHUNK)) {
-      if (st().batch.cancelling) break;
-      try {
-        const res = await bridge.apply(plan.ops.slice(a, b), batch);
-        const got = Array.isArray(res?.results) ? res.results : [];
-        for (let k = 0; k < b - a; k++) results.push(got[k] || { ok: false, error: t('batch.noResult') });
-      } catch (e) {
-        failure = e.message;
-        break;
-      }
-      store.dispatch('batchProgress', results.length);
+    const batch = `${kind}-${Date.now().toString(36)}-${Math.random().toString(36).slice(2, 8)}`;
+    store.dispatch('batchStarted', { title, total: changes.length });
+    running = batch;
+    let res = null;
+    let failure = null;
+    try {
+      res = await bridge.runBatch(changes.map(outgoing), { batch, title, folder }, (p) => store.dispatch('batchProgress', p.done + p.failed));
+    } catch (e) {
+      failure = e;
     }
-    const cancelled = st().batch.cancelling;
-    const outcomes = followResults(plan, results, changes);
-    const rescue = rescueOps(changes, outcomes);
-    if (rescue.ops.length) {
-      try {
-        const res = await bridge.apply(rescue.ops, batch);
-        res.results.forEach((r, k) => {
-          const o = outcomes.get(rescue.keys[k]);
-          if (r.ok) { o.path = r.newPath; o.stranded = false; o.error = t('batch.movedBack', { error: o.error }); }
-        });
-      } catch (_) { /* reported below as stranded */ }
-    }
-    // stopped before the end: the items never sent were not run, the batch was not cut short
-    // (awaited, so that History opened next already reads the batch as ended)
-    if (results.length < plan.ops.length) await bridge.apply([], { ...batch, end: true }).catch(() => {});
-    for (const c of changes) {
-      const o = outcomes.get(c.key);
-      o.renamed = o.path !== joinPath(c.dir, c.name);
-    }
-    if (failure) toast(t('batch.stopped', { reason: failure }), 'error', 12000);
-    if (cancelled) toast(t('batch.cancelled'), 'warning');
-    await refreshRows(changes, outcomes);
+    running = null;
+    const outcomes = new Map();
+    changes.forEach((c, k) => {
+      const r = res?.results?.[k];
+      const path = joinPath(c.dir, c.name);
+      const o = r && typeof r === 'object'
+        ? { ok: r.ok === true, code: r.code || '', error: r.ok === true ? '' : String(r.error ?? ''), stage: r.stage || '', path: typeof r.newPath === 'string' ? r.newPath : path, record: r.record || null }
+        : { ok: false, code: failure?.code || '', error: failure?.message || t('batch.noResult'), stage: '', path, record: null };
+      o.sent = Boolean(r) && !res.refused && o.code !== 'cancelled';
+      o.renamed = o.path !== path;
+      outcomes.set(c.key, o);
+    });
+    if (failure) toast(t('batch.stopped', { reason: explainError({ code: failure.code, error: failure.message }).text }), 'error', 12000);
+    if (res?.refused) toast(t('batch.refused'), 'error', 12000);
+    if (res?.cancelled) toast(t('batch.cancelled'), 'warning');
+    refreshRows(changes, outcomes);
     const ok = changes.filter((c) => outcomes.get(c.key).ok).length;
     const unsent = changes.filter((c) => !outcomes.get(c.key).sent).length;
     store.dispatch('batchFinished', { title, ok, failed: changes.length - ok - unsent, unsent });
     return outcomes;
   }
 
-  /** Brings the rows of a finished batch up to date with statPaths and marks their results. */
-  async function refreshRows(changes, outcomes) {
-    const paths = changes.map((c) => outcomes.get(c.key).path);
-    let fresh = [];
-    try { fresh = (await bridge.statPaths(paths)).files; } catch (e) { toast(t('batch.noRefresh', { reason: e.message }), 'error'); }
-    const byPath = new Map(fresh.map((f) => [f.path, f]));
+  /** Brings the rows of a finished batch up to date from the records of its reply and marks their results. */
+  function refreshRows(changes, outcomes) {
     const { listing, config } = st();
     const items = listing.items.slice();
     const edits = new Map(st().edits);
@@ -107,16 +97,14 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
       const o = outcomes.get(c.key);
       const i = rows[k];
       if (i === undefined) return; // the batch was for items that are not listed now
-      let text = o.ok ? '' : explainError(o.error).text;
-      if (o.stranded) text += t('batch.stranded', { name: baseName(o.path) });
-      const rec = byPath.get(o.path);
-      if (rec) {
-        const next = normalise(rec, listing.folder, i);
+      const text = o.ok ? '' : explainError(o).text;
+      if (o.record) {
+        const next = normalise(o.record, listing.folder, i);
         if (listing.dropped || config.mode === 'tree' || next.dir === items[i].dir) items[i] = next;
       }
       const now = items[i];
       if (!o.ok && kept[k]) edits.set(now.path, kept[k]);
-      results.set(now.path, { ok: o.ok, text: o.ok ? '' : `${text}${o.error !== text ? `\n(${o.error})` : ''}` });
+      results.set(now.path, { ok: o.ok, text: o.ok ? '' : `${text}${o.error && o.error !== text ? `\n(${o.error})` : ''}` });
       if (!o.ok) failed.add(i);
     });
     store.dispatch('rowsRefreshed', { items, results, failed, edits });
@@ -228,7 +216,10 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     finishRecorded: (batch, changes) => runRecorded(changes, { title: batch.title, folder: batch.folder, kind: 'finish' }),
     undo: () => undoRedo('undo'),
     redo: () => undoRedo('redo'),
-    cancel: () => store.dispatch('batchCancel'),
+    cancel: () => {
+      store.dispatch('batchCancel');
+      if (running) bridge.cancelBatch(running).catch(() => {});
+    },
     async reveal() {
       const { listing } = st();
       const paths = targetIndexes(st()).map((i) => listing.items[i].path).filter((p) => !isInvalidUtf8(p));
