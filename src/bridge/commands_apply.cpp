@@ -40,8 +40,9 @@ void Bridge::apply(std::int64_t id, const nlohmann::json& args) {
   for (const auto& record : *records) ops.push_back(operationFrom(record));
 
   const Args a(args);
-  BatchInfo batch{a.string("batch").value_or(""), a.string("title").value_or(""),
-                  a.string("folder").value_or(""), a.integer("total", 0), a.boolean("end", false)};
+  BatchInfo batch{a.string("batch").value_or(""),  a.string("title").value_or(""),
+                  a.string("folder").value_or(""), a.integer("total", 0),
+                  a.boolean("end", false),         ""};
 
   // One after another, in order, each seeing the disk as the ones before left
   // it; a failure is reported in its own result and the batch goes on.

@@ -36,8 +36,12 @@ void Bridge::runBatch(std::int64_t id, const nlohmann::json& args) {
   changes.reserve(records->size());
   for (const auto& record : *records) changes.push_back(changeFrom(record));
   const Args a(args);
-  BatchInfo info{a.string("batch").value_or(""), a.string("title").value_or(""),
-                 a.string("folder").value_or(""), 0, true};
+  BatchInfo info{a.string("batch").value_or(""),
+                 a.string("title").value_or(""),
+                 a.string("folder").value_or(""),
+                 0,
+                 true,
+                 a.string("undoes").value_or("")};
   io_.submit([replies = replies_, &catalogue = host_.catalogue, journal = journal_, stops = stops_,
               id, info = std::move(info), changes = std::move(changes)]() mutable {
     const std::size_t total = changes.size();

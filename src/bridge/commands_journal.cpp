@@ -14,10 +14,12 @@ namespace {
 constexpr const char* kStates[] = {"planned", "done", "failed", "notRun", "left"};
 
 nlohmann::json summaryJson(const BatchSummary& b) {
-  return {{"id", b.id},         {"started", b.started},
-          {"title", b.title},   {"folder", b.folder},
-          {"done", b.done},     {"failed", b.failed},
-          {"notRun", b.notRun}, {"interrupted", b.interrupted}};
+  nlohmann::json j = {{"id", b.id},         {"started", b.started},
+                      {"title", b.title},   {"folder", b.folder},
+                      {"done", b.done},     {"failed", b.failed},
+                      {"notRun", b.notRun}, {"interrupted", b.interrupted}};
+  if (!b.undoes.empty()) j["undoes"] = b.undoes;
+  return j;
 }
 
 nlohmann::json entryJson(const JournalEntry& e, bool locate) {

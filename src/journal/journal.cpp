@@ -28,7 +28,8 @@ namespace {
 // outcome are done that way, those after it are planned. `planned` counts
 // the planned records per batch; `done`, `failed` and `not_run` count items.
 // `total` is how many items the page started the batch with, `ended` that
-// it stopped the batch before sending them all.
+// it stopped the batch before sending them all; `undoes` names the batch it
+// reverses (an undo, or a redo: the undo of an undo).
 constexpr const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS batches(
   id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, started REAL NOT NULL,
@@ -36,7 +37,8 @@ CREATE TABLE IF NOT EXISTS batches(
   done INTEGER NOT NULL DEFAULT 0, failed INTEGER NOT NULL DEFAULT 0,
   not_run INTEGER NOT NULL DEFAULT 0, planned INTEGER NOT NULL DEFAULT 0,
   interrupted INTEGER NOT NULL DEFAULT 0, settled INTEGER NOT NULL DEFAULT 0,
-  total INTEGER NOT NULL DEFAULT 0, ended INTEGER NOT NULL DEFAULT 0);
+  total INTEGER NOT NULL DEFAULT 0, ended INTEGER NOT NULL DEFAULT 0,
+  undoes TEXT NOT NULL DEFAULT '');
 CREATE TABLE IF NOT EXISTS entries(
   seq INTEGER PRIMARY KEY, batch INTEGER NOT NULL, path BLOB NOT NULL, new_name BLOB,
   set_tags INTEGER NOT NULL, tags TEXT, set_label INTEGER NOT NULL, label INTEGER,
@@ -54,7 +56,10 @@ PRAGMA user_version = 3;
 // (settled through 0), and no batch before schema 3 had a total. They are
 // looked for, not read from the version, which an older build that opened
 // the journal since may have set back.
-constexpr const char* kAddedColumns[] = {"settled", "total", "ended"};
+constexpr const char* kAddedColumns[][2] = {{"settled", "INTEGER NOT NULL DEFAULT 0"},
+                                            {"total", "INTEGER NOT NULL DEFAULT 0"},
+                                            {"ended", "INTEGER NOT NULL DEFAULT 0"},
+                                            {"undoes", "TEXT NOT NULL DEFAULT ''"}};
 
 double nowMs() {
   using namespace std::chrono;
@@ -152,10 +157,10 @@ Status Journal::open() {
                           "PRAGMA synchronous = NORMAL"})
     if (Status st = exec(sql); !st) return st;
   if (Status st = exec(kSchema); !st) return st;
-  for (const std::string column : kAddedColumns) {
-    if (Statement(db_, ("SELECT " + column + " FROM batches LIMIT 0").c_str()).ready()) continue;
-    const std::string add =
-        "ALTER TABLE batches ADD COLUMN " + column + " INTEGER NOT NULL DEFAULT 0";
+  for (const auto& [column, type] : kAddedColumns) {
+    const std::string look = std::string("SELECT ") + column + " FROM batches LIMIT 0";
+    if (Statement(db_, look.c_str()).ready()) continue;
+    const std::string add = std::string("ALTER TABLE batches ADD COLUMN ") + column + " " + type;
     if (Status st = exec(add.c_str()); !st) return st;
   }
   return okStatus();
@@ -185,11 +190,12 @@ Result<Plan> Journal::plan(const BatchInfo& batch, const std::vector<Operation>&
   if (name.empty())
     name = "auto-" + std::to_string(std::int64_t(nowMs())) + "-" + std::to_string(++made_);
   Statement head(db_,
-                 "INSERT INTO batches(name, started, title, folder, planned, total) "
-                 "VALUES(?, ?, ?, ?, ?, ?) ON CONFLICT(name) DO UPDATE SET "
+                 "INSERT INTO batches(name, started, title, folder, planned, total, undoes) "
+                 "VALUES(?, ?, ?, ?, ?, ?, ?) ON CONFLICT(name) DO UPDATE SET "
                  "planned = planned + excluded.planned, total = MAX(total, excluded.total)");
   head.text(1, name).real(2, nowMs()).text(3, batch.title).bytes(4, batch.folder);
   head.integer(5, std::int64_t(ops.size())).integer(6, std::max<std::int64_t>(batch.total, 0));
+  head.text(7, batch.undoes);
   if (head.run()) return fail();
   Statement which(db_, "SELECT id FROM batches WHERE name = ?");
   if (which.text(1, name).step() != SQLITE_ROW) return fail();
@@ -307,11 +313,12 @@ Status Journal::end(const std::string& id) {
 namespace {
 
 constexpr const char* kSummaryColumns =
-    "SELECT name, started, title, folder, done, failed, not_run, interrupted FROM batches ";
+    "SELECT name, started, title, folder, done, failed, not_run, interrupted, undoes FROM "
+    "batches ";
 
 BatchSummary summaryAt(const Statement& s) {
-  return {s.bytesAt(0),   s.realAt(1),    s.bytesAt(2),   s.bytesAt(3),
-          s.integerAt(4), s.integerAt(5), s.integerAt(6), s.integerAt(7) != 0};
+  return {s.bytesAt(0),   s.realAt(1),    s.bytesAt(2),        s.bytesAt(3), s.integerAt(4),
+          s.integerAt(5), s.integerAt(6), s.integerAt(7) != 0, s.bytesAt(8)};
 }
 
 }  // namespace

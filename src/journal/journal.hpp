@@ -30,7 +30,8 @@ struct BatchInfo {
   // How many items the whole batch changes, over all its requests (0: not
   // said). A batch that reached fewer and was not ended was cut short.
   std::int64_t total = 0;
-  bool end = false;  // the page stops the batch with this request
+  bool end = false;    // the page stops the batch with this request
+  std::string undoes;  // the batch this one reverses, if any
 };
 
 struct BatchSummary {
@@ -40,6 +41,7 @@ struct BatchSummary {
   std::string folder;
   std::int64_t done = 0, failed = 0, notRun = 0;  // items, not records
   bool interrupted = false;
+  std::string undoes;
 };
 
 // One request as planned: its entries, and which of its records make up one item.

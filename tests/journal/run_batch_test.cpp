@@ -35,9 +35,10 @@ TEST(RunBatch, RingsAndChainsSentAsPlainChangesEndWhereAsked) {
                   change(t, "g", "h"),  // a chain
                   {{"path", t.at("d/m")}, {"setTags", true}, {"tags", {"kept"}}}};
   const std::vector<std::string> env = {"XDG_STATE_HOME=" + t.folder("state")};
-  auto replies = answered(
-      {request(1, "runBatch", {{"changes", changes}, {"batch", "B"}}), request(2, "listBatches")},
-      env);
+  auto replies =
+      answered({request(1, "runBatch", {{"changes", changes}, {"batch", "B"}, {"undoes", "A"}}),
+                request(2, "listBatches")},
+               env);
   EXPECT_EQ(contents(t.at("d")), (Contents{{"b", "a"},
                                            {"a", "b"},
                                            {"d", "c"},
@@ -59,8 +60,9 @@ TEST(RunBatch, RingsAndChainsSentAsPlainChangesEndWhereAsked) {
   }
   EXPECT_EQ(results[7]["record"]["tags"], json({"kept"}));
   const json& batch = replies.at(2)["payload"]["batches"][0];
-  EXPECT_EQ(std::vector({batch["id"], batch["done"], batch["failed"], batch["notRun"]}),
-            std::vector<json>({"B", 8, 0, 0}));
+  EXPECT_EQ(
+      std::vector({batch["id"], batch["done"], batch["failed"], batch["notRun"], batch["undoes"]}),
+      std::vector<json>({"B", 8, 0, 0, "A"}));
 }
 
 TEST(RunBatch, ASetThatCannotBeMadeIsRefusedWholeWithAReasonForEachChange) {

@@ -6,7 +6,6 @@ import { addRecent } from './config.js';
 import { normaliseInto } from './protocol.js';
 import * as sel from './selection.js';
 import { editItems } from './edits.js';
-import { applied, ran } from './history.js';
 import { computeView, emptyPreview } from './state.js';
 import { emptySelection } from './selection.js';
 import { mergeMedia } from './media.js';
@@ -30,7 +29,7 @@ function upTo(n) {
 
 export const actions = {
   // ---- settings
-  configLoaded: (state, { config, history }) => ({ config, history, loading: false, filter: { ...state.filter, mode: config.filterMode } }),
+  configLoaded: (state, { config }) => ({ config, loading: false, filter: { ...state.filter, mode: config.filterMode } }),
   setMode: (state, mode) => withConfig(state, { mode }),
   setScope: (state, scope) => withConfig(state, { scope }),
   toggleHidden: (state) => withConfig(state, { showHidden: !state.config.showHidden }),
@@ -165,12 +164,11 @@ export const actions = {
   batchProgress: (state, done) => ({ batch: { ...state.batch, done } }),
   batchCancel: (state) => (state.batch.busy ? { batch: { ...state.batch, cancelling: true } } : null),
   batchFinished: (state, lastResult) => ({ batch: { ...state.batch, busy: false, cancelling: false }, lastResult }),
-  historyApplied: (state, record) => ({ history: applied(state.history, record) }),
+  undoableRead: (state, undoable) => ({ undoable }),
   historyOpened: (state, batches) => ({ journal: { ...state.journal, open: true, batches, expanded: null, entries: null } }),
   historyClosed: (state) => ({ journal: { ...state.journal, open: false } }),
   historySearched: (state, query) => ({ journal: { ...state.journal, query } }),
   historyExpanded: (state, { id, entries = null }) => ({ journal: { ...state.journal, expanded: id, entries } }),
-  historyRan: (state, { which, batch, record }) => ({ history: ran(state.history, which, batch, record) }),
 
   // ---- the page's chrome
   showPathInput: (state, on) => withUi(state, { pathInput: on }),

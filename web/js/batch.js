@@ -1,4 +1,5 @@
-// Batches: the changes an apply sends and the record kept to undo them.
+// Batches: what Undo and Redo offer, and the changes that undo, redo or
+// finish a batch the journal kept.
 // Pure: no DOM.
 
 import { dirOf, joinPath } from './text.js';
@@ -6,60 +7,30 @@ import { t } from './i18n/index.js';
 
 const baseName = (path) => path.slice(path.lastIndexOf('/') + 1);
 
-function pick(meta, fields) {
-  if (!meta) return undefined;
-  const out = {};
-  for (const f of fields) if (meta[f] !== undefined) out[f] = meta[f];
-  return Object.keys(out).length ? out : undefined;
-}
-
 /**
- * The undo record of an applied batch: for every item that changed on disk,
- * where it went and which metadata it had before. `changes[i].before` holds the
- * old values of the fields in `changes[i].meta`; `folder` is the folder that
- * was shown, which the Undo button names.
+ * What Undo and Redo offer, from the journal's batches (newest first): each
+ * batch goes on the undo stack and empties the redo stack; one that reverses
+ * (`undoes`) a batch on the undo stack is an undo and goes on the redo stack;
+ * one that reverses an undo there is a redo and goes back on the undo stack.
+ * A batch that changed nothing offers nothing. Returns {undo, redo}: the tops.
  */
-export function undoRecord(title, changes, outcomes, when = Date.now(), folder = null) {
-  const kept = [];
-  for (const c of changes) {
-    const o = outcomes.get(c.key);
-    if (!o || o.stranded) continue;
-    let fields = c.meta ? Object.keys(c.meta) : [];
-    if (!o.ok) {
-      // a rename that went through before a metadata write failed
-      if (o.stage === 'comment') fields = fields.filter((f) => f !== 'comment');
-      else fields = [];
-    }
-    const renamed = o.renamed && dirOf(o.path) === c.dir;
-    if (!renamed && fields.length === 0) continue;
-    kept.push({
-      dir: c.dir,
-      from: c.name,
-      to: renamed ? baseName(o.path) : c.name,
-      before: pick(c.before, fields),
-      after: pick(c.meta, fields),
-    });
+export function undoStacks(batches) {
+  const undo = [], redo = [];
+  for (const b of batches.slice().reverse()) {
+    if (!b.done) continue;
+    const u = b.undoes ? undo.findIndex((x) => x.id === b.undoes) : -1;
+    const r = b.undoes && u < 0 ? redo.findIndex((x) => x.id === b.undoes) : -1;
+    if (u >= 0) { undo.splice(u, 1); redo.push(b); }
+    else if (r >= 0) { redo.splice(r, 1); undo.push(b); }
+    else { undo.push(b); redo.length = 0; }
   }
-  if (!kept.length) return null;
-  return { title, when, folder: folder ?? kept[0].dir, changes: kept };
+  return { undo: undo.at(-1) ?? null, redo: redo.at(-1) ?? null };
 }
 
-/** The folder a batch was applied in (older records name none: their first item's). */
-export function batchFolder(batch) {
-  return typeof batch.folder === 'string' ? batch.folder : batch.changes[0]?.dir ?? '';
-}
-
-/** Changes that undo `batch` (or redo it with `forward`), for runBatch. */
-export function batchChanges(batch, forward = false) {
+/** Changes that undo a batch read back from the journal (recordFromJournal), for runBatch. */
+export function batchChanges(record) {
   // keyed by the item's path now, so that a listed row can be found again
-  return batch.changes.map((c) => ({
-    key: joinPath(c.dir, forward ? c.from : c.to),
-    dir: c.dir,
-    name: forward ? c.from : c.to,
-    newName: forward ? c.to : c.from,
-    meta: forward ? c.after : c.before,
-    before: forward ? c.before : c.after,
-  }));
+  return record.changes.map((c) => ({ key: joinPath(c.dir, c.to), dir: c.dir, name: c.to, newName: c.from, meta: c.before }));
 }
 
 /** What became of a journal batch's items: "2,250 done · 3 failed · 17,750 not run". */

@@ -2,10 +2,8 @@
 // never trusts it; writing keeps it bounded. Pure: no DOM.
 
 import { sanitizeRule } from './rules.js';
-import { t } from './i18n/index.js';
 
 export const CONFIG_VERSION = 1;
-export const MAX_SAVED_BATCH = 10000;
 export const MAX_RECENT = 10;
 export const MAX_PRESETS = 100;
 
@@ -23,7 +21,6 @@ export function defaultConfig() {
     presets: [],
     recent: [],
     lastFolder: null,
-    lastBatch: null, // read from older settings only: the journal keeps batches now
     showHidden: false,
     journalBatches: 1000,
     journalDays: 90,
@@ -31,29 +28,6 @@ export function defaultConfig() {
 }
 
 const str = (v, d) => (typeof v === 'string' ? v : d);
-
-function sanitizeChange(c) {
-  if (!c || typeof c.dir !== 'string' || typeof c.from !== 'string' || typeof c.to !== 'string') return null;
-  const meta = (m) => {
-    if (!m || typeof m !== 'object') return undefined;
-    const out = {};
-    if (Array.isArray(m.tags) && m.tags.every((t) => typeof t === 'string')) out.tags = m.tags;
-    if (Number.isInteger(m.label) && m.label >= 0 && m.label <= 7) out.label = m.label;
-    if (typeof m.comment === 'string') out.comment = m.comment;
-    return Object.keys(out).length ? out : undefined;
-  };
-  return { dir: c.dir, from: c.from, to: c.to, before: meta(c.before), after: meta(c.after) };
-}
-
-/** A batch as kept for undo: {title, when, changes: [{dir, from, to, before, after}]} or null. */
-export function sanitizeBatch(b) {
-  if (!b || typeof b !== 'object' || !Array.isArray(b.changes) || b.changes.length > MAX_SAVED_BATCH) return null;
-  const changes = b.changes.map(sanitizeChange);
-  if (changes.some((c) => c === null)) return null;
-  const out = { title: str(b.title, t('batch.last')), when: Number(b.when) || 0, changes };
-  if (typeof b.folder === 'string') out.folder = b.folder;
-  return out;
-}
 
 /** Parses saved text; anything missing or malformed falls back to the defaults. */
 export function parseConfig(text) {
@@ -80,14 +54,13 @@ export function parseConfig(text) {
   if (Array.isArray(raw.recent)) cfg.recent = raw.recent.filter((p) => typeof p === 'string').slice(0, MAX_RECENT);
   cfg.lastFolder = str(raw.lastFolder, null);
   cfg.showHidden = raw.showHidden === true;
-  cfg.lastBatch = sanitizeBatch(raw.lastBatch);
   const bounded = (v, lo, hi, d) => (Number.isInteger(v) && v >= lo && v <= hi ? v : d);
   cfg.journalBatches = bounded(raw.journalBatches, 1, 100000, cfg.journalBatches);
   cfg.journalDays = bounded(raw.journalDays, 1, 36500, cfg.journalDays);
   return cfg;
 }
 
-/** The text to save. A last batch of older settings is not written back: the journal keeps batches. */
+/** The text to save. */
 export function serializeConfig(cfg) {
   const out = {
     v: CONFIG_VERSION,

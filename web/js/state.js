@@ -3,7 +3,6 @@
 
 import { defaultConfig } from './config.js';
 import { emptySelection } from './selection.js';
-import { emptyHistory } from './history.js';
 import { severityOf, isInvalidUtf8 } from './conflicts.js';
 import { countChanges } from './batch.js';
 import { NameList } from './preview-core.js';
@@ -25,7 +24,7 @@ export function initialState() {
     view: new Int32Array(0), // the indexes shown, in order
     results: new Map(), // path -> {ok, text} of the last batch
     lastResult: null, // {title, ok, failed, unsent}
-    history: emptyHistory(),
+    undoable: { undo: null, redo: null }, // the journal's batches Undo and Redo offer
     journal: { open: false, batches: [], query: '', expanded: null, entries: null },
     batch: { busy: false, cancelling: false, title: '', done: 0, total: 0 },
     ui: { pathInput: false, recentOpen: false, addMenuOpen: false, expanded: new Set(), focusRule: null },

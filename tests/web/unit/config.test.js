@@ -1,60 +1,46 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { parseConfig, serializeConfig, addRecent, MAX_SAVED_BATCH, MAX_RECENT } from '../../../web/js/config.js';
-import { undoRecord, batchChanges, batchFolder, recordFromJournal, finishChanges } from '../../../web/js/batch.js';
+import { parseConfig, serializeConfig, addRecent, MAX_RECENT } from '../../../web/js/config.js';
+import { batchChanges, recordFromJournal, finishChanges, undoStacks } from '../../../web/js/batch.js';
 import { explainError } from '../../../web/js/protocol.js';
 import { globToRegExp, textMatcher, filterItems, sortIndexes } from '../../../web/js/filter.js';
 import { newRule } from '../../../web/js/rules.js';
 
 const roundTrip = (cfg) => parseConfig(serializeConfig(cfg).text);
 
-test('saved settings round-trip; damaged or foreign text falls back to defaults; an older last batch is read, never written', () => {
-  const change = { dir: '/d', from: 'a', to: 'b', before: { tags: ['x'] }, after: { tags: [] } };
+test('saved settings round-trip; damaged or foreign text falls back to defaults; an older last batch is left behind', () => {
   const back = roundTrip({ ...parseConfig(null), rules: [newRule('replace', { find: 'a', with: 'b' })], mode: 'tree', showHidden: true,
-    presets: [{ name: 'P', rules: [newRule('case', { mode: 'upper' })] }], journalDays: 30, lastBatch: { title: 'Rename of 1', when: 5, changes: [change] } });
-  assert.deepEqual([back.mode, back.rules[0].find, back.presets[0].rules[0].mode, back.showHidden, back.lastBatch, back.journalDays], ['tree', 'a', 'upper', true, null, 30]);
-  const older = parseConfig(JSON.stringify({ v: 1, lastBatch: { title: 'Rename of 1', when: 5, changes: [change] }, journalBatches: 0 }));
-  assert.deepEqual([older.lastBatch.changes[0], older.journalBatches], [change, 1000]);
+    presets: [{ name: 'P', rules: [newRule('case', { mode: 'upper' })] }], journalDays: 30 });
+  assert.deepEqual([back.mode, back.rules[0].find, back.presets[0].rules[0].mode, back.showHidden, back.journalDays], ['tree', 'a', 'upper', true, 30]);
+  const older = parseConfig(JSON.stringify({ v: 1, lastBatch: { title: 'Rename of 1', changes: [] }, journalBatches: 0 }));
+  assert.deepEqual([older.lastBatch, older.journalBatches], [undefined, 1000]);
   assert.equal(roundTrip(parseConfig(null)).showHidden, false);
-  for (const bad of ['', '{', '[]', '"x"', '{"rules": 5, "mode": "nope", "sort": {"key": "evil"}, "presets": [{"name": ""}, 3], "lastBatch": {"changes": [{"dir": 1}]}}']) {
+  for (const bad of ['', '{', '[]', '"x"', '{"rules": 5, "mode": "nope", "sort": {"key": "evil"}, "presets": [{"name": ""}, 3]}']) {
     const c = parseConfig(bad);
-    assert.deepEqual([c.rules, c.mode, c.sort.key, c.presets, c.lastBatch], [[], 'files', 'native', [], null], bad);
+    assert.deepEqual([c.rules, c.mode, c.sort.key, c.presets], [[], 'files', 'native', []], bad);
   }
 });
 
-test('what is read and saved stays bounded: a last batch above the limit and old recent folders are dropped', () => {
-  const lastBatch = { title: 't', when: 0, changes: Array.from({ length: MAX_SAVED_BATCH + 1 }, (_, i) => ({ dir: '/d', from: `a${i}`, to: `b${i}` })) };
-  assert.equal(parseConfig(JSON.stringify({ lastBatch })).lastBatch, null);
+test('what is read and saved stays bounded: old recent folders are dropped', () => {
   let recent = [];
   for (let i = 0; i < 15; i++) recent = addRecent(recent, `/f${i % 12}`);
   assert.deepEqual([recent.length, recent[0], new Set(recent).size], [MAX_RECENT, '/f2', MAX_RECENT]);
 });
 
-test('the undo record keeps what changed on disk, also after partial failures', () => {
-  const changes = [
-    { key: '/d/a', dir: '/d', name: 'a', newName: 'b', meta: { tags: ['t'], comment: 'c' }, before: { tags: [], comment: '' } },
-    { key: '/d/x', dir: '/d', name: 'x', newName: 'y', meta: { label: 2 }, before: { label: 0 } },
-    { key: '/d/m', dir: '/d', name: 'm', newName: 'n' },
-    { key: '/d/k', dir: '/d', name: 'k', newName: 'k', meta: { label: 3 }, before: { label: 1 } },
-  ];
-  const outcomes = new Map([
-    ['/d/a', { ok: false, stage: 'comment', path: '/d/b', renamed: true, stranded: false }],
-    ['/d/x', { ok: false, stage: 'tags', path: '/d/y', renamed: true, stranded: false }],
-    ['/d/m', { ok: false, error: 'Permission denied', path: '/d/m', renamed: false, stranded: false }],
-    ['/d/k', { ok: true, error: '', path: '/d/k', renamed: false, stranded: false }],
-  ]);
-  const rec = undoRecord('Rename of 4', changes, outcomes, 1);
-  assert.deepEqual(rec.changes, [
-    { dir: '/d', from: 'a', to: 'b', before: { tags: [] }, after: { tags: ['t'] } },
-    { dir: '/d', from: 'x', to: 'y', before: undefined, after: undefined },
-    { dir: '/d', from: 'k', to: 'k', before: { label: 1 }, after: { label: 3 } },
-  ]);
-  assert.deepEqual(batchChanges(rec)[0], { key: '/d/b', dir: '/d', name: 'b', newName: 'a', meta: { tags: [] }, before: { tags: ['t'] } });
-  assert.equal(batchChanges(rec, true)[2].key, '/d/k');
-  assert.equal(undoRecord('none', [changes[2]], outcomes), null);
-  // the folder the batch was applied in survives a restart; older records name their first item's
-  assert.equal(batchFolder(parseConfig(JSON.stringify({ lastBatch: undoRecord('t', changes, outcomes, 1, '/shown') })).lastBatch), '/shown');
-  assert.equal(batchFolder({ changes: rec.changes.map(({ dir, from, to }) => ({ dir, from, to })) }), '/d');
+test('Undo offers the newest batch not undone, Redo the newest undo since the last new batch', () => {
+  const b = (id, undoes, done = 1) => ({ id, undoes, done });
+  const tops = (...newestLast) => { const s = undoStacks(newestLast.reverse()); return [s.undo?.id ?? null, s.redo?.id ?? null]; };
+  for (const [batches, want, why] of [
+    [[], [null, null], 'an empty journal'],
+    [[b('A'), b('B')], ['B', null], 'two batches'],
+    [[b('A'), b('B'), b('uB', 'B')], ['A', 'uB'], 'one undone'],
+    [[b('A'), b('B'), b('uB', 'B'), b('uA', 'A')], [null, 'uA'], 'both undone: redo the last undo first'],
+    [[b('A'), b('uA', 'A'), b('rA', 'uA')], ['rA', null], 'a redo is undone next'],
+    [[b('A'), b('uA', 'A'), b('C')], ['C', null], 'a new batch ends what could be redone'],
+    [[b('A'), b('B'), b('uA', 'A')], ['B', 'uA'], 'an older batch undone from the History'],
+    [[b('A'), b('X', undefined, 0)], ['A', null], 'a batch that changed nothing'],
+    [[b('A'), b('uA', 'A'), b('X', undefined, 0)], [null, 'uA'], 'nor does it end what could be redone'],
+  ]) assert.deepEqual(tops(...batches), want, why);
 });
 
 test('a batch read back from the journal undoes each item once, from where it is now', () => {

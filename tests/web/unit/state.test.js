@@ -5,7 +5,6 @@ import { initialState, computeView, pendingCounts, outgoingChanges } from '../..
 import { actions, sameRules } from '../../../web/js/actions.js';
 import * as sel from '../../../web/js/selection.js';
 import { editItems, effective, parseTags } from '../../../web/js/edits.js';
-import { applied, ran, top, emptyHistory } from '../../../web/js/history.js';
 import { computePreview, pack, unpack, packItems, unpackItems, NameList } from '../../../web/js/preview-core.js';
 import { newRule } from '../../../web/js/rules.js';
 import { Facets, facetsOf } from '../../../web/js/filter.js';
@@ -19,7 +18,7 @@ const record = (path, extra = {}) => {
 };
 const listed = (...paths) => {
   const store = createStore(initialState(), actions);
-  store.dispatch('configLoaded', { config: { ...store.state.config }, history: emptyHistory() });
+  store.dispatch('configLoaded', { config: { ...store.state.config } });
   store.dispatch('listed', { folder: '/d', files: paths.map((p) => (typeof p === 'string' ? record(p) : p)) });
   return store;
 };
@@ -69,17 +68,6 @@ test('metadata edits hold only what differs from disk; tags are typed ";"-separa
   edits = editItems(edits, [a, b], () => ({ tags: [], label: 0 }));
   assert.deepEqual([...edits], [['/d/a', { tags: [], label: 0 }]]);
   assert.deepEqual(parseTags(' Beach ; ;Holiday;'), ['Beach', 'Holiday']);
-});
-
-test('history: an apply clears redo, undo and redo move batches between the stacks', () => {
-  const b1 = { title: 'one' }, b2 = { title: 'two' }, u2 = { title: 'Undo of two' };
-  let h = applied(applied(emptyHistory(), b1), b2);
-  assert.equal(top(h, 'undo'), b2);
-  h = ran(h, 'undo', b2, u2);
-  assert.deepEqual([h.undo, h.redo], [[b1], [u2]]);
-  assert.deepEqual(applied(h, null), h, 'a batch that changed nothing is not kept');
-  assert.deepEqual(applied(h, b2).redo, []);
-  assert.equal(top(emptyHistory(), 'redo'), null);
 });
 
 test('actions: a new listing forgets the last one; loaded rules get their own ids and compare by content', () => {

@@ -1,14 +1,15 @@
 // Applying batches: the confirmation, the native engine's run with progress
 // and cancel, the results in the rows, and undo and redo of the batches applied.
 
-import { undoRecord, batchChanges, batchFolder } from '../batch.js';
+import { batchChanges, recordFromJournal, undoStacks } from '../batch.js';
 import { explainError, normalise, pathIndexOf } from '../protocol.js';
 import { isInvalidUtf8, warningCounts } from '../conflicts.js';
-import { top } from '../history.js';
 import { joinPath } from '../text.js';
 import { outgoingChanges, pendingCounts, targetIndexes } from '../state.js';
 import { t } from '../i18n/index.js';
 
+// How many of the journal's newest batches Undo and Redo look back over.
+const UNDO_DEPTH = 100;
 const baseName = (path) => path.slice(path.lastIndexOf('/') + 1) || path;
 const line = (c) => (c.newName !== c.name ? t('batch.line', { name: c.name, newName: c.newName }) : t('batch.metaLine', { name: c.name }));
 // The title of the batch an undo record undid ("Undo of X" gives X), in the
@@ -46,14 +47,14 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
    * the outcomes (key -> {ok, code, error, stage, path, sent, renamed, record}),
    * after bringing the rows up to date from the records the reply carries.
    */
-  async function run(changes, title, kind = 'b', folder = st().listing.folder || '') {
+  async function run(changes, title, kind = 'b', folder = st().listing.folder || '', undoes = '') {
     const batch = `${kind}-${Date.now().toString(36)}-${Math.random().toString(36).slice(2, 8)}`;
     store.dispatch('batchStarted', { title, total: changes.length });
     running = batch;
     let res = null;
     let failure = null;
     try {
-      res = await bridge.runBatch(changes.map(outgoing), { batch, title, folder }, (p) => store.dispatch('batchProgress', p.done + p.failed));
+      res = await bridge.runBatch(changes.map(outgoing), { batch, title, folder, ...(undoes ? { undoes } : {}) }, (p) => store.dispatch('batchProgress', p.done + p.failed));
     } catch (e) {
       failure = e;
     }
@@ -73,10 +74,18 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     if (res?.refused) toast(t('batch.refused'), 'error', 12000);
     if (res?.cancelled) toast(t('batch.cancelled'), 'warning');
     refreshRows(changes, outcomes);
+    await refreshUndo();
     const ok = changes.filter((c) => outcomes.get(c.key).ok).length;
     const unsent = changes.filter((c) => !outcomes.get(c.key).sent).length;
     store.dispatch('batchFinished', { title, ok, failed: changes.length - ok - unsent, unsent });
     return outcomes;
+  }
+
+  /** Reads what Undo and Redo offer from the journal's newest batches. */
+  async function refreshUndo() {
+    try {
+      store.dispatch('undoableRead', undoStacks((await bridge.listBatches(UNDO_DEPTH)).batches));
+    } catch (_) { /* the buttons keep what they offered; the History says why it cannot read */ }
   }
 
   /** Brings the rows of a finished batch up to date from the records of its reply and marks their results. */
@@ -138,9 +147,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     }
     if (!changes.length) { toast(t('batch.nothingLeft'), 'warning'); return; }
     const title = t(renames ? 'batch.rename' : 'batch.meta', { count: changes.length });
-    const outcomes = await run(changes, title);
-    const record = undoRecord(title, changes, outcomes, Date.now(), st().listing.folder);
-    store.dispatch('historyApplied', record);
+    await run(changes, title);
   }
 
   /**
@@ -148,7 +155,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
    * interrupted batch) after a preview: what goes where, and what cannot
    * because its target name is taken now.
    */
-  async function runRecorded(changes, { title, folder, missing = 0, kind }) {
+  async function runRecorded(changes, { title, folder, missing = 0, kind, undoes = '' }) {
     if (!idle()) return;
     // kind "undo" or "finish" names the messages, and the batch in the journal
     const verb = kind === 'undo' ? 'Undo' : 'Finish';
@@ -176,8 +183,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     });
     if (!ok || !go.length || !idle()) return;
     const name = t(`batch.${kind}Of`, { title });
-    const outcomes = await run(go, name, kind, folder);
-    store.dispatch('historyApplied', undoRecord(name, go, outcomes, Date.now(), folder));
+    const outcomes = await run(go, name, kind, folder, undoes);
     const failed = go.length - go.filter((c) => outcomes.get(c.key).ok).length;
     if (failed) toast(t('batch.notChanged', { count: failed }), 'error', 10000);
   }
@@ -185,10 +191,10 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
   /** Undoes the last batch (`which` "undo") or redoes the last undone one ("redo"). */
   async function undoRedo(which) {
     if (!idle()) return;
-    const batch = top(st().history, which);
+    const batch = st().undoable[which];
     if (!batch) return;
     const redo = which === 'redo';
-    const where = batchFolder(batch);
+    const where = batch.folder;
     const title = redo ? t('batch.redoOf', { title: undoneTitle(batch.title) }) : t('batch.undoOf', { title: batch.title });
     const shown = st().listing.folder;
     if (where !== shown) {
@@ -196,23 +202,32 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
       const ok = await ask({
         title: t(redo ? 'batch.redoElsewhere' : 'batch.undoElsewhere'),
         paragraphs: [
-          { cls: 'big', text: t('batch.changedIn', { title: batch.title, count: batch.changes.length, folder: where }) },
+          { cls: 'big', text: t('batch.changedIn', { title: batch.title, count: batch.done, folder: where }) },
           { text: shown ? t('batch.listShows', { folder: shown }) : t('batch.noFolderShown') },
         ],
         okText: t(redo ? 'batch.redoIn' : 'batch.undoIn', { folder: baseName(where) }),
       });
-      if (!ok || !idle() || top(st().history, which) !== batch) return;
+      if (!ok || !idle() || st().undoable[which] !== batch) return;
     }
-    const changes = batchChanges(batch);
-    const outcomes = await run(changes, title, redo ? 'redo' : 'undo', where);
-    store.dispatch('historyRan', { which, batch, record: undoRecord(title, changes, outcomes, Date.now(), where) });
+    // where its items are now: the journal finds one that was moved since
+    let record;
+    try {
+      record = recordFromJournal(batch, (await bridge.readBatch(batch.id)).entries);
+    } catch (e) {
+      toast(t('toast.noHistory', { reason: e.message }), 'error');
+      return;
+    }
+    const changes = batchChanges(record);
+    if (!changes.length) { toast(t('batch.nothingToUndo'), 'warning'); return; }
+    const outcomes = await run(changes, title, which, where, batch.id);
     const failed = changes.length - changes.filter((c) => outcomes.get(c.key).ok).length;
     if (failed) toast(t('batch.notRestored', { count: failed }), 'error', 10000);
   }
 
   return {
     apply,
-    undoRecorded: (record) => runRecorded(batchChanges(record), { ...record, kind: 'undo' }),
+    undoRecorded: (record) => runRecorded(batchChanges(record), { ...record, kind: 'undo', undoes: record.id }),
+    refreshUndo,
     finishRecorded: (batch, changes) => runRecorded(changes, { title: batch.title, folder: batch.folder, kind: 'finish' }),
     undo: () => undoRedo('undo'),
     redo: () => undoRedo('redo'),

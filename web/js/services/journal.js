@@ -1,6 +1,6 @@
 // The journal of batches, as the page uses it: what the start-up repair did,
-// the trim to the kept bounds, the batch the Undo button offers after a
-// restart, and the History sheet (its list, the rows of a batch, undo).
+// the trim to the kept bounds, what Undo and Redo offer, and the History sheet
+// (its list, the rows of a batch, undo).
 
 import { batchCounts, finishChanges, recordFromJournal } from '../batch.js';
 import { t } from '../i18n/index.js';
@@ -24,12 +24,7 @@ export function createJournal({ store, bridge, toast, runner }) {
         toast(t('history.cutShort', { title: b.title || t('history.batch'), counts: batchCounts(b) }), 'warning', 60000, null, { label: t('history.showBatch'), run: () => show(b.id) });
       }
       bridge.pruneJournal(st().config.journalBatches, st().config.journalDays).catch(() => {});
-      // after a restart, Undo offers the newest batch, unless it was itself an undo
-      if (st().history.undo.length) return;
-      const [newest] = (await bridge.listBatches(1)).batches;
-      if (!newest || newest.id.startsWith('undo-')) return;
-      const record = recordFromJournal(newest, (await bridge.readBatch(newest.id)).entries);
-      if (record.changes.length && !st().history.undo.length) store.dispatch('historyApplied', record);
+      await runner.refreshUndo();
     } catch (e) {
       toast(t('toast.noHistory', { reason: e.message }), 'error');
     }

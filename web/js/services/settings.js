@@ -36,9 +36,7 @@ export function createSettings({ store, bridge, toast }) {
       } catch (e) {
         toast(t('toast.settingsNotLoaded', { reason: e.message }), 'error');
       }
-      const config = parseConfig(saved);
-      const { lastBatch, ...rest } = config;
-      store.dispatch('configLoaded', { config: rest, history: { undo: lastBatch ? [lastBatch] : [], redo: [] } });
+      store.dispatch('configLoaded', { config: parseConfig(saved) });
     },
   };
 }

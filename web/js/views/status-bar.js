@@ -3,8 +3,6 @@
 
 import { $, h, fill } from '../dom.js';
 import { pendingCounts } from '../state.js';
-import { batchChanges, batchFolder, countChanges } from '../batch.js';
-import { top } from '../history.js';
 import { t } from '../i18n/index.js';
 
 const baseName = (path) => path.slice(path.lastIndexOf('/') + 1) || path;
@@ -39,21 +37,17 @@ export function createStatusBar({ store, intents }) {
   }
 
   function history(state) {
-    const u = top(state.history, 'undo'), r = top(state.history, 'redo');
-    const describe = (b) => {
-      const c = countChanges(batchChanges(b));
-      const names = t('status.names', { count: c.renames });
-      return c.meta ? t('status.namesAndMeta', { names, count: c.meta }) : names;
-    };
+    const { undo: u, redo: r } = state.undoable;
+    const describe = (b) => t('status.items', { count: b.done });
     // each button names the folder its batch changed
-    const label = (key, b) => t(key, { count: b.changes.length, folder: baseName(batchFolder(b)) });
+    const label = (key, b) => t(key, { count: b.done, folder: baseName(b.folder) });
     const busy = state.batch.busy || state.arriving > 0;
     const ub = $('undo-btn'), rb = $('redo-btn');
     ub.disabled = !u || busy;
-    put(ub, 'title', u ? t('status.undoTip', { title: u.title, folder: batchFolder(u), what: describe(u) }) : t('status.nothingToUndo'));
+    put(ub, 'title', u ? t('status.undoTip', { title: u.title, folder: u.folder, what: describe(u) }) : t('status.nothingToUndo'));
     put(ub, 'textContent', u ? label('status.undoLabel', u) : t('status.undo'));
     rb.disabled = !r || busy;
-    put(rb, 'title', r ? t('status.redoTip', { folder: batchFolder(r), what: describe(r) }) : t('status.nothingToRedo'));
+    put(rb, 'title', r ? t('status.redoTip', { folder: r.folder, what: describe(r) }) : t('status.nothingToRedo'));
     put(rb, 'textContent', r ? label('status.redoLabel', r) : t('status.redo'));
   }
 
@@ -88,6 +82,6 @@ export function createStatusBar({ store, intents }) {
   }
 
   // `arriving` starts and ends with a new listing, so 'listing' covers it
-  store.subscribe(['preview', 'edits', 'listing', 'filter', 'lastResult', 'batch', 'history', 'selection'], render);
+  store.subscribe(['preview', 'edits', 'listing', 'filter', 'lastResult', 'batch', 'undoable', 'selection'], render);
   render(store.state);
 }
