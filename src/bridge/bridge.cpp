@@ -63,7 +63,7 @@ void Bridge::receive(const nlohmann::json& body) {
 }
 
 void Bridge::answerUnknown(std::int64_t id, const std::string& cmd) {
-  resolve(id, false, "unknown cmd: " + cmd);
+  replies_->fail(id, {ErrorCode::kBadRequest, "unknown cmd: " + cmd});
 }
 
 void Bridge::setMode(std::int64_t id, const nlohmann::json& args) {
@@ -81,7 +81,7 @@ void Bridge::savePrefs(std::int64_t id, const nlohmann::json& args) {
   host_.settings.save(std::move(*data),
                       [replies = replies_, id](std::optional<std::string> failure) {
                         if (failure)
-                          replies->resolve(id, false, *failure);
+                          replies->fail(id, {ErrorCode::kIo, *failure});
                         else
                           replies->resolve(id, true, nullptr);
                       });

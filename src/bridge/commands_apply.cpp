@@ -32,7 +32,7 @@ Operation operationFrom(const nlohmann::json& record) {
 void Bridge::apply(std::int64_t id, const nlohmann::json& args) {
   const nlohmann::json* records = Args(args).objects("ops");
   if (!records) {
-    resolve(id, false, "missing ops");
+    replies_->fail(id, {ErrorCode::kBadRequest, "missing ops"});
     return;
   }
   std::vector<Operation> ops;
@@ -68,9 +68,9 @@ void Bridge::apply(std::int64_t id, const nlohmann::json& args) {
       if (ops[i].path && !namesNoItem(*ops[i].path)) paths[i] = plainPath(*ops[i].path);
     auto plan = journal->plan(batch, ops, identities(paths));
     if (!plan) {
-      replies->resolve(id, false,
-                       "The batch could not be written to the journal, so nothing was changed: " +
-                           plan.error().message);
+      replies->fail(id, {ErrorCode::kJournal,
+                         "The batch could not be written to the journal, so nothing was changed: " +
+                             plan.error().message});
       return;
     }
     // Outcomes go in every thousand records, so that a crash loses little of
@@ -102,7 +102,7 @@ void Bridge::reveal(std::int64_t id, const nlohmann::json& args) {
   host_.main.post([replies = replies_, &browser = host_.browser, id, paths = std::move(paths)] {
     browser.reveal(paths, [replies, id](std::optional<std::string> error) {
       if (error)
-        replies->resolve(id, false, "No file manager could show the items: " + *error);
+        replies->fail(id, {ErrorCode::kIo, "No file manager could show the items: " + *error});
       else
         replies->resolve(id, true, nullptr);
     });

@@ -61,14 +61,14 @@ void Bridge::readBatch(std::int64_t id, const nlohmann::json& args) {
   const Args a(args);
   auto batch = a.string("id");
   if (!batch) {
-    resolve(id, false, "missing id");
+    replies_->fail(id, {ErrorCode::kBadRequest, "missing id"});
     return;
   }
   bool locate = a.boolean("locate", false);
   io_.submit([replies = replies_, journal = journal_, id, batch = std::move(*batch), locate] {
     auto summary = journal ? journal->batch(batch) : std::nullopt;
     if (!summary) {
-      replies->resolve(id, false, "no such batch");
+      replies->fail(id, {ErrorCode::kNotFound, "no such batch"});
       return;
     }
     nlohmann::json entries = nlohmann::json::array();
@@ -99,8 +99,9 @@ void Bridge::exportBatch(std::int64_t id, const nlohmann::json& args) {
   const Args a(args);
   auto batch = a.string("id");
   std::string format = a.string("format").value_or("");
-  if (!batch) return resolve(id, false, "missing id");
-  if (format != "csv" && format != "sh") return resolve(id, false, "unknown format: " + format);
+  if (!batch) return replies_->fail(id, {ErrorCode::kBadRequest, "missing id"});
+  if (format != "csv" && format != "sh")
+    return replies_->fail(id, {ErrorCode::kBadRequest, "unknown format: " + format});
   std::string name = "quarrytide-batch." + format;
   // The chooser answers on the main thread while the host (and so this Bridge) runs.
   host_.chooser.saveAs(name, [this, id, batch = std::move(*batch),
@@ -109,11 +110,11 @@ void Bridge::exportBatch(std::int64_t id, const nlohmann::json& args) {
     io_.submit([replies = replies_, journal = journal_, id, batch, format,
                 file = std::move(*file)] {
       auto summary = journal ? journal->batch(batch) : std::nullopt;
-      if (!summary) return replies->resolve(id, false, "no such batch");
+      if (!summary) return replies->fail(id, {ErrorCode::kNotFound, "no such batch"});
       auto entries = journal->entries(batch);
       std::string text = format == "csv" ? batchCsv(entries) : batchUndoScript(*summary, entries);
       if (auto error = writeFileAtomically(file, text))
-        return replies->resolve(id, false, "The export could not be saved: " + *error);
+        return replies->fail(id, {ErrorCode::kIo, "The export could not be saved: " + *error});
       replies->resolve(id, true, {{"path", file}});
     });
   });
@@ -128,7 +129,8 @@ void Bridge::pruneJournal(std::int64_t id, const nlohmann::json& args) {
     if (st)
       replies->resolve(id, true, nullptr);
     else
-      replies->resolve(id, false, "The history could not be trimmed: " + st.error().message);
+      replies->fail(
+          id, {ErrorCode::kJournal, "The history could not be trimmed: " + st.error().message});
   });
 }
 

@@ -37,7 +37,7 @@ void Bridge::listFolder(std::int64_t id, const nlohmann::json& args) {
   const Args a(args);
   auto folder = a.string("folder");
   if (!folder) {
-    resolve(id, false, "missing folder");
+    replies_->fail(id, {ErrorCode::kBadRequest, "missing folder"});
     return;
   }
   // The reply echoes the folder exactly as sent; a missing or unreadable

@@ -9,12 +9,12 @@ void Bridge::readMedia(std::int64_t id, const nlohmann::json& args) {
   const Args a(args);
   auto paths = a.strings("paths");
   if (!paths) {
-    resolve(id, false, "missing paths");
+    replies_->fail(id, {ErrorCode::kBadRequest, "missing paths"});
     return;
   }
   std::string hash = a.string("hash").value_or("");
   if (!isHashName(hash)) {
-    resolve(id, false, "unknown hash: " + hash);
+    replies_->fail(id, {ErrorCode::kBadRequest, "unknown hash: " + hash});
     return;
   }
   if (!host_.media) {  // a host without a reader: every file fails alike

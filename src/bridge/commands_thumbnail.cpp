@@ -17,7 +17,7 @@ void Bridge::thumbnail(std::int64_t id, const nlohmann::json& args) {
   Args a(args);
   auto path = a.string("path");
   if (!path) {
-    resolve(id, false, "missing path");
+    replies_->fail(id, {ErrorCode::kBadRequest, "missing path"});
     return;
   }
   std::int64_t size = std::min(a.integer("size", kDefaultThumbSize), kMaxThumbSize);

@@ -128,15 +128,15 @@ TEST(Protocol, UnknownCommandsAreNamedAsSentWithLoneSurrogatesRepaired) {
   // A rule that cut an emoji in half leaves a lone surrogate in the page's
   // string. "\\ud800" is an escaped backslash, not an escape.
   expectTranscript(rig, R"(
-    {"id":1,"cmd":"SetMode","args":{"kind":"folders"}} => {"id":1,"ok":false,
+    {"id":1,"cmd":"SetMode","args":{"kind":"folders"}} => {"id":1,"ok":false,"code":"bad-request",
       "payload":"unknown cmd: SetMode"}
-    {"id":2,"cmd":""} => {"id":2,"ok":false,"payload":"unknown cmd: "}
-    {"id":3,"cmd":"r\u00e9v\"eal \ud83d\ude00"} => {"id":3,"ok":false,
+    {"id":2,"cmd":""} => {"id":2,"ok":false,"code":"bad-request","payload":"unknown cmd: "}
+    {"id":3,"cmd":"r\u00e9v\"eal \ud83d\ude00"} => {"id":3,"ok":false,"code":"bad-request",
       "payload":"unknown cmd: r\u00e9v\"eal \ud83d\ude00"}
-    {"id":4,"cmd":"x\ud83d"} => {"id":4,"ok":false,"payload":"unknown cmd: x\uFFFD"}
-    {"id":5,"cmd":"\ude00y\ud83d\ude00"} => {"id":5,"ok":false,
+    {"id":4,"cmd":"x\ud83d"} => {"id":4,"ok":false,"code":"bad-request","payload":"unknown cmd: x\uFFFD"}
+    {"id":5,"cmd":"\ude00y\ud83d\ude00"} => {"id":5,"ok":false,"code":"bad-request",
       "payload":"unknown cmd: \uFFFDy\ud83d\ude00"}
-    {"id":6,"cmd":"\\ud800"} => {"id":6,"ok":false,"payload":"unknown cmd: \\ud800"})");
+    {"id":6,"cmd":"\\ud800"} => {"id":6,"ok":false,"code":"bad-request","payload":"unknown cmd: \\ud800"})");
   EXPECT_FALSE(rig.bridge->foldersMode());
 }
 
@@ -173,8 +173,8 @@ TEST(Protocol, ThumbnailSizesFollowTheIntegerRuleAndAreBounded) {
     {"id":6,"cmd":"thumbnail","args":{"path":"/p","size":5000000000}} => {"id":6,"ok":true,"payload":{"dataUrl":"data:/p"}}
     {"id":7,"cmd":"thumbnail","args":{"path":"/p","size":0}} => {"id":7,"ok":true,"payload":{"dataUrl":""}}
     {"id":8,"cmd":"thumbnail","args":{"path":"/p","size":-2}} => {"id":8,"ok":true,"payload":{"dataUrl":""}}
-    {"id":9,"cmd":"thumbnail","args":{"size":48}} => {"id":9,"ok":false,"payload":"missing path"}
-    {"id":10,"cmd":"thumbnail","args":{"path":5}} => {"id":10,"ok":false,"payload":"missing path"})",
+    {"id":9,"cmd":"thumbnail","args":{"size":48}} => {"id":9,"ok":false,"code":"bad-request","payload":"missing path"}
+    {"id":10,"cmd":"thumbnail","args":{"path":5}} => {"id":10,"ok":false,"code":"bad-request","payload":"missing path"})",
                    Replies::atOnce);
   EXPECT_EQ(sizes, (std::vector<std::int64_t>{48, 48, 32, 1024}));
 }

@@ -20,8 +20,8 @@ TEST(ListFolderCommand, NeedsAFolderTakesOnlyFlagsOfTheirTypeAndEchoesTheFolder)
                            {}})
     EXPECT_CALL(rig.catalogue, listFolder("/tmp/x", mode)).WillOnce(Return(Records{}));
   expectTranscript(rig, R"(
-    {"id":1,"cmd":"listFolder"} => {"id":1,"ok":false,"payload":"missing folder"}
-    {"id":2,"cmd":"listFolder","args":{"folder":5,"recursive":true}} => {"id":2,"ok":false,"payload":"missing folder"})",
+    {"id":1,"cmd":"listFolder"} => {"id":1,"ok":false,"code":"bad-request","payload":"missing folder"}
+    {"id":2,"cmd":"listFolder","args":{"folder":5,"recursive":true}} => {"id":2,"ok":false,"code":"bad-request","payload":"missing folder"})",
                    Replies::atOnce);
   // Answered in the order sent.
   expectTranscript(rig, R"(

@@ -68,7 +68,8 @@ TEST(HostileInput, HugeLongAndDeepValuesAreAnsweredWithClearErrors) {
   const json& described = replies[6]["payload"]["files"];
   ASSERT_EQ(described.size(), 50000u);
   EXPECT_EQ(described[0]["path"], item);
-  EXPECT_EQ(replies[7], json({{"id", 7}, {"ok", false}, {"payload", "missing ops"}}));
+  EXPECT_EQ(replies[7],
+            json({{"id", 7}, {"ok", false}, {"payload", "missing ops"}, {"code", "bad-request"}}));
   EXPECT_EQ(replies[8]["ok"], true);
   EXPECT_EQ(names(dir.path()), std::set<std::string>{"a.txt"});
   EXPECT_EQ(xattr(item, "user.xdg.tags"), "old,Red");

@@ -11,9 +11,9 @@ TEST(ApplyCommand, RefusesOpsThatAreNotAListOfObjectsAtOnce) {
   BridgeRig rig;
   EXPECT_CALL(rig.catalogue, applyOp(_)).Times(0);
   expectTranscript(rig, R"(
-    {"id":1,"cmd":"apply","args":{}} => {"id":1,"ok":false,"payload":"missing ops"}
-    {"id":2,"cmd":"apply","args":{"ops":{"path":"/x"}}} => {"id":2,"ok":false,"payload":"missing ops"}
-    {"id":3,"cmd":"apply","args":{"ops":[{"path":"/x"},"y"]}} => {"id":3,"ok":false,"payload":"missing ops"})",
+    {"id":1,"cmd":"apply","args":{}} => {"id":1,"ok":false,"code":"bad-request","payload":"missing ops"}
+    {"id":2,"cmd":"apply","args":{"ops":{"path":"/x"}}} => {"id":2,"ok":false,"code":"bad-request","payload":"missing ops"}
+    {"id":3,"cmd":"apply","args":{"ops":[{"path":"/x"},"y"]}} => {"id":3,"ok":false,"code":"bad-request","payload":"missing ops"})",
                    Replies::atOnce);
 }
 
@@ -77,7 +77,7 @@ TEST(RevealCommand, HandsTheItemsOverAfterTheHandlerReturnsThenAnswers) {
   // Nothing could show them: said, not answered as a success.
   rig.browser.failWith = "Failed to find default application for content type ‘inode/directory’";
   expectTranscript(rig, R"(
-    {"id":5,"cmd":"reveal","args":{"paths":["/a"]}} => {"id":5,"ok":false,"payload":
+    {"id":5,"cmd":"reveal","args":{"paths":["/a"]}} => {"id":5,"ok":false,"code":"io","payload":
       "No file manager could show the items: Failed to find default application for content type ‘inode/directory’"})",
                    Replies::atOnce);
 }
