@@ -141,8 +141,11 @@ class MadeUpCatalogue final : public Catalogue {
     return r;
   }
   OpResult applyOp(const Operation& op) override {
-    if (!op.path) return {false, std::nullopt, std::nullopt, "missing path"};
-    return {true, op.path, *op.path + "/" + op.newName.value_or(""), std::nullopt};
+    if (!op.path)
+      return {false,          std::nullopt,           std::nullopt,
+              "missing path", ErrorCode::kBadRequest, OpResult::Stage::kNone};
+    return {true,         op.path,      *op.path + "/" + op.newName.value_or(""),
+            std::nullopt, std::nullopt, OpResult::Stage::kNone};
   }
 };
 
