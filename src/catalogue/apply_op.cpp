@@ -53,9 +53,9 @@ OpResult applyOp(const Operation& op, PriorState* prior) {
     if (!written) return failed("tags: " + written.error().message, written.error(), Stage::kTags);
   }
 
-  if (op.setComment && prior) prior->comment = readFinderComment(current);
+  if (op.setComment && prior) prior->comment = readComment(current);
   if (op.setComment)
-    if (Status set = setFinderComment(current, op.comment); !set)
+    if (Status set = setComment(current, op.comment); !set)
       return failed("comment: " + set.error().message, set.error(), Stage::kComment);
 
   return {true, op.path, current, std::nullopt, std::nullopt, Stage::kNone};

@@ -57,7 +57,7 @@ void RecordReader::read(FileRecord& r, int dirFd, const char* name, std::string 
     r.tags = std::move(split.user);
     r.label = split.label;
   }
-  if (comment && readFinderCommentAt(dirFd, name, r.path.c_str(), value_)) r.comment = value_;
+  if (comment && readCommentAt(dirFd, name, r.path.c_str(), value_)) r.comment = value_;
 }
 
 }  // namespace quarrytide

@@ -20,7 +20,7 @@ bool isCommentText(std::string_view bytes) {
   return status == U_BUFFER_OVERFLOW_ERROR || U_SUCCESS(status);
 }
 
-bool readFinderCommentAt(int dirFd, const char* name, const char* path, std::string& comment) {
+bool readCommentAt(int dirFd, const char* name, const char* path, std::string& comment) {
   if (readAttributeAt(dirFd, name, path, kCommentAttribute, comment) != 0) return false;
   if (!isCommentText(comment)) {
     comment.clear();
@@ -29,13 +29,13 @@ bool readFinderCommentAt(int dirFd, const char* name, const char* path, std::str
   return true;
 }
 
-std::string readFinderComment(const std::string& path) {
+std::string readComment(const std::string& path) {
   std::string comment;
-  readFinderCommentAt(AT_FDCWD, path.c_str(), path.c_str(), comment);
+  readCommentAt(AT_FDCWD, path.c_str(), path.c_str(), comment);
   return comment;
 }
 
-Status setFinderComment(const std::string& path, const std::string& comment) {
+Status setComment(const std::string& path, const std::string& comment) {
   if (comment.empty()) {
     // Already absent, or a file system that cannot hold comments: none, as asked.
     if (::lremovexattr(path.c_str(), kCommentAttribute) == 0 || isNoAttribute(errno))

@@ -13,15 +13,15 @@ inline constexpr const char* kCommentAttribute = "user.xdg.comment";
 
 // The comment, or "" when there is none or it cannot be read (or is not
 // valid UTF-8).
-std::string readFinderComment(const std::string& path);
+std::string readComment(const std::string& path);
 // For listings: the comment of the item `name` in the folder open as
 // `dirFd` (full path `path`), read into `comment` reusing its storage; false
 // (and "") when there is no readable comment.
-bool readFinderCommentAt(int dirFd, const char* name, const char* path, std::string& comment);
+bool readCommentAt(int dirFd, const char* name, const char* path, std::string& comment);
 // Whether the bytes of a stored comment are text a comment can show (valid
 // UTF-8); anything else reads as no comment.
 bool isCommentText(std::string_view bytes);
 // Sets the comment; "" removes it (already absent counts as done).
-Status setFinderComment(const std::string& path, const std::string& comment);
+Status setComment(const std::string& path, const std::string& comment);
 
 }  // namespace quarrytide

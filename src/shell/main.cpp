@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app_delegate.hpp"
+#include "application.hpp"
 
 namespace {
 
@@ -43,6 +43,6 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  quarrytide::AppDelegate delegate(options);
+  quarrytide::Application delegate(options);
   return delegate.run(argv[0]);
 }

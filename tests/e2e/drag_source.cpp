@@ -1,9 +1,9 @@
 // A drag source for the end-to-end tests, driven by xdotool, and a screen
 // grabber.
-//   qt_e2e_helper drag files PATH...  drags the paths as file URIs
-//   qt_e2e_helper drag link URL       drags a web link (text/uri-list and text)
-//   qt_e2e_helper drag text TEXT      drags plain text
-//   qt_e2e_helper shot FILE.png       saves the whole screen
+//   quarrytide_e2e_helper drag files PATH...  drags the paths as file URIs
+//   quarrytide_e2e_helper drag link URL       drags a web link (text/uri-list and text)
+//   quarrytide_e2e_helper drag text TEXT      drags plain text
+//   quarrytide_e2e_helper shot FILE.png       saves the whole screen
 // "drag" prints "ready X Y" (where to press, in screen pixels) once its
 // window is on screen, and exits 0 when the drag ends; the suite ends it otherwise.
 #include <gtk/gtk.h>
@@ -92,6 +92,6 @@ int main(int argc, char** argv) {
     if (d.kind == "files" || d.kind == "link" || d.kind == "text") return drag(std::move(d));
   }
   if (argc == 3 && std::strcmp(argv[1], "shot") == 0) return shot(argv[2]);
-  std::fprintf(stderr, "usage: qt_e2e_helper drag files|link|text ITEM... | shot FILE.png\n");
+  std::fprintf(stderr, "usage: quarrytide_e2e_helper drag files|link|text ITEM... | shot FILE.png\n");
   return 2;
 }

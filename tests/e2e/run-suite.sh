@@ -11,7 +11,7 @@ build=$(cd "$1" && pwd)
 for tool in xvfb-run xdotool xprop WebKitWebDriver node getfattr; do
   command -v $tool >/dev/null || { echo "e2e: $tool is missing (make deps installs it)"; exit 1; }
 done
-for bin in quarrytide qt_e2e_helper; do
+for bin in quarrytide quarrytide_e2e_helper; do
   [ -x "$build/bin/$bin" ] || { echo "e2e: $build/bin/$bin is not built"; exit 1; }
 done
 
@@ -47,4 +47,4 @@ unset DBUS_SESSION_BUS_ADDRESS
 export QUARRYTIDE_PROBE=$build/bin/quarrytide-probe
 
 timeout 600 xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" \
-  node "$here/suite.mjs" "$work/prefix/bin/quarrytide" "$work/real/bin/quarrytide" "$build/bin/qt_e2e_helper" "$build/e2e" "$work"
+  node "$here/suite.mjs" "$work/prefix/bin/quarrytide" "$work/real/bin/quarrytide" "$build/bin/quarrytide_e2e_helper" "$build/e2e" "$work"

@@ -379,7 +379,7 @@ TEST_F(ReadMedia, ArgumentsFollowTheRulesAndAPathWithNulNamesNoItem) {
 }
 
 TEST_F(ReadMedia, ACrashingOrHangingReaderCostsOnlyItsFileAndHoldsUpNoOtherRequest) {
-  const std::string fake = std::string(std::getenv("QUARRYTIDE_BIN")) + "/qt_fake_probe";
+  const std::string fake = std::string(std::getenv("QUARRYTIDE_BIN")) + "/quarrytide_fake_probe";
   // {name, the error it gets, if any}. First as many slow files as there are
   // helpers, which the second request's file releases.
   std::vector<std::pair<std::string, std::string>> cases = {

@@ -71,32 +71,32 @@ TEST(Attributes, RefusedWritesChangeNothingAndSayWhy) {
   EXPECT_EQ(readTags(f).value(), Tags{"keep"});
   EXPECT_EQ(readTags(gone).error(), Error::posix(ENOENT));
   EXPECT_EQ(writeTags(gone, {"x"}).error(), Error::posix(ENOENT));
-  EXPECT_EQ(readFinderComment(gone), "");
-  EXPECT_FALSE(setFinderComment(gone, "hello"));
+  EXPECT_EQ(readComment(gone), "");
+  EXPECT_FALSE(setComment(gone, "hello"));
 }
 
 TEST(Attributes, CommentsRoundTripExactlyAndUnreadableOnesReadAsEmpty) {
   TempDir dir;
   const auto f = dir.file("c.txt");
-  EXPECT_EQ(readFinderComment(f), "");
+  EXPECT_EQ(readComment(f), "");
   // The long one takes the size-query road (and is small enough for ext4,
   // which keeps all of an inode's attributes in 4 KiB).
   for (const std::string& text :
        std::vector<std::string>{" leading and trailing ", "zwei\nZeilen\t✓", "quote \" and \\",
                                 "日本語", std::string(2000, 'c')}) {
-    ASSERT_TRUE(setFinderComment(f, text));
+    ASSERT_TRUE(setComment(f, text));
     EXPECT_EQ(xattr(f, kComment), text);
-    EXPECT_EQ(readFinderComment(f), text);
+    EXPECT_EQ(readComment(f), text);
   }
-  ASSERT_TRUE(setFinderComment(f, ""));
+  ASSERT_TRUE(setComment(f, ""));
   EXPECT_EQ(xattr(f, kComment), std::nullopt);
-  EXPECT_TRUE(setFinderComment(f, "")) << "already absent counts as set";
+  EXPECT_TRUE(setComment(f, "")) << "already absent counts as set";
   for (const std::string stored : {"", "bad \xff\xfe bytes"}) {
     dir.attr("c.txt", kComment, stored);
-    EXPECT_EQ(readFinderComment(f), "") << stored;
+    EXPECT_EQ(readComment(f), "") << stored;
   }
   std::string reused = "old contents";
-  EXPECT_FALSE(readFinderCommentAt(AT_FDCWD, f.c_str(), f.c_str(), reused));
+  EXPECT_FALSE(readCommentAt(AT_FDCWD, f.c_str(), f.c_str(), reused));
   EXPECT_EQ(reused, "");
 }
 

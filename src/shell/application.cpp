@@ -1,11 +1,11 @@
-#include "app_delegate.hpp"
+#include "application.hpp"
 
 #include <algorithm>
 #include <filesystem>
 
-#include "drop_web_view.hpp"
+#include "embed/drop_web_view.hpp"
+#include "embed/navigation_policy.hpp"
 #include "menu.hpp"
-#include "navigation_policy.hpp"
 
 namespace quarrytide {
 namespace {
@@ -44,39 +44,39 @@ std::vector<std::string> desktopLanguages() {
 
 std::string webFolder() { return shareFolder() + "/quarrytide/web"; }
 
-AppDelegate::AppDelegate(AppOptions options)
+Application::Application(AppOptions options)
     : options_(options),
       app_(gtk_application_new(
           kAppId, options.automation ? G_APPLICATION_NON_UNIQUE : G_APPLICATION_DEFAULT_FLAGS)),
       scheme_(webFolder()),
       native_({main_, chooser_, browser_, icons_, [this] { return thumbnailScale(); }}),
       bridge_(&native_.bridge()) {
-  g_signal_connect_swapped(app_, "startup", G_CALLBACK(+[](AppDelegate* self) { self->startup(); }),
+  g_signal_connect_swapped(app_, "startup", G_CALLBACK(+[](Application* self) { self->startup(); }),
                            this);
   g_signal_connect_swapped(app_, "activate",
-                           G_CALLBACK(+[](AppDelegate* self) { self->activate(); }), this);
+                           G_CALLBACK(+[](Application* self) { self->activate(); }), this);
 }
 
-AppDelegate::~AppDelegate() {
+Application::~Application() {
   // The web view is gone with its window; replies still in flight find no page.
   bridge_->setWebView(nullptr);
   g_object_unref(app_);
 }
 
-double AppDelegate::thumbnailScale() const {
+double Application::thumbnailScale() const {
   // At least 2: the window is usually on a high-density screen, or will be
   // moved to one, and a sharper thumbnail costs little.
   int scale = window_ ? gtk_widget_get_scale_factor(GTK_WIDGET(window_)) : 1;
   return scale > 2 ? scale : 2.0;
 }
 
-int AppDelegate::run(const char* program) {
+int Application::run(const char* program) {
   // The one option is read by main(); GApplication sees no arguments.
   char* argv[] = {const_cast<char*>(program), nullptr};
   return g_application_run(G_APPLICATION(app_), 1, argv);
 }
 
-void AppDelegate::startup() {
+void Application::startup() {
   style_.start();
   gtk_window_set_default_icon_name(kAppId);
   buildMenu(app_);
@@ -96,21 +96,21 @@ void AppDelegate::startup() {
     webkit_web_context_set_automation_allowed(context, TRUE);
     g_signal_connect(
         context, "automation-started",
-        G_CALLBACK(+[](WebKitWebContext*, WebKitAutomationSession* session, AppDelegate* self) {
+        G_CALLBACK(+[](WebKitWebContext*, WebKitAutomationSession* session, Application* self) {
           g_autoptr(WebKitApplicationInfo) info = webkit_application_info_new();
           webkit_application_info_set_name(info, "Quarrytide");
           webkit_automation_session_set_application_info(session, info);
           // The session drives the window's own web view; it never opens another.
           g_signal_connect(
               session, "create-web-view",
-              G_CALLBACK(+[](WebKitAutomationSession*, AppDelegate* self) { return self->view_; }),
+              G_CALLBACK(+[](WebKitAutomationSession*, Application* self) { return self->view_; }),
               self);
         }),
         this);
   }
 }
 
-void AppDelegate::activate() {
+void Application::activate() {
   // A second launch only brings the existing window forward.
   if (window_) {
     gtk_window_present(window_);
@@ -119,7 +119,7 @@ void AppDelegate::activate() {
   buildWindow();
 }
 
-void AppDelegate::buildWindow() {
+void Application::buildWindow() {
   // Every connection of the Bridge is made before the page starts loading.
   g_autoptr(WebKitUserContentManager) content = webkit_user_content_manager_new();
   g_signal_connect(content, "script-message-received::bridge", G_CALLBACK(onMessage), bridge_);
@@ -132,7 +132,7 @@ void AppDelegate::buildWindow() {
   webkit_settings_set_enable_developer_extras(webkit_web_view_get_settings(view_), TRUE);
   g_signal_connect(view_, "decide-policy",
                    G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision* decision,
-                                  WebKitPolicyDecisionType type, AppDelegate* self) -> gboolean {
+                                  WebKitPolicyDecisionType type, Application* self) -> gboolean {
                      if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
                      auto* action = webkit_navigation_policy_decision_get_navigation_action(
                          WEBKIT_NAVIGATION_POLICY_DECISION(decision));
@@ -184,8 +184,8 @@ void AppDelegate::buildWindow() {
   gtk_header_bar_pack_end(GTK_HEADER_BAR(header), menuButton);
   gtk_window_set_titlebar(window_, header);
   gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(view_));
-  g_signal_connect(window_, "key-press-event", G_CALLBACK(&AppDelegate::keyPress), this);
-  g_signal_connect_swapped(window_, "destroy", G_CALLBACK(+[](AppDelegate* self) {
+  g_signal_connect(window_, "key-press-event", G_CALLBACK(&Application::keyPress), this);
+  g_signal_connect_swapped(window_, "destroy", G_CALLBACK(+[](Application* self) {
                              self->bridge_->setWebView(nullptr);
                              self->window_ = nullptr;
                              self->view_ = nullptr;
@@ -201,7 +201,7 @@ void AppDelegate::buildWindow() {
   gtk_window_present(window_);
 }
 
-gboolean AppDelegate::keyPress(GtkWidget* window, GdkEventKey* event, gpointer) {
+gboolean Application::keyPress(GtkWidget* window, GdkEventKey* event, gpointer) {
   // GTK's own order runs accelerators before the focused widget, which would
   // take Ctrl+A or Ctrl+Z from a text field in the page. WebKit answers every
   // key at first and sends back the ones the page did not handle; those then

@@ -1,5 +1,5 @@
 #pragma once
-// AppDelegate: the application object, the one Bridge and the one window
+// Application: the application object, the one Bridge and the one window
 // with its web view. Everything here runs on the main thread.
 
 #include <gtk/gtk.h>
@@ -10,16 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "app_scheme.hpp"
 #include "bridge.hpp"
 #include "desktop_style.hpp"
+#include "embed/app_scheme.hpp"
+#include "embed/link_opener.hpp"
+#include "embed/web_view_sink.hpp"
 #include "file_manager.hpp"
 #include "folder_chooser.hpp"
 #include "icon_theme_source.hpp"
-#include "link_opener.hpp"
 #include "main_queue.hpp"
 #include "native_side.hpp"
-#include "web_view_sink.hpp"
 
 namespace quarrytide {
 
@@ -29,12 +29,12 @@ struct AppOptions {
   bool automation = false;
 };
 
-class AppDelegate {
+class Application {
  public:
-  explicit AppDelegate(AppOptions options);
-  ~AppDelegate();
-  AppDelegate(const AppDelegate&) = delete;
-  AppDelegate& operator=(const AppDelegate&) = delete;
+  explicit Application(AppOptions options);
+  ~Application();
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
 
   // Runs the application until its last window closes; the exit status.
   int run(const char* program);
