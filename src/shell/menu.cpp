@@ -5,29 +5,10 @@
 #include <string>
 #include <utility>
 
+#include "key_table.hpp"
+
 namespace quarrytide {
 namespace {
-
-// One key an action: the page's keys that are also menu items (Ctrl+O,
-// Ctrl+H) reach the page first and end there; the rest come back from the
-// page unhandled and meet these.
-struct Accel {
-  const char* action;
-  const char* key;
-};
-
-constexpr Accel kAccels[] = {
-    {"app.quit", "<Primary>q"},
-    {"win.open", "<Primary>o"},
-    {"win.history", "<Primary>h"},
-    {"win.undo", "<Primary>z"},
-    {"win.redo", "<Primary><Shift>z"},
-    {"win.select-all", "<Primary>a"},
-    {"win.close", "<Primary>w"},
-    {"win.fullscreen", "F11"},
-    {"win.help", "F1"},
-    {"win.menu", "F10"},
-};
 
 GtkWindow* activeWindow(gpointer app) {
   return gtk_application_get_active_window(GTK_APPLICATION(app));
@@ -77,10 +58,15 @@ void buildMenu(GtkApplication* app) {
       {"quit", quit, nullptr, nullptr, nullptr, {}},
   };
   g_action_map_add_action_entries(G_ACTION_MAP(app), kAppActions, G_N_ELEMENTS(kAppActions), app);
-  for (const auto& accel : kAccels) {
-    const char* keys[] = {accel.key, nullptr};
-    gtk_application_set_accels_for_action(app, accel.action, keys);
-  }
+  // The page's keys that are also menu items (Ctrl+O, Ctrl+H) reach the page
+  // first and end there; the rest come back from the page unhandled and meet these.
+  for (const KeyGroup& group : kKeyGroups)
+    for (const KeyEntry& key : group.keys) {
+      if (!key.accel) break;
+      if (!*key.action) continue;
+      const char* accels[] = {key.accel, nullptr};
+      gtk_application_set_accels_for_action(app, key.action, accels);
+    }
 }
 
 GtkWidget* primaryMenuButton() {

@@ -14,7 +14,7 @@ import { createPreview } from './services/preview.js';
 import { createBatchRunner } from './services/batch-runner.js';
 import { createThumbnails } from './services/thumbnails.js';
 import { createMedia } from './services/media.js';
-import { bindShortcuts } from './services/shortcuts.js';
+import { bindShortcuts, keysFrom } from './services/shortcuts.js';
 import { paceEdits } from './services/typing-pace.js';
 import { createToolbar } from './views/toolbar.js';
 import { createFilterBar } from './views/filter-bar.js';
@@ -179,7 +179,6 @@ createStatusBar({ store, intents });
 createSheet({ store, intents });
 createHistoryView({ store, intents });
 createToasts({ store });
-bindShortcuts({ target: document, intents, inText: () => inTextField(document.activeElement), blocked: () => Boolean(st().sheet) || st().journal.open });
 document.addEventListener('mousedown', (e) => {
   if (!e.target.closest('.menu-wrap')) intents.closeMenus();
 });
@@ -194,6 +193,8 @@ window.__onMenu = (item) => {
 };
 
 async function start() {
+  const table = await fetch('shortcuts.json').then((r) => r.json()).catch(() => null);
+  bindShortcuts({ target: document, keys: keysFrom(table), intents, inText: () => inTextField(document.activeElement), blocked: () => Boolean(st().sheet) || st().journal.open });
   await settings.load();
   journal.start(); // the folder need not wait for the history
   await listing.syncMode();
