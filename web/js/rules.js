@@ -6,7 +6,7 @@ import { joinName, splitName } from './text.js';
 import { RULES, RULE_BY_TYPE } from './rules/index.js';
 import { t } from './i18n/index.js';
 
-export { formatDate, formatNumber } from './rules/shared.js';
+export { formatDate, formatNumber } from './formats.js';
 
 /** Rule types in menu order: label, defaults and a fixed target where it has one. */
 export const RULE_TYPES = Object.fromEntries(RULES.map((r) => [r.type, { label: r.label, defaults: r.defaults, fixedTarget: r.fixedTarget }]));

@@ -7,8 +7,7 @@
 import { cpSlice } from './text.js';
 import { toAscii } from './ascii.js';
 import { COLOR_LABELS } from './protocol.js';
-import { dateFormatter, formatCounter, formatNumber, COUNTER_FORMATS } from './rules/shared.js';
-import { sentenceCase, titleCase } from './rules/case.js';
+import { dateFormatter, formatCounter, formatNumber, sentenceCase, titleCase, COUNTER_FORMATS } from './formats.js';
 import { t } from './i18n/index.js';
 
 /** Media fields by their `readMedia` key: text, and numbers that take a width. */

@@ -1,13 +1,7 @@
 // Change case: lower, upper, title or sentence.
 import { where } from './shared.js';
+import { sentenceCase, titleCase } from '../formats.js';
 import { t, word } from '../i18n/index.js';
-
-// A combining mark belongs to the letter before it: it starts no word.
-const WORD_START = /(^|[^\p{L}\p{M}\p{N}'’])(\p{L})/gu;
-const FIRST_LETTER = /\p{L}/u;
-
-export const titleCase = (s) => s.toLowerCase().replace(WORD_START, (m, pre, c) => pre + c.toUpperCase());
-export const sentenceCase = (s) => s.toLowerCase().replace(FIRST_LETTER, (c) => c.toUpperCase());
 
 export default {
   type: 'case',

@@ -1,5 +1,6 @@
 // The modified, created or taken date, before, after or instead of the name.
-import { dateFormatter, place, placeWord, PLACES } from './shared.js';
+import { place, placeWord, PLACES } from './shared.js';
+import { dateFormatter } from '../formats.js';
 import { t, word } from '../i18n/index.js';
 
 export default {

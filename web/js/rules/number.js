@@ -1,5 +1,6 @@
 // Numbering in list order, or per folder.
-import { clamp, formatCounter, int, place, placeWord, PLACES } from './shared.js';
+import { clamp, int, place, placeWord, PLACES } from './shared.js';
+import { formatCounter } from '../formats.js';
 import { t } from '../i18n/index.js';
 
 const STYLES = [['decimal', '1, 2, 3'], ['roman', 'i, ii, iii'], ['ROMAN', 'I, II, III'], ['alpha', 'a, b, c'], ['ALPHA', 'A, B, C'], ['hex', 'hex 9, a, b'], ['HEX', 'HEX 9, A, B']];
