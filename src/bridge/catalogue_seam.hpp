@@ -26,6 +26,14 @@ class Catalogue {
   virtual std::optional<FolderProblem> folderProblem(const std::string&) { return std::nullopt; }
   // The record of an existing item; nullopt when nothing exists at `path`.
   virtual std::optional<FileRecord> describe(const std::string& path) = 0;
+  // describe() of each path; by default, one after another.
+  virtual std::vector<std::optional<FileRecord>> describeAll(
+      const std::vector<std::string>& paths) {
+    std::vector<std::optional<FileRecord>> out;
+    out.reserve(paths.size());
+    for (const auto& p : paths) out.push_back(describe(p));
+    return out;
+  }
   // Whether `path` is a directory; nullopt when that cannot be determined.
   virtual std::optional<bool> isDirectory(const std::string& path) = 0;
   virtual FileRecord fileInfo(const std::string& path) = 0;
@@ -42,6 +50,8 @@ class DiskCatalogue final : public Catalogue {
                         const ListingRun& onRun) override;
   std::optional<FolderProblem> folderProblem(const std::string& folder) override;
   std::optional<FileRecord> describe(const std::string& path) override;
+  std::vector<std::optional<FileRecord>> describeAll(
+      const std::vector<std::string>& paths) override;
   std::optional<bool> isDirectory(const std::string& path) override;
   FileRecord fileInfo(const std::string& path) override;
   OpResult applyOp(const Operation& op) override;

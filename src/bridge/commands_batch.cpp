@@ -64,10 +64,13 @@ void Bridge::runBatch(std::int64_t id, const nlohmann::json& args) {
           "The batch could not be written to the journal, so nothing was changed: " + e.message;
       return replies->fail(id, e);
     }
-    std::vector<std::optional<FileRecord>> fresh(outcome->results.size());
-    if (!outcome->refused)
-      for (std::size_t i = 0; i < fresh.size(); ++i)
-        fresh[i] = catalogue.describe(outcome->results[i].newPath);
+    std::vector<std::optional<FileRecord>> fresh;
+    if (!outcome->refused) {
+      std::vector<std::string> at;
+      at.reserve(outcome->results.size());
+      for (const auto& r : outcome->results) at.push_back(r.newPath);
+      fresh = catalogue.describeAll(at);
+    }
     replies->post(batchReplyCall(id, *outcome, fresh));
   });
 }
