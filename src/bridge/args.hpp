@@ -35,4 +35,17 @@ class Args {
   const nlohmann::json* object_;
 };
 
+// The metadata members of a change record (setTags/tags, setLabel/label,
+// setComment/comment) into `out`; the values behind a flag are read only when
+// the flag is set.
+template <class Change>
+void readMetadataFields(const Args& a, Change& out) {
+  out.setTags = a.boolean("setTags", false);
+  if (out.setTags) out.tags = a.strings("tags").value_or(std::vector<std::string>{});
+  out.setLabel = a.boolean("setLabel", false);
+  if (out.setLabel) out.label = a.integer("label", 0);
+  out.setComment = a.boolean("setComment", false);
+  if (out.setComment) out.comment = a.string("comment").value_or("");
+}
+
 }  // namespace quarrytide

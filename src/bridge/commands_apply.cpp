@@ -18,12 +18,7 @@ Operation operationFrom(const nlohmann::json& record) {
   Operation op;
   op.path = a.string("path");
   op.newName = a.string("newName");
-  op.setTags = a.boolean("setTags", false);
-  if (op.setTags) op.tags = a.strings("tags").value_or(std::vector<std::string>{});
-  op.setLabel = a.boolean("setLabel", false);
-  if (op.setLabel) op.label = a.integer("label", 0);
-  op.setComment = a.boolean("setComment", false);
-  if (op.setComment) op.comment = a.string("comment").value_or("");
+  readMetadataFields(a, op);
   return op;
 }
 

@@ -15,12 +15,7 @@ Change changeFrom(const nlohmann::json& record) {
   Change c;
   c.path = a.string("path").value_or("");
   c.newPath = a.string("newPath");
-  c.setTags = a.boolean("setTags", false);
-  if (c.setTags) c.tags = a.strings("tags").value_or(std::vector<std::string>{});
-  c.setLabel = a.boolean("setLabel", false);
-  if (c.setLabel) c.label = a.integer("label", 0);
-  c.setComment = a.boolean("setComment", false);
-  if (c.setComment) c.comment = a.string("comment").value_or("");
+  readMetadataFields(a, c);
   return c;
 }
 

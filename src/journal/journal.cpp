@@ -230,44 +230,13 @@ Result<Plan> Journal::plan(const BatchInfo& batch, const std::vector<Operation>&
   return planned;
 }
 
-Status Journal::record(const Plan& plan, const std::vector<Operation>& ops,
-                       const std::vector<OpResult>& results, const std::vector<PriorState>& prior,
-                       std::size_t from, std::size_t to) {
-  if (from >= to) return okStatus();
+Status Journal::transaction(const std::function<bool()>& body) {
   if (Status st = exec("BEGIN IMMEDIATE"); !st) return st;
-  auto fail = [this] {
+  if (!body()) {
     Error e{ErrorCode::kJournal, sqlite3_errmsg(db_), sqlite3_extended_errcode(db_) & 0xff};
     (void)exec("ROLLBACK");
     return e;
-  };
-  Statement set(db_,
-                "INSERT INTO outcomes(seq, state, new_path, error, old_tags, old_label, "
-                "old_comment) VALUES(?, ?, ?, ?, ?, ?, ?)");
-  for (std::size_t i = from; i < to; ++i) {
-    const OpResult& r = results[i];
-    const PriorState& p = prior[i];
-    if (r.ok && !p.tags && !p.label && !p.comment && r.newPath &&
-        r.newPath == impliedNewPath(ops[i]))
-      continue;  // said by `settled`
-    set.integer(1, plan.seqs[i]).integer(2, int(r.ok ? EntryState::kDone : EntryState::kFailed));
-    set.maybe(3, r.newPath);
-    r.error ? set.text(4, *r.error) : set.null(4);
-    prior[i].tags ? set.text(5, tagsText(*prior[i].tags)) : set.null(5);
-    prior[i].label ? set.integer(6, *prior[i].label) : set.null(6);
-    set.maybe(7, prior[i].comment);
-    if (set.run()) return fail();
   }
-  // Items are counted at their last record, which may come in a later call.
-  const ItemCounts items = countItems(plan.items, from, to, [&](std::size_t k) {
-    return results[k].ok ? EntryState::kDone : EntryState::kFailed;
-  });
-  Statement counts(db_,
-                   "UPDATE batches SET done = done + ?1, failed = failed + ?2, "
-                   "planned = planned - ?5, settled = ?4 WHERE id = (SELECT batch FROM "
-                   "entries WHERE seq = ?3)");
-  counts.integer(1, items.done).integer(2, items.failed).integer(3, plan.seqs[from]);
-  counts.integer(4, plan.seqs[to - 1]).integer(5, std::int64_t(to - from));
-  if (counts.run()) return fail();
   if (Status st = exec("COMMIT"); !st) {
     (void)exec("ROLLBACK");
     return st;
@@ -275,29 +244,56 @@ Status Journal::record(const Plan& plan, const std::vector<Operation>& ops,
   return okStatus();
 }
 
+Status Journal::record(const Plan& plan, const std::vector<Operation>& ops,
+                       const std::vector<OpResult>& results, const std::vector<PriorState>& prior,
+                       std::size_t from, std::size_t to) {
+  if (from >= to) return okStatus();
+  return transaction([&] {
+    Statement set(db_,
+                  "INSERT INTO outcomes(seq, state, new_path, error, old_tags, old_label, "
+                  "old_comment) VALUES(?, ?, ?, ?, ?, ?, ?)");
+    for (std::size_t i = from; i < to; ++i) {
+      const OpResult& r = results[i];
+      const PriorState& p = prior[i];
+      if (r.ok && !p.tags && !p.label && !p.comment && r.newPath &&
+          r.newPath == impliedNewPath(ops[i]))
+        continue;  // said by `settled`
+      set.integer(1, plan.seqs[i]).integer(2, int(r.ok ? EntryState::kDone : EntryState::kFailed));
+      set.maybe(3, r.newPath);
+      r.error ? set.text(4, *r.error) : set.null(4);
+      prior[i].tags ? set.text(5, tagsText(*prior[i].tags)) : set.null(5);
+      prior[i].label ? set.integer(6, *prior[i].label) : set.null(6);
+      set.maybe(7, prior[i].comment);
+      if (set.run()) return false;
+    }
+    // Items are counted at their last record, which may come in a later call.
+    const ItemCounts items = countItems(plan.items, from, to, [&](std::size_t k) {
+      return results[k].ok ? EntryState::kDone : EntryState::kFailed;
+    });
+    Statement counts(db_,
+                     "UPDATE batches SET done = done + ?1, failed = failed + ?2, "
+                     "planned = planned - ?5, settled = ?4 WHERE id = (SELECT batch FROM "
+                     "entries WHERE seq = ?3)");
+    counts.integer(1, items.done).integer(2, items.failed).integer(3, plan.seqs[from]);
+    counts.integer(4, plan.seqs[to - 1]).integer(5, std::int64_t(to - from));
+    return counts.run() == SQLITE_OK;
+  });
+}
+
 Status Journal::notRun(const Plan& plan, std::size_t from, std::size_t to) {
   if (from >= to) return okStatus();
-  if (Status st = exec("BEGIN IMMEDIATE"); !st) return st;
-  auto fail = [this] {
-    Error e{ErrorCode::kJournal, sqlite3_errmsg(db_), sqlite3_extended_errcode(db_) & 0xff};
-    (void)exec("ROLLBACK");
-    return e;
-  };
-  Statement set(db_, "INSERT INTO outcomes(seq, state) VALUES(?, ?)");
-  for (std::size_t i = from; i < to; ++i)
-    if (set.integer(1, plan.seqs[i]).integer(2, int(EntryState::kNotRun)).run()) return fail();
-  const ItemCounts items =
-      countItems(plan.items, from, to, [](std::size_t) { return EntryState::kNotRun; });
-  Statement counts(db_,
-                   "UPDATE batches SET not_run = not_run + ?1, planned = planned - ?2 WHERE id = "
-                   "(SELECT batch FROM entries WHERE seq = ?3)");
-  counts.integer(1, items.notRun).integer(2, std::int64_t(to - from)).integer(3, plan.seqs[from]);
-  if (counts.run()) return fail();
-  if (Status st = exec("COMMIT"); !st) {
-    (void)exec("ROLLBACK");
-    return st;
-  }
-  return okStatus();
+  return transaction([&] {
+    Statement set(db_, "INSERT INTO outcomes(seq, state) VALUES(?, ?)");
+    for (std::size_t i = from; i < to; ++i)
+      if (set.integer(1, plan.seqs[i]).integer(2, int(EntryState::kNotRun)).run()) return false;
+    const ItemCounts items =
+        countItems(plan.items, from, to, [](std::size_t) { return EntryState::kNotRun; });
+    Statement counts(db_,
+                     "UPDATE batches SET not_run = not_run + ?1, planned = planned - ?2 WHERE "
+                     "id = (SELECT batch FROM entries WHERE seq = ?3)");
+    counts.integer(1, items.notRun).integer(2, std::int64_t(to - from));
+    return counts.integer(3, plan.seqs[from]).run() == SQLITE_OK;
+  });
 }
 
 Status Journal::end(const std::string& id) {

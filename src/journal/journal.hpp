@@ -8,6 +8,7 @@
 // `io`, or the main thread before the first request).
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -124,6 +125,9 @@ class Journal {
  private:
   Status open();
   Status exec(const char* sql);
+  // Runs `body` between BEGIN IMMEDIATE and COMMIT; when a statement of it
+  // fails (it returns false) or the commit does, all of it is rolled back.
+  Status transaction(const std::function<bool()>& body);
 
   std::string path_;
   sqlite3* db_ = nullptr;
