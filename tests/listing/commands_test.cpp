@@ -161,12 +161,10 @@ TEST(ChooseFolderCommand, StartsWhereAskedAndListsTheChoiceWithTheFlagsSentOrAns
   EXPECT_EQ(rig.chooser.starts, (std::vector<std::optional<std::string>>{
                                     "/home/ana/Photos", std::nullopt, std::nullopt, std::nullopt}));
   EXPECT_TRUE(rig.sink.replies().empty()) << "nothing is answered while the chooser is open";
-  EXPECT_CALL(rig.catalogue, listFolder("/p1", ListingMode{.recursive = true}))
-      .WillOnce(Return(Records{}));
-  EXPECT_CALL(rig.catalogue, listFolder("/p2", ListingMode{.foldersOnly = true}))
-      .WillOnce(Return(Records{}));
-  EXPECT_CALL(rig.catalogue, listFolder("/p3", ListingMode{.hidden = true}))
-      .WillOnce(Return(Records{}));
+  for (auto [folder, mode] : {std::pair{"/p1", ListingMode{.recursive = true}},
+                              {"/p2", {.foldersOnly = true}},
+                              {"/p3", {.hidden = true}}})
+    EXPECT_CALL(rig.catalogue, listFolder(folder, mode)).WillOnce(Return(Records{}));
   rig.chooser.pending[3](std::nullopt);
   rig.main.run();
   EXPECT_EQ(rig.sink.replies(), std::vector{R"({"id":4,"ok":true,"payload":null})"_json});
