@@ -52,15 +52,7 @@ const atHome = async () => (await exec('return location.href')) === 'quarrytide:
 // a moment to let a closed one go.
 async function onRealPage(fn) {
   try {
-    for (let attempt = 1; ; attempt++) {
-      try {
-        await web.open(pageApp, "document.body && document.body.dataset.ready === 'true'");
-        break;
-      } catch (e) {
-        if (attempt === 3) throw e;
-        await sleep(2000);
-      }
-    }
+    await until('a session with the real page', 60000, () => web.open(pageApp, "document.body && document.body.dataset.ready === 'true'").then(() => true));
     return await fn();
   } finally {
     await web.close();
