@@ -94,10 +94,7 @@ export async function session(web, folder, outDir) {
   await web.click(`//div[contains(@class,'c-name') and text()='IMG_0001.JPG']`, 'xpath');
   await web.type('#tag-input', 'Beach' + ENTER);
   await web.click('#meta-label .swatch.lc-2');
-  await until('the pending tag and label in the row', 5000, async () => {
-    const r = await row('IMG_0001.JPG');
-    return r.tags === 'Beach' && r.label === 'Green (pending)';
-  });
+  await until('the pending tag and label in the row', 5000, () => row('IMG_0001.JPG').then((r) => r.tags === 'Beach' && r.label === 'Green (pending)'));
   const png = Buffer.from(await web.command('GET', '/screenshot'), 'base64');
   check(png.readUInt32BE(16) === 1040 && png.readUInt32BE(20) === 720, `screenshot of ${png.readUInt32BE(16)} x ${png.readUInt32BE(20)}`);
   fs.writeFileSync(path.join(outDir, 'app.png'), png);
@@ -117,7 +114,7 @@ export async function session(web, folder, outDir) {
   check(JSON.stringify((await rows()).map((r) => r.name).sort()) === JSON.stringify(photos), 'the rows after undo');
 }
 
-/** A folder of 100,000 files typed into the path field, listed, renamed by one rule and applied (in chunks). */
+/** A folder of 100,000 files typed into the path field, listed, renamed by one rule and applied as one batch. */
 export async function bigFolder(web, folder) {
   const COUNT = 100000;
   fresh(folder);
