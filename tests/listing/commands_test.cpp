@@ -124,10 +124,9 @@ TEST(ListFolderCommand, PacedPartsWaitForThePageUnlessItNeverFinishes) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
       if (finishes && page.pending) std::exchange(page.pending, nullptr)();
     }
-    std::vector<std::string> want;
-    for (const char* name : {"a", "b", "c", "d", "e"})
-      want.push_back(std::string("part 1 /x ") + name);
-    want.push_back(columns ? "part 1 /x f" : "reply 1 /x f");
+    std::vector<std::string> want = {"part 1 /x a", "part 1 /x b",
+                                     "part 1 /x c", "part 1 /x d",
+                                     "part 1 /x e", columns ? "part 1 /x f" : "reply 1 /x f"};
     if (columns) want.push_back("reply 1 /x ");
     EXPECT_EQ(heard(page.scripts), want);
     EXPECT_EQ(page.overlapped, !finishes);

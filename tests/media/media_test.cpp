@@ -172,13 +172,6 @@ json readMedia(const json& args, std::vector<std::string> env = {}) {
   return reply["ok"] == true ? reply["payload"] : reply;
 }
 
-// Numbers that depend on encoders (durations, bit rates) are checked apart.
-void expectNear(json& item, const char* key, double want, double within) {
-  ASSERT_TRUE(item.contains(key)) << item.dump();
-  EXPECT_NEAR(item[key].get<double>(), want, within) << key;
-  item.erase(key);
-}
-
 class ReadMedia : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -316,9 +309,12 @@ TEST_F(ReadMedia, EachKindGivesTheFieldsItsFileHas) {
     json item = items[k], want = json::parse(cases[k].second);
     want["path"] = dir->at(cases[k].first);
     for (auto [key, within] : {std::pair{"duration", 0.1}, std::pair{"bitrate", 6.0}}) {
-      if (want.contains(key)) expectNear(item, key, want[key].get<double>(), within);
-      want.erase(key);
+      if (want.contains(key)) {
+        EXPECT_NEAR(item.value(key, -1e9), want[key].get<double>(), within) << key << item.dump();
+        item.erase(key);
+      }
       if (key[0] == 'b') item.erase(key);
+      want.erase(key);
     }
     EXPECT_EQ(item, want) << cases[k].first;
   }
