@@ -98,14 +98,11 @@ TEST(Protocol, PartsAsColumnsReadBackAsTheRecordsTheRecordFormSends) {
     read[i] = {{"name", name},
                {"ext", ext},
                {"isDir", c["isDir"][i] == 1},
-               {"size", c["size"][i]},
-               {"created", c["created"][i]},
-               {"modified", c["modified"][i]},
-               {"label", c["label"][i]},
                {"tags", json::array()},
                {"comment", ""},
                {"path", dir == "/" ? "/" + name : dir + "/" + name},
                {"basename", ext.empty() ? name : name.substr(0, name.size() - ext.size() - 1)}};
+    for (const char* key : {"size", "created", "modified", "label"}) read[i][key] = c[key][i];
   }
   for (const char* key : {"tags", "comment", "path", "basename"})
     for (std::size_t k = 0; k < c[key]["rows"].size(); ++k)
