@@ -78,13 +78,9 @@ TEST(Protocol, PartsAsColumnsReadBackAsTheRecordsTheRecordFormSends) {
       recordAt("/t/.bashrc"), recordAt("/t/name."), recordAt("/t/s d/c.tar.gz"),
       recordAt("/t/a.jpg"),   recordAt("/t/x"),     recordAt("/t/y"),
       recordAt("/t//d"),      recordAt("//e")};
-  files[0].tags = {"Holiday", "\x80"};
-  files[0].comment = std::string("one\0two", 7);
-  files[0].label = 3;
-  files[0].isDir = true;
-  files[0].size = 1LL << 40;
-  files[0].created = 1720872131000.5;
-  for (auto [i, base, ext] : {std::tuple{0, "a", "jpg"}, {2, "b\xff", "txt"}, {5, "c.tar", "gz"}}) {
+  files[0] = FileRecord("/t/a.jpg", "a.jpg", "a", "jpg", true, 1LL << 40, 1720872131000.5, 0,
+                        {"Holiday", "\x80"}, 3, std::string("one\0two", 7));
+  for (auto [i, base, ext] : {std::tuple{2, "b\xff", "txt"}, {5, "c.tar", "gz"}}) {
     files[i].basename = base;
     files[i].ext = ext;
   }
@@ -102,14 +98,11 @@ TEST(Protocol, PartsAsColumnsReadBackAsTheRecordsTheRecordFormSends) {
     read[i] = {{"name", name},
                {"ext", ext},
                {"isDir", c["isDir"][i] == 1},
-               {"size", c["size"][i]},
-               {"created", c["created"][i]},
-               {"modified", c["modified"][i]},
-               {"label", c["label"][i]},
                {"tags", json::array()},
                {"comment", ""},
                {"path", dir == "/" ? "/" + name : dir + "/" + name},
                {"basename", ext.empty() ? name : name.substr(0, name.size() - ext.size() - 1)}};
+    for (const char* key : {"size", "created", "modified", "label"}) read[i][key] = c[key][i];
   }
   for (const char* key : {"tags", "comment", "path", "basename"})
     for (std::size_t k = 0; k < c[key]["rows"].size(); ++k)

@@ -52,15 +52,7 @@ const atHome = async () => (await exec('return location.href')) === 'quarrytide:
 // a moment to let a closed one go.
 async function onRealPage(fn) {
   try {
-    for (let attempt = 1; ; attempt++) {
-      try {
-        await web.open(pageApp, "document.body && document.body.dataset.ready === 'true'");
-        break;
-      } catch (e) {
-        if (attempt === 3) throw e;
-        await sleep(2000);
-      }
-    }
+    await until('a session with the real page', 60000, () => web.open(pageApp, "document.body && document.body.dataset.ready === 'true'").then(() => true));
     return await fn();
   } finally {
     await web.close();
@@ -142,10 +134,7 @@ async function main() {
   await step('each chooseFolder opens its own "Open Folder" chooser where the page says, without blocking the page; it never makes a folder', 60000, async () => {
     const missing = path.join(data, 'not-there');
     await exec('window.choices = []; for (let i = 0; i < 2; i++) window.send("chooseFolder", { start: arguments[0] }).then((r) => window.choices.push(r));', [data]);
-    const dialogs = await until('two choosers', 15000, async () => {
-      const ids = await windows('--name', '^Open Folder$');
-      return ids.length >= 2 && ids;
-    });
+    const dialogs = await until('two choosers', 15000, () => windows('--name', '^Open Folder$').then((ids) => ids.length >= 2 && ids));
     check((await send('setMode', { kind: 'files' })).ok, 'the page was blocked while the choosers were open');
     check((await exec('return window.choices.length')) === 0, 'a chooser answered before the user did');
     // a name typed alone is found in the folder the chooser opened in; Enter may first open it
@@ -231,10 +220,7 @@ async function main() {
     const pageBefore = await exec('return innerWidth');
     // Without a window manager only the app's own resizes are bounded: ask through WebDriver.
     await web.command('POST', '/window/rect', { width: 500, height: 400 });
-    const after = await until('the resize', 5000, async () => {
-      const now = await appWindow();
-      return now.width !== w.width && now;
-    });
+    const after = await until('the resize', 5000, () => appWindow().then((now) => now.width !== w.width && now));
     check(after.width >= 880 && after.height >= 600, `resized to ${after.width} x ${after.height}`);
     await until('the page follows the window', 5000, async () => (await exec('return innerWidth')) === pageBefore + after.width - w.width);
   });
@@ -251,10 +237,8 @@ async function main() {
     ]) {
       const [drops, domDrops] = await seen();
       await dragTo(kind, items, cx, cy);
-      const [after, domAfter] = await until(`the ${kind} drop`, 10000, async () => {
-        const now = await seen();
-        return now[0].length + now[1].length > drops.length + domDrops.length && now;
-      });
+      const [after, domAfter] = await until(`the ${kind} drop`, 10000, () =>
+        seen().then((now) => now[0].length + now[1].length > drops.length + domDrops.length && now));
       if (want) {
         const drop = after.at(-1);
         check(after.length === drops.length + 1 && domAfter.length === domDrops.length, `${kind}: WebKit got the file drop too`);

@@ -94,10 +94,8 @@ export class WebDriver {
 
   /** The first element that matches, once the page shows one. */
   find(selector, using = 'css selector') {
-    return until(`the page shows ${selector}`, 10000, async () => {
-      const list = await this.command('POST', '/elements', { using, value: selector });
-      return list.length && list[0][ELEMENT];
-    });
+    return until(`the page shows ${selector}`, 10000, () =>
+      this.command('POST', '/elements', { using, value: selector }).then((list) => list.length && list[0][ELEMENT]));
   }
 
   async click(selector, using) {

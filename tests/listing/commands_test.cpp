@@ -124,10 +124,9 @@ TEST(ListFolderCommand, PacedPartsWaitForThePageUnlessItNeverFinishes) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
       if (finishes && page.pending) std::exchange(page.pending, nullptr)();
     }
-    std::vector<std::string> want;
-    for (const char* name : {"a", "b", "c", "d", "e"})
-      want.push_back(std::string("part 1 /x ") + name);
-    want.push_back(columns ? "part 1 /x f" : "reply 1 /x f");
+    std::vector<std::string> want = {"part 1 /x a", "part 1 /x b",
+                                     "part 1 /x c", "part 1 /x d",
+                                     "part 1 /x e", columns ? "part 1 /x f" : "reply 1 /x f"};
     if (columns) want.push_back("reply 1 /x ");
     EXPECT_EQ(heard(page.scripts), want);
     EXPECT_EQ(page.overlapped, !finishes);
@@ -161,12 +160,10 @@ TEST(ChooseFolderCommand, StartsWhereAskedAndListsTheChoiceWithTheFlagsSentOrAns
   EXPECT_EQ(rig.chooser.starts, (std::vector<std::optional<std::string>>{
                                     "/home/ana/Photos", std::nullopt, std::nullopt, std::nullopt}));
   EXPECT_TRUE(rig.sink.replies().empty()) << "nothing is answered while the chooser is open";
-  EXPECT_CALL(rig.catalogue, listFolder("/p1", ListingMode{.recursive = true}))
-      .WillOnce(Return(Records{}));
-  EXPECT_CALL(rig.catalogue, listFolder("/p2", ListingMode{.foldersOnly = true}))
-      .WillOnce(Return(Records{}));
-  EXPECT_CALL(rig.catalogue, listFolder("/p3", ListingMode{.hidden = true}))
-      .WillOnce(Return(Records{}));
+  for (auto [folder, mode] : {std::pair{"/p1", ListingMode{.recursive = true}},
+                              {"/p2", {.foldersOnly = true}},
+                              {"/p3", {.hidden = true}}})
+    EXPECT_CALL(rig.catalogue, listFolder(folder, mode)).WillOnce(Return(Records{}));
   rig.chooser.pending[3](std::nullopt);
   rig.main.run();
   EXPECT_EQ(rig.sink.replies(), std::vector{R"({"id":4,"ok":true,"payload":null})"_json});

@@ -65,9 +65,8 @@ TEST(FileRecord, CarriesSizeDatesTagsLabelAndCommentWhetherListedOrAskedFor) {
   ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
   const FileRecord r = fileInfo(path);
   EXPECT_GT(r.created, 1.6e12) << "birth time of a file made just now";
-  EXPECT_EQ(std::tie(r.path, r.name, r.basename, r.ext, r.isDir, r.size, r.modified),
-            std::tuple(path, "notes.txt", "notes", "txt", false, 5, 1500.0));
-  EXPECT_EQ(std::tie(r.tags, r.label, r.comment), std::tuple(Names{"work", "Blue"}, 6, "Grüße\n"));
+  EXPECT_EQ(r, FileRecord(path, "notes.txt", "notes", "txt", false, 5, r.created, 1500.0,
+                          Names{"work", "Blue"}, 6, "Grüße\n"));
   // A listing reads each entry through its folder: the same records.
   EXPECT_EQ(listFolder(t.path(), {.recursive = true}),
             (std::vector{r, fileInfo(t.at("sub/plain.txt"))}));

@@ -1,6 +1,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { createBridgeClient } from '../../../web/js/bridge.js';
+import { recordAt as rec } from './records.js';
 
 test('replies are paired by id in whatever order they come, others ignored; an unreachable application rejects', async () => {
   const sent = [];
@@ -41,12 +42,6 @@ test('a listing in parts is heard part by part and answered whole, in order; str
 test('a part sent as columns reads back as the records the record form sends, in the worker too', async () => {
   const { normalise } = await import('../../../web/js/protocol.js');
   const { packItems, packingItems, unpackItems } = await import('../../../web/js/preview-core.js');
-  const rec = (path, more = {}) => {
-    const name = path.slice(path.lastIndexOf('/') + 1);
-    const dot = name.lastIndexOf('.');
-    const ext = dot > 0 && dot < name.length - 1 ? name.slice(dot + 1) : '';
-    return { path, name, basename: ext ? name.slice(0, dot) : name, ext, isDir: false, size: 0, created: 0, modified: 0, tags: [], label: 0, comment: '', ...more };
-  };
   const records = [
     rec('/r/a.jpg', { tags: ['Holiday'], label: 3, comment: 'c', size: 2 ** 40, created: 1.5, modified: 2, isDir: true }),
     rec('/x'), rec('/r/s d/.bashrc'), rec('/r/name.'), rec('/r/s d/c.tar.gz'),

@@ -4,6 +4,7 @@ import { takenMs, takenColumn, mediaLines, needsTaken, mergeMedia } from '../../
 import { computePreview } from '../../../web/js/preview-core.js';
 import { newRule } from '../../../web/js/rules.js';
 import { defaultConfig } from '../../../web/js/config.js';
+import { record } from './records.js';
 
 const local = (...parts) => new Date(...parts).getTime();
 
@@ -16,10 +17,7 @@ test('the date taken is the recorded wall clock, to the millisecond; anything el
 });
 
 test('a taken date names items, sorts them, and rows without one fall back to modified with a warning', () => {
-  const items = ['c.jpg', 'a.jpg', 'b.jpg', 'sub'].map((name, i) => ({
-    name, path: `/d/${name}`, dir: '/d', isDir: name === 'sub', basename: name.replace(/\.jpg$/, ''), ext: name.endsWith('.jpg') ? 'jpg' : '',
-    modified: local(2020, 0, 1 + i), created: 0, tags: [], label: 0, comment: '', size: 1,
-  }));
+  const items = ['c.jpg', 'a.jpg', 'b.jpg', 'sub'].map((name, i) => record('/d', name, { isDir: name === 'sub', modified: local(2020, 0, 1 + i), size: 1 }));
   const media = new Map([['/d/c.jpg', { dateTaken: '2024-07-13T08:00:00' }], ['/d/a.jpg', { dateTaken: '2023-12-31T23:59:59' }]]);
   const config = { ...defaultConfig(), sort: { key: 'taken', dir: 1 }, rules: [newRule('date', { source: 'taken', position: 'replace', pattern: 'YYYY-MM-DD hh.mm.ss' })] };
   assert.ok(needsTaken(config));

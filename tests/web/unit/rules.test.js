@@ -1,12 +1,9 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { newRule, compileChain, evaluateAll, sanitizeRule, formatDate } from '../../../web/js/rules.js';
+import { record } from './records.js';
 
-function file(name, extra = {}) {
-  const dot = name.lastIndexOf('.');
-  const split = dot > 0 && dot < name.length - 1;
-  return { name, basename: split ? name.slice(0, dot) : name, ext: split ? name.slice(dot + 1) : '', isDir: false, dir: '/d', created: 0, modified: 0, ...extra };
-}
+const file = (name, extra) => record('/d', name, extra);
 
 /** New names of `names` (or items) under a chain of rules given as [type, options] pairs, in list order. */
 function run(names, ...rules) {

@@ -9,13 +9,8 @@ import { computePreview, pack, unpack, packItems, unpackItems, NameList } from '
 import { newRule } from '../../../web/js/rules.js';
 import { Facets, facetsOf } from '../../../web/js/filter.js';
 import { pathIndexOf } from '../../../web/js/protocol.js';
+import { recordAt as record } from './records.js';
 
-/** A file record as the native side lists it (the listing fills in the rest). */
-const record = (path, extra = {}) => {
-  const name = path.slice(path.lastIndexOf('/') + 1);
-  const dot = name.lastIndexOf('.');
-  return { path, name, basename: dot > 0 ? name.slice(0, dot) : name, ext: dot > 0 ? name.slice(dot + 1) : '', ...extra };
-};
 const listed = (...paths) => {
   const store = createStore(initialState(), actions);
   store.dispatch('configLoaded', { config: { ...store.state.config } });
@@ -86,7 +81,7 @@ test('actions: a new listing forgets the last one; loaded rules get their own id
   assert.ok(sameRules(loaded, presets[0].rules));
   assert.ok(!sameRules(loaded, [newRule('replace')]));
   // a record with every field of its type is completed as it came, others are repaired
-  const whole = record('/e/s/y.txt', { isDir: false, size: 1, created: 2, modified: 3, tags: [], label: 2, comment: '' });
+  const whole = record('/e/s/y.txt', { size: 1, created: 2, modified: 3, label: 2 });
   store.dispatch('listed', { folder: '/e', files: [whole, record('/e/z', { size: '7', label: 9, tags: ['t', 1] })] });
   const [y, z] = store.state.listing.items;
   assert.deepEqual([y.idx, y.dir, y.rel, z.idx, z.size, z.label, z.tags, z.isDir, z.comment], [0, '/e/s', 's', 1, 7, 0, ['t'], false, '']);

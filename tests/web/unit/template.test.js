@@ -4,16 +4,10 @@ import { newRule, compileChain, evaluateAll } from '../../../web/js/rules.js';
 import { computePreview } from '../../../web/js/preview-core.js';
 import { issueWord, rowWord, warningCounts } from '../../../web/js/conflicts.js';
 import { rulesNeed } from '../../../web/js/media.js';
+import { record } from './records.js';
 
 const jul13 = new Date(2024, 6, 13, 9, 5, 3, 40).getTime();
-function file(name, extra = {}) {
-  const dot = name.lastIndexOf('.');
-  const split = dot > 0 && dot < name.length - 1;
-  return {
-    name, path: `/photos/2024/${name}`, dir: '/photos/2024', basename: split ? name.slice(0, dot) : name, ext: split ? name.slice(dot + 1) : '',
-    isDir: false, modified: jul13, created: 0, tags: [], label: 0, comment: '', ...extra,
-  };
-}
+const file = (name, extra) => record('/photos/2024', name, { modified: jul13, ...extra });
 
 /** New names and the values each item lacked, under one template rule. */
 function fill(names, opts, media = null) {
