@@ -62,9 +62,9 @@ TEST(Attributes, RefusedWritesChangeNothingAndSayWhy) {
   TempDir dir;
   const auto f = dir.file("a.txt"), link = dir.link("link", f), gone = dir.at("gone");
   ASSERT_TRUE(writeTags(f, {"keep"}).ok());
-  EXPECT_EQ(writeTags(f, {"fine", "a,b"}).error(),
-            (Error{ErrorCode::kInvalidTag,
-                   "Tag names cannot contain \",\": \"a,b\" was not written."}));
+  EXPECT_EQ(
+      writeTags(f, {"fine", "a,b"}).error(),
+      (Error{ErrorCode::kInvalidTag, "Tag names cannot contain \",\": \"a,b\" was not written."}));
   // A link's metadata is its own, and Linux keeps user attributes off links.
   EXPECT_EQ(readTags(link).value(), Tags{});
   EXPECT_EQ(writeTags(link, {"Red"}).error(), Error::posix(EPERM));
