@@ -117,7 +117,8 @@ TEST(Journal, AFileThatIsNoJournalIsSetAsideAndANewOneStarted) {
 TEST(Journal, AJournalOfAnOlderBuildIsOpenedWithItsBatches) {
   TempDir t;
   for (const char* older : {"ALTER TABLE batches DROP COLUMN total; ALTER TABLE batches DROP "
-                            "COLUMN ended; PRAGMA user_version = 2",
+                            "COLUMN ended; ALTER TABLE batches DROP COLUMN undoes; PRAGMA "
+                            "user_version = 2",
                             "PRAGMA user_version = 2"}) {
     EXPECT_TRUE(Journal(t.at("j")).plan({older}, {rename("/f/a", "b")}, {FileIdentity{}}).ok());
     sqlite3* db = nullptr;

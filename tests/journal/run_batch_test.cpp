@@ -23,31 +23,29 @@ json change(TempDir& t, const std::string& from, const std::string& to) {
   return {{"path", t.at("d/" + from)}, {"newPath", t.at("d/" + to)}};
 }
 
-TEST(RunBatch, RingsAndChainsSentAsPlainChangesEndWhereAsked) {
+// Folder d as "name=content" words, in name order.
+std::string listed(TempDir& t) {
+  std::string out;
+  for (const auto& [name, content] : contents(t.at("d"))) out += " " + name + "=" + content;
+  return out.substr(1);
+}
+
+TEST(RunBatch, RingsAndChainsSentAsPlainChangesEndWhereAskedAndAreReadBackFromTheJournal) {
   TempDir t;
   made(t, {"a", "b", "c", "d", "e", "f", "g", "m"});
-  json changes = {change(t, "a", "b"),
-                  change(t, "b", "a"),  // a pair
-                  change(t, "c", "d"),
-                  change(t, "d", "e"),
-                  change(t, "e", "c"),  // a ring of three
-                  change(t, "f", "g"),
-                  change(t, "g", "h"),  // a chain
-                  {{"path", t.at("d/m")}, {"setTags", true}, {"tags", {"kept"}}}};
+  // a pair, a ring of three, a chain, and new tags
+  json changes = {change(t, "a", "b"), change(t, "b", "a"),
+                  change(t, "c", "d"), change(t, "d", "e"),
+                  change(t, "e", "c"), change(t, "f", "g"),
+                  change(t, "g", "h"), {{"path", t.at("d/m")}, {"setTags", true}, {"tags", {"x"}}}};
   const std::vector<std::string> env = {"XDG_STATE_HOME=" + t.folder("state")};
-  auto replies =
-      answered({request(1, "runBatch", {{"changes", changes}, {"batch", "B"}, {"undoes", "A"}}),
-                request(2, "listBatches")},
-               env);
-  EXPECT_EQ(contents(t.at("d")), (Contents{{"b", "a"},
-                                           {"a", "b"},
-                                           {"d", "c"},
-                                           {"e", "d"},
-                                           {"c", "e"},
-                                           {"g", "f"},
-                                           {"h", "g"},
-                                           {"m", "m"}}));
-  EXPECT_EQ(xattr(t.at("d/m"), "user.xdg.tags"), "kept");
+  const json args = {
+      {"changes", changes}, {"batch", "B"}, {"title", "T"}, {"folder", t.at("d")}, {"undoes", "A"}};
+  auto replies = answered({request(1, "runBatch", args), request(2, "listBatches"),
+                           request(3, "readBatch", {{"id", "nope"}})},
+                          env);
+  EXPECT_EQ(listed(t), "a=b b=a c=e d=c e=d g=f h=g m=m");
+  EXPECT_EQ(xattr(t.at("d/m"), "user.xdg.tags"), "x");
   const json& results = replies.at(1)["payload"]["results"];
   ASSERT_EQ(results.size(), changes.size());
   for (std::size_t i = 0; i < changes.size(); ++i) {
@@ -58,11 +56,26 @@ TEST(RunBatch, RingsAndChainsSentAsPlainChangesEndWhereAsked) {
                                 {"record", results[i]["record"]}}));
     EXPECT_EQ(results[i]["record"]["path"], to);
   }
-  EXPECT_EQ(results[7]["record"]["tags"], json({"kept"}));
+  EXPECT_EQ(results[7]["record"]["tags"], json({"x"}));
   const json& batch = replies.at(2)["payload"]["batches"][0];
-  EXPECT_EQ(
-      std::vector({batch["id"], batch["done"], batch["failed"], batch["notRun"], batch["undoes"]}),
-      std::vector<json>({"B", 8, 0, 0, "A"}));
+  EXPECT_EQ(batch, json({{"id", "B"},
+                         {"title", "T"},
+                         {"folder", t.at("d")},
+                         {"done", 8},
+                         {"failed", 0},
+                         {"notRun", 0},
+                         {"interrupted", false},
+                         {"undoes", "A"},
+                         {"started", batch["started"]}}));
+  EXPECT_EQ(replies.at(3)["payload"], "no such batch");
+  // moved since by someone else: found by its identity in its folder
+  std::filesystem::rename(t.at("d/h"), t.at("d/moved"));
+  const json later =
+      answered({request(4, "readBatch", {{"id", "B"}, {"locate", true}})}, env).at(4);
+  bool found = false;
+  for (const auto& e : later["payload"]["entries"])
+    if (e["newPath"] == t.at("d/h")) found = e["state"] == "done" && e["now"] == t.at("d/moved");
+  EXPECT_TRUE(found);
 }
 
 TEST(RunBatch, ASetThatCannotBeMadeIsRefusedWholeWithAReasonForEachChange) {
