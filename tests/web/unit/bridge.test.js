@@ -12,6 +12,13 @@ test('replies are paired by id in whatever order they come, others ignored; an u
   client.resolveRaw({ id: sent[0].id, ok: true, payload: { folder: '/a', files: [] } });
   client.resolveRaw({ id: sent[0].id, ok: true, payload: 'second answer' });
   assert.deepEqual([await a, await b], [{ folder: '/a', files: [] }, null]);
+  // a batch hears its progress; a refusal carries the native side's code
+  const heard = [];
+  const batch = client.runBatch([], { batch: 'B' }, (p) => heard.push(p));
+  client.partRaw({ id: sent[2].id, progress: { done: 1, failed: 0, total: 2 } });
+  client.resolveRaw({ id: sent[2].id, ok: false, payload: 'journal full', code: 'journal' });
+  await assert.rejects(batch, (e) => e.code === 'journal' && e.message === 'journal full');
+  assert.deepEqual(heard, [{ done: 1, failed: 0, total: 2 }]);
   const broken = createBridgeClient(() => { throw new Error('gone'); });
   await assert.rejects(broken.loadPrefs(), /could not reach the application: gone/);
 });
