@@ -92,6 +92,7 @@ int main(int argc, char** argv) {
     if (d.kind == "files" || d.kind == "link" || d.kind == "text") return drag(std::move(d));
   }
   if (argc == 3 && std::strcmp(argv[1], "shot") == 0) return shot(argv[2]);
-  std::fprintf(stderr, "usage: quarrytide_e2e_helper drag files|link|text ITEM... | shot FILE.png\n");
+  std::fprintf(stderr,
+               "usage: quarrytide_e2e_helper drag files|link|text ITEM... | shot FILE.png\n");
   return 2;
 }
