@@ -28,6 +28,7 @@ namespace quarrytide::testing {
 std::vector<nlohmann::json> HeadlessRun::replies() const {
   std::vector<nlohmann::json> out;
   for (const auto& l : lines) {
+    if (l.starts_with("window.__bridgePartRaw(")) continue;  // ahead of a reply, not one
     auto reply = callArgument(l, "window.__bridgeResolveRaw(");
     if (reply.is_discarded()) throw std::runtime_error("not a reply: " + l.substr(0, 200));
     out.push_back(std::move(reply));

@@ -17,7 +17,7 @@ struct HeadlessRun {
   int status = -1;                 // exit code, or -1 when it did not exit normally
   // From the start: when its first output came (-1: none) and when it ended.
   std::chrono::milliseconds firstOutput{-1}, ended{0};
-  // The reply objects of the reply-call lines (throws on other lines).
+  // The reply objects of the reply-call lines, parts left out (throws on other lines).
   std::vector<nlohmann::json> replies() const;
   // The same by id; an id answered twice throws too.
   std::map<std::int64_t, nlohmann::json> byId() const;
