@@ -37,7 +37,7 @@ struct AvFormat {
 
 const AvFormat& avformat() {
   static const AvFormat* api = []() -> const AvFormat* {
-    static const LazyLibrary lib(QT_AVFORMAT_SONAME);
+    static const LazyLibrary lib(QUARRYTIDE_AVFORMAT_SONAME);
     static AvFormat a;
     bool ok =
         lib.bind(a.openInput, "avformat_open_input") &&
@@ -57,7 +57,7 @@ const AvFormat& avformat() {
     a.logLevel(AV_LOG_QUIET);
     return &a;
   }();
-  if (!api) throw std::runtime_error("videos cannot be read: " QT_AVFORMAT_SONAME " is missing");
+  if (!api) throw std::runtime_error("videos cannot be read: " QUARRYTIDE_AVFORMAT_SONAME " is missing");
   return *api;
 }
 

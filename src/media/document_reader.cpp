@@ -25,7 +25,7 @@ struct Poppler {
 
 const Poppler& poppler() {
   static const Poppler* api = []() -> const Poppler* {
-    static const LazyLibrary lib(QT_POPPLER_SONAME);
+    static const LazyLibrary lib(QUARRYTIDE_POPPLER_SONAME);
     static Poppler p;
     bool ok = lib.bind(p.open, "poppler_document_new_from_file") &&
               lib.bind(p.title, "poppler_document_get_title") &&
@@ -35,7 +35,7 @@ const Poppler& poppler() {
               lib.bind(p.created, "poppler_document_get_creation_date_time");
     return ok ? &p : nullptr;
   }();
-  if (!api) throw std::runtime_error("PDFs cannot be read: " QT_POPPLER_SONAME " is missing");
+  if (!api) throw std::runtime_error("PDFs cannot be read: " QUARRYTIDE_POPPLER_SONAME " is missing");
   return *api;
 }
 

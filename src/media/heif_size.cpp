@@ -24,7 +24,7 @@ struct Heif {
 
 const Heif* heif() {
   static const Heif* api = []() -> const Heif* {
-    static const LazyLibrary lib(QT_HEIF_SONAME);
+    static const LazyLibrary lib(QUARRYTIDE_HEIF_SONAME);
     static Heif h;
     bool ok = lib.bind(h.alloc, "heif_context_alloc") && lib.bind(h.free, "heif_context_free") &&
               lib.bind(h.read, "heif_context_read_from_file") &&
