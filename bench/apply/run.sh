@@ -84,5 +84,4 @@ echo "renames: apply $(ms "$rename_apply") ms (cpu $(ms "$rename_apply_cpu")), m
 echo "renames: apply / minimal loop = $(ratio "$rename_apply" "$rename_loop") wall, $(ratio "$rename_apply_cpu" "$rename_loop_cpu") cpu (target 1.5); mv -n loop / apply = $(ratio "$rename_mv" "$rename_apply")"
 echo "renames: runBatch $(ms "$rename_batch") ms (cpu $(ms "$rename_batch_cpu")) = $(ratio "$rename_batch" "$rename_loop") x the minimal loop wall, $(ratio "$rename_batch_cpu" "$rename_loop_cpu") cpu (target 1.3; it also describes every item for the page)"
 echo "labels: apply $(ms "$label_apply") ms (cpu $(ms "$label_apply_cpu")), getxattr+setxattr loop $(ms "$label_loop") ms (cpu $(ms "$label_loop_cpu"))"
-echo "renames: runBatch $(ms "$rename_batch") ms (cpu $(ms "$rename_batch_cpu")) = $(ratio "$rename_batch" "$rename_loop") x the minimal loop wall, $(ratio "$rename_batch_cpu" "$rename_loop_cpu") cpu (target 1.3; it also describes every item for the page)"
 echo "labels: apply / minimal loop = $(ratio "$label_apply" "$label_loop") wall, $(ratio "$label_apply_cpu" "$label_loop_cpu") cpu (target 1.5)"
