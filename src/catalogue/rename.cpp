@@ -13,18 +13,18 @@ namespace quarrytide {
 
 namespace {
 
+Error nameTaken(const std::string& newName) {
+  return Error{ErrorCode::kExists, "A file named \"" + newName + "\" already exists."};
+}
+
+}  // namespace
+
 // An empty name would join to the folder itself, and a NUL would cut the
 // name short in every system call.
 bool validName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
          name.find('\0') == std::string::npos;
 }
-
-Error nameTaken(const std::string& newName) {
-  return Error{ErrorCode::kExists, "A file named \"" + newName + "\" already exists."};
-}
-
-}  // namespace
 
 int RenameFs::identify(const std::string& path, FileIdentity& id) {
   struct stat st;

@@ -42,6 +42,10 @@ std::vector<FileIdentity> identities(const std::vector<std::string>& paths);
 Result<std::string> renameFile(const std::string& path, const std::string& newName);
 Result<std::string> renameFile(const std::string& path, const std::string& newName, RenameFs& fs);
 
+// Whether `name` can be an item's name: not empty, ".", "..", and without "/"
+// or NUL.
+bool validName(const std::string& name);
+
 // Moves `from` to `to`, never replacing an item at `to` (EEXIST). 0 or errno.
 int moveNoReplace(const std::string& from, const std::string& to);
 // moveNoReplace's road on file systems that refuse RENAME_NOREPLACE.

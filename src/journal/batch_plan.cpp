@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <map>
-#include <set>
 #include <unordered_map>
 
 #include "catalogue/page_path.hpp"
@@ -33,14 +32,11 @@ Operation opOf(const Change& c, const std::string& from, std::optional<std::stri
 }
 
 std::optional<Error> nameProblem(const Change& c) {
-  if (c.newPath->find('\0') != std::string::npos || c.newPath->empty() || c.newPath->back() == '/')
-    return Error{ErrorCode::kInvalidName, "Invalid file name."};
-  const std::string plain = plainPath(*c.newPath);
-  if (folderOf(plain) != folderOf(c.path))
-    return Error{ErrorCode::kOtherFolder, "An item can only be renamed within its own folder."};
   const std::string name = nameOf(*c.newPath);
-  if (name.empty() || name == "." || name == "..")
+  if (!validName(name) || c.newPath->find('\0') != std::string::npos)
     return Error{ErrorCode::kInvalidName, "Invalid file name."};
+  if (folderOf(plainPath(*c.newPath)) != folderOf(c.path))
+    return Error{ErrorCode::kOtherFolder, "An item can only be renamed within its own folder."};
   if (name.size() > 255) return Error::posix(ENAMETOOLONG);
   return std::nullopt;
 }
@@ -111,13 +107,13 @@ Result<BatchPlan> planChanges(const std::vector<Change>& changes,
     else
       emit(opOf(changes[i], changes[i].path, std::nullopt), i, true, groups++);
   }
+  std::vector<bool> done(changes.size());  // indexes of every folder: no two share one
   for (const auto& [folder, list] : byFolder) {
     std::unordered_map<std::string, std::size_t> bySource, byTarget;
     for (std::size_t i : list) {
       bySource[changes[i].path] = i;
       byTarget[*changes[i].newPath] = i;
     }
-    std::vector<bool> done(changes.size());
     auto next = [&](std::size_t i) -> std::optional<std::size_t> {  // the change waiting on i
       auto w = byTarget.find(changes[i].path);
       return w == byTarget.end() ? std::nullopt : std::optional(w->second);
