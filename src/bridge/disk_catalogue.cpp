@@ -1,10 +1,9 @@
 #include "catalogue/listing.hpp"
 #include "catalogue_seam.hpp"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
+#include "catalogue/folder_cursor.hpp"
 #include "catalogue/record_reader.hpp"
 
 namespace quarrytide {
@@ -36,28 +35,21 @@ std::vector<std::optional<FileRecord>> DiskCatalogue::describeAll(
   // time a large batch's reply takes).
   std::vector<std::optional<FileRecord>> out(paths.size());
   RecordReader reader;
-  std::string folder;
-  int fd = -1;
+  FolderCursor folders;
   for (std::size_t i = 0; i < paths.size(); ++i) {
     const std::string& path = paths[i];
-    const auto slash = path.rfind('/');
-    if (namesNoItem(path) || path.front() != '/' || slash + 1 == path.size()) {
+    const char* name = nullptr;
+    const int fd = namesNoItem(path) || path.front() != '/' ? -1 : folders.open(path, name);
+    if (fd < 0) {
       out[i] = describe(path);
       continue;
     }
-    if (fd < 0 || folder.size() != slash || path.compare(0, slash, folder) != 0) {
-      if (fd >= 0) ::close(fd);
-      folder = path.substr(0, slash);
-      fd = ::open(slash ? folder.c_str() : "/", O_PATH | O_DIRECTORY | O_CLOEXEC);
-    }
     struct stat st;
-    const char* name = path.c_str() + slash + 1;
-    if (fd < 0 || ::fstatat(fd, name, &st, 0) != 0) continue;  // a dangling link counts as absent
+    if (::fstatat(fd, name, &st, 0) != 0) continue;  // a dangling link counts as absent
     FileRecord r;
     reader.read(r, fd, name, path);
     out[i] = std::move(r);
   }
-  if (fd >= 0) ::close(fd);
   return out;
 }
 

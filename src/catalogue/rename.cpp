@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <string_view>
 
+#include "folder_cursor.hpp"
+
 namespace quarrytide {
 
 namespace {
@@ -35,26 +37,17 @@ int RenameFs::identify(const std::string& path, FileIdentity& id) {
 
 std::vector<FileIdentity> identities(const std::vector<std::string>& paths) {
   std::vector<FileIdentity> out(paths.size());
-  std::string folder;
-  int fd = -1;
+  FolderCursor folders;
   for (std::size_t i = 0; i < paths.size(); ++i) {
-    const std::string& path = paths[i];
-    const auto slash = path.rfind('/');
-    if (path.empty() || slash == std::string::npos || slash + 1 == path.size()) {
-      // no folder and name to split: the whole path
-      if (!path.empty()) RenameFs().identify(path, out[i]);
-      continue;
-    }
-    if (fd < 0 || path.compare(0, slash, folder) != 0 || folder.size() != slash) {
-      if (fd >= 0) ::close(fd);
-      folder = path.substr(0, slash);
-      fd = ::open(folder.empty() ? "/" : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    }
+    const char* name = nullptr;
     struct stat st;
-    if (fd >= 0 && ::fstatat(fd, path.c_str() + slash + 1, &st, AT_SYMLINK_NOFOLLOW) == 0)
+    if (const int fd = folders.open(paths[i], name); fd < 0) {
+      // no folder to open: the whole path
+      if (!paths[i].empty()) RenameFs().identify(paths[i], out[i]);
+    } else if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
       out[i] = FileIdentity{st.st_dev, st.st_ino};
+    }
   }
-  if (fd >= 0) ::close(fd);
   return out;
 }
 
