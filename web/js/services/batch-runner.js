@@ -44,7 +44,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
 
   /**
    * Runs changes as one batch of the native engine, with progress; returns
-   * the outcomes (key -> {ok, code, error, stage, path, sent, renamed, record}),
+   * the outcomes (key -> {ok, code, error, stage, path, sent, record}),
    * after bringing the rows up to date from the records the reply carries.
    */
   async function run(changes, title, kind = 'b', folder = st().listing.folder || '', undoes = '') {
@@ -67,7 +67,6 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
         ? { ok: r.ok === true, code: r.code || '', error: r.ok === true ? '' : String(r.error ?? ''), stage: r.stage || '', path: typeof r.newPath === 'string' ? r.newPath : path, record: r.record || null }
         : { ok: false, code: failure?.code || '', error: failure?.message || t('batch.noResult'), stage: '', path, record: null };
       o.sent = Boolean(r) && !res.refused && o.code !== 'cancelled';
-      o.renamed = o.path !== path;
       outcomes.set(c.key, o);
     });
     if (failure) toast(t('batch.stopped', { reason: explainError({ code: failure.code, error: failure.message }).text }), 'error', 12000);
