@@ -3,7 +3,7 @@
 
 import { newRule } from './rules.js';
 import { addRecent } from './config.js';
-import { normaliseInto } from './protocol.js';
+import { normaliseInto } from './columns.js';
 import * as sel from './selection.js';
 import { editItems } from './edits.js';
 import { computeView, emptyPreview } from './state.js';

@@ -2,7 +2,7 @@
 // reply by id (replies may come in any order), and the drop notifications.
 
 import { t } from './i18n/index.js';
-import { itemsFromColumns } from './protocol.js';
+import { itemsFromColumns } from './columns.js';
 
 const PARTS = { parts: true, columns: true };
 

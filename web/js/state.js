@@ -5,7 +5,7 @@ import { defaultConfig } from './config.js';
 import { emptySelection } from './selection.js';
 import { severityOf, isInvalidUtf8 } from './conflicts.js';
 import { countChanges } from './batch.js';
-import { NameList } from './preview-core.js';
+import { NameList } from './names.js';
 
 export function initialState() {
   return {

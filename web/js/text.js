@@ -64,14 +64,6 @@ export function splitName(name) {
   return { base: name.slice(0, dot), ext: name.slice(dot + 1) };
 }
 
-/** `text`, or the equal string `seen` already holds. */
-export function interned(seen, text) {
-  const held = seen.get(text);
-  if (held !== undefined) return held;
-  seen.set(text, text);
-  return text;
-}
-
 /** Folder part of a path ("/a/b" -> "/a", "/a" -> "/"). */
 export function dirOf(path) {
   const slash = path.lastIndexOf('/');
@@ -83,11 +75,6 @@ export function dirOf(path) {
 export function joinPath(dir, name) {
   if (dir === '') return name;
   return dir.endsWith('/') ? dir + name : dir + '/' + name;
-}
-
-/** Path of `path` below `root`, without the leading slash; '' for items directly in root. */
-export function relativeDir(root, path) {
-  return relativeFolder(root, dirOf(path));
 }
 
 /** Folder `dir` below `root`, without the leading slash; '' for root itself. */

@@ -47,8 +47,8 @@ test('a listing in parts is heard part by part and answered whole, in order; str
 });
 
 test('a part sent as columns reads back as the records the record form sends, in the worker too', async () => {
-  const { normalise } = await import('../../../web/js/protocol.js');
-  const { packItems, packingItems, unpackItems } = await import('../../../web/js/preview-core.js');
+  const { itemFromRecord } = await import('../../../web/js/columns.js');
+  const { packColumns, packingColumns, itemsOf } = await import('../../../web/js/columns-pack.js');
   const records = [
     rec('/r/a.jpg', { tags: ['Holiday'], label: 3, comment: 'c', size: 2 ** 40, created: 1.5, modified: 2, isDir: true }),
     rec('/x'), rec('/r/s d/.bashrc'), rec('/r/name.'), rec('/r/s d/c.tar.gz'),
@@ -69,14 +69,20 @@ test('a part sent as columns reads back as the records the record form sends, in
   client.partRaw({ id: sent[0].id, folder: '/r', files: [rec('/r/first')] });
   client.partRaw({ id: sent[0].id, folder: '/r', columns });
   const fields = (it) => Object.fromEntries(['path', 'name', 'basename', 'ext', 'isDir', 'size', 'created', 'modified', 'tags', 'label', 'comment', 'idx', 'dir', 'rel'].map((k) => [k, it[k]]));
-  const want = records.map((r, i) => fields(normalise(structuredClone(r), '/r', i + 1)));
-  assert.deepEqual(heard.slice(1).map(fields), want);
-  assert.deepEqual(unpackItems(structuredClone(packItems(heard.slice(1)).message)).map((it, i) => fields({ ...fields(it), idx: i + 1 })), want);
-  // packed a few at a time, the same message
-  const sliced = packingItems(heard.slice(1), 3);
-  let step;
-  while (!(step = sliced.next()).done);
-  assert.deepEqual(step.value.message, packItems(heard.slice(1)).message);
+  const first = itemFromRecord(heard[0], '/r', 0);
+  const want = [first, ...records.map((r, i) => itemFromRecord(r, '/r', i + 1))].map(fields);
+  assert.deepEqual(heard.slice(1).map(fields), want.slice(1));
+  assert.deepEqual(fields(first), { ...want[0], path: '/r/first', name: 'first', dir: '/r', rel: '' });
+  // to the worker: joined from the parts as they came, or read item by item
+  // (plain records), packed whole or a few at a time: the same items come back
+  for (const items of [[first, ...heard.slice(1)], want.map((w) => ({ ...w }))]) {
+    const whole = packColumns(items).message;
+    assert.deepEqual(itemsOf(structuredClone(whole)).map((it, i) => fields({ ...fields(it), idx: i })), want);
+    const sliced = packingColumns(items, 3);
+    let step;
+    while (!(step = sliced.next()).done);
+    assert.deepEqual(step.value.message, whole);
+  }
   // columns of the wrong type or length take what a record's defaults would
   client.partRaw({ id: sent[0].id, folder: '/r', columns: { count: 1e9, name: [5, null], size: 'x', dirs: [7], dir: [0, 0], label: [9, 2] } });
   assert.deepEqual(heard.slice(-2).map((it) => [it.name, it.size, it.dir, it.label, it.path, it.idx]), [['', 0, '', 0, '', 8], ['', 0, '', 2, '', 9]]);

@@ -2,7 +2,8 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { checkConflicts, skipErrorRows, severityOf } from '../../../web/js/conflicts.js';
 import { listedNames, targetsToProbe } from '../../../web/js/probe.js';
-import { computePreview, pack, unpack, NameList } from '../../../web/js/preview-core.js';
+import { computePreview, pack, unpack } from '../../../web/js/preview-core.js';
+import { NameList } from '../../../web/js/names.js';
 
 const items = (...names) => names.map((n) => (Array.isArray(n) ? { dir: n[0], name: n[1] } : { dir: '/d', name: n }));
 /** `names` as one text, as the preview worker holds a listing's. */

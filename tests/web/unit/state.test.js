@@ -5,10 +5,11 @@ import { initialState, computeView, pendingCounts, outgoingChanges } from '../..
 import { actions, sameRules } from '../../../web/js/actions.js';
 import * as sel from '../../../web/js/selection.js';
 import { editItems, effective, parseTags } from '../../../web/js/edits.js';
-import { computePreview, pack, unpack, packItems, unpackItems, NameList } from '../../../web/js/preview-core.js';
+import { computePreview, pack, unpack } from '../../../web/js/preview-core.js';
+import { packColumns, itemsOf } from '../../../web/js/columns-pack.js';
 import { newRule } from '../../../web/js/rules.js';
 import { Facets, facetsOf } from '../../../web/js/filter.js';
-import { pathIndexOf } from '../../../web/js/protocol.js';
+import { pathIndexOf } from '../../../web/js/columns.js';
 import { recordAt as record } from './records.js';
 
 const listed = (...paths) => {
@@ -101,10 +102,9 @@ test('the preview, the shown rows and what apply sends agree', () => {
   const rules = [newRule('replace', { find: 'a', with: 'z' }), newRule('case', { mode: 'upper', target: 'ext' })];
   const s0 = store.state;
   // the worker gets the listing as columns: every field a rule, filter or sort reads comes back
-  const packed = structuredClone(packItems(s0.listing.items).message);
-  const back = unpackItems(packed);
-  for (const k of Object.keys(s0.listing.items[3])) assert.deepEqual(back.map((it) => it[k]), s0.listing.items.map((it) => it[k]), k);
-  const computed = computePreview({ items: back, names: new NameList(packed.names.text, packed.names.ends), rules, filter: s0.filter, sort: s0.config.sort, edits: new Map([[1, { tags: ['n'] }]]) });
+  const back = itemsOf(structuredClone(packColumns(s0.listing.items).message));
+  for (const k of ['path', 'name', 'basename', 'ext', 'dir', 'rel', 'isDir', 'size', 'created', 'modified', 'tags', 'label', 'comment', 'idx']) assert.deepEqual(back.map((it) => it[k]), s0.listing.items.map((it) => it[k]), k);
+  const computed = computePreview({ items: back, names: back[0].c.names, rules, filter: s0.filter, sort: s0.config.sort, edits: new Map([[1, { tags: ['n'] }]]) });
   store.dispatch('editMeta', { indexes: [1], change: () => ({ tags: ['n'] }) });
   // what the page keeps is what the worker packs
   const preview = unpack(structuredClone(pack(computed).message));

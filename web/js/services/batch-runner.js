@@ -2,7 +2,8 @@
 // and cancel, the results in the rows, and undo and redo of the batches applied.
 
 import { batchChanges, recordFromJournal, undoStacks } from '../batch.js';
-import { explainError, normalise, pathIndexOf } from '../protocol.js';
+import { explainError } from '../protocol.js';
+import { itemFromRecord, pathIndexOf } from '../columns.js';
 import { isInvalidUtf8, warningCounts } from '../conflicts.js';
 import { joinPath } from '../text.js';
 import { outgoingChanges, pendingCounts, targetIndexes } from '../state.js';
@@ -107,7 +108,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
       if (i === undefined) return; // the batch was for items that are not listed now
       const text = o.ok ? '' : explainError(o).text;
       if (o.record) {
-        const next = normalise(o.record, listing.folder, i);
+        const next = itemFromRecord(o.record, listing.folder, i);
         if (listing.dropped || config.mode === 'tree' || next.dir === items[i].dir) items[i] = next;
       }
       const now = items[i];

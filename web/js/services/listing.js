@@ -1,7 +1,7 @@
 // Listing: opening, choosing and reloading folders, drops and the listing mode.
 
 import { t } from '../i18n/index.js';
-import { normaliseInto } from '../protocol.js';
+import { normaliseInto } from '../columns.js';
 import { Facets, facetsOf } from '../filter.js';
 
 const PROBLEMS = ['notFound', 'notFolder', 'denied', 'unreadable'];

@@ -5,11 +5,13 @@
 // Then the new names no listed item holds are asked of the native side: an
 // item the listing does not show (hidden, or left out by the mode) may hold one.
 
-import { CodeList, computePreview, pack, packItems, packingItems, unpack } from '../preview-core.js';
+import { computePreview, pack, unpack } from '../preview-core.js';
+import { CodeList } from '../names.js';
+import { packColumns, packingColumns } from '../columns-pack.js';
 import { listedNames, targetsToProbe } from '../probe.js';
 import { needsFields, needsTaken, takenColumn } from '../media.js';
 import { t } from '../i18n/index.js';
-import { pathIndexOf } from '../protocol.js';
+import { pathIndexOf } from '../columns.js';
 
 const SYNC_LIMIT = 5000;
 const PROBE_CHUNK = 5000;
@@ -109,7 +111,7 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
     if (req.input.sort.key === 'newName' && shown instanceof CodeList && shown.length === req.items.length) message.previous = { codes: shown.codes, ends: shown.ends };
     const transfer = [];
     if (req.items !== sentItems) {
-      const ready = packed?.items === req.items ? packed : packItems(req.items);
+      const ready = packed?.items === req.items ? packed : packColumns(req.items);
       packed = null;
       message.items = ready.message;
       transfer.push(...ready.transfer);
@@ -169,7 +171,7 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
   // newest request; a listing that arrives meanwhile is packed instead.
   function packQueued() {
     const { items } = queued;
-    const packing = packingItems(items, PACK_SLICE);
+    const packing = packingColumns(items, PACK_SLICE);
     const step = () => {
       if (!queued) { busy = false; return; }
       if (queued.items !== items) return packQueued();

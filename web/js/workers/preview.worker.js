@@ -1,6 +1,8 @@
 // The preview of large listings, off the main thread: the listing is sent
 // once, then each request carries only what changed the preview.
-import { computePreview, pack, unpackItems, NameList, CodeList } from '../preview-core.js';
+import { computePreview, pack } from '../preview-core.js';
+import { itemsOf } from '../columns-pack.js';
+import { CodeList } from '../names.js';
 
 let items = [];
 let names = null;
@@ -8,8 +10,8 @@ let media = [];
 
 self.onmessage = ({ data }) => {
   if (data.items) {
-    items = unpackItems(data.items);
-    names = new NameList(data.items.names.text, data.items.names.ends);
+    items = itemsOf(data.items);
+    names = items.length ? items[0].c.names : null;
     media = [];
   }
   if (data.media) data.media.rows.forEach((row, k) => { media[row] = data.media.fields[k]; });
