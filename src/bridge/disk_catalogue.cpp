@@ -44,10 +44,11 @@ std::vector<std::optional<FileRecord>> DiskCatalogue::describeAll(
       out[i] = describe(path);
       continue;
     }
-    struct stat st;
-    if (::fstatat(fd, name, &st, 0) != 0) continue;  // a dangling link counts as absent
     FileRecord r;
-    reader.read(r, fd, name, path);
+    const unsigned mode = reader.read(r, fd, name, path);
+    struct stat st;
+    if (mode == 0) continue;
+    if (S_ISLNK(mode) && ::fstatat(fd, name, &st, 0) != 0) continue;  // a dangling link counts as absent
     out[i] = std::move(r);
   }
   return out;

@@ -29,16 +29,20 @@ void splitName(std::string_view name, std::string& basename, std::string& ext) {
   ext.assign(name.substr(dot + 1));
 }
 
-void RecordReader::read(FileRecord& r, int dirFd, const char* name, std::string path) {
+unsigned RecordReader::read(FileRecord& r, int dirFd, const char* name, std::string path) {
   r.path = std::move(path);
   const std::size_t slash = r.path.rfind('/');
   r.name = slash == std::string::npos || r.path.size() == 1 ? r.path : r.path.substr(slash + 1);
   splitName(r.name, r.basename, r.ext);
 
   struct statx stx;
+  unsigned mode = 0;
   if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
               STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_BTIME, &stx) == 0) {
-    if (stx.stx_mask & STATX_TYPE) r.isDir = S_ISDIR(stx.stx_mode);
+    if (stx.stx_mask & STATX_TYPE) {
+      mode = stx.stx_mode;
+      r.isDir = S_ISDIR(mode);
+    }
     if (stx.stx_mask & STATX_SIZE) r.size = static_cast<std::int64_t>(stx.stx_size);
     if (stx.stx_mask & STATX_BTIME) r.created = milliseconds(stx.stx_btime);
     if (stx.stx_mask & STATX_MTIME) r.modified = milliseconds(stx.stx_mtime);
@@ -58,6 +62,7 @@ void RecordReader::read(FileRecord& r, int dirFd, const char* name, std::string 
     r.label = split.label;
   }
   if (comment && readCommentAt(dirFd, name, r.path.c_str(), value_)) r.comment = value_;
+  return mode;
 }
 
 }  // namespace quarrytide

@@ -20,8 +20,9 @@ class RecordReader {
   // Fills `r` (default-constructed) with the record of the item named `name`
   // in the folder open as `dirFd`, whose full path is `path`. Everything is
   // read relative to `dirFd`, never following a link. Use AT_FDCWD with
-  // `name` equal to `path` for a lone item.
-  void read(FileRecord& r, int dirFd, const char* name, std::string path);
+  // `name` equal to `path` for a lone item. Returns the item's mode (its
+  // type and permissions), 0 when it could not be read.
+  unsigned read(FileRecord& r, int dirFd, const char* name, std::string path);
 
  private:
   std::string names_;  // attribute names, reused

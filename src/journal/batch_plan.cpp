@@ -1,11 +1,13 @@
 #include "batch_plan.hpp"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <map>
 #include <unordered_map>
 
+#include "catalogue/folder_cursor.hpp"
 #include "catalogue/page_path.hpp"
 #include "catalogue/rename.hpp"
 
@@ -73,13 +75,19 @@ std::vector<std::optional<Error>> checkChanges(std::vector<Change>& changes) {
   }
   // A target is free when nothing is there, or the item there moves away in
   // this batch, or it is the item itself (a file system that ignores case).
+  // Targets are looked up in their folder, opened once for a run of them.
+  FolderCursor folders;
   for (std::size_t i = 0; i < changes.size(); ++i) {
     const Change& c = changes[i];
     if (problems[i] || !renames(c)) continue;
     if (auto s = bySource.find(*c.newPath); s != bySource.end() && renames(changes[s->second]))
       continue;
     struct stat target, item;
-    if (::lstat(c.newPath->c_str(), &target) != 0) continue;
+    const char* name = nullptr;
+    const int fd = folders.open(*c.newPath, name);
+    if ((fd < 0 ? ::lstat(c.newPath->c_str(), &target)
+                : ::fstatat(fd, name, &target, AT_SYMLINK_NOFOLLOW)) != 0)
+      continue;
     if (::lstat(c.path.c_str(), &item) == 0 && item.st_dev == target.st_dev &&
         item.st_ino == target.st_ino)
       continue;
