@@ -31,6 +31,12 @@ void Bridge::runBatch(std::int64_t id, const nlohmann::json& args) {
   changes.reserve(records->size());
   for (const auto& record : *records) changes.push_back(changeFrom(record));
   const Args a(args);
+  if (a.boolean("dryRun", false)) {
+    io_.submit([replies = replies_, id, changes = std::move(changes)]() mutable {
+      replies->post(batchReplyCall(id, checkBatch(changes), {}));
+    });
+    return;
+  }
   BatchInfo info{a.string("batch").value_or(""),
                  a.string("title").value_or(""),
                  a.string("folder").value_or(""),

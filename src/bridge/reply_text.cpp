@@ -478,6 +478,10 @@ std::string batchReplyCall(std::int64_t id, const BatchOutcome& outcome,
       w.Key("refused");
       w.Bool(true);
     }
+    if (outcome.dryRun) {
+      w.Key("dryRun");
+      w.Bool(true);
+    }
     if (outcome.cancelled) {
       w.Key("cancelled");
       w.Bool(true);

@@ -25,21 +25,34 @@ constexpr std::size_t kOutcomesPerWrite = 1000;
 
 }  // namespace
 
+BatchOutcome checkBatch(std::vector<Change>& changes) {
+  BatchOutcome out;
+  out.dryRun = true;
+  out.results.resize(changes.size());
+  auto problems = checkChanges(changes);
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    ChangeResult& r = out.results[i];
+    r.path = r.newPath = changes[i].path;
+    r.ok = !problems[i];
+    r.error = std::move(problems[i]);
+    out.refused |= !r.ok;
+  }
+  return out;
+}
+
 Result<BatchOutcome> runBatch(Journal* journal, BatchInfo info, std::vector<Change> changes,
                               const BatchHooks& hooks) {
-  BatchOutcome out;
-  out.results.resize(changes.size());
-  const auto problems = checkChanges(changes);
-  for (std::size_t i = 0; i < changes.size(); ++i) {
-    out.results[i].path = out.results[i].newPath = changes[i].path;
-    out.refused |= problems[i].has_value();
-  }
+  BatchOutcome out = checkBatch(changes);
+  out.dryRun = false;
   if (out.refused) {
-    for (std::size_t i = 0; i < changes.size(); ++i)
-      out.results[i].error = problems[i].value_or(
-          Error{ErrorCode::kConflict, "Not changed: other changes of the batch cannot be made."});
+    for (ChangeResult& r : out.results) {
+      if (!r.ok) continue;
+      r.ok = false;
+      r.error = Error{ErrorCode::kConflict, "Not changed: other changes of the batch cannot be made."};
+    }
     return out;
   }
+  for (ChangeResult& r : out.results) r.ok = false;  // until its steps ran
 
   auto plan = planChanges(changes, [] { return temporaryName(); });
   if (!plan) return plan.error();

@@ -30,6 +30,7 @@ struct BatchOutcome {
   std::vector<ChangeResult> results;  // one per change, in the order given
   bool refused = false;               // the set was refused as a whole: nothing ran
   bool cancelled = false;             // stopped between two steps
+  bool dryRun = false;                // only checked: nothing ran, nothing was journalled
   std::optional<Error> unrecorded;    // an outcome the journal could not keep
 };
 
@@ -41,6 +42,11 @@ struct BatchHooks {
   // Asked between steps (never inside a cycle): stop here.
   std::function<bool()> cancelled;
 };
+
+// The check of a batch without running it: each change's own reason, ok
+// where it has none, `refused` when any has one. Touches nothing but the
+// changes (their paths made plain, as checked).
+BatchOutcome checkBatch(std::vector<Change>& changes);
 
 // Runs `changes` as the batch `info` (an empty id is made up). Fails only when
 // the journal could not take the plan, and then nothing has changed. Without

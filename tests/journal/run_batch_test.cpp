@@ -2,6 +2,8 @@
 // to go, every step journalled; a set that cannot be made is refused whole.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "files.hpp"
 #include "headless.hpp"
 #include "journal/run_batch.hpp"
@@ -101,12 +103,35 @@ TEST(RunBatch, ASetThatCannotBeMadeIsRefusedWholeWithAReasonForEachChange) {
     const Contents before = made(t, {"a", "b", "c"});
     json changes = json::array();
     for (const auto& [from, to] : c.changes) changes.push_back(change(t, from, to));
-    auto reply = answered({request(1, "runBatch", {{"changes", changes}})}).at(1)["payload"];
-    EXPECT_EQ(reply["refused"], true) << c.what;
-    std::vector<std::string> codes;
-    for (const auto& r : reply["results"]) codes.push_back(r.value("ok", true) ? "ok" : r["code"]);
-    EXPECT_EQ(codes, std::vector<std::string>(c.codes.begin(), c.codes.end())) << c.what;
+    // a dry run gives each change its own verdict: the innocent ones pass
+    auto replies = answered({request(1, "runBatch", {{"changes", changes}, {"dryRun", true}}),
+                             request(2, "runBatch", {{"changes", changes}})});
+    for (const bool dry : {true, false}) {
+      const json& reply = replies.at(dry ? 1 : 2)["payload"];
+      EXPECT_EQ(reply["refused"], true) << c.what;
+      EXPECT_EQ(reply.contains("dryRun"), dry) << c.what;
+      std::vector<std::string> codes, want(c.codes.begin(), c.codes.end());
+      for (const auto& r : reply["results"]) codes.push_back(r["ok"] == true ? "ok" : r["code"]);
+      if (dry) std::replace(want.begin(), want.end(), std::string("conflict"), std::string("ok"));
+      EXPECT_EQ(codes, want) << c.what << (dry ? " (dry run)" : "");
+    }
     EXPECT_EQ(contents(t.at("d")), before) << c.what;
+  }
+  {
+    // a set that can be made is only checked: nothing moves, nothing is journalled
+    TempDir t;
+    const Contents before = made(t, {"a", "b"});
+    const std::vector<std::string> env = {"XDG_STATE_HOME=" + t.folder("state")};
+    auto replies = answered({request(1, "runBatch",
+                                     {{"changes", {change(t, "a", "b"), change(t, "b", "a")}},
+                                      {"dryRun", true}}),
+                             request(2, "listBatches")},
+                            env);
+    EXPECT_EQ(replies.at(1)["payload"]["results"][1],
+              json({{"ok", true}, {"path", t.at("d/b")}, {"newPath", t.at("d/b")}}));
+    EXPECT_FALSE(replies.at(1)["payload"].contains("refused"));
+    EXPECT_EQ(replies.at(2)["payload"]["batches"], json::array());
+    EXPECT_EQ(contents(t.at("d")), before);
   }
   EXPECT_EQ(
       answered({request(1, "runBatch")}).at(1),

@@ -515,6 +515,15 @@ test('the history lists every batch after a reload and undoes one three back fro
   await page.click('#history .batch-head');
   await page.waitForSelector('#history .batch .line');
   assert.equal(await page.textContent('#history .batch .line'), 'a.txt  →  x.txt');
+  // a name another program took since is left out, as the engine's check finds it
+  fs.writeFileSync(path.join(root, 'a.txt'), '');
+  await page.click('#history button:text("Undo this batch")');
+  await page.waitForSelector('#sheet[open]');
+  assert.match(await page.textContent('#sheet-content'), /1 item cannot: another item holds the name now \(a\.txt\)/);
+  await page.click('#sheet-cancel');
+  fs.rmSync(path.join(root, 'a.txt'));
+  await page.keyboard.press('Control+h');
+  await page.click('#history .batch-head');
   await page.click('#history button:text("Undo this batch")');
   await page.waitForSelector('#sheet[open]');
   assert.match(await page.textContent('#sheet-content'), /^1 item in .*a\.txt/);

@@ -160,17 +160,21 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     // kind "undo" or "finish" names the messages, and the batch in the journal
     const verb = kind === 'undo' ? 'Undo' : 'Finish';
     if (!changes.length) { toast(t(`batch.nothingTo${verb}`), 'warning'); return; }
-    let held;
+    let go = changes;
+    const blocked = [];
     try {
-      const sources = new Set(changes.map((c) => c.key));
-      const found = (await bridge.statPaths(changes.map((c) => joinPath(c.dir, c.newName)))).files;
-      held = new Set(found.map((f) => f.path).filter((p) => !sources.has(p)));
+      // the engine's own check, asked again while it finds changes that
+      // cannot go: one left out may keep a name another wanted freed
+      for (let round = 0; round < 3; round++) {
+        const { results = [], refused } = await bridge.runBatch(go.map(outgoing), { dryRun: true });
+        if (!refused) break;
+        blocked.push(...go.filter((c, k) => results[k]?.ok !== true));
+        go = go.filter((c, k) => results[k]?.ok === true);
+      }
     } catch (e) {
       toast(t('batch.noCheck', { reason: e.message }), 'error');
       return;
     }
-    const blocked = changes.filter((c) => held.has(joinPath(c.dir, c.newName)));
-    const go = changes.filter((c) => !held.has(joinPath(c.dir, c.newName)));
     const ok = await ask({
       title: t(`batch.${kind}Title`, { title }),
       paragraphs: [
