@@ -3,6 +3,7 @@
 
 #include "args.hpp"
 #include "bridge.hpp"
+#include "part_pacer.hpp"
 #include "reply_text.hpp"
 
 namespace quarrytide {
@@ -21,6 +22,31 @@ Change changeFrom(const nlohmann::json& record) {
 
 // Progress goes to the page at most this often: each part is a script to run.
 constexpr auto kProgressEvery = std::chrono::milliseconds(100);
+
+// Fresh records in parts of this many: each is taken in by the page in a few
+// tens of milliseconds.
+constexpr std::size_t kRecordsPerPart = 4096;
+
+// The fresh records as paced parts in columns; returns the rows that have none.
+std::vector<std::size_t> sendRecords(const std::shared_ptr<ReplyChannel>& replies,
+                                     std::int64_t id, const std::string& folder,
+                                     std::vector<std::optional<FileRecord>>& fresh,
+                                     std::size_t rows, std::vector<FileRecord>& rest) {
+  std::vector<std::size_t> unrecorded;
+  PartPacer pacer(replies, id, folder, true);
+  std::vector<FileRecord> run;
+  for (std::size_t i = 0; i < rows; ++i) {
+    if (i >= fresh.size() || !fresh[i]) {
+      unrecorded.push_back(i);
+      continue;
+    }
+    run.push_back(std::move(*fresh[i]));
+    if (run.size() == kRecordsPerPart) pacer.add(std::exchange(run, {}));
+  }
+  if (!run.empty()) pacer.add(std::move(run));
+  rest = pacer.finish();
+  return unrecorded;
+}
 
 }  // namespace
 
@@ -44,7 +70,9 @@ void Bridge::runBatch(std::int64_t id, const nlohmann::json& args) {
                  true,
                  a.string("undoes").value_or("")};
   io_.submit([replies = replies_, &catalogue = host_.catalogue, journal = journal_, stops = stops_,
-              id, info = std::move(info), changes = std::move(changes)]() mutable {
+              id, info = std::move(info), changes = std::move(changes),
+              columns = a.boolean("columns", false)]() mutable {
+    const std::string folder = info.folder;
     const std::size_t total = changes.size();
     const std::string batch = info.id;
     auto last = std::chrono::steady_clock::now();
@@ -72,7 +100,10 @@ void Bridge::runBatch(std::int64_t id, const nlohmann::json& args) {
       for (const auto& r : outcome->results) at.push_back(r.newPath);
       fresh = catalogue.describeAll(at);
     }
-    replies->post(batchReplyCall(id, *outcome, fresh));
+    if (!columns) return replies->post(batchReplyCall(id, *outcome, fresh));
+    std::vector<FileRecord> rest;
+    const auto unrecorded = sendRecords(replies, id, folder, fresh, total, rest);
+    replies->post(batchColumnsReplyCall(id, *outcome, rest, unrecorded));
   });
 }
 

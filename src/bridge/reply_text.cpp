@@ -442,9 +442,74 @@ std::string progressCall(std::int64_t id, std::size_t done, std::size_t failed, 
   return std::move(out).finish();
 }
 
+namespace {
+
+constexpr const char* kStages[] = {nullptr, "rename", "tags", "comment"};
+
+void writeFailure(Writer& w, const ChangeResult& r) {
+  if (r.error) {
+    w.Key("code");
+    w.String(codeName(r.error->code).data());
+    w.Key("error");
+    writeString(w, r.error->message);
+  }
+  if (const char* stage = kStages[int(r.stage)]) {
+    w.Key("stage");
+    w.String(stage);
+  }
+}
+
+void writeBatchFlags(Writer& w, const BatchOutcome& outcome) {
+  if (outcome.refused) {
+    w.Key("refused");
+    w.Bool(true);
+  }
+  if (outcome.dryRun) {
+    w.Key("dryRun");
+    w.Bool(true);
+  }
+  if (outcome.cancelled) {
+    w.Key("cancelled");
+    w.Bool(true);
+  }
+  if (outcome.unrecorded) {
+    w.Key("journal");
+    writeString(w, outcome.unrecorded->message);
+  }
+}
+
+}  // namespace
+
+std::string batchColumnsReplyCall(std::int64_t id, const BatchOutcome& outcome,
+                                  const std::vector<FileRecord>& files,
+                                  const std::vector<std::size_t>& unrecorded) {
+  return okReplyCall(id, [&](Writer& w) {
+    w.Key("files");
+    writeRecords(w, files);
+    w.Key("failed");
+    w.StartArray();
+    for (std::size_t i = 0; i < outcome.results.size(); ++i) {
+      const ChangeResult& r = outcome.results[i];
+      if (r.ok) continue;
+      w.StartObject();
+      w.Key("row");
+      w.Uint64(i);
+      w.Key("newPath");
+      writeString(w, r.newPath);
+      writeFailure(w, r);
+      w.EndObject();
+    }
+    w.EndArray();
+    w.Key("unrecorded");
+    w.StartArray();
+    for (std::size_t row : unrecorded) w.Uint64(row);
+    w.EndArray();
+    writeBatchFlags(w, outcome);
+  });
+}
+
 std::string batchReplyCall(std::int64_t id, const BatchOutcome& outcome,
                            const std::vector<std::optional<FileRecord>>& records) {
-  static constexpr const char* kStages[] = {nullptr, "rename", "tags", "comment"};
   return okReplyCall(id, [&](Writer& w) {
     w.Key("results");
     w.StartArray();
@@ -457,16 +522,7 @@ std::string batchReplyCall(std::int64_t id, const BatchOutcome& outcome,
       writeString(w, r.path);
       w.Key("newPath");
       writeString(w, r.newPath);
-      if (r.error) {
-        w.Key("code");
-        w.String(codeName(r.error->code).data());
-        w.Key("error");
-        writeString(w, r.error->message);
-      }
-      if (const char* stage = kStages[int(r.stage)]) {
-        w.Key("stage");
-        w.String(stage);
-      }
+      writeFailure(w, r);
       if (i < records.size() && records[i]) {
         w.Key("record");
         writeRecord(w, *records[i]);
@@ -474,22 +530,7 @@ std::string batchReplyCall(std::int64_t id, const BatchOutcome& outcome,
       w.EndObject();
     }
     w.EndArray();
-    if (outcome.refused) {
-      w.Key("refused");
-      w.Bool(true);
-    }
-    if (outcome.dryRun) {
-      w.Key("dryRun");
-      w.Bool(true);
-    }
-    if (outcome.cancelled) {
-      w.Key("cancelled");
-      w.Bool(true);
-    }
-    if (outcome.unrecorded) {
-      w.Key("journal");
-      writeString(w, outcome.unrecorded->message);
-    }
+    writeBatchFlags(w, outcome);
   });
 }
 

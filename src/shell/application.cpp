@@ -16,7 +16,10 @@ constexpr int kMinWidth = 880, kMinHeight = 600;
 
 void onMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer bridge) {
   JSCValue* value = webkit_javascript_result_get_js_value(result);
-  g_autofree char* text = jsc_value_to_json(value, 0);
+  // The page posts an envelope as its JSON text: a string crosses whole,
+  // where an object is copied field by field (seconds for a large batch).
+  g_autofree char* text =
+      jsc_value_is_string(value) ? jsc_value_to_string(value) : jsc_value_to_json(value, 0);
   // A value JSON cannot hold (undefined, a function) is no envelope: dropped.
   if (text) static_cast<Bridge*>(bridge)->receiveText(text);
 }

@@ -24,7 +24,7 @@ function picture(seed, w = 96, h = 64) {
 const tagsOn = (file) => execFileSync('getfattr', ['--only-values', '--absolute-names', '-d', '-m', '^user\\.xdg\\.tags$', file]).toString();
 
 /** What a user does and sees on the real page, driven through `web`. */
-function user(web) {
+export function user(web) {
   const exec = (script) => web.exec(script);
   const cards = () => exec("return document.querySelectorAll('#rule-list .rule').length");
   const confirm = async (what, ms = 5000) => {

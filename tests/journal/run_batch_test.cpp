@@ -138,6 +138,25 @@ TEST(RunBatch, ASetThatCannotBeMadeIsRefusedWholeWithAReasonForEachChange) {
       json({{"id", 1}, {"ok", false}, {"payload", "missing changes"}, {"code", "bad-request"}}));
 }
 
+TEST(RunBatch, InColumnsTheReplyListsOnlyTheFailuresAndTheRowsWithoutARecord) {
+  TempDir t;
+  made(t, {"a", "b"});
+  const json changes = {change(t, "a", "b"), change(t, "gone", "x"), change(t, "b", "a")};
+  const json reply =
+      answered({request(1, "runBatch", {{"changes", changes}, {"columns", true}})}).at(1);
+  EXPECT_EQ(listed(t), "a=b b=a");
+  const json& p = reply["payload"];
+  ASSERT_EQ(p["files"].size(), 2u);  // the records of rows 0 and 2, in order
+  EXPECT_EQ(p["files"][0]["path"], t.at("d/b"));
+  EXPECT_EQ(p["files"][1]["path"], t.at("d/a"));
+  EXPECT_EQ(p["unrecorded"], json({1}));
+  ASSERT_EQ(p["failed"].size(), 1u);
+  EXPECT_EQ(p["failed"][0]["row"], 1);
+  EXPECT_EQ(p["failed"][0]["code"], "not-found");
+  EXPECT_EQ(p["failed"][0]["stage"], "rename");
+  EXPECT_FALSE(p.contains("results"));
+}
+
 // The engine itself, with steps that fail or a stop asked for where a test says.
 struct Engine {
   TempDir t;

@@ -27,10 +27,11 @@ export function createBridgeClient(post) {
   // `onPart(folder, files, count)`: a listing asked for in parts hears of each
   // part as it arrives (count: records so far); the reply still holds them all.
   // Parts come as columns, made into items here.
-  function request(cmd, args = {}, onPart = null) {
+  // `onProgress({done, failed, total})` hears a batch's progress.
+  function request(cmd, args = {}, onPart = null, onProgress = null) {
     const id = nextId++;
     return new Promise((resolve, reject) => {
-      pending.set(id, { resolve, reject, cmd, onPart, parts: [], count: 0 });
+      pending.set(id, { resolve, reject, cmd, onPart, onProgress, parts: [], count: 0 });
       try {
         post({ id, cmd, args });
       } catch (e) {
@@ -59,7 +60,7 @@ export function createBridgeClient(post) {
     const entry = pending.get(part?.id);
     if (!entry) return;
     // a batch's progress: {done, failed, total}
-    if (part.progress && typeof part.progress === 'object') { entry.onPart?.(part.progress); return; }
+    if (part.progress && typeof part.progress === 'object') { entry.onProgress?.(part.progress); return; }
     const files = Array.isArray(part.files) ? part.files
       : part.columns && typeof part.columns === 'object' ? itemsFromColumns(part.columns, String(part.folder ?? ''), entry.count) : null;
     if (!files) return;
@@ -87,8 +88,10 @@ export function createBridgeClient(post) {
     statPaths: (paths) => request('statPaths', { paths }),
     readMedia: (paths, hash) => request('readMedia', hash ? { paths, hash } : { paths }),
     apply: (ops, batch = null) => request('apply', batch ? { ops, ...batch } : { ops }),
-    // `onProgress({done, failed, total})` hears how far the batch is
-    runBatch: (changes, batch, onProgress = null) => request('runBatch', { changes, ...batch }, onProgress),
+    // `onProgress({done, failed, total})` hears how far the batch is; the
+    // fresh records come ahead of the reply as columns, joined into its
+    // `files` (a dry run answers with results)
+    runBatch: (changes, batch, onProgress = null) => request('runBatch', { changes, ...batch, ...(batch.dryRun ? {} : { columns: true }) }, null, onProgress),
     cancelBatch: (batch) => request('cancelBatch', { batch }),
     listBatches: (limit, before) => request('listBatches', before === undefined ? { limit } : { limit, before }),
     readBatch: (id) => request('readBatch', { id, locate: true }),
@@ -108,7 +111,9 @@ export function installBridge(win = window) {
   const handler = win.webkit?.messageHandlers?.bridge;
   const client = createBridgeClient((envelope) => {
     if (!handler) throw new Error('no native bridge in this window');
-    handler.postMessage(envelope);
+    // as text: WebKit copies an object field by field (100,000 changes held
+    // the page for two seconds), a string whole
+    handler.postMessage(JSON.stringify(envelope));
   });
   win.__bridgeResolveRaw = client.resolveRaw;
   win.__bridgePartRaw = client.partRaw;

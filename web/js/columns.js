@@ -176,9 +176,6 @@ export function itemsFromRecords(records, root, from) {
   return c.items(from);
 }
 
-/** One record (a batch's fresh one) as the listing's item `idx`. */
-export const itemFromRecord = (record, root, idx) => itemsFromRecords([record], root, idx)[0];
-
 /**
  * Makes `records[k]` the listing's item `from + k` for every k from `start`
  * on: an item already (a part's) keeps its columns and takes its place.

@@ -106,7 +106,7 @@ export async function launch() {
       if (to === child) child.stdin.write(text + '\n');
     });
     await page.addInitScript(() => {
-      window.webkit = { messageHandlers: { bridge: { postMessage: (env) => window.__toNative(JSON.stringify(env)) } } };
+      window.webkit = { messageHandlers: { bridge: { postMessage: (env) => window.__toNative(typeof env === 'string' ? env : JSON.stringify(env)) } } };
     });
     await page.goto(url);
     await page.waitForSelector('body[data-ready=true]', { timeout: 10000 });

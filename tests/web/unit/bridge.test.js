@@ -12,13 +12,19 @@ test('replies are paired by id in whatever order they come, others ignored; an u
   client.resolveRaw({ id: sent[0].id, ok: true, payload: { folder: '/a', files: [] } });
   client.resolveRaw({ id: sent[0].id, ok: true, payload: 'second answer' });
   assert.deepEqual([await a, await b], [{ folder: '/a', files: [] }, null]);
-  // a batch hears its progress; a refusal carries the native side's code
+  // a batch hears its progress, its records come ahead of the reply in
+  // columns (a dry run asks none); a refusal carries the native side's code
   const heard = [];
   const batch = client.runBatch([], { batch: 'B' }, (p) => heard.push(p));
   client.partRaw({ id: sent[2].id, progress: { done: 1, failed: 0, total: 2 } });
-  client.resolveRaw({ id: sent[2].id, ok: false, payload: 'journal full', code: 'journal' });
-  await assert.rejects(batch, (e) => e.code === 'journal' && e.message === 'journal full');
+  client.partRaw({ id: sent[2].id, folder: '/a', columns: { name: ['x'], dirs: ['/a'], dir: [0] } });
+  client.resolveRaw({ id: sent[2].id, ok: true, payload: { files: [{ name: 'y' }], failed: [] } });
+  assert.deepEqual((await batch).files.map((f) => f.name), ['x', 'y']);
   assert.deepEqual(heard, [{ done: 1, failed: 0, total: 2 }]);
+  const refused = client.runBatch([], { dryRun: true });
+  assert.deepEqual([sent[2].args.columns, sent[3].args.columns], [true, undefined]);
+  client.resolveRaw({ id: sent[3].id, ok: false, payload: 'journal full', code: 'journal' });
+  await assert.rejects(refused, (e) => e.code === 'journal' && e.message === 'journal full');
   const broken = createBridgeClient(() => { throw new Error('gone'); });
   await assert.rejects(broken.loadPrefs(), /could not reach the application: gone/);
 });
@@ -47,7 +53,7 @@ test('a listing in parts is heard part by part and answered whole, in order; str
 });
 
 test('a part sent as columns reads back as the records the record form sends, in the worker too', async () => {
-  const { itemFromRecord } = await import('../../../web/js/columns.js');
+  const { itemsFromRecords } = await import('../../../web/js/columns.js');
   const { packColumns, packingColumns, itemsOf } = await import('../../../web/js/columns-pack.js');
   const records = [
     rec('/r/a.jpg', { tags: ['Holiday'], label: 3, comment: 'c', size: 2 ** 40, created: 1.5, modified: 2, isDir: true }),
@@ -69,8 +75,8 @@ test('a part sent as columns reads back as the records the record form sends, in
   client.partRaw({ id: sent[0].id, folder: '/r', files: [rec('/r/first')] });
   client.partRaw({ id: sent[0].id, folder: '/r', columns });
   const fields = (it) => Object.fromEntries(['path', 'name', 'basename', 'ext', 'isDir', 'size', 'created', 'modified', 'tags', 'label', 'comment', 'idx', 'dir', 'rel'].map((k) => [k, it[k]]));
-  const first = itemFromRecord(heard[0], '/r', 0);
-  const want = [first, ...records.map((r, i) => itemFromRecord(r, '/r', i + 1))].map(fields);
+  const [first] = itemsFromRecords([heard[0]], '/r', 0);
+  const want = [first, ...itemsFromRecords(records, '/r', 1)].map(fields);
   assert.deepEqual(heard.slice(1).map(fields), want.slice(1));
   assert.deepEqual(fields(first), { ...want[0], path: '/r/first', name: 'first', dir: '/r', rel: '' });
   // to the worker: joined from the parts as they came, or read item by item

@@ -3,7 +3,7 @@
 
 import { batchChanges, recordFromJournal, undoStacks } from '../batch.js';
 import { explainError } from '../protocol.js';
-import { itemFromRecord, pathIndexOf } from '../columns.js';
+import { normaliseInto, pathIndexOf } from '../columns.js';
 import { isInvalidUtf8, warningCounts } from '../conflicts.js';
 import { joinPath } from '../text.js';
 import { outgoingChanges, pendingCounts, targetIndexes } from '../state.js';
@@ -45,8 +45,9 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
 
   /**
    * Runs changes as one batch of the native engine, with progress; returns
-   * the outcomes (key -> {ok, code, error, stage, path, sent, record}),
-   * after bringing the rows up to date from the records the reply carries.
+   * the outcomes (key -> {ok, code, error, stage, path, sent, item}: `item`
+   * is the item's fresh record as a listing item), after bringing the rows
+   * up to date from them.
    */
   async function run(changes, title, kind = 'b', folder = st().listing.folder || '', undoes = '') {
     const batch = `${kind}-${Date.now().toString(36)}-${Math.random().toString(36).slice(2, 8)}`;
@@ -60,14 +61,22 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
       failure = e;
     }
     running = null;
+    // the reply lists the failed changes and the rows without a record; the
+    // records of the others came ahead of it, in order
+    const failed = new Map((Array.isArray(res?.failed) ? res.failed : []).map((f) => [f.row, f]));
+    const unrecorded = new Set(Array.isArray(res?.unrecorded) ? res.unrecorded : []);
+    const fresh = Array.isArray(res?.files) ? res.files : [];
+    normaliseInto(fresh, folder, 0);
+    let made = 0;
     const outcomes = new Map();
     changes.forEach((c, k) => {
-      const r = res?.results?.[k];
       const path = joinPath(c.dir, c.name);
-      const o = r && typeof r === 'object'
-        ? { ok: r.ok === true, code: r.code || '', error: r.ok === true ? '' : String(r.error ?? ''), stage: r.stage || '', path: typeof r.newPath === 'string' ? r.newPath : path, record: r.record || null }
-        : { ok: false, code: failure?.code || '', error: failure?.message || t('batch.noResult'), stage: '', path, record: null };
-      o.sent = Boolean(r) && !res.refused && o.code !== 'cancelled';
+      const item = res && !unrecorded.has(k) ? fresh[made++] ?? null : null;
+      const f = failed.get(k);
+      const o = !res ? { ok: false, code: failure?.code || '', error: failure?.message || t('batch.noResult'), stage: '', path, item }
+        : f ? { ok: false, code: f.code || '', error: String(f.error ?? ''), stage: f.stage || '', path: typeof f.newPath === 'string' ? f.newPath : path, item }
+          : { ok: true, code: '', error: '', stage: '', path: item ? item.path : joinPath(c.dir, c.newName), item };
+      o.sent = Boolean(res) && !res.refused && o.code !== 'cancelled';
       outcomes.set(c.key, o);
     });
     if (failure) toast(t('batch.stopped', { reason: explainError({ code: failure.code, error: failure.message }).text }), 'error', 12000);
@@ -105,10 +114,11 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     changes.forEach((c, k) => {
       const o = outcomes.get(c.key);
       const i = rows[k];
+      const next = o.item;
       if (i === undefined) return; // the batch was for items that are not listed now
       const text = o.ok ? '' : explainError(o).text;
-      if (o.record) {
-        const next = itemFromRecord(o.record, listing.folder, i);
+      if (next) {
+        next.idx = i;
         if (listing.dropped || config.mode === 'tree' || next.dir === items[i].dir) items[i] = next;
       }
       const now = items[i];
