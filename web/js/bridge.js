@@ -5,6 +5,8 @@ import { t } from './i18n/index.js';
 import { itemsFromColumns } from './columns.js';
 
 const PARTS = { parts: true, columns: true };
+// Items of a long list written per turn of the page (see textOf).
+const SLICE = 4096;
 
 export class BridgeError extends Error {
   constructor(cmd, message, code = '') {
@@ -16,7 +18,25 @@ export class BridgeError extends Error {
 }
 
 /**
- * Makes a client over `post(envelope)`. Replies go to `client.resolveRaw`;
+ * The envelope as the JSON text it is posted as, its list `key` written a
+ * slice at a time with a turn for keys and the screen between slices:
+ * 100,000 changes written at once held the page for a third of a second.
+ */
+async function textOf(envelope, key) {
+  const list = envelope.args[key];
+  const pieces = [];
+  for (let k = 0; k < list.length; k += SLICE) {
+    if (k) await new Promise((r) => setTimeout(r));
+    pieces.push(JSON.stringify(list.slice(k, k + SLICE)).slice(1, -1));
+  }
+  const { [key]: _, ...rest } = envelope.args; // eslint-disable-line no-unused-vars
+  const more = JSON.stringify(rest).slice(1, -1);
+  return `{"id":${envelope.id},"cmd":${JSON.stringify(envelope.cmd)},"args":{${JSON.stringify(key)}:[${pieces.join(',')}]${more ? `,${more}` : ''}}}`;
+}
+
+/**
+ * Makes a client over `post(envelope, text)` (`text`: the envelope's JSON,
+ * when it is written already). Replies go to `client.resolveRaw`;
  * `onDrop` listeners get drop objects.
  */
 export function createBridgeClient(post) {
@@ -27,16 +47,25 @@ export function createBridgeClient(post) {
   // `onPart(folder, files, count)`: a listing asked for in parts hears of each
   // part as it arrives (count: records so far); the reply still holds them all.
   // Parts come as columns, made into items here.
-  // `onProgress({done, failed, total})` hears a batch's progress.
-  function request(cmd, args = {}, onPart = null, onProgress = null) {
+  // `onProgress({done, failed, total})` hears a batch's progress. `sliced`:
+  // the key of a list in `args` that may be long (see textOf).
+  function request(cmd, args = {}, onPart = null, onProgress = null, sliced = '') {
     const id = nextId++;
     return new Promise((resolve, reject) => {
       pending.set(id, { resolve, reject, cmd, onPart, onProgress, parts: [], count: 0 });
-      try {
-        post({ id, cmd, args });
-      } catch (e) {
+      const envelope = { id, cmd, args };
+      const failed = (e) => {
         pending.delete(id);
         reject(new BridgeError(cmd, t('bridge.unreachable', { reason: e.message })));
+      };
+      if (sliced && args[sliced].length > SLICE) {
+        textOf(envelope, sliced).then((text) => post(envelope, text)).catch(failed);
+        return;
+      }
+      try {
+        post(envelope);
+      } catch (e) {
+        failed(e);
       }
     });
   }
@@ -91,7 +120,7 @@ export function createBridgeClient(post) {
     // `onProgress({done, failed, total})` hears how far the batch is; the
     // fresh records come ahead of the reply as columns, joined into its
     // `files` (a dry run answers with results)
-    runBatch: (changes, batch, onProgress = null) => request('runBatch', { changes, ...batch, ...(batch.dryRun ? {} : { columns: true }) }, null, onProgress),
+    runBatch: (changes, batch, onProgress = null) => request('runBatch', { changes, ...batch, ...(batch.dryRun ? {} : { columns: true }) }, null, onProgress, 'changes'),
     cancelBatch: (batch) => request('cancelBatch', { batch }),
     listBatches: (limit, before) => request('listBatches', before === undefined ? { limit } : { limit, before }),
     readBatch: (id) => request('readBatch', { id, locate: true }),
@@ -109,11 +138,11 @@ export function createBridgeClient(post) {
 /** Wires a client to the WebKit handler and the two global functions the native side calls. */
 export function installBridge(win = window) {
   const handler = win.webkit?.messageHandlers?.bridge;
-  const client = createBridgeClient((envelope) => {
+  const client = createBridgeClient((envelope, text = JSON.stringify(envelope)) => {
     if (!handler) throw new Error('no native bridge in this window');
     // as text: WebKit copies an object field by field (100,000 changes held
     // the page for two seconds), a string whole
-    handler.postMessage(JSON.stringify(envelope));
+    handler.postMessage(text);
   });
   win.__bridgeResolveRaw = client.resolveRaw;
   win.__bridgePartRaw = client.partRaw;

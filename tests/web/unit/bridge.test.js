@@ -25,6 +25,15 @@ test('replies are paired by id in whatever order they come, others ignored; an u
   assert.deepEqual([sent[2].args.columns, sent[3].args.columns], [true, undefined]);
   client.resolveRaw({ id: sent[3].id, ok: false, payload: 'journal full', code: 'journal' });
   await assert.rejects(refused, (e) => e.code === 'journal' && e.message === 'journal full');
+  // a long list of changes is written in slices: the text is the envelope
+  const texts = [];
+  const writer = createBridgeClient((env, text) => texts.push([env, text]));
+  const changes = Array.from({ length: 9000 }, (_, i) => ({ path: `/a/${i}"\u2028`, newPath: `/a/x${i}` }));
+  writer.runBatch(changes, { batch: 'B', title: 'T' });
+  writer.runBatch(changes.slice(0, 2), {});
+  await new Promise((r) => setTimeout(r, 50));
+  assert.deepEqual(texts.map(([env, text]) => (text === undefined ? env : JSON.parse(text))), texts.map(([env]) => env));
+  assert.deepEqual(texts.map(([, text]) => typeof text), ['undefined', 'string']);
   const broken = createBridgeClient(() => { throw new Error('gone'); });
   await assert.rejects(broken.loadPrefs(), /could not reach the application: gone/);
 });
@@ -92,4 +101,17 @@ test('a part sent as columns reads back as the records the record form sends, in
   // columns of the wrong type or length take what a record's defaults would
   client.partRaw({ id: sent[0].id, folder: '/r', columns: { count: 1e9, name: [5, null], size: 'x', dirs: [7], dir: [0, 0], label: [9, 2] } });
   assert.deepEqual(heard.slice(-2).map((it) => [it.name, it.size, it.dir, it.label, it.path, it.idx]), [['', 0, '', 0, '', 8], ['', 0, '', 2, '', 9]]);
+});
+
+test('thumbnails are asked once per path until a batch moves items away from it', async () => {
+  const { createThumbnails } = await import('../../../web/js/services/thumbnails.js');
+  const asked = [];
+  const thumbs = createThumbnails({ bridge: { thumbnail: async (p) => { asked.push(p); return { dataUrl: 'data:image/png;base64,' }; } }, isShown: () => true, redraw() {} });
+  const settle = () => new Promise((r) => setTimeout(r, 5));
+  for (const p of ['/a', '/b']) thumbs.of(p);
+  await settle();
+  thumbs.forget((p) => p === '/a');
+  for (const p of ['/a', '/b']) thumbs.of(p);
+  await settle();
+  assert.deepEqual(asked.sort(), ['/a', '/a', '/b']);
 });

@@ -45,7 +45,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
 
   /**
    * Runs changes as one batch of the native engine, with progress; returns
-   * the outcomes (key -> {ok, code, error, stage, path, sent, item}: `item`
+   * the outcomes (key -> {ok, code, error, stage, sent, item}: `item`
    * is the item's fresh record as a listing item), after bringing the rows
    * up to date from them.
    */
@@ -70,12 +70,11 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     let made = 0;
     const outcomes = new Map();
     changes.forEach((c, k) => {
-      const path = joinPath(c.dir, c.name);
       const item = res && !unrecorded.has(k) ? fresh[made++] ?? null : null;
       const f = failed.get(k);
-      const o = !res ? { ok: false, code: failure?.code || '', error: failure?.message || t('batch.noResult'), stage: '', path, item }
-        : f ? { ok: false, code: f.code || '', error: String(f.error ?? ''), stage: f.stage || '', path: typeof f.newPath === 'string' ? f.newPath : path, item }
-          : { ok: true, code: '', error: '', stage: '', path: item ? item.path : joinPath(c.dir, c.newName), item };
+      const o = !res ? { ok: false, code: failure?.code || '', error: failure?.message || t('batch.noResult'), stage: '', item }
+        : f ? { ok: false, code: f.code || '', error: String(f.error ?? ''), stage: f.stage || '', item }
+          : { ok: true, code: '', error: '', stage: '', item };
       o.sent = Boolean(res) && !res.refused && o.code !== 'cancelled';
       outcomes.set(c.key, o);
     });
@@ -110,7 +109,9 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     const rows = changes.map((c) => index.get(c.key));
     const kept = changes.map((c) => edits.get(c.key));
     for (const c of changes) edits.delete(c.key);
-    thumbnails.forget(changes.flatMap((c) => [c.key, outcomes.get(c.key).path])); // swaps move pictures
+    // a picture kept for a path an item left belongs to it no more (swaps
+    // move pictures); only the few kept are looked at, not every change
+    thumbnails.forget((path) => outcomes.has(path));
     changes.forEach((c, k) => {
       const o = outcomes.get(c.key);
       const i = rows[k];

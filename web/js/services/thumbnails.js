@@ -45,9 +45,9 @@ export function createThumbnails({ bridge, isShown, redraw }) {
       }
       return '';
     },
-    /** Pictures that may now belong to other items (renames, swaps). */
-    forget(paths) {
-      for (const p of paths) cache.delete(p);
+    /** Forgets the pictures of the paths `gone(path)` names: they may now belong to other items (renames, swaps). */
+    forget(gone) {
+      for (const p of [...cache.keys()]) if (gone(p)) cache.delete(p);
     },
   };
 }
