@@ -9,7 +9,7 @@ export function formatNumber(n, pad) {
 }
 
 const pad2 = (n) => String(n).padStart(2, '0');
-const DATE_TOKENS = /\[([^\]]*)\]|YYYY|YY|MMMM|MMM|MM|M|DD|D|dddd|ddd|hh|mm|ss|SSS/g;
+const DATE_TOKENS = /\[([^\]]*)\]|YYYY|YY|MMMM|MMM|MM|M|DD|D|dddd|ddd|hh|mm|ss|SSS|X|x/g;
 const names = new Map(); // locale -> month and weekday names
 
 /** Month and weekday names, long and short, in `locale` (the system's language when undefined). */
@@ -36,12 +36,15 @@ const FIELDS = {
   mm: (d) => pad2(d.getMinutes()),
   ss: (d) => pad2(d.getSeconds()),
   SSS: (d) => String(d.getMilliseconds()).padStart(3, '0'),
+  X: (d) => String(Math.floor(d.getTime() / 1000)),
+  x: (d) => String(d.getTime()),
 };
 
 /**
  * A formatter of times (ms since 1970, local time) for `pattern`: YYYY YY MM M
- * MMM MMMM DD D ddd dddd hh (0–23) mm ss SSS; text in [brackets] is taken as
- * it is. The pattern is read once: a preview formats 100,000 dates.
+ * MMM MMMM DD D ddd dddd hh (0–23) mm ss SSS, X (seconds since 1970) and x
+ * (milliseconds); text in [brackets] is taken as it is. The pattern is read
+ * once: a preview formats 100,000 dates.
  */
 export function dateFormatter(pattern, locale = undefined) {
   const pieces = [];
@@ -61,6 +64,55 @@ export function dateFormatter(pattern, locale = undefined) {
     let out = '';
     for (const p of pieces) out += typeof p === 'string' ? p : p(d);
     return out;
+  };
+}
+
+// What each field reads when a date is read back from text: a pattern and
+// where its value goes.
+const READ = {
+  YYYY: ['\\d{4}', 'year'], YY: ['\\d{2}', 'yy'], MM: ['\\d{2}', 'month'], M: ['\\d{1,2}', 'month'],
+  DD: ['\\d{2}', 'day'], D: ['\\d{1,2}', 'day'], hh: ['\\d{2}', 'hour'], mm: ['\\d{2}', 'minute'],
+  ss: ['\\d{2}', 'second'], SSS: ['\\d{3}', 'ms'], X: ['\\d{1,12}', 'seconds'], x: ['\\d{1,15}', 'epoch'],
+};
+const escape = (s) => s.replace(/[.*+?^${}()|[\]\\]/g, '\\$&');
+
+/**
+ * A reader of dates written in `pattern` (the tokens of `dateFormatter`, all
+ * the text): `read(text)` gives the time (ms since 1970, local time), or
+ * undefined when the text does not fit or names no real day.
+ */
+export function dateReader(pattern, locale = undefined) {
+  const fields = [];
+  let source = '';
+  let last = 0;
+  for (const m of pattern.matchAll(DATE_TOKENS)) {
+    source += escape(pattern.slice(last, m.index));
+    const t = m[0];
+    if (m[1] !== undefined) source += escape(m[1]);
+    else if (READ[t]) { source += `(${READ[t][0]})`; fields.push(READ[t][1]); }
+    else {
+      const list = namesIn(locale)[t];
+      source += `(${list.map(escape).join('|')})`;
+      fields.push(t[0] === 'M' ? (v) => ['month', list.findIndex((n) => n.toLowerCase() === v.toLowerCase()) + 1] : null);
+    }
+    last = m.index + t.length;
+  }
+  const re = new RegExp(`^${source}${escape(pattern.slice(last))}$`, 'iu');
+  return (text) => {
+    const m = re.exec(text);
+    if (!m) return undefined;
+    const v = { year: 1970, month: 1, day: 1, hour: 0, minute: 0, second: 0, ms: 0 };
+    fields.forEach((f, k) => {
+      if (typeof f === 'function') { const [key, n] = f(m[k + 1]); v[key] = n; } else if (f) v[f] = Number(m[k + 1]);
+    });
+    if (v.epoch !== undefined) return v.epoch;
+    if (v.seconds !== undefined) return v.seconds * 1000;
+    // two digits are 1969–2068, as strptime reads them
+    if (v.yy !== undefined) v.year = v.yy < 69 ? 2000 + v.yy : 1900 + v.yy;
+    const d = new Date(v.year, v.month - 1, v.day, v.hour, v.minute, v.second, v.ms);
+    d.setFullYear(v.year); // years below 100 are not 19xx
+    const real = d.getMonth() === v.month - 1 && d.getDate() === v.day && d.getHours() === v.hour && v.minute < 60 && v.second < 60;
+    return real ? d.getTime() : undefined;
   };
 }
 

@@ -4,10 +4,9 @@
 // once into literal text and compiled tokens; filling one in is a loop over
 // them. Pure: no DOM.
 
-import { cpSlice } from './text.js';
-import { toAscii } from './ascii.js';
 import { COLOR_LABELS } from './protocol.js';
-import { dateFormatter, formatCounter, formatNumber, sentenceCase, titleCase, COUNTER_FORMATS } from './formats.js';
+import { dateFormatter, formatCounter, formatNumber, COUNTER_FORMATS } from './formats.js';
+import { compileModifiers } from './modifiers.js';
 import { t } from './i18n/index.js';
 
 /** Media fields by their `readMedia` key: text, and numbers that take a width. */
@@ -59,41 +58,6 @@ export function parsePattern(pattern) {
   }
   if (lit) parts.push(lit);
   return parts;
-}
-
-const slug = (s) => toAscii(s).toLowerCase().replace(/[^a-z0-9]+/g, '-').replace(/^-+|-+$/g, '');
-const count = (mod) => {
-  if (!/^\d{1,4}$/.test(mod.arg ?? '')) throw new Error(t('tpl.needsCount', { mod: mod.name }));
-  return Number(mod.arg);
-};
-const MODIFIERS = {
-  upper: () => (s) => s.toUpperCase(),
-  lower: () => (s) => s.toLowerCase(),
-  title: () => titleCase,
-  sentence: () => sentenceCase,
-  trim: () => (s) => s.trim(),
-  ascii: () => toAscii,
-  slug: () => slug,
-  first: (mod) => { const k = count(mod); return (s) => cpSlice(s, 0, k); },
-  last: (mod) => { const k = count(mod); return (s) => (k === 0 ? '' : cpSlice(s, -k)); },
-};
-
-/** A value's modifiers as one function; `default` is kept apart, as it is what an absent value becomes. */
-function compileModifiers(tok) {
-  const steps = tok.mods.map((mod) => {
-    if (mod.name === 'default') return { fallback: mod.arg ?? '' };
-    const make = MODIFIERS[mod.name];
-    if (!make) throw new Error(t('tpl.unknownModifier', { token: tok.text, mod: mod.name }));
-    if (mod.arg !== null && mod.name !== 'first' && mod.name !== 'last') throw new Error(t('tpl.noArgument', { token: tok.text, mod: mod.name }));
-    return { fn: make(mod) };
-  });
-  return {
-    hasDefault: steps.some((s) => 'fallback' in s),
-    apply(value) {
-      for (const s of steps) value = s.fn ? s.fn(value) : value === '' ? s.fallback : value;
-      return value;
-    },
-  };
 }
 
 const padded = (value, format) => (format && /^-?\d+$/.test(value) ? formatNumber(Number(value), Number(format)) : value);
@@ -183,7 +147,8 @@ export function compileToken(tok, groups = { count: 0, names: new Set() }) {
       const v = r.get(env);
       if (r.taken && !env.taken && !env.item.isDir) warn('date taken');
       else if (v === undefined && r.missing && !mods.hasDefault) warn(r.missing);
-      return clean(mods.apply(v ?? ''));
+      // a default says what to write where a value is lacking: no warning then
+      return clean(mods.apply(v ?? '', mods.hasDefault ? () => {} : warn));
     },
   };
 }

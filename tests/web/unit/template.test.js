@@ -53,6 +53,15 @@ const CASES = [
   [['  Crème Brûlée  '], { pattern: '{name|trim|slug}|{name|ascii|upper|trim}|{name|trim|first:3}{name|trim|last:2}|{{}}' }, ['creme-brulee|CREME BRULEE|Crèée|{}']],
   [['hello WORLD'], { pattern: '{name|title} {name|sentence} {comment|default:a\\|b\\}c}' }, ['Hello World Hello world a|b}c']],
   [['Æsir Łódź ı Ŧ ① ﬁ 日本'], { pattern: '{name|ascii}/{name|slug}' }, ['AEsir Lodz i T 1 fi 日本/aesir-lodz-i-t-1-fi']],
+  // Unicode normal forms; whole seconds and milliseconds since 1970
+  [['e\u0301 ﬁ①'], { pattern: '{name|nfc}|{name|nfd}|{name|nfkc}|{name|nfkd}' }, ['\u00e9 ﬁ①|e\u0301 ﬁ①|\u00e9 fi1|e\u0301 fi1']],
+  [['a'], { pattern: '{modified:X} {modified:[x]x}' }, [`${Math.floor(jul13 / 1000)} x${jul13}`]],
+  // a number added keeps its width; text that is no whole number stays, with a warning
+  [['IMG_007.jpg', 'IMG_99.jpg', 'IMG_x1.jpg'], { pattern: '{1|add:5} {1|add:-8}', match: 'IMG_(.+)' }, ['012 -001.jpg', '104 91.jpg', 'x1 x1.jpg'], null, [, , ['number in x1']]],
+  // a date read from the name and written anew; one that is no real day leaves the value empty, with a warning
+  [['Shot 2022-06-03 14-22-01.png', 'Shot 2022-02-30 14-22-01.png', 'Shot 7 June 22.png'],
+    { pattern: '{1|date:YYYY-MM-DD hh-mm-ss|fmt:YYYY-MM [at] hh}{1|date:D MMMM YY|default:none}', match: 'Shot (.+)' },
+    ['2022-06 at 14none.png', 'none.png', '2022-06-07.png'], null, [, ['date in 2022-02-30 14-22-01'], ['date in 7 June 22']]],
 ];
 
 test('a template fills in its tokens, formats and modifiers', () => {
@@ -70,6 +79,7 @@ test('a malformed template is its rule\'s error and renames nothing', () => {
     [{ pattern: '{n:words}' }, /unknown counter format/], [{ pattern: '{artist:2}' }, /takes no format/], [{ pattern: '{track:x}' }, /width/],
     [{ pattern: '{hash:crc}' }, /name the digest/], [{ pattern: '{2}', match: '(a)' }, /no such group/], [{ pattern: '{<y>}', match: '(?<x>a)' }, /no such group/],
     [{ pattern: '{1}' }, /no such group/], [{ pattern: 'x', match: '(' }, /invalid regular expression/],
+    [{ pattern: '{name|add:x}' }, /whole number to add/], [{ pattern: '{name|date}' }, /needs a date format/], [{ pattern: '{name|fmt:YYYY}' }, /writes the date the \|date before it read/],
   ]) {
     const chain = compileChain([newRule('template', { id: 't', ...opts })]);
     assert.match(chain.errors.t || '', error, opts.pattern);
@@ -89,4 +99,18 @@ test('the preview warns per missing value, and the rules say which contents to r
   assert.deepEqual(warningCounts(lists), [['no model', 3], ['no date taken', 1], ['case', 1]]);
   assert.deepEqual(rulesNeed(rules), { taken: true, media: true, hashes: ['md5', 'sha1'] });
   assert.deepEqual(rulesNeed([{ ...rules[0], enabled: false }, newRule('template', { pattern: '{name} {{artist}}' })]), { taken: false, media: false, hashes: [] });
+});
+
+test('dates are read back from text in a format, whole or not at all', async () => {
+  const { dateFormatter, dateReader } = await import('../../../web/js/formats.js');
+  const show = dateFormatter('YYYY-MM-DD hh:mm:ss.SSS');
+  for (const [format, text, want] of [
+    ['YYYY-MM-DD hh-mm-ss', '2022-06-03 14-22-01', '2022-06-03 14:22:01.000'], ['[IMG]YY.M.D SSS', 'IMG99.1.2 045', '1999-01-02 00:00:00.045'],
+    ['YY', '68', '2068-01-01 00:00:00.000'], ['MMMM D, ddd', 'june 3, Fri', '1970-06-03 00:00:00.000'],
+    ['X', String(Math.floor(jul13 / 1000)), show(jul13 - 40)], ['x', String(jul13), show(jul13)],
+    ['DD', '32', undefined], ['hh:mm', '24:00', undefined], ['YYYY', '2022x', undefined], ['MM-DD', '02-30', undefined],
+  ]) {
+    const ms = dateReader(format)(text);
+    assert.equal(ms === undefined ? undefined : show(ms), want, `${format} ${text}`);
+  }
 });

@@ -15,7 +15,7 @@ const MENU = [
   [t('tpl.group.item'), ['{tags}', '{label}', '{comment}', '{hash:sha256:8}', '{hash:md5}']],
   [t('tpl.group.groups'), ['{1}', '{2}', '{<name>}']],
 ];
-const MODIFIERS = ['|upper', '|lower', '|title', '|sentence', '|trim', '|ascii', '|slug', '|first:3', '|last:3', '|default:unknown'];
+const MODIFIERS = ['|upper', '|lower', '|title', '|sentence', '|trim', '|ascii', '|slug', '|first:3', '|last:3', '|nfc', '|add:1', '|date:YYYY-MM-DD|fmt:YYYY', '|default:unknown'];
 
 const REFERENCE = ['tpl.ref1', 'tpl.ref2', 'tpl.ref3', 'tpl.ref4', 'tpl.ref5'].map((key) => t(key));
 
