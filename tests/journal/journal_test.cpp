@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
-#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>

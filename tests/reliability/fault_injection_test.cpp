@@ -4,7 +4,6 @@
 // passes permission bits, so these use means that fail for root too:
 // read-only and private mounts, a full tmpfs, a file system without user
 // attributes, and a process that dropped its privileges.
-#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -15,7 +14,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <map>
 
 #include "catalogue/operation.hpp"
 #include "files.hpp"

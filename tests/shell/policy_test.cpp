@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "navigation_policy.hpp"
 #include "temp_dir.hpp"

@@ -3,7 +3,6 @@
 // and the items the tests put in it. A step that fails throws, failing the test.
 
 #include <sys/xattr.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>

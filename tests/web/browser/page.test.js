@@ -238,18 +238,6 @@ test('tags: completion from the folder, a comma refused, pending chips; a name t
   assert.ok(sent.length && sent.every((c) => !c.path.includes('\uFFFD')));
 });
 
-test('drops open a folder or list the dropped files', async () => {
-  const { page, root, native } = await openPage(['one/x.txt', 'one/y.txt', 'two/z.txt']);
-  assert.equal(await page.isVisible('#empty'), true);
-  native.drop([path.join(root, 'one')]);
-  await page.waitForSelector('.row');
-  assert.deepEqual(await column(page, 'name'), ['x.txt', 'y.txt']);
-  assert.match(await page.textContent('#crumbs'), /one/);
-  native.drop([path.join(root, 'two/z.txt'), path.join(root, 'one/x.txt')]);
-  await page.waitForFunction(() => document.querySelectorAll('.row').length === 2 && document.querySelector('#crumbs').textContent.includes('dropped'));
-  assert.deepEqual(await column(page, 'name'), ['z.txt', 'x.txt']);
-});
-
 test('presets save, load (asking before an unsaved chain goes), rename and delete; the chain, presets and last batch survive a reload', async () => {
   const { page, root, native } = await open(['p.txt', 'q.txt']);
   const summaries = () => page.$$eval('.rule-summary', (s) => s.map((x) => x.textContent));

@@ -106,12 +106,10 @@ test('a part sent as columns reads back as the records the record form sends, in
 test('thumbnails are asked once per path until a batch moves items away from it', async () => {
   const { createThumbnails } = await import('../../../web/js/services/thumbnails.js');
   const asked = [];
-  const thumbs = createThumbnails({ bridge: { thumbnail: async (p) => { asked.push(p); return { dataUrl: 'data:image/png;base64,' }; } }, isShown: () => true, redraw() {} });
-  const settle = () => new Promise((r) => setTimeout(r, 5));
-  for (const p of ['/a', '/b']) thumbs.of(p);
-  await settle();
+  const thumbs = createThumbnails({ bridge: { thumbnail: async (p) => asked.push(p) }, isShown: () => true, redraw() {} });
+  const both = () => { ['/a', '/b'].forEach(thumbs.of); return new Promise((r) => setTimeout(r, 5)); };
+  await both();
   thumbs.forget((p) => p === '/a');
-  for (const p of ['/a', '/b']) thumbs.of(p);
-  await settle();
+  await both();
   assert.deepEqual(asked.sort(), ['/a', '/a', '/b']);
 });
