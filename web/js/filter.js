@@ -38,14 +38,20 @@ export function textMatcher(query, mode) {
   return { test: (s) => s.toLowerCase().includes(q), error: '' };
 }
 
-/** Indexes of `items` that pass the filter `f` ({text, mode, ext, tag, label}); `tagsOf`/`labelOf` give effective metadata. */
+/**
+ * Indexes of `items` that pass the filter `f` ({text, exclude, mode, ext, tag,
+ * label}: `exclude` leaves out the names it matches, as `text` would show
+ * them); `tagsOf`/`labelOf` give effective metadata.
+ */
 export function filterItems(items, f, tagsOf, labelOf) {
   const { test } = textMatcher(f.text || '', f.mode || 'text');
+  const { test: leftOut } = textMatcher(f.exclude || '', f.mode || 'text');
   const ext = f.ext === undefined || f.ext === null ? null : f.ext.toLowerCase();
   const out = [];
   for (let i = 0; i < items.length; i++) {
     const it = items[i];
     if (test && !test(it.name)) continue;
+    if (leftOut && leftOut(it.name)) continue;
     if (ext !== null && ext !== '*' && it.ext.toLowerCase() !== ext) continue;
     if (f.tag && !tagsOf(i).includes(f.tag)) continue;
     if (f.label !== undefined && f.label >= 0 && labelOf(i) !== f.label) continue;

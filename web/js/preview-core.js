@@ -43,7 +43,7 @@ function countRows(items, check, leftOut, edited) {
 export function computePreview({ items, names = null, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), edited = null, taken = null, previousNames = null, dateTaken = null, media = null }) {
   const tagsOf = (i) => edits.get(i)?.tags ?? items[i].tags;
   const labelOf = (i) => edits.get(i)?.label ?? items[i].label;
-  const filterError = textMatcher(filter.text || '', filter.mode || 'text').error;
+  const filterError = textMatcher(filter.text || '', filter.mode || 'text').error || textMatcher(filter.exclude || '', filter.mode || 'text').error;
   const base = filterItems(items, filter, tagsOf, labelOf);
   sortIndexes(base, items, sort.key, sort.dir, previousNames, dateTaken);
   const chosen = scope === 'selection' && selection ? new Set(selection) : null;

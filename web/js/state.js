@@ -13,7 +13,7 @@ export function initialState() {
     loading: true, // until the saved settings are read
     listing: { folder: null, dropped: null, items: [], serial: 0 }, // serial: which listing
     arriving: 0, // records of the listing so far while the rest still comes; 0 once it is whole
-    filter: { text: '', mode: 'text', ext: null, tag: '', label: -1, problem: '' },
+    filter: { text: '', exclude: '', mode: 'text', ext: null, tag: '', label: -1, problem: '' },
     selection: emptySelection(),
     edits: new Map(), // path -> {tags?, label?, comment?} not yet applied
     taken: new Set(), // paths held by items the listing does not show

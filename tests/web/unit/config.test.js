@@ -74,7 +74,7 @@ test('native failures are told by their code in the page\'s words, the step that
   ]) assert.deepEqual(explainError(failure), { text, raw: failure.error });
 });
 
-test('filters: text, glob with classes, regex, invalid patterns, extension, tag and label; sorting by name in natural order', () => {
+test('filters: text, glob with classes, regex, invalid patterns, names left out, extension, tag and label; sorting by name in natural order', () => {
   for (const [glob, name, hit] of [['IMG_??.*', 'img_12.jpg', true], ['IMG_??.*', 'IMG_123.jpg', false], ['[!a]*.txt', 'b.txt', true], ['[!a]*.txt', 'a.txt', false], ['a+b(1).txt', 'a+b(1).txt', true]]) {
     assert.equal(globToRegExp(glob).test(name), hit, `${glob} on ${name}`);
   }
@@ -85,7 +85,8 @@ test('filters: text, glob with classes, regex, invalid patterns, extension, tag 
     { name: 'notes', ext: '', tags: ['Holiday'], label: 0 },
   ];
   const cases = [[{ text: 'BEACH', mode: 'text' }, [0, 1]], [{ text: '^b.*g$', mode: 'regex' }, [0, 1]], [{ text: '(', mode: 'regex' }, [0, 1, 2]],
-    [{ ext: 'jpg' }, [0]], [{ ext: '' }, [2]], [{ tag: 'Holiday', label: 0 }, [2]]];
+    [{ ext: 'jpg' }, [0]], [{ ext: '' }, [2]], [{ tag: 'Holiday', label: 0 }, [2]],
+    [{ text: 'e', exclude: 'PNG', mode: 'text' }, [0, 2]], [{ exclude: '*.???', mode: 'glob' }, [2]], [{ exclude: '(', mode: 'regex' }, [0, 1, 2]]];
   for (const [filter, want] of cases) assert.deepEqual(filterItems(items, filter, (i) => items[i].tags, (i) => items[i].label), want, JSON.stringify(filter));
   const named = [{ name: 'file10' }, { name: 'File2' }, { name: 'file1' }];
   assert.deepEqual([1, -1].map((dir) => sortIndexes([0, 1, 2], named, 'name', dir)), [[2, 1, 0], [0, 1, 2]]);

@@ -10,19 +10,23 @@ const LARGE = 20000;
 
 export function createFilterBar({ store, intents }) {
   const input = $('filter-input');
+  const exclude = $('filter-exclude');
   let timer = 0;
   let optionsFor = null; // the items the choices were made from
 
-  input.addEventListener('input', () => {
-    clearTimeout(timer);
-    // large listings wait for a pause in the typing
-    const text = input.value;
-    timer = setTimeout(() => intents.setFilter({ text }), store.state.listing.items.length > LARGE ? 120 : 0);
-  });
-  input.addEventListener('keydown', (e) => {
-    if (e.key === 'Escape' && input.value) { e.stopPropagation(); input.value = ''; intents.setFilter({ text: '' }); }
-    if (e.key === 'ArrowDown' || e.key === 'Enter') { e.preventDefault(); intents.focusList(); }
-  });
+  // the text to show and the text to leave out: typed the same way
+  for (const [field, key] of [[input, 'text'], [exclude, 'exclude']]) {
+    field.addEventListener('input', () => {
+      clearTimeout(timer);
+      // large listings wait for a pause in the typing
+      const text = field.value;
+      timer = setTimeout(() => intents.setFilter({ [key]: text }), store.state.listing.items.length > LARGE ? 120 : 0);
+    });
+    field.addEventListener('keydown', (e) => {
+      if (e.key === 'Escape' && field.value) { e.stopPropagation(); field.value = ''; intents.setFilter({ [key]: '' }); }
+      if (e.key === 'ArrowDown' || e.key === 'Enter') { e.preventDefault(); intents.focusList(); }
+    });
+  }
   $('filter-mode').addEventListener('change', () => intents.setFilterMode($('filter-mode').value));
   $('filter-ext').addEventListener('change', () => { const v = $('filter-ext').value; intents.setFilter({ ext: v === '*' ? null : v }); });
   $('filter-tag').addEventListener('change', () => intents.setFilter({ tag: $('filter-tag').value }));
@@ -51,6 +55,7 @@ export function createFilterBar({ store, intents }) {
     $('filter-label').value = String(filter.label);
     $('filter-problem').value = filter.problem;
     if (document.activeElement !== input && input.value !== filter.text) input.value = filter.text;
+    if (document.activeElement !== exclude && exclude.value !== filter.exclude) exclude.value = filter.exclude;
     $('filter-error').textContent = preview.filterError ? t('filter.error', { reason: preview.filterError }) : '';
     const n = listing.items.length, v = view.length;
     // the selection is counted where it is edited, in the metadata panel
