@@ -23,6 +23,11 @@ const CASES = [
   [['a-a-a.txt'], ['b-a-a.txt'], ['replace', { find: 'A', with: 'b', occurrence: 'first' }]],
   [['a-a-a.txt'], ['a-a-b.txt'], ['replace', { find: 'A', with: 'b', occurrence: 'last' }]],
   [['cost.txt'], ['$& $1.txt'], ['replace', { find: 'cost', with: '$& $1' }]],
+  // which matches: numbers and ranges, from the end when below 0; the same for expressions, with their groups
+  ...[['1,3', 'b-A-b-a'], ['2..3', 'a-b-b-a'], ['-1', 'a-A-a-b'], ['-3..-2', 'a-b-b-a'], ['4..9', 'a-A-a-b'], ['1,x', 'a-A-a-a']]
+    .map(([occurrence, want]) => [['a-A-a-a.txt'], [`${want}.txt`], ['replace', { find: 'a', with: 'b', occurrence }]]),
+  [['a-A-a-a.txt'], ['a-A-b-a.txt'], ['replace', { find: 'a', with: 'b', occurrence: '2', caseSensitive: true }]],
+  [['x1y22z333.txt'], ['x1y<22>z<333>.txt'], ['regex', { pattern: '(\\d+)', with: '<$1>', occurrence: '-2..-1' }]],
   [['txt.txt'], ['md.txt'], ['replace', { find: 'txt', with: 'md' }]],
   [['txt.txt'], ['txt.md'], ['replace', { find: 'txt', with: 'md', target: 'ext' }]],
   [['a.b.c'], ['a_b_c'], ['replace', { find: '.', with: '_', target: 'both' }]],

@@ -247,6 +247,10 @@ export default {
   'card.rule': 'Regel {n}: {type}',
 
   // the template card
+  'card.these': 'diese…',
+  'card.theseExample': '1,3 oder 2..4 oder -1',
+  'card.theseLabel': 'Welche Treffer: Nummern und Bereiche, -1 der letzte',
+  'rule.badOccurrence': 'welche Treffer: Nummern und Bereiche schreiben, etwa 1,3 oder 2..4 oder -1 (der letzte)',
   'tpl.group.name': 'Name',
   'tpl.group.counter': 'Zähler',
   'tpl.group.dates': 'Datum und Zeit',
@@ -316,7 +320,6 @@ export default {
   'replace.nothing': 'Ersetzen: nichts zu suchen',
   'replace.summary': 'Ersetzen {find} → {with}{where}',
   'regex.label': 'Regulärer Ausdruck',
-  'regex.global': 'Jeder Treffer (nicht nur der erste)',
   'regex.note': '$1, $2… fügen Gruppen ein, $<name> benannte, $& den ganzen Treffer. \\U…\\E und \\L…\\E schreiben groß oder klein, \\u und \\l den nächsten Buchstaben.',
   'regex.noPattern': 'Regex: kein Muster',
   'regex.summary': 'Regex /{pattern}/ → {with}{where}',

@@ -248,6 +248,10 @@ export default {
   'card.rule': 'Rule {n}: {type}',
 
   // the template card
+  'card.these': 'these…',
+  'card.theseExample': '1,3 or 2..4 or -1',
+  'card.theseLabel': 'Which matches: numbers and ranges, -1 the last',
+  'rule.badOccurrence': 'which matches: write numbers and ranges, as in 1,3 or 2..4 or -1 (the last)',
   'tpl.group.name': 'Name',
   'tpl.group.counter': 'Counter',
   'tpl.group.dates': 'Dates',
@@ -317,7 +321,6 @@ export default {
   'replace.nothing': 'Replace: nothing to find',
   'replace.summary': 'Replace {find} → {with}{where}',
   'regex.label': 'Regular expression',
-  'regex.global': 'Every match (not only the first)',
   'regex.note': '$1, $2… insert capture groups, $<name> named ones, $& the whole match. \\U…\\E and \\L…\\E make upper or lower case, \\u and \\l the next letter.',
   'regex.noPattern': 'Regex: no pattern',
   'regex.summary': 'Regex /{pattern}/ → {with}{where}',

@@ -1,29 +1,37 @@
 // Regular expression: a pattern and a replacement with $1, $<name> and $&.
 import { cpSlice } from '../text.js';
-import { quote, where } from './shared.js';
+import { OCCURRENCES, matchPicker, quote, replacePicked, where } from './shared.js';
 import { t } from '../i18n/index.js';
 
 export default {
   type: 'regex',
   label: t('regex.label'),
-  defaults: { pattern: '', with: '', caseSensitive: true, global: true },
+  // `global` false (rules saved before `occurrence`) is the first match only
+  defaults: { pattern: '', with: '', caseSensitive: true, global: true, occurrence: 'all' },
   fields: [
     ['pattern', t('rule.pattern'), 'text'],
     ['with', t('rule.replaceWith'), 'text'],
     ['caseSensitive', t('rule.matchCase'), 'check'],
-    ['global', t('regex.global'), 'check'],
+    ['occurrence', t('replace.which'), 'choice', OCCURRENCES],
     ['$note', t('regex.note')],
   ],
   summary: (r) => (r.pattern === '' ? t('regex.noPattern') : t('regex.summary', { pattern: cpSlice(r.pattern, 0, 20), with: quote(r.with), where: where(r) })),
   compile(r) {
     if (r.pattern === '') return null;
+    const occurrence = r.global === false && r.occurrence === 'all' ? 'first' : r.occurrence;
+    const picks = matchPicker(occurrence);
+    if (!picks) return { error: t('rule.badOccurrence') };
     let re;
     try {
-      re = new RegExp(r.pattern, 'u' + (r.global ? 'g' : '') + (r.caseSensitive ? '' : 'i'));
+      re = new RegExp(r.pattern, 'u' + (occurrence === 'first' ? '' : 'g') + (r.caseSensitive ? '' : 'i'));
     } catch (e) {
       return { error: t('rule.badRegex', { reason: e.message.replace(/^Invalid regular expression: /, '') }) };
     }
     const repl = String(r.with);
+    if (occurrence !== 'all' && occurrence !== 'first') {
+      const expand = caseReplacer(repl);
+      return (s) => replacePicked(s, re, picks, expand);
+    }
     if (!CASE_ESCAPE.test(repl)) return (s) => s.replace(re, repl);
     const expand = caseReplacer(repl);
     return (s) => s.replace(re, expand);

@@ -1,6 +1,6 @@
 // Replace text: a literal, in any case or exactly, every, the first or the last time.
 import { escapeRegExp } from '../text.js';
-import { quote, where } from './shared.js';
+import { OCCURRENCES, matchPicker, quote, replacePicked, where } from './shared.js';
 import { t } from '../i18n/index.js';
 
 function exact(find, repl, occurrence) {
@@ -34,13 +34,18 @@ export default {
   fields: [
     ['find', t('replace.find'), 'text'],
     ['with', t('rule.replaceWith'), 'text'],
-    ['occurrence', t('replace.which'), 'select', ['all', 'first', 'last'].map((v) => [v, t(`replace.${v}`)])],
+    ['occurrence', t('replace.which'), 'choice', OCCURRENCES],
     ['caseSensitive', t('rule.matchCase'), 'check'],
   ],
   summary: (r) => (r.find === '' ? t('replace.nothing') : t('replace.summary', { find: quote(r.find), with: quote(r.with), where: where(r) })),
   compile(r) {
     const find = String(r.find);
     if (find === '') return null;
-    return (r.caseSensitive ? exact : anyCase)(find, String(r.with), r.occurrence);
+    if (OCCURRENCES.some(([v]) => v === r.occurrence)) return (r.caseSensitive ? exact : anyCase)(find, String(r.with), r.occurrence);
+    const picks = matchPicker(r.occurrence);
+    if (!picks) return { error: t('rule.badOccurrence') };
+    const re = new RegExp(escapeRegExp(find), r.caseSensitive ? 'gu' : 'giu');
+    const repl = String(r.with);
+    return (s) => replacePicked(s, re, picks, () => repl);
   },
 };

@@ -23,6 +23,9 @@ export function place(s, piece, position, sep) {
   return s === '' ? piece : piece + sep + s;
 }
 
+/** The choices of which matches a rule replaces; any other value is a list of them (see matchPicker). */
+export const OCCURRENCES = ['all', 'first', 'last'].map((v) => [v, t(`replace.${v}`)]);
+
 export const PLACES = ['prefix', 'suffix', 'replace'].map((v) => [v, t(`rule.place.${v}`)]);
 
 /** A rule's position as its summary says it ("prefix"). */
@@ -42,4 +45,41 @@ export function listLines(text) {
   const lines = text.split(/\r\n|\r|\n/);
   if (lines.length && lines[lines.length - 1] === '') lines.pop();
   return lines;
+}
+
+const RANGE = /^(-?[1-9]\d{0,5})(?:\.\.(-?[1-9]\d{0,5}))?$/;
+
+/**
+ * Which matches a rule replaces: `all`, `first`, `last`, or numbers and
+ * ranges ("1,3", "2..4", "-1" the last, "-3..-1" the last three). Returns
+ * `picks(k, total)` (k counted from 1), or null when the text names none.
+ */
+export function matchPicker(occurrence) {
+  if (occurrence === 'all' || occurrence === undefined) return () => true;
+  if (occurrence === 'first') return (k) => k === 1;
+  if (occurrence === 'last') return (k, total) => k === total;
+  const ranges = [];
+  for (const part of String(occurrence).split(',')) {
+    const m = RANGE.exec(part.trim());
+    if (!m) return null;
+    ranges.push([Number(m[1]), Number(m[2] ?? m[1])]);
+  }
+  // a number below 0 counts from the last match
+  const at = (n, total) => (n < 0 ? total + n + 1 : n);
+  return (k, total) => ranges.some(([a, b]) => {
+    const [lo, hi] = [at(a, total), at(b, total)].sort((x, y) => x - y);
+    return k >= lo && k <= hi;
+  });
+}
+
+/**
+ * `re` (global) replaced in `s` where `picks` says, each match by
+ * `replace(...the arguments String.replace gives)`.
+ */
+export function replacePicked(s, re, picks, replace) {
+  let total = 0;
+  for (const _ of s.matchAll(re)) total++; // eslint-disable-line no-unused-vars
+  if (!total) return s;
+  let k = 0;
+  return s.replace(re, (...args) => (picks(++k, total) ? replace(...args) : args[0]));
 }

@@ -27,6 +27,7 @@ function field(rule, [key, label, kind, options], update, example) {
     const box = h('input', { type: 'checkbox', id, checked: Boolean(rule[key]), dataset: { field: key }, on: { change: (e) => update({ [key]: e.target.checked }) } });
     return [h('label', { class: 'check', attrs: { for: id } }, box, label)];
   }
+  if (kind === 'choice') return choiceField(rule, key, label, id, options, update);
   let input;
   let spaces = null;
   if (kind === 'select') {
@@ -51,6 +52,27 @@ function field(rule, [key, label, kind, options], update, example) {
   }
   if (spaces) input = h('span', { class: 'field-with-spaces' }, input, spaces);
   return [h('label', { text: label, class: kind === 'textarea' ? 'wide' : null, attrs: { for: id } }), input];
+}
+
+/** A choice of `options`, or else a value typed (shown when "these…" is chosen): which matches a rule replaces. */
+function choiceField(rule, key, label, id, options, update) {
+  const typed = !options.some(([v]) => v === rule[key]);
+  const text = h('input', {
+    type: 'text', value: typed ? String(rule[key]) : '', spellcheck: false, autocomplete: 'off', dataset: { field: `${key}-list` },
+    attrs: { placeholder: t('card.theseExample'), 'aria-label': t('card.theseLabel') }, on: { input: (e) => update({ [key]: e.target.value }) },
+  });
+  text.hidden = !typed;
+  const select = h('select', {
+    id, dataset: { field: key },
+    on: {
+      change: (e) => {
+        text.hidden = e.target.value !== '';
+        if (!text.hidden) text.focus();
+        update({ [key]: e.target.value || text.value || '1' });
+      },
+    },
+  }, [...options, ['', t('card.these')]].map(([v, name]) => h('option', { value: v, text: name, selected: typed ? v === '' : rule[key] === v })));
+  return [h('label', { text: label, attrs: { for: id } }), h('span', { class: 'choice' }, select, text)];
 }
 
 /**
