@@ -65,6 +65,7 @@ const CASES = [
   [['a.jpg', 'b.jpg', 'c.jpg'], ['001 a.jpg', '002 b.jpg', '003 c.jpg'], ['number', { start: 1, step: 1, pad: 3, position: 'prefix', sep: ' ' }]],
   [['a.jpg', 'b.jpg', 'c.jpg'], ['a_10.jpg', 'b_00.jpg', 'c_-10.jpg'], ['number', { start: 10, step: -10, pad: 2, position: 'suffix', sep: '_' }]],
   [['a.jpg', 'b.jpg', 'c.jpg'], ['7.jpg', '8.jpg', '9.jpg'], ['number', { start: 7, pad: 0, position: 'replace' }]],
+  [['a.jpg', 'b.jpg', 'c.jpg'], ['2.jpg', '4.jpg', '6.jpg'], ['number', { start: 1, pad: 0, position: 'replace', skip: '1,3,5' }]],
   [[file('a.jpg', { dir: '/x' }), file('b.jpg', { dir: '/y' }), file('c.jpg', { dir: '/x' })], ['1.jpg', '1.jpg', '2.jpg'], ['number', { restart: true, pad: 1, position: 'replace' }]],
   // counter styles: roman only for 1–3999, letters as spreadsheet columns, hex padded
   [['a', 'b', 'c'], ['MMMCMXCVIII a', 'MMMCMXCIX b', '4000 c'], ['number', { start: 3998, pad: 0, format: 'ROMAN' }]],

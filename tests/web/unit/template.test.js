@@ -32,6 +32,9 @@ const CASES = [
   [['a', 'b', 'c'], { pattern: '{n}-{n:3}-{n:roman}-{n:ALPHA}-{n:hex}', start: 9, step: 2 }, ['9-009-ix-I-9', '11-011-xi-K-b', '13-013-xiii-M-d']],
   [Array.from({ length: 10 }, (_, i) => `f${i}`), { pattern: '{n:auto}', start: 1 }, ['01', '02', '03', '04', '05', '06', '07', '08', '09', '10']],
   [['a', 'b', file('c', { dir: '/x' }), 'd'], { pattern: '{n}', restart: 'folder' }, ['1', '2', '1', '3']],
+  // numbers skipped are never given; the counter goes on past them, its width from the last it gives
+  [['a', 'b', 'c'], { pattern: '{n:auto}', start: 8, skip: '9-99, 101' }, ['008', '100', '102']],
+  [['a', 'b', 'c'], { pattern: '{n}', start: 20, step: -2, skip: '14-18' }, ['20', '12', '10']],
   [['a', 'b', file('c', { modified: 0 }), 'd'], { pattern: '{modified:MM}-{n:auto}', restart: 'group', step: 5 }, ['07-01', '07-06', '-1', '07-11'], null, [, , ['modified date']]],
   // match: groups by number and name, padded; items it skips keep their names and take no number
   [['IMG_7.jpg', 'notes.txt', 'IMG_42.jpg'], { pattern: '{1:3} {<k>} {n}', match: 'IMG_(?<k>\\d+)' }, ['007 7 1.jpg', 'notes.txt', '042 42 2.jpg']],
@@ -79,7 +82,7 @@ test('a malformed template is its rule\'s error and renames nothing', () => {
     [{ pattern: '{n:words}' }, /unknown counter format/], [{ pattern: '{artist:2}' }, /takes no format/], [{ pattern: '{track:x}' }, /width/],
     [{ pattern: '{hash:crc}' }, /name the digest/], [{ pattern: '{2}', match: '(a)' }, /no such group/], [{ pattern: '{<y>}', match: '(?<x>a)' }, /no such group/],
     [{ pattern: '{1}' }, /no such group/], [{ pattern: 'x', match: '(' }, /invalid regular expression/],
-    [{ pattern: '{name|add:x}' }, /whole number to add/], [{ pattern: '{name|date}' }, /needs a date format/], [{ pattern: '{name|fmt:YYYY}' }, /writes the date the \|date before it read/],
+    [{ pattern: '{n}', skip: '5-3' }, /skip: write numbers/], [{ pattern: '{name|add:x}' }, /whole number to add/], [{ pattern: '{name|date}' }, /needs a date format/], [{ pattern: '{name|fmt:YYYY}' }, /writes the date the \|date before it read/],
   ]) {
     const chain = compileChain([newRule('template', { id: 't', ...opts })]);
     assert.match(chain.errors.t || '', error, opts.pattern);

@@ -248,6 +248,8 @@ export default {
 
   // the template card
   'card.these': 'diese…',
+  'rule.skip': 'Nummern auslassen',
+  'rule.badSkip': 'Auslassen: Nummern und Bereiche schreiben, etwa 1-5,10-20,13',
   'card.theseExample': '1,3 oder 2..4 oder -1',
   'card.theseLabel': 'Welche Treffer: Nummern und Bereiche, -1 der letzte',
   'rule.badOccurrence': 'welche Treffer: Nummern und Bereiche schreiben, etwa 1,3 oder 2..4 oder -1 (der letzte)',

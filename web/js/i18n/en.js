@@ -249,6 +249,8 @@ export default {
 
   // the template card
   'card.these': 'these…',
+  'rule.skip': 'Skip numbers',
+  'rule.badSkip': 'skip: write numbers and ranges, as in 1-5,10-20,13',
   'card.theseExample': '1,3 or 2..4 or -1',
   'card.theseLabel': 'Which matches: numbers and ranges, -1 the last',
   'rule.badOccurrence': 'which matches: write numbers and ranges, as in 1,3 or 2..4 or -1 (the last)',

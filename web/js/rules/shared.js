@@ -83,3 +83,42 @@ export function replacePicked(s, re, picks, replace) {
   let k = 0;
   return s.replace(re, (...args) => (picks(++k, total) ? replace(...args) : args[0]));
 }
+
+const SKIPPED = /^(\d{1,9})(?:-(\d{1,9}))?$/;
+
+/**
+ * The numbers a counter gives, from `start` by `step`, never one that `skip`
+ * names ("1-5,10-20,13": numbers and ranges): `at(k)` is the k-th (from 0).
+ * Null when `skip` names no numbers that way. Counted once, in order: a
+ * preview numbers 100,000 items.
+ */
+export function counterOf(start, step, skip = '') {
+  const ranges = [];
+  for (const part of String(skip).split(',')) {
+    if (!part.trim()) continue;
+    const m = SKIPPED.exec(part.trim());
+    if (!m || Number(m[2] ?? m[1]) < Number(m[1])) return null;
+    ranges.push([Number(m[1]), Number(m[2] ?? m[1])]);
+  }
+  // a counter that stands still cannot go past a number it may not give
+  if (!ranges.length || step === 0) return { at: (k) => start + step * k };
+  const given = [];
+  // the next number from n on that no range holds, on the counter's steps
+  const past = (n) => {
+    for (let moved = true; moved;) {
+      moved = false;
+      for (const [a, b] of ranges) {
+        if (n < a || n > b) continue;
+        n += step * Math.ceil((step > 0 ? b + 1 - n : n - (a - 1)) / Math.abs(step));
+        moved = true;
+      }
+    }
+    return n;
+  };
+  return {
+    at(k) {
+      while (given.length <= k) given.push(past(given.length ? given.at(-1) + step : start));
+      return given[k];
+    },
+  };
+}

@@ -2,7 +2,7 @@
 // "{taken:YYYY-MM-DD} {model} {n:3}". The language itself is in template.js.
 import { joinName, splitName } from '../text.js';
 import { compileToken, parsePattern } from '../template.js';
-import { int, quote, where } from './shared.js';
+import { counterOf, int, quote, where } from './shared.js';
 import { t } from '../i18n/index.js';
 
 const RESTARTS = [['never', t('template.never')], ['folder', t('template.inFolder')], ['group', t('template.inGroup')]];
@@ -35,18 +35,19 @@ function joinFilled(parts, out) {
   return gap && s.endsWith(' ') ? s.slice(0, -1) : s;
 }
 
-/** Digits of the largest number a counter gives to `count` items. */
-const digitsFor = (start, step, count) => Math.max(String(Math.abs(start)).length, String(Math.abs(start + step * (count - 1))).length);
+/** Digits of the largest number `counter` gives to `count` items. */
+const digitsFor = (counter, count) => Math.max(String(Math.abs(counter.at(0))).length, String(Math.abs(counter.at(Math.max(0, count - 1)))).length);
 
 export default {
   type: 'template',
   label: t('template.label'),
-  defaults: { pattern: '{name}', match: '', start: 1, step: 1, restart: 'never' },
+  defaults: { pattern: '{name}', match: '', start: 1, step: 1, restart: 'never', skip: '' },
   fields: [
     ['pattern', t('rule.pattern'), 'template'],
     ['match', t('template.match'), 'text'],
     ['start', t('template.start'), 'number'], ['step', t('rule.step'), 'number'],
     ['restart', t('template.restart'), 'select', RESTARTS],
+    ['skip', t('rule.skip'), 'text'],
   ],
   summary: (r) => t(r.match ? 'template.summaryMatch' : 'template.summary', { pattern: quote(r.pattern, 24), where: where(r) }),
   compile(r) {
@@ -67,8 +68,8 @@ export default {
     } catch (e) {
       return { error: e.message };
     }
-    const start = int(r.start, 1);
-    const step = int(r.step, 1);
+    const counter = counterOf(int(r.start, 1), int(r.step, 1), r.skip);
+    if (!counter) return { error: t('rule.badSkip') };
     const counters = parts.filter((p) => p.counter);
     const me = Symbol('template');
     const now = Date.now();
@@ -99,8 +100,8 @@ export default {
         if (counters.length) {
           const key = r.restart === 'group' ? out.join('') : r.restart === 'folder' ? env.item.dir : '';
           const { k, size } = number(ctx, key);
-          const n = start + step * k;
-          const pad = digitsFor(start, step, size);
+          const n = counter.at(k);
+          const pad = digitsFor(counter, size);
           parts.forEach((p, i) => { if (p.counter) out[i] = p.number(n, pad); });
         }
         const filled = joinFilled(parts, out);
