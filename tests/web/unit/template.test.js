@@ -39,6 +39,9 @@ const CASES = [
   // match: groups by number and name, padded; items it skips keep their names and take no number
   [['IMG_7.jpg', 'notes.txt', 'IMG_42.jpg'], { pattern: '{1:3} {<k>} {n}', match: 'IMG_(?<k>\\d+)' }, ['007 7 1.jpg', 'notes.txt', '042 42 2.jpg']],
   [['ab.txt'], { pattern: '[{2}]', match: 'a|(b)(c)?' }, ['[].txt']],
+  // every match takes the pattern with its own groups; an item's number is one for all its matches
+  [['IMG_7_12_3456.jpg', 'x.jpg'], { pattern: '{1:3}', match: '(\\d+)', every: true }, ['IMG_007_012_3456.jpg', 'x.jpg']],
+  [['a1b2', 'c3'], { pattern: '<{n}{<d>}>', match: '(?<d>\\d)', every: true }, ['a<11>b<12>', 'c<23>']],
   // dates in the system's language, literal text in brackets, the date taken falling back to modified
   [['a.jpg', 'b.jpg'], { pattern: '{taken:YYYY-MM-DD hh.mm.ss.SSS} {created:YY|default:none}' }, ['2024-07-13 09.05.03.040 none.jpg', '2024-07-13 09.05.03.040 none.jpg'], null, [['date taken'], ['date taken']]],
   [['a'], { pattern: '{modified:D M [YYYY] YY}' }, ['13 7 YYYY 24']],

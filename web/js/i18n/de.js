@@ -403,6 +403,7 @@ export default {
   'template.label': 'Vorlage',
   'template.match': 'Nur wo sie passt (Regex)',
   'template.start': 'Zähler ab',
+  'template.every': 'Jeder Treffer: das Muster tritt an die Stelle jedes Treffers, nicht des ganzen Namens',
   'template.restart': 'Zähler beginnt neu',
   'template.never': 'nie',
   'template.inFolder': 'in jedem Ordner',

@@ -404,6 +404,7 @@ export default {
   'template.label': 'Template',
   'template.match': 'Only where it matches (regex)',
   'template.start': 'Counter from',
+  'template.every': 'Each match: the pattern takes the place of every match, not of the whole name',
   'template.restart': 'Counter restarts',
   'template.never': 'never',
   'template.inFolder': 'in every folder',

@@ -7,6 +7,14 @@ import { t } from '../i18n/index.js';
 
 const RESTARTS = [['never', t('template.never')], ['folder', t('template.inFolder')], ['group', t('template.inGroup')]];
 
+/** The arguments String.replace gives a function, as the match object exec gives. */
+function matchOf(args) {
+  const named = typeof args.at(-1) === 'object' ? args.pop() : undefined;
+  const m = args.slice(0, -2);
+  m.groups = named;
+  return m;
+}
+
 /** The groups a match expression has, by number and by name. */
 function groupsOf(source) {
   const empty = new RegExp(`(?:${source})|`, 'u').exec('');
@@ -41,10 +49,11 @@ const digitsFor = (counter, count) => Math.max(String(Math.abs(counter.at(0))).l
 export default {
   type: 'template',
   label: t('template.label'),
-  defaults: { pattern: '{name}', match: '', start: 1, step: 1, restart: 'never', skip: '' },
+  defaults: { pattern: '{name}', match: '', every: false, start: 1, step: 1, restart: 'never', skip: '' },
   fields: [
     ['pattern', t('rule.pattern'), 'template'],
     ['match', t('template.match'), 'text'],
+    ['every', t('template.every'), 'check'],
     ['start', t('template.start'), 'number'], ['step', t('rule.step'), 'number'],
     ['restart', t('template.restart'), 'select', RESTARTS],
     ['skip', t('rule.skip'), 'text'],
@@ -68,6 +77,7 @@ export default {
     } catch (e) {
       return { error: e.message };
     }
+    const every = match && r.every === true ? new RegExp(r.match, 'gu') : null;
     const counter = counterOf(int(r.start, 1), int(r.step, 1), r.skip);
     if (!counter) return { error: t('rule.badSkip') };
     const counters = parts.filter((p) => p.counter);
@@ -96,15 +106,21 @@ export default {
         if (match && !m) return partsIn;
         const env = { parts: partsIn, match: m, item: ctx?.item || {}, media: ctx?.media, taken: ctx?.taken || 0, now };
         const warn = ctx?.missing || noWarn;
-        const out = parts.map((p) => (typeof p === 'string' ? p : p.counter ? '' : p.fill(env, warn)));
-        if (counters.length) {
-          const key = r.restart === 'group' ? out.join('') : r.restart === 'folder' ? env.item.dir : '';
-          const { k, size } = number(ctx, key);
-          const n = counter.at(k);
-          const pad = digitsFor(counter, size);
-          parts.forEach((p, i) => { if (p.counter) out[i] = p.number(n, pad); });
-        }
-        const filled = joinFilled(parts, out);
+        let numbered = null; // the item's number, counted once however many matches it has
+        const fillFor = (found) => {
+          env.match = found;
+          const out = parts.map((p) => (typeof p === 'string' ? p : p.counter ? '' : p.fill(env, warn)));
+          if (counters.length) {
+            if (!numbered) {
+              const { k, size } = number(ctx, r.restart === 'group' ? out.join('') : r.restart === 'folder' ? env.item.dir : '');
+              numbered = { n: counter.at(k), pad: digitsFor(counter, size) };
+            }
+            parts.forEach((p, i) => { if (p.counter) out[i] = p.number(numbered.n, numbered.pad); });
+          }
+          return joinFilled(parts, out);
+        };
+        // with `every`, each match gives way to the pattern filled in with its groups
+        const filled = every ? current.replace(every, (...args) => fillFor(matchOf(args))) : fillFor(m);
         if (r.target === 'ext') return { base: partsIn.base, ext: filled };
         if (r.target === 'both') return splitName(filled);
         return { base: filled, ext: partsIn.ext };
