@@ -26,9 +26,10 @@ void Bridge::readMedia(std::int64_t id, const nlohmann::json& args) {
     resolve(id, true, {{"items", std::move(items)}});
     return;
   }
-  host_.media(std::move(*paths), std::move(hash), [replies = replies_, id](nlohmann::json items) {
-    replies->resolve(id, true, {{"items", std::move(items)}});
-  });
+  host_.media(std::move(*paths), std::move(hash), a.boolean("all", false),
+              [replies = replies_, id](nlohmann::json items) {
+                replies->resolve(id, true, {{"items", std::move(items)}});
+              });
 }
 
 }  // namespace quarrytide

@@ -19,9 +19,9 @@ NativeSide::NativeSide(HostParts parts)
                                                  std::function<void(std::string)> done) {
             thumbs_.makeThumb(path, size, scale(), std::move(done));
           },
-          [this](std::vector<std::string> paths, std::string hash,
+          [this](std::vector<std::string> paths, std::string hash, bool all,
                  std::function<void(nlohmann::json)> done) {
-            media_.read(std::move(paths), std::move(hash), std::move(done));
+            media_.read(std::move(paths), std::move(hash), all, std::move(done));
           }})) {
   bridge_->setJournal(&journal_, journal_.recover());
 }

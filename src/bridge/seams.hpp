@@ -83,9 +83,11 @@ using Thumbnailer = std::function<void(const std::string& path, std::int64_t siz
                                        std::function<void(std::string)> done)>;
 
 // Reads what is inside files: one JSON object per path, in order (see
-// MediaReader). Called on the main thread; `done` runs exactly once, later,
-// on any thread. Never on `io`: a slow file must not hold up listings.
-using MediaReading = std::function<void(std::vector<std::string> paths, std::string hash,
-                                        std::function<void(nlohmann::json items)> done)>;
+// MediaReader; `all`: every tag too). Called on the main thread; `done` runs
+// exactly once, later, on any thread. Never on `io`: a slow file must not
+// hold up listings.
+using MediaReading =
+    std::function<void(std::vector<std::string> paths, std::string hash, bool all,
+                        std::function<void(nlohmann::json items)> done)>;
 
 }  // namespace quarrytide

@@ -50,8 +50,9 @@ void readTags(const TagLib::FileRef& file, nlohmann::json& out) {
 // What TagLib could not give: the sound of short or unusual streams (a
 // single frame, FLAC, Opus or AC-3 in MP4) and the tags of files it cannot
 // open (RF64), as libavformat reads them. Keeps what is there.
-void addFromContainer(const std::string& path, nlohmann::json& out) {
+void addFromContainer(const std::string& path, nlohmann::json& out, nlohmann::json* all) {
   AvInput input = openAvInput(path);
+  putAvTags(input->metadata, all);
   for (unsigned k = 0; k < input->nb_streams; ++k) {
     const AVCodecParameters* codec = input->streams[k]->codecpar;
     if (codec->codec_type != AVMEDIA_TYPE_AUDIO || codec->sample_rate <= 0) continue;
@@ -75,11 +76,14 @@ void addFromContainer(const std::string& path, nlohmann::json& out) {
 
 }  // namespace
 
-void readAudio(const std::string& path, nlohmann::json& out) {
+void readAudio(const std::string& path, nlohmann::json& out, nlohmann::json* all) {
   const std::size_t before = out.size();
   TagLib::FileRef file(path.c_str(), /*readAudioProperties=*/true,
                        TagLib::AudioProperties::Average);
   if (!file.isNull()) readTags(file, out);
+  if (all && !file.isNull())
+    for (const auto& [key, values] : file.file()->properties())
+      putTag(all, key.to8Bit(true), values.toString(", ").to8Bit(true));
   const TagLib::AudioProperties* audio = file.isNull() ? nullptr : file.audioProperties();
   if (audio && audio->sampleRate() > 0) {
     if (audio->lengthInMilliseconds() > 0) out["duration"] = audio->lengthInMilliseconds() / 1000.0;
@@ -87,7 +91,7 @@ void readAudio(const std::string& path, nlohmann::json& out) {
     out["sampleRate"] = audio->sampleRate();
   } else {
     try {
-      addFromContainer(path, out);
+      addFromContainer(path, out, all);
     } catch (const std::exception&) {
       // Not a container either: what TagLib read is all there is.
     }

@@ -7,6 +7,7 @@ extern "C" {
 #include <stdexcept>
 
 #include "media/lazy_library.hpp"
+#include "media/readers.hpp"
 
 namespace quarrytide {
 
@@ -132,6 +133,13 @@ AvInput openAvInput(const std::string& path) {
     if (AVStream* stream = sizelessPicture(input.get())) parsePictureSize(input.get(), stream);
   }
   return input;
+}
+
+void putAvTags(const AVDictionary* dict, nlohmann::json* all) {
+  if (!all) return;
+  for (const AVDictionaryEntry* e = nullptr;
+       (e = avformat().dictGet(dict, "", e, AV_DICT_IGNORE_SUFFIX));)
+    putTag(all, e->key, e->value ? e->value : "");
 }
 
 std::string avTag(const AVDictionary* dict, const char* key) {

@@ -10,6 +10,8 @@ extern "C" {
 #include <memory>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 namespace quarrytide {
 
 struct AvInputCloser {
@@ -23,6 +25,8 @@ AvInput openAvInput(const std::string& path);
 
 // A metadata value, "" when missing.
 std::string avTag(const AVDictionary* dict, const char* key);
+// Every metadata value into `all` (see putTag), by its own name.
+void putAvTags(const AVDictionary* dict, nlohmann::json* all);
 const char* avCodecName(AVCodecID id);
 
 }  // namespace quarrytide

@@ -21,6 +21,10 @@ struct Poppler {
   decltype(&poppler_document_get_subject) subject;
   decltype(&poppler_document_get_n_pages) pages;
   decltype(&poppler_document_get_creation_date_time) created;
+  decltype(&poppler_document_get_keywords) keywords;
+  decltype(&poppler_document_get_creator) creator;
+  decltype(&poppler_document_get_producer) producer;
+  decltype(&poppler_document_get_modification_date_time) modified;
 };
 
 const Poppler& poppler() {
@@ -32,7 +36,11 @@ const Poppler& poppler() {
               lib.bind(p.author, "poppler_document_get_author") &&
               lib.bind(p.subject, "poppler_document_get_subject") &&
               lib.bind(p.pages, "poppler_document_get_n_pages") &&
-              lib.bind(p.created, "poppler_document_get_creation_date_time");
+              lib.bind(p.created, "poppler_document_get_creation_date_time") &&
+              lib.bind(p.keywords, "poppler_document_get_keywords") &&
+              lib.bind(p.creator, "poppler_document_get_creator") &&
+              lib.bind(p.producer, "poppler_document_get_producer") &&
+              lib.bind(p.modified, "poppler_document_get_modification_date_time");
     return ok ? &p : nullptr;
   }();
   if (!api) throw std::runtime_error("PDFs cannot be read: " QUARRYTIDE_POPPLER_SONAME " is missing");
@@ -49,9 +57,28 @@ std::string take(gchar* text) {
   return out;
 }
 
+std::string isoText(GDateTime* date) {
+  if (!date) return "";
+  std::string out = take(g_date_time_format_iso8601(date));
+  g_date_time_unref(date);
+  return out;
+}
+
+// The information dictionary by its own keys.
+void putInfo(const Poppler& pdf, PopplerDocument* doc, nlohmann::json* all) {
+  putTag(all, "Title", take(pdf.title(doc)));
+  putTag(all, "Author", take(pdf.author(doc)));
+  putTag(all, "Subject", take(pdf.subject(doc)));
+  putTag(all, "Keywords", take(pdf.keywords(doc)));
+  putTag(all, "Creator", take(pdf.creator(doc)));
+  putTag(all, "Producer", take(pdf.producer(doc)));
+  putTag(all, "CreationDate", isoText(pdf.created(doc)));
+  putTag(all, "ModDate", isoText(pdf.modified(doc)));
+}
+
 }  // namespace
 
-void readDocument(const std::string& path, nlohmann::json& out) {
+void readDocument(const std::string& path, nlohmann::json& out, nlohmann::json* all) {
   g_autoptr(GError) error = nullptr;
   g_autofree gchar* uri = g_filename_to_uri(path.c_str(), nullptr, &error);
   if (!uri) throw std::runtime_error(error->message);
@@ -59,6 +86,7 @@ void readDocument(const std::string& path, nlohmann::json& out) {
   std::unique_ptr<PopplerDocument, Unref> owned(pdf.open(uri, nullptr, &error));
   PopplerDocument* doc = owned.get();
   if (!doc) throw std::runtime_error(error ? error->message : "not a PDF document");
+  if (all) putInfo(pdf, doc, all);
   putText(out, "title", take(pdf.title(doc)));
   putText(out, "author", take(pdf.author(doc)));
   putText(out, "subject", take(pdf.subject(doc)));

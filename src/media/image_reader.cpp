@@ -104,9 +104,27 @@ void putKeywords(nlohmann::json& out, const Exiv2::XmpData& xmpData,
   if (!words.empty()) out["keywords"] = std::move(words);
 }
 
+// Every field: Exif before XMP before IPTC. Exif blobs (maker notes,
+// previews) are no text and are left out; a repeated IPTC field (keywords)
+// joins its values.
+void putEveryTag(const Exiv2::ExifData& e, const Exiv2::XmpData& x, const Exiv2::IptcData& i,
+                 nlohmann::json* all) {
+  for (const auto& d : e) {
+    const bool bytes = d.typeId() == Exiv2::undefined || d.typeId() == Exiv2::unsignedByte;
+    if (!(bytes && d.size() > 64)) putTag(all, d.key(), d.toString());
+  }
+  for (const auto& d : x) putTag(all, d.key(), d.toString());
+  std::map<std::string, std::string> joined;
+  for (const auto& d : i) {
+    std::string& v = joined[d.key()];
+    v += (v.empty() ? "" : ", ") + d.toString();
+  }
+  for (auto& [key, value] : joined) putTag(all, key, std::move(value));
+}
+
 }  // namespace
 
-void readImage(const std::string& path, nlohmann::json& out) {
+void readImage(const std::string& path, nlohmann::json& out, nlohmann::json* all) {
   try {
     auto image = Exiv2::ImageFactory::open(path, /*useCurl=*/false);
     if (!image.get()) throw std::runtime_error("not an image this program can read");
@@ -120,6 +138,7 @@ void readImage(const std::string& path, nlohmann::json& out) {
     const auto& e = image->exifData();
     const auto& x = image->xmpData();
     const auto& i = image->iptcData();
+    if (all) putEveryTag(e, x, i, all);
 
     putDate(out, e, x);
     putText(out, "make", exifText(e, "Exif.Image.Make"));

@@ -37,6 +37,7 @@ nlohmann::json failed(const std::string& path, const std::string& why) {
 struct MediaReader::Request {
   std::vector<std::string> paths;
   std::string hash;
+  bool all = false;
   Done done;
   std::vector<nlohmann::json> items;
   std::vector<std::size_t> todo;  // the items a helper reads
@@ -99,7 +100,7 @@ void MediaReader::stop(Helper& h) {
   h = Helper();
 }
 
-void MediaReader::read(std::vector<std::string> paths, std::string hash, Done done) {
+void MediaReader::read(std::vector<std::string> paths, std::string hash, bool all, Done done) {
   auto request = std::make_shared<Request>();
   request->items.resize(paths.size());
   for (std::size_t i = 0; i < paths.size(); ++i) {
@@ -114,6 +115,7 @@ void MediaReader::read(std::vector<std::string> paths, std::string hash, Done do
   }
   request->paths = std::move(paths);
   request->hash = std::move(hash);
+  request->all = all;
   request->done = std::move(done);
   request->left = request->todo.size();
   std::lock_guard lock(mutex_);
@@ -158,7 +160,7 @@ void MediaReader::work() {
     lock.unlock();
 
     bool slow = false;
-    nlohmann::json item = readFile(h, request->paths[i], [&] {
+    nlohmann::json item = readFile(h, request->paths[i], request->all, [&] {
       std::lock_guard relock(mutex_);
       slow = true;
       --reading_;
@@ -184,9 +186,10 @@ void MediaReader::work() {
   if (h.pid >= 0) stop(h);
 }
 
-nlohmann::json MediaReader::readFile(Helper& h, const std::string& path,
+nlohmann::json MediaReader::readFile(Helper& h, const std::string& path, bool all,
                                      const std::function<void()>& slowed) {
-  const std::string plain = plainPath(path);
+  // A frame is a path, and after a NUL (which no path holds) what else to read.
+  const std::string plain = plainPath(path) + (all ? std::string("\0all", 4) : "");
   // A kept helper may have ended since its last file: one fresh start.
   if (h.pid < 0 || !writeFrame(h.channel, plain)) {
     stop(h);

@@ -41,8 +41,8 @@ class MediaReader {
   // threads (or at once when no file needs a helper), with one object per
   // path, in order: "path" as given, "kind", the fields the file has or
   // "error", and "hash" when `hash` names one ("md5", "sha1", "sha256",
-  // "sha512").
-  void read(std::vector<std::string> paths, std::string hash, Done done);
+  // "sha512"); with `all`, "tags": every field the libraries read, as text.
+  void read(std::vector<std::string> paths, std::string hash, bool all, Done done);
 
   // $QUARRYTIDE_PROBE, else quarrytide-probe beside this program.
   static std::string defaultProgram();
@@ -64,7 +64,8 @@ class MediaReader {
   // One thread: reads files while there are any, until the reader ends.
   void work();
   // One file through `h`; `slowed` runs when it passes the slow mark.
-  nlohmann::json readFile(Helper& h, const std::string& path, const std::function<void()>& slowed);
+  nlohmann::json readFile(Helper& h, const std::string& path, bool all,
+                          const std::function<void()>& slowed);
   // With the lock held: a thread more when files wait and none is free.
   void grow();
 

@@ -33,8 +33,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quarrytide-probe: running without its sandbox: %s\n", why.c_str());
 
   FrameReader requests(STDIN_FILENO);
-  while (auto path = requests.next()) {
-    nlohmann::json reply = readMediaFile(*path);
+  while (auto frame = requests.next()) {
+    // "PATH", or "PATH\0all" for every tag too
+    const std::size_t nul = frame->find('\0');
+    const std::string path = frame->substr(0, nul);
+    nlohmann::json reply = readMediaFile(path, nul != std::string::npos && frame->substr(nul + 1) == "all");
     // Tags are anyone's bytes: text that is not UTF-8 is repaired, not refused.
     if (!writeFrame(replies, reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)))
       return 1;

@@ -36,7 +36,17 @@ void putText(nlohmann::json& out, const char* key, std::string value) {
   if (!value.empty()) out[key] = std::move(value);
 }
 
-nlohmann::json readMediaFile(const std::string& path) {
+void putTag(nlohmann::json* all, const std::string& key, std::string value) {
+  if (!all || all->contains(key)) return;
+  // a field is for a name or a look, not a blob: long ones are cut
+  constexpr std::size_t kLongest = 1000;
+  if (value.size() > kLongest) value.resize(kLongest);
+  nlohmann::json one = nlohmann::json::object();
+  putText(one, "v", std::move(value));
+  if (one.contains("v")) (*all)[key] = std::move(one["v"]);
+}
+
+nlohmann::json readMediaFile(const std::string& path, bool all) {
   const MediaKind kind = mediaKindOf(path);
   nlohmann::json out = {{"kind", mediaKindName(kind)}};
   struct stat st {};
@@ -48,23 +58,26 @@ nlohmann::json readMediaFile(const std::string& path) {
     out["kind"] = "other";  // a folder named "x.jpg" is still a folder
     return out;
   }
+  nlohmann::json tags = nlohmann::json::object();
+  nlohmann::json* every = all ? &tags : nullptr;
   try {
     switch (kind) {
       case MediaKind::Image:
-        readImage(path, out);
+        readImage(path, out, every);
         break;
       case MediaKind::Audio:
-        readAudio(path, out);
+        readAudio(path, out, every);
         break;
       case MediaKind::Video:
-        readVideo(path, out);
+        readVideo(path, out, every);
         break;
       case MediaKind::Document:
-        readDocument(path, out);
+        readDocument(path, out, every);
         break;
       case MediaKind::Other:
         break;
     }
+    if (all) out["tags"] = std::move(tags);
   } catch (const std::exception& e) {
     out = {{"kind", mediaKindName(kind)}, {"error", withoutPath(e.what(), path)}};
   }

@@ -9,6 +9,7 @@
 
 namespace quarrytide {
 
-nlohmann::json readMediaFile(const std::string& path);
+// With `all`, "tags" too: every field the libraries read, by their keys, as text.
+nlohmann::json readMediaFile(const std::string& path, bool all = false);
 
 }  // namespace quarrytide

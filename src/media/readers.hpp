@@ -10,15 +10,20 @@
 
 namespace quarrytide {
 
-void readImage(const std::string& path, nlohmann::json& out);     // exiv2
-void readAudio(const std::string& path, nlohmann::json& out);     // TagLib
-void readVideo(const std::string& path, nlohmann::json& out);     // libavformat
-void readDocument(const std::string& path, nlohmann::json& out);  // poppler
+// `all`, when given, takes every field the library reads, by its key, as
+// text (see putTag).
+void readImage(const std::string& path, nlohmann::json& out, nlohmann::json* all);     // exiv2
+void readAudio(const std::string& path, nlohmann::json& out, nlohmann::json* all);     // TagLib
+void readVideo(const std::string& path, nlohmann::json& out, nlohmann::json* all);     // libavformat
+void readDocument(const std::string& path, nlohmann::json& out, nlohmann::json* all);  // poppler
 
 // Once per process, before any reader: quiets the libraries' own logging.
 void initReaders();
 
 // Sets `key` to a text value unless it is blank.
 void putText(nlohmann::json& out, const char* key, std::string value);
+// Into `all` (when there is one): `key` as text unless blank or there already
+// (the first reading of a key wins), cut to 1,000 bytes.
+void putTag(nlohmann::json* all, const std::string& key, std::string value);
 
 }  // namespace quarrytide

@@ -5,9 +5,12 @@
 
 namespace quarrytide {
 
-void readVideo(const std::string& path, nlohmann::json& out) {
+void readVideo(const std::string& path, nlohmann::json& out, nlohmann::json* all) {
   AvInput input = openAvInput(path);
   const AVDictionary* meta = input->metadata;
+  // the container's names first, then each stream's
+  putAvTags(meta, all);
+  for (unsigned k = 0; k < input->nb_streams; ++k) putAvTags(input->streams[k]->metadata, all);
 
   // The phone's own local time first; the container's time in UTC as this
   // system's; a time without a zone (AVI's IDIT) is the camera's wall clock.

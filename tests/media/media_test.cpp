@@ -347,6 +347,28 @@ TEST_F(ReadMedia, BrokenFilesAreErrorsOfTheirOwnAndHashesAreOfTheWholeContent) {
                             {"error", "No such file or directory"}}));
 }
 
+TEST_F(ReadMedia, WithAllEveryFieldComesByItsLibraryKeyAsText) {
+  // {file, key, its text}: exiv2's keys, TagLib's properties, the container's
+  // and the streams' names, the PDF information dictionary's.
+  const std::tuple<std::string, std::string, std::string> cases[] = {
+      {"photo.jpg", "Exif.Photo.LensModel", "RF50mm F1.8 STM"},
+      {"photo.jpg", "Exif.Photo.ExposureTime", "1/250"},
+      {"photo.jpg", "Xmp.dc.subject", "Sea, Boats"},
+      {"song.mp3", "ALBUMARTIST", "Various"},
+      {"song.flac", "DISCNUMBER", "1/2"},
+      {"phone.mov", "com.apple.quicktime.model", "iPhone 15"},
+      {"clip.mp4", "handler_name", "VideoHandler"},
+      {"plans.pdf", "Subject", "Boats"},
+  };
+  json paths = json::array();
+  for (const auto& [name, key, value] : cases) paths.push_back(dir->at(name));
+  const json items = readMedia({{"paths", paths}, {"all", true}})["items"];
+  for (std::size_t k = 0; k < std::size(cases); ++k)
+    EXPECT_EQ(items[k]["tags"].value(std::get<1>(cases[k]), "(none)"), std::get<2>(cases[k]))
+        << std::get<0>(cases[k]);
+  EXPECT_FALSE(readMedia({{"paths", {paths[0]}}})["items"][0].contains("tags"));
+}
+
 TEST_F(ReadMedia, ArgumentsFollowTheRulesAndAPathWithNulNamesNoItem) {
   EXPECT_EQ(readMedia(json::object())["payload"], "missing paths");
   EXPECT_EQ(readMedia({{"paths", {"a", 1}}})["payload"], "missing paths");

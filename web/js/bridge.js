@@ -115,7 +115,8 @@ export function createBridgeClient(post) {
     chooseFolder: (recursive, kind, more = {}, onPart = null) => request('chooseFolder', { recursive, kind, ...more, ...(onPart ? PARTS : {}) }, onPart),
     listFolder: (folder, recursive, kind, more = {}, onPart = null) => request('listFolder', { folder, recursive, kind, ...more, ...(onPart ? PARTS : {}) }, onPart),
     statPaths: (paths) => request('statPaths', { paths }),
-    readMedia: (paths, hash) => request('readMedia', hash ? { paths, hash } : { paths }),
+    // `all`: every tag too, by its library key
+    readMedia: (paths, hash, all = false) => request('readMedia', { paths, ...(hash ? { hash } : {}), ...(all ? { all: true } : {}) }),
     apply: (ops, batch = null) => request('apply', batch ? { ops, ...batch } : { ops }),
     // `onProgress({done, failed, total})` hears how far the batch is; the
     // fresh records come ahead of the reply as columns, joined into its

@@ -20,7 +20,7 @@ const needsOf = new WeakMap(); // rules array -> its needs; the store never chan
 export function rulesNeed(rules) {
   let needs = needsOf.get(rules);
   if (needs) return needs;
-  needs = { taken: false, media: false, hashes: [] };
+  needs = { taken: false, media: false, all: false, hashes: [] };
   needsOf.set(rules, needs);
   for (const r of rules) {
     if (!r.enabled) continue;
@@ -29,6 +29,7 @@ export function rulesNeed(rules) {
     const t = patternNeeds(r.pattern);
     needs.taken ||= t.taken;
     needs.media ||= t.media;
+    needs.all ||= t.all;
     for (const h of t.hashes) if (!needs.hashes.includes(h)) needs.hashes.push(h);
   }
   return needs;

@@ -88,6 +88,10 @@ function reader(tok, groups) {
     case 'tags': noFormat(tok); return { get: (e) => (e.item.tags || []).join(', ') };
     case 'label': noFormat(tok); return { get: (e) => (e.item.label ? COLOR_LABELS[e.item.label] || '' : '') };
     case 'comment': noFormat(tok); return { get: (e) => e.item.comment || '' };
+    case 'meta': {
+      if (!tok.format) throw new Error(t('tpl.metaKey', { token: tok.text }));
+      return { media: true, missing: tok.format, get: (e) => metaValue(e.media?.tags, tok.format) };
+    }
     case 'hash': {
       const [alg, cut, extra] = (tok.format ?? '').split(':');
       if (!HASHES.includes(alg) || extra !== undefined || (cut !== undefined && !/^\d{1,3}$/.test(cut))) {
@@ -123,6 +127,19 @@ function reader(tok, groups) {
 }
 const text = (v) => (v === undefined || v === null ? undefined : String(v));
 
+// A key's families when it is named by its last part alone: as readMedia
+// gives them, the picture's own (Exif) before XMP before IPTC.
+const FAMILIES = ['Exif.', 'Xmp.', 'Iptc.', ''];
+
+/** The tag `key` of `tags` (readMedia's `tags`): the full key, or the first whose last part it is. */
+export function metaValue(tags, key) {
+  if (!tags) return undefined;
+  if (Object.hasOwn(tags, key)) return tags[key];
+  const end = `.${key}`;
+  for (const family of FAMILIES) for (const k in tags) if (k.startsWith(family) && k.endsWith(end)) return tags[k];
+  return undefined;
+}
+
 /**
  * One token of a pattern compiled: `counter` tokens are filled in by the rule
  * (with `number`); the others by `fill(env, warn)`. Values never bring a "/"
@@ -155,13 +172,14 @@ export function compileToken(tok, groups = { count: 0, names: new Set() }) {
 
 /** What a pattern needs read from inside the files: the date taken, media fields, digests. */
 export function patternNeeds(pattern) {
-  const needs = { taken: false, media: false, hashes: [] };
+  const needs = { taken: false, media: false, all: false, hashes: [] };
   let parts;
   try { parts = parsePattern(pattern); } catch { return needs; }
   for (const t of parts) {
     if (typeof t === 'string') continue;
     if (t.name === 'taken') needs.taken = true;
     else if (MEDIA_TEXT.includes(t.name) || MEDIA_NUMBERS.includes(t.name)) needs.media = true;
+    else if (t.name === 'meta') needs.media = needs.all = true;
     else if (t.name === 'hash') {
       const alg = (t.format ?? '').split(':')[0];
       if (HASHES.includes(alg) && !needs.hashes.includes(alg)) needs.hashes.push(alg);

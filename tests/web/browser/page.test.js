@@ -482,6 +482,10 @@ test('photos are named and sorted by the date they were taken, read from inside 
   // a value of the metadata panel gives its token to the open template
   await page.click('#meta-media [aria-label="Insert {make} {model}"]');
   assert.equal(await card.locator('[data-field=pattern]').inputValue(), '{model|lower}{n:3}{make} {model}');
+  // any field by its key, read when a pattern first names one; a date in it read and written anew
+  await card.locator('[data-field=pattern]').fill('{meta:Model|default:none} {meta:DateTimeOriginal|date:YYYY:MM:DD hh:mm:ss|fmt:YYYY}');
+  await page.waitForFunction(() => document.querySelector('.row .c-new').textContent.includes('EOS R5 20'));
+  assert.deepEqual((await rows(page)).map((r) => [r.newName, r.status]), [['EOS R5 2023.jpg', ''], ['EOS R5 2024.jpg', ''], ['none.jpg', '△ no DateTimeOriginal']]);
 });
 
 test('the history lists every batch after a reload and undoes one three back from where its items are now', async () => {

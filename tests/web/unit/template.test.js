@@ -53,6 +53,10 @@ const CASES = [
     [{ ...song, title: undefined }, { artist: 'A', track: 1, title: 'T' }, { track: 1 }], [['title'], ['album'], ['artist', 'album', 'title']]],
   [['a.mp4', 'b.mp4'], { pattern: '{modified:YYYY} {model}.{ext}  {comment}x', target: 'both' }, ['2024.mp4  x', '2024 M.mp4  x'], [{}, { model: 'M' }], [['model']]],
   [['x.jpg'], { pattern: '{make}{model}' }, ['.jpg'], [{ error: 'took too long to read' }], [['make', 'model']]],
+  // every tag by its key or its last part, the picture's own before XMP before IPTC; "/" never passes
+  [['a.jpg', 'b.jpg'], { pattern: '{meta:Exif.Photo.LensModel} {meta:City} {meta:ARTIST}' }, ['RF50 Bonn.jpg', 'AC_DC.jpg'],
+    [{ tags: { 'Exif.Photo.LensModel': 'RF50', 'Iptc.Application2.City': 'Köln', 'Xmp.photoshop.City': 'Bonn' } }, { tags: { ARTIST: 'AC/DC' } }],
+    [['ARTIST'], ['Exif.Photo.LensModel', 'City']]],
   // the item's tags, colour label and comment; empty ones are simply empty
   [[file('a.jpg', { tags: ['sea', 'sun'], label: 6, comment: 'x/y' }), 'b.jpg'], { pattern: '[{tags}][{label}][{comment}]' }, ['[sea, sun][Red][x_y].jpg', '[][][].jpg']],
   // modifiers left to right, escapes, literal braces
@@ -85,7 +89,7 @@ test('a malformed template is its rule\'s error and renames nothing', () => {
     [{ pattern: '{n:words}' }, /unknown counter format/], [{ pattern: '{artist:2}' }, /takes no format/], [{ pattern: '{track:x}' }, /width/],
     [{ pattern: '{hash:crc}' }, /name the digest/], [{ pattern: '{2}', match: '(a)' }, /no such group/], [{ pattern: '{<y>}', match: '(?<x>a)' }, /no such group/],
     [{ pattern: '{1}' }, /no such group/], [{ pattern: 'x', match: '(' }, /invalid regular expression/],
-    [{ pattern: '{n}', skip: '5-3' }, /skip: write numbers/], [{ pattern: '{name|add:x}' }, /whole number to add/], [{ pattern: '{name|date}' }, /needs a date format/], [{ pattern: '{name|fmt:YYYY}' }, /writes the date the \|date before it read/],
+    [{ pattern: '{n}', skip: '5-3' }, /skip: write numbers/], [{ pattern: '{meta}' }, /name the field/], [{ pattern: '{name|add:x}' }, /whole number to add/], [{ pattern: '{name|date}' }, /needs a date format/], [{ pattern: '{name|fmt:YYYY}' }, /writes the date the \|date before it read/],
   ]) {
     const chain = compileChain([newRule('template', { id: 't', ...opts })]);
     assert.match(chain.errors.t || '', error, opts.pattern);
@@ -103,8 +107,9 @@ test('the preview warns per missing value, and the rules say which contents to r
   const lists = [[['missing', 'model']], [['missing', 'model'], ['noTaken']], [['case', 'X'], ['missing', 'model']], [['dup', 2], ['missing', 'model']]];
   assert.deepEqual([p.check.problems[1], ...lists].map(rowWord), ['no artist, md5 digest, sha1 digest, date taken', 'no model', 'no model, date taken', 'case', issueWord('dup')]);
   assert.deepEqual(warningCounts(lists), [['no model', 3], ['no date taken', 1], ['case', 1]]);
-  assert.deepEqual(rulesNeed(rules), { taken: true, media: true, hashes: ['md5', 'sha1'] });
-  assert.deepEqual(rulesNeed([{ ...rules[0], enabled: false }, newRule('template', { pattern: '{name} {{artist}}' })]), { taken: false, media: false, hashes: [] });
+  assert.deepEqual(rulesNeed(rules), { taken: true, media: true, all: false, hashes: ['md5', 'sha1'] });
+  assert.deepEqual(rulesNeed([{ ...rules[0], enabled: false }, newRule('template', { pattern: '{name} {{artist}}' })]), { taken: false, media: false, all: false, hashes: [] });
+  assert.deepEqual(rulesNeed([newRule('template', { pattern: '{meta:LensModel}' })]), { taken: false, media: true, all: true, hashes: [] });
 });
 
 test('dates are read back from text in a format, whole or not at all', async () => {

@@ -7,6 +7,8 @@
 import { needsTaken, needsFields, rulesNeed } from '../media.js';
 
 const CHUNK = 250;
+// Asked like a digest: every tag with the fields (a `{meta:…}` token reads them).
+const ALL = '+all';
 
 export function createMedia({ store, bridge }) {
   const st = () => store.state;
@@ -36,12 +38,12 @@ export function createMedia({ store, bridge }) {
     const chunk = queue.splice(0, end).map(([p]) => p);
     let read;
     try {
-      read = (await bridge.readMedia(chunk, hash || undefined)).items;
+      read = (await bridge.readMedia(chunk, hash === ALL ? undefined : hash || undefined, hash === ALL)).items;
     } catch (e) {
       read = chunk.map((path) => ({ path, kind: 'other', error: e.message }));
     }
     running = false;
-    if (forItems === items) store.dispatch('mediaRead', { items: read, hash });
+    if (forItems === items) store.dispatch('mediaRead', { items: read, hash: hash === ALL ? '' : hash });
     pump();
   }
 
@@ -55,8 +57,11 @@ export function createMedia({ store, bridge }) {
     const focused = state.view[state.selection.focus];
     const item = focused === undefined ? null : items[focused];
     if (item && !item.isDir && !state.media.map.has(item.path)) ask([item.path], '', true);
-    const wanted = rulesNeed(state.config.rules).hashes.filter((h) => !whole.has(h));
-    if (!whole.has('') && (needsTaken(state.config) || needsFields(state.config))) wanted.unshift('');
+    const needs = rulesNeed(state.config.rules);
+    const wanted = needs.hashes.filter((h) => !whole.has(h));
+    // every tag brings the fields too: one reading of each file, not two
+    const fields = needs.all ? ALL : '';
+    if (!whole.has(fields) && (needsTaken(state.config) || needsFields(state.config))) wanted.unshift(fields);
     if (!wanted.length) return;
     const files = items.filter((it) => !it.isDir).map((it) => it.path);
     for (const hash of wanted) {
