@@ -124,6 +124,7 @@ export const actions = {
     return { ...withConfig(state, { rules }), ...withUi(state, { focusRule: next ? next.id : '+' }) };
   },
   clearRules: (state) => ({ ...withConfig(state, { rules: [] }), ...withUi(state, { expanded: new Set(), focusRule: '+' }) }),
+  allFieldsShown: (state, shown) => withUi(state, { allFields: shown }),
   toggleExpanded: (state, id) => {
     const expanded = new Set(state.ui.expanded);
     if (expanded.has(id)) expanded.delete(id); else expanded.add(id);

@@ -142,6 +142,7 @@ const intents = {
   },
   revertEdits: () => dispatch('revertEdits', [...st().selection.set]),
   insertToken: (token) => { if (!insertIntoTemplate(token)) toast(t('toast.openTemplate'), 'warning'); },
+  showAllFields: (shown) => dispatch('allFieldsShown', shown),
   // batches
   apply: runner.apply,
   undo: runner.undo,

@@ -486,6 +486,13 @@ test('photos are named and sorted by the date they were taken, read from inside 
   await card.locator('[data-field=pattern]').fill('{meta:Model|default:none} {meta:DateTimeOriginal|date:YYYY:MM:DD hh:mm:ss|fmt:YYYY}');
   await page.waitForFunction(() => document.querySelector('.row .c-new').textContent.includes('EOS R5 20'));
   assert.deepEqual((await rows(page)).map((r) => [r.newName, r.status]), [['EOS R5 2023.jpg', ''], ['EOS R5 2024.jpg', ''], ['none.jpg', '△ no DateTimeOriginal']]);
+  // every field of the file in focus, found by a search, gives its token too
+  await page.click('#all-fields summary');
+  await page.fill('#all-fields-search', 'image.model');
+  await page.waitForSelector('#all-fields-list dt');
+  assert.deepEqual(await page.$$eval('#all-fields-list dd span', (s) => s.map((x) => x.textContent)), ['EOS R5']);
+  await page.click('#all-fields-list [aria-label="Insert {meta:Exif.Image.Model}"]');
+  assert.match(await card.locator('[data-field=pattern]').inputValue(), /\{meta:Exif\.Image\.Model\}$/);
 });
 
 test('the history lists every batch after a reload and undoes one three back from where its items are now', async () => {

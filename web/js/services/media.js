@@ -56,7 +56,9 @@ export function createMedia({ store, bridge }) {
     }
     const focused = state.view[state.selection.focus];
     const item = focused === undefined ? null : items[focused];
-    if (item && !item.isDir && !state.media.map.has(item.path)) ask([item.path], '', true);
+    if (item && !item.isDir && !state.media.map.has(item.path)) ask([item.path], state.ui.allFields ? ALL : '', true);
+    // the panel's "All fields" reads every tag of the file in focus
+    else if (item && !item.isDir && state.ui.allFields && !state.media.map.get(item.path)?.tags) ask([item.path], ALL, true);
     const needs = rulesNeed(state.config.rules);
     const wanted = needs.hashes.filter((h) => !whole.has(h));
     // every tag brings the fields too: one reading of each file, not two
@@ -70,6 +72,6 @@ export function createMedia({ store, bridge }) {
     }
   }
 
-  store.subscribe(['listing', 'config', 'selection', 'view'], update);
+  store.subscribe(['listing', 'config', 'selection', 'view', 'ui'], update);
   return { update: () => update(st()) };
 }

@@ -64,6 +64,29 @@ export function createMetaPanel({ store, intents }) {
     }
   }
 
+  // Every field of the focused file, by its key, found by a search of keys
+  // and values: each gives its {meta:…} token to the open template.
+  const MOST = 300;
+  const search = $('all-fields-search');
+  $('all-fields').addEventListener('toggle', () => intents.showAllFields($('all-fields').open));
+  search.addEventListener('input', () => renderAll(store.state, true));
+  let shownAll = null;
+  function renderAll(state, force = false) {
+    const i = state.view[state.selection.focus];
+    const item = i === undefined ? null : state.listing.items[i];
+    const tags = state.ui.allFields && item ? state.media.map.get(item.path)?.tags : undefined;
+    const template = state.config.rules.some((r) => r.type === 'template' && state.ui.expanded.has(r.id));
+    if (!force && shownAll && shownAll[0] === tags && shownAll[1] === template) return;
+    shownAll = [tags, template];
+    const q = search.value.trim().toLowerCase();
+    const found = Object.entries(tags || {}).filter(([k, v]) => !q || k.toLowerCase().includes(q) || v.toLowerCase().includes(q));
+    fill($('all-fields-list'), found.slice(0, MOST).flatMap(([key, text]) => {
+      const token = `{meta:${key}}`;
+      return [h('dt', { text: key, attrs: { title: key } }), h('dd', { attrs: { title: text } }, h('span', { text }),
+        template ? h('button', { class: 'icon-btn token', text: '+', attrs: { type: 'button', 'aria-label': t('meta.insert', { token }), title: t('meta.insertTip', { token }) }, on: { click: () => intents.insertToken(token) } }) : null)];
+    }));
+  }
+
   // What is inside the focused file: its date taken, camera, song or pages.
   let shownMedia = null;
   function renderMedia(state) {
@@ -86,5 +109,6 @@ export function createMetaPanel({ store, intents }) {
 
   store.subscribe(['selection', 'edits', 'listing'], render);
   store.subscribe(['selection', 'view', 'listing', 'media', 'config', 'ui'], renderMedia);
+  store.subscribe(['selection', 'view', 'listing', 'media', 'config', 'ui'], renderAll);
   render(store.state);
 }
