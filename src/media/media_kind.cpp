@@ -43,7 +43,7 @@ MediaKind mediaKindOf(std::string_view path) {
 }
 
 bool isHashName(std::string_view name) {
-  for (std::string_view known : {"", "md5", "sha1", "sha256", "sha512"})
+  for (std::string_view known : {"", "md5", "sha1", "sha256", "sha512", "xxh32", "xxh64", "xxh3"})
     if (name == known) return true;
   return false;
 }

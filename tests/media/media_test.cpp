@@ -345,6 +345,10 @@ TEST_F(ReadMedia, BrokenFilesAreErrorsOfTheirOwnAndHashesAreOfTheWholeContent) {
   EXPECT_EQ(items[6], json({{"path", dir->at("missing.txt")},
                             {"kind", "other"},
                             {"error", "No such file or directory"}}));
+  // xxHash's digests as xxhsum writes them
+  for (const auto& [hash, hex] : {std::pair{"xxh32", "32d153ff"}, {"xxh64", "44bc2cf5ad770999"},
+                                  {"xxh3", "78af5f94892f3950"}})
+    EXPECT_EQ(readMedia({{"paths", {paths[5]}}, {"hash", hash}})["items"][0]["hash"], hex);
 }
 
 TEST_F(ReadMedia, WithAllEveryFieldComesByItsLibraryKeyAsText) {

@@ -12,7 +12,7 @@ import { t } from './i18n/index.js';
 /** Media fields by their `readMedia` key: text, and numbers that take a width. */
 export const MEDIA_TEXT = ['make', 'model', 'lens', 'exposure', 'artist', 'albumArtist', 'album', 'title', 'genre', 'author', 'fNumber'];
 export const MEDIA_NUMBERS = ['iso', 'focalLength', 'width', 'height', 'track', 'trackTotal', 'disc', 'year', 'pages', 'rating', 'duration'];
-export const HASHES = ['md5', 'sha1', 'sha256', 'sha512'];
+export const HASHES = ['md5', 'sha1', 'sha256', 'sha512', 'xxh32', 'xxh64', 'xxh3'];
 const DATES = ['modified', 'created', 'taken', 'now'];
 const WIDTH = /^\d{1,2}$/;
 

@@ -19,7 +19,7 @@ function fill(names, opts, media = null) {
   return { out, missing };
 }
 
-const song = { artist: 'AC/DC', album: 'Back in Black', track: 7, title: 'Shoot to Thrill', duration: 317.9, year: 1980, hash: { sha256: 'abcdef12' } };
+const song = { artist: 'AC/DC', album: 'Back in Black', track: 7, title: 'Shoot to Thrill', duration: 317.9, year: 1980, hash: { sha256: 'abcdef12', xxh3: '78af5f94892f3950' } };
 
 /** [names, rule options, new names, media by item (optional), missing by item (optional)] */
 const CASES = [
@@ -46,8 +46,8 @@ const CASES = [
   [['a.jpg', 'b.jpg'], { pattern: '{taken:YYYY-MM-DD hh.mm.ss.SSS} {created:YY|default:none}' }, ['2024-07-13 09.05.03.040 none.jpg', '2024-07-13 09.05.03.040 none.jpg'], null, [['date taken'], ['date taken']]],
   [['a'], { pattern: '{modified:D M [YYYY] YY}' }, ['13 7 YYYY 24']],
   // media fields, widths, whole seconds, digests cut; absent values warn unless a default is given; "/" never passes
-  [['song.mp3', 'other.mp3'], { pattern: '{artist} - {track:2} {title|lower} {duration} {hash:sha256:4} {album|default:none}' },
-    ['AC_DC - 07 shoot to thrill 317 abcd Back in Black.mp3', '- none.mp3'], [song, {}], [, ['artist', 'track', 'title', 'duration', 'sha256 digest']]],
+  [['song.mp3', 'other.mp3'], { pattern: '{artist} - {track:2} {title|lower} {duration} {hash:sha256:4} {hash:xxh3:6} {album|default:none}' },
+    ['AC_DC - 07 shoot to thrill 317 abcd 78af5f Back in Black.mp3', '- none.mp3'], [song, {}], [, ['artist', 'track', 'title', 'duration', 'sha256 digest', 'xxh3 digest']]],
   // a space an empty value would double, or leave first or last before the extension, goes; the pattern's own stay
   [['a.mp3', 'b.mp3', 'c.mp3'], { pattern: '{artist} - {album} - {track:2} {title}' }, ['AC_DC - Back in Black - 07.mp3', 'A - - 01 T.mp3', '- - 01.mp3'],
     [{ ...song, title: undefined }, { artist: 'A', track: 1, title: 'T' }, { track: 1 }], [['title'], ['album'], ['artist', 'album', 'title']]],

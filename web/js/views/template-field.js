@@ -12,7 +12,7 @@ const MENU = [
   [t('tpl.group.photo'), ['{make}', '{model}', '{lens}', '{iso}', '{fNumber}', '{exposure}', '{focalLength}', '{width}', '{height}', '{duration}']],
   [t('tpl.group.music'), ['{artist}', '{albumArtist}', '{album}', '{title}', '{track:2}', '{trackTotal}', '{disc}', '{year}', '{genre}']],
   [t('tpl.group.document'), ['{title}', '{author}', '{pages}']],
-  [t('tpl.group.item'), ['{tags}', '{label}', '{comment}', '{hash:sha256:8}', '{hash:md5}']],
+  [t('tpl.group.item'), ['{tags}', '{label}', '{comment}', '{hash:sha256:8}', '{hash:md5}', '{hash:xxh64}']],
   [t('tpl.group.groups'), ['{1}', '{2}', '{<name>}']],
 ];
 const MODIFIERS = ['|upper', '|lower', '|title', '|sentence', '|trim', '|ascii', '|slug', '|first:3', '|last:3', '|nfc', '|add:1', '|date:YYYY-MM-DD|fmt:YYYY', '|default:unknown'];
