@@ -44,7 +44,11 @@ void readTags(const TagLib::FileRef& file, nlohmann::json& out) {
   if (!trackTotal) trackTotal = numberPair(first(props, "TRACKTOTAL")).first;
   if (track && !out.contains("track")) out["track"] = track;
   if (trackTotal) out["trackTotal"] = trackTotal;
-  if (auto disc = numberPair(first(props, "DISCNUMBER")).first) out["disc"] = disc;
+  auto [disc, discTotal] = numberPair(first(props, "DISCNUMBER"));
+  if (!discTotal) discTotal = numberPair(first(props, "DISCTOTAL")).first;
+  if (disc) out["disc"] = disc;
+  if (discTotal) out["discTotal"] = discTotal;
+  putText(out, "composer", first(props, "COMPOSER"));
 }
 
 // What TagLib could not give: the sound of short or unusual streams (a
@@ -70,7 +74,10 @@ void addFromContainer(const std::string& path, nlohmann::json& out, nlohmann::js
   auto [track, trackTotal] = numberPair(avTag(meta, "track"));
   if (track) out["track"] = track;
   if (trackTotal) out["trackTotal"] = trackTotal;
-  if (auto disc = numberPair(avTag(meta, "disc")).first) out["disc"] = disc;
+  auto [disc, discTotal] = numberPair(avTag(meta, "disc"));
+  if (disc) out["disc"] = disc;
+  if (discTotal) out["discTotal"] = discTotal;
+  putText(out, "composer", avTag(meta, "composer"));
   if (auto year = numberPair(avTag(meta, "date")).first) out["year"] = year;
 }
 

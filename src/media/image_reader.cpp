@@ -2,6 +2,7 @@
 #include <exiv2/exiv2.hpp>
 
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <stdexcept>
 #include <string_view>
@@ -56,6 +57,24 @@ std::optional<double> coordinate(const Exiv2::ExifData& data, const char* key, c
   double v = *deg + *min / 60 + *sec / 3600;
   std::string ref = exifText(data, refKey);
   return !ref.empty() && ref[0] == negative ? -v : v;
+}
+
+// The satellites' time (UTC) of the fix: GPSDateStamp "YYYY:MM:DD" and
+// GPSTimeStamp's hours, minutes and seconds, as "YYYY-MM-DDThh:mm:ssZ".
+std::optional<std::string> gpsTime(const Exiv2::ExifData& data) {
+  const std::string day = exifText(data, "Exif.GPSInfo.GPSDateStamp");
+  const auto* t = exif(data, "Exif.GPSInfo.GPSTimeStamp");
+  int y = 0, mo = 0, d = 0;
+  if (!t || t->count() < 3 || std::sscanf(day.c_str(), "%4d:%2d:%2d", &y, &mo, &d) != 3)
+    return std::nullopt;
+  auto h = rational(t, 0), mi = rational(t, 1), s = rational(t, 2);
+  if (!h || !mi || !s || mo < 1 || mo > 12 || d < 1 || d > 31 || *h < 0 || *h >= 24 || *mi < 0 ||
+      *mi >= 60 || *s < 0 || *s >= 61)
+    return std::nullopt;
+  char out[32];
+  std::snprintf(out, sizeof out, "%04d-%02d-%02dT%02d:%02d:%02dZ", y, mo, d, int(*h), int(*mi),
+                int(*s));
+  return out;
 }
 
 std::string xmpText(const Exiv2::XmpData& data, const char* key) {
@@ -181,6 +200,7 @@ void readImage(const std::string& path, nlohmann::json& out, nlohmann::json* all
       out["gpsLat"] = *v;
     if (auto v = coordinate(e, "Exif.GPSInfo.GPSLongitude", "Exif.GPSInfo.GPSLongitudeRef", 'W'))
       out["gpsLon"] = *v;
+    if (auto when = gpsTime(e)) out["gpsTime"] = *when;
     if (auto v = rational(exif(e, "Exif.GPSInfo.GPSAltitude"))) {
       const auto* ref = exif(e, "Exif.GPSInfo.GPSAltitudeRef");
       out["gpsAlt"] = ref && ref->toLong() == 1 ? -*v : *v;  // 1: below sea level

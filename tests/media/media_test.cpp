@@ -187,6 +187,7 @@ class ReadMedia : public ::testing::Test {
         "Exif.GPSInfo.GPSLatitude": "48/1 30/1 0/1", "Exif.GPSInfo.GPSLatitudeRef": "N",
         "Exif.GPSInfo.GPSLongitude": "2/1 15/1 0/1", "Exif.GPSInfo.GPSLongitudeRef": "W",
         "Exif.GPSInfo.GPSAltitude": "35/1", "Exif.GPSInfo.GPSAltitudeRef": "1",
+        "Exif.GPSInfo.GPSDateStamp": "2024:07:13", "Exif.GPSInfo.GPSTimeStamp": "12/1 2/1 1150/100",
         "Exif.Image.Artist": "Ana", "Xmp.xmp.Rating": "4", "Xmp.dc.title": "Harbour",
         "Xmp.dc.subject": "Sea|Boats"})"));
     makePicture(dir->at("xmp.png"), "png", 32, 16,
@@ -208,7 +209,7 @@ class ReadMedia : public ::testing::Test {
     const std::string tags =
         "-metadata artist=Ana -metadata album=Harbour -metadata 'title=First Light' "
         "-metadata album_artist=Various -metadata track=3/12 -metadata disc=1/2 "
-        "-metadata date=2021 -metadata genre=Jazz";
+        "-metadata date=2021 -metadata genre=Jazz -metadata composer=Bea";
     const std::string tone = "-f lavfi -i sine=frequency=440:duration=2:sample_rate=48000";
     makeWithFfmpeg(dir->at("song.mp3"), tone, tags + " -b:a 128k");
     makeWithFfmpeg(dir->at("song.flac"), tone, tags);
@@ -250,18 +251,19 @@ TEST_F(ReadMedia, EachKindGivesTheFieldsItsFileHas) {
   // depend on encoders and are compared within a margin, bit rates only where given.
   const std::string song = R"({"kind":"audio","artist":"Ana","album":"Harbour",
       "title":"First Light","albumArtist":"Various","track":3,"trackTotal":12,"disc":1,
+      "discTotal":2,"composer":"Bea",
       "year":2021,"genre":"Jazz","sampleRate":48000,"duration":2})";
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"photo.jpg", R"({"kind":"image","dateTaken":"2024-07-13T14:02:11.250","offset":"+02:00",
          "make":"Canon","model":"EOS R5","lens":"RF50mm F1.8 STM","serial":"0123","orientation":6,
          "width":480,"height":640,"iso":200,"fNumber":2.8,"exposure":"1/250","focalLength":50.0,
-         "gpsLat":48.5,"gpsLon":-2.25,"gpsAlt":-35.0,"rating":4,"title":"Harbour","artist":"Ana",
+         "gpsLat":48.5,"gpsLon":-2.25,"gpsAlt":-35.0,"gpsTime":"2024-07-13T12:02:11Z","rating":4,"title":"Harbour","artist":"Ana",
          "keywords":["Sea","Boats"]})"},
       // What came before the cut: the Exif block, without the picture's size.
       {"cut.jpg", R"({"kind":"image","dateTaken":"2024-07-13T14:02:11.250","offset":"+02:00",
          "make":"Canon","model":"EOS R5","lens":"RF50mm F1.8 STM","serial":"0123","orientation":6,
          "iso":200,"fNumber":2.8,"exposure":"1/250","focalLength":50.0,"gpsLat":48.5,
-         "gpsLon":-2.25,"gpsAlt":-35.0,"artist":"Ana"})"},
+         "gpsLon":-2.25,"gpsAlt":-35.0,"gpsTime":"2024-07-13T12:02:11Z","artist":"Ana"})"},
       // Never the date an editor rewrites while an earlier one is there, in
       // ISO or in Exif's form; 0.6 s as cameras show it.
       {"xmp.png", R"({"kind":"image","dateTaken":"2023-12-31T23:59:58","offset":"+01:00",

@@ -116,6 +116,17 @@ export function dateReader(pattern, locale = undefined) {
   };
 }
 
+/**
+ * A recorded wall clock ("YYYY-MM-DDThh:mm:ss", ".sss" and a "Z" allowed) as
+ * the local milliseconds of the same clock reading; 0 when it is none.
+ */
+export function wallClockMs(text) {
+  const m = /^(\d{4})-(\d\d)-(\d\d)T(\d\d):(\d\d):(\d\d)(?:\.(\d{1,3}))?Z?$/.exec(text || '');
+  if (!m) return 0;
+  const [, y, mo, d, h, mi, s, frac = '0'] = m;
+  return new Date(+y, +mo - 1, +d, +h, +mi, +s, +frac.padEnd(3, '0')).getTime();
+}
+
 /** Formats one time; see `dateFormatter`. */
 export const formatDate = (ms, pattern, locale = undefined) => dateFormatter(pattern, locale)(ms);
 

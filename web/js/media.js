@@ -4,15 +4,11 @@
 
 import { patternNeeds } from './template.js';
 import { compileChain, evaluateAll } from './rules.js';
+import { wallClockMs } from './formats.js';
 import { t } from './i18n/index.js';
 
 /** The date taken ("YYYY-MM-DDThh:mm:ss[.sss]", a local wall clock) as local milliseconds; 0 when absent. */
-export function takenMs(fields) {
-  const m = /^(\d{4})-(\d\d)-(\d\d)T(\d\d):(\d\d):(\d\d)(?:\.(\d{1,3}))?$/.exec(fields?.dateTaken || '');
-  if (!m) return 0;
-  const [, y, mo, d, h, mi, s, frac = '0'] = m;
-  return new Date(+y, +mo - 1, +d, +h, +mi, +s, +frac.padEnd(3, '0')).getTime();
-}
+export const takenMs = (fields) => (/Z$/.test(fields?.dateTaken || '') ? 0 : wallClockMs(fields?.dateTaken));
 
 const needsOf = new WeakMap(); // rules array -> its needs; the store never changes a chain in place
 

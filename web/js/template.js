@@ -5,15 +5,17 @@
 // them. Pure: no DOM.
 
 import { COLOR_LABELS } from './protocol.js';
-import { dateFormatter, formatCounter, formatNumber, COUNTER_FORMATS } from './formats.js';
+import { dateFormatter, formatCounter, formatNumber, wallClockMs, COUNTER_FORMATS } from './formats.js';
 import { compileModifiers } from './modifiers.js';
 import { t } from './i18n/index.js';
 
 /** Media fields by their `readMedia` key: text, and numbers that take a width. */
-export const MEDIA_TEXT = ['make', 'model', 'lens', 'exposure', 'artist', 'albumArtist', 'album', 'title', 'genre', 'author', 'fNumber'];
-export const MEDIA_NUMBERS = ['iso', 'focalLength', 'width', 'height', 'track', 'trackTotal', 'disc', 'year', 'pages', 'rating', 'duration'];
+export const MEDIA_TEXT = ['make', 'model', 'lens', 'exposure', 'artist', 'albumArtist', 'album', 'title', 'genre', 'composer', 'author', 'fNumber'];
+export const MEDIA_NUMBERS = ['iso', 'focalLength', 'width', 'height', 'track', 'trackTotal', 'disc', 'discTotal', 'year', 'pages', 'rating', 'duration'];
+// Where the picture was taken: decimals ({gpsLat:5}), the sign always ({gpsLat:+5}), or degrees, minutes and seconds.
+const GPS = ['gpsLat', 'gpsLon', 'gpsAlt'];
 export const HASHES = ['md5', 'sha1', 'sha256', 'sha512', 'xxh32', 'xxh64', 'xxh3'];
-const DATES = ['modified', 'created', 'taken', 'now'];
+const DATES = ['modified', 'created', 'taken', 'now', 'gpsTime'];
 const WIDTH = /^\d{1,2}$/;
 
 /** A pattern as literal strings and tokens {name, format, mods: [{name, arg}], text}; throws on a malformed one. */
@@ -103,12 +105,22 @@ function reader(tok, groups) {
   if (DATES.includes(name)) {
     const fmt = dateFormatter(tok.format || 'YYYY-MM-DD');
     if (name === 'now') return { get: (e) => fmt(e.now) };
+    // the satellites' clock, in UTC as recorded
+    if (name === 'gpsTime') return { media: true, missing: 'GPS time', get: (e) => { const ms = wallClockMs(e.media?.gpsTime); return ms ? fmt(ms) : undefined; } };
     if (name === 'modified') return { get: (e) => (e.item.modified ? fmt(e.item.modified) : undefined), missing: 'modified date' };
     if (name === 'created') return { get: (e) => (e.item.created ? fmt(e.item.created) : undefined), missing: 'created date' };
     // no date taken: the modified date, with the warning the Date rule gives
     return { taken: true, get: (e) => { const ms = e.taken || e.item.modified; return ms ? fmt(ms) : undefined; } };
   }
   if (MEDIA_TEXT.includes(name)) { noFormat(tok); return { media: true, missing: name, get: (e) => text(e.media?.[name]) }; }
+  if (GPS.includes(name)) {
+    const f = tok.format ?? '';
+    const places = /^(\+?)(\d{0,2})$/.exec(f);
+    if (!places && !(f === 'dms' && name !== 'gpsAlt')) throw new Error(t('tpl.gpsFormat', { token: tok.text }));
+    const write = f === 'dms' ? (v) => dms(v, name === 'gpsLat' ? 'NS' : 'EW')
+      : (v) => (places[1] && v >= 0 ? '+' : '') + (places[2] ? v.toFixed(Number(places[2])) : String(v));
+    return { media: true, missing: name, get: (e) => { const v = e.media?.[name]; return typeof v === 'number' ? write(v) : undefined; } };
+  }
   if (MEDIA_NUMBERS.includes(name)) {
     const w = width(tok);
     const whole = name === 'duration' ? Math.trunc : (x) => x;
@@ -126,6 +138,14 @@ function reader(tok, groups) {
   throw new Error(t('tpl.unknownToken', { token: tok.text }));
 }
 const text = (v) => (v === undefined || v === null ? undefined : String(v));
+
+/** A coordinate in degrees, minutes and seconds, its hemisphere a letter of `letters` (north or east first): 43°28'2.81"N. */
+function dms(v, letters) {
+  const hundredths = Math.round(Math.abs(v) * 360000); // of a second: rounded once, carried whole
+  const deg = Math.floor(hundredths / 360000), min = Math.floor((hundredths % 360000) / 6000);
+  const sec = (hundredths % 6000) / 100;
+  return `${deg}°${min}'${sec}"${letters[v < 0 ? 1 : 0]}`;
+}
 
 // A key's families when it is named by its last part alone: as readMedia
 // gives them, the picture's own (Exif) before XMP before IPTC.
@@ -180,6 +200,7 @@ export function patternNeeds(pattern) {
     if (t.name === 'taken') needs.taken = true;
     else if (MEDIA_TEXT.includes(t.name) || MEDIA_NUMBERS.includes(t.name)) needs.media = true;
     else if (t.name === 'meta') needs.media = needs.all = true;
+    else if (GPS.includes(t.name) || t.name === 'gpsTime') needs.media = true;
     else if (t.name === 'hash') {
       const alg = (t.format ?? '').split(':')[0];
       if (HASHES.includes(alg) && !needs.hashes.includes(alg)) needs.hashes.push(alg);

@@ -53,6 +53,11 @@ const CASES = [
     [{ ...song, title: undefined }, { artist: 'A', track: 1, title: 'T' }, { track: 1 }], [['title'], ['album'], ['artist', 'album', 'title']]],
   [['a.mp4', 'b.mp4'], { pattern: '{modified:YYYY} {model}.{ext}  {comment}x', target: 'both' }, ['2024.mp4  x', '2024 M.mp4  x'], [{}, { model: 'M' }], [['model']]],
   [['x.jpg'], { pattern: '{make}{model}' }, ['.jpg'], [{ error: 'took too long to read' }], [['make', 'model']]],
+  // where and when the satellites saw it: decimals, the sign always, degrees, minutes and seconds; the GPS clock in UTC
+  [['p.jpg', 'q.jpg', 's.mp3'], { pattern: '{gpsLat:dms} {gpsLon:dms} {gpsLat:+2} {gpsLon:1} {gpsAlt} {gpsTime:YYYY-MM-DD hh.mm} {composer} {discTotal:2}' },
+    ['43°28\'2.81"N 2°15\'0"W +43.47 -2.3 -35 2024-07-13 12.02.jpg', '.jpg', 'Bea 02.mp3'],
+    [{ gpsLat: 43.467447, gpsLon: -2.25, gpsAlt: -35, gpsTime: '2024-07-13T12:02:11Z' }, {}, { composer: 'Bea', discTotal: 2 }],
+    [['composer', 'discTotal'], ['gpsLat', 'gpsLon', 'gpsAlt', 'GPS time', 'composer', 'discTotal'], ['gpsLat', 'gpsLon', 'gpsAlt', 'GPS time']]],
   // every tag by its key or its last part, the picture's own before XMP before IPTC; "/" never passes
   [['a.jpg', 'b.jpg'], { pattern: '{meta:Exif.Photo.LensModel} {meta:City} {meta:ARTIST}' }, ['RF50 Bonn.jpg', 'AC_DC.jpg'],
     [{ tags: { 'Exif.Photo.LensModel': 'RF50', 'Iptc.Application2.City': 'Köln', 'Xmp.photoshop.City': 'Bonn' } }, { tags: { ARTIST: 'AC/DC' } }],
@@ -89,7 +94,7 @@ test('a malformed template is its rule\'s error and renames nothing', () => {
     [{ pattern: '{n:words}' }, /unknown counter format/], [{ pattern: '{artist:2}' }, /takes no format/], [{ pattern: '{track:x}' }, /width/],
     [{ pattern: '{hash:crc}' }, /name the digest/], [{ pattern: '{2}', match: '(a)' }, /no such group/], [{ pattern: '{<y>}', match: '(?<x>a)' }, /no such group/],
     [{ pattern: '{1}' }, /no such group/], [{ pattern: 'x', match: '(' }, /invalid regular expression/],
-    [{ pattern: '{n}', skip: '5-3' }, /skip: write numbers/], [{ pattern: '{meta}' }, /name the field/], [{ pattern: '{name|add:x}' }, /whole number to add/], [{ pattern: '{name|date}' }, /needs a date format/], [{ pattern: '{name|fmt:YYYY}' }, /writes the date the \|date before it read/],
+    [{ pattern: '{n}', skip: '5-3' }, /skip: write numbers/], [{ pattern: '{meta}' }, /name the field/], [{ pattern: '{gpsAlt:dms}' }, /a coordinate takes/], [{ pattern: '{name|add:x}' }, /whole number to add/], [{ pattern: '{name|date}' }, /needs a date format/], [{ pattern: '{name|fmt:YYYY}' }, /writes the date the \|date before it read/],
   ]) {
     const chain = compileChain([newRule('template', { id: 't', ...opts })]);
     assert.match(chain.errors.t || '', error, opts.pattern);

@@ -280,6 +280,7 @@ export default {
   'tpl.needsCount': '|{mod} braucht eine Anzahl Zeichen, etwa |{mod}:3',
   'tpl.needsAmount': '|{mod} braucht eine ganze Zahl zum Addieren, etwa |{mod}:5 oder |{mod}:-1',
   'tpl.needsFormat': '|{mod} braucht ein Datumsformat, etwa |{mod}:YYYY-MM-DD',
+  'tpl.gpsFormat': '{token}: eine Koordinate nimmt eine Anzahl Nachkommastellen ({gpsLat:5}), mit + für ein stets gezeigtes Vorzeichen ({gpsLat:+5}), oder dms für Breite und Länge',
   'tpl.metaKey': '{token}: das Feld nennen, etwa {meta:Exif.Photo.LensModel} oder {meta:LensModel}',
   'tpl.fmtAfterDate': '{token}: |fmt schreibt das Datum, das das |date davor gelesen hat',
   'tpl.unknownModifier': '{token}: unbekannter Modifikator |{mod}',

@@ -281,6 +281,7 @@ export default {
   'tpl.needsCount': '|{mod} needs a number of characters, as in |{mod}:3',
   'tpl.needsAmount': '|{mod} needs a whole number to add, as in |{mod}:5 or |{mod}:-1',
   'tpl.needsFormat': '|{mod} needs a date format, as in |{mod}:YYYY-MM-DD',
+  'tpl.gpsFormat': '{token}: a coordinate takes a number of decimals ({gpsLat:5}), with + for the sign always ({gpsLat:+5}), or dms for latitude and longitude',
   'tpl.metaKey': '{token}: name the field, as in {meta:Exif.Photo.LensModel} or {meta:LensModel}',
   'tpl.fmtAfterDate': '{token}: |fmt writes the date the |date before it read',
   'tpl.unknownModifier': '{token}: unknown modifier |{mod}',
