@@ -8,9 +8,9 @@ import { t } from '../i18n/index.js';
 const MENU = [
   [t('tpl.group.name'), ['{name}', '{ext}', '{full}', '{parent}', '{parent:2}']],
   [t('tpl.group.counter'), ['{n}', '{n:3}', '{n:auto}', '{n:roman}', '{n:alpha}', '{n:hex}']],
-  [t('tpl.group.dates'), ['{taken:YYYY-MM-DD}', '{taken:YYYY-MM-DD hh.mm.ss}', '{modified:YYYY-MM-DD}', '{created:YYYY-MM-DD}', '{now:YYYY-MM-DD}', '{modified:D MMMM YYYY}']],
-  [t('tpl.group.photo'), ['{make}', '{model}', '{lens}', '{iso}', '{fNumber}', '{exposure}', '{focalLength}', '{width}', '{height}', '{duration}']],
-  [t('tpl.group.music'), ['{artist}', '{albumArtist}', '{album}', '{title}', '{track:2}', '{trackTotal}', '{disc}', '{year}', '{genre}']],
+  [t('tpl.group.dates'), ['{taken:YYYY-MM-DD}', '{taken:YYYY-MM-DD hh.mm.ss}', '{modified:YYYY-MM-DD}', '{created:YYYY-MM-DD}', '{now:YYYY-MM-DD}', '{modified:D MMMM YYYY}', '{modified:X}', '{gpsTime:YYYY-MM-DD hh.mm}']],
+  [t('tpl.group.photo'), ['{make}', '{model}', '{lens}', '{iso}', '{fNumber}', '{exposure}', '{focalLength}', '{width}', '{height}', '{duration}', '{gpsLat:5}', '{gpsLon:5}', '{gpsLat:dms}', '{gpsAlt:0}', '{meta:LensSerialNumber}']],
+  [t('tpl.group.music'), ['{artist}', '{albumArtist}', '{album}', '{title}', '{track:2}', '{trackTotal}', '{disc}', '{discTotal}', '{year}', '{genre}', '{composer}']],
   [t('tpl.group.document'), ['{title}', '{author}', '{pages}']],
   [t('tpl.group.item'), ['{tags}', '{label}', '{comment}', '{hash:sha256:8}', '{hash:md5}', '{hash:xxh64}']],
   [t('tpl.group.groups'), ['{1}', '{2}', '{<name>}']],
