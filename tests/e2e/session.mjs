@@ -140,3 +140,34 @@ export async function bigFolder(web, folder) {
   await until('the page shows the batch done', 60000, () => exec("return document.getElementById('progress').hidden"));
   fs.rmSync(folder, { recursive: true, force: true });
 }
+
+/** Names from inside the files: a lens and the GPS date written by exiftool, a date read from a name. */
+export async function namesFromContent(web, folder) {
+  const { state, open, addRule, apply, confirm } = user(web);
+  fresh(folder);
+  const photo = (name, lens, day) => {
+    const file = path.join(folder, name);
+    execFileSync('ffmpeg', ['-nostdin', '-v', 'error', '-y', '-f', 'lavfi', '-i', 'color=s=16x16', '-frames:v', '1', file]);
+    execFileSync('exiftool', ['-q', '-overwrite_original', `-LensModel=${lens}`, `-GPSDateStamp=${day}`, '-GPSTimeStamp=10:20:30', file]);
+  };
+  photo('a.jpg', 'RF50mm', '2024:07:13');
+  photo('b.jpg', 'EF35mm', '2023:01:02');
+  execFileSync('ffmpeg', ['-nostdin', '-v', 'error', '-y', '-f', 'lavfi', '-i', 'color=s=16x16', '-frames:v', '1', path.join(folder, 'Screenshot from 2022-06-03 14-22-01.png')]);
+  if (await state('s.config.rules.length')) {
+    await web.click('#clear-rules');
+    await confirm('the question');
+  }
+  await open(folder);
+  await until('the three files listed', 15000, async () => (await state('s.listing.items.length')) === 3);
+  const card = await addRule('Template');
+  await web.clear(`${card} [data-field=pattern]`);
+  await web.type(`${card} [data-field=pattern]`, '{meta:Exif.Photo.LensModel|default:shot} {gpsTime:YYYY-MM-DD}{1|date:YYYY-MM-DD hh-mm-ss|fmt:YYYY-MM}');
+  const want = ['EF35mm 2023-01-02.jpg', 'RF50mm 2024-07-13.jpg', 'shot 2022-06.png'];
+  await web.type(`${card} [data-field=match]`, '(?:from (.+))?$');
+  let seen = [];
+  await until('the names read from inside the files', 20000, async () =>
+    JSON.stringify((seen = await state("s.listing.items.map((it, i) => s.preview.newNames.at(i)).sort()"))) === JSON.stringify(want))
+    .catch((e) => { throw new Error(`${e.message}: ${JSON.stringify(seen)}`); });
+  await apply(10000);
+  await until('the files renamed on disk', 20000, () => JSON.stringify(fs.readdirSync(folder).sort()) === JSON.stringify(want));
+}

@@ -8,7 +8,7 @@ import { promisify } from 'node:util';
 import fs from 'node:fs';
 import path from 'node:path';
 import { WebDriver, check, limit, sleep, until } from './webdriver.mjs';
-import { session, bigFolder } from './session.mjs';
+import { session, bigFolder, namesFromContent } from './session.mjs';
 
 const [app, pageApp, helper, outDir, work] = process.argv.slice(2);
 const data = path.join(work, 'data');
@@ -295,6 +295,9 @@ async function main() {
 
   await step('a session with the real page: open, rules, tags, apply and undo, checked on disk', 240000, () =>
     onRealPage(() => session(web, path.join(process.env.HOME, 'Pictures', 'Holiday 2026'), outDir)));
+
+  await step('names from inside the files: a lens and a GPS date written by exiftool, a date read from a name', 120000, () =>
+    onRealPage(() => namesFromContent(web, path.join(process.env.HOME, 'Pictures', 'Content'))));
 
   await step('a folder of 100,000 files typed into the path field, listed, renamed by one rule and applied, checked on disk', 400000, () =>
     onRealPage(() => bigFolder(web, path.join(process.env.HOME, 'Big'))));
