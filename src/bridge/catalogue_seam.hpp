@@ -26,12 +26,16 @@ class Catalogue {
   virtual std::optional<FolderProblem> folderProblem(const std::string&) { return std::nullopt; }
   // The record of an existing item; nullopt when nothing exists at `path`.
   virtual std::optional<FileRecord> describe(const std::string& path) = 0;
-  // describe() of each path; by default, one after another.
-  virtual std::vector<std::optional<FileRecord>> describeAll(
-      const std::vector<std::string>& paths) {
+  // describe() of each path; by default, one after another. `accessed`: the
+  // records say when each item was last read, too.
+  virtual std::vector<std::optional<FileRecord>> describeAll(const std::vector<std::string>& paths,
+                                                            bool accessed = false) {
     std::vector<std::optional<FileRecord>> out;
     out.reserve(paths.size());
     for (const auto& p : paths) out.push_back(describe(p));
+    if (accessed)
+      for (auto& r : out)
+        if (r) r->accessed = r->accessed.value_or(0);
     return out;
   }
   // Whether `path` is a directory; nullopt when that cannot be determined.
@@ -50,8 +54,8 @@ class DiskCatalogue final : public Catalogue {
                         const ListingRun& onRun) override;
   std::optional<FolderProblem> folderProblem(const std::string& folder) override;
   std::optional<FileRecord> describe(const std::string& path) override;
-  std::vector<std::optional<FileRecord>> describeAll(
-      const std::vector<std::string>& paths) override;
+  std::vector<std::optional<FileRecord>> describeAll(const std::vector<std::string>& paths,
+                                                    bool accessed = false) override;
   std::optional<bool> isDirectory(const std::string& path) override;
   FileRecord fileInfo(const std::string& path) override;
   OpResult applyOp(const Operation& op) override;

@@ -71,7 +71,8 @@ void Bridge::runBatch(std::int64_t id, const nlohmann::json& args) {
                  a.string("undoes").value_or("")};
   io_.submit([replies = replies_, &catalogue = host_.catalogue, journal = journal_, stops = stops_,
               id, info = std::move(info), changes = std::move(changes),
-              columns = a.boolean("columns", false)]() mutable {
+              columns = a.boolean("columns", false),
+              accessed = a.boolean("accessed", false)]() mutable {
     const std::string folder = info.folder;
     const std::size_t total = changes.size();
     const std::string batch = info.id;
@@ -98,7 +99,7 @@ void Bridge::runBatch(std::int64_t id, const nlohmann::json& args) {
       std::vector<std::string> at;
       at.reserve(outcome->results.size());
       for (const auto& r : outcome->results) at.push_back(r.newPath);
-      fresh = catalogue.describeAll(at);
+      fresh = catalogue.describeAll(at, accessed);
     }
     if (!columns) return replies->post(batchReplyCall(id, *outcome, fresh));
     std::vector<FileRecord> rest;

@@ -11,7 +11,8 @@ namespace {
 ListingMode listingMode(const Args& a) {
   return {.recursive = a.boolean("recursive", false),
           .foldersOnly = a.foldersKind(),
-          .hidden = a.boolean("hidden", false)};
+          .hidden = a.boolean("hidden", false),
+          .accessed = a.boolean("accessed", false)};
 }
 
 }  // namespace

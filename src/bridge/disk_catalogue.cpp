@@ -29,12 +29,13 @@ std::optional<FileRecord> DiskCatalogue::describe(const std::string& path) {
 }
 
 std::vector<std::optional<FileRecord>> DiskCatalogue::describeAll(
-    const std::vector<std::string>& paths) {
+    const std::vector<std::string>& paths, bool accessed) {
   // A batch is mostly one folder: its items are read through one open
   // descriptor of it, instead of walking each whole path again (it halves the
   // time a large batch's reply takes).
   std::vector<std::optional<FileRecord>> out(paths.size());
   RecordReader reader;
+  reader.accessed = accessed;
   FolderCursor folders;
   for (std::size_t i = 0; i < paths.size(); ++i) {
     const std::string& path = paths[i];
@@ -42,6 +43,7 @@ std::vector<std::optional<FileRecord>> DiskCatalogue::describeAll(
     const int fd = namesNoItem(path) || path.front() != '/' ? -1 : folders.open(path, name);
     if (fd < 0) {
       out[i] = describe(path);
+      if (accessed && out[i]) out[i]->accessed = out[i]->accessed.value_or(0);
       continue;
     }
     FileRecord r;

@@ -165,6 +165,10 @@ void writeRecord(Writer& w, const FileRecord& r) {
   w.Double(r.created);
   w.Key("modified");
   w.Double(r.modified);
+  if (r.accessed) {
+    w.Key("accessed");
+    w.Double(*r.accessed);
+  }
   w.Key("tags");
   w.StartArray();
   for (const auto& t : r.tags) writeString(w, t);
@@ -381,6 +385,9 @@ std::string partColumnsCall(std::int64_t id, const std::string& folder,
     writeColumn(w, "size", files, [&](const FileRecord& r) { w.Int64(r.size); });
     writeColumn(w, "created", files, [&](const FileRecord& r) { w.Double(r.created); });
     writeColumn(w, "modified", files, [&](const FileRecord& r) { w.Double(r.modified); });
+    // only when asked for: a run's records all have it or none does
+    if (!files.empty() && files.front().accessed)
+      writeColumn(w, "accessed", files, [&](const FileRecord& r) { w.Double(r.accessed.value_or(0)); });
     writeColumn(w, "label", files, [&](const FileRecord& r) { w.Int64(r.label); });
     writeSparse(
         w, "tags", files, [](const FileRecord& r) { return !r.tags.empty(); },

@@ -2,6 +2,7 @@
 // The one description of a file or folder that the page receives.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ struct FileRecord {
   std::vector<std::string> tags;  // user tags, colour name taken out
   std::int64_t label = 0;         // 0 none, 1..7 index into COLOR_NAMES
   std::string comment;
+  std::optional<double> accessed;  // ms since 1970 (0 when unknown); only when asked for
 
   bool operator==(const FileRecord&) const = default;
 };

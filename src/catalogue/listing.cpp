@@ -162,6 +162,7 @@ void listFolderInRuns(const std::string& folder, ListingMode mode, const Listing
       entries.size(), [&](std::size_t i) -> const std::string& { return entries[i].name; });
 
   RecordReader reader;
+  reader.accessed = mode.accessed;
   std::vector<FileRecord> run;
   std::size_t length = std::max<std::size_t>(firstRun, 1);
   for (std::size_t k = 0; k < order.size(); ++k) {

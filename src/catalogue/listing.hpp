@@ -19,6 +19,7 @@ struct ListingMode {
   // Also entries whose names start with "." (and, in tree mode, what is below
   // hidden folders); off, they are never listed.
   bool hidden = false;
+  bool accessed = false;  // records with the time each item was last read
   bool operator==(const ListingMode&) const = default;
 };
 

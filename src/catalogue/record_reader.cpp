@@ -37,8 +37,11 @@ unsigned RecordReader::read(FileRecord& r, int dirFd, const char* name, std::str
 
   struct statx stx;
   unsigned mode = 0;
-  if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-              STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_BTIME, &stx) == 0) {
+  const unsigned mask =
+      STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_BTIME | (accessed ? STATX_ATIME : 0u);
+  if (accessed) r.accessed = 0;
+  if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, mask, &stx) == 0) {
+    if (accessed && (stx.stx_mask & STATX_ATIME)) r.accessed = milliseconds(stx.stx_atime);
     if (stx.stx_mask & STATX_TYPE) {
       mode = stx.stx_mode;
       r.isDir = S_ISDIR(mode);

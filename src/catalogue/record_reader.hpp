@@ -24,6 +24,8 @@ class RecordReader {
   // type and permissions), 0 when it could not be read.
   unsigned read(FileRecord& r, int dirFd, const char* name, std::string path);
 
+  bool accessed = false;  // the records say when each item was last read, too
+
  private:
   std::string names_;  // attribute names, reused
   std::string value_;  // attribute value, reused

@@ -86,6 +86,7 @@ TEST(Protocol, PartsAsColumnsReadBackAsTheRecordsTheRecordFormSends) {
   }
   files[7].name = files[7].basename = "y";  // a path that is not its folder and name
   files[8].basename = "zz";                 // a base name that is not the name less its extension
+  for (std::size_t i = 0; i < files.size(); ++i) files[i].accessed = 1000.5 * double(i);
   const json part = callArgument(partColumnsCall(7, "/t", files), "window.__bridgePartRaw(");
   ASSERT_EQ(part["id"], 7);
   ASSERT_EQ(part["folder"], "/t");
@@ -102,11 +103,15 @@ TEST(Protocol, PartsAsColumnsReadBackAsTheRecordsTheRecordFormSends) {
                {"comment", ""},
                {"path", dir == "/" ? "/" + name : dir + "/" + name},
                {"basename", ext.empty() ? name : name.substr(0, name.size() - ext.size() - 1)}};
-    for (const char* key : {"size", "created", "modified", "label"}) read[i][key] = c[key][i];
+    for (const char* key : {"size", "created", "modified", "accessed", "label"})
+      read[i][key] = c[key][i];
   }
   for (const char* key : {"tags", "comment", "path", "basename"})
     for (std::size_t k = 0; k < c[key]["rows"].size(); ++k)
       read[c[key]["rows"][k].get<std::size_t>()][key] = c[key]["values"][k];
+  EXPECT_FALSE(
+      callArgument(partColumnsCall(7, "/t", {recordAt("/x")}), "window.__bridgePartRaw(")["columns"]
+          .contains("accessed"));                         // only when asked for
   EXPECT_EQ(c["dirs"].size(), 5u);                        // each folder once
   EXPECT_EQ(c["path"]["rows"], json::array({7, 9, 10}));  // not the page's join
   EXPECT_EQ(c["basename"]["rows"], json::array({8}));

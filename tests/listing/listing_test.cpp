@@ -61,7 +61,7 @@ TEST(FileRecord, CarriesSizeDatesTagsLabelAndCommentWhetherListedOrAskedFor) {
   t.file("sub/plain.txt");
   t.attr("sub/notes.txt", "user.xdg.tags", "work,Red,Blue");
   t.attr("sub/notes.txt", "user.xdg.comment", "Grüße\n");
-  const struct timespec times[2] = {{1, 500000000}, {1, 500000000}};
+  const struct timespec times[2] = {{2, 250000000}, {1, 500000000}};
   ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
   const FileRecord r = fileInfo(path);
   EXPECT_GT(r.created, 1.6e12) << "birth time of a file made just now";
@@ -70,6 +70,8 @@ TEST(FileRecord, CarriesSizeDatesTagsLabelAndCommentWhetherListedOrAskedFor) {
   // A listing reads each entry through its folder: the same records.
   EXPECT_EQ(listFolder(t.path(), {.recursive = true}),
             (std::vector{r, fileInfo(t.at("sub/plain.txt"))}));
+  // when it was last read, only when asked for
+  EXPECT_EQ(listFolder(t.path(), {.recursive = true, .accessed = true})[0].accessed, 2250.0);
 }
 
 TEST(Listing, EachModeListsItsItemsAndLinksAreNeverFollowed) {

@@ -121,7 +121,7 @@ export function createBridgeClient(post) {
     // `onProgress({done, failed, total})` hears how far the batch is; the
     // fresh records come ahead of the reply as columns, joined into its
     // `files` (a dry run answers with results)
-    runBatch: (changes, batch, onProgress = null) => request('runBatch', { changes, ...batch, ...(batch.dryRun ? {} : { columns: true }) }, null, onProgress, 'changes'),
+    runBatch: (changes, batch, onProgress = null) => request('runBatch', { changes, ...batch, ...(batch.dryRun ? {} : { columns: true, accessed: true }) }, null, onProgress, 'changes'),
     cancelBatch: (batch) => request('cancelBatch', { batch }),
     listBatches: (limit, before) => request('listBatches', before === undefined ? { limit } : { limit, before }),
     readBatch: (id) => request('readBatch', { id, locate: true }),

@@ -9,7 +9,7 @@ import { Columns, Item, baseOf } from './columns.js';
 import { joinPath } from './text.js';
 import { NameList, joinRange } from './names.js';
 
-const NUMBERS = ['size', 'created', 'modified', 'label', 'isDir'];
+const NUMBERS = ['size', 'created', 'modified', 'accessed', 'label', 'isDir'];
 const SPARSE = ['tags', 'comment', 'path', 'basename'];
 
 /** Folders (a path and its place below the root) and extensions as rows, without a string made per item. */
@@ -80,7 +80,7 @@ export function* packingColumns(items, slice = Infinity) {
         const it = items[i];
         m.folder[i] = folders.row(it.dir, it.rel);
         m.ext[i] = exts.row(it.ext);
-        m.size[i] = it.size; m.created[i] = it.created; m.modified[i] = it.modified;
+        m.size[i] = it.size; m.created[i] = it.created; m.modified[i] = it.modified; m.accessed[i] = it.accessed || 0;
         m.label[i] = it.label; m.isDir[i] = it.isDir ? 1 : 0;
         if (it.tags.length) m.note('tags', i, it.tags);
         if (it.comment) m.note('comment', i, it.comment);

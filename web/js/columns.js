@@ -40,6 +40,7 @@ export class Columns {
     this.size = new Float64Array(n);
     this.created = new Float64Array(n);
     this.modified = new Float64Array(n);
+    this.accessed = new Float64Array(n);
     this.label = new Uint8Array(n);
     this.isDir = new Uint8Array(n);
     this.sparse = Object.fromEntries(SPARSE.map((k) => [k, [[], []]]));
@@ -104,15 +105,17 @@ export class Item {
   get size() { return this.c.size[this.row]; }
   get created() { return this.c.created[this.row]; }
   get modified() { return this.c.modified[this.row]; }
+  get accessed() { return this.c.accessed[this.row]; }
   get tags() { return NO_TAGS; }
   get comment() { return ''; }
 }
 
-/** Record i's numbers, label and kind, as read from `get(field)`. */
-function setFields(c, i, size, created, modified, label, isDir) {
+/** Record i's numbers, label and kind. */
+function setFields(c, i, size, created, modified, accessed, label, isDir) {
   c.size[i] = Number(size) || 0;
   c.created[i] = Number(created) || 0;
   c.modified[i] = Number(modified) || 0;
+  c.accessed[i] = Number(accessed) || 0;
   c.label[i] = isLabel(label) ? label : 0;
   c.isDir[i] = isDir ? 1 : 0;
 }
@@ -134,11 +137,11 @@ export function itemsFromColumns(p, root, from) {
   };
   const folderOf = table(p.dirs, p.dir, (d) => c.folderRow(d));
   const extOf = table(p.exts, p.ext, (e) => c.extRow(e));
-  const [size, created, modified, label, isDir] = ['size', 'created', 'modified', 'label', 'isDir'].map((f) => full(p[f]));
+  const [size, created, modified, accessed, label, isDir] = ['size', 'created', 'modified', 'accessed', 'label', 'isDir'].map((f) => full(p[f]));
   for (let i = 0; i < n; i++) {
     c.folder[i] = folderOf(i);
     c.ext[i] = extOf(i);
-    setFields(c, i, size[i], created[i], modified[i], label[i], isDir[i] === 1);
+    setFields(c, i, size[i], created[i], modified[i], accessed[i], label[i], isDir[i] === 1);
   }
   const each = (key, fn) => {
     const s = p[key];
@@ -166,7 +169,7 @@ export function itemsFromRecords(records, root, from) {
     const basename = typeof r.basename === 'string' ? r.basename : name;
     c.folder[i] = c.folderRow(dirOf(path));
     c.ext[i] = c.extRow(ext);
-    setFields(c, i, r.size, r.created, r.modified, r.label, r.isDir === true);
+    setFields(c, i, r.size, r.created, r.modified, r.accessed, r.label, r.isDir === true);
     const tags = strings(r.tags);
     if (tags.length) c.note('tags', i, tags);
     if (typeof r.comment === 'string' && r.comment) c.note('comment', i, r.comment);

@@ -15,7 +15,7 @@ export const MEDIA_NUMBERS = ['iso', 'focalLength', 'width', 'height', 'track', 
 // Where the picture was taken: decimals ({gpsLat:5}), the sign always ({gpsLat:+5}), or degrees, minutes and seconds.
 const GPS = ['gpsLat', 'gpsLon', 'gpsAlt'];
 export const HASHES = ['md5', 'sha1', 'sha256', 'sha512', 'xxh32', 'xxh64', 'xxh3'];
-const DATES = ['modified', 'created', 'taken', 'now', 'gpsTime'];
+const DATES = ['modified', 'created', 'accessed', 'taken', 'now', 'gpsTime'];
 const WIDTH = /^\d{1,2}$/;
 
 /** A pattern as literal strings and tokens {name, format, mods: [{name, arg}], text}; throws on a malformed one. */
@@ -109,6 +109,7 @@ function reader(tok, groups) {
     if (name === 'gpsTime') return { media: true, missing: 'GPS time', get: (e) => { const ms = wallClockMs(e.media?.gpsTime); return ms ? fmt(ms) : undefined; } };
     if (name === 'modified') return { get: (e) => (e.item.modified ? fmt(e.item.modified) : undefined), missing: 'modified date' };
     if (name === 'created') return { get: (e) => (e.item.created ? fmt(e.item.created) : undefined), missing: 'created date' };
+    if (name === 'accessed') return { get: (e) => (e.item.accessed ? fmt(e.item.accessed) : undefined), missing: 'accessed date' };
     // no date taken: the modified date, with the warning the Date rule gives
     return { taken: true, get: (e) => { const ms = e.taken || e.item.modified; return ms ? fmt(ms) : undefined; } };
   }

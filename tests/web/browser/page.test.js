@@ -326,7 +326,7 @@ test('keyboard: list navigation and selection, filter, rule menu and tree mode; 
   await page.keyboard.press('Alt+3');
   await page.waitForFunction(() => document.querySelectorAll('.row').length === 5);
   assert.equal(await page.locator('.row', { hasText: 'e.txt' }).locator('.c-folder').textContent(), 'sub');
-  assert.deepEqual(native.sent('listFolder').pop().args, { folder: root, recursive: true, kind: 'files', reasons: true, parts: true, columns: true });
+  assert.deepEqual(native.sent('listFolder').pop().args, { folder: root, recursive: true, kind: 'files', reasons: true, accessed: true, parts: true, columns: true });
   for (const mode of ['folders', 'files']) {
     await page.click(`[data-mode=${mode}]`);
     await page.waitForFunction((m) => document.querySelector(`[data-mode=${m}]`).getAttribute('aria-checked') === 'true', mode);

@@ -65,14 +65,14 @@ test('a part sent as columns reads back as the records the record form sends, in
   const { itemsFromRecords } = await import('../../../web/js/columns.js');
   const { packColumns, packingColumns, itemsOf } = await import('../../../web/js/columns-pack.js');
   const records = [
-    rec('/r/a.jpg', { tags: ['Holiday'], label: 3, comment: 'c', size: 2 ** 40, created: 1.5, modified: 2, isDir: true }),
+    rec('/r/a.jpg', { tags: ['Holiday'], label: 3, comment: 'c', size: 2 ** 40, created: 1.5, modified: 2, accessed: 4, isDir: true }),
     rec('/x'), rec('/r/s d/.bashrc'), rec('/r/name.'), rec('/r/s d/c.tar.gz'),
     rec('/r/odd', { name: 'y', basename: 'y' }), rec('/r/z.txt', { basename: 'zz' }),
   ];
   const columns = {
     count: records.length, name: records.map((r) => r.name), dirs: ['/r', '/', '/r/s d', ''], dir: [0, 1, 2, 0, 2, 3, 0],
     exts: ['jpg', '', 'gz', 'txt'], ext: [0, 1, 1, 1, 2, 1, 3], isDir: [1, 0, 0, 0, 0, 0, 0], size: [2 ** 40, 0, 0, 0, 0, 0, 0],
-    created: [1.5, 0, 0, 0, 0, 0, 0], modified: [2, 0, 0, 0, 0, 0, 0], label: [3, 0, 0, 0, 0, 0, 0],
+    created: [1.5, 0, 0, 0, 0, 0, 0], modified: [2, 0, 0, 0, 0, 0, 0], accessed: [4, 0, 0, 0, 0, 0, 0], label: [3, 0, 0, 0, 0, 0, 0],
     tags: { rows: [0], values: [['Holiday']] }, comment: { rows: [0, 99], values: ['c', 'past the end'] },
     path: { rows: [5], values: ['/r/odd'] }, basename: { rows: [6], values: ['zz'] },
   };
@@ -83,7 +83,7 @@ test('a part sent as columns reads back as the records the record form sends, in
   assert.equal(sent[0].args.columns, true);
   client.partRaw({ id: sent[0].id, folder: '/r', files: [rec('/r/first')] });
   client.partRaw({ id: sent[0].id, folder: '/r', columns });
-  const fields = (it) => Object.fromEntries(['path', 'name', 'basename', 'ext', 'isDir', 'size', 'created', 'modified', 'tags', 'label', 'comment', 'idx', 'dir', 'rel'].map((k) => [k, it[k]]));
+  const fields = (it) => Object.fromEntries(['path', 'name', 'basename', 'ext', 'isDir', 'size', 'created', 'modified', 'accessed', 'tags', 'label', 'comment', 'idx', 'dir', 'rel'].map((k) => [k, it[k]]));
   const [first] = itemsFromRecords([heard[0]], '/r', 0);
   const want = [first, ...itemsFromRecords(records, '/r', 1)].map(fields);
   assert.deepEqual(heard.slice(1).map(fields), want.slice(1));

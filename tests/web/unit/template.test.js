@@ -45,6 +45,7 @@ const CASES = [
   // dates in the system's language, literal text in brackets, the date taken falling back to modified
   [['a.jpg', 'b.jpg'], { pattern: '{taken:YYYY-MM-DD hh.mm.ss.SSS} {created:YY|default:none}' }, ['2024-07-13 09.05.03.040 none.jpg', '2024-07-13 09.05.03.040 none.jpg'], null, [['date taken'], ['date taken']]],
   [['a'], { pattern: '{modified:D M [YYYY] YY}' }, ['13 7 YYYY 24']],
+  [[file('a', { accessed: jul13 + 86400000 }), 'b'], { pattern: '{accessed:DD}' }, ['14', ''], null, [, ['accessed date']]],
   // media fields, widths, whole seconds, digests cut; absent values warn unless a default is given; "/" never passes
   [['song.mp3', 'other.mp3'], { pattern: '{artist} - {track:2} {title|lower} {duration} {hash:sha256:4} {hash:xxh3:6} {album|default:none}' },
     ['AC_DC - 07 shoot to thrill 317 abcd 78af5f Back in Black.mp3', '- none.mp3'], [song, {}], [, ['artist', 'track', 'title', 'duration', 'sha256 digest', 'xxh3 digest']]],

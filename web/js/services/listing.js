@@ -70,7 +70,7 @@ export function createListing({ store, bridge, toast }) {
     if (!folder || st().batch.busy) return;
     const req = request();
     try {
-      const res = await bridge.listFolder(folder, tree(), kind(), { ...extras(), reasons: true }, req.onPart);
+      const res = await bridge.listFolder(folder, tree(), kind(), { ...extras(), reasons: true, accessed: true }, req.onPart);
       if (res.problem) {
         req.release();
         const code = PROBLEMS.includes(res.problem.code) ? res.problem.code : 'unreadable';
@@ -91,7 +91,7 @@ export function createListing({ store, bridge, toast }) {
     const start = st().listing.folder || st().config.lastFolder;
     const req = request({ chosen: false });
     try {
-      const res = await bridge.chooseFolder(tree(), kind(), { ...extras(), ...(start ? { start } : {}) }, req.onPart);
+      const res = await bridge.chooseFolder(tree(), kind(), { ...extras(), accessed: true, ...(start ? { start } : {}) }, req.onPart);
       if (res) req.claim();
       if (res && req.current()) show(res.folder, res.files, null, req.prepared);
     } catch (e) {
