@@ -25,7 +25,7 @@ import { createPresetsPanel } from './views/presets-panel.js';
 import { createStatusBar } from './views/status-bar.js';
 import { createSheet, createToasts } from './views/sheet.js';
 import { createHistoryView } from './views/history-view.js';
-import { insertIntoTemplate } from './views/template-field.js';
+import { insertIntoTemplate, offerFieldsOf } from './views/template-field.js';
 import { createJournal } from './services/journal.js';
 import { t } from './i18n/index.js';
 import { translatePage } from './i18n/page.js';
@@ -43,6 +43,12 @@ const settings = createSettings({ store, bridge, toast });
 const listing = createListing({ store, bridge, toast });
 const preview = createPreview({ store, bridge, toast });
 createMedia({ store, bridge });
+// the token menu of a template offers the fields of the file in focus
+offerFieldsOf(() => {
+  const { view, selection, listing: { items }, media } = st();
+  const i = view[selection.focus];
+  return Object.keys((i !== undefined && media.map.get(items[i].path)?.tags) || {});
+});
 let list = null;
 const thumbnails = createThumbnails({ bridge, isShown: (path) => list.isShown(path), redraw: () => list.redraw() });
 const runner = createBatchRunner({ store, bridge, preview, notices, thumbnails });

@@ -493,6 +493,10 @@ test('photos are named and sorted by the date they were taken, read from inside 
   assert.deepEqual(await page.$$eval('#all-fields-list dd span', (s) => s.map((x) => x.textContent)), ['EOS R5']);
   await page.click('#all-fields-list [aria-label="Insert {meta:Exif.Image.Model}"]');
   assert.match(await card.locator('[data-field=pattern]').inputValue(), /\{meta:Exif\.Image\.Model\}$/);
+  // and the template's token menu offers them too
+  await card.locator('.token-menu').focus();
+  await card.locator('.token-menu').selectOption('{meta:Exif.Photo.DateTimeOriginal}');
+  assert.match(await card.locator('[data-field=pattern]').inputValue(), /\{meta:Exif\.Photo\.DateTimeOriginal\}$/);
 });
 
 test('the history lists every batch after a reload and undoes one three back from where its items are now', async () => {

@@ -265,6 +265,7 @@ export default {
   'tpl.group.item': 'Element',
   'tpl.group.groups': 'Gruppen des Treffers',
   'tpl.group.modifiers': 'Modifikatoren',
+  'tpl.group.file': 'Felder dieser Datei',
   'tpl.ref1': 'Platzhalter in geschweiften Klammern werden für jedes Element ausgefüllt; {{ und }} stehen für die Klammern selbst.',
   'tpl.ref2': 'Daten nehmen ein Format: YYYY YY MM M MMM MMMM DD D ddd dddd hh mm ss SSS, X (Sekunden seit 1970), x (Millisekunden), [Text] bleibt, wie er ist; ohne Format YYYY-MM-DD.',
   'tpl.ref3': 'Zahlen nehmen eine Breite: {track:2} ergibt 07. {n} zählt in Listenreihenfolge vom Start der Regel in ihrer Schrittweite: {n:3}, {n:auto}, {n:roman}, {n:ROMAN}, {n:alpha}, {n:ALPHA}, {n:hex}.',

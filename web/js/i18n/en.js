@@ -266,6 +266,7 @@ export default {
   'tpl.group.item': 'Item',
   'tpl.group.groups': 'Match groups',
   'tpl.group.modifiers': 'Modifiers',
+  'tpl.group.file': 'Fields of this file',
   'tpl.ref1': 'Tokens in braces are filled in for each item; {{ and }} are braces.',
   'tpl.ref2': 'Dates take a format: YYYY YY MM M MMM MMMM DD D ddd dddd hh mm ss SSS, X (seconds since 1970), x (milliseconds), [text] as it is; YYYY-MM-DD when none is given.',
   'tpl.ref3': 'Numbers take a width: {track:2} gives 07. {n} counts from the rule’s start by its step, in list order: {n:3}, {n:auto}, {n:roman}, {n:ROMAN}, {n:alpha}, {n:ALPHA}, {n:hex}.',

@@ -56,9 +56,11 @@ export function createMedia({ store, bridge }) {
     }
     const focused = state.view[state.selection.focus];
     const item = focused === undefined ? null : items[focused];
-    if (item && !item.isDir && !state.media.map.has(item.path)) ask([item.path], state.ui.allFields ? ALL : '', true);
-    // the panel's "All fields" reads every tag of the file in focus
-    else if (item && !item.isDir && state.ui.allFields && !state.media.map.get(item.path)?.tags) ask([item.path], ALL, true);
+    // every tag of the file in focus, for the panel's "All fields" and the
+    // token menu of a template being edited
+    const every = state.ui.allFields || state.config.rules.some((r) => r.type === 'template' && state.ui.expanded.has(r.id));
+    if (item && !item.isDir && !state.media.map.has(item.path)) ask([item.path], every ? ALL : '', true);
+    else if (item && !item.isDir && every && !state.media.map.get(item.path)?.tags) ask([item.path], ALL, true);
     const needs = rulesNeed(state.config.rules);
     const wanted = needs.hashes.filter((h) => !whole.has(h));
     // every tag brings the fields too: one reading of each file, not two

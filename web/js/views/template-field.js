@@ -19,6 +19,14 @@ const MODIFIERS = ['|upper', '|lower', '|title', '|sentence', '|trim', '|ascii',
 
 const REFERENCE = ['tpl.ref1', 'tpl.ref2', 'tpl.ref3', 'tpl.ref4', 'tpl.ref5'].map((key) => t(key));
 
+// The fields of the file in focus, when they are read: the menu offers
+// their {meta:…} tokens (see offerFieldsOf).
+let focusedFields = () => [];
+const FIELD_TOKENS = 60;
+
+/** Where the menu finds the keys of the file in focus: `keys()` gives them. */
+export function offerFieldsOf(keys) { focusedFields = keys; }
+
 // The pattern field a token from elsewhere (the metadata panel) goes into:
 // the one last used, else the first on the page.
 const inserters = new WeakMap();
@@ -56,12 +64,21 @@ export function templateField(rule, key, label, id, example, update) {
     update({ [key]: input.value });
   };
   inserters.set(input, (text) => insert(text));
+  const group = (label, tokens) => h('optgroup', { label }, tokens.map((tok) => h('option', { value: tok, text: tok })));
+  let fileGroup = null;
+  // the file's own fields, as they are when the menu opens
+  const offerFile = () => {
+    fileGroup?.remove();
+    const keys = focusedFields().slice(0, FIELD_TOKENS);
+    fileGroup = keys.length ? group(t('tpl.group.file'), keys.map((k) => `{meta:${k}}`)) : null;
+    if (fileGroup) menu.append(fileGroup);
+  };
   const menu = h('select', {
     class: 'token-menu', attrs: { 'aria-label': t('tpl.insert'), title: t('tpl.insertTip') },
-    on: { change: (e) => { if (e.target.value) insert(e.target.value); e.target.value = ''; } },
+    on: { change: (e) => { if (e.target.value) insert(e.target.value); e.target.value = ''; }, mousedown: offerFile, focus: offerFile },
   },
   h('option', { value: '', text: t('tpl.insertMenu') }),
-  [...MENU, [t('tpl.group.modifiers'), MODIFIERS]].map(([group, tokens]) => h('optgroup', { label: group }, tokens.map((tok) => h('option', { value: tok, text: tok })))));
+  [...MENU, [t('tpl.group.modifiers'), MODIFIERS]].map(([label, tokens]) => group(label, tokens)));
   return [
     h('div', { class: 'template-head wide' }, h('label', { text: label, attrs: { for: id } }), menu),
     input,
