@@ -43,7 +43,8 @@ const Poppler& poppler() {
               lib.bind(p.modified, "poppler_document_get_modification_date_time");
     return ok ? &p : nullptr;
   }();
-  if (!api) throw std::runtime_error("PDFs cannot be read: " QUARRYTIDE_POPPLER_SONAME " is missing");
+  if (!api)
+    throw std::runtime_error("PDFs cannot be read: " QUARRYTIDE_POPPLER_SONAME " is missing");
   return *api;
 }
 
@@ -64,11 +65,9 @@ std::string isoText(GDateTime* date) {
   return out;
 }
 
-// The information dictionary by its own keys.
+// The rest of the information dictionary by its own keys (title, author and
+// subject are read once, by the caller).
 void putInfo(const Poppler& pdf, PopplerDocument* doc, nlohmann::json* all) {
-  putTag(all, "Title", take(pdf.title(doc)));
-  putTag(all, "Author", take(pdf.author(doc)));
-  putTag(all, "Subject", take(pdf.subject(doc)));
   putTag(all, "Keywords", take(pdf.keywords(doc)));
   putTag(all, "Creator", take(pdf.creator(doc)));
   putTag(all, "Producer", take(pdf.producer(doc)));
@@ -86,10 +85,13 @@ void readDocument(const std::string& path, nlohmann::json& out, nlohmann::json* 
   std::unique_ptr<PopplerDocument, Unref> owned(pdf.open(uri, nullptr, &error));
   PopplerDocument* doc = owned.get();
   if (!doc) throw std::runtime_error(error ? error->message : "not a PDF document");
+  for (const auto& [key, info, text] : {std::tuple{"title", "Title", take(pdf.title(doc))},
+                                        {"author", "Author", take(pdf.author(doc))},
+                                        {"subject", "Subject", take(pdf.subject(doc))}}) {
+    putTag(all, info, text);
+    putText(out, key, text);
+  }
   if (all) putInfo(pdf, doc, all);
-  putText(out, "title", take(pdf.title(doc)));
-  putText(out, "author", take(pdf.author(doc)));
-  putText(out, "subject", take(pdf.subject(doc)));
   if (int pages = pdf.pages(doc); pages > 0) out["pages"] = pages;
   if (g_autoptr(GDateTime) created = pdf.created(doc)) {
     // The wall clock as written. poppler puts a date without a zone (the
