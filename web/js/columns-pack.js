@@ -5,12 +5,10 @@
 // full texts were hundreds of megabytes, held three times over.
 // Pure: no DOM.
 
-import { Columns, Item, baseOf } from './columns.js';
+import { Columns, Item, NUMBERS, SPARSE, baseOf } from './columns.js';
 import { joinPath } from './text.js';
 import { NameList, joinRange } from './names.js';
 
-const NUMBERS = ['size', 'created', 'modified', 'accessed', 'label', 'isDir'];
-const SPARSE = ['tags', 'comment', 'path', 'basename'];
 
 /** Folders (a path and its place below the root) and extensions as rows, without a string made per item. */
 class Rows {
@@ -84,7 +82,6 @@ export function* packingColumns(items, slice = Infinity) {
         m.label[i] = it.label; m.isDir[i] = it.isDir ? 1 : 0;
         if (it.tags.length) m.note('tags', i, it.tags);
         if (it.comment) m.note('comment', i, it.comment);
-        // only a path or base name that is the item's own differs from the usual one
         // an item's own path or base name is never the usual one (the columns keep only those)
         const view = it instanceof Item;
         if (view ? Object.hasOwn(it, 'path') : it.path !== joinPath(it.dir, it.name)) m.note('path', i, it.path);

@@ -17,7 +17,10 @@ export const baseOf = (name, ext) => (ext === '' ? name : name.slice(0, name.len
 const isLabel = (v) => Number.isInteger(v) && v >= 0 && v <= 7;
 const strings = (v) => (!Array.isArray(v) ? [] : v.every((s) => typeof s === 'string') ? v : v.filter((s) => typeof s === 'string'));
 const text = (v) => (typeof v === 'string' ? v : '');
-const SPARSE = ['tags', 'comment', 'path', 'basename'];
+/** The fields kept only for the records that have them (see Columns). */
+export const SPARSE = ['tags', 'comment', 'path', 'basename'];
+/** The fields kept as typed arrays, one number per record. */
+export const NUMBERS = ['size', 'created', 'modified', 'accessed', 'label', 'isDir'];
 
 /**
  * `n` records as columns. `names.at(i)` is a name (an array as it came, or a
@@ -137,7 +140,7 @@ export function itemsFromColumns(p, root, from) {
   };
   const folderOf = table(p.dirs, p.dir, (d) => c.folderRow(d));
   const extOf = table(p.exts, p.ext, (e) => c.extRow(e));
-  const [size, created, modified, accessed, label, isDir] = ['size', 'created', 'modified', 'accessed', 'label', 'isDir'].map((f) => full(p[f]));
+  const [size, created, modified, accessed, label, isDir] = NUMBERS.map((f) => full(p[f]));
   for (let i = 0; i < n; i++) {
     c.folder[i] = folderOf(i);
     c.ext[i] = extOf(i);

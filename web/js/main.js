@@ -4,7 +4,7 @@
 import { installBridge } from './bridge.js';
 import { inTextField } from './dom.js';
 import { createStore } from './store.js';
-import { initialState, targetIndexes } from './state.js';
+import { focusedItem, initialState, targetIndexes } from './state.js';
 import { actions, sameRules } from './actions.js';
 import { isInvalidUtf8 } from './conflicts.js';
 import { createNotices } from './services/notices.js';
@@ -45,9 +45,8 @@ const preview = createPreview({ store, bridge, toast });
 createMedia({ store, bridge });
 // the token menu of a template offers the fields of the file in focus
 offerFieldsOf(() => {
-  const { view, selection, listing: { items }, media } = st();
-  const i = view[selection.focus];
-  return Object.keys((i !== undefined && media.map.get(items[i].path)?.tags) || {});
+  const item = focusedItem(st());
+  return Object.keys((item && st().media.map.get(item.path)?.tags) || {});
 });
 let list = null;
 const thumbnails = createThumbnails({ bridge, isShown: (path) => list.isShown(path), redraw: () => list.redraw() });

@@ -82,6 +82,15 @@ export function outgoingChanges(state) {
   return { changes, ...countChanges(changes) };
 }
 
+/** The listed item of the focused row, or null. */
+export function focusedItem(state) {
+  const i = state.view[state.selection.focus];
+  return i === undefined ? null : state.listing.items[i];
+}
+
+/** Whether a template card is open: a field's token can go into its pattern. */
+export const editingTemplate = (state) => state.config.rules.some((r) => r.type === 'template' && state.ui.expanded.has(r.id));
+
 /** The items the rules and the metadata edits act on: the selection, or the focused row. */
 export function targetIndexes(state) {
   const { set, focus } = state.selection;

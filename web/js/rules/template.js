@@ -7,12 +7,15 @@ import { t } from '../i18n/index.js';
 
 const RESTARTS = [['never', t('template.never')], ['folder', t('template.inFolder')], ['group', t('template.inGroup')]];
 
-/** The arguments String.replace gives a function, as the match object exec gives. */
-function matchOf(args) {
-  const named = typeof args.at(-1) === 'object' ? args.pop() : undefined;
-  const m = args.slice(0, -2);
-  m.groups = named;
-  return m;
+/** `text` with each match of `re` (global) replaced by `fill(match)`. */
+function replaceEach(text, re, fill) {
+  let out = '';
+  let last = 0;
+  for (const found of text.matchAll(re)) {
+    out += text.slice(last, found.index) + fill(found);
+    last = found.index + found[0].length;
+  }
+  return out + text.slice(last);
 }
 
 /** The groups a match expression has, by number and by name. */
@@ -120,7 +123,7 @@ export default {
           return joinFilled(parts, out);
         };
         // with `every`, each match gives way to the pattern filled in with its groups
-        const filled = every ? current.replace(every, (...args) => fillFor(matchOf(args))) : fillFor(m);
+        const filled = every ? replaceEach(current, every, fillFor) : fillFor(m);
         if (r.target === 'ext') return { base: partsIn.base, ext: filled };
         if (r.target === 'both') return splitName(filled);
         return { base: filled, ext: partsIn.ext };

@@ -5,6 +5,7 @@
 // never wait behind it.
 
 import { needsTaken, needsFields, rulesNeed } from '../media.js';
+import { editingTemplate, focusedItem } from '../state.js';
 
 const CHUNK = 250;
 // Asked like a digest: every tag with the fields (a `{meta:…}` token reads them).
@@ -54,11 +55,10 @@ export function createMedia({ store, bridge }) {
       queue = [];
       whole = new Set();
     }
-    const focused = state.view[state.selection.focus];
-    const item = focused === undefined ? null : items[focused];
+    const item = focusedItem(state);
     // every tag of the file in focus, for the panel's "All fields" and the
     // token menu of a template being edited
-    const every = state.ui.allFields || state.config.rules.some((r) => r.type === 'template' && state.ui.expanded.has(r.id));
+    const every = state.ui.allFields || editingTemplate(state);
     if (item && !item.isDir && !state.media.map.has(item.path)) ask([item.path], every ? ALL : '', true);
     else if (item && !item.isDir && every && !state.media.map.get(item.path)?.tags) ask([item.path], ALL, true);
     const needs = rulesNeed(state.config.rules);

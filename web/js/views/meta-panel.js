@@ -4,6 +4,7 @@
 import { $, h, fill } from '../dom.js';
 import { COLOR_LABELS } from '../protocol.js';
 import { effective, parseTags } from '../edits.js';
+import { editingTemplate, focusedItem } from '../state.js';
 import { mediaLines, tokenOf } from '../media.js';
 import { t } from '../i18n/index.js';
 
@@ -64,6 +65,10 @@ export function createMetaPanel({ store, intents }) {
     }
   }
 
+  /** A value, with "+" to put `token` into the open template when there is one. */
+  const valueWith = (text, token) => h('dd', { attrs: { title: text } }, h('span', { text }),
+    token ? h('button', { class: 'icon-btn token', text: '+', attrs: { type: 'button', 'aria-label': t('meta.insert', { token }), title: t('meta.insertTip', { token }) }, on: { click: () => intents.insertToken(token) } }) : null);
+
   // Every field of the focused file, by its key, found by a search of keys
   // and values: each gives its {meta:…} token to the open template.
   const MOST = 300;
@@ -72,39 +77,30 @@ export function createMetaPanel({ store, intents }) {
   search.addEventListener('input', () => renderAll(store.state, true));
   let shownAll = null;
   function renderAll(state, force = false) {
-    const i = state.view[state.selection.focus];
-    const item = i === undefined ? null : state.listing.items[i];
+    const item = focusedItem(state);
     const tags = state.ui.allFields && item ? state.media.map.get(item.path)?.tags : undefined;
-    const template = state.config.rules.some((r) => r.type === 'template' && state.ui.expanded.has(r.id));
+    const template = editingTemplate(state);
     if (!force && shownAll && shownAll[0] === tags && shownAll[1] === template) return;
     shownAll = [tags, template];
     const q = search.value.trim().toLowerCase();
     const found = Object.entries(tags || {}).filter(([k, v]) => !q || k.toLowerCase().includes(q) || v.toLowerCase().includes(q));
-    fill($('all-fields-list'), found.slice(0, MOST).flatMap(([key, text]) => {
-      const token = `{meta:${key}}`;
-      return [h('dt', { text: key, attrs: { title: key } }), h('dd', { attrs: { title: text } }, h('span', { text }),
-        template ? h('button', { class: 'icon-btn token', text: '+', attrs: { type: 'button', 'aria-label': t('meta.insert', { token }), title: t('meta.insertTip', { token }) }, on: { click: () => intents.insertToken(token) } }) : null)];
-    }));
+    fill($('all-fields-list'), found.slice(0, MOST).flatMap(([key, text]) => [
+      h('dt', { text: key, attrs: { title: key } }), valueWith(text, template && `{meta:${key}}`)]));
   }
 
   // What is inside the focused file: its date taken, camera, song or pages.
   let shownMedia = null;
   function renderMedia(state) {
-    const i = state.view[state.selection.focus];
-    const item = i === undefined ? null : state.listing.items[i];
+    const item = focusedItem(state);
     const fields = item ? state.media.map.get(item.path) : undefined;
     // with a template card open, each value's token can go into its pattern
-    const template = state.config.rules.some((r) => r.type === 'template' && state.ui.expanded.has(r.id));
+    const template = editingTemplate(state);
     // drawn again only when what it shows changes: a button must outlive the click on it
     if (shownMedia && shownMedia[0] === fields && shownMedia[1] === template) return;
     shownMedia = [fields, template];
     const lines = mediaLines(fields);
     $('media-field').hidden = lines.length === 0;
-    fill($('meta-media'), lines.flatMap(([label, text]) => {
-      const token = template && tokenOf(label);
-      return [h('dt', { text: label }), h('dd', { attrs: { title: text } }, h('span', { text }),
-        token ? h('button', { class: 'icon-btn token', text: '+', attrs: { type: 'button', 'aria-label': t('meta.insert', { token }), title: t('meta.insertTip', { token }) }, on: { click: () => intents.insertToken(token) } }) : null)];
-    }));
+    fill($('meta-media'), lines.flatMap(([label, text]) => [h('dt', { text: label }), valueWith(text, template && tokenOf(label))]));
   }
 
   store.subscribe(['selection', 'edits', 'listing'], render);
