@@ -30,16 +30,10 @@ const web = new WebDriver({ requestMs: 120000 });
 await web.start();
 try {
   await web.open(app, "document.body && document.body.dataset.ready === 'true'");
-  const { state, open, addRule, apply } = user(web);
-  await open(folder);
-  await until('100,000 rows listed', 120000, async () => (await state('s.listing.items.length')) === N);
-  const regex = await addRule('Regular expression');
-  await web.type(`${regex} [data-field=pattern]`, '^(\\w+)-(\\w+)$');
-  await web.type(`${regex} [data-field=with]`, '$2-$1');
-  await until('every row renamed in the preview', 120000, async () =>
-    (await state('!s.preview.pending && s.preview.counts && s.preview.counts.renames')) === N);
+  const u = user(web);
+  await u.renameAll(folder, N, 'Regular expression', { pattern: '^(\\w+)-(\\w+)$', with: '$2-$1' }, 120000);
   await web.exec(`(${watch})()`);
-  await apply(60000);
+  await u.apply(60000);
   await until('the batch done', 300000, () => web.exec("return document.getElementById('progress').hidden && window.__batch.start > 0"));
   const b = await web.exec('const b = window.__batch; b.end = performance.now(); return b');
   const names = fs.readdirSync(folder);

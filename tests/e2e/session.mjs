@@ -55,6 +55,22 @@ export function user(web) {
       await web.click('#apply-btn');
       await confirm('the confirmation', ms);
     },
+    /** Clears the chain a session before left behind. */
+    async clearRules() {
+      if (!(await this.state('s.config.rules.length'))) return;
+      await web.click('#clear-rules');
+      await confirm('the question');
+      await until('no rules', 5000, async () => (await this.state('s.config.rules.length')) === 0);
+    },
+    /** Opens `folder` of `count` items and renames every one by a rule of `label` with `fields` ({field: text}). */
+    async renameAll(folder, count, label, fields, ms) {
+      await this.open(folder);
+      await until(`${count} rows listed`, ms, async () => (await this.state('s.listing.items.length')) === count);
+      const card = await this.addRule(label);
+      for (const [field, text] of Object.entries(fields)) await web.type(`${card} [data-field=${field}]`, text);
+      await until('every row renamed in the preview', ms, async () =>
+        (await this.state('!s.preview.pending && s.preview.counts && s.preview.counts.renames')) === count);
+    },
   };
 }
 const fresh = (...dirs) => dirs.forEach((dir) => {
@@ -119,31 +135,21 @@ export async function bigFolder(web, folder) {
   const COUNT = 100000;
   fresh(folder);
   execFileSync('sh', ['-c', `seq -f 'f%06g.txt' 0 ${COUNT - 1} | xargs touch`], { cwd: folder });
-  const { exec, state, confirm, open, addRule, apply } = user(web);
-  // the chain a session before left behind goes first
-  if (await state('s.config.rules.length')) {
-    await web.click('#clear-rules');
-    await confirm('the question');
-    await until('no rules', 5000, async () => (await state('s.config.rules.length')) === 0);
-  }
-  await open(folder);
-  await until('100,000 rows listed', 60000, async () => (await state('s.listing.items.length')) === COUNT);
-  const replace = await addRule('Replace text');
-  await web.type(`${replace} [data-field=find]`, 'f');
-  await web.type(`${replace} [data-field=with]`, 'g');
-  await until('every row renamed in the preview', 60000, async () =>
-    (await state('!s.preview.pending && s.preview.counts && s.preview.counts.renames')) === COUNT);
-  await apply(10000);
+  const u = user(web);
+  await u.clearRules();
+  await u.renameAll(folder, COUNT, 'Replace text', { find: 'f', with: 'g' }, 60000);
+  await u.apply(10000);
   const renamed = () => fs.readdirSync(folder).filter((n) => n.startsWith('g')).length;
   await until('100,000 files renamed on disk', 180000, async () => renamed() === COUNT);
   check(fs.readdirSync(folder).length === COUNT, 'the folder no longer holds 100,000 items');
-  await until('the page shows the batch done', 60000, () => exec("return document.getElementById('progress').hidden"));
+  await until('the page shows the batch done', 60000, () => u.exec("return document.getElementById('progress').hidden"));
   fs.rmSync(folder, { recursive: true, force: true });
 }
 
 /** Names from inside the files: a lens and the GPS date written by exiftool, a date read from a name. */
 export async function namesFromContent(web, folder) {
-  const { state, open, addRule, apply, confirm } = user(web);
+  const u = user(web);
+  const { state, open, addRule, apply } = u;
   fresh(folder);
   const photo = (name, lens, day) => {
     const file = path.join(folder, name);
@@ -153,10 +159,7 @@ export async function namesFromContent(web, folder) {
   photo('a.jpg', 'RF50mm', '2024:07:13');
   photo('b.jpg', 'EF35mm', '2023:01:02');
   execFileSync('ffmpeg', ['-nostdin', '-v', 'error', '-y', '-f', 'lavfi', '-i', 'color=s=16x16', '-frames:v', '1', path.join(folder, 'Screenshot from 2022-06-03 14-22-01.png')]);
-  if (await state('s.config.rules.length')) {
-    await web.click('#clear-rules');
-    await confirm('the question');
-  }
+  await u.clearRules();
   await open(folder);
   await until('the three files listed', 15000, async () => (await state('s.listing.items.length')) === 3);
   const card = await addRule('Template');
