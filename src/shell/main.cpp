@@ -4,6 +4,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "application.hpp"
 
@@ -17,6 +18,20 @@ constexpr const char* kUsage =
        "  --help        show this help and exit\n"
        "  --version     show the version and exit\n"
        "  --automation  let WebDriver drive the window (for tests)\n");
+
+// Without a render node, GL is Mesa's software rasteriser (a virtual machine,
+// a remote desktop): painting the page through it compiles shaders on the
+// page's thread the first time each kind of drawing appears (a key held
+// 150-280 ms when the photos' fields came in). Painted on the CPU and only
+// composited through GL, the page is never held by it. A choice the user made
+// in the environment stands.
+void paintOnCpuWithoutGpu() {
+  if (g_getenv("WEBKIT_SKIA_ENABLE_CPU_RENDERING")) return;
+  std::error_code error;
+  for (const auto& node : std::filesystem::directory_iterator("/dev/dri", error))
+    if (node.path().filename().string().starts_with("renderD")) return;
+  g_setenv("WEBKIT_SKIA_ENABLE_CPU_RENDERING", "1", FALSE);
+}
 
 }  // namespace
 
@@ -43,6 +58,7 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  paintOnCpuWithoutGpu();
   quarrytide::Application delegate(options);
   return delegate.run(argv[0]);
 }
