@@ -28,8 +28,8 @@ constexpr auto kProgressEvery = std::chrono::milliseconds(100);
 constexpr std::size_t kRecordsPerPart = 4096;
 
 // The fresh records as paced parts in columns; returns the rows that have none.
-std::vector<std::size_t> sendRecords(const std::shared_ptr<ReplyChannel>& replies,
-                                     std::int64_t id, const std::string& folder,
+std::vector<std::size_t> sendRecords(const std::shared_ptr<ReplyChannel>& replies, std::int64_t id,
+                                     const std::string& folder,
                                      std::vector<std::optional<FileRecord>>& fresh,
                                      std::size_t rows, std::vector<FileRecord>& rest) {
   std::vector<std::size_t> unrecorded;
@@ -57,9 +57,10 @@ void Bridge::runBatch(std::int64_t id, const nlohmann::json& args) {
   changes.reserve(records->size());
   for (const auto& record : *records) changes.push_back(changeFrom(record));
   const Args a(args);
+  const bool folders = a.boolean("folders", false);
   if (a.boolean("dryRun", false)) {
-    io_.submit([replies = replies_, id, changes = std::move(changes)]() mutable {
-      replies->post(batchReplyCall(id, checkBatch(changes), {}));
+    io_.submit([replies = replies_, id, changes = std::move(changes), folders]() mutable {
+      replies->post(batchReplyCall(id, checkBatch(changes, folders), {}));
     });
     return;
   }
@@ -71,7 +72,7 @@ void Bridge::runBatch(std::int64_t id, const nlohmann::json& args) {
                  a.string("undoes").value_or("")};
   io_.submit([replies = replies_, &catalogue = host_.catalogue, journal = journal_, stops = stops_,
               id, info = std::move(info), changes = std::move(changes),
-              columns = a.boolean("columns", false),
+              columns = a.boolean("columns", false), folders,
               accessed = a.boolean("accessed", false)]() mutable {
     const std::string folder = info.folder;
     const std::size_t total = changes.size();
@@ -86,7 +87,8 @@ void Bridge::runBatch(std::int64_t id, const nlohmann::json& args) {
           replies->part(progressCall(id, done, failed, total), {});
         },
         [&] { return stops->taken(batch); }};
-    auto outcome = quarrytide::runBatch(journal, std::move(info), std::move(changes), hooks);
+    auto outcome =
+        quarrytide::runBatch(journal, std::move(info), std::move(changes), hooks, folders);
     stops->forget(batch);
     if (!outcome) {
       Error e = outcome.error();

@@ -23,8 +23,21 @@ OpResult applyOp(const Operation& op, PriorState* prior) {
         false,         op.path, std::nullopt, Error::posix(ENOENT).message, ErrorCode::kNotFound,
         Stage::kRename};
   std::string current = plainPath(*op.path);
+  if (op.makeFolder) {
+    if (Status made = makeFolder(current); !made)
+      return {false,         op.path, std::nullopt, made.error().message, made.error().code,
+              Stage::kRename};
+    return {true, op.path, current, std::nullopt, std::nullopt, Stage::kNone};
+  }
 
-  if (op.newName && *op.newName != lastComponent(current)) {
+  if (op.newFolder) {
+    auto moved =
+        moveItem(current, *op.newFolder + "/" + op.newName.value_or(lastComponent(current)));
+    if (!moved)
+      return {false,         op.path, std::nullopt, moved.error().message, moved.error().code,
+              Stage::kRename};
+    current = std::move(moved).value();
+  } else if (op.newName && *op.newName != lastComponent(current)) {
     auto renamed = renameFile(current, *op.newName);
     if (!renamed)
       return {false,         op.path, std::nullopt, renamed.error().message, renamed.error().code,

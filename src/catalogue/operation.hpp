@@ -19,6 +19,12 @@ struct Operation {
   std::int64_t label = 0;
   bool setComment = false;
   std::string comment;
+  // The folder the item moves into with its new name ("/a/b", no trailing
+  // "/"); absent: its own folder.
+  std::optional<std::string> newFolder;
+  // The record makes the folder `path` instead (a batch that moves items
+  // into folders that are not there yet).
+  bool makeFolder = false;
 };
 
 struct OpResult {

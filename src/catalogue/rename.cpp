@@ -160,4 +160,28 @@ Result<std::string> renameFile(const std::string& path, const std::string& newNa
   return destination;
 }
 
+Result<std::string> moveItem(const std::string& path, const std::string& to) {
+  const auto slash = to.rfind('/');
+  if (slash == std::string::npos) return Error{ErrorCode::kInvalidName, "Invalid file name."};
+  const std::string name = to.substr(slash + 1);
+  std::string item = path;
+  while (item.size() > 1 && item.back() == '/') item.pop_back();
+  if (item.substr(0, item.rfind('/') + 1) == to.substr(0, slash + 1)) return renameFile(item, name);
+  if (!validName(name)) return Error{ErrorCode::kInvalidName, "Invalid file name."};
+  if (const int e = moveNoReplace(item, to)) return e == EEXIST ? nameTaken(name) : Error::posix(e);
+  return to;
+}
+
+Status makeFolder(const std::string& path) {
+  if (::mkdir(path.c_str(), 0777) == 0) return okStatus();
+  const int err = errno;
+  struct stat st;
+  if (err == EEXIST && ::stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return okStatus();
+    return Error{ErrorCode::kNotAFolder,
+                 "\"" + path.substr(path.rfind('/') + 1) + "\" is a file, not a folder."};
+  }
+  return Error::posix(err);
+}
+
 }  // namespace quarrytide

@@ -42,6 +42,15 @@ std::vector<FileIdentity> identities(const std::vector<std::string>& paths);
 Result<std::string> renameFile(const std::string& path, const std::string& newName);
 Result<std::string> renameFile(const std::string& path, const std::string& newName, RenameFs& fs);
 
+// Moves the item at `path` to the path `to`, in its own folder (as
+// renameFile) or in another one on the same file system; never replaces an
+// item. Another file system is error kCrossDevice and nothing moves.
+Result<std::string> moveItem(const std::string& path, const std::string& to);
+
+// Makes the folder `path` with the mode a new folder gets (0777 less the
+// umask). One already there is fine; a file there is kNotAFolder.
+Status makeFolder(const std::string& path);
+
 // Whether `name` can be an item's name: not empty, ".", "..", and without "/"
 // or NUL.
 bool validName(const std::string& name);

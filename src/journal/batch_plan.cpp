@@ -3,8 +3,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
+#include <set>
 #include <string_view>
 #include <unordered_map>
 
@@ -19,6 +21,8 @@ namespace {
 std::string folderOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
 std::string nameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 std::string_view folderView(std::string_view path) { return path.substr(0, path.rfind('/') + 1); }
+// The folder as a path of its own: "/a/b" for "/a/b/c", "" for "/c".
+std::string parentOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
 
 // Paths by their text, viewed in the changes (which outlive the map): a
 // batch of 100,000 copied 200,000 strings into two maps for each pass.
@@ -26,10 +30,14 @@ using PathIndex = std::unordered_map<std::string_view, std::size_t>;
 
 bool renames(const Change& c) { return c.newPath && *c.newPath != c.path; }
 
-Operation opOf(const Change& c, const std::string& from, std::optional<std::string> newName) {
+// The step of change `c` from the path `from`: to its new path when `to`.
+Operation opOf(const Change& c, const std::string& from, bool to) {
   Operation op;
   op.path = from;
-  op.newName = std::move(newName);
+  if (to) {
+    op.newName = nameOf(*c.newPath);
+    if (folderView(*c.newPath) != folderView(from)) op.newFolder = parentOf(*c.newPath);
+  }
   op.setTags = c.setTags;
   op.tags = c.tags;
   op.setLabel = c.setLabel;
@@ -39,19 +47,63 @@ Operation opOf(const Change& c, const std::string& from, std::optional<std::stri
   return op;
 }
 
-std::optional<Error> nameProblem(const Change& c) {
+std::optional<Error> nameProblem(const Change& c, bool folders) {
+  const Error invalid{ErrorCode::kInvalidName, "Invalid file name."};
   const std::string name = nameOf(*c.newPath);
-  if (!validName(name) || c.newPath->find('\0') != std::string::npos)
-    return Error{ErrorCode::kInvalidName, "Invalid file name."};
-  if (folderOf(plainPath(*c.newPath)) != folderOf(c.path))
-    return Error{ErrorCode::kOtherFolder, "An item can only be renamed within its own folder."};
-  if (name.size() > 255) return Error::posix(ENAMETOOLONG);
+  if (!validName(name) || c.newPath->find('\0') != std::string::npos) return invalid;
+  if (!folders) {
+    if (folderOf(plainPath(*c.newPath)) != folderOf(c.path))
+      return Error{ErrorCode::kOtherFolder, "An item can only be renamed within its own folder."};
+    if (name.size() > 255) return Error::posix(ENAMETOOLONG);
+    return std::nullopt;
+  }
+  // Into folders: a whole path, each of its folders a name of its own. ".."
+  // is the page's to resolve: through a link it is not the folder it seems.
+  if (c.newPath->empty() || c.newPath->front() != '/') return invalid;
+  for (std::size_t at = 1, end; at <= c.newPath->size(); at = end + 1) {
+    end = std::min(c.newPath->find('/', at), c.newPath->size());
+    const std::string_view part = std::string_view(*c.newPath).substr(at, end - at);
+    if (part == "..") return invalid;
+    if (part.size() > 255) return Error::posix(ENAMETOOLONG);
+  }
+  if (plainPath(*c.newPath).starts_with(c.path + "/"))
+    return Error{ErrorCode::kInvalidName, "A folder cannot move into itself."};
   return std::nullopt;
 }
 
+// Whether the folder `folder` ("/a/b", or "" for the root) is there or can be
+// made: every part of it that is there is a folder. Answers are kept, as many
+// items go into few folders.
+class FolderCheck {
+ public:
+  std::optional<Error> problem(const std::string& folder) {
+    if (folder.empty()) return std::nullopt;
+    if (auto known = seen_.find(folder); known != seen_.end()) return known->second;
+    std::optional<Error> found;
+    struct stat st;
+    if (::stat(folder.c_str(), &st) == 0) {
+      if (!S_ISDIR(st.st_mode))
+        found =
+            Error{ErrorCode::kNotAFolder, "\"" + nameOf(folder) + "\" is a file, not a folder."};
+    } else if (errno == ENOENT || errno == ENOTDIR) {
+      found = problem(folder.substr(0, folder.rfind('/')));
+      if (!found) missing_.insert(folder);
+    } else {
+      found = Error::posix(errno);
+    }
+    return seen_[folder] = found;
+  }
+  // The folders looked at that are not there, parents before their children.
+  const std::set<std::string>& missing() const { return missing_; }
+
+ private:
+  std::unordered_map<std::string, std::optional<Error>> seen_;
+  std::set<std::string> missing_;
+};
+
 }  // namespace
 
-std::vector<std::optional<Error>> checkChanges(std::vector<Change>& changes) {
+std::vector<std::optional<Error>> checkChanges(std::vector<Change>& changes, bool folders) {
   std::vector<std::optional<Error>> problems(changes.size());
   // Every path made plain first: the indexes below view them.
   for (std::size_t i = 0; i < changes.size(); ++i) {
@@ -62,9 +114,17 @@ std::vector<std::optional<Error>> checkChanges(std::vector<Change>& changes) {
     }
     c.path = plainPath(c.path);
     if (c.newPath) {
-      if ((problems[i] = nameProblem(c))) continue;
-      c.newPath = folderOf(c.path) + nameOf(*c.newPath);
+      if ((problems[i] = nameProblem(c, folders))) continue;
+      c.newPath = folders ? plainPath(*c.newPath) : folderOf(c.path) + nameOf(*c.newPath);
     }
+  }
+  // The folders new paths go into: there, or to be made where nothing but
+  // folders stands in the way.
+  FolderCheck into;
+  for (std::size_t i = 0; i < changes.size() && folders; ++i) {
+    const Change& c = changes[i];
+    if (!problems[i] && renames(c) && folderOf(*c.newPath) != folderOf(c.path))
+      problems[i] = into.problem(parentOf(*c.newPath));
   }
   PathIndex bySource, byTarget;
   bySource.reserve(changes.size());
@@ -86,10 +146,14 @@ std::vector<std::optional<Error>> checkChanges(std::vector<Change>& changes) {
       problems[at->second] = problems[i];
     }
   }
+  for (std::size_t i = 0; i < changes.size() && folders; ++i)
+    if (!problems[i] && renames(changes[i]) && into.missing().contains(*changes[i].newPath))
+      problems[i] = Error{ErrorCode::kSameTarget, "The batch makes a folder named \"" +
+                                                      nameOf(*changes[i].newPath) + "\" there."};
   // A target is free when nothing is there, or the item there moves away in
   // this batch, or it is the item itself (a file system that ignores case).
   // Targets are looked up in their folder, opened once for a run of them.
-  FolderCursor folders;
+  FolderCursor cursor;
   for (std::size_t i = 0; i < changes.size(); ++i) {
     const Change& c = changes[i];
     if (problems[i] || !renames(c)) continue;
@@ -97,7 +161,7 @@ std::vector<std::optional<Error>> checkChanges(std::vector<Change>& changes) {
       continue;
     struct stat target, item;
     const char* name = nullptr;
-    const int fd = folders.open(*c.newPath, name);
+    const int fd = cursor.open(*c.newPath, name);
     if ((fd < 0 ? ::lstat(c.newPath->c_str(), &target)
                 : ::fstatat(fd, name, &target, AT_SYMLINK_NOFOLLOW)) != 0)
       continue;
@@ -130,17 +194,39 @@ Result<BatchPlan> planChanges(const std::vector<Change>& changes,
     if (renames(changes[i]))
       byFolder[folderView(changes[i].path)].push_back(i);
     else
-      emit(opOf(changes[i], changes[i].path, std::nullopt), i, true, groups++);
+      emit(opOf(changes[i], changes[i].path, false), i, true, groups++);
   }
-  std::vector<bool> done(changes.size());  // indexes of every folder: no two share one
-  for (const auto& [folder, list] : byFolder) {
-    PathIndex bySource, byTarget;
-    bySource.reserve(list.size());
-    byTarget.reserve(list.size());
+  // The folders new paths need go first, each parent before its children.
+  FolderCheck into;
+  std::set<std::string> made;
+  for (const auto& [folder, list] : byFolder)
+    for (std::size_t i : list) {
+      const std::string target = parentOf(*changes[i].newPath);
+      if (target == parentOf(changes[i].path) || into.problem(target)) continue;
+      std::vector<std::string> needed;
+      for (std::string at = target; into.missing().contains(at) && !made.contains(at);
+           at = parentOf(at))
+        needed.push_back(at);
+      for (auto it = needed.rbegin(); it != needed.rend(); ++it) {
+        Operation make;
+        make.path = *it;
+        make.makeFolder = true;
+        emit(std::move(make), i, false, groups++);
+        made.insert(*it);
+      }
+    }
+  // A chain may pass through several folders: items are found by path over
+  // the whole batch.
+  PathIndex bySource, byTarget;
+  bySource.reserve(changes.size());
+  byTarget.reserve(changes.size());
+  for (const auto& [folder, list] : byFolder)
     for (std::size_t i : list) {
       bySource[changes[i].path] = i;
       byTarget[*changes[i].newPath] = i;
     }
+  std::vector<bool> done(changes.size());
+  for (const auto& [folder, list] : byFolder) {
     auto next = [&](std::size_t i) -> std::optional<std::size_t> {  // the change waiting on i
       auto w = byTarget.find(changes[i].path);
       return w == byTarget.end() ? std::nullopt : std::optional(w->second);
@@ -153,7 +239,7 @@ Result<BatchPlan> planChanges(const std::vector<Change>& changes,
         continue;
       for (std::optional<std::size_t> cur = i; cur && !done[*cur]; cur = next(*cur)) {
         const Change& c = changes[*cur];
-        emit(opOf(c, c.path, nameOf(*c.newPath)), *cur, true, groups++);
+        emit(opOf(c, c.path, true), *cur, true, groups++);
         done[*cur] = true;
       }
     }
@@ -174,10 +260,10 @@ Result<BatchPlan> planChanges(const std::vector<Change>& changes,
       done[i] = true;
       for (std::size_t cur = *next(i); cur != i; cur = *next(cur)) {
         const Change& c = changes[cur];
-        emit(opOf(c, c.path, nameOf(*c.newPath)), cur, true, group);
+        emit(opOf(c, c.path, true), cur, true, group);
         done[cur] = true;
       }
-      emit(opOf(changes[i], parked, nameOf(*changes[i].newPath)), i, true, group);
+      emit(opOf(changes[i], parked, true), i, true, group);
     }
   }
   return plan;

@@ -30,8 +30,10 @@ struct Change {
 // Why each change cannot be part of the set (nullopt where nothing is wrong).
 // Any reason refuses the whole set: two changes for one item, two items onto
 // one path, a target held by an item that stays, an invalid name, a move into
-// another folder. Paths are made plain in place.
-std::vector<std::optional<Error>> checkChanges(std::vector<Change>& changes);
+// another folder. With `folders`, a new path may be in any folder on the same
+// file system: one that is not there is made, unless a file stands where it
+// or a folder above it would be. Paths are made plain in place.
+std::vector<std::optional<Error>> checkChanges(std::vector<Change>& changes, bool folders = false);
 
 struct BatchPlan {
   std::vector<Operation> ops;       // in the order they run
@@ -40,8 +42,9 @@ struct BatchPlan {
   std::vector<std::size_t> group;   // per op: a cycle's ops share one group
 };
 
-// Orders a checked set. `temporary()` gives a fresh hidden name; one that a
-// change of the folder names is drawn again.
+// Orders a checked set: first the folders new paths need (parents first),
+// then the moves. `temporary()` gives a fresh hidden name; one that a change
+// of the batch names is drawn again.
 Result<BatchPlan> planChanges(const std::vector<Change>& changes,
                               const std::function<Result<std::string>()>& temporary);
 

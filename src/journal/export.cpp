@@ -105,6 +105,10 @@ std::string batchUndoScript(const BatchSummary& batch, const std::vector<Journal
                     "with the Debian package attr.\nset -u\n";
   for (auto e = entries.rbegin(); e != entries.rend(); ++e) {
     if (e->state != EntryState::kDone || !e->newPath) continue;
+    if (e->op.makeFolder) {  // after the items that went into it came back; only when empty
+      out += "rmdir -- " + shQuoted(*e->op.path) + " 2>/dev/null\n";
+      continue;
+    }
     const std::string& now = *e->newPath;
     const std::string& old = *e->op.path;
     if (e->prior.tags || e->prior.label) {

@@ -11,8 +11,12 @@ bool isTemporaryName(std::string_view name) {
 
 std::optional<std::string> impliedNewPath(const Operation& op) {
   const std::string path = op.path.value_or("");
-  if (!op.newName) return path;
   const auto slash = path.rfind('/');
+  if (op.newFolder) {
+    if (slash == std::string::npos && !op.newName) return std::nullopt;
+    return *op.newFolder + "/" + op.newName.value_or(path.substr(slash + 1));
+  }
+  if (!op.newName) return path;
   if (slash == std::string::npos) return std::nullopt;
   return path.substr(0, slash + 1) + *op.newName;
 }
@@ -24,6 +28,10 @@ ItemLinks linkItems(const std::vector<Operation>& ops,
   std::unordered_map<std::string, std::size_t> at;  // where an item is now -> its last record
   std::unordered_set<std::string> parked;           // temporary paths an item was moved to
   for (std::size_t i = 0; i < ops.size(); ++i) {
+    if (ops[i].makeFolder) {  // a folder the batch makes is no item of it
+      links.before[i] = ItemLinks::kCounted;
+      continue;
+    }
     const std::string path = ops[i].path.value_or("");
     if (auto it = at.find(path); it != at.end()) {
       links.before[i] = std::ptrdiff_t(it->second);

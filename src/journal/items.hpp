@@ -28,7 +28,8 @@ std::optional<std::string> impliedNewPath(const Operation& op);
 
 struct ItemLinks {
   static constexpr std::ptrdiff_t kFirst = -1;    // the record starts an item
-  static constexpr std::ptrdiff_t kCounted = -2;  // it moves back an item parked before
+  static constexpr std::ptrdiff_t kCounted = -2;  // it moves back an item parked before,
+                                                  // or makes a folder: not counted
   std::vector<std::ptrdiff_t> before;  // per record: the item's record before it, or the above
   std::vector<bool> last;              // per record: no later record moves its item on
 };

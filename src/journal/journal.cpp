@@ -42,24 +42,29 @@ CREATE TABLE IF NOT EXISTS batches(
 CREATE TABLE IF NOT EXISTS entries(
   seq INTEGER PRIMARY KEY, batch INTEGER NOT NULL, path BLOB NOT NULL, new_name BLOB,
   set_tags INTEGER NOT NULL, tags TEXT, set_label INTEGER NOT NULL, label INTEGER,
-  set_comment INTEGER NOT NULL, comment BLOB, dev INTEGER NOT NULL, ino INTEGER NOT NULL);
+  set_comment INTEGER NOT NULL, comment BLOB, dev INTEGER NOT NULL, ino INTEGER NOT NULL,
+  new_folder BLOB, make_folder INTEGER NOT NULL DEFAULT 0);
 CREATE TABLE IF NOT EXISTS outcomes(
   seq INTEGER PRIMARY KEY, state INTEGER NOT NULL, new_path BLOB, error TEXT,
   old_tags TEXT, old_label INTEGER, old_comment BLOB);
 CREATE INDEX IF NOT EXISTS entries_by_batch ON entries(batch);
 CREATE INDEX IF NOT EXISTS batches_by_start ON batches(started);
-PRAGMA user_version = 3;
+PRAGMA user_version = 4;
 )sql";
 
 // Columns added since schema 1. A journal from before gets them with their
 // defaults, which say what its batches were: schema 1 wrote every outcome
-// (settled through 0), and no batch before schema 3 had a total. They are
+// (settled through 0), no batch before schema 3 had a total, and no entry
+// before schema 4 moved an item into another folder or made one. They are
 // looked for, not read from the version, which an older build that opened
 // the journal since may have set back.
-constexpr const char* kAddedColumns[][2] = {{"settled", "INTEGER NOT NULL DEFAULT 0"},
-                                            {"total", "INTEGER NOT NULL DEFAULT 0"},
-                                            {"ended", "INTEGER NOT NULL DEFAULT 0"},
-                                            {"undoes", "TEXT NOT NULL DEFAULT ''"}};
+constexpr const char* kAddedColumns[][3] = {
+    {"batches", "settled", "INTEGER NOT NULL DEFAULT 0"},
+    {"batches", "total", "INTEGER NOT NULL DEFAULT 0"},
+    {"batches", "ended", "INTEGER NOT NULL DEFAULT 0"},
+    {"batches", "undoes", "TEXT NOT NULL DEFAULT ''"},
+    {"entries", "new_folder", "BLOB"},
+    {"entries", "make_folder", "INTEGER NOT NULL DEFAULT 0"}};
 
 double nowMs() {
   using namespace std::chrono;
@@ -157,10 +162,11 @@ Status Journal::open() {
                           "PRAGMA synchronous = NORMAL"})
     if (Status st = exec(sql); !st) return st;
   if (Status st = exec(kSchema); !st) return st;
-  for (const auto& [column, type] : kAddedColumns) {
-    const std::string look = std::string("SELECT ") + column + " FROM batches LIMIT 0";
+  for (const auto& [table, column, type] : kAddedColumns) {
+    const std::string look = std::string("SELECT ") + column + " FROM " + table + " LIMIT 0";
     if (Statement(db_, look.c_str()).ready()) continue;
-    const std::string add = std::string("ALTER TABLE batches ADD COLUMN ") + column + " " + type;
+    const std::string add =
+        std::string("ALTER TABLE ") + table + " ADD COLUMN " + column + " " + type;
     if (Status st = exec(add.c_str()); !st) return st;
   }
   return okStatus();
@@ -210,7 +216,8 @@ Result<Plan> Journal::plan(const BatchInfo& batch, const std::vector<Operation>&
                })};
   Statement add(db_,
                 "INSERT INTO entries(batch, path, new_name, set_tags, tags, set_label, label, "
-                "set_comment, comment, dev, ino) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                "set_comment, comment, dev, ino, new_folder, make_folder) "
+                "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
   planned.seqs.reserve(ops.size());
   for (std::size_t i = 0; i < ops.size(); ++i) {
     const Operation& op = ops[i];
@@ -220,6 +227,7 @@ Result<Plan> Journal::plan(const BatchInfo& batch, const std::vector<Operation>&
     add.integer(6, op.setLabel).integer(7, op.label).integer(8, op.setComment);
     op.setComment ? add.bytes(9, op.comment) : add.null(9);
     add.integer(10, std::int64_t(ids[i].dev)).integer(11, std::int64_t(ids[i].ino));
+    add.maybe(12, op.newFolder).integer(13, op.makeFolder);
     if (add.run()) return fail();
     planned.seqs.push_back(sqlite3_last_insert_rowid(db_));
   }
@@ -350,7 +358,8 @@ std::vector<JournalEntry> Journal::entries(const std::string& batch) const {
   Statement s(db_,
               "SELECT e.seq, path, new_name, set_tags, tags, set_label, label, set_comment, "
               "comment, dev, ino, IFNULL(state, 0), new_path, error, old_tags, old_label, "
-              "old_comment, o.seq IS NULL AND e.seq <= b.settled FROM entries e "
+              "old_comment, o.seq IS NULL AND e.seq <= b.settled, new_folder, make_folder "
+              "FROM entries e "
               "JOIN batches b ON b.id = e.batch LEFT JOIN outcomes o ON o.seq = e.seq "
               "WHERE b.name = ? ORDER BY e.seq");
   s.text(1, batch);
@@ -372,6 +381,8 @@ std::vector<JournalEntry> Journal::entries(const std::string& batch) const {
     if (!s.isNull(14)) e.prior.tags = tagsFrom(s.bytesAt(14));
     if (!s.isNull(15)) e.prior.label = s.integerAt(15);
     e.prior.comment = s.maybeBytes(16);
+    e.op.newFolder = s.maybeBytes(18);
+    e.op.makeFolder = s.integerAt(19) != 0;
     if (s.integerAt(17)) {  // done as meant, no outcome written
       e.state = EntryState::kDone;
       e.newPath = impliedNewPath(e.op);

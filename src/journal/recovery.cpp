@@ -67,6 +67,7 @@ std::vector<Chain> chainsOf(const std::vector<JournalEntry>& entries) {
   std::vector<Chain> chains;
   std::map<std::string, std::size_t> at;  // where each chain's item is after its last step
   for (std::size_t k = 0; k < entries.size(); ++k) {
+    if (entries[k].op.makeFolder) continue;
     const std::string& path = *entries[k].op.path;
     std::size_t c;
     if (auto it = at.find(path); it != at.end()) {
@@ -76,7 +77,7 @@ std::vector<Chain> chainsOf(const std::vector<JournalEntry>& entries) {
       c = chains.size();
       chains.push_back({{}, {path}, entries[k].identity});
     }
-    std::string next = entries[k].op.newName ? folderOf(path) + *entries[k].op.newName : path;
+    std::string next = impliedNewPath(entries[k].op).value_or(path);
     chains[c].steps.push_back(k);
     chains[c].names.push_back(next);
     at[next] = c;
@@ -115,15 +116,17 @@ std::vector<Repair> Journal::recover() {
       for (std::ptrdiff_t n = std::ptrdiff_t(chain.names.size()) - 1; n >= 0 && reached < 0; --n)
         if (holds(chain.names[std::size_t(n)], chain.id)) reached = n;
       std::string now = reached >= 0 ? chain.names[std::size_t(reached)] : "";
-      if (reached < 0)
-        if (auto t = findTemporary(folderOf(chain.names.back()), chain.id)) now = *t;
+      // a parked item waits in its own folder, which a move leaves
+      for (const std::string* at : {&chain.names.back(), &chain.names.front()})
+        if (now.empty() &&
+            (at == &chain.names.back() || folderOf(*at) != folderOf(chain.names.back())))
+          if (auto t = findTemporary(folderOf(*at), chain.id)) now = *t;
       const std::string& last = chain.names.back();
       const std::string& old = chain.names.front();
       if (!now.empty() && isTemporaryName(nameOf(now)) && now != last) {
         Repair r{batch, now, now, false};
         for (const std::string& to : {last, old}) {
-          if (folderOf(to) != folderOf(now)) continue;
-          if (auto moved = renameFile(now, nameOf(to))) {
+          if (auto moved = moveItem(now, to)) {
             r.now = *moved;
             r.moved = true;
             break;
@@ -147,6 +150,14 @@ std::vector<Repair> Journal::recover() {
         settle.integer(3, entries[chain.steps[i]].seq).run();
         entries[chain.steps[i]].state = st;
       }
+    }
+    // A folder the batch was to make is made when it is there.
+    for (auto& e : entries) {
+      if (!e.op.makeFolder || e.state != EntryState::kPlanned) continue;
+      struct stat st;
+      e.state = ::stat(e.op.path->c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? EntryState::kDone
+                                                                            : EntryState::kNotRun;
+      settle.integer(1, int(e.state)).maybe(2, e.op.path).integer(3, e.seq).run();
     }
     // Counted again as items; those the page never sent are not run too.
     std::vector<Operation> ops;

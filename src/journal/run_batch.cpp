@@ -1,5 +1,7 @@
 #include "run_batch.hpp"
 
+#include <unistd.h>
+
 #include <chrono>
 #include <random>
 
@@ -11,6 +13,7 @@ namespace quarrytide {
 namespace {
 
 std::string nameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+std::string folderOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
 
 std::string madeUpId() {
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -23,13 +26,22 @@ std::string madeUpId() {
 // what undo needs, at the cost of a few transactions per batch.
 constexpr std::size_t kOutcomesPerWrite = 1000;
 
+// The folders the batch `id` made, deepest first, each removed when nothing
+// is in it: an undo leaves the tree as it found it, and never removes what
+// another program put there since.
+void removeMadeFolders(const Journal& journal, const std::string& id) {
+  const auto entries = journal.entries(id);
+  for (auto e = entries.rbegin(); e != entries.rend(); ++e)
+    if (e->op.makeFolder && e->state == EntryState::kDone) ::rmdir(e->op.path->c_str());
+}
+
 }  // namespace
 
-BatchOutcome checkBatch(std::vector<Change>& changes) {
+BatchOutcome checkBatch(std::vector<Change>& changes, bool folders) {
   BatchOutcome out;
   out.dryRun = true;
   out.results.resize(changes.size());
-  auto problems = checkChanges(changes);
+  auto problems = checkChanges(changes, folders);
   for (std::size_t i = 0; i < changes.size(); ++i) {
     ChangeResult& r = out.results[i];
     r.path = r.newPath = changes[i].path;
@@ -41,14 +53,15 @@ BatchOutcome checkBatch(std::vector<Change>& changes) {
 }
 
 Result<BatchOutcome> runBatch(Journal* journal, BatchInfo info, std::vector<Change> changes,
-                              const BatchHooks& hooks) {
-  BatchOutcome out = checkBatch(changes);
+                              const BatchHooks& hooks, bool folders) {
+  BatchOutcome out = checkBatch(changes, folders);
   out.dryRun = false;
   if (out.refused) {
     for (ChangeResult& r : out.results) {
       if (!r.ok) continue;
       r.ok = false;
-      r.error = Error{ErrorCode::kConflict, "Not changed: other changes of the batch cannot be made."};
+      r.error =
+          Error{ErrorCode::kConflict, "Not changed: other changes of the batch cannot be made."};
     }
     return out;
   }
@@ -118,10 +131,11 @@ Result<BatchOutcome> runBatch(Journal* journal, BatchInfo info, std::vector<Chan
     ChangeResult& c = out.results[i];
     if (c.ok || !isTemporaryName(nameOf(c.newPath))) continue;
     for (const std::string& to : {changes[i].path, *changes[i].newPath}) {
-      if (auto moved = renameFile(c.newPath, nameOf(to))) {
+      if (auto moved = moveItem(c.newPath, to)) {
         rescue.emplace_back();
         rescue.back().path = c.newPath;
         rescue.back().newName = nameOf(to);
+        if (folderOf(to) != folderOf(c.newPath)) rescue.back().newFolder = folderOf(to);
         rescued.push_back(i);
         c.error->message += " (moved back to \"" + nameOf(*moved) + "\")";
         c.newPath = *moved;
@@ -148,6 +162,7 @@ Result<BatchOutcome> runBatch(Journal* journal, BatchInfo info, std::vector<Chan
     }
   }
   if (journalled) keep(journal->end(info.id));
+  if (journal && !info.undoes.empty()) removeMadeFolders(*journal, info.undoes);
   return out;
 }
 

@@ -46,12 +46,14 @@ struct BatchHooks {
 // The check of a batch without running it: each change's own reason, ok
 // where it has none, `refused` when any has one. Touches nothing but the
 // changes (their paths made plain, as checked).
-BatchOutcome checkBatch(std::vector<Change>& changes);
+// With `folders`, new paths may go into other folders (see checkChanges).
+BatchOutcome checkBatch(std::vector<Change>& changes, bool folders = false);
 
 // Runs `changes` as the batch `info` (an empty id is made up). Fails only when
 // the journal could not take the plan, and then nothing has changed. Without
-// a journal (test hosts) nothing is recorded.
+// a journal (test hosts) nothing is recorded. A batch that undoes another
+// removes afterwards the folders that one made, when they are empty.
 Result<BatchOutcome> runBatch(Journal* journal, BatchInfo info, std::vector<Change> changes,
-                              const BatchHooks& hooks);
+                              const BatchHooks& hooks, bool folders = false);
 
 }  // namespace quarrytide

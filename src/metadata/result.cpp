@@ -80,6 +80,8 @@ std::string_view codeName(ErrorCode code) {
       return "same-target";
     case ErrorCode::kOtherFolder:
       return "other-folder";
+    case ErrorCode::kNotAFolder:
+      return "not-a-folder";
   }
   return "io";
 }

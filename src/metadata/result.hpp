@@ -31,6 +31,7 @@ enum class ErrorCode : int {
   kSameItem,     // two changes of one batch for one item
   kSameTarget,   // two items of one batch onto one path
   kOtherFolder,  // a new path in another folder than the item's
+  kNotAFolder,   // a folder a new path needs is a file
 };
 
 // The code as it crosses the boundary: "exists", "invalid-name", …

@@ -238,6 +238,37 @@ TEST(Journal, RepairsEveryItemACrashLeftAndCountsWhatBecameOfEachItem) {
   }
 }
 
+TEST(Journal, RepairsAMoveIntoAFolderItMadeWhereverACrashCutIt) {
+  struct Case {
+    const char* name;
+    bool made, moved;
+    std::string states;
+  };
+  const Case cases[] = {{"both ran", true, true, "DD"},
+                        {"the folder was made", true, false, "DN"},
+                        {"neither ran", false, false, "NN"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir t;
+    const FileIdentity id = idOf(t.file("a", "a"));
+    Operation make, move = rename(t.at("a"), "a");
+    make.path = t.at("n");
+    make.makeFolder = true;
+    move.newFolder = t.at("n");
+    Journal j(t.at("j.sqlite3"));
+    ASSERT_TRUE(j.plan({"b"}, {make, move}, {FileIdentity{}, id}).ok());
+    if (c.made) std::filesystem::create_directory(t.at("n"));
+    if (c.moved) std::filesystem::rename(t.at("a"), t.at("n/a"));
+    j.recover();
+    std::string states;
+    for (const auto& e : j.entries("b")) states += "PDFNL"[int(e.state)];
+    EXPECT_EQ(states, c.states);
+    const auto b = j.batch("b");
+    EXPECT_EQ(std::tuple(b->done, b->notRun), std::tuple(int(c.moved), int(!c.moved)))
+        << "the folder is no item";
+  }
+}
+
 // The exports of a batch as a spreadsheet and a shell read them: no byte of a
 // name, folder or title gets out of its quotes, no field becomes a formula.
 JournalEntry renamed(const std::string& from, const std::string& to) {
@@ -265,11 +296,19 @@ TEST(Export, TheUndoScriptOnlyMovesItemsBackWhateverTheirNamesFolderAndTitleHold
   entries.push_back(renamed(t.file(in + "taken", "taken"), t.file(in + "moved", "moved")));
   want[in + "taken"] = "taken", want[in + "moved"] = "moved";
   want["err"] = "not moved back, the old name is taken: " + t.at(in) + "taken\n";
+  // a folder the batch made and moved an item into: the item back, the folder gone
+  JournalEntry made;
+  made.op.path = t.at(in + "made"), made.op.makeFolder = true, made.state = EntryState::kDone;
+  made.newPath = t.folder(in + "made");
+  entries.insert(entries.begin(), made);
+  entries.push_back(renamed(t.at(in + "moved in"), t.file(in + "made/moved in", "m")));
+  want[in + "moved in"] = "m";
   const BatchSummary batch{"id\ntouch id", 0, "Rename\ntouch title\n#" + evil, t.at(in)};
   std::ofstream(t.folder("run") + "/undo.sh")
       << (want["run/undo.sh"] = batchUndoScript(batch, entries));
   ASSERT_EQ(std::system(("cd '" + t.at("run") + "' && sh undo.sh 2>../err").c_str()), 0);
   EXPECT_EQ(testing::contents(t.path()), want);
+  EXPECT_FALSE(std::filesystem::exists(t.at(in + "made")));
   EXPECT_EQ(testing::xattr(t.at(in + "-rf"), "user.xdg.comment"), evil);
 }
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <set>
 
 #include "files.hpp"
 #include "headless.hpp"
@@ -85,6 +87,7 @@ TEST(RunBatch, ASetThatCannotBeMadeIsRefusedWholeWithAReasonForEachChange) {
     const char* what;
     std::vector<std::array<const char*, 2>> changes;  // from, to
     std::vector<const char*> codes;
+    bool folders = false;
   };
   const Case cases[] = {
       {"two changes for one item",
@@ -97,6 +100,14 @@ TEST(RunBatch, ASetThatCannotBeMadeIsRefusedWholeWithAReasonForEachChange) {
        {{"a", ""}, {"b", ".."}, {"c", "d/"}},
        {"invalid-name", "invalid-name", "invalid-name"}},
       {"another folder", {{"a", "../a"}}, {"other-folder"}},
+      {"a file where a folder would be", {{"a", "b/x"}}, {"not-a-folder"}, true},
+      {"a file above it", {{"a", "b/x/y"}, {"c", "n/c"}}, {"not-a-folder", "conflict"}, true},
+      {"a name the batch makes a folder",
+       {{"a", "n/x"}, {"b", "n"}},
+       {"conflict", "same-target"},
+       true},
+      {"up by a ..", {{"a", "../a"}}, {"invalid-name"}, true},
+      {"a folder into itself", {{"c", "c/in"}}, {"invalid-name"}, true},
   };
   for (const Case& c : cases) {
     TempDir t;
@@ -104,8 +115,9 @@ TEST(RunBatch, ASetThatCannotBeMadeIsRefusedWholeWithAReasonForEachChange) {
     json changes = json::array();
     for (const auto& [from, to] : c.changes) changes.push_back(change(t, from, to));
     // a dry run gives each change its own verdict: the innocent ones pass
-    auto replies = answered({request(1, "runBatch", {{"changes", changes}, {"dryRun", true}}),
-                             request(2, "runBatch", {{"changes", changes}})});
+    auto replies = answered(
+        {request(1, "runBatch", {{"changes", changes}, {"dryRun", true}, {"folders", c.folders}}),
+         request(2, "runBatch", {{"changes", changes}, {"folders", c.folders}})});
     for (const bool dry : {true, false}) {
       const json& reply = replies.at(dry ? 1 : 2)["payload"];
       EXPECT_EQ(reply["refused"], true) << c.what;
@@ -116,17 +128,18 @@ TEST(RunBatch, ASetThatCannotBeMadeIsRefusedWholeWithAReasonForEachChange) {
       EXPECT_EQ(codes, want) << c.what << (dry ? " (dry run)" : "");
     }
     EXPECT_EQ(contents(t.at("d")), before) << c.what;
+    EXPECT_FALSE(std::filesystem::exists(t.at("d/n"))) << c.what;
   }
   {
     // a set that can be made is only checked: nothing moves, nothing is journalled
     TempDir t;
     const Contents before = made(t, {"a", "b"});
     const std::vector<std::string> env = {"XDG_STATE_HOME=" + t.folder("state")};
-    auto replies = answered({request(1, "runBatch",
-                                     {{"changes", {change(t, "a", "b"), change(t, "b", "a")}},
-                                      {"dryRun", true}}),
-                             request(2, "listBatches")},
-                            env);
+    auto replies = answered(
+        {request(1, "runBatch",
+                 {{"changes", {change(t, "a", "b"), change(t, "b", "a")}}, {"dryRun", true}}),
+         request(2, "listBatches")},
+        env);
     EXPECT_EQ(replies.at(1)["payload"]["results"][1],
               json({{"ok", true}, {"path", t.at("d/b")}, {"newPath", t.at("d/b")}}));
     EXPECT_FALSE(replies.at(1)["payload"].contains("refused"));
@@ -136,6 +149,52 @@ TEST(RunBatch, ASetThatCannotBeMadeIsRefusedWholeWithAReasonForEachChange) {
   EXPECT_EQ(
       answered({request(1, "runBatch")}).at(1),
       json({{"id", 1}, {"ok", false}, {"payload", "missing changes"}, {"code", "bad-request"}}));
+}
+
+// Every entry below d: folders with a trailing "/", files as name=content.
+std::string tree(TempDir& t) {
+  std::set<std::string> all;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(t.at("d")))
+    all.insert(e.path().string().substr(t.at("d").size() + 1) +
+               (e.is_directory() ? "/" : "=" + read(e.path().string())));
+  std::string out;
+  for (const auto& e : all) out += (out.empty() ? "" : " ") + e;
+  return out;
+}
+
+TEST(RunBatch, IntoFoldersItemsGoWhereAskedInFoldersMadeForThemAndTheUndoRemovesThoseLeftEmpty) {
+  TempDir t;
+  made(t, {"a", "b", "c"});
+  t.file("d/up/u", "u");
+  const std::vector<std::string> env = {"XDG_STATE_HOME=" + t.folder("state")};
+  // into new folders, one of them two deep; a swap between two folders
+  const json changes = {change(t, "a", "2024/07/a"), change(t, "b", "keep/b2"),
+                        change(t, "c", "up/u"), change(t, "up/u", "c")};
+  auto replies =
+      answered({request(1, "runBatch", {{"changes", changes}, {"batch", "B"}, {"folders", true}}),
+                request(2, "readBatch", {{"id", "B"}})},
+               env);
+  EXPECT_EQ(tree(t), "2024/ 2024/07/ 2024/07/a=a c=u keep/ keep/b2=b up/ up/u=c");
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    EXPECT_EQ(replies.at(1)["payload"]["results"][i]["ok"], true);
+    EXPECT_EQ(replies.at(1)["payload"]["results"][i]["record"]["path"], changes[i]["newPath"]);
+  }
+  std::vector<std::string> made;
+  for (const auto& e : replies.at(2)["payload"]["entries"])
+    if (e.value("makeFolder", false) && e["state"] == "done") made.push_back(e["path"]);
+  EXPECT_EQ(made, std::vector<std::string>({t.at("d/2024"), t.at("d/2024/07"), t.at("d/keep")}));
+  EXPECT_EQ(answered({request(3, "listBatches")}, env).at(3)["payload"]["batches"][0]["done"], 4);
+  // Undone: every item back; a folder another program put a file in since stays.
+  t.file("d/keep/theirs", "t");
+  json back = json::array();
+  for (const auto& c : changes) back.push_back({{"path", c["newPath"]}, {"newPath", c["path"]}});
+  const json undo =
+      answered({request(4, "runBatch",
+                        {{"changes", back}, {"batch", "U"}, {"undoes", "B"}, {"folders", true}})},
+               env)
+          .at(4);
+  EXPECT_EQ(undo["payload"].value("refused", false), false);
+  EXPECT_EQ(tree(t), "a=a b=b c=c keep/ keep/theirs=t up/ up/u=u");
 }
 
 TEST(RunBatch, InColumnsTheReplyListsOnlyTheFailuresAndTheRowsWithoutARecord) {

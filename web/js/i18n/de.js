@@ -493,6 +493,7 @@ export default {
   'code.same-item': 'zwei Änderungen des Stapels betreffen dieses Objekt',
   'code.same-target': 'ein anderes Objekt des Stapels soll diesen Namen bekommen',
   'code.other-folder': 'der neue Name würde das Objekt in einen anderen Ordner verschieben',
+  'code.not-a-folder': 'wo ein Ordner des neuen Pfads sein müsste, liegt eine Datei',
   'stage.tags': 'Die Tags konnten nicht geschrieben werden: {reason}.',
   'stage.comment': 'Der Kommentar konnte nicht gesetzt werden: {reason}.',
 

@@ -494,6 +494,7 @@ export default {
   'code.same-item': 'two changes of the batch are for this item',
   'code.same-target': 'another item of the batch is to get this name',
   'code.other-folder': 'the new name would move the item to another folder',
+  'code.not-a-folder': 'a file stands where a folder of the new path would be',
   'stage.tags': 'Could not write the tags: {reason}.',
   'stage.comment': 'Could not set the comment: {reason}.',
 
