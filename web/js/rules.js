@@ -3,6 +3,7 @@
 // types themselves live in rules/. Pure: no DOM.
 
 import { joinName, splitName } from './text.js';
+import { splitPlace } from './folders.js';
 import { RULES, RULE_BY_TYPE } from './rules/index.js';
 import { t } from './i18n/index.js';
 
@@ -69,9 +70,12 @@ export function compileRule(rule) {
 /**
  * Compiles the enabled rules of a chain. `run(item, ctx)` gives the item's new
  * name; `errors` maps rule ids to the reason a rule is skipped. No rule ever
- * throws out of here: a rule that cannot run is its own error.
+ * throws out of here: a rule that cannot run is its own error. With
+ * `folders`, a name may hold "/" (folders relative to the item's, see
+ * placeOf): the extension is that of its last part.
  */
-export function compileChain(rules) {
+export function compileChain(rules, { folders = false } = {}) {
+  const split = folders ? splitPlace : splitName;
   const steps = [];
   const errors = {};
   let perFolder = false;
@@ -105,7 +109,7 @@ export function compileChain(rules) {
         if (target === 'name') base = fn(base, ctx);
         else if (target === 'ext') ext = fn(ext, ctx);
         else if (target === 'parts') ({ base, ext } = fn({ base, ext }, ctx));
-        else ({ base, ext } = splitName(fn(joinName(base, ext), ctx)));
+        else ({ base, ext } = split(fn(joinName(base, ext), ctx)));
       } catch (e) {
         failed(steps[i], e);
       }
