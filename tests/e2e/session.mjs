@@ -174,3 +174,31 @@ export async function namesFromContent(web, folder) {
   await apply(10000);
   await until('the files renamed on disk', 20000, () => JSON.stringify(fs.readdirSync(folder).sort()) === JSON.stringify(want));
 }
+
+/** Photos of two years sorted into year/month folders the batch makes, then undone: every photo back, the folders gone. */
+export async function intoFolders(web, folder) {
+  const u = user(web);
+  fresh(folder);
+  const tree = () => execFileSync('find', ['.', '-mindepth', '1'], { cwd: folder, encoding: 'utf8' }).split('\n').filter(Boolean).sort().join(' ');
+  for (const [name, taken] of [['a.jpg', '2023:05:01 10:00:00'], ['b.jpg', '2024:07:13 11:00:00'], ['c.jpg', '2024:07:14 12:00:00']]) {
+    const file = path.join(folder, name);
+    execFileSync('ffmpeg', ['-nostdin', '-v', 'error', '-y', '-f', 'lavfi', '-i', 'color=s=16x16', '-frames:v', '1', file]);
+    execFileSync('exiftool', ['-q', '-overwrite_original', `-DateTimeOriginal=${taken}`, file]);
+  }
+  const before = tree();
+  await u.clearRules();
+  await u.open(folder);
+  await until('the three photos listed', 15000, async () => (await u.state('s.listing.items.length')) === 3);
+  if (!(await u.state('s.config.folders'))) await web.click('#folders-check');
+  const card = await u.addRule('Template');
+  await web.clear(`${card} [data-field=pattern]`);
+  await web.type(`${card} [data-field=pattern]`, '{taken:YYYY}/{taken:MM}/{name}');
+  await until('the new places in the preview', 20000, async () => (await u.state('!s.preview.pending && s.preview.counts.renames')) === 3);
+  await u.apply(10000);
+  const sorted = './2023 ./2023/05 ./2023/05/a.jpg ./2024 ./2024/07 ./2024/07/b.jpg ./2024/07/c.jpg';
+  await until('the photos in their folders on disk', 20000, () => tree() === sorted).catch((e) => { throw new Error(`${e.message}: ${tree()}`); });
+  await until('undo is offered', 5000, () => u.exec("return !document.getElementById('undo-btn').disabled"));
+  await web.click('#undo-btn');
+  await until('every photo back and the folders gone', 20000, () => tree() === before).catch((e) => { throw new Error(`${e.message}: ${tree()}`); });
+  await web.click('#folders-check');
+}

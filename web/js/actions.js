@@ -32,6 +32,7 @@ export const actions = {
   configLoaded: (state, { config }) => ({ config, loading: false, filter: { ...state.filter, mode: config.filterMode } }),
   setMode: (state, mode) => withConfig(state, { mode }),
   setScope: (state, scope) => withConfig(state, { scope }),
+  setFolders: (state, folders) => withConfig(state, { folders: Boolean(folders) }),
   toggleHidden: (state) => withConfig(state, { showHidden: !state.config.showHidden }),
   setColumns: (state, columns) => withConfig(state, { columns }),
   setFilterMode: (state, mode) => ({ ...withConfig(state, { filterMode: mode }), filter: { ...state.filter, mode } }),
@@ -135,12 +136,13 @@ export const actions = {
     if (!p) return null;
     const rules = structuredClone(p.rules).map((r) => newRule(r.type, { ...r, id: undefined }));
     for (const r of rules) if (!r.id) r.id = newRule(r.type).id;
-    return { ...withConfig(state, { rules }), ...withUi(state, { expanded: new Set() }) };
+    return { ...withConfig(state, { rules, folders: p.folders === true }), ...withUi(state, { expanded: new Set() }) };
   },
   savePreset: (state, name) => {
     const rules = structuredClone(state.config.rules);
+    const preset = { name, rules, ...(state.config.folders ? { folders: true } : {}) };
     const has = state.config.presets.some((p) => p.name === name);
-    const presets = has ? state.config.presets.map((p) => (p.name === name ? { name, rules } : p)) : [...state.config.presets, { name, rules }];
+    const presets = has ? state.config.presets.map((p) => (p.name === name ? preset : p)) : [...state.config.presets, preset];
     return withConfig(state, { presets });
   },
   renamePreset: (state, { from, to }) => withConfig(state, { presets: state.config.presets.map((p) => (p.name === from ? { ...p, name: to } : p)) }),

@@ -30,7 +30,10 @@ export function undoStacks(batches) {
 /** Changes that undo a batch read back from the journal (recordFromJournal), for runBatch. */
 export function batchChanges(record) {
   // keyed by the item's path now, so that a listed row can be found again
-  return record.changes.map((c) => ({ key: joinPath(c.dir, c.to), dir: c.dir, name: c.to, newName: c.from, meta: c.before }));
+  return record.changes.map((c) => {
+    const at = c.toDir ?? c.dir;
+    return { key: joinPath(at, c.to), dir: at, name: c.to, newName: c.from, meta: c.before, ...(at !== c.dir ? { newDir: c.dir } : {}) };
+  });
 }
 
 /** What became of a journal batch's items: "2,250 done · 3 failed · 17,750 not run". */
@@ -38,11 +41,14 @@ export function batchCounts(b) {
   return [t('history.done', { count: b.done }), b.failed && t('history.failedN', { count: b.failed }), b.notRun && t('history.notRunN', { count: b.notRun })].filter(Boolean).join(' · ');
 }
 
+/** Whether a change gives its item a new name or folder. */
+export const moves = (c) => c.newName !== c.name || (c.newDir !== undefined && c.newDir !== c.dir);
+
 /** Counts for a summary line: renames and metadata changes among `changes`. */
 export function countChanges(changes) {
   let renames = 0, meta = 0;
   for (const c of changes) {
-    if (c.newName !== c.name) renames++;
+    if (moves(c)) renames++;
     if (c.meta && Object.keys(c.meta).length) meta++;
   }
   return { renames, meta };
@@ -81,19 +87,21 @@ function chainsOf(entries, endOf, start, step) {
  */
 export function recordFromJournal(batch, entries) {
   let missing = entries.filter((e) => e.state === 'left').length;
-  const changes = chainsOf(entries.filter((e) => e.state === 'done'), (e) => e.newPath ?? e.path,
-    (e) => ({ dir: dirOf(e.path), from: baseName(e.path), to: baseName(e.path), before: undefined, after: undefined, now: e.now }),
+  // a folder the batch made goes when the undo empties it (the native side's part)
+  const changes = chainsOf(entries.filter((e) => e.state === 'done' && !e.makeFolder), (e) => e.newPath ?? e.path,
+    (e) => ({ dir: dirOf(e.path), from: baseName(e.path), to: baseName(e.path), toDir: dirOf(e.path), before: undefined, after: undefined, now: e.now }),
     (c, e) => {
       c.to = baseName(e.newPath ?? e.path);
+      c.toDir = dirOf(e.newPath ?? e.path);
       c.now = e.now;
       const before = metaOf(e, 'old');
       if (before) { c.before = { ...before, ...c.before }; c.after = { ...c.after, ...metaOf(e, '') }; }
     });
   const kept = [];
   for (const { now, ...c } of changes) {
-    if (now === null || (now && dirOf(now) !== c.dir)) { missing++; continue; }
+    if (now === null || (now && dirOf(now) !== c.toDir)) { missing++; continue; }
     if (now) c.to = baseName(now);
-    if (c.from === c.to && !c.before) continue;
+    if (c.from === c.to && c.dir === c.toDir && !c.before) continue;
     kept.push(c);
   }
   return { title: batch.title || t('batch.aBatch'), when: batch.started, folder: batch.folder || kept[0]?.dir || '', changes: kept, id: batch.id, missing };

@@ -15,6 +15,7 @@ export function defaultConfig() {
     rules: [],
     mode: 'files',
     scope: 'all',
+    folders: false, // a "/" a rule writes makes folders
     sort: { key: 'native', dir: 1 },
     filterMode: 'text',
     columns: {},
@@ -40,6 +41,7 @@ export function parseConfig(text) {
   cfg.rules = rules(raw.rules);
   if (MODES.includes(raw.mode)) cfg.mode = raw.mode;
   if (raw.scope === 'selection') cfg.scope = 'selection';
+  cfg.folders = raw.folders === true;
   if (raw.sort && SORT_KEYS.includes(raw.sort.key)) cfg.sort = { key: raw.sort.key, dir: raw.sort.dir === -1 ? -1 : 1 };
   if (['text', 'glob', 'regex'].includes(raw.filterMode)) cfg.filterMode = raw.filterMode;
   if (raw.columns && typeof raw.columns === 'object') {
@@ -49,7 +51,7 @@ export function parseConfig(text) {
     cfg.presets = raw.presets
       .filter((p) => p && typeof p.name === 'string' && p.name !== '')
       .slice(0, MAX_PRESETS)
-      .map((p) => ({ name: p.name, rules: rules(p.rules) }));
+      .map((p) => ({ name: p.name, rules: rules(p.rules), ...(p.folders === true ? { folders: true } : {}) }));
   }
   if (Array.isArray(raw.recent)) cfg.recent = raw.recent.filter((p) => typeof p === 'string').slice(0, MAX_RECENT);
   cfg.lastFolder = str(raw.lastFolder, null);
@@ -67,6 +69,7 @@ export function serializeConfig(cfg) {
     rules: cfg.rules,
     mode: cfg.mode,
     scope: cfg.scope,
+    folders: cfg.folders,
     sort: cfg.sort,
     filterMode: cfg.filterMode,
     columns: cfg.columns,

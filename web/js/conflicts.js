@@ -3,6 +3,7 @@
 // surprise. Pure: no DOM.
 
 import { utf8Length } from './text.js';
+import { placeOf } from './folders.js';
 import { t, word } from './i18n/index.js';
 
 export const MAX_NAME_BYTES = 255;
@@ -21,6 +22,7 @@ export const ISSUES = {
   case: { severity: 'warning', word: t('issue.caseWord'), text: (d) => t('issue.case', { name: d }) },
   spaces: { severity: 'warning', word: t('issue.spacesWord'), text: () => t('issue.spaces') },
   hidden: { severity: 'warning', word: t('issue.hiddenWord'), text: () => t('issue.hidden') },
+  outside: { severity: 'warning', word: t('issue.outsideWord'), text: () => t('issue.outside') },
   noTaken: { severity: 'warning', word: t('issue.noTakenWord'), text: () => t('issue.noTaken') },
   missing: { severity: 'warning', word: (d) => t('issue.missingWord', { what: fieldName(d) }), text: (d) => t('issue.missing', { what: fieldName(d) }) },
   utf8: { severity: 'skip', word: t('issue.utf8Word'), text: () => t('issue.utf8') },
@@ -247,10 +249,12 @@ class NameBuckets {
  * `names` (optional, a NameList) holds the items' names;
  * `taken(dir, name)` (optional) tells whether an item that is not listed holds
  * that name; `missing[i]` (optional) lists the values a renamed item's new
- * name needed and it does not have ("date taken", "artist"). Returns per-item problem lists (undefined where
+ * name needed and it does not have ("date taken", "artist"). With `folders`,
+ * a new name's "/" makes folders (placeOf, below `root`): it is checked in
+ * the folder it goes to. Returns per-item problem lists (undefined where
  * none) and row counts.
  */
-export function checkConflicts(items, newNames, { skip = null, tags = null, taken = null, missing = null, names = null } = {}) {
+export function checkConflicts(items, newNames, { skip = null, tags = null, taken = null, missing = null, names = null, folders = false, root = null } = {}) {
   const n = items.length;
   // a listing's names as one text are read in place, not made one by one
   const nameOf = names ? (i) => names.at(i) : (i) => items[i].name;
@@ -283,20 +287,35 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
     // The renamed items by folder and lower-cased new name: exact duplicates
     // and case-only twins share a bucket, so one lookup answers both. Items
     // that stay are then looked up in it.
-    const buckets = NameBuckets.take(n, newNames);
+    // a name that makes folders is checked by its last part, in its folder
+    let finals = newNames;
+    let dirOf = (i) => items[i].dir;
+    if (folders) {
+      const placed = new Map();
+      for (let i = 0; i < n; i++) if (renamed[i] && newNames[i].includes('/')) placed.set(i, placeOf(items[i].dir, newNames[i], { root: root ?? items[i].dir }));
+      if (placed.size) {
+        finals = Array.from(newNames, (name, i) => placed.get(i)?.name ?? name);
+        dirOf = (i) => placed.get(i)?.dir ?? items[i].dir;
+        for (const [i, place] of placed) {
+          for (const part of newNames[i].split('/').slice(0, -1)) if (utf8Length(part) > MAX_NAME_BYTES) add(i, 'tooLong', utf8Length(part));
+          if (place.outside) add(i, 'outside');
+        }
+      }
+    }
+    const buckets = NameBuckets.take(n, finals);
     const shared = []; // renamed items whose bucket holds more than one
     let lastDir = null;
     let dirId = -1;
     const dirs = new Map();
     for (let i = 0; i < n; i++) {
       if (!renamed[i]) continue;
-      const dir = items[i].dir;
+      const dir = dirOf(i);
       if (dir !== lastDir) {
         lastDir = dir;
         dirId = dirs.get(dir);
         if (dirId === undefined) dirs.set(dir, (dirId = dirs.size));
       }
-      const fin = newNames[i];
+      const fin = finals[i];
       const h = scan(dirId, fin);
       const flags = scanned;
       const first = buckets.add(dirId, h, !(flags & WIDE), i);
@@ -315,19 +334,19 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
       if (item.dir !== lastDir) { lastDir = item.dir; dirId = dirs.get(lastDir); }
       if (dirId === undefined) continue;
       const name = nameOf(i);
-      for (let j = buckets.find(dirId, name); j >= 0; j = buckets.next[j]) add(j, newNames[j] === name ? 'exists' : 'case', name);
+      for (let j = buckets.find(dirId, name); j >= 0; j = buckets.next[j]) add(j, finals[j] === name ? 'exists' : 'case', name);
     }
     for (const i of shared) {
-      const fin = newNames[i];
+      const fin = finals[i];
       let same = 0;
       let twin;
       for (let j = buckets.head(i); j >= 0; j = buckets.next[j]) {
-        if (newNames[j] === fin) same++;
+        if (finals[j] === fin) same++;
         else if (twin === undefined) twin = j;
       }
       const p = problems[i];
       if (same > 1 && !(p && p.some(([c]) => c === 'exists'))) add(i, 'dup', same);
-      if (twin !== undefined && !(p && p.some(([c]) => c === 'case'))) add(i, 'case', newNames[twin]);
+      if (twin !== undefined && !(p && p.some(([c]) => c === 'case'))) add(i, 'case', finals[twin]);
     }
     buckets.release();
   }
@@ -369,10 +388,10 @@ export function severityOf(list) {
  * the skip flags and the final check. `check`, when given, is the result of
  * `checkConflicts` with the same options, and saves the first pass.
  */
-export function skipErrorRows(items, newNames, { skip = null, tags = null, taken = null, missing = null, names = null, check = null } = {}) {
+export function skipErrorRows(items, newNames, { skip = null, tags = null, taken = null, missing = null, names = null, check = null, folders = false, root = null } = {}) {
   const flags = skip ? Uint8Array.from(skip) : new Uint8Array(items.length);
   for (;;) {
-    if (!check) check = checkConflicts(items, newNames, { skip: flags, tags, taken, missing, names });
+    if (!check) check = checkConflicts(items, newNames, { skip: flags, tags, taken, missing, names, folders, root });
     let changed = false;
     for (let i = 0; i < items.length; i++) {
       if (!flags[i] && severityOf(check.problems[i]) === 'error') {

@@ -47,7 +47,7 @@ createMedia({ store, bridge });
 offerFieldsOf(() => {
   const item = focusedItem(st());
   return Object.keys((item && st().media.map.get(item.path)?.tags) || {});
-});
+}, () => st().config.folders);
 let list = null;
 const thumbnails = createThumbnails({ bridge, isShown: (path) => list.isShown(path), redraw: () => list.redraw() });
 const runner = createBatchRunner({ store, bridge, preview, notices, thumbnails });
@@ -98,6 +98,7 @@ const intents = {
   toggleAddMenu: (on) => dispatch('toggleAddMenu', on),
   openAddMenu: () => dispatch('toggleAddMenu', true),
   setScope: (scope) => dispatch('setScope', scope),
+  setFolders: (on) => dispatch('setFolders', on),
   async clearRules() {
     const n = st().config.rules.length;
     if (!n) return;

@@ -38,9 +38,10 @@ function countRows(items, check, leftOut, edited) {
  * follows; `dateTaken`: each item's date taken in milliseconds (0 where the
  * file has none), when a rule or the sort uses it; `media`: what `readMedia`
  * answered for each item, when a rule uses it; `names` (a NameList), the
- * items' names where they are held as one text.
+ * items' names where they are held as one text; `folders`: names may make
+ * folders below `root` (the listed folder).
  */
-export function computePreview({ items, names = null, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), edited = null, taken = null, previousNames = null, dateTaken = null, media = null }) {
+export function computePreview({ items, names = null, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), edited = null, taken = null, previousNames = null, dateTaken = null, media = null, folders = false, root = null }) {
   const tagsOf = (i) => edits.get(i)?.tags ?? items[i].tags;
   const labelOf = (i) => edits.get(i)?.label ?? items[i].label;
   const filterError = textMatcher(filter.text || '', filter.mode || 'text').error || textMatcher(filter.exclude || '', filter.mode || 'text').error;
@@ -49,7 +50,7 @@ export function computePreview({ items, names = null, rules, scope = 'all', sele
   const chosen = scope === 'selection' && selection ? new Set(selection) : null;
   const order = chosen ? base.filter((i) => chosen.has(i)) : base;
 
-  const chain = compileChain(rules);
+  const chain = compileChain(rules, { folders });
   // only the new names are made: an unchanged one is read where it is
   const newNames = new Array(items.length);
   const missing = [];
@@ -61,9 +62,9 @@ export function computePreview({ items, names = null, rules, scope = 'all', sele
   const tags = new Array(items.length);
   for (const [i, e] of edits) if (e.tags) tags[i] = e.tags;
   const isTaken = taken && taken.size ? (dir, name) => taken.has(joinPath(dir, name)) : null;
-  const check = checkConflicts(items, newNames, { tags, taken: isTaken, missing, names });
+  const check = checkConflicts(items, newNames, { tags, taken: isTaken, missing, names, folders, root });
   // apply can only go ahead with these rows skipped, so the counts shown leave them out too
-  const leftOut = check.errors ? skipErrorRows(items, newNames, { tags, taken: isTaken, missing, names, check }).skip : null;
+  const leftOut = check.errors ? skipErrorRows(items, newNames, { tags, taken: isTaken, missing, names, check, folders, root }).skip : null;
   const counts = countRows(items, check, leftOut, edited || new Set(edits.keys()));
   return { base: Int32Array.from(base), newNames, check, leftOut, chainErrors: chain.errors, filterError, counts };
 }

@@ -4,6 +4,7 @@
 // Pure: no DOM.
 
 import { joinPath } from './text.js';
+import { placeOf } from './folders.js';
 
 /** The names of the listed items, per folder: Map dir -> Set of names. */
 export function listedNames(items) {
@@ -23,18 +24,21 @@ const usable = (name) => name !== '' && name !== '.' && name !== '..' && !name.i
  * that no listed item holds and whose state `known` (Map path -> taken) does
  * not hold yet; each once, in list order. `onlyHidden` keeps the hidden names.
  * `listed`: listedNames of the items, or a function that makes it when
- * first needed (a million names in sets, most often for nothing).
+ * first needed (a million names in sets, most often for nothing). With
+ * `folders` ({root}), a name's "/" makes folders: its place is asked.
  */
-export function targetsToProbe(items, newNames, renamed, listed, known, onlyHidden = false) {
+export function targetsToProbe(items, newNames, renamed, listed, known, onlyHidden = false, folders = null) {
   const out = new Set();
   let map = typeof listed === 'function' ? null : listed;
   const names = () => (map ??= listed());
   const firstCode = (i) => (newNames.firstCode ? newNames.firstCode(i) : newNames.at(i).charCodeAt(0));
   for (let i = 0; i < items.length; i++) {
     if (!renamed[i] || (onlyHidden && firstCode(i) !== 46)) continue;
-    const name = newNames.at(i);
-    if (!usable(name) || names().get(items[i].dir)?.has(name)) continue;
-    const path = joinPath(items[i].dir, name);
+    let name = newNames.at(i);
+    let dir = items[i].dir;
+    if (folders && name.includes('/')) ({ name, dir } = placeOf(dir, name, folders));
+    if (!usable(name) || names().get(dir)?.has(name)) continue;
+    const path = joinPath(dir, name);
     if (!known.has(path)) out.add(path);
   }
   return [...out];

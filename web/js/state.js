@@ -6,6 +6,7 @@ import { emptySelection } from './selection.js';
 import { severityOf, isInvalidUtf8 } from './conflicts.js';
 import { countChanges } from './batch.js';
 import { NameList } from './names.js';
+import { placeOf } from './folders.js';
 
 export function initialState() {
   return {
@@ -62,7 +63,8 @@ export function pendingCounts(state) {
 
 /**
  * The changes an apply sends for the preview on screen: rows left out for
- * errors are not among them. Each change: {key, dir, name, newName, meta, before}.
+ * errors are not among them. Each change: {key, dir, name, newName, meta,
+ * before}, and `newDir` (its new folder) when its new name makes folders.
  */
 export function outgoingChanges(state) {
   const { items } = state.listing;
@@ -77,7 +79,13 @@ export function outgoingChanges(state) {
     if (!rename && !edit) continue;
     const before = {};
     if (edit) for (const k of Object.keys(edit)) before[k] = it[k];
-    changes.push({ key: it.path, dir: it.dir, name: it.name, newName: rename ? newNames.at(i) : it.name, meta: edit ? { ...edit } : undefined, before });
+    const change = { key: it.path, dir: it.dir, name: it.name, newName: rename ? newNames.at(i) : it.name, meta: edit ? { ...edit } : undefined, before };
+    if (rename && state.config.folders && change.newName.includes('/')) {
+      const place = placeOf(it.dir, change.newName, { root: state.listing.folder || it.dir });
+      change.newName = place.name;
+      change.newDir = place.dir;
+    }
+    changes.push(change);
   }
   return { changes, ...countChanges(changes) };
 }

@@ -153,6 +153,14 @@ export const rows = (page) => page.$$eval('.row', (els) => els.sort((a, b) => a.
   selected: r.classList.contains('selected'),
 })));
 export const column = async (page, key) => (await rows(page)).map((r) => r[key]);
+/** The column once it reads `want` (an order or a rule's change shows in the preview's next task); asserts it within 5 s. */
+export async function columnSoon(page, key, want) {
+  let seen;
+  for (const end = Date.now() + 5000; Date.now() < end; await new Promise((r) => setTimeout(r, 50))) {
+    if (JSON.stringify((seen = await column(page, key))) === JSON.stringify(want)) return;
+  }
+  throw new Error(`${key}: ${JSON.stringify(seen)}, not ${JSON.stringify(want)}`);
+}
 export const text = async (page, selector) => (await page.textContent(selector)).trim();
 export const waitEnabled = (page, id) => page.waitForFunction((i) => !document.getElementById(i).disabled, id);
 export const waitToast = (page, words) => page.waitForFunction((w) => document.getElementById('toasts').textContent.includes(w), words);

@@ -50,14 +50,19 @@ test('a batch read back from the journal undoes each item once, from where it is
     done('/d/.qt-swap-1', 'b'), // a temporary name had no identity to look for
     done('/d/c', 'c2', { now: '/d/moved' }), done('/d/e', 'e2', { now: null }), done('/d/f', 'f2', { now: '/elsewhere/f2' }),
     { path: '/d/g', state: 'failed' }, { path: '/d/h', newName: 'h2', state: 'left', newPath: '/d/.qt-swap-2' },
+    // into a folder the batch made: back to where it was (the folder is no item)
+    { path: '/d/2024', makeFolder: true, state: 'done', newPath: '/d/2024' },
+    done('/d/m', 'm', { newFolder: '/d/2024', newPath: '/d/2024/m', now: '/d/2024/m' }),
   ]);
+  const same = { dir: '/d', toDir: '/d', before: undefined, after: undefined };
   assert.deepEqual(rec.changes, [
-    { dir: '/d', from: 'a', to: 'b', before: undefined, after: undefined },
-    { dir: '/d', from: 'b', to: 'a', before: { tags: ['y'], label: 0 }, after: { tags: ['x'], label: 2 } },
-    { dir: '/d', from: 'c', to: 'moved', before: undefined, after: undefined },
+    { ...same, from: 'a', to: 'b' },
+    { ...same, from: 'b', to: 'a', before: { tags: ['y'], label: 0 }, after: { tags: ['x'], label: 2 } },
+    { ...same, from: 'c', to: 'moved' },
+    { ...same, from: 'm', to: 'm', toDir: '/d/2024' },
   ]);
   assert.deepEqual([rec.title, rec.when, rec.folder, rec.missing], ['Rename of 5', 7, '/d', 3]);
-  assert.deepEqual(batchChanges(rec).map((c) => [c.key, c.newName]), [['/d/b', 'a'], ['/d/a', 'b'], ['/d/moved', 'c']]);
+  assert.deepEqual(batchChanges(rec).map((c) => [c.key, c.newName, c.newDir]), [['/d/b', 'a', undefined], ['/d/a', 'b', undefined], ['/d/moved', 'c', undefined], ['/d/2024/m', 'm', '/d']]);
   // finishing a batch a crash cut short: a swap put back by the repair runs again; a step left under a temporary name goes on
   const rest = (path, newName, now, state = 'notRun', extra = {}) => ({ path, newName, newPath: now, state, ...extra });
   assert.deepEqual(finishChanges([rest('/d/a', '.qt-swap-1', '/d/a'), rest('/d/b', 'a', '/d/b'), rest('/d/.qt-swap-1', 'b', '/d/a'),

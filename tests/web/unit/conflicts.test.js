@@ -37,6 +37,23 @@ test('the problems of new names, row by row, with their details and counts', () 
   }
 });
 
+test('with folders a name is checked in the folder it goes to, and one that leaves the listed folder is warned of', () => {
+  const cases = [
+    // one place for two; a name held in the folder it goes to; a "/" without folders is still invalid
+    [['a', 'b', ['/d/2024', 'held']], ['2024/x', '2024/x', 'held'], [[['dup', 2]], [['dup', 2]], []], true],
+    [['a', ['/d/2024', 'held']], ['2024/held', 'held'], [[['exists', 'held']], []], true],
+    [['a'], ['2024/x'], [[['slash']]], false],
+    // the same name in two folders, up a level, and out of the listed folder
+    [['a', 'b', ['/d/s', 'c']], ['x/n', 'y/n', '../c2'], [[], [], []], true],
+    [['a', 'b'], ['../up', 'sub/'], [[['outside']], [['empty']]], true],
+    [['a'], [`${'é'.repeat(128)}/x`], [[['tooLong', 256]]], true],
+  ];
+  for (const [names, newNames, want, folders] of cases) {
+    const r = checkConflicts(items(...names), newNames, { folders, root: '/d' });
+    assert.deepEqual(problems(r), want, JSON.stringify(newNames));
+  }
+});
+
 test('names that were not UTF-8 are left out and keep their names for the others; a tag with a comma is refused', () => {
   const r = checkConflicts(items('bad\uFFFD', 'b'), ['z', 'bad\uFFFD']);
   assert.deepEqual([problems(r), r.skipped, r.renamed[0]], [[[['utf8']], [['exists', 'bad\uFFFD']]], 1, 0]);

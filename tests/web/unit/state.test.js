@@ -119,6 +119,20 @@ test('the preview, the shown rows and what apply sends agree', () => {
   assert.deepEqual(Array.from(computeView({ ...store.state, filter: { ...store.state.filter, problem: 'error' } })), []);
 });
 
+test('with "Names may make folders" a "/" of a rule moves the item, and apply sends its new folder', () => {
+  const store = listed('/d/Song (Artist).mp3', '/d/x.mp3');
+  const rules = [newRule('regex', { pattern: '(.+) \\((.+)\\)', with: '$2/$1' })];
+  for (const folders of [false, true]) {
+    store.dispatch('setFolders', folders);
+    const s = store.state;
+    store.dispatch('previewComputed', unpack(pack(computePreview({ items: s.listing.items, rules, filter: s.filter, sort: s.config.sort, folders, root: '/d' })).message));
+    const { changes, renames } = outgoingChanges(store.state);
+    assert.deepEqual([changes.map((c) => [c.newDir, c.newName]), renames], folders ? [[['/d/Artist', 'Song.mp3']], 1] : [[], 0], `folders ${folders}`);
+  }
+  store.dispatch('savePreset', 'Into folders');
+  assert.equal(store.state.config.presets[0].folders, true);
+});
+
 test('a listing in parts: the first part shows at once, the rest counts, the whole is shown once and only for the newest request', async () => {
   const { createListing } = await import('../../../web/js/services/listing.js');
   const store = listed('/d/old.txt');

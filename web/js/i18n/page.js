@@ -38,6 +38,8 @@ const TEXTS = [
   ['[data-scope=all]', 'text', 'page.scopeAll'],
   ['[data-scope=all]', 'title', 'page.scopeAllTip'],
   ['[data-scope=selection]', 'text', 'page.scopeSelection'],
+  ['#folders-row span', 'text', 'page.makeFolders'],
+  ['#folders-row', 'title', 'page.makeFoldersTip'],
   ['[data-scope=selection]', 'title', 'page.scopeSelectionTip'],
   ['#meta-h', 'text', 'page.metadata'],
   ['#tags-label', 'text', 'page.tags'],

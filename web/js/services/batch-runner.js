@@ -1,18 +1,20 @@
 // Applying batches: the confirmation, the native engine's run with progress
 // and cancel, the results in the rows, and undo and redo of the batches applied.
 
-import { batchChanges, recordFromJournal, undoStacks } from '../batch.js';
+import { batchChanges, moves, recordFromJournal, undoStacks } from '../batch.js';
 import { explainError } from '../protocol.js';
 import { normaliseInto, pathIndexOf } from '../columns.js';
 import { isInvalidUtf8, warningCounts } from '../conflicts.js';
-import { joinPath } from '../text.js';
+import { dirOf, joinPath, relativeFolder } from '../text.js';
 import { outgoingChanges, pendingCounts, targetIndexes } from '../state.js';
 import { t } from '../i18n/index.js';
 
 // How many of the journal's newest batches Undo and Redo look back over.
 const UNDO_DEPTH = 100;
 const baseName = (path) => path.slice(path.lastIndexOf('/') + 1) || path;
-const line = (c) => (c.newName !== c.name ? t('batch.line', { name: c.name, newName: c.newName }) : t('batch.metaLine', { name: c.name }));
+// a new folder is shown from the listed folder: "2024/07/a.jpg"
+const shownName = (c, root) => (c.newDir === undefined || c.newDir === c.dir ? c.newName : joinPath(relativeFolder(root, c.newDir) || '.', c.newName));
+const lineIn = (root) => (c) => (moves(c) ? t('batch.line', { name: c.name, newName: shownName(c, root) }) : t('batch.metaLine', { name: c.name }));
 // The title of the batch an undo record undid ("Undo of X" gives X), in the
 // page's language or in English (records kept from before).
 const [undoBefore, undoAfter] = t('batch.undoOf', { title: '\0' }).split('\0');
@@ -35,13 +37,16 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
   /** A change as runBatch takes it: the item's path, its new path, its new metadata. */
   function outgoing(c) {
     const out = { path: joinPath(c.dir, c.name) };
-    if (c.newName !== c.name) out.newPath = joinPath(c.dir, c.newName);
+    if (moves(c)) out.newPath = joinPath(c.newDir ?? c.dir, c.newName);
     const m = c.meta;
     if (m?.tags !== undefined) { out.setTags = true; out.tags = m.tags.slice(); }
     if (m?.label !== undefined) { out.setLabel = true; out.label = m.label; }
     if (m?.comment !== undefined) { out.setComment = true; out.comment = m.comment; }
     return out;
   }
+
+  // runBatch moves items into other folders only when asked to
+  const intoFolders = (changes) => (changes.some((c) => c.newDir !== undefined && c.newDir !== c.dir) ? { folders: true } : {});
 
   /**
    * Runs changes as one batch of the native engine, with progress; returns
@@ -56,7 +61,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     let res = null;
     let failure = null;
     try {
-      res = await bridge.runBatch(changes.map(outgoing), { batch, title, folder, ...(undoes ? { undoes } : {}) }, (p) => store.dispatch('batchProgress', p.done + p.failed));
+      res = await bridge.runBatch(changes.map(outgoing), { batch, title, folder, ...(undoes ? { undoes } : {}), ...intoFolders(changes) }, (p) => store.dispatch('batchProgress', p.done + p.failed));
     } catch (e) {
       failure = e;
     }
@@ -120,7 +125,8 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
       const text = o.ok ? '' : explainError(o).text;
       if (next) {
         next.idx = i;
-        if (listing.dropped || config.mode === 'tree' || next.dir === items[i].dir) items[i] = next;
+        // a row follows its item into the folder a batch moved it to
+        if (listing.dropped || config.mode === 'tree' || next.dir === items[i].dir || c.newDir !== undefined) items[i] = next;
       }
       const now = items[i];
       if (!o.ok && kept[k]) edits.set(now.path, kept[k]);
@@ -128,6 +134,24 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
       if (!o.ok) failed.add(i);
     });
     store.dispatch('rowsRefreshed', { items, results, failed, edits });
+  }
+
+  /** The items a batch moves into other folders, and those of its folders not there yet (asked of the native side). */
+  async function intoFoldersOf(changes) {
+    const root = st().listing.folder || '';
+    const dirs = new Set();
+    let moved = 0;
+    for (const c of changes) {
+      if (c.newDir === undefined || c.newDir === c.dir) continue;
+      moved++;
+      for (let d = c.newDir; d && d !== '/' && d !== root && !dirs.has(d); d = dirOf(d)) dirs.add(d);
+    }
+    if (!moved) return null;
+    let there = new Set();
+    try {
+      there = new Set((await bridge.statPaths([...dirs])).files.map((f) => f.path));
+    } catch (_) { /* the folders are counted as new; the batch makes only those it needs */ }
+    return { moved, made: [...dirs].filter((d) => !there.has(d)).sort().map((d) => relativeFolder(root, d) || d) };
   }
 
   async function apply() {
@@ -139,15 +163,19 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     // the one without them, and exactly that one is sent.
     const stamp = st().preview.stamp;
     const { changes, renames, meta } = outgoingChanges(st());
+    const into = await intoFoldersOf(changes);
+    const FOLDERS_SHOWN = 8;
     const ok = await ask({
       title: t('batch.applyTitle'),
       paragraphs: [
         { cls: 'big', text: t('batch.applySummary', { renames: t('batch.renames', { count: renames }), meta: t('batch.metaChanges', { count: meta }) }) },
+        into && { text: t('batch.intoFolders', { files: t('batch.movesFiles', { count: into.moved }), folders: t('batch.newFolders', { count: into.made.length }) }) },
+        into?.made.length && { text: t('batch.foldersMade', { list: `${into.made.slice(0, FOLDERS_SHOWN).join(', ')}${into.made.length > FOLDERS_SHOWN ? ', …' : ''}` }) },
         p.warnings && { text: t('batch.warnings', { count: p.warnings, which: warningCounts(st().preview.check.problems.values()).map(([w, n]) => `${w} (${n})`).join(', ') }) },
         p.errors && { cls: 'err', text: t('batch.errors', { count: p.errors }) },
         p.skipped && { text: t('batch.skipped', { count: p.skipped }) },
       ].filter(Boolean),
-      lines: changes.map(line),
+      lines: changes.map(lineIn(st().listing.folder || '')),
       okText: changes.length ? t('batch.applyN', { count: changes.length }) : t('page.apply'),
       skipText: p.errors ? t('batch.skipErrors', { count: p.errors }) : null,
     });
@@ -177,7 +205,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
       // the engine's own check, asked again while it finds changes that
       // cannot go: one left out may keep a name another wanted freed
       for (let round = 0; round < 3; round++) {
-        const { results = [], refused } = await bridge.runBatch(go.map(outgoing), { dryRun: true });
+        const { results = [], refused } = await bridge.runBatch(go.map(outgoing), { dryRun: true, ...intoFolders(go) });
         if (!refused) break;
         blocked.push(...go.filter((c, k) => results[k]?.ok !== true));
         go = go.filter((c, k) => results[k]?.ok === true);
@@ -193,7 +221,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
         blocked.length && { cls: 'err', text: t('batch.blocked', { count: blocked.length, names: `${blocked.slice(0, 3).map((c) => c.newName).join(', ')}${blocked.length > 3 ? ', …' : ''}` }) },
         missing && { text: t('batch.missing', { count: missing }) },
       ].filter(Boolean),
-      lines: go.map(line),
+      lines: go.map(lineIn(folder)),
       okText: go.length ? t(`batch.${kind}N`, { count: go.length }) : t(`batch.${kind}`),
     });
     if (!ok || !go.length || !idle()) return;

@@ -28,6 +28,8 @@ export function createRulesPanel({ store, intents }) {
   });
   $('clear-rules').addEventListener('click', intents.clearRules);
   for (const b of document.querySelectorAll('[data-scope]')) b.addEventListener('click', () => intents.setScope(b.dataset.scope));
+  const foldersCheck = $('folders-check');
+  foldersCheck.addEventListener('change', () => intents.setFolders(foldersCheck.checked));
 
   function dragAndDrop(li, rule, index) {
     li.querySelector('.rule-grip').addEventListener('pointerdown', () => { li.draggable = true; });
@@ -124,6 +126,7 @@ export function createRulesPanel({ store, intents }) {
     $('rules-empty').hidden = rules.length > 0;
     $('clear-rules').disabled = !rules.length;
     for (const b of document.querySelectorAll('[data-scope]')) b.setAttribute('aria-checked', String(b.dataset.scope === scope));
+    foldersCheck.checked = state.config.folders;
     menu.hidden = !state.ui.addMenuOpen;
     addButton.setAttribute('aria-expanded', String(state.ui.addMenuOpen));
     if (state.ui.addMenuOpen && !menuShown) menu.querySelector('button').focus();

@@ -24,8 +24,11 @@ const REFERENCE = ['tpl.ref1', 'tpl.ref2', 'tpl.ref3', 'tpl.ref4', 'tpl.ref5'].m
 let focusedFields = () => [];
 const FIELD_TOKENS = 60;
 
-/** Where the menu finds the keys of the file in focus: `keys()` gives them. */
-export function offerFieldsOf(keys) { focusedFields = keys; }
+// Whether names may make folders: the menu then offers "/".
+let foldersOn = () => false;
+
+/** Where the menu finds the keys of the file in focus (`keys()`), and whether "/" makes a folder (`folders()`). */
+export function offerFieldsOf(keys, folders = () => false) { focusedFields = keys; foldersOn = folders; }
 
 // The pattern field a token from elsewhere (the metadata panel) goes into:
 // the one last used, else the first on the page.
@@ -66,8 +69,11 @@ export function templateField(rule, key, label, id, example, update) {
   inserters.set(input, (text) => insert(text));
   const group = (label, tokens) => h('optgroup', { label }, tokens.map((tok) => h('option', { value: tok, text: tok })));
   let fileGroup = null;
+  const slash = h('option', { value: '/', text: t('tpl.newFolder') });
   // the file's own fields, as they are when the menu opens
   const offerFile = () => {
+    if (foldersOn()) menu.insertBefore(slash, menu.children[1] ?? null);
+    else slash.remove();
     fileGroup?.remove();
     const keys = focusedFields().slice(0, FIELD_TOKENS);
     fileGroup = keys.length ? group(t('tpl.group.file'), keys.map((k) => `{meta:${k}}`)) : null;
