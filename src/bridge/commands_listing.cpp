@@ -25,6 +25,13 @@ void Bridge::chooseFolder(std::int64_t id, const nlohmann::json& args) {
   // The flags are read only once a folder is chosen, from the arguments as
   // they came. The chooser answers on the main thread while the host (and so
   // this Bridge) is running.
+  // "pick" (an extension): only the choice, for a batch's destination.
+  if (Args(args).boolean("pick", false)) {
+    host_.chooser.pickDestination(start, [this, id](std::optional<std::string> chosen) {
+      resolve(id, true, chosen ? nlohmann::json{{"folder", *chosen}} : nlohmann::json(nullptr));
+    });
+    return;
+  }
   host_.chooser.show(start, [this, id, args](std::optional<std::string> chosen) {
     if (!chosen) {
       resolve(id, true, nullptr);  // a cancel is not an error

@@ -44,6 +44,12 @@ class FolderChooser {
   virtual ~FolderChooser() = default;
   virtual void show(const std::optional<std::string>& start,
                     std::function<void(std::optional<std::string>)> done) = 0;
+  // Lets the user pick the folder a batch moves items into; `done` as for
+  // show(). A host without a dialog of its own asks as show() does.
+  virtual void pickDestination(const std::optional<std::string>& start,
+                               std::function<void(std::optional<std::string>)> done) {
+    show(start, std::move(done));
+  }
   // Asks where to save a file, suggesting `name`; `done` as for show(), with
   // the file's absolute path. A host without such a dialog cancels.
   virtual void saveAs(const std::string& name,

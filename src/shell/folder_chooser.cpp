@@ -44,10 +44,19 @@ void onResponse(GtkDialog* dialog, gint response, gpointer data) {
 }  // namespace
 
 void GtkFolderChooser::show(const std::optional<std::string>& start, Done done) {
+  open(start, std::move(done), _("Open Folder"), _("_Open"), false);
+}
+
+void GtkFolderChooser::pickDestination(const std::optional<std::string>& start, Done done) {
+  open(start, std::move(done), _("Move Into Folder"), _("_Select"), true);
+}
+
+void GtkFolderChooser::open(const std::optional<std::string>& start, Done done, const char* title,
+                            const char* button, bool createFolders) {
   GtkWidget* dialog = gtk_dialog_new_with_buttons(
-      _("Open Folder"), parent_,
+      title, parent_,
       static_cast<GtkDialogFlags>(GTK_DIALOG_DESTROY_WITH_PARENT | GTK_DIALOG_USE_HEADER_BAR),
-      _("_Cancel"), GTK_RESPONSE_CANCEL, _("_Open"), GTK_RESPONSE_ACCEPT, nullptr);
+      _("_Cancel"), GTK_RESPONSE_CANCEL, button, GTK_RESPONSE_ACCEPT, nullptr);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
   gtk_window_set_default_size(GTK_WINDOW(dialog), 860, 560);
   // Not modal: the page and further requests keep working while it is open.
@@ -56,7 +65,7 @@ void GtkFolderChooser::show(const std::optional<std::string>& start, Done done) 
   GtkWidget* widget = gtk_file_chooser_widget_new(GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER);
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(widget);
   gtk_file_chooser_set_select_multiple(chooser, FALSE);
-  gtk_file_chooser_set_create_folders(chooser, FALSE);
+  gtk_file_chooser_set_create_folders(chooser, createFolders);
   gtk_file_chooser_set_local_only(chooser, TRUE);
   const std::string from = start && g_file_test(start->c_str(), G_FILE_TEST_IS_DIR)
                                ? *start

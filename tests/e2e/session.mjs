@@ -200,5 +200,14 @@ export async function intoFolders(web, folder) {
   await until('undo is offered', 5000, () => u.exec("return !document.getElementById('undo-btn').disabled"));
   await web.click('#undo-btn');
   await until('every photo back and the folders gone', 20000, () => tree() === before).catch((e) => { throw new Error(`${e.message}: ${tree()}`); });
+  // into a destination typed in its field: the same folders there, the destination made too
+  await web.type('#dest-input', `${folder}/Library${ENTER}`);
+  await until('the places in the destination', 20000, async () => (await u.state('!s.preview.pending && s.config.destination && s.preview.counts.renames')) === 3);
+  await u.apply(10000);
+  await until('the photos in the destination', 20000, () => tree() === sorted.replace(/\.\//g, './Library/').replace(/^/, './Library ')).catch((e) => { throw new Error(`${e.message}: ${tree()}`); });
+  await until('undo is offered', 5000, () => u.exec("return !document.getElementById('undo-btn').disabled"));
+  await web.click('#undo-btn');
+  await until('every photo back and the destination gone', 20000, () => tree() === before).catch((e) => { throw new Error(`${e.message}: ${tree()}`); });
+  await web.click('#dest-clear');
   await web.click('#folders-check');
 }

@@ -174,6 +174,14 @@ TEST(ChooseFolderCommand, StartsWhereAskedAndListsTheChoiceWithTheFlagsSentOrAns
     {"id":2,"ok":true,"payload":{"folder":"/p2","files":[]}},
     {"id":3,"ok":true,"payload":{"folder":"/p3","files":[]}}])"));
   EXPECT_EQ(rig.bridge->outstanding(), 0u);
+  // a destination is only chosen: nothing is listed
+  rig.send(R"({"id":5,"cmd":"chooseFolder","args":{"pick":true,"start":"/out"}})");
+  rig.send(R"({"id":6,"cmd":"chooseFolder","args":{"pick":true}})");
+  rig.chooser.pending[4]("/out/new");
+  rig.chooser.pending[5](std::nullopt);
+  ASSERT_TRUE(rig.main.runUntilPosted(6));
+  EXPECT_EQ(json(rig.sink.replies()).back(), R"({"id":6,"ok":true,"payload":null})"_json);
+  EXPECT_EQ(json(rig.sink.replies())[4], R"({"id":5,"ok":true,"payload":{"folder":"/out/new"}})"_json);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ export function defaultConfig() {
     mode: 'files',
     scope: 'all',
     folders: false, // a "/" a rule writes makes folders
+    destination: null, // the folder renamed items move into, else their own
     sort: { key: 'native', dir: 1 },
     filterMode: 'text',
     columns: {},
@@ -42,6 +43,7 @@ export function parseConfig(text) {
   if (MODES.includes(raw.mode)) cfg.mode = raw.mode;
   if (raw.scope === 'selection') cfg.scope = 'selection';
   cfg.folders = raw.folders === true;
+  cfg.destination = typeof raw.destination === 'string' && raw.destination.startsWith('/') ? raw.destination : null;
   if (raw.sort && SORT_KEYS.includes(raw.sort.key)) cfg.sort = { key: raw.sort.key, dir: raw.sort.dir === -1 ? -1 : 1 };
   if (['text', 'glob', 'regex'].includes(raw.filterMode)) cfg.filterMode = raw.filterMode;
   if (raw.columns && typeof raw.columns === 'object') {
@@ -70,6 +72,7 @@ export function serializeConfig(cfg) {
     mode: cfg.mode,
     scope: cfg.scope,
     folders: cfg.folders,
+    destination: cfg.destination,
     sort: cfg.sort,
     filterMode: cfg.filterMode,
     columns: cfg.columns,

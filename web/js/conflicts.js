@@ -2,7 +2,7 @@
 // names the native rename refuses or that collide, and names that work but
 // surprise. Pure: no DOM.
 
-import { utf8Length } from './text.js';
+import { joinPath, utf8Length } from './text.js';
 import { placeOf } from './folders.js';
 import { t, word } from './i18n/index.js';
 
@@ -250,11 +250,12 @@ class NameBuckets {
  * `taken(dir, name)` (optional) tells whether an item that is not listed holds
  * that name; `missing[i]` (optional) lists the values a renamed item's new
  * name needed and it does not have ("date taken", "artist"). With `folders`,
- * a new name's "/" makes folders (placeOf, below `root`): it is checked in
- * the folder it goes to. Returns per-item problem lists (undefined where
- * none) and row counts.
+ * a new name's "/" makes folders (placeOf, below `root`); with `destination`,
+ * the items `moving[i]` (those the rules act on) go below that folder. Either
+ * way a name is checked in the folder it goes to. Returns per-item problem
+ * lists (undefined where none) and row counts.
  */
-export function checkConflicts(items, newNames, { skip = null, tags = null, taken = null, missing = null, names = null, folders = false, root = null } = {}) {
+export function checkConflicts(items, newNames, { skip = null, tags = null, taken = null, missing = null, names = null, folders = false, root = null, destination = null, moving = null } = {}) {
   const n = items.length;
   // a listing's names as one text are read in place, not made one by one
   const nameOf = names ? (i) => names.at(i) : (i) => items[i].name;
@@ -273,6 +274,17 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
     (problems[i] || (problems[i] = [])).push(detail === undefined ? [code] : [code, detail]);
   };
 
+  // where a name that makes folders, or an item bound for the destination, goes
+  const placed = folders || destination ? new Map() : null;
+  const place = (i) => {
+    const name = newNames[i];
+    const into = destination && moving?.[i] ? destination : null;
+    if (name.includes('/') ? !folders : !into) return false;
+    const p = placeOf(items[i].dir, name, { destination: into, root: into ?? root ?? items[i].dir });
+    if (p.path === joinPath(items[i].dir, nameOf(i))) return false;
+    placed.set(i, p);
+    return true;
+  };
   let anyRenamed = false;
   for (let i = 0; i < n; i++) {
     if (stays[i]) {
@@ -280,26 +292,23 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
       continue;
     }
     if (tags && tags[i]) for (const t of tags[i]) if (t.includes(',')) add(i, 'tagComma', t);
-    if (!isName(i, newNames[i])) { renamed[i] = 1; anyRenamed = true; }
+    const named = !isName(i, newNames[i]);
+    if ((placed && (named || moving?.[i]) && place(i)) || named) { renamed[i] = 1; anyRenamed = true; }
   }
 
   if (anyRenamed) {
     // The renamed items by folder and lower-cased new name: exact duplicates
     // and case-only twins share a bucket, so one lookup answers both. Items
     // that stay are then looked up in it.
-    // a name that makes folders is checked by its last part, in its folder
+    // a placed name is checked by its last part, in its folder
     let finals = newNames;
     let dirOf = (i) => items[i].dir;
-    if (folders) {
-      const placed = new Map();
-      for (let i = 0; i < n; i++) if (renamed[i] && newNames[i].includes('/')) placed.set(i, placeOf(items[i].dir, newNames[i], { root: root ?? items[i].dir }));
-      if (placed.size) {
-        finals = Array.from(newNames, (name, i) => placed.get(i)?.name ?? name);
-        dirOf = (i) => placed.get(i)?.dir ?? items[i].dir;
-        for (const [i, place] of placed) {
-          for (const part of newNames[i].split('/').slice(0, -1)) if (utf8Length(part) > MAX_NAME_BYTES) add(i, 'tooLong', utf8Length(part));
-          if (place.outside) add(i, 'outside');
-        }
+    if (placed?.size) {
+      finals = Array.from(newNames, (name, i) => placed.get(i)?.name ?? name);
+      dirOf = (i) => placed.get(i)?.dir ?? items[i].dir;
+      for (const [i, p] of placed) {
+        for (const part of newNames[i].split('/').slice(0, -1)) if (utf8Length(part) > MAX_NAME_BYTES) add(i, 'tooLong', utf8Length(part));
+        if (p.outside) add(i, 'outside');
       }
     }
     const buckets = NameBuckets.take(n, finals);
@@ -388,10 +397,10 @@ export function severityOf(list) {
  * the skip flags and the final check. `check`, when given, is the result of
  * `checkConflicts` with the same options, and saves the first pass.
  */
-export function skipErrorRows(items, newNames, { skip = null, tags = null, taken = null, missing = null, names = null, check = null, folders = false, root = null } = {}) {
+export function skipErrorRows(items, newNames, { skip = null, check = null, ...options } = {}) {
   const flags = skip ? Uint8Array.from(skip) : new Uint8Array(items.length);
   for (;;) {
-    if (!check) check = checkConflicts(items, newNames, { skip: flags, tags, taken, missing, names, folders, root });
+    if (!check) check = checkConflicts(items, newNames, { ...options, skip: flags });
     let changed = false;
     for (let i = 0; i < items.length; i++) {
       if (!flags[i] && severityOf(check.problems[i]) === 'error') {

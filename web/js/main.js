@@ -99,6 +99,13 @@ const intents = {
   openAddMenu: () => dispatch('toggleAddMenu', true),
   setScope: (scope) => dispatch('setScope', scope),
   setFolders: (on) => dispatch('setFolders', on),
+  setDestination: (path) => dispatch('setDestination', path),
+  chooseDestination: async () => {
+    try {
+      const res = await bridge.chooseFolder(false, 'files', { pick: true, start: st().config.destination || st().listing.folder || undefined });
+      if (res?.folder) dispatch('setDestination', res.folder);
+    } catch (e) { toast(e.message, 'error'); }
+  },
   async clearRules() {
     const n = st().config.rules.length;
     if (!n) return;

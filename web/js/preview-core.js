@@ -39,9 +39,10 @@ function countRows(items, check, leftOut, edited) {
  * file has none), when a rule or the sort uses it; `media`: what `readMedia`
  * answered for each item, when a rule uses it; `names` (a NameList), the
  * items' names where they are held as one text; `folders`: names may make
- * folders below `root` (the listed folder).
+ * folders below `root` (the listed folder); `destination`: the folder the
+ * items the rules act on move into.
  */
-export function computePreview({ items, names = null, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), edited = null, taken = null, previousNames = null, dateTaken = null, media = null, folders = false, root = null }) {
+export function computePreview({ items, names = null, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), edited = null, taken = null, previousNames = null, dateTaken = null, media = null, folders = false, root = null, destination = null }) {
   const tagsOf = (i) => edits.get(i)?.tags ?? items[i].tags;
   const labelOf = (i) => edits.get(i)?.label ?? items[i].label;
   const filterError = textMatcher(filter.text || '', filter.mode || 'text').error || textMatcher(filter.exclude || '', filter.mode || 'text').error;
@@ -62,9 +63,15 @@ export function computePreview({ items, names = null, rules, scope = 'all', sele
   const tags = new Array(items.length);
   for (const [i, e] of edits) if (e.tags) tags[i] = e.tags;
   const isTaken = taken && taken.size ? (dir, name) => taken.has(joinPath(dir, name)) : null;
-  const check = checkConflicts(items, newNames, { tags, taken: isTaken, missing, names, folders, root });
+  let moving = null;
+  if (destination) {
+    moving = new Uint8Array(items.length);
+    for (const i of order) moving[i] = 1;
+  }
+  const options = { tags, taken: isTaken, missing, names, folders, root, destination, moving };
+  const check = checkConflicts(items, newNames, options);
   // apply can only go ahead with these rows skipped, so the counts shown leave them out too
-  const leftOut = check.errors ? skipErrorRows(items, newNames, { tags, taken: isTaken, missing, names, check, folders, root }).skip : null;
+  const leftOut = check.errors ? skipErrorRows(items, newNames, { ...options, check }).skip : null;
   const counts = countRows(items, check, leftOut, edited || new Set(edits.keys()));
   return { base: Int32Array.from(base), newNames, check, leftOut, chainErrors: chain.errors, filterError, counts };
 }

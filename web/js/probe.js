@@ -25,7 +25,8 @@ const usable = (name) => name !== '' && name !== '.' && name !== '..' && !name.i
  * not hold yet; each once, in list order. `onlyHidden` keeps the hidden names.
  * `listed`: listedNames of the items, or a function that makes it when
  * first needed (a million names in sets, most often for nothing). With
- * `folders` ({root}), a name's "/" makes folders: its place is asked.
+ * `folders` ({root, destination, folders}), a name's "/" makes folders and
+ * the destination takes every renamed item: its place is asked.
  */
 export function targetsToProbe(items, newNames, renamed, listed, known, onlyHidden = false, folders = null) {
   const out = new Set();
@@ -36,7 +37,7 @@ export function targetsToProbe(items, newNames, renamed, listed, known, onlyHidd
     if (!renamed[i] || (onlyHidden && firstCode(i) !== 46)) continue;
     let name = newNames.at(i);
     let dir = items[i].dir;
-    if (folders && name.includes('/')) ({ name, dir } = placeOf(dir, name, folders));
+    if (folders && (folders.destination || (folders.folders !== false && name.includes('/')))) ({ name, dir } = placeOf(dir, name, folders));
     if (!usable(name) || names().get(dir)?.has(name)) continue;
     const path = joinPath(dir, name);
     if (!known.has(path)) out.add(path);

@@ -80,8 +80,9 @@ export function outgoingChanges(state) {
     const before = {};
     if (edit) for (const k of Object.keys(edit)) before[k] = it[k];
     const change = { key: it.path, dir: it.dir, name: it.name, newName: rename ? newNames.at(i) : it.name, meta: edit ? { ...edit } : undefined, before };
-    if (rename && state.config.folders && change.newName.includes('/')) {
-      const place = placeOf(it.dir, change.newName, { root: state.listing.folder || it.dir });
+    const { folders, destination } = state.config;
+    if (rename && (destination || (folders && change.newName.includes('/')))) {
+      const place = placeOf(it.dir, change.newName, { destination, root: destination || state.listing.folder || it.dir });
       change.newName = place.name;
       change.newDir = place.dir;
     }

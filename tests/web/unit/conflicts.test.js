@@ -52,6 +52,12 @@ test('with folders a name is checked in the folder it goes to, and one that leav
     const r = checkConflicts(items(...names), newNames, { folders, root: '/d' });
     assert.deepEqual(problems(r), want, JSON.stringify(newNames));
   }
+  // a destination takes the items the rules act on, renamed or not; the others stay
+  const listed = items('a', 'b', 'c', ['/out', 'a']);
+  const r = checkConflicts(listed, ['a', 'b2', 'c', 'a'], { destination: '/out', moving: Uint8Array.of(1, 1, 0, 0), root: '/d' });
+  assert.deepEqual([problems(r), Array.from(r.renamed)], [[[['exists', 'a']], [], [], []], [1, 1, 0, 0]]);
+  const mine = checkConflicts(items(['/out', 'x']), ['x'], { destination: '/out', moving: Uint8Array.of(1) });
+  assert.deepEqual(Array.from(mine.renamed), [0], 'an item already in the destination does not move');
 });
 
 test('names that were not UTF-8 are left out and keep their names for the others; a tag with a comma is refused', () => {

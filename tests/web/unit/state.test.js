@@ -131,6 +131,13 @@ test('with "Names may make folders" a "/" of a rule moves the item, and apply se
   }
   store.dispatch('savePreset', 'Into folders');
   assert.equal(store.state.config.presets[0].folders, true);
+  // into a destination: every item the rules act on, under the folders its name makes
+  store.dispatch('setDestination', '/out/');
+  const s = store.state;
+  store.dispatch('previewComputed', unpack(pack(computePreview({ items: s.listing.items, rules, filter: s.filter, sort: s.config.sort, folders: true, root: '/d', destination: s.config.destination })).message));
+  assert.deepEqual(outgoingChanges(store.state).changes.map((c) => [c.newDir, c.newName]), [['/out/Artist', 'Song.mp3'], ['/out', 'x.mp3']]);
+  store.dispatch('setDestination', 'relative/path');
+  assert.equal(store.state.config.destination, null);
 });
 
 test('a listing in parts: the first part shows at once, the rest counts, the whole is shown once and only for the newest request', async () => {

@@ -139,6 +139,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
   /** The items a batch moves into other folders, and those of its folders not there yet (asked of the native side). */
   async function intoFoldersOf(changes) {
     const root = st().listing.folder || '';
+    const shownFrom = st().config.destination || root;
     const dirs = new Set();
     let moved = 0;
     for (const c of changes) {
@@ -151,7 +152,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     try {
       there = new Set((await bridge.statPaths([...dirs])).files.map((f) => f.path));
     } catch (_) { /* the folders are counted as new; the batch makes only those it needs */ }
-    return { moved, made: [...dirs].filter((d) => !there.has(d)).sort().map((d) => relativeFolder(root, d) || d) };
+    return { moved, made: [...dirs].filter((d) => !there.has(d)).sort().map((d) => relativeFolder(shownFrom, d) || d) };
   }
 
   async function apply() {
@@ -169,13 +170,14 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
       title: t('batch.applyTitle'),
       paragraphs: [
         { cls: 'big', text: t('batch.applySummary', { renames: t('batch.renames', { count: renames }), meta: t('batch.metaChanges', { count: meta }) }) },
+        st().config.destination && { text: t('batch.intoDestination', { folder: st().config.destination }) },
         into && { text: t('batch.intoFolders', { files: t('batch.movesFiles', { count: into.moved }), folders: t('batch.newFolders', { count: into.made.length }) }) },
         into?.made.length && { text: t('batch.foldersMade', { list: `${into.made.slice(0, FOLDERS_SHOWN).join(', ')}${into.made.length > FOLDERS_SHOWN ? ', …' : ''}` }) },
         p.warnings && { text: t('batch.warnings', { count: p.warnings, which: warningCounts(st().preview.check.problems.values()).map(([w, n]) => `${w} (${n})`).join(', ') }) },
         p.errors && { cls: 'err', text: t('batch.errors', { count: p.errors }) },
         p.skipped && { text: t('batch.skipped', { count: p.skipped }) },
       ].filter(Boolean),
-      lines: changes.map(lineIn(st().listing.folder || '')),
+      lines: changes.map(lineIn(st().config.destination || st().listing.folder || '')),
       okText: changes.length ? t('batch.applyN', { count: changes.length }) : t('page.apply'),
       skipText: p.errors ? t('batch.skipErrors', { count: p.errors }) : null,
     });

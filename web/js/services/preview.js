@@ -24,7 +24,7 @@ const afterPaint = (fn) => (typeof requestAnimationFrame === 'function' ? reques
 /** The inputs a preview depends on, so that other changes cost nothing. */
 function inputsOf(state) {
   const { config, listing, filter, selection, edits, taken } = state;
-  return [listing.items, config.rules, config.scope, config.folders, listing.folder, config.sort, filter.text, filter.exclude, filter.mode, filter.ext, filter.tag, filter.label,
+  return [listing.items, config.rules, config.scope, config.folders, config.destination, listing.folder, config.sort, filter.text, filter.exclude, filter.mode, filter.ext, filter.tag, filter.label,
     edits, taken, config.scope === 'selection' ? selection.set : null, needsTaken(config) || needsFields(config) ? state.media.version : -1];
 }
 const same = (a, b) => a && a.length === b.length && a.every((x, i) => x === b[i]);
@@ -73,6 +73,7 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
         dateTaken: needsTaken(state.config) ? takenColumn(items, state.media.map) : null,
         folders: state.config.folders,
         root: state.listing.folder || null,
+        destination: state.config.destination,
       },
       media: needsFields(state.config) ? state.media.map : null,
     };
@@ -209,7 +210,8 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
       listed = () => (names ??= listedNames(items));
       knownFor = listing.items;
     }
-    const folders = st().config.folders ? { root: listing.folder || undefined } : null;
+    const { folders: on, destination } = st().config;
+    const folders = on || destination ? { folders: on, destination, root: listing.folder || undefined } : null;
     const paths = targetsToProbe(listing.items, preview.newNames, preview.check.renamed, listed, known, onlyHidden, folders);
     if (!paths.length) return false;
     const held = [];

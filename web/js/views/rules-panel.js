@@ -30,6 +30,17 @@ export function createRulesPanel({ store, intents }) {
   for (const b of document.querySelectorAll('[data-scope]')) b.addEventListener('click', () => intents.setScope(b.dataset.scope));
   const foldersCheck = $('folders-check');
   foldersCheck.addEventListener('change', () => intents.setFolders(foldersCheck.checked));
+  // the destination: chosen, typed (an absolute path, taken on Enter or when left) or cleared
+  const dest = $('dest-input');
+  const takeDest = () => {
+    const text = dest.value.trim();
+    dest.setAttribute('aria-invalid', String(text !== '' && !text.startsWith('/')));
+    if (text === '' || text.startsWith('/')) intents.setDestination(text || null);
+  };
+  $('dest-btn').addEventListener('click', intents.chooseDestination);
+  $('dest-clear').addEventListener('click', () => intents.setDestination(null));
+  dest.addEventListener('change', takeDest);
+  dest.addEventListener('keydown', (e) => { if (e.key === 'Enter') { e.preventDefault(); takeDest(); } });
 
   function dragAndDrop(li, rule, index) {
     li.querySelector('.rule-grip').addEventListener('pointerdown', () => { li.draggable = true; });
@@ -127,6 +138,11 @@ export function createRulesPanel({ store, intents }) {
     $('clear-rules').disabled = !rules.length;
     for (const b of document.querySelectorAll('[data-scope]')) b.setAttribute('aria-checked', String(b.dataset.scope === scope));
     foldersCheck.checked = state.config.folders;
+    if (document.activeElement !== dest) {
+      dest.value = state.config.destination || '';
+      dest.removeAttribute('aria-invalid');
+    }
+    $('dest-clear').hidden = !state.config.destination;
     menu.hidden = !state.ui.addMenuOpen;
     addButton.setAttribute('aria-expanded', String(state.ui.addMenuOpen));
     if (state.ui.addMenuOpen && !menuShown) menu.querySelector('button').focus();
