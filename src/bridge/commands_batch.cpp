@@ -72,7 +72,8 @@ void Bridge::runBatch(std::int64_t id, const nlohmann::json& args) {
                  a.string("undoes").value_or("")};
   io_.submit([replies = replies_, &catalogue = host_.catalogue, journal = journal_, stops = stops_,
               id, info = std::move(info), changes = std::move(changes),
-              columns = a.boolean("columns", false), folders,
+              columns = a.boolean("columns", false),
+              options = BatchOptions{folders, a.boolean("removeEmptied", false)},
               accessed = a.boolean("accessed", false)]() mutable {
     const std::string folder = info.folder;
     const std::size_t total = changes.size();
@@ -88,7 +89,7 @@ void Bridge::runBatch(std::int64_t id, const nlohmann::json& args) {
         },
         [&] { return stops->taken(batch); }};
     auto outcome =
-        quarrytide::runBatch(journal, std::move(info), std::move(changes), hooks, folders);
+        quarrytide::runBatch(journal, std::move(info), std::move(changes), hooks, options);
     stops->forget(batch);
     if (!outcome) {
       Error e = outcome.error();

@@ -26,7 +26,8 @@ nlohmann::json entryJson(const JournalEntry& e, bool locate) {
   nlohmann::json j = {{"path", *e.op.path}, {"state", kStates[int(e.state)]}};
   if (e.op.newName) j["newName"] = *e.op.newName;
   if (e.op.newFolder) j["newFolder"] = *e.op.newFolder;
-  if (e.op.makeFolder) j["makeFolder"] = true;
+  if (e.op.folderStep == Operation::FolderStep::kMake) j["makeFolder"] = true;
+  if (e.op.folderStep == Operation::FolderStep::kRemove) j["removeFolder"] = true;
   if (e.newPath) j["newPath"] = *e.newPath;
   if (e.error) j["error"] = *e.error;
   if (e.op.setTags) j["tags"] = e.op.tags;

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <cerrno>
 
 #include "file_record.hpp"
@@ -23,9 +25,14 @@ OpResult applyOp(const Operation& op, PriorState* prior) {
         false,         op.path, std::nullopt, Error::posix(ENOENT).message, ErrorCode::kNotFound,
         Stage::kRename};
   std::string current = plainPath(*op.path);
-  if (op.makeFolder) {
-    if (Status made = makeFolder(current); !made)
-      return {false,         op.path, std::nullopt, made.error().message, made.error().code,
+  if (op.folderOnly()) {
+    Status done = okStatus();
+    if (op.folderStep == Operation::FolderStep::kMake)
+      done = makeFolder(current);
+    else if (::rmdir(current.c_str()) != 0)
+      done = Error::posix(errno);
+    if (!done)
+      return {false,         op.path, std::nullopt, done.error().message, done.error().code,
               Stage::kRename};
     return {true, op.path, current, std::nullopt, std::nullopt, Stage::kNone};
   }

@@ -23,8 +23,9 @@ struct Operation {
   // "/"); absent: its own folder.
   std::optional<std::string> newFolder;
   // The record makes the folder `path` instead (a batch that moves items
-  // into folders that are not there yet).
-  bool makeFolder = false;
+  // into folders that are not there yet), or removes it (one it emptied).
+  enum class FolderStep : int { kNone = 0, kMake = 1, kRemove = 2 } folderStep = FolderStep::kNone;
+  bool folderOnly() const { return folderStep != FolderStep::kNone; }
 };
 
 struct OpResult {

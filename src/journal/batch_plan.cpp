@@ -210,7 +210,7 @@ Result<BatchPlan> planChanges(const std::vector<Change>& changes,
       for (auto it = needed.rbegin(); it != needed.rend(); ++it) {
         Operation make;
         make.path = *it;
-        make.makeFolder = true;
+        make.folderStep = Operation::FolderStep::kMake;
         emit(std::move(make), i, false, groups++);
         made.insert(*it);
       }

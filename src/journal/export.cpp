@@ -105,8 +105,14 @@ std::string batchUndoScript(const BatchSummary& batch, const std::vector<Journal
                     "with the Debian package attr.\nset -u\n";
   for (auto e = entries.rbegin(); e != entries.rend(); ++e) {
     if (e->state != EntryState::kDone || !e->newPath) continue;
-    if (e->op.makeFolder) {  // after the items that went into it came back; only when empty
+    // made: removed after the items that went into it came back, when empty;
+    // removed: made again before they come back
+    if (e->op.folderStep == Operation::FolderStep::kMake) {
       out += "rmdir -- " + shQuoted(*e->op.path) + " 2>/dev/null\n";
+      continue;
+    }
+    if (e->op.folderStep == Operation::FolderStep::kRemove) {
+      out += "mkdir -p -- " + shQuoted(*e->op.path) + "\n";
       continue;
     }
     const std::string& now = *e->newPath;

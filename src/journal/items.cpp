@@ -28,7 +28,7 @@ ItemLinks linkItems(const std::vector<Operation>& ops,
   std::unordered_map<std::string, std::size_t> at;  // where an item is now -> its last record
   std::unordered_set<std::string> parked;           // temporary paths an item was moved to
   for (std::size_t i = 0; i < ops.size(); ++i) {
-    if (ops[i].makeFolder) {  // a folder the batch makes is no item of it
+    if (ops[i].folderOnly()) {  // a folder the batch makes or removes is no item of it
       links.before[i] = ItemLinks::kCounted;
       continue;
     }

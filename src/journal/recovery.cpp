@@ -67,7 +67,7 @@ std::vector<Chain> chainsOf(const std::vector<JournalEntry>& entries) {
   std::vector<Chain> chains;
   std::map<std::string, std::size_t> at;  // where each chain's item is after its last step
   for (std::size_t k = 0; k < entries.size(); ++k) {
-    if (entries[k].op.makeFolder) continue;
+    if (entries[k].op.folderOnly()) continue;
     const std::string& path = *entries[k].op.path;
     std::size_t c;
     if (auto it = at.find(path); it != at.end()) {
@@ -151,12 +151,14 @@ std::vector<Repair> Journal::recover() {
         entries[chain.steps[i]].state = st;
       }
     }
-    // A folder the batch was to make is made when it is there.
+    // A folder the batch was to make is made when it is there, one it was to
+    // remove is removed when it is not.
     for (auto& e : entries) {
-      if (!e.op.makeFolder || e.state != EntryState::kPlanned) continue;
+      if (!e.op.folderOnly() || e.state != EntryState::kPlanned) continue;
       struct stat st;
-      e.state = ::stat(e.op.path->c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? EntryState::kDone
-                                                                            : EntryState::kNotRun;
+      const bool there = ::stat(e.op.path->c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+      e.state = there == (e.op.folderStep == Operation::FolderStep::kMake) ? EntryState::kDone
+                                                                           : EntryState::kNotRun;
       settle.integer(1, int(e.state)).maybe(2, e.op.path).integer(3, e.seq).run();
     }
     // Counted again as items; those the page never sent are not run too.

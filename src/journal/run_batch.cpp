@@ -2,9 +2,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <random>
+#include <set>
 
+#include "catalogue/page_path.hpp"
 #include "catalogue/rename.hpp"
 #include "items.hpp"
 
@@ -32,7 +35,21 @@ constexpr std::size_t kOutcomesPerWrite = 1000;
 void removeMadeFolders(const Journal& journal, const std::string& id) {
   const auto entries = journal.entries(id);
   for (auto e = entries.rbegin(); e != entries.rend(); ++e)
-    if (e->op.makeFolder && e->state == EntryState::kDone) ::rmdir(e->op.path->c_str());
+    if (e->op.folderStep == Operation::FolderStep::kMake && e->state == EntryState::kDone)
+      ::rmdir(e->op.path->c_str());
+}
+
+// Steps the batch took after its run (a parked item brought back, a folder
+// it emptied removed), recorded as done; `at` is where each item is now.
+Status recordDone(Journal& journal, const BatchInfo& info, const std::vector<Operation>& ops,
+                  const std::vector<std::string>& at) {
+  auto planned = journal.plan(info, ops, identities(at));
+  if (!planned) return planned.error();
+  std::vector<OpResult> results;
+  for (std::size_t n = 0; n < ops.size(); ++n)
+    results.push_back({true, ops[n].path, at[n].empty() ? *ops[n].path : at[n], std::nullopt,
+                       std::nullopt, OpResult::Stage::kNone});
+  return journal.record(*planned, ops, results, std::vector<PriorState>(ops.size()), 0, ops.size());
 }
 
 }  // namespace
@@ -53,8 +70,8 @@ BatchOutcome checkBatch(std::vector<Change>& changes, bool folders) {
 }
 
 Result<BatchOutcome> runBatch(Journal* journal, BatchInfo info, std::vector<Change> changes,
-                              const BatchHooks& hooks, bool folders) {
-  BatchOutcome out = checkBatch(changes, folders);
+                              const BatchHooks& hooks, BatchOptions options) {
+  BatchOutcome out = checkBatch(changes, options.folders);
   out.dryRun = false;
   if (out.refused) {
     for (ChangeResult& r : out.results) {
@@ -144,22 +161,35 @@ Result<BatchOutcome> runBatch(Journal* journal, BatchInfo info, std::vector<Chan
     }
   }
   if (journalled && !rescue.empty()) {
-    // Recorded after the fact: the moves were made by the rescue itself.
-    auto again = journal->plan(info, rescue, identities([&] {
-                                 std::vector<std::string> at;
-                                 for (std::size_t i : rescued) at.push_back(out.results[i].newPath);
-                                 return at;
-                               }()));
-    if (again) {
-      std::vector<OpResult> moved;
-      for (std::size_t n = 0; n < rescue.size(); ++n)
-        moved.push_back({true, rescue[n].path, out.results[rescued[n]].newPath, std::nullopt,
-                         std::nullopt, OpResult::Stage::kNone});
-      std::vector<PriorState> none(rescue.size());
-      keep(journal->record(*again, rescue, moved, none, 0, rescue.size()));
-    } else {
-      keep(again.error());
+    std::vector<std::string> at;
+    for (std::size_t i : rescued) at.push_back(out.results[i].newPath);
+    keep(recordDone(*journal, info, rescue, at));
+  }
+  if (options.removeEmptied) {
+    // the folders items left, deepest first; never the batch's own folder
+    // nor one items went into
+    std::set<std::string> into;
+    for (const Change& c : changes)
+      if (c.newPath) into.insert(folderOf(*c.newPath));
+    std::vector<std::string> left;
+    for (std::size_t i = 0; i < changes.size(); ++i)
+      if (out.results[i].ok && changes[i].newPath &&
+          folderOf(changes[i].path) != folderOf(*changes[i].newPath))
+        left.push_back(folderOf(changes[i].path));
+    std::sort(left.begin(), left.end(), [](const std::string& a, const std::string& b) {
+      return a.size() != b.size() ? a.size() > b.size() : a < b;
+    });
+    left.erase(std::unique(left.begin(), left.end()), left.end());
+    std::vector<Operation> removed;
+    for (const std::string& folder : left) {
+      if (folder == plainPath(info.folder) || into.contains(folder) || ::rmdir(folder.c_str()) != 0)
+        continue;
+      removed.emplace_back();
+      removed.back().path = folder;
+      removed.back().folderStep = Operation::FolderStep::kRemove;
     }
+    if (journalled && !removed.empty())
+      keep(recordDone(*journal, info, removed, std::vector<std::string>(removed.size())));
   }
   if (journalled) keep(journal->end(info.id));
   if (journal && !info.undoes.empty()) removeMadeFolders(*journal, info.undoes);

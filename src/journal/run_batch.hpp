@@ -49,11 +49,17 @@ struct BatchHooks {
 // With `folders`, new paths may go into other folders (see checkChanges).
 BatchOutcome checkBatch(std::vector<Change>& changes, bool folders = false);
 
+struct BatchOptions {
+  bool folders = false;        // new paths may be in other folders (see checkChanges)
+  bool removeEmptied = false;  // then remove the folders items left, when empty
+};
+
 // Runs `changes` as the batch `info` (an empty id is made up). Fails only when
 // the journal could not take the plan, and then nothing has changed. Without
 // a journal (test hosts) nothing is recorded. A batch that undoes another
-// removes afterwards the folders that one made, when they are empty.
+// removes afterwards the folders that one made, when they are empty. Folders
+// it removes are steps of the batch, so that its undo makes them again.
 Result<BatchOutcome> runBatch(Journal* journal, BatchInfo info, std::vector<Change> changes,
-                              const BatchHooks& hooks, bool folders = false);
+                              const BatchHooks& hooks, BatchOptions options = {});
 
 }  // namespace quarrytide

@@ -253,7 +253,7 @@ TEST(Journal, RepairsAMoveIntoAFolderItMadeWhereverACrashCutIt) {
     const FileIdentity id = idOf(t.file("a", "a"));
     Operation make, move = rename(t.at("a"), "a");
     make.path = t.at("n");
-    make.makeFolder = true;
+    make.folderStep = Operation::FolderStep::kMake;
     move.newFolder = t.at("n");
     Journal j(t.at("j.sqlite3"));
     ASSERT_TRUE(j.plan({"b"}, {make, move}, {FileIdentity{}, id}).ok());
@@ -298,7 +298,8 @@ TEST(Export, TheUndoScriptOnlyMovesItemsBackWhateverTheirNamesFolderAndTitleHold
   want["err"] = "not moved back, the old name is taken: " + t.at(in) + "taken\n";
   // a folder the batch made and moved an item into: the item back, the folder gone
   JournalEntry made;
-  made.op.path = t.at(in + "made"), made.op.makeFolder = true, made.state = EntryState::kDone;
+  made.op.path = t.at(in + "made"), made.state = EntryState::kDone;
+  made.op.folderStep = Operation::FolderStep::kMake;
   made.newPath = t.folder(in + "made");
   entries.insert(entries.begin(), made);
   entries.push_back(renamed(t.at(in + "moved in"), t.file(in + "made/moved in", "m")));

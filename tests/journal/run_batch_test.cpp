@@ -195,6 +195,29 @@ TEST(RunBatch, IntoFoldersItemsGoWhereAskedInFoldersMadeForThemAndTheUndoRemoves
           .at(4);
   EXPECT_EQ(undo["payload"].value("refused", false), false);
   EXPECT_EQ(tree(t), "a=a b=b c=c keep/ keep/theirs=t up/ up/u=u");
+
+  // Folders left empty go when asked (never the batch's own folder), and the
+  // undo makes them again.
+  const json empty = {change(t, "up/u", "keep/u"), change(t, "a", "keep/a")};
+  answered({request(5, "runBatch",
+                    {{"changes", empty},
+                     {"batch", "E"},
+                     {"folder", t.at("d")},
+                     {"folders", true},
+                     {"removeEmptied", true}})},
+           env);
+  EXPECT_EQ(tree(t), "b=b c=c keep/ keep/a=a keep/theirs=t keep/u=u");
+  back = json::array();
+  for (const auto& c : empty) back.push_back({{"path", c["newPath"]}, {"newPath", c["path"]}});
+  answered({request(6, "runBatch", {{"changes", back}, {"undoes", "E"}, {"folders", true}})}, env);
+  EXPECT_EQ(tree(t), "a=a b=b c=c keep/ keep/theirs=t up/ up/u=u");
+  answered({request(7, "runBatch",
+                    {{"changes", {change(t, "up/u", "u")}},
+                     {"folder", t.at("d/up")},
+                     {"folders", true},
+                     {"removeEmptied", true}})},
+           env);
+  EXPECT_EQ(tree(t), "a=a b=b c=c keep/ keep/theirs=t u=u up/") << "the listed folder stays";
 }
 
 TEST(RunBatch, InColumnsTheReplyListsOnlyTheFailuresAndTheRowsWithoutARecord) {

@@ -181,7 +181,8 @@ TEST(ChooseFolderCommand, StartsWhereAskedAndListsTheChoiceWithTheFlagsSentOrAns
   rig.chooser.pending[5](std::nullopt);
   ASSERT_TRUE(rig.main.runUntilPosted(6));
   EXPECT_EQ(json(rig.sink.replies()).back(), R"({"id":6,"ok":true,"payload":null})"_json);
-  EXPECT_EQ(json(rig.sink.replies())[4], R"({"id":5,"ok":true,"payload":{"folder":"/out/new"}})"_json);
+  EXPECT_EQ(json(rig.sink.replies())[4],
+            R"({"id":5,"ok":true,"payload":{"folder":"/out/new"}})"_json);
 }
 
 }  // namespace

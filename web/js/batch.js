@@ -88,7 +88,7 @@ function chainsOf(entries, endOf, start, step) {
 export function recordFromJournal(batch, entries) {
   let missing = entries.filter((e) => e.state === 'left').length;
   // a folder the batch made goes when the undo empties it (the native side's part)
-  const changes = chainsOf(entries.filter((e) => e.state === 'done' && !e.makeFolder), (e) => e.newPath ?? e.path,
+  const changes = chainsOf(entries.filter((e) => e.state === 'done' && !e.makeFolder && !e.removeFolder), (e) => e.newPath ?? e.path,
     (e) => ({ dir: dirOf(e.path), from: baseName(e.path), to: baseName(e.path), toDir: dirOf(e.path), before: undefined, after: undefined, now: e.now }),
     (c, e) => {
       c.to = baseName(e.newPath ?? e.path);

@@ -17,6 +17,7 @@ export function defaultConfig() {
     scope: 'all',
     folders: false, // a "/" a rule writes makes folders
     destination: null, // the folder renamed items move into, else their own
+    removeEmptied: false, // after a batch, the folders it emptied go
     sort: { key: 'native', dir: 1 },
     filterMode: 'text',
     columns: {},
@@ -43,6 +44,7 @@ export function parseConfig(text) {
   if (MODES.includes(raw.mode)) cfg.mode = raw.mode;
   if (raw.scope === 'selection') cfg.scope = 'selection';
   cfg.folders = raw.folders === true;
+  cfg.removeEmptied = raw.removeEmptied === true;
   cfg.destination = typeof raw.destination === 'string' && raw.destination.startsWith('/') ? raw.destination : null;
   if (raw.sort && SORT_KEYS.includes(raw.sort.key)) cfg.sort = { key: raw.sort.key, dir: raw.sort.dir === -1 ? -1 : 1 };
   if (['text', 'glob', 'regex'].includes(raw.filterMode)) cfg.filterMode = raw.filterMode;
@@ -73,6 +75,7 @@ export function serializeConfig(cfg) {
     scope: cfg.scope,
     folders: cfg.folders,
     destination: cfg.destination,
+    removeEmptied: cfg.removeEmptied,
     sort: cfg.sort,
     filterMode: cfg.filterMode,
     columns: cfg.columns,

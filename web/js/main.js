@@ -100,6 +100,7 @@ const intents = {
   setScope: (scope) => dispatch('setScope', scope),
   setFolders: (on) => dispatch('setFolders', on),
   setDestination: (path) => dispatch('setDestination', path),
+  setRemoveEmptied: (on) => dispatch('setRemoveEmptied', on),
   chooseDestination: async () => {
     try {
       const res = await bridge.chooseFolder(false, 'files', { pick: true, start: st().config.destination || st().listing.folder || undefined });

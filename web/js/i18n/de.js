@@ -45,6 +45,8 @@ export default {
   'page.destinationNone': 'der eigene Ordner jedes Objekts',
   'page.destinationField': 'Ordner, in den die umbenannten Objekte wandern',
   'page.destinationClear': 'Jedes Objekt in seinem Ordner lassen',
+  'page.removeEmptied': 'Leer gewordene Ordner entfernen',
+  'page.removeEmptiedTip': 'Nach dem Stapel die Ordner entfernen, aus denen er alle Objekte verschoben hat (nie den gelisteten Ordner)',
   'page.metadata': 'Metadaten',
   'page.tags': 'Tags',
   'page.tagToAdd': 'Neues Tag',

@@ -46,6 +46,8 @@ export default {
   'page.destinationNone': "each item's own folder",
   'page.destinationField': 'Folder the renamed items move into',
   'page.destinationClear': 'Leave each item in its own folder',
+  'page.removeEmptied': 'Remove folders left empty',
+  'page.removeEmptiedTip': 'After the batch, remove the folders it moved every item out of (never the listed folder)',
   'page.metadata': 'Metadata',
   'page.tags': 'Tags',
   'page.tagToAdd': 'Tag to add',

@@ -46,6 +46,8 @@ const TEXTS = [
   ['#dest-input', 'aria-label', 'page.destinationField'],
   ['#dest-clear', 'title', 'page.destinationClear'],
   ['#dest-clear', 'aria-label', 'page.destinationClear'],
+  ['#emptied-row span', 'text', 'page.removeEmptied'],
+  ['#emptied-row', 'title', 'page.removeEmptiedTip'],
   ['[data-scope=selection]', 'title', 'page.scopeSelectionTip'],
   ['#meta-h', 'text', 'page.metadata'],
   ['#tags-label', 'text', 'page.tags'],

@@ -47,6 +47,8 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
 
   // runBatch moves items into other folders only when asked to
   const intoFolders = (changes) => (changes.some((c) => c.newDir !== undefined && c.newDir !== c.dir) ? { folders: true } : {});
+  // the folders an apply empties go when asked; an undo makes them again
+  const emptied = (kind) => (kind === 'b' && st().config.removeEmptied ? { removeEmptied: true } : {});
 
   /**
    * Runs changes as one batch of the native engine, with progress; returns
@@ -61,7 +63,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     let res = null;
     let failure = null;
     try {
-      res = await bridge.runBatch(changes.map(outgoing), { batch, title, folder, ...(undoes ? { undoes } : {}), ...intoFolders(changes) }, (p) => store.dispatch('batchProgress', p.done + p.failed));
+      res = await bridge.runBatch(changes.map(outgoing), { batch, title, folder, ...(undoes ? { undoes } : {}), ...intoFolders(changes), ...emptied(kind) }, (p) => store.dispatch('batchProgress', p.done + p.failed));
     } catch (e) {
       failure = e;
     }

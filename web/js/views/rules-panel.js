@@ -38,6 +38,7 @@ export function createRulesPanel({ store, intents }) {
     if (text === '' || text.startsWith('/')) intents.setDestination(text || null);
   };
   $('dest-btn').addEventListener('click', intents.chooseDestination);
+  $('emptied-check').addEventListener('change', (e) => intents.setRemoveEmptied(e.target.checked));
   $('dest-clear').addEventListener('click', () => intents.setDestination(null));
   dest.addEventListener('change', takeDest);
   dest.addEventListener('keydown', (e) => { if (e.key === 'Enter') { e.preventDefault(); takeDest(); } });
@@ -143,6 +144,7 @@ export function createRulesPanel({ store, intents }) {
       dest.removeAttribute('aria-invalid');
     }
     $('dest-clear').hidden = !state.config.destination;
+    $('emptied-check').checked = state.config.removeEmptied;
     menu.hidden = !state.ui.addMenuOpen;
     addButton.setAttribute('aria-expanded', String(state.ui.addMenuOpen));
     if (state.ui.addMenuOpen && !menuShown) menu.querySelector('button').focus();
