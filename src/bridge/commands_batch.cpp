@@ -57,10 +57,11 @@ void Bridge::runBatch(std::int64_t id, const nlohmann::json& args) {
   changes.reserve(records->size());
   for (const auto& record : *records) changes.push_back(changeFrom(record));
   const Args a(args);
-  const bool folders = a.boolean("folders", false);
+  const BatchOptions options{a.boolean("folders", false), a.boolean("removeEmptied", false),
+                             a.boolean("copy", false)};
   if (a.boolean("dryRun", false)) {
-    io_.submit([replies = replies_, id, changes = std::move(changes), folders]() mutable {
-      replies->post(batchReplyCall(id, checkBatch(changes, folders), {}));
+    io_.submit([replies = replies_, id, changes = std::move(changes), options]() mutable {
+      replies->post(batchReplyCall(id, checkBatch(changes, options), {}));
     });
     return;
   }
@@ -72,8 +73,7 @@ void Bridge::runBatch(std::int64_t id, const nlohmann::json& args) {
                  a.string("undoes").value_or("")};
   io_.submit([replies = replies_, &catalogue = host_.catalogue, journal = journal_, stops = stops_,
               id, info = std::move(info), changes = std::move(changes),
-              columns = a.boolean("columns", false),
-              options = BatchOptions{folders, a.boolean("removeEmptied", false)},
+              columns = a.boolean("columns", false), options,
               accessed = a.boolean("accessed", false)]() mutable {
     const std::string folder = info.folder;
     const std::size_t total = changes.size();

@@ -28,6 +28,7 @@ nlohmann::json entryJson(const JournalEntry& e, bool locate) {
   if (e.op.newFolder) j["newFolder"] = *e.op.newFolder;
   if (e.op.folderStep == Operation::FolderStep::kMake) j["makeFolder"] = true;
   if (e.op.folderStep == Operation::FolderStep::kRemove) j["removeFolder"] = true;
+  if (e.op.copy) j["copy"] = true;
   if (e.newPath) j["newPath"] = *e.newPath;
   if (e.error) j["error"] = *e.error;
   if (e.op.setTags) j["tags"] = e.op.tags;

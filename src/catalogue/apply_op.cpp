@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "copy_item.hpp"
 #include "file_record.hpp"
 #include "metadata/comments.hpp"
 #include "metadata/tag_store.hpp"
@@ -38,8 +39,11 @@ OpResult applyOp(const Operation& op, PriorState* prior) {
   }
 
   if (op.newFolder) {
-    auto moved =
-        moveItem(current, *op.newFolder + "/" + op.newName.value_or(lastComponent(current)));
+    const std::string to = *op.newFolder + "/" + op.newName.value_or(lastComponent(current));
+    auto moved = op.copy ? copyItem(current, to, true) : moveItem(current, to);
+    // another drive: copied, checked, then the original removed
+    if (!moved && moved.error().code == ErrorCode::kCrossDevice && !op.copy)
+      moved = copyItem(current, to, false);
     if (!moved)
       return {false,         op.path, std::nullopt, moved.error().message, moved.error().code,
               Stage::kRename};

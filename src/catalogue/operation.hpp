@@ -26,6 +26,8 @@ struct Operation {
   // into folders that are not there yet), or removes it (one it emptied).
   enum class FolderStep : int { kNone = 0, kMake = 1, kRemove = 2 } folderStep = FolderStep::kNone;
   bool folderOnly() const { return folderStep != FolderStep::kNone; }
+  // The item is copied to its new path (into `newFolder`), the original kept.
+  bool copy = false;
 };
 
 struct OpResult {

@@ -30,13 +30,15 @@ using PathIndex = std::unordered_map<std::string_view, std::size_t>;
 
 bool renames(const Change& c) { return c.newPath && *c.newPath != c.path; }
 
-// The step of change `c` from the path `from`: to its new path when `to`.
-Operation opOf(const Change& c, const std::string& from, bool to) {
+// The step of change `c` from the path `from`: to its new path when `to`
+// (a copy names its folder, even its own).
+Operation opOf(const Change& c, const std::string& from, bool to, bool copy = false) {
   Operation op;
   op.path = from;
   if (to) {
     op.newName = nameOf(*c.newPath);
-    if (folderView(*c.newPath) != folderView(from)) op.newFolder = parentOf(*c.newPath);
+    op.copy = copy;
+    if (copy || folderView(*c.newPath) != folderView(from)) op.newFolder = parentOf(*c.newPath);
   }
   op.setTags = c.setTags;
   op.tags = c.tags;
@@ -103,7 +105,9 @@ class FolderCheck {
 
 }  // namespace
 
-std::vector<std::optional<Error>> checkChanges(std::vector<Change>& changes, bool folders) {
+std::vector<std::optional<Error>> checkChanges(std::vector<Change>& changes,
+                                               const BatchOptions& options) {
+  const bool folders = options.folders;
   std::vector<std::optional<Error>> problems(changes.size());
   // Every path made plain first: the indexes below view them.
   for (std::size_t i = 0; i < changes.size(); ++i) {
@@ -157,7 +161,8 @@ std::vector<std::optional<Error>> checkChanges(std::vector<Change>& changes, boo
   for (std::size_t i = 0; i < changes.size(); ++i) {
     const Change& c = changes[i];
     if (problems[i] || !renames(c)) continue;
-    if (auto s = bySource.find(*c.newPath); s != bySource.end() && renames(changes[s->second]))
+    if (auto s = bySource.find(*c.newPath);
+        !options.copy && s != bySource.end() && renames(changes[s->second]))
       continue;
     struct stat target, item;
     const char* name = nullptr;
@@ -175,7 +180,7 @@ std::vector<std::optional<Error>> checkChanges(std::vector<Change>& changes, boo
 }
 
 Result<BatchPlan> planChanges(const std::vector<Change>& changes,
-                              const std::function<Result<std::string>()>& temporary) {
+                              const std::function<Result<std::string>()>& temporary, bool copy) {
   BatchPlan plan;
   std::size_t groups = 0;
   auto emit = [&](Operation op, std::size_t change, bool final, std::size_t group) {
@@ -239,7 +244,7 @@ Result<BatchPlan> planChanges(const std::vector<Change>& changes,
         continue;
       for (std::optional<std::size_t> cur = i; cur && !done[*cur]; cur = next(*cur)) {
         const Change& c = changes[*cur];
-        emit(opOf(c, c.path, true), *cur, true, groups++);
+        emit(opOf(c, c.path, true, copy), *cur, true, groups++);
         done[*cur] = true;
       }
     }

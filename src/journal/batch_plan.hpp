@@ -27,13 +27,21 @@ struct Change {
   std::string comment;
 };
 
+struct BatchOptions {
+  bool folders = false;        // new paths may be in other folders (see checkChanges)
+  bool removeEmptied = false;  // then remove the folders items left, when empty
+  bool copy = false;           // items are copied to their new paths, the originals kept
+};
+
 // Why each change cannot be part of the set (nullopt where nothing is wrong).
 // Any reason refuses the whole set: two changes for one item, two items onto
 // one path, a target held by an item that stays, an invalid name, a move into
 // another folder. With `folders`, a new path may be in any folder on the same
 // file system: one that is not there is made, unless a file stands where it
-// or a folder above it would be. Paths are made plain in place.
-std::vector<std::optional<Error>> checkChanges(std::vector<Change>& changes, bool folders = false);
+// or a folder above it would be. With `copy`, no item leaves its name, so no
+// new path may be another item's. Paths are made plain in place.
+std::vector<std::optional<Error>> checkChanges(std::vector<Change>& changes,
+                                               const BatchOptions& options = {});
 
 struct BatchPlan {
   std::vector<Operation> ops;       // in the order they run
@@ -46,6 +54,7 @@ struct BatchPlan {
 // then the moves. `temporary()` gives a fresh hidden name; one that a change
 // of the batch names is drawn again.
 Result<BatchPlan> planChanges(const std::vector<Change>& changes,
-                              const std::function<Result<std::string>()>& temporary);
+                              const std::function<Result<std::string>()>& temporary,
+                              bool copy = false);
 
 }  // namespace quarrytide

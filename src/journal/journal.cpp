@@ -43,7 +43,7 @@ CREATE TABLE IF NOT EXISTS entries(
   seq INTEGER PRIMARY KEY, batch INTEGER NOT NULL, path BLOB NOT NULL, new_name BLOB,
   set_tags INTEGER NOT NULL, tags TEXT, set_label INTEGER NOT NULL, label INTEGER,
   set_comment INTEGER NOT NULL, comment BLOB, dev INTEGER NOT NULL, ino INTEGER NOT NULL,
-  new_folder BLOB, folder_step INTEGER NOT NULL DEFAULT 0);
+  new_folder BLOB, folder_step INTEGER NOT NULL DEFAULT 0, copy INTEGER NOT NULL DEFAULT 0);
 CREATE TABLE IF NOT EXISTS outcomes(
   seq INTEGER PRIMARY KEY, state INTEGER NOT NULL, new_path BLOB, error TEXT,
   old_tags TEXT, old_label INTEGER, old_comment BLOB);
@@ -64,7 +64,8 @@ constexpr const char* kAddedColumns[][3] = {
     {"batches", "ended", "INTEGER NOT NULL DEFAULT 0"},
     {"batches", "undoes", "TEXT NOT NULL DEFAULT ''"},
     {"entries", "new_folder", "BLOB"},
-    {"entries", "folder_step", "INTEGER NOT NULL DEFAULT 0"}};
+    {"entries", "folder_step", "INTEGER NOT NULL DEFAULT 0"},
+    {"entries", "copy", "INTEGER NOT NULL DEFAULT 0"}};
 
 double nowMs() {
   using namespace std::chrono;
@@ -216,8 +217,8 @@ Result<Plan> Journal::plan(const BatchInfo& batch, const std::vector<Operation>&
                })};
   Statement add(db_,
                 "INSERT INTO entries(batch, path, new_name, set_tags, tags, set_label, label, "
-                "set_comment, comment, dev, ino, new_folder, folder_step) "
-                "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                "set_comment, comment, dev, ino, new_folder, folder_step, copy) "
+                "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
   planned.seqs.reserve(ops.size());
   for (std::size_t i = 0; i < ops.size(); ++i) {
     const Operation& op = ops[i];
@@ -227,7 +228,7 @@ Result<Plan> Journal::plan(const BatchInfo& batch, const std::vector<Operation>&
     add.integer(6, op.setLabel).integer(7, op.label).integer(8, op.setComment);
     op.setComment ? add.bytes(9, op.comment) : add.null(9);
     add.integer(10, std::int64_t(ids[i].dev)).integer(11, std::int64_t(ids[i].ino));
-    add.maybe(12, op.newFolder).integer(13, int(op.folderStep));
+    add.maybe(12, op.newFolder).integer(13, int(op.folderStep)).integer(14, op.copy);
     if (add.run()) return fail();
     planned.seqs.push_back(sqlite3_last_insert_rowid(db_));
   }
@@ -358,7 +359,7 @@ std::vector<JournalEntry> Journal::entries(const std::string& batch) const {
   Statement s(db_,
               "SELECT e.seq, path, new_name, set_tags, tags, set_label, label, set_comment, "
               "comment, dev, ino, IFNULL(state, 0), new_path, error, old_tags, old_label, "
-              "old_comment, o.seq IS NULL AND e.seq <= b.settled, new_folder, folder_step "
+              "old_comment, o.seq IS NULL AND e.seq <= b.settled, new_folder, folder_step, copy "
               "FROM entries e "
               "JOIN batches b ON b.id = e.batch LEFT JOIN outcomes o ON o.seq = e.seq "
               "WHERE b.name = ? ORDER BY e.seq");
@@ -383,6 +384,7 @@ std::vector<JournalEntry> Journal::entries(const std::string& batch) const {
     e.prior.comment = s.maybeBytes(16);
     e.op.newFolder = s.maybeBytes(18);
     e.op.folderStep = Operation::FolderStep(s.integerAt(19));
+    e.op.copy = s.integerAt(20) != 0;
     if (s.integerAt(17)) {  // done as meant, no outcome written
       e.state = EntryState::kDone;
       e.newPath = impliedNewPath(e.op);

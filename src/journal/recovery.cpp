@@ -4,7 +4,10 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <unistd.h>
+
 #include <map>
+#include <set>
 
 #include "journal.hpp"
 #include "statement.hpp"
@@ -67,7 +70,7 @@ std::vector<Chain> chainsOf(const std::vector<JournalEntry>& entries) {
   std::vector<Chain> chains;
   std::map<std::string, std::size_t> at;  // where each chain's item is after its last step
   for (std::size_t k = 0; k < entries.size(); ++k) {
-    if (entries[k].op.folderOnly()) continue;
+    if (entries[k].op.folderOnly() || entries[k].op.copy) continue;
     const std::string& path = *entries[k].op.path;
     std::size_t c;
     if (auto it = at.find(path); it != at.end()) {
@@ -83,6 +86,24 @@ std::vector<Chain> chainsOf(const std::vector<JournalEntry>& entries) {
     at[next] = c;
   }
   return chains;
+}
+
+// Removes the regular files under a temporary name in `folder` that are none
+// of `items` (the parts copies cut short left).
+void removeParts(const std::string& folder, const std::set<std::pair<dev_t, ino_t>>& items) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  std::vector<std::string> parts;
+  while (dirent* d = ::readdir(dir)) {
+    if (!std::string_view(d->d_name).starts_with(".quarrytide-tmp-")) continue;
+    struct stat st;
+    const std::string path = folder + d->d_name;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        !items.contains({st.st_dev, st.st_ino}))
+      parts.push_back(path);
+  }
+  ::closedir(dir);
+  for (const auto& p : parts) ::unlink(p.c_str());
 }
 
 }  // namespace
@@ -150,6 +171,24 @@ std::vector<Repair> Journal::recover() {
         settle.integer(3, entries[chain.steps[i]].seq).run();
         entries[chain.steps[i]].state = st;
       }
+    }
+    // A copy cut short left a part under a temporary name in the folder it
+    // went to; no item of the batch is one. The original is whole.
+    std::set<std::pair<dev_t, ino_t>> known;
+    std::set<std::string> into;
+    for (const auto& e : entries) {
+      known.insert({e.identity.dev, e.identity.ino});
+      if (e.state == EntryState::kPlanned && e.op.newFolder) into.insert(*e.op.newFolder + "/");
+    }
+    for (const std::string& folder : into) removeParts(folder, known);
+    // A copy is done when its new path is there: it is given that name last.
+    for (auto& e : entries) {
+      if (!e.op.copy || e.state != EntryState::kPlanned) continue;
+      struct stat st;
+      const std::string to = *impliedNewPath(e.op);
+      e.state = ::lstat(to.c_str(), &st) == 0 ? EntryState::kDone : EntryState::kNotRun;
+      settle.integer(1, int(e.state)).maybe(2, e.state == EntryState::kDone ? to : *e.op.path);
+      settle.integer(3, e.seq).run();
     }
     // A folder the batch was to make is made when it is there, one it was to
     // remove is removed when it is not.

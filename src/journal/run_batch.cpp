@@ -54,11 +54,11 @@ Status recordDone(Journal& journal, const BatchInfo& info, const std::vector<Ope
 
 }  // namespace
 
-BatchOutcome checkBatch(std::vector<Change>& changes, bool folders) {
+BatchOutcome checkBatch(std::vector<Change>& changes, const BatchOptions& options) {
   BatchOutcome out;
   out.dryRun = true;
   out.results.resize(changes.size());
-  auto problems = checkChanges(changes, folders);
+  auto problems = checkChanges(changes, options);
   for (std::size_t i = 0; i < changes.size(); ++i) {
     ChangeResult& r = out.results[i];
     r.path = r.newPath = changes[i].path;
@@ -71,7 +71,7 @@ BatchOutcome checkBatch(std::vector<Change>& changes, bool folders) {
 
 Result<BatchOutcome> runBatch(Journal* journal, BatchInfo info, std::vector<Change> changes,
                               const BatchHooks& hooks, BatchOptions options) {
-  BatchOutcome out = checkBatch(changes, options.folders);
+  BatchOutcome out = checkBatch(changes, options);
   out.dryRun = false;
   if (out.refused) {
     for (ChangeResult& r : out.results) {
@@ -84,7 +84,8 @@ Result<BatchOutcome> runBatch(Journal* journal, BatchInfo info, std::vector<Chan
   }
   for (ChangeResult& r : out.results) r.ok = false;  // until its steps ran
 
-  auto plan = planChanges(changes, [] { return temporaryName(); });
+  auto plan = planChanges(
+      changes, [] { return temporaryName(); }, options.copy);
   if (!plan) return plan.error();
   const std::vector<Operation>& ops = plan->ops;
   if (info.id.empty()) info.id = madeUpId();

@@ -46,13 +46,9 @@ struct BatchHooks {
 // The check of a batch without running it: each change's own reason, ok
 // where it has none, `refused` when any has one. Touches nothing but the
 // changes (their paths made plain, as checked).
-// With `folders`, new paths may go into other folders (see checkChanges).
-BatchOutcome checkBatch(std::vector<Change>& changes, bool folders = false);
-
-struct BatchOptions {
-  bool folders = false;        // new paths may be in other folders (see checkChanges)
-  bool removeEmptied = false;  // then remove the folders items left, when empty
-};
+// With `folders`, new paths may go into other folders; with `copy`, items are
+// copied (see checkChanges).
+BatchOutcome checkBatch(std::vector<Change>& changes, const BatchOptions& options = {});
 
 // Runs `changes` as the batch `info` (an empty id is made up). Fails only when
 // the journal could not take the plan, and then nothing has changed. Without

@@ -269,6 +269,27 @@ TEST(Journal, RepairsAMoveIntoAFolderItMadeWhereverACrashCutIt) {
   }
 }
 
+TEST(Journal, ACopyCutShortLeavesNoPartAndOneThatGotItsNameIsDone) {
+  for (const bool named : {false, true}) {
+    SCOPED_TRACE(named ? "named" : "cut while writing");
+    TempDir t;
+    const FileIdentity id = idOf(t.file("a", "a"));
+    Operation copy = rename(t.at("a"), "a");
+    copy.newFolder = t.folder("out"), copy.copy = true;
+    Journal j(t.at("j.sqlite3"));
+    ASSERT_TRUE(j.plan({"b"}, {copy}, {id}).ok());
+    t.file(named ? "out/a" : "out/.quarrytide-tmp-1234", "a");
+    t.file("out/.quarrytide-tmp-folder/keep", "k");  // not a part: a folder
+    j.recover();
+    EXPECT_EQ(testing::contents(t.at("out")),
+              named ? (std::map<std::string, std::string>{{"a", "a"},
+                                                          {".quarrytide-tmp-folder/keep", "k"}})
+                    : (std::map<std::string, std::string>{{".quarrytide-tmp-folder/keep", "k"}}));
+    EXPECT_EQ(testing::read(t.at("a")), "a") << "the original is whole";
+    EXPECT_EQ(j.entries("b").at(0).state, named ? EntryState::kDone : EntryState::kNotRun);
+  }
+}
+
 // The exports of a batch as a spreadsheet and a shell read them: no byte of a
 // name, folder or title gets out of its quotes, no field becomes a formula.
 JournalEntry renamed(const std::string& from, const std::string& to) {

@@ -2,6 +2,10 @@
 // to go, every step journalled; a set that cannot be made is refused whole.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <set>
@@ -218,6 +222,50 @@ TEST(RunBatch, IntoFoldersItemsGoWhereAskedInFoldersMadeForThemAndTheUndoRemoves
                      {"removeEmptied", true}})},
            env);
   EXPECT_EQ(tree(t), "a=a b=b c=c keep/ keep/theirs=t u=u up/") << "the listed folder stays";
+}
+
+TEST(RunBatch, AcrossDrivesAMoveIsACheckedCopyAndACopyKeepsTheOriginalUntouched) {
+  TempDir t;
+  char shm[] = "/dev/shm/qt-drive-XXXXXX";
+  struct stat here, there;
+  if (!::mkdtemp(shm) || ::stat(t.path().c_str(), &here) != 0 || ::stat(shm, &there) != 0 ||
+      here.st_dev == there.st_dev)
+    GTEST_SKIP() << "no second file system";
+  const std::string other = shm;
+  made(t, {"a", "b"});
+  ::setxattr(t.at("d/a").c_str(), "user.xdg.tags", "x", 1, 0);
+  const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+  ::utimensat(AT_FDCWD, t.at("d/a").c_str(), old, 0);
+  const std::vector<std::string> env = {"XDG_STATE_HOME=" + t.folder("state")};
+  const json move = {{{"path", t.at("d/a")}, {"newPath", other + "/in/a"}}};
+  const json copy = {
+      {{"path", t.at("d/b")}, {"newPath", other + "/in/b"}, {"setTags", true}, {"tags", {"y"}}}};
+  auto replies =
+      answered({request(1, "runBatch", {{"changes", move}, {"folders", true}}),
+                request(2, "runBatch",
+                        {{"changes", copy}, {"folders", true}, {"copy", true}, {"batch", "C"}}),
+                request(3, "readBatch", {{"id", "C"}})},
+               env);
+  EXPECT_EQ(replies.at(1)["payload"]["results"][0]["ok"], true) << replies.at(1);
+  EXPECT_EQ(replies.at(2)["payload"]["results"][0]["ok"], true) << replies.at(2);
+  EXPECT_EQ(tree(t), "b=b") << "moved away, copied from";
+  EXPECT_EQ(contents(other), (Contents{{"in/a", "a"}, {"in/b", "b"}}));
+  EXPECT_EQ(xattr(other + "/in/a", "user.xdg.tags"), "x");
+  struct stat st;
+  ::stat((other + "/in/a").c_str(), &st);
+  EXPECT_EQ(st.st_mtim.tv_sec, 1000000000) << "the modified time goes with the copy";
+  EXPECT_EQ(xattr(other + "/in/b", "user.xdg.tags"), "y");
+  EXPECT_EQ(xattr(t.at("d/b"), "user.xdg.tags"), std::nullopt) << "nothing of the original changes";
+  EXPECT_EQ(replies.at(3)["payload"]["entries"].back()["copy"], true);
+  // a copy onto the original of another copy is refused: nothing moves away in a copy
+  const json onto = {{{"path", t.at("d/b")}, {"newPath", other + "/in/c"}},
+                     {{"path", other + "/in/a"}, {"newPath", t.at("d/b")}}};
+  const json refused =
+      answered({request(4, "runBatch", {{"changes", onto}, {"folders", true}, {"copy", true}})},
+               env)
+          .at(4);
+  EXPECT_EQ(refused["payload"]["results"][1]["code"], "exists");
+  std::filesystem::remove_all(other);
 }
 
 TEST(RunBatch, InColumnsTheReplyListsOnlyTheFailuresAndTheRowsWithoutARecord) {
