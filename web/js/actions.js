@@ -34,6 +34,7 @@ export const actions = {
   setScope: (state, scope) => withConfig(state, { scope }),
   setFolders: (state, folders) => withConfig(state, { folders: Boolean(folders) }),
   setRemoveEmptied: (state, on) => withConfig(state, { removeEmptied: Boolean(on) }),
+  setCopy: (state, on) => withConfig(state, { copy: Boolean(on) }),
   // an absolute folder, without a trailing "/"; anything else clears it
   setDestination: (state, path) => withConfig(state, { destination: typeof path === 'string' && path.startsWith('/') ? path.replace(/(.)\/+$/, '$1') : null }),
   toggleHidden: (state) => withConfig(state, { showHidden: !state.config.showHidden }),

@@ -88,7 +88,9 @@ function chainsOf(entries, endOf, start, step) {
 export function recordFromJournal(batch, entries) {
   let missing = entries.filter((e) => e.state === 'left').length;
   // a folder the batch made goes when the undo empties it (the native side's part)
-  const changes = chainsOf(entries.filter((e) => e.state === 'done' && !e.makeFolder && !e.removeFolder), (e) => e.newPath ?? e.path,
+  // a copy is not undone by moving it back: its original is still there
+  const copies = entries.filter((e) => e.copy && e.state === 'done').length;
+  const changes = chainsOf(entries.filter((e) => e.state === 'done' && !e.makeFolder && !e.removeFolder && !e.copy), (e) => e.newPath ?? e.path,
     (e) => ({ dir: dirOf(e.path), from: baseName(e.path), to: baseName(e.path), toDir: dirOf(e.path), before: undefined, after: undefined, now: e.now }),
     (c, e) => {
       c.to = baseName(e.newPath ?? e.path);
@@ -104,7 +106,7 @@ export function recordFromJournal(batch, entries) {
     if (c.from === c.to && c.dir === c.toDir && !c.before) continue;
     kept.push(c);
   }
-  return { title: batch.title || t('batch.aBatch'), when: batch.started, folder: batch.folder || kept[0]?.dir || '', changes: kept, id: batch.id, missing };
+  return { title: batch.title || t('batch.aBatch'), when: batch.started, folder: batch.folder || kept[0]?.dir || '', changes: kept, id: batch.id, missing, copies };
 }
 
 /**

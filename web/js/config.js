@@ -18,6 +18,7 @@ export function defaultConfig() {
     folders: false, // a "/" a rule writes makes folders
     destination: null, // the folder renamed items move into, else their own
     removeEmptied: false, // after a batch, the folders it emptied go
+    copy: false, // items are copied to their new places, the originals kept
     sort: { key: 'native', dir: 1 },
     filterMode: 'text',
     columns: {},
@@ -45,6 +46,7 @@ export function parseConfig(text) {
   if (raw.scope === 'selection') cfg.scope = 'selection';
   cfg.folders = raw.folders === true;
   cfg.removeEmptied = raw.removeEmptied === true;
+  cfg.copy = raw.copy === true;
   cfg.destination = typeof raw.destination === 'string' && raw.destination.startsWith('/') ? raw.destination : null;
   if (raw.sort && SORT_KEYS.includes(raw.sort.key)) cfg.sort = { key: raw.sort.key, dir: raw.sort.dir === -1 ? -1 : 1 };
   if (['text', 'glob', 'regex'].includes(raw.filterMode)) cfg.filterMode = raw.filterMode;
@@ -76,6 +78,7 @@ export function serializeConfig(cfg) {
     folders: cfg.folders,
     destination: cfg.destination,
     removeEmptied: cfg.removeEmptied,
+    copy: cfg.copy,
     sort: cfg.sort,
     filterMode: cfg.filterMode,
     columns: cfg.columns,

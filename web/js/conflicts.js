@@ -252,10 +252,11 @@ class NameBuckets {
  * name needed and it does not have ("date taken", "artist"). With `folders`,
  * a new name's "/" makes folders (placeOf, below `root`); with `destination`,
  * the items `moving[i]` (those the rules act on) go below that folder. Either
- * way a name is checked in the folder it goes to. Returns per-item problem
+ * way a name is checked in the folder it goes to. With `copy`, every item
+ * keeps its name, renamed or not. Returns per-item problem
  * lists (undefined where none) and row counts.
  */
-export function checkConflicts(items, newNames, { skip = null, tags = null, taken = null, missing = null, names = null, folders = false, root = null, destination = null, moving = null } = {}) {
+export function checkConflicts(items, newNames, { skip = null, tags = null, taken = null, missing = null, names = null, folders = false, root = null, destination = null, moving = null, copy = false } = {}) {
   const n = items.length;
   // a listing's names as one text are read in place, not made one by one
   const nameOf = names ? (i) => names.at(i) : (i) => items[i].name;
@@ -338,7 +339,7 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
     }
     lastDir = null;
     for (let i = 0; i < n; i++) {
-      if (renamed[i]) continue;
+      if (renamed[i] && !copy) continue;
       const item = items[i];
       if (item.dir !== lastDir) { lastDir = item.dir; dirId = dirs.get(lastDir); }
       if (dirId === undefined) continue;

@@ -101,6 +101,7 @@ const intents = {
   setFolders: (on) => dispatch('setFolders', on),
   setDestination: (path) => dispatch('setDestination', path),
   setRemoveEmptied: (on) => dispatch('setRemoveEmptied', on),
+  setCopy: (on) => dispatch('setCopy', on),
   chooseDestination: async () => {
     try {
       const res = await bridge.chooseFolder(false, 'files', { pick: true, start: st().config.destination || st().listing.folder || undefined });

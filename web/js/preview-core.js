@@ -40,9 +40,9 @@ function countRows(items, check, leftOut, edited) {
  * answered for each item, when a rule uses it; `names` (a NameList), the
  * items' names where they are held as one text; `folders`: names may make
  * folders below `root` (the listed folder); `destination`: the folder the
- * items the rules act on move into.
+ * items the rules act on move into; `copy`: the originals stay.
  */
-export function computePreview({ items, names = null, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), edited = null, taken = null, previousNames = null, dateTaken = null, media = null, folders = false, root = null, destination = null }) {
+export function computePreview({ items, names = null, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), edited = null, taken = null, previousNames = null, dateTaken = null, media = null, folders = false, root = null, destination = null, copy = false }) {
   const tagsOf = (i) => edits.get(i)?.tags ?? items[i].tags;
   const labelOf = (i) => edits.get(i)?.label ?? items[i].label;
   const filterError = textMatcher(filter.text || '', filter.mode || 'text').error || textMatcher(filter.exclude || '', filter.mode || 'text').error;
@@ -68,7 +68,7 @@ export function computePreview({ items, names = null, rules, scope = 'all', sele
     moving = new Uint8Array(items.length);
     for (const i of order) moving[i] = 1;
   }
-  const options = { tags, taken: isTaken, missing, names, folders, root, destination, moving };
+  const options = { tags, taken: isTaken, missing, names, folders, root, destination, moving, copy };
   const check = checkConflicts(items, newNames, options);
   // apply can only go ahead with these rows skipped, so the counts shown leave them out too
   const leftOut = check.errors ? skipErrorRows(items, newNames, { ...options, check }).skip : null;

@@ -58,6 +58,9 @@ test('with folders a name is checked in the folder it goes to, and one that leav
   assert.deepEqual([problems(r), Array.from(r.renamed)], [[[['exists', 'a']], [], [], []], [1, 1, 0, 0]]);
   const mine = checkConflicts(items(['/out', 'x']), ['x'], { destination: '/out', moving: Uint8Array.of(1) });
   assert.deepEqual(Array.from(mine.renamed), [0], 'an item already in the destination does not move');
+  // copied, every item keeps its name: a swap is two collisions
+  const swap = (copy) => problems(checkConflicts(items('a', 'b'), ['b', 'a'], { copy }));
+  assert.deepEqual([swap(false), swap(true)], [[[], []], [[['exists', 'b']], [['exists', 'a']]]]);
 });
 
 test('names that were not UTF-8 are left out and keep their names for the others; a tag with a comma is refused', () => {

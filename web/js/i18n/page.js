@@ -46,6 +46,8 @@ const TEXTS = [
   ['#dest-input', 'aria-label', 'page.destinationField'],
   ['#dest-clear', 'title', 'page.destinationClear'],
   ['#dest-clear', 'aria-label', 'page.destinationClear'],
+  ['#copy-row span', 'text', 'page.copy'],
+  ['#copy-row', 'title', 'page.copyTip'],
   ['#emptied-row span', 'text', 'page.removeEmptied'],
   ['#emptied-row', 'title', 'page.removeEmptiedTip'],
   ['[data-scope=selection]', 'title', 'page.scopeSelectionTip'],

@@ -48,7 +48,8 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
   // runBatch moves items into other folders only when asked to
   const intoFolders = (changes) => (changes.some((c) => c.newDir !== undefined && c.newDir !== c.dir) ? { folders: true } : {});
   // the folders an apply empties go when asked; an undo makes them again
-  const emptied = (kind) => (kind === 'b' && st().config.removeEmptied ? { removeEmptied: true } : {});
+  const emptied = (kind) => (kind === 'b' && st().config.removeEmptied && !st().config.copy ? { removeEmptied: true } : {});
+  const copying = (kind) => kind === 'b' && st().config.copy;
 
   /**
    * Runs changes as one batch of the native engine, with progress; returns
@@ -63,7 +64,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     let res = null;
     let failure = null;
     try {
-      res = await bridge.runBatch(changes.map(outgoing), { batch, title, folder, ...(undoes ? { undoes } : {}), ...intoFolders(changes), ...emptied(kind) }, (p) => store.dispatch('batchProgress', p.done + p.failed));
+      res = await bridge.runBatch(changes.map(outgoing), { batch, title, folder, ...(undoes ? { undoes } : {}), ...intoFolders(changes), ...emptied(kind), ...(copying(kind) ? { copy: true } : {}) }, (p) => store.dispatch('batchProgress', p.done + p.failed));
     } catch (e) {
       failure = e;
     }
@@ -88,7 +89,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     if (failure) toast(t('batch.stopped', { reason: explainError({ code: failure.code, error: failure.message }).text }), 'error', 12000);
     if (res?.refused) toast(t('batch.refused'), 'error', 12000);
     if (res?.cancelled) toast(t('batch.cancelled'), 'warning');
-    refreshRows(changes, outcomes);
+    refreshRows(changes, outcomes, copying(kind));
     await refreshUndo();
     const ok = changes.filter((c) => outcomes.get(c.key).ok).length;
     const unsent = changes.filter((c) => !outcomes.get(c.key).sent).length;
@@ -104,7 +105,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
   }
 
   /** Brings the rows of a finished batch up to date from the records of its reply and marks their results. */
-  function refreshRows(changes, outcomes) {
+  function refreshRows(changes, outcomes, copied = false) {
     const { listing, config } = st();
     const items = listing.items.slice();
     const edits = new Map(st().edits);
@@ -125,7 +126,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
       const next = o.item;
       if (i === undefined) return; // the batch was for items that are not listed now
       const text = o.ok ? '' : explainError(o).text;
-      if (next) {
+      if (next && !copied) { // a copy's row stays the original's
         next.idx = i;
         // a row follows its item into the folder a batch moved it to
         if (listing.dropped || config.mode === 'tree' || next.dir === items[i].dir || c.newDir !== undefined) items[i] = next;
@@ -173,7 +174,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
       paragraphs: [
         { cls: 'big', text: t('batch.applySummary', { renames: t('batch.renames', { count: renames }), meta: t('batch.metaChanges', { count: meta }) }) },
         st().config.destination && { text: t('batch.intoDestination', { folder: st().config.destination }) },
-        into && { text: t('batch.intoFolders', { files: t('batch.movesFiles', { count: into.moved }), folders: t('batch.newFolders', { count: into.made.length }) }) },
+        into && { text: t('batch.intoFolders', { files: t(st().config.copy ? 'batch.copiesFiles' : 'batch.movesFiles', { count: into.moved }), folders: t('batch.newFolders', { count: into.made.length }) }) },
         into?.made.length && { text: t('batch.foldersMade', { list: `${into.made.slice(0, FOLDERS_SHOWN).join(', ')}${into.made.length > FOLDERS_SHOWN ? ', …' : ''}` }) },
         p.warnings && { text: t('batch.warnings', { count: p.warnings, which: warningCounts(st().preview.check.problems.values()).map(([w, n]) => `${w} (${n})`).join(', ') }) },
         p.errors && { cls: 'err', text: t('batch.errors', { count: p.errors }) },
@@ -265,7 +266,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
       return;
     }
     const changes = batchChanges(record);
-    if (!changes.length) { toast(t('batch.nothingToUndo'), 'warning'); return; }
+    if (!changes.length) { toast(t(record.copies ? 'batch.copiesStay' : 'batch.nothingToUndo'), 'warning', record.copies ? 12000 : 4000); return; }
     const outcomes = await run(changes, title, which, where, batch.id);
     const failed = changes.length - changes.filter((c) => outcomes.get(c.key).ok).length;
     if (failed) toast(t('batch.notRestored', { count: failed }), 'error', 10000);

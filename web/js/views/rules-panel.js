@@ -39,6 +39,7 @@ export function createRulesPanel({ store, intents }) {
   };
   $('dest-btn').addEventListener('click', intents.chooseDestination);
   $('emptied-check').addEventListener('change', (e) => intents.setRemoveEmptied(e.target.checked));
+  $('copy-check').addEventListener('change', (e) => intents.setCopy(e.target.checked));
   $('dest-clear').addEventListener('click', () => intents.setDestination(null));
   dest.addEventListener('change', takeDest);
   dest.addEventListener('keydown', (e) => { if (e.key === 'Enter') { e.preventDefault(); takeDest(); } });
@@ -145,6 +146,9 @@ export function createRulesPanel({ store, intents }) {
     }
     $('dest-clear').hidden = !state.config.destination;
     $('emptied-check').checked = state.config.removeEmptied;
+    $('copy-check').checked = state.config.copy;
+    // a copy leaves nothing empty
+    $('emptied-check').disabled = state.config.copy;
     menu.hidden = !state.ui.addMenuOpen;
     addButton.setAttribute('aria-expanded', String(state.ui.addMenuOpen));
     if (state.ui.addMenuOpen && !menuShown) menu.querySelector('button').focus();
