@@ -42,7 +42,7 @@ export default {
   'page.makeFoldersTip': 'Ein „/“, das eine Regel schreibt, trennt Ordner: das Objekt wandert hinein, fehlende werden angelegt',
   'page.destination': 'In Ordner…',
   'page.destinationTip': 'Die umbenannten Objekte in einen Ordner verschieben, statt jedes in seinem zu lassen',
-  'page.destinationNone': 'der eigene Ordner jedes Objekts',
+  'page.destinationNone': 'eigene Ordner',
   'page.destinationField': 'Ordner, in den die umbenannten Objekte wandern',
   'page.destinationClear': 'Jedes Objekt in seinem Ordner lassen',
   'page.removeEmptied': 'Leer gewordene Ordner entfernen',

@@ -43,7 +43,7 @@ export default {
   'page.makeFoldersTip': 'A "/" that a rule writes separates folders: the item moves into them, made where needed',
   'page.destination': 'Into folder…',
   'page.destinationTip': 'Move the renamed items into one folder instead of leaving each in its own',
-  'page.destinationNone': "each item's own folder",
+  'page.destinationNone': 'own folders',
   'page.destinationField': 'Folder the renamed items move into',
   'page.destinationClear': 'Leave each item in its own folder',
   'page.removeEmptied': 'Remove folders left empty',

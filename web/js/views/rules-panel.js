@@ -147,8 +147,9 @@ export function createRulesPanel({ store, intents }) {
     $('dest-clear').hidden = !state.config.destination;
     $('emptied-check').checked = state.config.removeEmptied;
     $('copy-check').checked = state.config.copy;
-    // a copy leaves nothing empty
+    // a copy leaves nothing empty; neither matters while items stay in their folders
     $('emptied-check').disabled = state.config.copy;
+    $('copy-row').hidden = $('emptied-row').hidden = !(state.config.folders || state.config.destination);
     menu.hidden = !state.ui.addMenuOpen;
     addButton.setAttribute('aria-expanded', String(state.ui.addMenuOpen));
     if (state.ui.addMenuOpen && !menuShown) menu.querySelector('button').focus();
