@@ -115,8 +115,9 @@ export function recordFromJournal(batch, entries) {
  * with the metadata its unrun steps meant to set.
  */
 export function finishChanges(entries) {
-  const targetOf = (e) => (e.newName !== undefined ? joinPath(dirOf(e.path), e.newName) : e.path);
-  const chains = chainsOf(entries, targetOf,
+  const targetOf = (e) => (e.newName !== undefined ? joinPath(e.newFolder ?? dirOf(e.path), e.newName) : e.path);
+  // folders are made by the engine as the moves need them; a copy left its original whole
+  const chains = chainsOf(entries.filter((e) => !e.makeFolder && !e.removeFolder && !e.copy), targetOf,
     () => ({ at: null, meta: undefined }),
     (c, e) => {
       if (['planned', 'notRun', 'left'].includes(e.state)) {
@@ -128,5 +129,5 @@ export function finishChanges(entries) {
     });
   return chains
     .filter((c) => c.at && (c.at !== c.final || c.meta))
-    .map((c) => ({ key: c.at, dir: dirOf(c.at), name: baseName(c.at), newName: baseName(c.final), meta: c.meta }));
+    .map((c) => ({ key: c.at, dir: dirOf(c.at), name: baseName(c.at), newName: baseName(c.final), meta: c.meta, ...(dirOf(c.final) !== dirOf(c.at) ? { newDir: dirOf(c.final) } : {}) }));
 }

@@ -23,6 +23,7 @@ export const ISSUES = {
   spaces: { severity: 'warning', word: t('issue.spacesWord'), text: () => t('issue.spaces') },
   hidden: { severity: 'warning', word: t('issue.hiddenWord'), text: () => t('issue.hidden') },
   outside: { severity: 'warning', word: t('issue.outsideWord'), text: () => t('issue.outside') },
+  notAFolder: { severity: 'error', word: t('issue.notAFolderWord'), text: (d) => t('issue.notAFolder', { name: d }) },
   noTaken: { severity: 'warning', word: t('issue.noTakenWord'), text: () => t('issue.noTaken') },
   missing: { severity: 'warning', word: (d) => t('issue.missingWord', { what: fieldName(d) }), text: (d) => t('issue.missing', { what: fieldName(d) }) },
   utf8: { severity: 'skip', word: t('issue.utf8Word'), text: () => t('issue.utf8') },
@@ -307,9 +308,15 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
     if (placed?.size) {
       finals = Array.from(newNames, (name, i) => placed.get(i)?.name ?? name);
       dirOf = (i) => placed.get(i)?.dir ?? items[i].dir;
+      // a listed file where a folder of the new place would be
+      const files = new Set();
+      for (let k = 0; k < n; k++) if (!items[k].isDir) files.add(joinPath(items[k].dir, nameOf(k)));
       for (const [i, p] of placed) {
         for (const part of newNames[i].split('/').slice(0, -1)) if (utf8Length(part) > MAX_NAME_BYTES) add(i, 'tooLong', utf8Length(part));
         if (p.outside) add(i, 'outside');
+        for (let d = p.dir; d !== '/' && d !== ''; d = d.slice(0, d.lastIndexOf('/')) || '/') {
+          if (files.has(d)) { add(i, 'notAFolder', d.slice(d.lastIndexOf('/') + 1)); break; }
+        }
       }
     }
     const buckets = NameBuckets.take(n, finals);

@@ -68,6 +68,9 @@ test('a batch read back from the journal undoes each item once, from where it is
   assert.deepEqual(finishChanges([rest('/d/a', '.qt-swap-1', '/d/a'), rest('/d/b', 'a', '/d/b'), rest('/d/.qt-swap-1', 'b', '/d/a'),
     rest('/d/c', 'c2', '/d/c2', 'done'), rest('/d/e', 'e2', '/d/.quarrytide-tmp-X', 'left', { tags: ['t'] })]).map((c) => [c.name, c.newName, c.meta]),
   [['a', 'b', undefined], ['b', 'a', undefined], ['.quarrytide-tmp-X', 'e2', { tags: ['t'] }]]);
+  // a move into a folder the batch was making: on into that folder, which the engine makes
+  assert.deepEqual(finishChanges([{ path: '/d/2024', makeFolder: true, state: 'notRun' }, rest('/d/m', 'm', '/d/m', 'notRun', { newFolder: '/d/2024' })])
+    .map((c) => [c.key, c.newDir, c.newName]), [['/d/m', '/d/2024', 'm']]);
 });
 
 test('native failures are told by their code in the page\'s words, the step that failed named, the native text kept', () => {

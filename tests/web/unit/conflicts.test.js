@@ -47,6 +47,8 @@ test('with folders a name is checked in the folder it goes to, and one that leav
     [['a', 'b', ['/d/s', 'c']], ['x/n', 'y/n', '../c2'], [[], [], []], true],
     [['a', 'b'], ['../up', 'sub/'], [[['outside']], [['empty']]], true],
     [['a'], [`${'é'.repeat(128)}/x`], [[['tooLong', 256]]], true],
+    // a listed file where a folder would be
+    [['a', 'b'], ['b/x/a', 'b'], [[['notAFolder', 'b']], []], true],
   ];
   for (const [names, newNames, want, folders] of cases) {
     const r = checkConflicts(items(...names), newNames, { folders, root: '/d' });
