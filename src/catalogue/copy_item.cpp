@@ -138,9 +138,7 @@ Result<std::string> copyItem(const std::string& from, const std::string& to, boo
     return fail(0, "The copy does not match the original, so the original was kept.");
   if (int e = moveNoReplace(part, to)) {
     ::unlink(part.c_str());
-    if (e == EEXIST)
-      return Error{ErrorCode::kExists, "A file named \"" + name + "\" already exists."};
-    return Error::posix(e);
+    return e == EEXIST ? nameTaken(name) : Error::posix(e);
   }
   if (int e = syncFolder(to)) return Error::posix(e);
   if (keepSource) return to;

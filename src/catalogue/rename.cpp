@@ -13,13 +13,13 @@
 
 namespace quarrytide {
 
-namespace {
-
-Error nameTaken(const std::string& newName) {
-  return Error{ErrorCode::kExists, "A file named \"" + newName + "\" already exists."};
+Error nameTaken(const std::string& name) {
+  return Error{ErrorCode::kExists, "A file named \"" + name + "\" already exists."};
 }
 
-}  // namespace
+Error notAFolder(const std::string& name) {
+  return Error{ErrorCode::kNotAFolder, "\"" + name + "\" is a file, not a folder."};
+}
 
 // An empty name would join to the folder itself, and a NUL would cut the
 // name short in every system call.
@@ -178,8 +178,7 @@ Status makeFolder(const std::string& path) {
   struct stat st;
   if (err == EEXIST && ::stat(path.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return okStatus();
-    return Error{ErrorCode::kNotAFolder,
-                 "\"" + path.substr(path.rfind('/') + 1) + "\" is a file, not a folder."};
+    return notAFolder(path.substr(path.rfind('/') + 1));
   }
   return Error::posix(err);
 }

@@ -51,6 +51,11 @@ Result<std::string> moveItem(const std::string& path, const std::string& to);
 // umask). One already there is fine; a file there is kNotAFolder.
 Status makeFolder(const std::string& path);
 
+// The errors of a name held by another item and of a file where a folder
+// would be, as every step that meets them says them.
+Error nameTaken(const std::string& name);
+Error notAFolder(const std::string& name);
+
 // Whether `name` can be an item's name: not empty, ".", "..", and without "/"
 // or NUL.
 bool validName(const std::string& name);

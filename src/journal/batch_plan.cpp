@@ -84,9 +84,7 @@ class FolderCheck {
     std::optional<Error> found;
     struct stat st;
     if (::stat(folder.c_str(), &st) == 0) {
-      if (!S_ISDIR(st.st_mode))
-        found =
-            Error{ErrorCode::kNotAFolder, "\"" + nameOf(folder) + "\" is a file, not a folder."};
+      if (!S_ISDIR(st.st_mode)) found = notAFolder(nameOf(folder));
     } else if (errno == ENOENT || errno == ENOTDIR) {
       found = problem(folder.substr(0, folder.rfind('/')));
       if (!found) missing_.insert(folder);
@@ -173,8 +171,7 @@ std::vector<std::optional<Error>> checkChanges(std::vector<Change>& changes,
     if (::lstat(c.path.c_str(), &item) == 0 && item.st_dev == target.st_dev &&
         item.st_ino == target.st_ino)
       continue;
-    problems[i] =
-        Error{ErrorCode::kExists, "A file named \"" + nameOf(*c.newPath) + "\" already exists."};
+    problems[i] = nameTaken(nameOf(*c.newPath));
   }
   return problems;
 }
