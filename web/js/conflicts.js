@@ -3,7 +3,7 @@
 // surprise. Pure: no DOM.
 
 import { joinPath, utf8Length } from './text.js';
-import { placeOf } from './folders.js';
+import { placeFor } from './folders.js';
 import { t, word } from './i18n/index.js';
 
 export const MAX_NAME_BYTES = 255;
@@ -251,7 +251,7 @@ class NameBuckets {
  * `taken(dir, name)` (optional) tells whether an item that is not listed holds
  * that name; `missing[i]` (optional) lists the values a renamed item's new
  * name needed and it does not have ("date taken", "artist"). With `folders`,
- * a new name's "/" makes folders (placeOf, below `root`); with `destination`,
+ * a new name's "/" makes folders (placeFor, below `root`); with `destination`,
  * the items `moving[i]` (those the rules act on) go below that folder. Either
  * way a name is checked in the folder it goes to. With `copy`, every item
  * keeps its name, renamed or not. Returns per-item problem
@@ -279,11 +279,9 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
   // where a name that makes folders, or an item bound for the destination, goes
   const placed = folders || destination ? new Map() : null;
   const place = (i) => {
-    const name = newNames[i];
     const into = destination && moving?.[i] ? destination : null;
-    if (name.includes('/') ? !folders : !into) return false;
-    const p = placeOf(items[i].dir, name, { destination: into, root: into ?? root ?? items[i].dir });
-    if (p.path === joinPath(items[i].dir, nameOf(i))) return false;
+    const p = placeFor(items[i].dir, newNames[i], { folders, destination: into, root });
+    if (!p || p.path === joinPath(items[i].dir, nameOf(i))) return false;
     placed.set(i, p);
     return true;
   };

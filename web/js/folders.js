@@ -12,6 +12,17 @@ export function splitPlace(text) {
   return { base: text.slice(0, slash + 1) + base, ext };
 }
 
+/**
+ * Where an item of folder `dir` goes under the new name `text` when names
+ * make folders (`folders`) or the batch has a `destination`: placeOf's
+ * answer, or null when it stays in its own folder under that name (a "/"
+ * without `folders` stays in the name, an invalid one).
+ */
+export function placeFor(dir, text, { folders = false, destination = null, root = null } = {}) {
+  if (text.includes('/') ? !folders : !destination) return null;
+  return placeOf(dir, text, { destination, root: destination ?? root ?? dir });
+}
+
 const inside = (dir, root) => dir === root || dir.startsWith(root === '/' ? '/' : `${root}/`);
 
 /**

@@ -4,7 +4,7 @@
 // Pure: no DOM.
 
 import { joinPath } from './text.js';
-import { placeOf } from './folders.js';
+import { placeFor } from './folders.js';
 
 /** The names of the listed items, per folder: Map dir -> Set of names. */
 export function listedNames(items) {
@@ -25,8 +25,8 @@ const usable = (name) => name !== '' && name !== '.' && name !== '..' && !name.i
  * not hold yet; each once, in list order. `onlyHidden` keeps the hidden names.
  * `listed`: listedNames of the items, or a function that makes it when
  * first needed (a million names in sets, most often for nothing). With
- * `folders` ({root, destination, folders}), a name's "/" makes folders and
- * the destination takes every renamed item: its place is asked.
+ * `folders` (placeFor's options), a name's "/" makes folders and the
+ * destination takes every renamed item: its place is asked.
  */
 export function targetsToProbe(items, newNames, renamed, listed, known, onlyHidden = false, folders = null) {
   const out = new Set();
@@ -37,7 +37,8 @@ export function targetsToProbe(items, newNames, renamed, listed, known, onlyHidd
     if (!renamed[i] || (onlyHidden && firstCode(i) !== 46)) continue;
     let name = newNames.at(i);
     let dir = items[i].dir;
-    if (folders && (folders.destination || (folders.folders !== false && name.includes('/')))) ({ name, dir } = placeOf(dir, name, folders));
+    const place = folders && placeFor(dir, name, folders);
+    if (place) ({ name, dir } = place);
     if (!usable(name) || names().get(dir)?.has(name)) continue;
     const path = joinPath(dir, name);
     if (!known.has(path)) out.add(path);

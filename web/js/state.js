@@ -6,7 +6,7 @@ import { emptySelection } from './selection.js';
 import { severityOf, isInvalidUtf8 } from './conflicts.js';
 import { countChanges } from './batch.js';
 import { NameList } from './names.js';
-import { placeOf } from './folders.js';
+import { placeFor } from './folders.js';
 
 export function initialState() {
   return {
@@ -80,9 +80,8 @@ export function outgoingChanges(state) {
     const before = {};
     if (edit) for (const k of Object.keys(edit)) before[k] = it[k];
     const change = { key: it.path, dir: it.dir, name: it.name, newName: rename ? newNames.at(i) : it.name, meta: edit ? { ...edit } : undefined, before };
-    const { folders, destination } = state.config;
-    if (rename && (destination || (folders && change.newName.includes('/')))) {
-      const place = placeOf(it.dir, change.newName, { destination, root: destination || state.listing.folder || it.dir });
+    const place = rename && placeFor(it.dir, change.newName, { folders: state.config.folders, destination: state.config.destination });
+    if (place) {
       change.newName = place.name;
       change.newDir = place.dir;
     }
