@@ -41,8 +41,11 @@ export function batchCounts(b) {
   return [t('history.done', { count: b.done }), b.failed && t('history.failedN', { count: b.failed }), b.notRun && t('history.notRunN', { count: b.notRun })].filter(Boolean).join(' · ');
 }
 
+/** Whether a change takes its item into another folder. */
+export const changesFolder = (c) => c.newDir !== undefined && c.newDir !== c.dir;
+
 /** Whether a change gives its item a new name or folder. */
-export const moves = (c) => c.newName !== c.name || (c.newDir !== undefined && c.newDir !== c.dir);
+export const moves = (c) => c.newName !== c.name || changesFolder(c);
 
 /** Counts for a summary line: renames and metadata changes among `changes`. */
 export function countChanges(changes) {

@@ -1,7 +1,7 @@
 // Applying batches: the confirmation, the native engine's run with progress
 // and cancel, the results in the rows, and undo and redo of the batches applied.
 
-import { batchChanges, moves, recordFromJournal, undoStacks } from '../batch.js';
+import { batchChanges, changesFolder, moves, recordFromJournal, undoStacks } from '../batch.js';
 import { explainError } from '../protocol.js';
 import { normaliseInto, pathIndexOf } from '../columns.js';
 import { isInvalidUtf8, warningCounts } from '../conflicts.js';
@@ -13,7 +13,7 @@ import { t } from '../i18n/index.js';
 const UNDO_DEPTH = 100;
 const baseName = (path) => path.slice(path.lastIndexOf('/') + 1) || path;
 // a new folder is shown from the listed folder: "2024/07/a.jpg"
-const shownName = (c, root) => (c.newDir === undefined || c.newDir === c.dir ? c.newName : joinPath(relativeFolder(root, c.newDir) || '.', c.newName));
+const shownName = (c, root) => (changesFolder(c) ? joinPath(relativeFolder(root, c.newDir) || '.', c.newName) : c.newName);
 const lineIn = (root) => (c) => (moves(c) ? t('batch.line', { name: c.name, newName: shownName(c, root) }) : t('batch.metaLine', { name: c.name }));
 // The title of the batch an undo record undid ("Undo of X" gives X), in the
 // page's language or in English (records kept from before).
@@ -46,7 +46,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
   }
 
   // runBatch moves items into other folders only when asked to
-  const intoFolders = (changes) => (changes.some((c) => c.newDir !== undefined && c.newDir !== c.dir) ? { folders: true } : {});
+  const intoFolders = (changes) => (changes.some(changesFolder) ? { folders: true } : {});
   // the folders an apply empties go when asked; an undo makes them again
   const emptied = (kind) => (kind === 'b' && st().config.removeEmptied && !st().config.copy ? { removeEmptied: true } : {});
   const copying = (kind) => kind === 'b' && st().config.copy;
@@ -129,7 +129,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
       if (next && !copied) { // a copy's row stays the original's
         next.idx = i;
         // a row follows its item into the folder a batch moved it to
-        if (listing.dropped || config.mode === 'tree' || next.dir === items[i].dir || c.newDir !== undefined) items[i] = next;
+        if (listing.dropped || config.mode === 'tree' || next.dir === items[i].dir || changesFolder(c)) items[i] = next;
       }
       const now = items[i];
       if (!o.ok && kept[k]) edits.set(now.path, kept[k]);
@@ -146,7 +146,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     const dirs = new Set();
     let moved = 0;
     for (const c of changes) {
-      if (c.newDir === undefined || c.newDir === c.dir) continue;
+      if (!changesFolder(c)) continue;
       moved++;
       for (let d = c.newDir; d && d !== '/' && d !== root && !dirs.has(d); d = dirOf(d)) dirs.add(d);
     }
@@ -266,7 +266,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
       return;
     }
     const changes = batchChanges(record);
-    if (!changes.length) { toast(t(record.copies ? 'batch.copiesStay' : 'batch.nothingToUndo'), 'warning', record.copies ? 12000 : 4000); return; }
+    if (!changes.length) { toast(t(record.copies ? 'batch.copiesStay' : 'batch.nothingToUndo'), 'warning', ...(record.copies ? [12000] : [])); return; }
     const outcomes = await run(changes, title, which, where, batch.id);
     const failed = changes.length - changes.filter((c) => outcomes.get(c.key).ok).length;
     if (failed) toast(t('batch.notRestored', { count: failed }), 'error', 10000);
