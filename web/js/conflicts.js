@@ -82,6 +82,18 @@ export function invalidNames(items) {
   return flags;
 }
 
+const filesCache = new WeakMap();
+/** The paths of a listing's files, kept per listing as invalidNames is: every key checks again. */
+function filePaths(items, nameOf) {
+  let files = filesCache.get(items);
+  if (!files) {
+    files = new Set();
+    for (let k = 0; k < items.length; k++) if (!items[k].isDir) files.add(joinPath(items[k].dir, nameOf(k)));
+    filesCache.set(items, files);
+  }
+  return files;
+}
+
 const SPACE = /\s/;
 /** Whether the character at `k` is white space; the common ASCII ones without a regular expression. */
 function spaceAt(s, k) {
@@ -307,8 +319,7 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
       finals = Array.from(newNames, (name, i) => placed.get(i)?.name ?? name);
       dirOf = (i) => placed.get(i)?.dir ?? items[i].dir;
       // a listed file where a folder of the new place would be
-      const files = new Set();
-      for (let k = 0; k < n; k++) if (!items[k].isDir) files.add(joinPath(items[k].dir, nameOf(k)));
+      const files = filePaths(items, nameOf);
       for (const [i, p] of placed) {
         for (const part of newNames[i].split('/').slice(0, -1)) if (utf8Length(part) > MAX_NAME_BYTES) add(i, 'tooLong', utf8Length(part));
         if (p.outside) add(i, 'outside');
