@@ -106,6 +106,24 @@ void removeParts(const std::string& folder, const std::set<std::pair<dev_t, ino_
   for (const auto& p : parts) ::unlink(p.c_str());
 }
 
+// A ring cut between its parked item's two steps, with the item's old name
+// taken by the next of the ring and its new name still held: the ring's
+// steps in (park, unpark) that ran are moved back, last first, so that the
+// parked item can take its old name again. Returns the entries moved back.
+std::vector<std::size_t> rollBackRing(const std::vector<JournalEntry>& entries, std::size_t park,
+                                      std::size_t unpark) {
+  std::vector<std::size_t> back;
+  for (std::size_t k = unpark; k-- > park + 1;) {
+    const Operation& op = entries[k].op;
+    if (op.folderOnly() || op.copy) continue;
+    const std::string to = impliedNewPath(op).value_or(*op.path);
+    if (!holds(to, entries[k].identity)) continue;  // it never ran
+    if (!moveItem(to, *op.path)) break;
+    back.push_back(k);
+  }
+  return back;
+}
+
 }  // namespace
 
 std::optional<std::string> locateItem(const std::string& path, const FileIdentity& id) {
@@ -126,6 +144,11 @@ std::vector<Repair> Journal::recover() {
     while (s.step() == SQLITE_ROW) cutShort_.push_back(s.bytesAt(0));
   }
   Statement settle(db_, "INSERT OR REPLACE INTO outcomes(state, new_path, seq) VALUES(?, ?, ?)");
+  // keeps the metadata a step replaced, which its undo needs
+  Statement rolledBack(db_,
+                       "INSERT INTO outcomes(state, new_path, seq) VALUES(?, ?, ?) ON "
+                       "CONFLICT(seq) DO UPDATE SET state = excluded.state, new_path = "
+                       "excluded.new_path");
   for (const std::string& batch : cutShort_) {
     auto entries = this->entries(batch);
     for (const Chain& chain : chainsOf(entries)) {
@@ -146,12 +169,29 @@ std::vector<Repair> Journal::recover() {
       const std::string& old = chain.names.front();
       if (!now.empty() && isTemporaryName(nameOf(now)) && now != last) {
         Repair r{batch, now, now, false};
-        for (const std::string& to : {last, old}) {
-          if (auto moved = moveItem(now, to)) {
-            r.now = *moved;
-            r.moved = true;
-            break;
+        auto bring = [&] {
+          for (const std::string& to : {last, old}) {
+            if (auto moved = moveItem(now, to)) {
+              r.now = *moved;
+              r.moved = true;
+              return;
+            }
           }
+        };
+        bring();
+        if (!r.moved && chain.steps.size() == 2) {
+          for (std::size_t k : rollBackRing(entries, chain.steps[0], chain.steps[1])) {
+            // Back at its old name. A recorded step that changed metadata
+            // too stays done (its undo restores it there); a plain rename
+            // never ran. Planned steps are settled below by where they are.
+            if (entries[k].state != EntryState::kDone) continue;
+            const Operation& op = entries[k].op;
+            const bool wrote = op.setTags || op.setLabel || op.setComment;
+            if (!wrote) entries[k].state = EntryState::kNotRun;
+            rolledBack.integer(1, int(entries[k].state)).bytes(2, *op.path);
+            rolledBack.integer(3, entries[k].seq).run();
+          }
+          bring();
         }
         repairs.push_back(r);
         now = r.now;

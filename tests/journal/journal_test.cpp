@@ -176,6 +176,7 @@ TEST(Journal, RepairsEveryItemACrashLeftAndCountsWhatBecameOfEachItem) {
     bool interrupted;
   };
   const char* swap = "a>.qt-swap-1 b>a .qt-swap-1>b";
+  const char* ring = "a>.qt-swap-1 c>a b>c .qt-swap-1>b";
   const std::vector<Case> cases = {
       {"a swap cut after its first step goes back", swap, ".qt-swap-1 b", "a b", "NNN", true, 0, 0,
        0, 0, 2, true},
@@ -183,6 +184,11 @@ TEST(Journal, RepairsEveryItemACrashLeftAndCountsWhatBecameOfEachItem) {
        2, 0, 0, true},
       {"a swap that ran whole is no interrupted batch", swap, "b a", "a b", "DDD", false, 3, 2, 2,
        0, 0, false},
+      // a ring of three: its parked item's names are both held
+      {"a ring cut in its middle goes back", ring, ".qt-swap-1 b a", "a b c", "NNNN", true, 0, 0, 0,
+       0, 3, true},
+      {"a ring cut after its middle was written goes back", ring, ".qt-swap-1 b a", "a b c", "DNNN",
+       true, 2, 0, 0, 0, 3, true},
       {"a case change cut between its moves finishes", "x>X", ".quarrytide-tmp-AB", "X", "D", true,
        0, 0, 1, 0, 0, true},
       {"a rename done before its outcome was written", "x>y", "y", "y", "D", false, 0, 0, 1, 0, 0,
