@@ -37,7 +37,8 @@ std::vector<std::optional<FileRecord>> DiskCatalogue::describeAll(
   RecordReader reader;
   reader.accessed = accessed;
   FolderCursor folders;
-  for (std::size_t i = 0; i < paths.size(); ++i) {
+  for (std::size_t i :
+       folderOrder(paths.size(), [&](std::size_t k) -> const std::string& { return paths[k]; })) {
     const std::string& path = paths[i];
     const char* name = nullptr;
     const int fd = namesNoItem(path) || path.front() != '/' ? -1 : folders.open(path, name);
@@ -50,7 +51,8 @@ std::vector<std::optional<FileRecord>> DiskCatalogue::describeAll(
     const unsigned mode = reader.read(r, fd, name, path);
     struct stat st;
     if (mode == 0) continue;
-    if (S_ISLNK(mode) && ::fstatat(fd, name, &st, 0) != 0) continue;  // a dangling link counts as absent
+    if (S_ISLNK(mode) && ::fstatat(fd, name, &st, 0) != 0)
+      continue;  // a dangling link counts as absent
     out[i] = std::move(r);
   }
   return out;

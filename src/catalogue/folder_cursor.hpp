@@ -6,9 +6,32 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <numeric>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace quarrytide {
+
+// The order in which to visit `count` paths (`pathAt(i)`) so that a cursor
+// opens each folder once: as given when they come folder by folder, else
+// grouped by folder (a sort into 120 folders opened a folder per item).
+template <class PathAt>
+std::vector<std::size_t> folderOrder(std::size_t count, PathAt pathAt) {
+  auto folder = [&](std::size_t i) {
+    const std::string_view p = pathAt(i);
+    return p.substr(0, p.rfind('/') + 1);
+  };
+  std::vector<std::size_t> order(count);
+  std::iota(order.begin(), order.end(), std::size_t(0));
+  std::size_t switches = 0;
+  for (std::size_t i = 1; i < count; ++i) switches += folder(i) != folder(i - 1);
+  if (switches > 64)
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return folder(a) < folder(b); });
+  return order;
+}
 
 class FolderCursor {
  public:

@@ -156,9 +156,14 @@ std::vector<std::optional<Error>> checkChanges(std::vector<Change>& changes,
   // this batch, or it is the item itself (a file system that ignores case).
   // Targets are looked up in their folder, opened once for a run of them.
   FolderCursor cursor;
-  for (std::size_t i = 0; i < changes.size(); ++i) {
+  const auto order = folderOrder(changes.size(), [&](std::size_t i) -> std::string_view {
+    return changes[i].newPath ? *changes[i].newPath : changes[i].path;
+  });
+  for (std::size_t i : order) {
     const Change& c = changes[i];
     if (problems[i] || !renames(c)) continue;
+    // nothing is in a folder the batch is to make
+    if (folders && into.missing().contains(parentOf(*c.newPath))) continue;
     if (auto s = bySource.find(*c.newPath);
         !options.copy && s != bySource.end() && renames(changes[s->second]))
       continue;
