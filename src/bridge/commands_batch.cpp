@@ -3,6 +3,7 @@
 
 #include "args.hpp"
 #include "bridge.hpp"
+#include "catalogue/copy_item.hpp"
 #include "part_pacer.hpp"
 #include "reply_text.hpp"
 
@@ -79,13 +80,24 @@ void Bridge::runBatch(std::int64_t id, const nlohmann::json& args) {
     const std::size_t total = changes.size();
     const std::string batch = info.id;
     auto last = std::chrono::steady_clock::now();
+    std::size_t done = 0, failed = 0;
+    std::uint64_t bytes = 0;
+    auto tell = [&] {
+      const auto now = std::chrono::steady_clock::now();
+      if (now - last < kProgressEvery) return;
+      last = now;
+      replies->part(progressCall(id, done, failed, total, bytes), {});
+    };
+    // copies and moves across drives: their bytes as they are written
+    CopyProgress copied([&](std::uint64_t n) {
+      bytes += n;
+      tell();
+    });
     BatchHooks hooks{
         [&](const Operation& op, PriorState& prior) { return catalogue.applyRecorded(op, prior); },
-        [&](std::size_t done, std::size_t failed) {
-          const auto now = std::chrono::steady_clock::now();
-          if (now - last < kProgressEvery) return;
-          last = now;
-          replies->part(progressCall(id, done, failed, total), {});
+        [&](std::size_t d, std::size_t f) {
+          done = d, failed = f;
+          tell();
         },
         [&] { return stops->taken(batch); }};
     auto outcome =

@@ -387,7 +387,8 @@ std::string partColumnsCall(std::int64_t id, const std::string& folder,
     writeColumn(w, "modified", files, [&](const FileRecord& r) { w.Double(r.modified); });
     // only when asked for: a run's records all have it or none does
     if (!files.empty() && files.front().accessed)
-      writeColumn(w, "accessed", files, [&](const FileRecord& r) { w.Double(r.accessed.value_or(0)); });
+      writeColumn(w, "accessed", files,
+                  [&](const FileRecord& r) { w.Double(r.accessed.value_or(0)); });
     writeColumn(w, "label", files, [&](const FileRecord& r) { w.Int64(r.label); });
     writeSparse(
         w, "tags", files, [](const FileRecord& r) { return !r.tags.empty(); },
@@ -430,7 +431,8 @@ std::string failureCall(std::int64_t id, const Error& error) {
          reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + ')';
 }
 
-std::string progressCall(std::int64_t id, std::size_t done, std::size_t failed, std::size_t total) {
+std::string progressCall(std::int64_t id, std::size_t done, std::size_t failed, std::size_t total,
+                         std::uint64_t bytes) {
   ScriptOut out(kPartPrefix);
   Writer w(out);
   w.StartObject();
@@ -444,6 +446,10 @@ std::string progressCall(std::int64_t id, std::size_t done, std::size_t failed, 
   w.Uint64(failed);
   w.Key("total");
   w.Uint64(total);
+  if (bytes) {
+    w.Key("bytes");
+    w.Uint64(bytes);
+  }
   w.EndObject();
   w.EndObject();
   return std::move(out).finish();

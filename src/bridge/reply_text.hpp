@@ -55,8 +55,10 @@ std::string resultsReplyCall(std::int64_t id, const std::vector<OpResult>& resul
 std::string failureCall(std::int64_t id, const Error& error);
 
 // A batch's progress ahead of its reply: "window.__bridgePartRaw(" +
-// {"id", "progress": {"done", "failed", "total"}} + ")".
-std::string progressCall(std::int64_t id, std::size_t done, std::size_t failed, std::size_t total);
+// {"id", "progress": {"done", "failed", "total"}} + ")", with "bytes" (the
+// bytes copies have written so far) once there are any.
+std::string progressCall(std::int64_t id, std::size_t done, std::size_t failed, std::size_t total,
+                         std::uint64_t bytes = 0);
 
 // The runBatch reply: {"results": [...]} with one result per change (its
 // fresh record where the item is, `records[i]`), and "refused", "cancelled"

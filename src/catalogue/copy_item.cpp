@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "rename.hpp"
@@ -34,13 +35,22 @@ int syncFolder(const std::string& path) {
   return ::fsync(dir.fd) == 0 ? 0 : errno;
 }
 
+thread_local std::function<void(std::uint64_t)> written;
+
+void wrote(ssize_t n) {
+  if (written) written(std::uint64_t(n));
+}
+
 // Writes all of `from` to `to` (both at offset 0): in the kernel where it
-// can, else through a buffer.
+// can, else through a buffer. Pieces of 16 MB keep the progress moving.
 int copyData(int from, int to) {
   for (;;) {
-    const ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
+    const ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, 16 << 20, 0);
     if (n == 0) return 0;
-    if (n > 0) continue;
+    if (n > 0) {
+      wrote(n);
+      continue;
+    }
     if (errno == EINTR) continue;
     if (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL) return errno;
     break;
@@ -61,6 +71,7 @@ int copyData(int from, int to) {
       }
       done += w;
     }
+    wrote(n);
   }
 }
 
@@ -150,5 +161,10 @@ Result<std::string> copyItem(const std::string& from, const std::string& to, boo
   (void)syncFolder(from);
   return to;
 }
+
+CopyProgress::CopyProgress(std::function<void(std::uint64_t bytes)> heard)
+    : before_(std::exchange(written, std::move(heard))) {}
+
+CopyProgress::~CopyProgress() { written = std::move(before_); }
 
 }  // namespace quarrytide

@@ -7,6 +7,8 @@
 //
 // Thread rule: called on `io` only.
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "metadata/result.hpp"
@@ -16,5 +18,18 @@ namespace quarrytide {
 // Copies the file at `from` to the path `to`; removes `from` afterwards unless
 // `keepSource`. Returns `to`. A folder is error kCrossDevice (not copied).
 Result<std::string> copyItem(const std::string& from, const std::string& to, bool keepSource);
+
+// Hears the bytes each copy on this thread writes, as it writes them, while
+// it is alive: a batch of copies shows its progress inside a large file too.
+class CopyProgress {
+ public:
+  explicit CopyProgress(std::function<void(std::uint64_t bytes)> written);
+  ~CopyProgress();
+  CopyProgress(const CopyProgress&) = delete;
+  CopyProgress& operator=(const CopyProgress&) = delete;
+
+ private:
+  std::function<void(std::uint64_t)> before_;
+};
 
 }  // namespace quarrytide

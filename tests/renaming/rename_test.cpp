@@ -7,7 +7,9 @@
 
 #include <cerrno>
 #include <functional>
+#include <numeric>
 
+#include "catalogue/copy_item.hpp"
 #include "catalogue/operation.hpp"
 #include "files.hpp"
 #include "temp_dir.hpp"
@@ -271,6 +273,31 @@ TEST(ApplyOp, AFailureEndsTheRecordAndLeavesTheLaterStepsUndone) {
   // Tags that cannot be read are never replaced by a list that lost them.
   EXPECT_EQ(applyOp({.path = dir.at("missing"), .setLabel = true, .label = 1}).error,
             "tags: could not read the current tags: " + Error::posix(ENOENT).message);
+}
+
+// A copy of 40 MB is heard in pieces that add up to it, by the hook alive on
+// its thread: the outer one again once an inner one is gone, none after both.
+TEST(CopyItem, EveryByteWrittenIsHeardOnceByTheProgressAliveOnItsThread) {
+  TempDir dir;
+  const std::string big(40 << 20, 'q');
+  const std::string a = dir.file("a", big), out = dir.folder("out");
+  std::vector<std::uint64_t> outer, inner;
+  {
+    CopyProgress hear([&](std::uint64_t n) { outer.push_back(n); });
+    {
+      CopyProgress nested([&](std::uint64_t n) { inner.push_back(n); });
+      ASSERT_EQ(copyItem(a, out + "/b", true).value(), out + "/b");
+    }
+    ASSERT_EQ(copyItem(a, out + "/c", false).value(), out + "/c");
+  }
+  ASSERT_EQ(copyItem(out + "/c", out + "/d", false).value(), out + "/d");
+  for (auto* heard : {&inner, &outer}) {
+    EXPECT_GT(heard->size(), 1u) << "a large file is heard while it is written";
+    EXPECT_EQ(std::accumulate(heard->begin(), heard->end(), std::uint64_t(0)), big.size());
+  }
+  EXPECT_EQ(contents(dir.path()), (Contents{{"out/b", big}, {"out/d", big}}))
+      << "a copy keeps its source only when asked";
+  EXPECT_EQ(copyItem(out + "/b", out + "/d", true).error().code, ErrorCode::kExists);
 }
 
 }  // namespace

@@ -167,8 +167,8 @@ export const actions = {
   },
 
   // ---- batches and history
-  batchStarted: (state, { title, total }) => ({ batch: { busy: true, cancelling: false, title, done: 0, total } }),
-  batchProgress: (state, done) => ({ batch: { ...state.batch, done } }),
+  batchStarted: (state, { title, total, bytesTotal = 0 }) => ({ batch: { busy: true, cancelling: false, title, done: 0, total, bytes: 0, bytesTotal } }),
+  batchProgress: (state, { done, bytes = 0 }) => ({ batch: { ...state.batch, done, bytes } }),
   batchCancel: (state) => (state.batch.busy ? { batch: { ...state.batch, cancelling: true } } : null),
   batchFinished: (state, lastResult) => ({ batch: { ...state.batch, busy: false, cancelling: false }, lastResult }),
   undoableRead: (state, undoable) => ({ undoable }),

@@ -27,7 +27,7 @@ export function initialState() {
     lastResult: null, // {title, ok, failed, unsent}
     undoable: { undo: null, redo: null }, // the journal's batches Undo and Redo offer
     journal: { open: false, batches: [], query: '', expanded: null, entries: null },
-    batch: { busy: false, cancelling: false, title: '', done: 0, total: 0 },
+    batch: { busy: false, cancelling: false, title: '', done: 0, total: 0, bytes: 0, bytesTotal: 0 },
     ui: { pathInput: false, recentOpen: false, addMenuOpen: false, expanded: new Set(), focusRule: null, allFields: false },
     sheet: null, // {title, paragraphs: [{text, cls}], lines, okText, skipText}
     toasts: [], // {id, text, kind}

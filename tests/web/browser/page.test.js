@@ -219,6 +219,25 @@ test('a large batch runs with progress; a cancelled one says what was not applie
   assert.deepEqual([await text(page, '#history .batch.open .counts'), await text(page, '#history .batch.open .status')], ['250 done · 450 not run', 'interrupted']);
 });
 
+test('a copy into a folder goes by its bytes: the bar and the words count what the copies have written', async () => {
+  const { page, root, native } = await open(['a.jpg', 'bb.jpg']);
+  await page.check('#folders-check');
+  await page.fill('#dest-input', `${root}/out`);
+  await page.press('#dest-input', 'Enter');
+  await page.check('#copy-check');
+  await addRule(page, 'Insert text', { text: 'x-' });
+  native.applyDelay = 400;
+  await openSheet(page);
+  await page.click('#sheet-ok');
+  await page.waitForSelector('#progress:not([hidden])');
+  const { id } = native.sent('runBatch').at(-1);
+  await page.evaluate((id) => window.__bridgePartRaw({ id, progress: { done: 1, failed: 0, total: 2, bytes: 5 } }), id);
+  assert.match(await text(page, '#progress-text'), /: 1 of 2 operations, 5 B of 11 B copied$/);
+  assert.deepEqual([await page.getAttribute('#progress-bar', 'aria-valuenow'), await page.getAttribute('#progress-bar', 'aria-valuemax')], ['5', '11']);
+  await idle(page);
+  assert.deepEqual([namesIn(root), namesIn(`${root}/out`)], [['a.jpg', 'bb.jpg', 'out'], ['x-a.jpg', 'x-bb.jpg']]);
+});
+
 test('tags: completion from the folder, a comma refused, pending chips; a name that is not UTF-8 is never sent', async () => {
   const { page, native } = await open([['a.jpg', { tags: ['Holiday'] }], 'b.jpg', [Buffer.from('bad\xff.jpg', 'latin1')]]);
   assert.deepEqual(await page.$$eval('#tag-suggestions option', (o) => o.map((x) => x.value)), ['Holiday']);

@@ -240,6 +240,8 @@ export default {
   'status.undo': 'Rückgängig',
   'status.redo': 'Wiederholen',
   'status.progress': '{title}: {done} von {count} Operationen',
+  'status.progressBytes': '{title}: {done} von {count} Operationen, {size} kopiert',
+  'status.progressOfBytes': '{title}: {done} von {count} Operationen, {size} von {total} kopiert',
   'status.applyN': '{count} anwenden ▸',
 
   // rule cards

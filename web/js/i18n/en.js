@@ -241,6 +241,8 @@ export default {
   'status.undo': 'Undo',
   'status.redo': 'Redo',
   'status.progress': '{title}: {done} of {count} operations',
+  'status.progressBytes': '{title}: {done} of {count} operations, {size} copied',
+  'status.progressOfBytes': '{title}: {done} of {count} operations, {size} of {total} copied',
   'status.applyN': 'Apply {count} ▸',
 
   // rule cards

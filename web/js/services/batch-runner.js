@@ -50,6 +50,17 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
   // the folders an apply empties go when asked; an undo makes them again
   const emptied = (kind) => (kind === 'b' && st().config.removeEmptied && !st().config.copy ? { removeEmptied: true } : {});
   const copying = (kind) => kind === 'b' && st().config.copy;
+  // what a copy writes: the listed sizes of the files it copies
+  function bytesOf(changes) {
+    const { items } = st().listing;
+    const index = pathIndexOf(items);
+    let sum = 0;
+    for (const c of changes) {
+      const row = index.get(c.key);
+      if (moves(c) && row !== undefined && !items[row].isDir) sum += items[row].size || 0;
+    }
+    return sum;
+  }
 
   /**
    * Runs changes as one batch of the native engine, with progress; returns
@@ -59,12 +70,12 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
    */
   async function run(changes, title, kind = 'b', folder = st().listing.folder || '', undoes = '') {
     const batch = `${kind}-${Date.now().toString(36)}-${Math.random().toString(36).slice(2, 8)}`;
-    store.dispatch('batchStarted', { title, total: changes.length });
+    store.dispatch('batchStarted', { title, total: changes.length, bytesTotal: copying(kind) ? bytesOf(changes) : 0 });
     running = batch;
     let res = null;
     let failure = null;
     try {
-      res = await bridge.runBatch(changes.map(outgoing), { batch, title, folder, ...(undoes ? { undoes } : {}), ...intoFolders(changes), ...emptied(kind), ...(copying(kind) ? { copy: true } : {}) }, (p) => store.dispatch('batchProgress', p.done + p.failed));
+      res = await bridge.runBatch(changes.map(outgoing), { batch, title, folder, ...(undoes ? { undoes } : {}), ...intoFolders(changes), ...emptied(kind), ...(copying(kind) ? { copy: true } : {}) }, (p) => store.dispatch('batchProgress', { done: p.done + p.failed, bytes: Number(p.bytes) || 0 }));
     } catch (e) {
       failure = e;
     }

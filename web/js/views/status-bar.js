@@ -1,7 +1,7 @@
 // The bottom strip: what Apply will do (each count filters the list when
 // clicked), the progress of a batch with Cancel, and Reveal, Undo, Redo, Apply.
 
-import { $, h, fill } from '../dom.js';
+import { $, h, fill, fmtSize } from '../dom.js';
 import { pendingCounts } from '../state.js';
 import { t } from '../i18n/index.js';
 
@@ -62,10 +62,13 @@ export function createStatusBar({ store, intents }) {
     put($('summary'), 'hidden', batch.busy || !state.listing.folder);
     if (batch.busy) {
       const bar = $('progress-bar');
-      bar.setAttribute('aria-valuemax', String(batch.total));
-      bar.setAttribute('aria-valuenow', String(batch.done));
-      $('progress-fill').style.width = `${batch.total ? (100 * batch.done) / batch.total : 100}%`;
-      $('progress-text').textContent = t('status.progress', { title: batch.title, done: batch.done, count: batch.total });
+      // copies go by their bytes: one large video is most of the time
+      const [now, all] = batch.bytesTotal ? [Math.min(batch.bytes, batch.bytesTotal), batch.bytesTotal] : [batch.done, batch.total];
+      bar.setAttribute('aria-valuemax', String(all));
+      bar.setAttribute('aria-valuenow', String(now));
+      $('progress-fill').style.width = `${all ? (100 * now) / all : 100}%`;
+      const counts = { title: batch.title, done: batch.done, count: batch.total, size: fmtSize(batch.bytes), total: fmtSize(batch.bytesTotal) };
+      $('progress-text').textContent = t(!batch.bytes ? 'status.progress' : batch.bytesTotal ? 'status.progressOfBytes' : 'status.progressBytes', counts);
     }
     const p = pendingCounts(state);
     const sent = p.sent;
