@@ -9,6 +9,7 @@ import { compileChain, evaluateAll } from './rules.js';
 import { checkConflicts, skipErrorRows, invalidNames, severityOf } from './conflicts.js';
 import { filterItems, sortIndexes, textMatcher } from './filter.js';
 import { joinPath } from './text.js';
+import { placeFor } from './folders.js';
 import { CodeList, codeUnits } from './names.js';
 
 /** What the status strip counts; `sent` is how many changes an apply sends. */
@@ -47,7 +48,14 @@ export function computePreview({ items, names = null, rules, scope = 'all', sele
   const labelOf = (i) => edits.get(i)?.label ?? items[i].label;
   const filterError = textMatcher(filter.text || '', filter.mode || 'text').error || textMatcher(filter.exclude || '', filter.mode || 'text').error;
   const base = filterItems(items, filter, tagsOf, labelOf);
-  sortIndexes(base, items, sort.key, sort.dir, previousNames, dateTaken);
+  // names that move items sort by their new place: the rows group by folder
+  const previousPlaces = previousNames && (folders || destination)
+    ? (i) => {
+      const name = previousNames(i);
+      return name == null ? name : placeFor(items[i].dir, name, { folders, destination })?.path ?? joinPath(items[i].dir, name);
+    }
+    : previousNames;
+  sortIndexes(base, items, sort.key, sort.dir, previousPlaces, dateTaken);
   const chosen = scope === 'selection' && selection ? new Set(selection) : null;
   const order = chosen ? base.filter((i) => chosen.has(i)) : base;
 

@@ -11,6 +11,7 @@ import { newRule } from '../../../web/js/rules.js';
 import { Facets, facetsOf } from '../../../web/js/filter.js';
 import { pathIndexOf } from '../../../web/js/columns.js';
 import { recordAt as record } from './records.js';
+import { rowModel } from '../../../web/js/views/list.js';
 
 const listed = (...paths) => {
   const store = createStore(initialState(), actions);
@@ -136,8 +137,19 @@ test('with "Names may make folders" a "/" of a rule moves the item, and apply se
   const s = store.state;
   store.dispatch('previewComputed', unpack(pack(computePreview({ items: s.listing.items, rules, filter: s.filter, sort: s.config.sort, folders: true, root: '/d', destination: s.config.destination })).message));
   assert.deepEqual(outgoingChanges(store.state).changes.map((c) => [c.newDir, c.newName]), [['/out/Artist', 'Song.mp3'], ['/out', 'x.mp3']]);
+  // the rows show the folder they go into (from the destination) apart from the name
+  const shown = { ...store.state, view: computeView(store.state) };
+  assert.deepEqual([0, 1].map((v) => { const m = rowModel(shown, v, 0); return [m.folder, m.newName, m.changed]; }), [['Artist/', 'Song.mp3', true], ['', 'x.mp3', true]]);
   store.dispatch('setDestination', 'relative/path');
   assert.equal(store.state.config.destination, null);
+});
+
+test('sorted by new name, names that make folders sort by the place they lead to, so that the rows group by folder', () => {
+  const store = listed('/d/x/a.jpg', '/d/b.jpg', '/d/c.jpg');
+  const s = store.state;
+  const previous = ['../2024/q.jpg', '2023/r.jpg', '2024/a.jpg'];
+  const order = (folders) => Array.from(computePreview({ items: s.listing.items, rules: [], filter: {}, sort: { key: 'newName', dir: 1 }, folders, root: '/d', previousNames: (i) => previous[i] }).base);
+  assert.deepEqual([order(false), order(true)], [[0, 1, 2], [1, 2, 0]]);
 });
 
 test('a listing in parts: the first part shows at once, the rest counts, the whole is shown once and only for the newest request', async () => {

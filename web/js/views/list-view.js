@@ -303,7 +303,7 @@ export class ListView {
   /** Draws the new name (marked where it changed); returns how many characters it shows. */
   drawNewName(cell, m) {
     cell.replaceChildren();
-    cell.title = m.newName;
+    cell.title = m.folder + m.newName;
     if (m.result && !m.result.ok) {
       // the outcome of the last apply says more than the name it did not get
       cell.append(h('span', { class: 'fail-msg', text: m.result.text.split('\n')[0] }));
@@ -311,7 +311,8 @@ export class ListView {
       return 0;
     }
     if (!m.changed) { cell.textContent = visibleName(m.newName); return m.newName.length; }
-    let shown = 0;
+    if (m.folder) cell.append(h('span', { class: 'place', text: visibleName(m.folder) }));
+    let shown = m.folder.length;
     for (const [kind, text] of readableDiff(m.item.name, m.newName)) {
       shown += text.length;
       if (kind === '=') cell.append(document.createTextNode(visibleName(text)));

@@ -7,6 +7,8 @@ import { severityOf, isInvalidUtf8 } from '../conflicts.js';
 import { ROW_HEIGHT } from '../protocol.js';
 import { coverage } from '../selection.js';
 import { takenMs } from '../media.js';
+import { placeFor } from '../folders.js';
+import { relativeFolder } from '../text.js';
 
 /**
  * What one row shows: the item, its new name, its problems or result, and its
@@ -19,11 +21,23 @@ export function rowModel(state, v, stamp) {
   const edit = state.edits.get(it.path);
   const problems = state.preview.check ? state.preview.check.problems.get(i) : undefined;
   const result = state.results.get(it.path) || null;
-  const newName = state.preview.newNames.at(i) ?? it.name;
+  let newName = state.preview.newNames.at(i) ?? it.name;
+  // a row that moves shows its new folder first, from the destination (or
+  // the listed folder), and then its new name
+  const { folders, destination } = state.config;
+  const place = (folders || destination) && state.preview.check?.renamed[i] === 1 && placeFor(it.dir, newName, { folders, destination });
+  const moved = Boolean(place) && place.dir !== it.dir;
+  let folder = '';
+  if (moved) {
+    const rel = relativeFolder(destination || state.listing.folder || '/', place.dir);
+    folder = rel ? `${rel}/` : '';
+    newName = place.name;
+  }
   const m = {
     item: it,
     newName,
-    changed: newName !== it.name && !isInvalidUtf8(it.name),
+    folder,
+    changed: (moved || newName !== it.name) && !isInvalidUtf8(it.name),
     selected: state.selection.set.has(i),
     focused: v === state.selection.focus,
     problems,
@@ -37,7 +51,7 @@ export function rowModel(state, v, stamp) {
     commentPending: edit?.comment !== undefined,
     taken: takenMs(state.media.map.get(it.path)),
   };
-  const shown = [newName, m.changed, m.severity, problems ? JSON.stringify(problems) : '', result ? `${result.ok}${result.text}` : '', m.tags.join('\u0001'), m.tagsPending, m.label, m.labelPending, m.comment, m.commentPending, m.taken];
+  const shown = [folder, newName, m.changed, m.severity, problems ? JSON.stringify(problems) : '', result ? `${result.ok}${result.text}` : '', m.tags.join('\u0001'), m.tagsPending, m.label, m.labelPending, m.comment, m.commentPending, m.taken];
   m.stamp = `${it.path}\0${stamp}\0${shown.join('\0')}`;
   return m;
 }
