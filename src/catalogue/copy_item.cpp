@@ -162,6 +162,19 @@ Result<std::string> copyItem(const std::string& from, const std::string& to, boo
   return to;
 }
 
+bool finishCopiedMove(const std::string& from, const std::string& to) {
+  Fd source(::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  Fd copy(::open(to.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  struct stat a, b;
+  if (source.fd < 0 || copy.fd < 0 || ::fstat(source.fd, &a) != 0 || ::fstat(copy.fd, &b) != 0)
+    return false;
+  if (!S_ISREG(a.st_mode) || !S_ISREG(b.st_mode) || a.st_dev == b.st_dev ||
+      a.st_size != b.st_size || !sameContent(source.fd, copy.fd) || ::unlink(from.c_str()) != 0)
+    return false;
+  (void)syncFolder(from);
+  return true;
+}
+
 CopyProgress::CopyProgress(std::function<void(std::uint64_t bytes)> heard)
     : before_(std::exchange(written, std::move(heard))) {}
 

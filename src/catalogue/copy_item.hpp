@@ -19,6 +19,11 @@ namespace quarrytide {
 // `keepSource`. Returns `to`. A folder is error kCrossDevice (not copied).
 Result<std::string> copyItem(const std::string& from, const std::string& to, bool keepSource);
 
+// Finishes a move to another drive that a crash cut after its copy got its
+// name: when `to` is a file on another drive than the file `from`, with the
+// same bytes, `from` is removed. False (nothing removed) otherwise.
+bool finishCopiedMove(const std::string& from, const std::string& to);
+
 // Hears the bytes each copy on this thread writes, as it writes them, while
 // it is alive: a batch of copies shows its progress inside a large file too.
 class CopyProgress {

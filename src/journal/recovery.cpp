@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 
+#include "catalogue/copy_item.hpp"
 #include "journal.hpp"
 #include "statement.hpp"
 
@@ -195,6 +196,12 @@ std::vector<Repair> Journal::recover() {
         }
         repairs.push_back(r);
         now = r.now;
+      }
+      // A move to another drive cut after its copy got its name (the copy
+      // is checked before it is named): the original goes, as it would have.
+      if (now == old && chain.steps.size() == 1) {
+        const Operation& op = entries[chain.steps[0]].op;
+        if (op.newFolder && !op.copy && finishCopiedMove(old, last)) now = last;
       }
       // Steps up to the name the item holds are done; the rest never ran.
       std::size_t doneSteps = 0;

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -293,6 +295,33 @@ TEST(Journal, ACopyCutShortLeavesNoPartAndOneThatGotItsNameIsDone) {
                     : (std::map<std::string, std::string>{{".quarrytide-tmp-folder/keep", "k"}}));
     EXPECT_EQ(testing::read(t.at("a")), "a") << "the original is whole";
     EXPECT_EQ(j.entries("b").at(0).state, named ? EntryState::kDone : EntryState::kNotRun);
+  }
+}
+
+// A move to another drive cut after its copy got its name: the next start
+// removes the original only when the copy there holds its bytes.
+TEST(Journal, AMoveToAnotherDriveCutAfterItsCopyWasNamedEndsWithTheOriginalRemoved) {
+  for (const char* there : {"a", "b"}) {  // "b": another file of its size
+    SCOPED_TRACE(there);
+    TempDir t;
+    char shm[] = "/dev/shm/qt-drive-XXXXXX";
+    struct stat here, other;
+    if (!::mkdtemp(shm) || ::stat(t.path().c_str(), &here) != 0 || ::stat(shm, &other) != 0 ||
+        here.st_dev == other.st_dev)
+      GTEST_SKIP() << "no second file system";
+    const std::string drive = shm;
+    const FileIdentity id = idOf(t.file("a", "a"));
+    Operation move = rename(t.at("a"), "a");
+    move.newFolder = drive;
+    Journal j(t.at("j.sqlite3"));
+    ASSERT_TRUE(j.plan({"b"}, {move}, {id}).ok());
+    std::ofstream(drive + "/a") << there;
+    j.recover();
+    const bool same = std::string(there) == "a";
+    EXPECT_EQ(std::filesystem::exists(t.at("a")), !same);
+    EXPECT_EQ(testing::read(drive + "/a"), there);
+    EXPECT_EQ(j.entries("b").at(0).state, same ? EntryState::kDone : EntryState::kNotRun);
+    std::filesystem::remove_all(drive);
   }
 }
 
