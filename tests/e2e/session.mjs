@@ -5,6 +5,7 @@
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
+import os from 'node:os';
 import { ENTER, check, until } from './webdriver.mjs';
 
 // A small landscape per seed, so the list and the screenshot show real
@@ -208,6 +209,22 @@ export async function intoFolders(web, folder) {
   await until('undo is offered', 5000, () => u.exec("return !document.getElementById('undo-btn').disabled"));
   await web.click('#undo-btn');
   await until('every photo back and the destination gone', 20000, () => tree() === before).catch((e) => { throw new Error(`${e.message}: ${tree()}`); });
+  // copied to another drive (a tmpfs), the originals untouched
+  const drive = fs.existsSync('/dev/shm') ? fs.mkdtempSync('/dev/shm/qt-e2e-') : fs.mkdtempSync(path.join(os.tmpdir(), 'qt-e2e-'));
+  try {
+    await web.clear('#dest-input');
+    await web.type('#dest-input', `${drive}${ENTER}`);
+    await web.click('#copy-check');
+    await until('the copies in the preview', 20000, async () => (await u.state(`!s.preview.pending && s.config.copy && s.config.destination === ${JSON.stringify(drive)} && s.preview.counts.renames`)) === 3);
+    await u.apply(10000);
+    const copies = () => execFileSync('find', ['.', '-mindepth', '1'], { cwd: drive, encoding: 'utf8' }).split('\n').filter(Boolean).sort().join(' ');
+    await until('the copies on the other drive', 20000, () => copies() === sorted).catch((e) => { throw new Error(`${e.message}: ${copies()}`); });
+    check(tree() === before, `the originals changed: ${tree()}`);
+    check(fs.readFileSync(path.join(drive, '2023/05/a.jpg')).equals(fs.readFileSync(path.join(folder, 'a.jpg'))), 'a copy differs from its original');
+    await web.click('#copy-check');
+  } finally {
+    fs.rmSync(drive, { recursive: true, force: true });
+  }
   await web.click('#dest-clear');
   await web.click('#folders-check');
 }
