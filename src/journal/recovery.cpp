@@ -152,6 +152,13 @@ std::vector<Repair> Journal::recover() {
                        "excluded.new_path");
   for (const std::string& batch : cutShort_) {
     auto entries = this->entries(batch);
+    // the folders its open steps went into, looked at before they are settled
+    std::set<std::pair<dev_t, ino_t>> known;
+    std::set<std::string> into;
+    for (const auto& e : entries) {
+      known.insert({e.identity.dev, e.identity.ino});
+      if (e.state == EntryState::kPlanned && e.op.newFolder) into.insert(*e.op.newFolder + "/");
+    }
     for (const Chain& chain : chainsOf(entries)) {
       bool open = false;
       for (std::size_t k : chain.steps) open |= entries[k].state == EntryState::kPlanned;
@@ -219,14 +226,9 @@ std::vector<Repair> Journal::recover() {
         entries[chain.steps[i]].state = st;
       }
     }
-    // A copy cut short left a part under a temporary name in the folder it
-    // went to; no item of the batch is one. The original is whole.
-    std::set<std::pair<dev_t, ino_t>> known;
-    std::set<std::string> into;
-    for (const auto& e : entries) {
-      known.insert({e.identity.dev, e.identity.ino});
-      if (e.state == EntryState::kPlanned && e.op.newFolder) into.insert(*e.op.newFolder + "/");
-    }
+    // A copy (or a move to another drive) cut short left a part under a
+    // temporary name in the folder it went to; no item of the batch is one.
+    // The original is whole.
     for (const std::string& folder : into) removeParts(folder, known);
     // A copy is done when its new path is there: it is given that name last.
     for (auto& e : entries) {
