@@ -226,16 +226,9 @@ TEST(RunBatch, IntoFoldersItemsGoWhereAskedInFoldersMadeForThemAndTheUndoRemoves
 
 TEST(RunBatch, AcrossDrivesAMoveIsACheckedCopyAndACopyKeepsTheOriginalUntouched) {
   TempDir t;
-  char shm[] = "/dev/shm/qt-drive-XXXXXX";
-  struct stat here, there;
-  if (!::mkdtemp(shm) || ::stat(t.path().c_str(), &here) != 0 || ::stat(shm, &there) != 0 ||
-      here.st_dev == there.st_dev)
-    GTEST_SKIP() << "no second file system";
-  const std::string other = shm;
-  if (::setxattr(other.c_str(), "user.probe", "1", 1, 0) != 0) {
-    std::filesystem::remove_all(other);
-    GTEST_SKIP() << "the second file system keeps no user attributes";
-  }
+  const auto drive = TempDir::otherDrive(t);
+  if (!drive) GTEST_SKIP() << "no second file system that keeps user attributes";
+  const std::string other = drive->path();
   made(t, {"a", "b"});
   ::setxattr(t.at("d/a").c_str(), "user.xdg.tags", "x", 1, 0);
   const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
@@ -269,7 +262,6 @@ TEST(RunBatch, AcrossDrivesAMoveIsACheckedCopyAndACopyKeepsTheOriginalUntouched)
                env)
           .at(4);
   EXPECT_EQ(refused["payload"]["results"][1]["code"], "exists");
-  std::filesystem::remove_all(other);
 }
 
 TEST(RunBatch, InColumnsTheReplyListsOnlyTheFailuresAndTheRowsWithoutARecord) {

@@ -2,12 +2,15 @@
 // A fresh folder under $TMPDIR (or /tmp), removed with its contents at the end,
 // and the items the tests put in it. A step that fails throws, failing the test.
 
+#include <sys/stat.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <system_error>
 
@@ -17,9 +20,19 @@ class TempDir {
  public:
   TempDir() {
     const char* base = std::getenv("TMPDIR");
-    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/quarrytide-test-XXXXXX";
-    if (!mkdtemp(tmpl.data())) std::abort();
-    path_ = tmpl;
+    make(base && *base ? base : "/tmp");
+  }
+  explicit TempDir(const std::string& base) { make(base); }
+  // A fresh folder on another file system than `near` (the tmpfs), where it
+  // keeps user attributes; null where there is none.
+  static std::unique_ptr<TempDir> otherDrive(const TempDir& near) {
+    struct stat a, b;
+    if (::stat(near.path().c_str(), &a) != 0 || ::stat("/dev/shm", &b) != 0 ||
+        a.st_dev == b.st_dev || ::access("/dev/shm", W_OK) != 0)
+      return nullptr;
+    auto drive = std::make_unique<TempDir>("/dev/shm");
+    if (::setxattr(drive->path().c_str(), "user.probe", "1", 1, 0) != 0) return nullptr;
+    return drive;
   }
   ~TempDir() {
     std::error_code ec;
@@ -50,6 +63,11 @@ class TempDir {
   }
 
  private:
+  void make(const std::string& base) {
+    std::string tmpl = base + "/quarrytide-test-XXXXXX";
+    if (!mkdtemp(tmpl.data())) std::abort();
+    path_ = tmpl;
+  }
   static void fail(const std::string& what) {
     throw std::system_error(errno, std::generic_category(), what);
   }

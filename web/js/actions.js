@@ -9,6 +9,7 @@ import { editItems } from './edits.js';
 import { computeView, emptyPreview } from './state.js';
 import { emptySelection } from './selection.js';
 import { mergeMedia } from './media.js';
+import { uniquePattern } from './unique.js';
 
 const withConfig = (state, patch) => ({ config: { ...state.config, ...patch } });
 const withUi = (state, patch) => ({ ui: { ...state.ui, ...patch } });
@@ -34,6 +35,8 @@ export const actions = {
   setScope: (state, scope) => withConfig(state, { scope }),
   setFolders: (state, folders) => withConfig(state, { folders: Boolean(folders) }),
   setRemoveEmptied: (state, on) => withConfig(state, { removeEmptied: Boolean(on) }),
+  setUnique: (state, on) => withConfig(state, { unique: Boolean(on) }),
+  setUniquePattern: (state, text) => withConfig(state, { uniquePattern: uniquePattern(text) }),
   setCopy: (state, on) => withConfig(state, { copy: Boolean(on) }),
   // an absolute folder, without a trailing "/"; anything else clears it
   setDestination: (state, path) => withConfig(state, { destination: typeof path === 'string' && path.startsWith('/') ? path.replace(/(.)\/+$/, '$1') : null }),
@@ -140,11 +143,13 @@ export const actions = {
     if (!p) return null;
     const rules = structuredClone(p.rules).map((r) => newRule(r.type, { ...r, id: undefined }));
     for (const r of rules) if (!r.id) r.id = newRule(r.type).id;
-    return { ...withConfig(state, { rules, folders: p.folders === true }), ...withUi(state, { expanded: new Set() }) };
+    const unique = p.unique === true ? { unique: true, uniquePattern: p.uniquePattern } : { unique: false };
+    return { ...withConfig(state, { rules, folders: p.folders === true, ...unique }), ...withUi(state, { expanded: new Set() }) };
   },
   savePreset: (state, name) => {
     const rules = structuredClone(state.config.rules);
-    const preset = { name, rules, ...(state.config.folders ? { folders: true } : {}) };
+    const c = state.config;
+    const preset = { name, rules, ...(c.folders ? { folders: true } : {}), ...(c.unique ? { unique: true, uniquePattern: c.uniquePattern } : {}) };
     const has = state.config.presets.some((p) => p.name === name);
     const presets = has ? state.config.presets.map((p) => (p.name === name ? preset : p)) : [...state.config.presets, preset];
     return withConfig(state, { presets });

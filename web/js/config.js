@@ -2,6 +2,7 @@
 // never trusts it; writing keeps it bounded. Pure: no DOM.
 
 import { sanitizeRule } from './rules.js';
+import { DEFAULT_UNIQUE, uniquePattern } from './unique.js';
 
 export const CONFIG_VERSION = 1;
 export const MAX_RECENT = 10;
@@ -19,6 +20,8 @@ export function defaultConfig() {
     destination: null, // the folder renamed items move into, else their own
     removeEmptied: false, // after a batch, the folders it emptied go
     copy: false, // items are copied to their new places, the originals kept
+    unique: false, // colliding new names are numbered apart
+    uniquePattern: DEFAULT_UNIQUE, // how: " ({k})" gives "Photo (2).jpg"
     sort: { key: 'native', dir: 1 },
     filterMode: 'text',
     columns: {},
@@ -47,6 +50,8 @@ export function parseConfig(text) {
   cfg.folders = raw.folders === true;
   cfg.removeEmptied = raw.removeEmptied === true;
   cfg.copy = raw.copy === true;
+  cfg.unique = raw.unique === true;
+  if (typeof raw.uniquePattern === 'string') cfg.uniquePattern = uniquePattern(raw.uniquePattern.slice(0, 64));
   cfg.destination = typeof raw.destination === 'string' && raw.destination.startsWith('/') ? raw.destination : null;
   if (raw.sort && SORT_KEYS.includes(raw.sort.key)) cfg.sort = { key: raw.sort.key, dir: raw.sort.dir === -1 ? -1 : 1 };
   if (['text', 'glob', 'regex'].includes(raw.filterMode)) cfg.filterMode = raw.filterMode;
@@ -57,7 +62,10 @@ export function parseConfig(text) {
     cfg.presets = raw.presets
       .filter((p) => p && typeof p.name === 'string' && p.name !== '')
       .slice(0, MAX_PRESETS)
-      .map((p) => ({ name: p.name, rules: rules(p.rules), ...(p.folders === true ? { folders: true } : {}) }));
+      .map((p) => ({
+        name: p.name, rules: rules(p.rules), ...(p.folders === true ? { folders: true } : {}),
+        ...(p.unique === true ? { unique: true, uniquePattern: uniquePattern(String(p.uniquePattern ?? DEFAULT_UNIQUE).slice(0, 64)) } : {}),
+      }));
   }
   if (Array.isArray(raw.recent)) cfg.recent = raw.recent.filter((p) => typeof p === 'string').slice(0, MAX_RECENT);
   cfg.lastFolder = str(raw.lastFolder, null);
@@ -79,6 +87,8 @@ export function serializeConfig(cfg) {
     destination: cfg.destination,
     removeEmptied: cfg.removeEmptied,
     copy: cfg.copy,
+    unique: cfg.unique,
+    uniquePattern: cfg.uniquePattern,
     sort: cfg.sort,
     filterMode: cfg.filterMode,
     columns: cfg.columns,

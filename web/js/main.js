@@ -101,6 +101,8 @@ const intents = {
   setFolders: (on) => dispatch('setFolders', on),
   setDestination: (path) => dispatch('setDestination', path),
   setRemoveEmptied: (on) => dispatch('setRemoveEmptied', on),
+  setUnique: (on) => dispatch('setUnique', on),
+  setUniquePattern: (text) => dispatch('setUniquePattern', text),
   setCopy: (on) => dispatch('setCopy', on),
   chooseDestination: async () => {
     try {

@@ -10,6 +10,7 @@ import { checkConflicts, skipErrorRows, invalidNames, severityOf } from './confl
 import { filterItems, sortIndexes, textMatcher } from './filter.js';
 import { joinPath } from './text.js';
 import { placeFor } from './folders.js';
+import { uniqueNames } from './unique.js';
 import { CodeList, codeUnits } from './names.js';
 
 /** What the status strip counts; `sent` is how many changes an apply sends. */
@@ -41,9 +42,10 @@ function countRows(items, check, leftOut, edited) {
  * answered for each item, when a rule uses it; `names` (a NameList), the
  * items' names where they are held as one text; `folders`: names may make
  * folders below `root` (the listed folder); `destination`: the folder the
- * items the rules act on move into; `copy`: the originals stay.
+ * items the rules act on move into; `copy`: the originals stay; `unique`:
+ * the pattern ("{k}") that numbers colliding names apart, null to leave them.
  */
-export function computePreview({ items, names = null, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), edited = null, taken = null, previousNames = null, dateTaken = null, media = null, folders = false, root = null, destination = null, copy = false }) {
+export function computePreview({ items, names = null, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), edited = null, taken = null, previousNames = null, dateTaken = null, media = null, folders = false, root = null, destination = null, copy = false, unique = null }) {
   const tagsOf = (i) => edits.get(i)?.tags ?? items[i].tags;
   const labelOf = (i) => edits.get(i)?.label ?? items[i].label;
   const filterError = textMatcher(filter.text || '', filter.mode || 'text').error || textMatcher(filter.exclude || '', filter.mode || 'text').error;
@@ -61,7 +63,7 @@ export function computePreview({ items, names = null, rules, scope = 'all', sele
 
   const chain = compileChain(rules, { folders });
   // only the new names are made: an unchanged one is read where it is
-  const newNames = new Array(items.length);
+  let newNames = new Array(items.length);
   const missing = [];
   evaluateAll(chain, items, order, newNames, { taken: dateTaken, media, missing });
   // a name that cannot be sent back exactly is never renamed
@@ -77,6 +79,7 @@ export function computePreview({ items, names = null, rules, scope = 'all', sele
     for (const i of order) moving[i] = 1;
   }
   const options = { tags, taken: isTaken, missing, names, folders, root, destination, moving, copy };
+  if (unique !== null) newNames = uniqueNames(items, newNames, order, unique, options);
   const check = checkConflicts(items, newNames, options);
   // apply can only go ahead with these rows skipped, so the counts shown leave them out too
   const leftOut = check.errors ? skipErrorRows(items, newNames, { ...options, check }).skip : null;

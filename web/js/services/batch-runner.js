@@ -9,6 +9,8 @@ import { dirOf, joinPath, relativeFolder } from '../text.js';
 import { outgoingChanges, pendingCounts, targetIndexes } from '../state.js';
 import { t } from '../i18n/index.js';
 
+// The problems a number after the name would end.
+const COLLISIONS = new Set(['dup', 'exists', 'case', 'unlisted']);
 // How many of the journal's newest batches Undo and Redo look back over.
 const UNDO_DEPTH = 100;
 const baseName = (path) => path.slice(path.lastIndexOf('/') + 1) || path;
@@ -180,6 +182,8 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     const { changes, renames, meta } = outgoingChanges(st());
     const into = await intoFoldersOf(changes);
     const FOLDERS_SHOWN = 8;
+    let collide = 0;
+    for (const list of st().preview.check.problems.values()) if (list.some(([c]) => COLLISIONS.has(c))) collide++;
     const ok = await ask({
       title: t('batch.applyTitle'),
       paragraphs: [
@@ -189,6 +193,8 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
         into?.made.length && { text: t('batch.foldersMade', { list: `${into.made.slice(0, FOLDERS_SHOWN).join(', ')}${into.made.length > FOLDERS_SHOWN ? ', …' : ''}` }) },
         p.warnings && { text: t('batch.warnings', { count: p.warnings, which: warningCounts(st().preview.check.problems.values()).map(([w, n]) => `${w} (${n})`).join(', ') }) },
         p.errors && { cls: 'err', text: t('batch.errors', { count: p.errors }) },
+        // rows that only collide can be numbered apart instead of left out
+        collide && !st().config.unique && { text: t('batch.collide', { count: collide }), action: { label: t('sheet.numberApart'), run: () => store.dispatch('setUnique', true) } },
         p.skipped && { text: t('batch.skipped', { count: p.skipped }) },
       ].filter(Boolean),
       lines: changes.map(lineIn(st().config.destination || st().listing.folder || '')),

@@ -41,6 +41,9 @@ export function createRulesPanel({ store, intents }) {
   $('emptied-check').addEventListener('change', (e) => intents.setRemoveEmptied(e.target.checked));
   $('copy-check').addEventListener('change', (e) => intents.setCopy(e.target.checked));
   $('dest-clear').addEventListener('click', () => intents.setDestination(null));
+  const uniqueInput = $('unique-input');
+  $('unique-check').addEventListener('change', (e) => intents.setUnique(e.target.checked));
+  uniqueInput.addEventListener('input', () => intents.setUniquePattern(uniqueInput.value));
   dest.addEventListener('change', takeDest);
   dest.addEventListener('keydown', (e) => { if (e.key === 'Enter') { e.preventDefault(); takeDest(); } });
 
@@ -147,6 +150,9 @@ export function createRulesPanel({ store, intents }) {
     $('dest-clear').hidden = !state.config.destination;
     $('emptied-check').checked = state.config.removeEmptied;
     $('copy-check').checked = state.config.copy;
+    $('unique-check').checked = state.config.unique;
+    if (document.activeElement !== uniqueInput) uniqueInput.value = state.config.uniquePattern;
+    uniqueInput.disabled = !state.config.unique;
     // a copy leaves nothing empty; neither matters while items stay in their folders
     $('emptied-check').disabled = state.config.copy;
     $('copy-row').hidden = $('emptied-row').hidden = !(state.config.folders || state.config.destination);

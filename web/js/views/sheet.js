@@ -29,7 +29,10 @@ export function createSheet({ store, intents }) {
     }
     $('sheet-title').textContent = sheet.title;
     fill($('sheet-content'),
-      (sheet.paragraphs || []).map((p) => h('p', { class: p.cls || null, text: p.text })),
+      (sheet.paragraphs || []).map((p) => h('p', { class: p.cls || null }, p.text, p.action && h('button', {
+        class: 'btn small', text: p.action.label, attrs: { type: 'button' },
+        on: { click: () => { intents.answerSheet(false); p.action.run(); } },
+      }))),
       sheet.lines?.length ? lineList(sheet.lines.length, (i) => visibleName(sheet.lines[i]), { className: 'samples' }) : null);
     ok.textContent = sheet.okText;
     $('sheet-cancel').hidden = Boolean(sheet.single); // a sheet that only tells
