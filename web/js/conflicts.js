@@ -429,3 +429,6 @@ export function skipErrorRows(items, newNames, { skip = null, check = null, ...o
     check = null;
   }
 }
+
+// numbering colliding names apart asks this check which rows collide
+export { makeUnique } from './unique.js';

@@ -6,11 +6,10 @@
 // array. Pure: no DOM.
 
 import { compileChain, evaluateAll } from './rules.js';
-import { checkConflicts, skipErrorRows, invalidNames, severityOf } from './conflicts.js';
+import { checkConflicts, skipErrorRows, invalidNames, severityOf, makeUnique } from './conflicts.js';
 import { filterItems, sortIndexes, textMatcher } from './filter.js';
 import { joinPath } from './text.js';
 import { placeFor } from './folders.js';
-import { uniqueNames } from './unique.js';
 import { CodeList, codeUnits } from './names.js';
 
 /** What the status strip counts; `sent` is how many changes an apply sends. */
@@ -79,7 +78,7 @@ export function computePreview({ items, names = null, rules, scope = 'all', sele
     for (const i of order) moving[i] = 1;
   }
   const options = { tags, taken: isTaken, missing, names, folders, root, destination, moving, copy };
-  if (unique !== null) newNames = uniqueNames(items, newNames, order, unique, options);
+  if (unique !== null) newNames = makeUnique(items, newNames, { ...options, pattern: unique, order });
   const check = checkConflicts(items, newNames, options);
   // apply can only go ahead with these rows skipped, so the counts shown leave them out too
   const leftOut = check.errors ? skipErrorRows(items, newNames, { ...options, check }).skip : null;

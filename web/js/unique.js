@@ -19,13 +19,16 @@ export function uniquePattern(pattern) {
 }
 
 /**
- * New names with collisions numbered away. `newNames[i]` is item i's name as
- * the rules made it (a "/" makes folders when `options.folders`); `order`
- * lists the rows in numbering order; `options` are checkConflicts' (taken,
- * folders, root, destination, moving, copy). Returns a new array, or
- * `newNames` itself when nothing collides.
+ * New names with collisions numbered apart. `newNames[i]` is item i's name as
+ * the rules made it (a "/" makes folders when `options.folders`); `pattern`
+ * holds "{k}", which goes before the extension; `order` lists the rows in
+ * numbering order (as listed when absent); the other options are
+ * checkConflicts' (taken, folders, root, destination, moving, copy). A
+ * numbered name that collides again takes the next number. Returns a new
+ * array, or `newNames` itself when nothing collides.
  */
-export function uniqueNames(items, newNames, order, pattern, options = {}) {
+export function makeUnique(items, newNames, { pattern = DEFAULT_UNIQUE, order = null, ...options } = {}) {
+  order ??= Array.from(items, (_, i) => i);
   const check = checkConflicts(items, newNames, options);
   const colliding = (i) => check.renamed[i] === 1 && check.problems[i]?.some(([c]) => COLLISIONS.has(c));
   if (!order.some(colliding)) return newNames;

@@ -1,6 +1,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { uniqueNames, uniquePattern } from '../../../web/js/unique.js';
+import { uniquePattern } from '../../../web/js/unique.js';
+import { makeUnique } from '../../../web/js/conflicts.js';
 import { computePreview } from '../../../web/js/preview-core.js';
 import { newRule } from '../../../web/js/rules.js';
 import { parseConfig, serializeConfig } from '../../../web/js/config.js';
@@ -20,7 +21,7 @@ test('colliding new names are numbered apart in numbering order; the first and e
   ];
   for (const [paths, newNames, order, pattern, options, want] of CASES) {
     const items = paths.map((p) => recordAt(p));
-    assert.deepEqual(uniqueNames(items, newNames, order ?? items.map((_, i) => i), pattern, options), want, `${newNames} ${pattern}`);
+    assert.deepEqual(makeUnique(items, newNames, { ...options, pattern, order }), want, `${newNames} ${pattern}`);
   }
   assert.deepEqual(['', 'a/{k}', '.{k}.'].map(uniquePattern), ['{k}', 'a{k}', '.{k}.']);
 });
