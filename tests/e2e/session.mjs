@@ -228,3 +228,24 @@ export async function intoFolders(web, folder) {
   await web.click('#dest-clear');
   await web.click('#folders-check');
 }
+
+/** A camera card's files: companions renamed with their photo, a duplicate numbered apart, checked on disk. */
+export async function workflows(web, folder) {
+  const u = user(web);
+  fresh(folder);
+  for (const name of ['IMG_1.JPG', 'IMG_1.CR2', 'IMG_1.JPG.xmp', 'IMG_2.HEIC', 'IMG_2.JPG', 'Trip 2.jpg']) fs.writeFileSync(path.join(folder, name), name);
+  await u.clearRules();
+  await u.open(folder);
+  await until('the card listed', 15000, async () => (await u.state('s.listing.items.length')) === 6);
+  await web.click('#companions-check');
+  const card = await u.addRule('Replace text');
+  await web.type(`${card} [data-field=find]`, 'IMG_');
+  await web.type(`${card} [data-field=with]`, 'Trip ');
+  await until('numbering apart offered', 20000, async () => (await u.state('!s.preview.pending && s.preview.found.collide')) > 0);
+  await web.click('#unique-check');
+  await until('the groups in the preview', 20000, async () => (await u.state('!s.preview.pending && !s.preview.found.collide && s.preview.counts.renames')) === 5);
+  await u.apply(10000);
+  const want = ['Trip 1.CR2', 'Trip 1.JPG', 'Trip 1.JPG.xmp', 'Trip 2 (2).HEIC', 'Trip 2 (2).JPG', 'Trip 2.jpg'];
+  await until('the card renamed on disk', 20000, () => JSON.stringify(fs.readdirSync(folder).sort()) === JSON.stringify(want)).catch((e) => { throw new Error(`${e.message}: ${fs.readdirSync(folder)}`); });
+  for (const box of ['#companions-check', '#unique-check']) await web.click(box);
+}

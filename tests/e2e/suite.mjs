@@ -8,7 +8,7 @@ import { promisify } from 'node:util';
 import fs from 'node:fs';
 import path from 'node:path';
 import { WebDriver, check, limit, sleep, until } from './webdriver.mjs';
-import { session, bigFolder, namesFromContent, intoFolders } from './session.mjs';
+import { session, bigFolder, namesFromContent, intoFolders, workflows } from './session.mjs';
 
 const [app, pageApp, helper, outDir, work] = process.argv.slice(2);
 const data = path.join(work, 'data');
@@ -300,6 +300,8 @@ async function main() {
     onRealPage(() => namesFromContent(web, path.join(process.env.HOME, 'Pictures', 'Content'))));
   await step('into folders: photos sorted into year/month folders the batch makes, undone with the folders', 120000, () =>
     onRealPage(() => intoFolders(web, path.join(process.env.HOME, 'Pictures', 'Sorted'))));
+  await step('workflows: a camera card\'s companions renamed with their photo, a duplicate numbered apart', 120000, () =>
+    onRealPage(() => workflows(web, path.join(process.env.HOME, 'Pictures', 'Card'))));
 
   await step('a folder of 100,000 files typed into the path field, listed, renamed by one rule and applied, checked on disk', 400000, () =>
     onRealPage(() => bigFolder(web, path.join(process.env.HOME, 'Big'))));

@@ -21,6 +21,7 @@ export function defaultConfig() {
     removeEmptied: false, // after a batch, the folders it emptied go
     copy: false, // items are copied to their new places, the originals kept
     unique: false, // colliding new names are numbered apart
+    companions: false, // raw files, twins and sidecars follow their photo
     uniquePattern: DEFAULT_UNIQUE, // how: " ({k})" gives "Photo (2).jpg"
     sort: { key: 'native', dir: 1 },
     filterMode: 'text',
@@ -51,6 +52,7 @@ export function parseConfig(text) {
   cfg.removeEmptied = raw.removeEmptied === true;
   cfg.copy = raw.copy === true;
   cfg.unique = raw.unique === true;
+  cfg.companions = raw.companions === true;
   if (typeof raw.uniquePattern === 'string') cfg.uniquePattern = uniquePattern(raw.uniquePattern.slice(0, 64));
   cfg.destination = typeof raw.destination === 'string' && raw.destination.startsWith('/') ? raw.destination : null;
   if (raw.sort && SORT_KEYS.includes(raw.sort.key)) cfg.sort = { key: raw.sort.key, dir: raw.sort.dir === -1 ? -1 : 1 };
@@ -63,7 +65,7 @@ export function parseConfig(text) {
       .filter((p) => p && typeof p.name === 'string' && p.name !== '')
       .slice(0, MAX_PRESETS)
       .map((p) => ({
-        name: p.name, rules: rules(p.rules), ...(p.folders === true ? { folders: true } : {}),
+        name: p.name, rules: rules(p.rules), ...(p.folders === true ? { folders: true } : {}), ...(p.companions === true ? { companions: true } : {}),
         ...(p.unique === true ? { unique: true, uniquePattern: uniquePattern(String(p.uniquePattern ?? DEFAULT_UNIQUE).slice(0, 64)) } : {}),
       }));
   }
@@ -88,6 +90,7 @@ export function serializeConfig(cfg) {
     removeEmptied: cfg.removeEmptied,
     copy: cfg.copy,
     unique: cfg.unique,
+    companions: cfg.companions,
     uniquePattern: cfg.uniquePattern,
     sort: cfg.sort,
     filterMode: cfg.filterMode,

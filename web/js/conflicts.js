@@ -24,6 +24,7 @@ export const ISSUES = {
   hidden: { severity: 'warning', word: t('issue.hiddenWord'), text: () => t('issue.hidden') },
   outside: { severity: 'warning', word: t('issue.outsideWord'), text: () => t('issue.outside') },
   notAFolder: { severity: 'error', word: t('issue.notAFolderWord'), text: (d) => t('issue.notAFolder', { name: d }) },
+  companion: { severity: 'error', word: t('issue.companionWord'), text: (d) => t('issue.companion', { name: d }) },
   noTaken: { severity: 'warning', word: t('issue.noTakenWord'), text: () => t('issue.noTaken') },
   missing: { severity: 'warning', word: (d) => t('issue.missingWord', { what: fieldName(d) }), text: (d) => t('issue.missing', { what: fieldName(d) }) },
   utf8: { severity: 'skip', word: t('issue.utf8Word'), text: () => t('issue.utf8') },
@@ -266,10 +267,11 @@ class NameBuckets {
  * a new name's "/" makes folders (placeFor, below `root`); with `destination`,
  * the items `moving[i]` (those the rules act on) go below that folder. Either
  * way a name is checked in the folder it goes to. With `copy`, every item
- * keeps its name, renamed or not. Returns per-item problem
+ * keeps its name, renamed or not. `groups[i]` (optional, companionGroups)
+ * binds companions: an error of one blocks its whole group. Returns per-item problem
  * lists (undefined where none) and row counts.
  */
-export function checkConflicts(items, newNames, { skip = null, tags = null, taken = null, missing = null, names = null, folders = false, root = null, destination = null, moving = null, copy = false } = {}) {
+export function checkConflicts(items, newNames, { skip = null, tags = null, taken = null, missing = null, names = null, folders = false, root = null, destination = null, moving = null, copy = false, groups = null } = {}) {
   const n = items.length;
   // a listing's names as one text are read in place, not made one by one
   const nameOf = names ? (i) => names.at(i) : (i) => items[i].name;
@@ -377,6 +379,8 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
     buckets.release();
   }
 
+  if (groups) blockGroups(groups, renamed, problems, nameOf, add);
+
   let errors = 0, warnings = 0, skipped = 0;
   for (let i = 0; i < n; i++) {
     const p = problems[i];
@@ -393,6 +397,17 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
     if (s) skipped++;
   }
   return { problems, errors, warnings, skipped, renamed };
+}
+
+/** Gives every renamed companion of a row with an error the error `companion`, naming that row. */
+function blockGroups(groups, renamed, problems, nameOf, add) {
+  const blocked = new Map(); // main item -> the first member with an error
+  for (let i = 0; i < groups.length; i++) if (!blocked.has(groups[i]) && severityOf(problems[i]) === 'error') blocked.set(groups[i], i);
+  if (!blocked.size) return;
+  for (let j = 0; j < groups.length; j++) {
+    const by = blocked.get(groups[j]);
+    if (by !== undefined && by !== j && renamed[j] && severityOf(problems[j]) !== 'error') add(j, 'companion', nameOf(by));
+  }
 }
 
 /** Worst severity of one row's problem list: 'error', 'warning', 'skip' or ''. */

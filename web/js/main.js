@@ -102,6 +102,7 @@ const intents = {
   setDestination: (path) => dispatch('setDestination', path),
   setRemoveEmptied: (on) => dispatch('setRemoveEmptied', on),
   setUnique: (on) => dispatch('setUnique', on),
+  setCompanions: (on) => dispatch('setCompanions', on),
   setUniquePattern: (text) => dispatch('setUniquePattern', text),
   setCopy: (on) => dispatch('setCopy', on),
   chooseDestination: async () => {

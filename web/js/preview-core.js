@@ -7,9 +7,11 @@
 
 import { compileChain, evaluateAll } from './rules.js';
 import { checkConflicts, skipErrorRows, invalidNames, severityOf, makeUnique } from './conflicts.js';
+import { COLLISIONS } from './unique.js';
 import { filterItems, sortIndexes, textMatcher } from './filter.js';
 import { joinPath } from './text.js';
 import { placeFor } from './folders.js';
+import { companionCount, companionGroups, companionName } from './companions.js';
 import { CodeList, codeUnits } from './names.js';
 
 /** What the status strip counts; `sent` is how many changes an apply sends. */
@@ -42,9 +44,10 @@ function countRows(items, check, leftOut, edited) {
  * items' names where they are held as one text; `folders`: names may make
  * folders below `root` (the listed folder); `destination`: the folder the
  * items the rules act on move into; `copy`: the originals stay; `unique`:
- * the pattern ("{k}") that numbers colliding names apart, null to leave them.
+ * the pattern ("{k}") that numbers colliding names apart, null to leave them;
+ * `companions`: companion files follow their group's main item.
  */
-export function computePreview({ items, names = null, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), edited = null, taken = null, previousNames = null, dateTaken = null, media = null, folders = false, root = null, destination = null, copy = false, unique = null }) {
+export function computePreview({ items, names = null, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), edited = null, taken = null, previousNames = null, dateTaken = null, media = null, folders = false, root = null, destination = null, copy = false, unique = null, companions = false }) {
   const tagsOf = (i) => edits.get(i)?.tags ?? items[i].tags;
   const labelOf = (i) => edits.get(i)?.label ?? items[i].label;
   const filterError = textMatcher(filter.text || '', filter.mode || 'text').error || textMatcher(filter.exclude || '', filter.mode || 'text').error;
@@ -64,7 +67,11 @@ export function computePreview({ items, names = null, rules, scope = 'all', sele
   // only the new names are made: an unchanged one is read where it is
   let newNames = new Array(items.length);
   const missing = [];
-  evaluateAll(chain, items, order, newNames, { taken: dateTaken, media, missing });
+  // with companions the rules run on each group's main item, once a group
+  const allGroups = companionGroups(items);
+  const groups = companions ? allGroups : null;
+  const runOn = groups ? mainsOf(groups, order) : order;
+  evaluateAll(chain, items, runOn, newNames, { taken: dateTaken, media, missing });
   // a name that cannot be sent back exactly is never renamed
   const invalid = invalidNames(items);
   for (let i = 0; i < items.length; i++) if (newNames[i] === undefined || invalid[i]) newNames[i] = items[i].name;
@@ -76,14 +83,33 @@ export function computePreview({ items, names = null, rules, scope = 'all', sele
   if (destination) {
     moving = new Uint8Array(items.length);
     for (const i of order) moving[i] = 1;
+    if (groups) for (let j = 0; j < items.length; j++) if (moving[groups[j]]) moving[j] = 1;
   }
-  const options = { tags, taken: isTaken, missing, names, folders, root, destination, moving, copy };
-  if (unique !== null) newNames = makeUnique(items, newNames, { ...options, pattern: unique, order });
+  const options = { tags, taken: isTaken, missing, names, folders, root, destination, moving, copy, groups };
+  // the companions follow their main item's new name, each with its own ending
+  if (groups) {
+    const ran = new Uint8Array(items.length);
+    for (const g of runOn) ran[g] = 1;
+    for (let j = 0; j < items.length; j++) if (groups[j] !== j && ran[groups[j]] && !invalid[j]) newNames[j] = companionName(items[j], newNames[groups[j]]);
+  }
+  if (unique !== null) newNames = makeUnique(items, newNames, { ...options, pattern: unique, order: runOn });
   const check = checkConflicts(items, newNames, options);
   // apply can only go ahead with these rows skipped, so the counts shown leave them out too
   const leftOut = check.errors ? skipErrorRows(items, newNames, { ...options, check }).skip : null;
   const counts = countRows(items, check, leftOut, edited || new Set(edits.keys()));
-  return { base: Int32Array.from(base), newNames, check, leftOut, chainErrors: chain.errors, filterError, counts };
+  // what the panel offers help with: companions to take along, names to number apart
+  let collide = 0;
+  check.problems.forEach((list) => { if (list.some(([c]) => COLLISIONS.has(c))) collide++; });
+  const found = { companions: companionCount(allGroups), collide };
+  return { base: Int32Array.from(base), newNames, check, leftOut, chainErrors: chain.errors, filterError, counts, found };
+}
+
+/** The main items of the groups with an item in `order`, in the order they first come. */
+function mainsOf(groups, order) {
+  const seen = new Uint8Array(groups.length);
+  const mains = [];
+  for (const i of order) if (!seen[groups[i]]) { seen[groups[i]] = 1; mains.push(groups[i]); }
+  return mains;
 }
 
 /** A preview as one message: its buffers go across without a copy (the transfer list). */
@@ -95,7 +121,7 @@ export function pack(p) {
   const { problems, renamed, ...counts } = p.check; // eslint-disable-line no-unused-vars
   const message = {
     base: p.base, codes, ends, rows: Int32Array.from(rows), lists, renamed, checkCounts: counts,
-    leftOut: p.leftOut, chainErrors: p.chainErrors, filterError: p.filterError, rowCounts: p.counts,
+    leftOut: p.leftOut, chainErrors: p.chainErrors, filterError: p.filterError, rowCounts: p.counts, found: p.found,
   };
   const transfer = [message.base.buffer, codes.buffer, ends.buffer, message.rows.buffer, renamed.buffer];
   if (p.leftOut) transfer.push(p.leftOut.buffer);
@@ -114,5 +140,6 @@ export function unpack(m) {
     chainErrors: m.chainErrors,
     filterError: m.filterError,
     counts: m.rowCounts,
+    found: m.found,
   };
 }

@@ -35,7 +35,7 @@ export function initialState() {
 }
 
 export function emptyPreview() {
-  return { newNames: new NameList('', new Uint32Array(0)), check: null, leftOut: null, base: new Int32Array(0), chainErrors: {}, filterError: '', counts: null, stamp: 0, pending: false };
+  return { newNames: new NameList('', new Uint32Array(0)), check: null, leftOut: null, base: new Int32Array(0), chainErrors: {}, filterError: '', counts: null, found: { companions: 0, collide: 0 }, stamp: 0, pending: false };
 }
 
 /** The rows shown: the preview's order, narrowed by the problem filter. */

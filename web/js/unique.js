@@ -5,10 +5,12 @@
 
 import { checkConflicts } from './conflicts.js';
 import { placeFor } from './folders.js';
+import { companionName } from './companions.js';
 import { splitName } from './text.js';
 
 export const DEFAULT_UNIQUE = ' ({k})';
-const COLLISIONS = new Set(['dup', 'exists', 'case', 'unlisted']);
+/** The problems a number after the name ends. */
+export const COLLISIONS = new Set(['dup', 'exists', 'case', 'unlisted']);
 // a number is the answer long before this; past it the row keeps its collision
 const MOST = 100000;
 
@@ -31,31 +33,42 @@ export function makeUnique(items, newNames, { pattern = DEFAULT_UNIQUE, order = 
   order ??= Array.from(items, (_, i) => i);
   const check = checkConflicts(items, newNames, options);
   const colliding = (i) => check.renamed[i] === 1 && check.problems[i]?.some(([c]) => COLLISIONS.has(c));
-  if (!order.some(colliding)) return newNames;
-  const { folders = false, destination = null, moving = null, root = null, taken = null } = options;
-  // where each renamed row goes: its folder and last name
-  const placeOfRow = (i) => placeFor(items[i].dir, newNames[i], { folders, destination: destination && moving?.[i] ? destination : null, root })
-    ?? { dir: items[i].dir, name: newNames[i] };
+  // companions are numbered with their main item, as one
+  const { folders = false, destination = null, moving = null, root = null, taken = null, groups = null } = options;
+  const units = new Map(order.filter((i) => !groups || groups[i] === i).map((i) => [i, [i]]));
+  if (groups) for (let j = 0; j < items.length; j++) if (groups[j] !== j) units.get(groups[j])?.push(j);
+  const collides = (unit) => unit.some(colliding);
+  if (![...units.values()].some(collides)) return newNames;
+  // where row j goes under the new name `name`: its folder and last name
+  const placeOf = (j, name) => placeFor(items[j].dir, name, { folders, destination: destination && moving?.[j] ? destination : null, root })
+    ?? { dir: items[j].dir, name };
   const key = (dir, name) => `${dir}\0${name.toLowerCase()}`;
   // the names that stay where they are, and those of renamed rows without a collision
   const used = new Set();
-  for (let i = 0; i < items.length; i++) {
-    if (check.renamed[i] !== 1 || options.copy) used.add(key(items[i].dir, items[i].name));
-    else if (!colliding(i)) { const p = placeOfRow(i); used.add(key(p.dir, p.name)); }
+  const inUnit = new Set();
+  for (const unit of units.values()) if (collides(unit)) for (const j of unit) inUnit.add(j);
+  for (let j = 0; j < items.length; j++) {
+    if (check.renamed[j] !== 1 || options.copy) used.add(key(items[j].dir, items[j].name));
+    else if (!inUnit.has(j)) { const p = placeOf(j, newNames[j]); used.add(key(p.dir, p.name)); }
   }
-  const free = (dir, name) => !used.has(key(dir, name)) && !(taken && taken(dir, name));
+  const free = (j, name) => { const p = placeOf(j, name); return !used.has(key(p.dir, p.name)) && !(taken && taken(p.dir, p.name)); };
   const out = Array.from(newNames);
   const form = uniquePattern(pattern);
-  for (const i of order) {
-    if (!colliding(i)) continue;
-    const p = placeOfRow(i);
-    let name = p.name;
-    if (!free(p.dir, name)) {
-      const { base, ext } = items[i].isDir ? { base: name, ext: '' } : splitName(name);
-      for (let k = 2; k < MOST && !free(p.dir, name); k++) name = `${base}${form.replaceAll('{k}', k)}${ext ? `.${ext}` : ''}`;
-      out[i] = newNames[i].slice(0, newNames[i].length - p.name.length) + name;
-    }
-    used.add(key(p.dir, name));
+  for (const [i, unit] of units) {
+    if (!collides(unit)) continue;
+    // the main item's name numbered k (1: as it is), the others following it
+    const last = newNames[i].slice(newNames[i].lastIndexOf('/') + 1);
+    const { base, ext } = items[i].isDir ? { base: last, ext: '' } : splitName(last);
+    const folder = newNames[i].slice(0, newNames[i].length - last.length);
+    const named = (k) => (k === 1 ? newNames[i] : `${folder}${base}${form.replaceAll('{k}', k)}${ext ? `.${ext}` : ''}`);
+    const namesAt = (k) => unit.map((j) => (j === i ? named(k) : companionName(items[j], named(k))));
+    let k = 1;
+    while (k < MOST && !namesAt(k).every((name, m) => free(unit[m], name))) k++;
+    namesAt(k).forEach((name, m) => {
+      out[unit[m]] = name;
+      const p = placeOf(unit[m], name);
+      used.add(key(p.dir, p.name));
+    });
   }
   return out;
 }

@@ -9,8 +9,6 @@ import { dirOf, joinPath, relativeFolder } from '../text.js';
 import { outgoingChanges, pendingCounts, targetIndexes } from '../state.js';
 import { t } from '../i18n/index.js';
 
-// The problems a number after the name would end.
-const COLLISIONS = new Set(['dup', 'exists', 'case', 'unlisted']);
 // How many of the journal's newest batches Undo and Redo look back over.
 const UNDO_DEPTH = 100;
 const baseName = (path) => path.slice(path.lastIndexOf('/') + 1) || path;
@@ -182,8 +180,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     const { changes, renames, meta } = outgoingChanges(st());
     const into = await intoFoldersOf(changes);
     const FOLDERS_SHOWN = 8;
-    let collide = 0;
-    for (const list of st().preview.check.problems.values()) if (list.some(([c]) => COLLISIONS.has(c))) collide++;
+    const collide = st().preview.found?.collide ?? 0;
     const ok = await ask({
       title: t('batch.applyTitle'),
       paragraphs: [

@@ -43,6 +43,7 @@ export function createRulesPanel({ store, intents }) {
   $('dest-clear').addEventListener('click', () => intents.setDestination(null));
   const uniqueInput = $('unique-input');
   $('unique-check').addEventListener('change', (e) => intents.setUnique(e.target.checked));
+  $('companions-check').addEventListener('change', (e) => intents.setCompanions(e.target.checked));
   uniqueInput.addEventListener('input', () => intents.setUniquePattern(uniqueInput.value));
   dest.addEventListener('change', takeDest);
   dest.addEventListener('keydown', (e) => { if (e.key === 'Enter') { e.preventDefault(); takeDest(); } });
@@ -151,6 +152,12 @@ export function createRulesPanel({ store, intents }) {
     $('emptied-check').checked = state.config.removeEmptied;
     $('copy-check').checked = state.config.copy;
     $('unique-check').checked = state.config.unique;
+    $('companions-check').checked = state.config.companions;
+    $('companions-hint').hidden = !state.config.companions;
+    // offered where they help: a listing with companions, rows that collide
+    const found = state.preview.found ?? {};
+    $('companions-row').hidden = !(state.config.companions || found.companions);
+    $('unique-row').hidden = !(state.config.unique || found.collide);
     if (document.activeElement !== uniqueInput) uniqueInput.value = state.config.uniquePattern;
     uniqueInput.disabled = !state.config.unique;
     // a copy leaves nothing empty; neither matters while items stay in their folders
