@@ -37,6 +37,12 @@ export const actions = {
   setRemoveEmptied: (state, on) => withConfig(state, { removeEmptied: Boolean(on) }),
   setUnique: (state, on) => withConfig(state, { unique: Boolean(on) }),
   setCompanions: (state, on) => withConfig(state, { companions: Boolean(on) }),
+  /** A camera's clock offset in minutes; 0 or null forgets it. */
+  setClock: (state, { camera, minutes }) => {
+    const clocks = { ...state.config.clocks };
+    if (minutes) clocks[camera] = minutes; else delete clocks[camera];
+    return withConfig(state, { clocks });
+  },
   setUniquePattern: (state, text) => withConfig(state, { uniquePattern: uniquePattern(text) }),
   setCopy: (state, on) => withConfig(state, { copy: Boolean(on) }),
   // an absolute folder, without a trailing "/"; anything else clears it
@@ -145,12 +151,12 @@ export const actions = {
     const rules = structuredClone(p.rules).map((r) => newRule(r.type, { ...r, id: undefined }));
     for (const r of rules) if (!r.id) r.id = newRule(r.type).id;
     const unique = p.unique === true ? { unique: true, uniquePattern: p.uniquePattern } : { unique: false };
-    return { ...withConfig(state, { rules, folders: p.folders === true, companions: p.companions === true, ...unique }), ...withUi(state, { expanded: new Set() }) };
+    return { ...withConfig(state, { rules, folders: p.folders === true, companions: p.companions === true, clocks: { ...p.clocks }, ...unique }), ...withUi(state, { expanded: new Set() }) };
   },
   savePreset: (state, name) => {
     const rules = structuredClone(state.config.rules);
     const c = state.config;
-    const preset = { name, rules, ...(c.folders ? { folders: true } : {}), ...(c.companions ? { companions: true } : {}), ...(c.unique ? { unique: true, uniquePattern: c.uniquePattern } : {}) };
+    const preset = { name, rules, ...(c.folders ? { folders: true } : {}), ...(c.companions ? { companions: true } : {}), ...(Object.keys(c.clocks).length ? { clocks: { ...c.clocks } } : {}), ...(c.unique ? { unique: true, uniquePattern: c.uniquePattern } : {}) };
     const has = state.config.presets.some((p) => p.name === name);
     const presets = has ? state.config.presets.map((p) => (p.name === name ? preset : p)) : [...state.config.presets, preset];
     return withConfig(state, { presets });

@@ -3,6 +3,7 @@
 
 import { sanitizeRule } from './rules.js';
 import { DEFAULT_UNIQUE, uniquePattern } from './unique.js';
+import { sanitizeClocks } from './clocks.js';
 
 export const CONFIG_VERSION = 1;
 export const MAX_RECENT = 10;
@@ -22,6 +23,7 @@ export function defaultConfig() {
     copy: false, // items are copied to their new places, the originals kept
     unique: false, // colliding new names are numbered apart
     companions: false, // raw files, twins and sidecars follow their photo
+    clocks: {}, // camera -> minutes added to its dates taken
     uniquePattern: DEFAULT_UNIQUE, // how: " ({k})" gives "Photo (2).jpg"
     sort: { key: 'native', dir: 1 },
     filterMode: 'text',
@@ -53,6 +55,7 @@ export function parseConfig(text) {
   cfg.copy = raw.copy === true;
   cfg.unique = raw.unique === true;
   cfg.companions = raw.companions === true;
+  cfg.clocks = sanitizeClocks(raw.clocks);
   if (typeof raw.uniquePattern === 'string') cfg.uniquePattern = uniquePattern(raw.uniquePattern.slice(0, 64));
   cfg.destination = typeof raw.destination === 'string' && raw.destination.startsWith('/') ? raw.destination : null;
   if (raw.sort && SORT_KEYS.includes(raw.sort.key)) cfg.sort = { key: raw.sort.key, dir: raw.sort.dir === -1 ? -1 : 1 };
@@ -66,6 +69,7 @@ export function parseConfig(text) {
       .slice(0, MAX_PRESETS)
       .map((p) => ({
         name: p.name, rules: rules(p.rules), ...(p.folders === true ? { folders: true } : {}), ...(p.companions === true ? { companions: true } : {}),
+        ...(Object.keys(sanitizeClocks(p.clocks)).length ? { clocks: sanitizeClocks(p.clocks) } : {}),
         ...(p.unique === true ? { unique: true, uniquePattern: uniquePattern(String(p.uniquePattern ?? DEFAULT_UNIQUE).slice(0, 64)) } : {}),
       }));
   }
@@ -91,6 +95,7 @@ export function serializeConfig(cfg) {
     copy: cfg.copy,
     unique: cfg.unique,
     companions: cfg.companions,
+    clocks: cfg.clocks,
     uniquePattern: cfg.uniquePattern,
     sort: cfg.sort,
     filterMode: cfg.filterMode,

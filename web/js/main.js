@@ -21,6 +21,7 @@ import { createFilterBar } from './views/filter-bar.js';
 import { createList } from './views/list.js';
 import { createRulesPanel } from './views/rules-panel.js';
 import { createMetaPanel } from './views/meta-panel.js';
+import { createClocksPanel } from './views/clocks-panel.js';
 import { createPresetsPanel } from './views/presets-panel.js';
 import { createStatusBar } from './views/status-bar.js';
 import { createSheet, createToasts } from './views/sheet.js';
@@ -103,6 +104,7 @@ const intents = {
   setRemoveEmptied: (on) => dispatch('setRemoveEmptied', on),
   setUnique: (on) => dispatch('setUnique', on),
   setCompanions: (on) => dispatch('setCompanions', on),
+  setClock: (camera, minutes) => dispatch('setClock', { camera, minutes }),
   setUniquePattern: (text) => dispatch('setUniquePattern', text),
   setCopy: (on) => dispatch('setCopy', on),
   chooseDestination: async () => {
@@ -193,6 +195,7 @@ const filterBar = createFilterBar({ store, intents });
 list = createList({ store, intents, thumbnails: () => thumbnails });
 const rules = createRulesPanel({ store, intents });
 createMetaPanel({ store, intents });
+createClocksPanel({ store, intents });
 const presets = createPresetsPanel({ store, intents });
 createStatusBar({ store, intents });
 createSheet({ store, intents });

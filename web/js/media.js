@@ -6,9 +6,18 @@ import { patternNeeds } from './template.js';
 import { compileChain, evaluateAll } from './rules.js';
 import { wallClockMs } from './formats.js';
 import { t } from './i18n/index.js';
+import { cameraOf } from './clocks.js';
 
-/** The date taken ("YYYY-MM-DDThh:mm:ss[.sss]", a local wall clock) as local milliseconds; 0 when absent. */
-export const takenMs = (fields) => (/Z$/.test(fields?.dateTaken || '') ? 0 : wallClockMs(fields?.dateTaken));
+/**
+ * The date taken ("YYYY-MM-DDThh:mm:ss[.sss]", a local wall clock) as local
+ * milliseconds, moved by its camera's offset in `clocks` (minutes by camera);
+ * 0 when absent.
+ */
+export function takenMs(fields, clocks = null) {
+  const ms = /Z$/.test(fields?.dateTaken || '') ? 0 : wallClockMs(fields?.dateTaken);
+  const offset = ms && clocks ? clocks[cameraOf(fields)] : 0;
+  return offset ? ms + offset * 60000 : ms;
+}
 
 const needsOf = new WeakMap(); // rules array -> its needs; the store never changes a chain in place
 
@@ -54,9 +63,9 @@ export function mergeMedia(before, read, hash) {
 }
 
 /** Each listed item's date taken (0 where unknown), by index. */
-export function takenColumn(items, media) {
+export function takenColumn(items, media, clocks = null) {
   const out = new Float64Array(items.length);
-  for (let i = 0; i < items.length; i++) out[i] = takenMs(media.get(items[i].path));
+  for (let i = 0; i < items.length; i++) out[i] = takenMs(media.get(items[i].path), clocks);
   return out;
 }
 

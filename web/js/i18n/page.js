@@ -48,6 +48,8 @@ const TEXTS = [
   ['#dest-clear', 'aria-label', 'page.destinationClear'],
   ['#copy-row span', 'text', 'page.copy'],
   ['#copy-row', 'title', 'page.copyTip'],
+  ['#clocks-summary', 'text', 'clocks.title'],
+  ['#clocks-hint', 'text', 'clocks.hint'],
   ['#companions-row span', 'text', 'page.companions'],
   ['#companions-row', 'title', 'page.companionsTip'],
   ['#companions-hint', 'text', 'page.companionsHint'],

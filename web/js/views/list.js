@@ -49,7 +49,7 @@ export function rowModel(state, v, stamp) {
     labelPending: edit?.label !== undefined,
     comment: edit?.comment ?? it.comment,
     commentPending: edit?.comment !== undefined,
-    taken: takenMs(state.media.map.get(it.path)),
+    taken: takenMs(state.media.map.get(it.path), state.config.clocks),
   };
   const shown = [folder, newName, m.changed, m.severity, problems ? JSON.stringify(problems) : '', result ? `${result.ok}${result.text}` : '', m.tags.join('\u0001'), m.tagsPending, m.label, m.labelPending, m.comment, m.commentPending, m.taken];
   m.stamp = `${it.path}\0${stamp}\0${shown.join('\0')}`;
