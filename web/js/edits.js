@@ -40,3 +40,21 @@ export function forget(edits, paths) {
 
 /** The tag list typed in the tag field: ";"-separated, trimmed, empties dropped. */
 export const parseTags = (text) => text.split(';').map((t) => t.trim()).filter(Boolean);
+
+/**
+ * An item's pending edit with what a rule made from its name (`rule`,
+ * {tags, label, comment}): the rule's tags join the tags, its label and
+ * comment apply where the panel set none. Undefined when nothing changes.
+ */
+export function withRuleMeta(item, rule, edit) {
+  if (!rule) return edit;
+  const out = { ...edit };
+  if (rule.tags) {
+    const before = edit?.tags ?? item.tags;
+    const tags = [...new Set([...before, ...rule.tags])];
+    if (edit?.tags || tags.length !== before.length) out.tags = tags;
+  }
+  if (rule.label !== undefined && edit?.label === undefined && rule.label !== item.label) out.label = rule.label;
+  if (rule.comment !== undefined && edit?.comment === undefined && rule.comment !== item.comment) out.comment = rule.comment;
+  return Object.keys(out).length ? out : undefined;
+}

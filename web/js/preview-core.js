@@ -8,6 +8,7 @@
 import { compileChain, evaluateAll } from './rules.js';
 import { checkConflicts, skipErrorRows, invalidNames, severityOf, makeUnique } from './conflicts.js';
 import { COLLISIONS } from './unique.js';
+import { withRuleMeta } from './edits.js';
 import { filterItems, sortIndexes, textMatcher } from './filter.js';
 import { joinPath } from './text.js';
 import { placeFor } from './folders.js';
@@ -71,7 +72,8 @@ export function computePreview({ items, names = null, rules, scope = 'all', sele
   const allGroups = companionGroups(items);
   const groups = companions ? allGroups : null;
   const runOn = groups ? mainsOf(groups, order) : order;
-  evaluateAll(chain, items, runOn, newNames, { taken: dateTaken, media, missing });
+  const ruleMeta = [];
+  evaluateAll(chain, items, runOn, newNames, { taken: dateTaken, media, missing, meta: ruleMeta });
   // a name that cannot be sent back exactly is never renamed
   const invalid = invalidNames(items);
   for (let i = 0; i < items.length; i++) if (newNames[i] === undefined || invalid[i]) newNames[i] = items[i].name;
@@ -96,12 +98,17 @@ export function computePreview({ items, names = null, rules, scope = 'all', sele
   const check = checkConflicts(items, newNames, options);
   // apply can only go ahead with these rows skipped, so the counts shown leave them out too
   const leftOut = check.errors ? skipErrorRows(items, newNames, { ...options, check }).skip : null;
-  const counts = countRows(items, check, leftOut, edited || new Set(edits.keys()));
+  // metadata a rule made counts where it changes something
+  const metaRows = new Map();
+  ruleMeta.forEach((m, i) => { if (withRuleMeta(items[i], m, edits.get(i))) metaRows.set(i, m); });
+  const editedRows = new Set(edited || edits.keys());
+  for (const i of metaRows.keys()) editedRows.add(i);
+  const counts = countRows(items, check, leftOut, editedRows);
   // what the panel offers help with: companions to take along, names to number apart
   let collide = 0;
   check.problems.forEach((list) => { if (list.some(([c]) => COLLISIONS.has(c))) collide++; });
   const found = { companions: companionCount(allGroups), collide };
-  return { base: Int32Array.from(base), newNames, check, leftOut, chainErrors: chain.errors, filterError, counts, found };
+  return { base: Int32Array.from(base), newNames, check, leftOut, chainErrors: chain.errors, filterError, counts, found, ruleMeta: metaRows };
 }
 
 /** The main items of the groups with an item in `order`, in the order they first come. */
@@ -122,6 +129,7 @@ export function pack(p) {
   const message = {
     base: p.base, codes, ends, rows: Int32Array.from(rows), lists, renamed, checkCounts: counts,
     leftOut: p.leftOut, chainErrors: p.chainErrors, filterError: p.filterError, rowCounts: p.counts, found: p.found,
+    ruleMeta: [...(p.ruleMeta ?? [])],
   };
   const transfer = [message.base.buffer, codes.buffer, ends.buffer, message.rows.buffer, renamed.buffer];
   if (p.leftOut) transfer.push(p.leftOut.buffer);
@@ -141,5 +149,6 @@ export function unpack(m) {
     filterError: m.filterError,
     counts: m.rowCounts,
     found: m.found,
+    ruleMeta: new Map(m.ruleMeta),
   };
 }

@@ -124,19 +124,20 @@ export function compileChain(rules, { folders = false } = {}) {
  * numbering order), writing new names into `out`. `columns` (optional) holds,
  * by item index, `taken` (the date taken in ms, 0 where unknown) and `media`
  * (what `readMedia` answered; else `item.media` is read), and receives in
- * `missing` the values each item lacks (["artist", …]). A rule that needs
+ * `missing` the values each item lacks (["artist", …]) and in `meta` the
+ * metadata rules made for it ({tags, label, comment}). A rule that needs
  * the sizes of its counters' groups gets one more pass first. A generator: it
  * yields after every `slice` items so that a caller can spread the work over
  * frames.
  */
 export function* evaluate(chain, items, scope, out, slice = 4096, columns = null) {
-  const { taken = null, media = null, missing = null } = columns || {};
+  const { taken = null, media = null, missing = null, meta = null } = columns || {};
   let at = 0;
   const note = (what) => {
     const list = missing[at] || (missing[at] = []);
     if (!list.includes(what)) list.push(what);
   };
-  const ctx = { index: 0, folderIndex: 0, item: null, taken: 0, media: undefined, scratch: new Map(), pass: 0, missing: null };
+  const ctx = { index: 0, folderIndex: 0, item: null, taken: 0, media: undefined, scratch: new Map(), pass: 0, missing: null, meta: null };
   let done = 0;
   for (let pass = 0; pass < chain.passes; pass++) {
     ctx.pass = pass;
@@ -155,7 +156,9 @@ export function* evaluate(chain, items, scope, out, slice = 4096, columns = null
       ctx.taken = taken ? taken[i] : 0;
       ctx.media = media ? media[i] : item.media;
       at = i;
+      ctx.meta = null;
       out[i] = chain.run(item, ctx);
+      if (meta && ctx.meta) meta[i] = ctx.meta;
       if (++done % slice === 0) yield done;
     }
   }

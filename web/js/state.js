@@ -7,6 +7,7 @@ import { severityOf, isInvalidUtf8 } from './conflicts.js';
 import { countChanges } from './batch.js';
 import { NameList } from './names.js';
 import { placeFor } from './folders.js';
+import { withRuleMeta } from './edits.js';
 
 export function initialState() {
   return {
@@ -35,7 +36,7 @@ export function initialState() {
 }
 
 export function emptyPreview() {
-  return { newNames: new NameList('', new Uint32Array(0)), check: null, leftOut: null, base: new Int32Array(0), chainErrors: {}, filterError: '', counts: null, found: { companions: 0, collide: 0 }, stamp: 0, pending: false };
+  return { newNames: new NameList('', new Uint32Array(0)), check: null, leftOut: null, base: new Int32Array(0), chainErrors: {}, filterError: '', counts: null, found: { companions: 0, collide: 0 }, ruleMeta: new Map(), stamp: 0, pending: false };
 }
 
 /** The rows shown: the preview's order, narrowed by the problem filter. */
@@ -75,7 +76,7 @@ export function outgoingChanges(state) {
     const it = items[i];
     if (isInvalidUtf8(it.name) || (leftOut && leftOut[i])) continue;
     const rename = check.renamed[i] === 1;
-    const edit = state.edits.get(it.path);
+    const edit = withRuleMeta(it, state.preview.ruleMeta?.get(i), state.edits.get(it.path));
     if (!rename && !edit) continue;
     const before = {};
     if (edit) for (const k of Object.keys(edit)) before[k] = it[k];

@@ -77,6 +77,8 @@ const width = (tok) => {
  * item, media, taken (ms, 0 when unknown), now}.
  */
 function reader(tok, groups) {
+  // a named group by its bare name too ({event}): the match's own names come first
+  if (groups.names.has(tok.name)) return reader({ ...tok, name: `<${tok.name}>` }, groups);
   const { name } = tok;
   switch (name) {
     case 'name': noFormat(tok); return { get: (e) => e.parts.base };

@@ -14,6 +14,7 @@ import spaces from './spaces.js';
 import unicode from './unicode.js';
 import list from './list.js';
 import template from './template.js';
+import metadata from './metadata.js';
 
-export const RULES = [replace, regex, insert, remove, strip, caseRule, number, date, ext, spaces, unicode, list, template];
+export const RULES = [replace, regex, insert, remove, strip, caseRule, number, date, ext, spaces, unicode, list, template, metadata];
 export const RULE_BY_TYPE = Object.fromEntries(RULES.map((r) => [r.type, r]));

@@ -122,3 +122,9 @@ export function counterOf(start, step, skip = '') {
     },
   };
 }
+
+/** The groups a match expression has, by number and by name. */
+export function groupsOf(source) {
+  const empty = new RegExp(`(?:${source})|`, 'u').exec('');
+  return { count: empty.length - 1, names: new Set(Object.keys(empty.groups || {})) };
+}

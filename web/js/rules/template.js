@@ -2,7 +2,7 @@
 // "{taken:YYYY-MM-DD} {model} {n:3}". The language itself is in template.js.
 import { joinName, splitName } from '../text.js';
 import { compileToken, parsePattern } from '../template.js';
-import { counterOf, int, quote, where } from './shared.js';
+import { counterOf, groupsOf, int, quote, where } from './shared.js';
 import { t } from '../i18n/index.js';
 
 const RESTARTS = [['never', t('template.never')], ['folder', t('template.inFolder')], ['group', t('template.inGroup')]];
@@ -16,12 +16,6 @@ function replaceEach(text, re, fill) {
     last = found.index + found[0].length;
   }
   return out + text.slice(last);
-}
-
-/** The groups a match expression has, by number and by name. */
-function groupsOf(source) {
-  const empty = new RegExp(`(?:${source})|`, 'u').exec('');
-  return { count: empty.length - 1, names: new Set(Object.keys(empty.groups || {})) };
 }
 
 /**

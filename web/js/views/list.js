@@ -8,6 +8,7 @@ import { ROW_HEIGHT } from '../protocol.js';
 import { coverage } from '../selection.js';
 import { takenMs } from '../media.js';
 import { placeFor } from '../folders.js';
+import { withRuleMeta } from '../edits.js';
 import { relativeFolder } from '../text.js';
 
 /**
@@ -18,7 +19,7 @@ import { relativeFolder } from '../text.js';
 export function rowModel(state, v, stamp) {
   const i = state.view[v];
   const it = state.listing.items[i];
-  const edit = state.edits.get(it.path);
+  const edit = withRuleMeta(it, state.preview.ruleMeta?.get(i), state.edits.get(it.path));
   const problems = state.preview.check ? state.preview.check.problems.get(i) : undefined;
   const result = state.results.get(it.path) || null;
   let newName = state.preview.newNames.at(i) ?? it.name;
