@@ -10,6 +10,7 @@ const Bridge::Command Bridge::kCommands[] = {
     {"chooseFolder", &Bridge::chooseFolder},
     {"listFolder", &Bridge::listFolder},
     {"statPaths", &Bridge::statPaths},
+    {"folderVolumes", &Bridge::folderVolumes},
     {"apply", &Bridge::apply},
     {"runBatch", &Bridge::runBatch},
     {"cancelBatch", &Bridge::cancelBatch},

@@ -119,6 +119,7 @@ class Bridge {
   void chooseFolder(std::int64_t id, const nlohmann::json& args);
   void listFolder(std::int64_t id, const nlohmann::json& args);
   void statPaths(std::int64_t id, const nlohmann::json& args);
+  void folderVolumes(std::int64_t id, const nlohmann::json& args);
   void apply(std::int64_t id, const nlohmann::json& args);
   void runBatch(std::int64_t id, const nlohmann::json& args);
   void cancelBatch(std::int64_t id, const nlohmann::json& args);

@@ -1,6 +1,8 @@
-// chooseFolder, listFolder and statPaths.
+// chooseFolder, listFolder, statPaths and folderVolumes.
 #include "args.hpp"
 #include "bridge.hpp"
+#include "catalogue/page_path.hpp"
+#include "catalogue/volume.hpp"
 #include "part_pacer.hpp"
 
 namespace quarrytide {
@@ -90,6 +92,24 @@ void Bridge::statPaths(std::int64_t id, const nlohmann::json& args) {
       if (auto record = catalogue.describe(path)) files.push_back(std::move(*record));
     }
     replies->resolveRecords(id, std::nullopt, files);
+  });
+}
+
+void Bridge::folderVolumes(std::int64_t id, const nlohmann::json& args) {
+  auto folders = Args(args).strings("folders");
+  if (!folders) return replies_->fail(id, {ErrorCode::kBadRequest, "missing folders"});
+  // In the order given; null for a folder that cannot be looked at.
+  io_.submit([replies = replies_, id, folders = std::move(*folders)] {
+    nlohmann::json list = nlohmann::json::array();
+    for (const auto& folder : folders) {
+      const auto v = namesNoItem(folder) ? std::nullopt : volumeOf(folder);
+      list.push_back(v ? nlohmann::json{{"folder", folder},
+                                        {"type", v->type},
+                                        {"ignoresCase", v->ignoresCase},
+                                        {"nameMax", v->nameMax}}
+                       : nlohmann::json(nullptr));
+    }
+    replies->resolve(id, true, {{"volumes", std::move(list)}});
   });
 }
 

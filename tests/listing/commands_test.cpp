@@ -1,4 +1,5 @@
 // The listing commands' arguments, replies and order, against a fake catalogue.
+#include "catalogue/volume.hpp"
 #include "fakes.hpp"
 #include "transcript.hpp"
 
@@ -148,6 +149,26 @@ TEST(StatPathsCommand, DescribesExistingPathsInOrderAndMalformedListsAsEmpty) {
       {"path":"/c","name":"c","basename":"c","ext":"","isDir":false,"size":0,"created":0,"modified":0,"tags":[],"label":0,"comment":""}]}}
     {"id":2,"cmd":"statPaths","args":{"paths":["/a",3]}} => {"id":2,"ok":true,"payload":{"files":[]}}
     {"id":3,"cmd":"statPaths"} => {"id":3,"ok":true,"payload":{"files":[]}})");
+}
+
+// The real statfs: /dev/shm is a tmpfs; a folder not there yet is on the
+// volume above it; the magic numbers name the file systems that ignore case.
+TEST(FolderVolumesCommand, NamesEachFoldersFileSystemAndWhetherItIgnoresCase) {
+  BridgeRig rig;
+  expectTranscript(rig, R"(
+    {"id":2,"cmd":"folderVolumes"} => {"code":"bad-request","id":2,"ok":false,"payload":"missing folders"}
+    {"id":1,"cmd":"folderVolumes","args":{"folders":["/dev/shm","/dev/shm/not/yet",""]}} => {"id":1,"ok":true,"payload":{"volumes":[
+      {"folder":"/dev/shm","ignoresCase":false,"nameMax":255,"type":"tmpfs"},
+      {"folder":"/dev/shm/not/yet","ignoresCase":false,"nameMax":255,"type":"tmpfs"},null]}})");
+  for (const auto& [magic, name, ignoresCase] : {std::tuple{0x4d44, "vfat", true},
+                                                 {0x2011BAB0, "exfat", true},
+                                                 {0x5346544e, "ntfs", true},
+                                                 {0xFF534D42, "cifs", true},
+                                                 {0xEF53, "ext4", false},
+                                                 {0x1234, "0x1234", false}}) {
+    const Volume v = volumeOfType(static_cast<std::int32_t>(magic), 255);
+    EXPECT_EQ(std::tuple(v.type, v.ignoresCase), std::tuple(std::string(name), ignoresCase));
+  }
 }
 
 TEST(ChooseFolderCommand, StartsWhereAskedAndListsTheChoiceWithTheFlagsSentOrAnswersNull) {

@@ -37,6 +37,8 @@ export const actions = {
   setRemoveEmptied: (state, on) => withConfig(state, { removeEmptied: Boolean(on) }),
   setUnique: (state, on) => withConfig(state, { unique: Boolean(on) }),
   setCompanions: (state, on) => withConfig(state, { companions: Boolean(on) }),
+  setPortable: (state, on) => withConfig(state, { portable: Boolean(on) }),
+  volumesRead: (state, volumes) => ({ volumes }),
   /** A camera's clock offset in minutes; 0 or null forgets it. */
   setClock: (state, { camera, minutes }) => {
     const clocks = { ...state.config.clocks };

@@ -115,6 +115,7 @@ export function createBridgeClient(post) {
     chooseFolder: (recursive, kind, more = {}, onPart = null) => request('chooseFolder', { recursive, kind, ...more, ...(onPart ? PARTS : {}) }, onPart),
     listFolder: (folder, recursive, kind, more = {}, onPart = null) => request('listFolder', { folder, recursive, kind, ...more, ...(onPart ? PARTS : {}) }, onPart),
     statPaths: (paths) => request('statPaths', { paths }),
+    folderVolumes: (folders) => request('folderVolumes', { folders }),
     // `all`: every tag too, by its library key
     readMedia: (paths, hash, all = false) => request('readMedia', { paths, ...(hash ? { hash } : {}), ...(all ? { all: true } : {}) }),
     apply: (ops, batch = null) => request('apply', batch ? { ops, ...batch } : { ops }),

@@ -24,6 +24,7 @@ export function defaultConfig() {
     unique: false, // colliding new names are numbered apart
     companions: false, // raw files, twins and sidecars follow their photo
     clocks: {}, // camera -> minutes added to its dates taken
+    portable: false, // every name checked as FAT and Windows take it
     uniquePattern: DEFAULT_UNIQUE, // how: " ({k})" gives "Photo (2).jpg"
     sort: { key: 'native', dir: 1 },
     filterMode: 'text',
@@ -56,6 +57,7 @@ export function parseConfig(text) {
   cfg.unique = raw.unique === true;
   cfg.companions = raw.companions === true;
   cfg.clocks = sanitizeClocks(raw.clocks);
+  cfg.portable = raw.portable === true;
   if (typeof raw.uniquePattern === 'string') cfg.uniquePattern = uniquePattern(raw.uniquePattern.slice(0, 64));
   cfg.destination = typeof raw.destination === 'string' && raw.destination.startsWith('/') ? raw.destination : null;
   if (raw.sort && SORT_KEYS.includes(raw.sort.key)) cfg.sort = { key: raw.sort.key, dir: raw.sort.dir === -1 ? -1 : 1 };
@@ -96,6 +98,7 @@ export function serializeConfig(cfg) {
     unique: cfg.unique,
     companions: cfg.companions,
     clocks: cfg.clocks,
+    portable: cfg.portable,
     uniquePattern: cfg.uniquePattern,
     sort: cfg.sort,
     filterMode: cfg.filterMode,

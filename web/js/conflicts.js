@@ -4,6 +4,7 @@
 
 import { joinPath, utf8Length } from './text.js';
 import { placeFor } from './folders.js';
+import { STRICT_TYPES, portableProblem } from './portable.js';
 import { t, word } from './i18n/index.js';
 
 export const MAX_NAME_BYTES = 255;
@@ -24,6 +25,7 @@ export const ISSUES = {
   hidden: { severity: 'warning', word: t('issue.hiddenWord'), text: () => t('issue.hidden') },
   outside: { severity: 'warning', word: t('issue.outsideWord'), text: () => t('issue.outside') },
   notAFolder: { severity: 'error', word: t('issue.notAFolderWord'), text: (d) => t('issue.notAFolder', { name: d }) },
+  portable: { severity: 'error', word: t('issue.portableWord'), text: (d) => t(`issue.portable.${d.split(':')[0]}`, { what: d.slice(d.indexOf(':') + 1) }) },
   companion: { severity: 'error', word: t('issue.companionWord'), text: (d) => t('issue.companion', { name: d }) },
   noTaken: { severity: 'warning', word: t('issue.noTakenWord'), text: () => t('issue.noTaken') },
   missing: { severity: 'warning', word: (d) => t('issue.missingWord', { what: fieldName(d) }), text: (d) => t('issue.missing', { what: fieldName(d) }) },
@@ -268,10 +270,13 @@ class NameBuckets {
  * the items `moving[i]` (those the rules act on) go below that folder. Either
  * way a name is checked in the folder it goes to. With `copy`, every item
  * keeps its name, renamed or not. `groups[i]` (optional, companionGroups)
- * binds companions: an error of one blocks its whole group. Returns per-item problem
+ * binds companions: an error of one blocks its whole group. With `portable`,
+ * or in a folder whose volume (`volumes[dir].type`, folderVolumes) refuses
+ * them, names FAT, exFAT, NTFS and SMB refuse are the error `portable`.
+ * Returns per-item problem
  * lists (undefined where none) and row counts.
  */
-export function checkConflicts(items, newNames, { skip = null, tags = null, taken = null, missing = null, names = null, folders = false, root = null, destination = null, moving = null, copy = false, groups = null } = {}) {
+export function checkConflicts(items, newNames, { skip = null, tags = null, taken = null, missing = null, names = null, folders = false, root = null, destination = null, moving = null, copy = false, groups = null, portable = false, volumes = null } = {}) {
   const n = items.length;
   // a listing's names as one text are read in place, not made one by one
   const nameOf = names ? (i) => names.at(i) : (i) => items[i].name;
@@ -288,6 +293,12 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
 
   const add = (i, code, detail) => {
     (problems[i] || (problems[i] = [])).push(detail === undefined ? [code] : [code, detail]);
+  };
+  // folders where the names such file systems refuse are errors
+  const strict = (dir) => portable || Boolean(volumes && STRICT_TYPES.has(volumeAt(volumes, dir)?.type));
+  const caseTwin = (i, dir, name) => {
+    add(i, 'case', name);
+    if (strict(dir)) add(i, 'portable', `case:${name}`);
   };
 
   // where a name that makes folders, or an item bound for the destination, goes
@@ -352,6 +363,7 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
         else shared.push(first, i);
       }
       checkName(i, firstOf(i), fin, add, flags);
+      if (strict(dir)) { const why = portableProblem(fin); if (why) add(i, 'portable', why); }
       if (missing && missing[i]) for (const what of missing[i]) add(i, what === 'date taken' ? 'noTaken' : 'missing', what === 'date taken' ? undefined : what);
       if (taken && taken(dir, fin)) add(i, 'unlisted', fin);
     }
@@ -362,7 +374,9 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
       if (item.dir !== lastDir) { lastDir = item.dir; dirId = dirs.get(lastDir); }
       if (dirId === undefined) continue;
       const name = nameOf(i);
-      for (let j = buckets.find(dirId, name); j >= 0; j = buckets.next[j]) add(j, finals[j] === name ? 'exists' : 'case', name);
+      for (let j = buckets.find(dirId, name); j >= 0; j = buckets.next[j]) {
+        if (finals[j] === name) add(j, 'exists', name); else caseTwin(j, lastDir, name);
+      }
     }
     for (const i of shared) {
       const fin = finals[i];
@@ -374,7 +388,7 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
       }
       const p = problems[i];
       if (same > 1 && !(p && p.some(([c]) => c === 'exists'))) add(i, 'dup', same);
-      if (twin !== undefined && !(p && p.some(([c]) => c === 'case'))) add(i, 'case', finals[twin]);
+      if (twin !== undefined && !(p && p.some(([c]) => c === 'case'))) caseTwin(i, dirOf(i), finals[twin]);
     }
     buckets.release();
   }
@@ -397,6 +411,12 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
     if (s) skipped++;
   }
   return { problems, errors, warnings, skipped, renamed };
+}
+
+/** The volume of `dir`: its own, else that of the nearest folder above it that was asked about (a folder a batch makes). */
+function volumeAt(volumes, dir) {
+  for (let d = dir; d; d = d === '/' ? '' : d.slice(0, d.lastIndexOf('/')) || '/') if (volumes[d]) return volumes[d];
+  return undefined;
 }
 
 /** Gives every renamed companion of a row with an error the error `companion`, naming that row. */

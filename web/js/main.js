@@ -10,6 +10,7 @@ import { isInvalidUtf8 } from './conflicts.js';
 import { createNotices } from './services/notices.js';
 import { createSettings } from './services/settings.js';
 import { createListing } from './services/listing.js';
+import { createVolumes } from './services/volumes.js';
 import { createPreview } from './services/preview.js';
 import { createBatchRunner } from './services/batch-runner.js';
 import { createThumbnails } from './services/thumbnails.js';
@@ -43,6 +44,7 @@ const { toast, ask } = notices;
 const settings = createSettings({ store, bridge, toast });
 const listing = createListing({ store, bridge, toast });
 const preview = createPreview({ store, bridge, toast });
+createVolumes({ store, bridge });
 createMedia({ store, bridge });
 // the token menu of a template offers the fields of the file in focus
 offerFieldsOf(() => {
@@ -104,6 +106,7 @@ const intents = {
   setRemoveEmptied: (on) => dispatch('setRemoveEmptied', on),
   setUnique: (on) => dispatch('setUnique', on),
   setCompanions: (on) => dispatch('setCompanions', on),
+  setPortable: (on) => dispatch('setPortable', on),
   setClock: (camera, minutes) => dispatch('setClock', { camera, minutes }),
   setUniquePattern: (text) => dispatch('setUniquePattern', text),
   setCopy: (on) => dispatch('setCopy', on),

@@ -46,9 +46,10 @@ function countRows(items, check, leftOut, edited) {
  * folders below `root` (the listed folder); `destination`: the folder the
  * items the rules act on move into; `copy`: the originals stay; `unique`:
  * the pattern ("{k}") that numbers colliding names apart, null to leave them;
- * `companions`: companion files follow their group's main item.
+ * `companions`: companion files follow their group's main item; `portable`
+ * and `volumes`: checkConflicts'.
  */
-export function computePreview({ items, names = null, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), edited = null, taken = null, previousNames = null, dateTaken = null, media = null, folders = false, root = null, destination = null, copy = false, unique = null, companions = false }) {
+export function computePreview({ items, names = null, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), edited = null, taken = null, previousNames = null, dateTaken = null, media = null, folders = false, root = null, destination = null, copy = false, unique = null, companions = false, portable = false, volumes = null }) {
   const tagsOf = (i) => edits.get(i)?.tags ?? items[i].tags;
   const labelOf = (i) => edits.get(i)?.label ?? items[i].label;
   const filterError = textMatcher(filter.text || '', filter.mode || 'text').error || textMatcher(filter.exclude || '', filter.mode || 'text').error;
@@ -87,7 +88,7 @@ export function computePreview({ items, names = null, rules, scope = 'all', sele
     for (const i of order) moving[i] = 1;
     if (groups) for (let j = 0; j < items.length; j++) if (moving[groups[j]]) moving[j] = 1;
   }
-  const options = { tags, taken: isTaken, missing, names, folders, root, destination, moving, copy, groups };
+  const options = { tags, taken: isTaken, missing, names, folders, root, destination, moving, copy, groups, portable, volumes };
   // the companions follow their main item's new name, each with its own ending
   if (groups) {
     const ran = new Uint8Array(items.length);

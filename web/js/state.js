@@ -23,6 +23,7 @@ export function initialState() {
     // copies per chunk would be quadratic) and `version` tells that it did
     media: { map: new Map(), version: 0 },
     preview: emptyPreview(),
+    volumes: {}, // folder -> {type, ignoresCase}: the file systems of the listed folders
     view: new Int32Array(0), // the indexes shown, in order
     results: new Map(), // path -> {ok, text} of the last batch
     lastResult: null, // {title, ok, failed, unsent}

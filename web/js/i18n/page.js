@@ -50,6 +50,8 @@ const TEXTS = [
   ['#copy-row', 'title', 'page.copyTip'],
   ['#clocks-summary', 'text', 'clocks.title'],
   ['#clocks-hint', 'text', 'clocks.hint'],
+  ['#portable-row span', 'text', 'page.portable'],
+  ['#portable-row', 'title', 'page.portableTip'],
   ['#companions-row span', 'text', 'page.companions'],
   ['#companions-row', 'title', 'page.companionsTip'],
   ['#companions-hint', 'text', 'page.companionsHint'],

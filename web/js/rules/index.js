@@ -15,6 +15,7 @@ import unicode from './unicode.js';
 import list from './list.js';
 import template from './template.js';
 import metadata from './metadata.js';
+import portable from './portable.js';
 
-export const RULES = [replace, regex, insert, remove, strip, caseRule, number, date, ext, spaces, unicode, list, template, metadata];
+export const RULES = [replace, regex, insert, remove, strip, caseRule, number, date, ext, spaces, unicode, list, template, metadata, portable];
 export const RULE_BY_TYPE = Object.fromEntries(RULES.map((r) => [r.type, r]));

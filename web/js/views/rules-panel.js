@@ -44,6 +44,7 @@ export function createRulesPanel({ store, intents }) {
   const uniqueInput = $('unique-input');
   $('unique-check').addEventListener('change', (e) => intents.setUnique(e.target.checked));
   $('companions-check').addEventListener('change', (e) => intents.setCompanions(e.target.checked));
+  $('portable-check').addEventListener('change', (e) => intents.setPortable(e.target.checked));
   uniqueInput.addEventListener('input', () => intents.setUniquePattern(uniqueInput.value));
   dest.addEventListener('change', takeDest);
   dest.addEventListener('keydown', (e) => { if (e.key === 'Enter') { e.preventDefault(); takeDest(); } });
@@ -153,6 +154,9 @@ export function createRulesPanel({ store, intents }) {
     $('copy-check').checked = state.config.copy;
     $('unique-check').checked = state.config.unique;
     $('companions-check').checked = state.config.companions;
+    $('portable-check').checked = state.config.portable;
+    // with the folder options: files bound elsewhere (folders on FAT drives are checked anyway)
+    $('portable-row').hidden = !(state.config.portable || state.config.folders || state.config.destination);
     $('companions-hint').hidden = !state.config.companions;
     // offered where they help: a listing with companions, rows that collide
     const found = state.preview.found ?? {};
