@@ -378,17 +378,26 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
         if (finals[j] === name) add(j, 'exists', name); else caseTwin(j, lastDir, name);
       }
     }
+    // each bucket counted once: 100,000 rows onto one name walked it per row
+    const counted = new Map(); // first item -> {counts: name -> rows, names: its names in order}
     for (const i of shared) {
-      const fin = finals[i];
-      let same = 0;
-      let twin;
-      for (let j = buckets.head(i); j >= 0; j = buckets.next[j]) {
-        if (finals[j] === fin) same++;
-        else if (twin === undefined) twin = j;
+      const head = buckets.head(i);
+      let b = counted.get(head);
+      if (!b) {
+        b = { counts: new Map(), names: [] };
+        for (let j = head; j >= 0; j = buckets.next[j]) {
+          const n = b.counts.get(finals[j]);
+          if (n === undefined) b.names.push(finals[j]);
+          b.counts.set(finals[j], (n || 0) + 1);
+        }
+        counted.set(head, b);
       }
+      const fin = finals[i];
+      const same = b.counts.get(fin);
+      const twin = b.names.find((name) => name !== fin);
       const p = problems[i];
       if (same > 1 && !(p && p.some(([c]) => c === 'exists'))) add(i, 'dup', same);
-      if (twin !== undefined && !(p && p.some(([c]) => c === 'case'))) caseTwin(i, dirOf(i), finals[twin]);
+      if (twin !== undefined && !(p && p.some(([c]) => c === 'case'))) caseTwin(i, dirOf(i), twin);
     }
     buckets.release();
   }

@@ -95,8 +95,11 @@ export function computePreview({ items, names = null, rules, scope = 'all', sele
     for (const g of runOn) ran[g] = 1;
     for (let j = 0; j < items.length; j++) if (groups[j] !== j && ran[groups[j]] && !invalid[j]) newNames[j] = companionName(items[j], newNames[groups[j]]);
   }
-  if (unique !== null) newNames = makeUnique(items, newNames, { ...options, pattern: unique, order: runOn });
-  const check = checkConflicts(items, newNames, options);
+  let check = checkConflicts(items, newNames, options);
+  if (unique !== null) {
+    const numbered = makeUnique(items, newNames, { ...options, pattern: unique, order: runOn, check });
+    if (numbered !== newNames) check = checkConflicts(items, (newNames = numbered), options);
+  }
   // apply can only go ahead with these rows skipped, so the counts shown leave them out too
   const leftOut = check.errors ? skipErrorRows(items, newNames, { ...options, check }).skip : null;
   // metadata a rule made counts where it changes something

@@ -25,13 +25,14 @@ export function uniquePattern(pattern) {
  * the rules made it (a "/" makes folders when `options.folders`); `pattern`
  * holds "{k}", which goes before the extension; `order` lists the rows in
  * numbering order (as listed when absent); the other options are
- * checkConflicts' (taken, folders, root, destination, moving, copy). A
+ * checkConflicts' (taken, folders, root, destination, moving, copy, groups;
+ * `check`, its answer for these names, when the caller has it). A
  * numbered name that collides again takes the next number. Returns a new
  * array, or `newNames` itself when nothing collides.
  */
-export function makeUnique(items, newNames, { pattern = DEFAULT_UNIQUE, order = null, ...options } = {}) {
+export function makeUnique(items, newNames, { pattern = DEFAULT_UNIQUE, order = null, check = null, ...options } = {}) {
   order ??= Array.from(items, (_, i) => i);
-  const check = checkConflicts(items, newNames, options);
+  check ??= checkConflicts(items, newNames, options);
   const colliding = (i) => check.renamed[i] === 1 && check.problems[i]?.some(([c]) => COLLISIONS.has(c));
   // companions are numbered with their main item, as one
   const { folders = false, destination = null, moving = null, root = null, taken = null, groups = null } = options;
@@ -54,6 +55,7 @@ export function makeUnique(items, newNames, { pattern = DEFAULT_UNIQUE, order = 
   const free = (j, name) => { const p = placeOf(j, name); return !used.has(key(p.dir, p.name)) && !(taken && taken(p.dir, p.name)); };
   const out = Array.from(newNames);
   const form = uniquePattern(pattern);
+  const tried = new Map();
   for (const [i, unit] of units) {
     if (!collides(unit)) continue;
     // the main item's name numbered k (1: as it is), the others following it
@@ -62,8 +64,13 @@ export function makeUnique(items, newNames, { pattern = DEFAULT_UNIQUE, order = 
     const folder = newNames[i].slice(0, newNames[i].length - last.length);
     const named = (k) => (k === 1 ? newNames[i] : `${folder}${base}${form.replaceAll('{k}', k)}${ext ? `.${ext}` : ''}`);
     const namesAt = (k) => unit.map((j) => (j === i ? named(k) : companionName(items[j], named(k))));
-    let k = 1;
+    // numbers already given to this name are not tried again: 100,000 rows
+    // onto one name would try each number before them
+    const p = placeOf(i, newNames[i]);
+    const from = key(p.dir, p.name);
+    let k = tried.get(from) ?? 1;
     while (k < MOST && !namesAt(k).every((name, m) => free(unit[m], name))) k++;
+    tried.set(from, k + 1);
     namesAt(k).forEach((name, m) => {
       out[unit[m]] = name;
       const p = placeOf(unit[m], name);
