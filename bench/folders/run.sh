@@ -13,7 +13,7 @@ folders=${FOLDERS_BENCH_FOLDERS:-120}
 copy_mb=${FOLDERS_BENCH_COPY_MB:-2048}
 file_mb=8
 rounds=${FOLDERS_BENCH_ROUNDS:-3}
-for b in quarrytide-headless bench-folders-loop; do
+for b in quarrytide-headless bench-apply-rename-loop; do
   [ -x "$bin/$b" ] || { echo "missing $bin/$b (build first)"; exit 1; }
 done
 shm=/dev/shm
@@ -60,7 +60,7 @@ awk -v n="$count" -v f="$folders" -v d="$dir" 'BEGIN {
 best headless moves; moves=$wall
 [ "$(find "$dir" -type f | wc -l)" -eq "$count" ] && [ "$(ls "$dir" | grep -c '^d')" -eq "$folders" ] ||
   { echo "moves missing"; exit 1; }
-best "$bin/bench-folders-loop" "$dir" "$count" "$folders"; moves_loop=$wall
+best "$bin/bench-apply-rename-loop" "$dir" "$count" "$folders"; moves_loop=$wall
 
 # The copies: files of $file_mb MB of random bytes, with a tag each.
 files=$((copy_mb / file_mb))

@@ -226,6 +226,21 @@ export async function intoFolders(web, folder) {
     fs.rmSync(drive, { recursive: true, force: true });
   }
   await web.click('#dest-clear');
+  // a Regex group names the folder; "../" moves up out of the folder listed
+  fresh(folder);
+  for (const name of ['Song (Artist).mp3', 'sub/up.txt']) { fs.mkdirSync(path.dirname(path.join(folder, name)), { recursive: true }); fs.writeFileSync(path.join(folder, name), name); }
+  for (const [listed, rule, fields, want] of [
+    [folder, 'Regular expression', { pattern: '(.+) \\((.+)\\)', with: '$2/$1' }, './Artist ./Artist/Song.mp3 ./sub ./sub/up.txt'],
+    [path.join(folder, 'sub'), 'Template', { pattern: '../{name}' }, './Artist ./Artist/Song.mp3 ./sub ./up.txt'],
+  ]) {
+    await u.clearRules();
+    await u.open(listed);
+    const card = await u.addRule(rule);
+    for (const [field, text] of Object.entries(fields)) { await web.clear(`${card} [data-field=${field}]`); await web.type(`${card} [data-field=${field}]`, text); }
+    await until(`${rule} in the preview`, 20000, async () => (await u.state('!s.preview.pending && s.preview.counts.renames')) === 1);
+    await u.apply(10000);
+    await until(`${rule} on disk`, 20000, () => tree() === want).catch((e) => { throw new Error(`${e.message}: ${tree()}`); });
+  }
   await web.click('#folders-check');
 }
 

@@ -298,7 +298,7 @@ async function main() {
 
   await step('names from inside the files: a lens and a GPS date written by exiftool, a date read from a name', 120000, () =>
     onRealPage(() => namesFromContent(web, path.join(process.env.HOME, 'Pictures', 'Content'))));
-  await step('into folders: photos sorted into year/month folders the batch makes, undone with the folders', 120000, () =>
+  await step('into folders: photos sorted into year/month folders the batch makes, undone with the folders, copied to another drive; a Regex group as a folder, ../ up', 180000, () =>
     onRealPage(() => intoFolders(web, path.join(process.env.HOME, 'Pictures', 'Sorted'))));
   await step('workflows: a camera card\'s companions renamed with their photo, a duplicate numbered apart', 120000, () =>
     onRealPage(() => workflows(web, path.join(process.env.HOME, 'Pictures', 'Card'))));

@@ -36,46 +36,57 @@ export function makeUnique(items, newNames, { pattern = DEFAULT_UNIQUE, order = 
   const colliding = (i) => check.renamed[i] === 1 && check.problems[i]?.some(([c]) => COLLISIONS.has(c));
   // companions are numbered with their main item, as one
   const { folders = false, destination = null, moving = null, root = null, taken = null, groups = null } = options;
-  const units = new Map(order.filter((i) => !groups || groups[i] === i).map((i) => [i, [i]]));
-  if (groups) for (let j = 0; j < items.length; j++) if (groups[j] !== j) units.get(groups[j])?.push(j);
-  const collides = (unit) => unit.some(colliding);
-  if (![...units.values()].some(collides)) return newNames;
-  // where row j goes under the new name `name`: its folder and last name
-  const placeOf = (j, name) => placeFor(items[j].dir, name, { folders, destination: destination && moving?.[j] ? destination : null, root })
-    ?? { dir: items[j].dir, name };
+  const others = new Map(); // main item -> its companions
+  if (groups) for (let j = 0; j < items.length; j++) if (groups[j] !== j) (others.get(groups[j]) ?? others.set(groups[j], []).get(groups[j])).push(j);
+  const mains = groups ? order.filter((i) => groups[i] === i) : order;
+  const collides = (i) => colliding(i) || Boolean(others.get(i)?.some(colliding));
+  const numbered = mains.filter(collides);
+  if (!numbered.length) return newNames;
+  // row j under the new name `name`, as a key of its folder and last name
+  const placed = folders || destination;
   const key = (dir, name) => `${dir}\0${name.toLowerCase()}`;
+  const keyOf = (j, name) => {
+    const p = placed && placeFor(items[j].dir, name, { folders, destination: destination && moving?.[j] ? destination : null, root });
+    return p ? key(p.dir, p.name) : key(items[j].dir, name);
+  };
   // the names that stay where they are, and those of renamed rows without a collision
   const used = new Set();
-  const inUnit = new Set();
-  for (const unit of units.values()) if (collides(unit)) for (const j of unit) inUnit.add(j);
+  const inUnit = new Uint8Array(items.length);
+  for (const i of numbered) { inUnit[i] = 1; for (const j of others.get(i) ?? []) inUnit[j] = 1; }
   for (let j = 0; j < items.length; j++) {
     if (check.renamed[j] !== 1 || options.copy) used.add(key(items[j].dir, items[j].name));
-    else if (!inUnit.has(j)) { const p = placeOf(j, newNames[j]); used.add(key(p.dir, p.name)); }
+    else if (!inUnit[j]) used.add(keyOf(j, newNames[j]));
   }
-  const free = (j, name) => { const p = placeOf(j, name); return !used.has(key(p.dir, p.name)) && !(taken && taken(p.dir, p.name)); };
+  const free = (j, name) => {
+    if (used.has(keyOf(j, name))) return false;
+    if (!taken) return true;
+    const p = placed ? placeFor(items[j].dir, name, { folders, destination: destination && moving?.[j] ? destination : null, root }) : null;
+    return !taken(p ? p.dir : items[j].dir, p ? p.name : name);
+  };
   const out = Array.from(newNames);
   const form = uniquePattern(pattern);
   const tried = new Map();
-  for (const [i, unit] of units) {
-    if (!collides(unit)) continue;
+  for (const i of numbered) {
     // the main item's name numbered k (1: as it is), the others following it
     const last = newNames[i].slice(newNames[i].lastIndexOf('/') + 1);
     const { base, ext } = items[i].isDir ? { base: last, ext: '' } : splitName(last);
     const folder = newNames[i].slice(0, newNames[i].length - last.length);
     const named = (k) => (k === 1 ? newNames[i] : `${folder}${base}${form.replaceAll('{k}', k)}${ext ? `.${ext}` : ''}`);
-    const namesAt = (k) => unit.map((j) => (j === i ? named(k) : companionName(items[j], named(k))));
+    const along = others.get(i) ?? [];
+    const fits = (name) => free(i, name) && along.every((j) => free(j, companionName(items[j], name)));
     // numbers already given to this name are not tried again: 100,000 rows
     // onto one name would try each number before them
-    const p = placeOf(i, newNames[i]);
-    const from = key(p.dir, p.name);
+    const from = keyOf(i, newNames[i]);
     let k = tried.get(from) ?? 1;
-    while (k < MOST && !namesAt(k).every((name, m) => free(unit[m], name))) k++;
+    while (k < MOST && !fits(named(k))) k++;
     tried.set(from, k + 1);
-    namesAt(k).forEach((name, m) => {
-      out[unit[m]] = name;
-      const p = placeOf(unit[m], name);
-      used.add(key(p.dir, p.name));
-    });
+    const name = named(k);
+    out[i] = name;
+    used.add(keyOf(i, name));
+    for (const j of along) {
+      out[j] = companionName(items[j], name);
+      used.add(keyOf(j, out[j]));
+    }
   }
   return out;
 }

@@ -238,6 +238,22 @@ test('a copy into a folder goes by its bytes: the bar and the words count what t
   assert.deepEqual([namesIn(root), namesIn(`${root}/out`)], [['a.jpg', 'bb.jpg', 'out'], ['x-a.jpg', 'x-bb.jpg']]);
 });
 
+test('the workflow switches show where they help: companions go along, colliding names are numbered apart from the sheet, portable names with the folder options', async () => {
+  const { page, root } = await open(['IMG_1.JPG', 'IMG_1.CR2', 'a.txt', 'b.txt']);
+  const shown = () => Promise.all(['#companions-row', '#unique-row', '#portable-row'].map((s) => page.isVisible(s)));
+  assert.deepEqual(await shown(), [true, false, false]);
+  await page.check('#companions-check');
+  await addRule(page, 'Template', { pattern: 'Trip' });
+  await page.waitForFunction(() => !document.getElementById('unique-row').hidden);
+  await openSheet(page);
+  await page.click('#sheet-content button:has-text("Number them apart")');
+  await page.waitForFunction(() => document.getElementById('unique-check').checked);
+  await applyAll(page);
+  assert.deepEqual(namesIn(root), ['Trip (2).txt', 'Trip.CR2', 'Trip.JPG', 'Trip.txt']);
+  await page.check('#folders-check');
+  assert.deepEqual(await shown(), [true, true, true]);
+});
+
 test('tags: completion from the folder, a comma refused, pending chips; a name that is not UTF-8 is never sent', async () => {
   const { page, native } = await open([['a.jpg', { tags: ['Holiday'] }], 'b.jpg', [Buffer.from('bad\xff.jpg', 'latin1')]]);
   assert.deepEqual(await page.$$eval('#tag-suggestions option', (o) => o.map((x) => x.value)), ['Holiday']);
