@@ -8,15 +8,10 @@
 #include "metadata/tag_store.hpp"
 #include "metadata/tags.hpp"
 #include "operation.hpp"
+#include "page_path.hpp"
 #include "rename.hpp"
 
 namespace quarrytide {
-
-namespace {
-
-std::string lastComponent(const std::string& path) { return path.substr(path.rfind('/') + 1); }
-
-}  // namespace
 
 OpResult applyOp(const Operation& op, PriorState* prior) {
   using Stage = OpResult::Stage;
@@ -39,7 +34,7 @@ OpResult applyOp(const Operation& op, PriorState* prior) {
   }
 
   if (op.newFolder) {
-    const std::string to = *op.newFolder + "/" + op.newName.value_or(lastComponent(current));
+    const std::string to = *op.newFolder + "/" + op.newName.value_or(nameOf(current));
     auto moved = op.copy ? copyItem(current, to, true) : moveItem(current, to);
     // another drive: copied, checked, then the original removed
     if (!moved && moved.error().code == ErrorCode::kCrossDevice && !op.copy)
@@ -48,7 +43,7 @@ OpResult applyOp(const Operation& op, PriorState* prior) {
       return {false,         op.path, std::nullopt, moved.error().message, moved.error().code,
               Stage::kRename};
     current = std::move(moved).value();
-  } else if (op.newName && *op.newName != lastComponent(current)) {
+  } else if (op.newName && *op.newName != nameOf(current)) {
     auto renamed = renameFile(current, *op.newName);
     if (!renamed)
       return {false,         op.path, std::nullopt, renamed.error().message, renamed.error().code,

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "page_path.hpp"
 #include "rename.hpp"
 
 namespace quarrytide {
@@ -26,8 +27,6 @@ struct Fd {
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
 };
-
-std::string folderOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
 
 int syncFolder(const std::string& path) {
   Fd dir(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

@@ -18,4 +18,11 @@ bool namesNoItem(std::string_view path);
 // does not mean the folder the text before it names.
 std::string plainPath(std::string_view path);
 
+// The parts of a path, split at its last "/": "/a/b/c" has the name "c", the
+// folder "/a/b/" (with its "/", to join a name to) and the parent "/a/b"
+// ("" for "/c").
+inline std::string nameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+inline std::string folderOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
+inline std::string parentOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
+
 }  // namespace quarrytide

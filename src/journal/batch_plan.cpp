@@ -18,11 +18,7 @@ namespace quarrytide {
 
 namespace {
 
-std::string folderOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
-std::string nameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 std::string_view folderView(std::string_view path) { return path.substr(0, path.rfind('/') + 1); }
-// The folder as a path of its own: "/a/b" for "/a/b/c", "" for "/c".
-std::string parentOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
 
 // Paths by their text, viewed in the changes (which outlive the map): a
 // batch of 100,000 copied 200,000 strings into two maps for each pass.

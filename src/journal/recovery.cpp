@@ -10,15 +10,13 @@
 #include <set>
 
 #include "catalogue/copy_item.hpp"
+#include "catalogue/page_path.hpp"
 #include "journal.hpp"
 #include "statement.hpp"
 
 namespace quarrytide {
 
 namespace {
-
-std::string folderOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
-std::string nameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 // Whether `path` names the item `id` (any item, when its identity is unknown
 // and the name is a temporary one, which nothing else would hold).

@@ -15,9 +15,6 @@ namespace quarrytide {
 
 namespace {
 
-std::string nameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
-std::string folderOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
-
 std::string madeUpId() {
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                       std::chrono::system_clock::now().time_since_epoch())
@@ -153,7 +150,7 @@ Result<BatchOutcome> runBatch(Journal* journal, BatchInfo info, std::vector<Chan
         rescue.emplace_back();
         rescue.back().path = c.newPath;
         rescue.back().newName = nameOf(to);
-        if (folderOf(to) != folderOf(c.newPath)) rescue.back().newFolder = folderOf(to);
+        if (parentOf(to) != parentOf(c.newPath)) rescue.back().newFolder = parentOf(to);
         rescued.push_back(i);
         c.error->message += " (moved back to \"" + nameOf(*moved) + "\")";
         c.newPath = *moved;
@@ -171,12 +168,12 @@ Result<BatchOutcome> runBatch(Journal* journal, BatchInfo info, std::vector<Chan
     // nor one items went into
     std::set<std::string> into;
     for (const Change& c : changes)
-      if (c.newPath) into.insert(folderOf(*c.newPath));
+      if (c.newPath) into.insert(parentOf(*c.newPath));
     std::vector<std::string> left;
     for (std::size_t i = 0; i < changes.size(); ++i)
       if (out.results[i].ok && changes[i].newPath &&
-          folderOf(changes[i].path) != folderOf(*changes[i].newPath))
-        left.push_back(folderOf(changes[i].path));
+          parentOf(changes[i].path) != parentOf(*changes[i].newPath))
+        left.push_back(parentOf(changes[i].path));
     std::sort(left.begin(), left.end(), [](const std::string& a, const std::string& b) {
       return a.size() != b.size() ? a.size() > b.size() : a < b;
     });
