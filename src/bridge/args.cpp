@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "raw_bytes.hpp"
+
 namespace quarrytide {
 
 std::optional<std::int64_t> integralValue(const nlohmann::json& v) {
@@ -48,6 +50,11 @@ std::optional<std::string> Args::string(const char* key) const {
   const auto* v = find(key);
   if (!v || !v->is_string()) return std::nullopt;
   return v->get<std::string>();
+}
+
+std::optional<std::string> Args::path(const char* key, const char* rawKey) const {
+  if (auto raw = string(rawKey)) return bytesOfBase64(*raw).value_or("");
+  return string(key);
 }
 
 std::optional<std::vector<std::string>> Args::strings(const char* key) const {

@@ -23,6 +23,9 @@ class Args {
   std::optional<std::int64_t> integer(const char* key) const;
   std::int64_t integer(const char* key, std::int64_t fallback) const;
   std::optional<std::string> string(const char* key) const;
+  // A path given as text (`key`) or as its bytes in base64 (`rawKey`, which
+  // wins); bytes that are not base64 name no item (an empty path).
+  std::optional<std::string> path(const char* key, const char* rawKey) const;
   // A list whose elements are all strings; any other element makes it absent.
   std::optional<std::vector<std::string>> strings(const char* key) const;
   // A list whose elements are all objects; any other element makes it absent.

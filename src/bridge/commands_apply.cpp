@@ -16,7 +16,7 @@ namespace {
 Operation operationFrom(const nlohmann::json& record) {
   Args a(record);
   Operation op;
-  op.path = a.string("path");
+  op.path = a.path("path", "rawPath");
   op.newName = a.string("newName");
   readMetadataFields(a, op);
   return op;

@@ -15,8 +15,8 @@ namespace {
 Change changeFrom(const nlohmann::json& record) {
   Args a(record);
   Change c;
-  c.path = a.string("path").value_or("");
-  c.newPath = a.string("newPath");
+  c.path = a.path("path", "rawPath").value_or("");
+  c.newPath = a.path("newPath", "rawNewPath");
   readMetadataFields(a, c);
   return c;
 }

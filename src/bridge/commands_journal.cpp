@@ -5,6 +5,7 @@
 #include "args.hpp"
 #include "bridge.hpp"
 #include "journal/export.hpp"
+#include "raw_bytes.hpp"
 #include "settings_file.hpp"
 
 namespace quarrytide {
@@ -22,14 +23,22 @@ nlohmann::json summaryJson(const BatchSummary& b) {
   return j;
 }
 
+// `key` with `text`, and `rawKey` with its bytes when they are not UTF-8 (the
+// text then holds U+FFFD): an undo puts such a name back byte for byte.
+void setPath(nlohmann::json& j, const char* key, const char* rawKey, const std::string& text) {
+  j[key] = text;
+  if (!isUtf8(text)) j[rawKey] = base64Of(text);
+}
+
 nlohmann::json entryJson(const JournalEntry& e, bool locate) {
-  nlohmann::json j = {{"path", *e.op.path}, {"state", kStates[int(e.state)]}};
-  if (e.op.newName) j["newName"] = *e.op.newName;
-  if (e.op.newFolder) j["newFolder"] = *e.op.newFolder;
+  nlohmann::json j = {{"state", kStates[int(e.state)]}};
+  setPath(j, "path", "rawPath", *e.op.path);
+  if (e.op.newName) setPath(j, "newName", "rawNewName", *e.op.newName);
+  if (e.op.newFolder) setPath(j, "newFolder", "rawNewFolder", *e.op.newFolder);
   if (e.op.folderStep == Operation::FolderStep::kMake) j["makeFolder"] = true;
   if (e.op.folderStep == Operation::FolderStep::kRemove) j["removeFolder"] = true;
   if (e.op.copy) j["copy"] = true;
-  if (e.newPath) j["newPath"] = *e.newPath;
+  if (e.newPath) setPath(j, "newPath", "rawNewPath", *e.newPath);
   if (e.error) j["error"] = *e.error;
   if (e.op.setTags) j["tags"] = e.op.tags;
   if (e.op.setLabel) j["label"] = e.op.label;
@@ -40,7 +49,10 @@ nlohmann::json entryJson(const JournalEntry& e, bool locate) {
   if (locate && e.identity.ino) {
     // where the item is now: where the batch left it, else found by identity in that folder
     auto now = locateItem(e.newPath.value_or(*e.op.path), e.identity);
-    j["now"] = now ? nlohmann::json(*now) : nlohmann::json(nullptr);
+    if (now)
+      setPath(j, "now", "rawNow", *now);
+    else
+      j["now"] = nullptr;
   }
   return j;
 }

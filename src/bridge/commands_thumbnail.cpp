@@ -15,7 +15,7 @@ constexpr std::int64_t kMaxThumbSize = 1024;
 
 void Bridge::thumbnail(std::int64_t id, const nlohmann::json& args) {
   Args a(args);
-  auto path = a.string("path");
+  auto path = a.path("path", "rawPath");
   if (!path) {
     replies_->fail(id, {ErrorCode::kBadRequest, "missing path"});
     return;

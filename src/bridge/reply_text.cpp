@@ -1,8 +1,11 @@
 #include "reply_text.hpp"
 
+#include "raw_bytes.hpp"
+
 #include <glib.h>
 #include <rapidjson/writer.h>
 
+#include <algorithm>
 #include <cctype>
 #include <memory>
 #include <string_view>
@@ -147,12 +150,20 @@ void writeString(Writer& w, const std::string& text) {
   w.String(repaired.data(), static_cast<rapidjson::SizeType>(repaired.size()));
 }
 
+// `key` with `text`, and `rawKey` with its bytes when they are not UTF-8:
+// the text then holds U+FFFD and cannot name the item.
+void writePath(Writer& w, const char* key, const char* rawKey, const std::string& text) {
+  w.Key(key);
+  writeString(w, text);
+  if (isUtf8(text)) return;
+  w.Key(rawKey);
+  w.String(base64Of(text).c_str());
+}
+
 void writeRecord(Writer& w, const FileRecord& r) {
   w.StartObject();
-  w.Key("path");
-  writeString(w, r.path);
-  w.Key("name");
-  writeString(w, r.name);
+  writePath(w, "path", "rawPath", r.path);
+  writePath(w, "name", "rawName", r.name);
   w.Key("basename");
   writeString(w, r.basename);
   w.Key("ext");
@@ -194,14 +205,8 @@ void writeResult(Writer& w, const OpResult& r) {
   w.StartObject();
   w.Key("ok");
   w.Bool(r.ok);
-  if (r.path) {
-    w.Key("path");
-    writeString(w, *r.path);
-  }
-  if (r.newPath) {
-    w.Key("newPath");
-    writeString(w, *r.newPath);
-  }
+  if (r.path) writePath(w, "path", "rawPath", *r.path);
+  if (r.newPath) writePath(w, "newPath", "rawNewPath", *r.newPath);
   if (r.error) {
     w.Key("error");
     // The page of old knows a failed comment by this very text.
@@ -406,6 +411,14 @@ std::string partColumnsCall(std::int64_t id, const std::string& folder,
     writeSparse(
         w, "basename", files, [](const FileRecord& r) { return !derivedBasename(r); },
         [&](const FileRecord& r) { writeString(w, r.basename); });
+    const auto rawPath = [](const FileRecord& r) { return !isUtf8(r.path); };
+    if (std::any_of(files.begin(), files.end(), rawPath)) {
+      writeSparse(w, "rawPath", files, rawPath,
+                  [&](const FileRecord& r) { w.String(base64Of(r.path).c_str()); });
+      const auto rawName = [](const FileRecord& r) { return !isUtf8(r.name); };
+      writeSparse(w, "rawName", files, rawName,
+                  [&](const FileRecord& r) { w.String(base64Of(r.name).c_str()); });
+    }
     w.EndObject();
   });
 }
@@ -507,8 +520,7 @@ std::string batchColumnsReplyCall(std::int64_t id, const BatchOutcome& outcome,
       w.StartObject();
       w.Key("row");
       w.Uint64(i);
-      w.Key("newPath");
-      writeString(w, r.newPath);
+      writePath(w, "newPath", "rawNewPath", r.newPath);
       writeFailure(w, r);
       w.EndObject();
     }
@@ -531,10 +543,8 @@ std::string batchReplyCall(std::int64_t id, const BatchOutcome& outcome,
       w.StartObject();
       w.Key("ok");
       w.Bool(r.ok);
-      w.Key("path");
-      writeString(w, r.path);
-      w.Key("newPath");
-      writeString(w, r.newPath);
+      writePath(w, "path", "rawPath", r.path);
+      writePath(w, "newPath", "rawNewPath", r.newPath);
       writeFailure(w, r);
       if (i < records.size() && records[i]) {
         w.Key("record");

@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "fakes.hpp"
+#include "raw_bytes.hpp"
 #include "reply_text.hpp"
 #include "serial_queue.hpp"
 #include "transcript.hpp"
@@ -62,10 +63,30 @@ TEST(Protocol, LargeRepliesGoAsJsonTextToParseAndInvalidUtf8IsRepairedNotLost) {
     EXPECT_EQ(whole["payload"]["files"][i],
               callArgument(alone, "window.__bridgeResolveRaw(")["payload"]["files"][0]);
   }
-  EXPECT_EQ(whole["payload"]["files"][5], json::parse(R"({"path":"/t/\uFFFD(",
+  json five = whole["payload"]["files"][5];
+  // the path and name that are not UTF-8 also come as their exact bytes
+  EXPECT_EQ(bytesOfBase64(five["rawPath"].get<std::string>()), files[5].path);
+  EXPECT_EQ(bytesOfBase64(five["rawName"].get<std::string>()), files[5].name);
+  five.erase("rawPath");
+  five.erase("rawName");
+  EXPECT_EQ(five, json::parse(R"({"path":"/t/\uFFFD(",
       "name":"a\"b\\c\u2028\u2029\u0001\uFFFD\uFFFD\u00e9\ud83d\ude005","basename":"",
       "ext":"\uFFFD\u0000\uFFFD","isDir":false,"size":0,"created":0,"modified":0,
       "tags":["ok","\uFFFD\u0000ok"],"label":0,"comment":"one\u0000two"})"));
+  files[5].name = "plain";
+  const json valid =
+      callArgument(recordsReplyCall(6, "/f", {files[5]}), "window.__bridgeResolveRaw(");
+  EXPECT_TRUE(valid["payload"]["files"][0].contains("rawPath"));
+  EXPECT_FALSE(valid["payload"]["files"][0].contains("rawName"));
+}
+
+TEST(Protocol, Base64OfRawBytesRoundTripsAndRefusesWhatIsNotBase64) {
+  for (std::string bytes : {std::string(), std::string("caf\xe9"), std::string("\0\xff/", 3),
+                            std::string("\x83\x65\x83\x58")})
+    EXPECT_EQ(bytesOfBase64(base64Of(bytes)), bytes);
+  for (const char* bad :
+       {"Y2Fm6", "Y2F=6Q==", "Y2Fm6Q=", "Y2Fm 6Q==", "Y2Fm6Q=a", "@@@@", "Y2Fm6Q==="})
+    EXPECT_EQ(bytesOfBase64(bad), std::nullopt) << bad;
 }
 
 // The page reads a part's columns back as: path = folder + "/" + name (no
@@ -106,12 +127,16 @@ TEST(Protocol, PartsAsColumnsReadBackAsTheRecordsTheRecordFormSends) {
     for (const char* key : {"size", "created", "modified", "accessed", "label"})
       read[i][key] = c[key][i];
   }
-  for (const char* key : {"tags", "comment", "path", "basename"})
-    for (std::size_t k = 0; k < c[key]["rows"].size(); ++k)
+  for (const char* key : {"tags", "comment", "path", "basename", "rawPath", "rawName"})
+    for (std::size_t k = 0; k < c.value(key, json::object()).value("rows", json::array()).size();
+         ++k)
       read[c[key]["rows"][k].get<std::size_t>()][key] = c[key]["values"][k];
   EXPECT_FALSE(
       callArgument(partColumnsCall(7, "/t", {recordAt("/x")}), "window.__bridgePartRaw(")["columns"]
-          .contains("accessed"));                         // only when asked for
+          .contains("accessed"));  // only when asked for
+  EXPECT_FALSE(
+      callArgument(partColumnsCall(7, "/t", {recordAt("/x")}), "window.__bridgePartRaw(")["columns"]
+          .contains("rawPath"));                          // only when a record needs it
   EXPECT_EQ(c["dirs"].size(), 5u);                        // each folder once
   EXPECT_EQ(c["path"]["rows"], json::array({7, 9, 10}));  // not the page's join
   EXPECT_EQ(c["basename"]["rows"], json::array({8}));

@@ -13,6 +13,7 @@
 #include "files.hpp"
 #include "headless.hpp"
 #include "journal/run_batch.hpp"
+#include "raw_bytes.hpp"
 #include "temp_dir.hpp"
 
 namespace quarrytide::testing {
@@ -262,6 +263,46 @@ TEST(RunBatch, AcrossDrivesAMoveIsACheckedCopyAndACopyKeepsTheOriginalUntouched)
                env)
           .at(4);
   EXPECT_EQ(refused["payload"]["results"][1]["code"], "exists");
+}
+
+// Names in a legacy encoding are named by their bytes: their text has U+FFFD
+// where the bytes were and would name nothing, or two items at once.
+TEST(RunBatch, NamesThatAreNotUtf8AreRenamedTaggedAndUndoneByTheirExactBytes) {
+  TempDir t;
+  const std::string latin = "caf\xe9.txt", sjis = "\x83\x65\x83\x58\x83\x67.txt",
+                    twin = "caf\xe8.txt";
+  made(t, {latin, sjis, twin});
+  const std::vector<std::string> env = {"XDG_STATE_HOME=" + t.folder("state")};
+  const auto raw = [&](const std::string& name) { return base64Of(t.at("d/" + name)); };
+  const json changes = {{{"rawPath", raw(latin)}, {"newPath", t.at("d/caf\u00e9.txt")}},
+                        {{"rawPath", raw(sjis)}, {"newPath", t.at("d/\u30c6\u30b9\u30c8.txt")}},
+                        {{"rawPath", raw(twin)}, {"setTags", true}, {"tags", {"x"}}}};
+  auto replies = answered({request(1, "runBatch", {{"changes", changes}, {"batch", "B"}}),
+                           request(2, "readBatch", {{"id", "B"}, {"locate", true}})},
+                          env);
+  EXPECT_EQ(made(t, {}),
+            (Contents{{"caf\u00e9.txt", latin}, {twin, twin}, {"\u30c6\u30b9\u30c8.txt", sjis}}));
+  EXPECT_EQ(xattr(t.at("d/" + twin), "user.xdg.tags"), "x");
+  const json& tagged = replies.at(1)["payload"]["results"][2];
+  EXPECT_EQ(tagged["rawPath"], raw(twin));
+  EXPECT_EQ(tagged["record"]["rawName"], base64Of(twin));
+  // the journal gives the old bytes back, and the undo puts them back
+  json back = json::array();
+  for (const auto& e : replies.at(2)["payload"]["entries"])
+    if (e.contains("newName"))
+      back.push_back({{"path", e["newPath"]}, {"rawNewPath", e["rawPath"]}});
+  ASSERT_EQ(back.size(), 2u);
+  answered({request(3, "runBatch", {{"changes", back}, {"undoes", "B"}})}, env);
+  EXPECT_EQ(made(t, {}), (Contents{{latin, latin}, {sjis, sjis}, {twin, twin}}));
+  // bytes that are not base64 name no item: that change fails, nothing moves
+  const json bad = answered({request(4, "runBatch",
+                                     {{"changes",
+                                       {{{"rawPath", "caf\u00e9"}, {"newPath", t.at("d/x")}},
+                                        {{"rawPath", raw(latin)}, {"rawNewPath", "@"}}}}})},
+                            env)
+                       .at(4)["payload"];
+  for (const auto& r : bad["results"]) EXPECT_EQ(r["ok"], false) << r;
+  EXPECT_EQ(made(t, {}), (Contents{{latin, latin}, {sjis, sjis}, {twin, twin}}));
 }
 
 TEST(RunBatch, InColumnsTheReplyListsOnlyTheFailuresAndTheRowsWithoutARecord) {

@@ -30,19 +30,21 @@ TEST(ApplyCommand, DecodesEachRecordByTheArgumentRulesAndAnswersOneResultEachInO
     return outcomes[seen.size() - 1];
   });
   // A value of another type is absent (only JSON Booleans are flags, a list
-  // with a non-string is no list, 2.5 is no label); unflagged values are unread.
+  // with a non-string is no list, 2.5 is no label); unflagged values are unread;
+  // a path's bytes in base64 name the item in place of its text.
   rig.bridge->receiveText(R"({"id":9,"cmd":"apply","args":{"ops":[
     {"path":"/a","newName":"b","setTags":true,"tags":["x","Red"],"setLabel":true,"label":3.0,
      "setComment":true,"comment":"c"},
     {"path":5,"newName":7,"setTags":"yes","tags":["x"],"setLabel":1,"label":2},
     {"path":"/c","setTags":true,"tags":["x",1],"setLabel":true,"label":2.5,"setComment":true},
-    {"path":"/d","tags":["kept?"],"label":4,"comment":"ignored"}]}})");
+    {"path":"/x","rawPath":"L2Q=","tags":["kept?"],"label":4,"comment":"ignored"}]}})");
   ASSERT_TRUE(rig.main.runUntilPosted(1));
   EXPECT_EQ(rig.sink.replies().back(),
             nlohmann::json::parse(R"({"id":9,"ok":true,"payload":{"results":[
     {"ok":false,"error":"missing path"},
     {"ok":false,"path":"a","error":"Invalid file name."},
-    {"ok":false,"path":"caf\uFFFD","newPath":"/w/c\uFFFD","error":"tags: \"\uFFFD\" not permitted"},
+    {"ok":false,"path":"caf\uFFFD","rawPath":"Y2Fm6Q==","newPath":"/w/c\uFFFD","rawNewPath":"L3cvY/8=",
+     "error":"tags: \"\uFFFD\" not permitted"},
     {"ok":true,"path":"d","newPath":"/w/d"}]}})"));
   expectTranscript(rig, R"(
     {"id":10,"cmd":"apply","args":{"ops":[]}} => {"id":10,"ok":true,"payload":{"results":[]}})");

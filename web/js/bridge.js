@@ -3,8 +3,21 @@
 
 import { t } from './i18n/index.js';
 import { itemsFromColumns } from './columns.js';
+import { base64OfText, hasRawBytes, textOfBase64 } from './bytes.js';
 
 const PARTS = { parts: true, columns: true };
+
+/** A path as a command takes it: a name that is not UTF-8 goes as its bytes. */
+export const pathArg = (path, key = 'path', rawKey = 'rawPath') => (hasRawBytes(path) ? { [rawKey]: base64OfText(path) } : { [key]: path });
+
+// the journal's paths whose text holds U+FFFD come as their bytes too
+const RAW_KEYS = [['path', 'rawPath'], ['newPath', 'rawNewPath'], ['now', 'rawNow'], ['newName', 'rawNewName'], ['newFolder', 'rawNewFolder']];
+function withRawPaths(reply) {
+  for (const e of Array.isArray(reply?.entries) ? reply.entries : []) {
+    for (const [key, raw] of RAW_KEYS) if (typeof e?.[raw] === 'string') e[key] = textOfBase64(e[raw]);
+  }
+  return reply;
+}
 // Items of a long list written per turn of the page (see textOf).
 const SLICE = 4096;
 
@@ -125,12 +138,12 @@ export function createBridgeClient(post) {
     runBatch: (changes, batch, onProgress = null) => request('runBatch', { changes, ...batch, ...(batch.dryRun ? {} : { columns: true, accessed: true }) }, null, onProgress, 'changes'),
     cancelBatch: (batch) => request('cancelBatch', { batch }),
     listBatches: (limit, before) => request('listBatches', before === undefined ? { limit } : { limit, before }),
-    readBatch: (id) => request('readBatch', { id, locate: true }),
+    readBatch: (id) => request('readBatch', { id, locate: true }).then(withRawPaths),
     journalStatus: () => request('journalStatus'),
     pruneJournal: (keepBatches, keepDays) => request('pruneJournal', { keepBatches, keepDays }),
     exportBatch: (id, format) => request('exportBatch', { id, format }),
     reveal: (paths) => request('reveal', { paths }),
-    thumbnail: (path, size) => request('thumbnail', { path, size }),
+    thumbnail: (path, size) => request('thumbnail', { ...pathArg(path), size }),
     setMode: (kind) => request('setMode', { kind }),
     savePrefs: (data) => request('savePrefs', { data }),
     loadPrefs: () => request('loadPrefs', {}),

@@ -7,6 +7,7 @@
 
 import { dirOf, joinPath, relativeFolder } from './text.js';
 import { NameList } from './names.js';
+import { textOfBase64 } from './bytes.js';
 
 /** Shared by every record without tags; never changed (tags are replaced, not edited). */
 export const NO_TAGS = Object.freeze([]);
@@ -159,17 +160,35 @@ export function itemsFromColumns(p, root, from) {
     c.folder[row] = c.folderRow(dirOf(path));
   });
   each('basename', (row, v) => c.note('basename', row, String(v ?? '')));
+  // names that are not UTF-8 come as their bytes too: the text sent holds U+FFFD
+  let names = null;
+  each('rawName', (row, v) => {
+    names ??= (c.names = c.names.slice());
+    const ext = c.exts[c.ext[row]];
+    names[row] = textOfBase64(v);
+    if (ext !== '') c.ext[row] = c.extRow(extensionOf(names[row]));
+  });
+  each('rawPath', (row, v) => {
+    const path = textOfBase64(v);
+    c.note('path', row, path);
+    c.folder[row] = c.folderRow(dirOf(path));
+  });
   return c.items(from);
 }
+
+/** The extension of a name whose record has one: after its last ".". */
+const extensionOf = (name) => name.slice(name.lastIndexOf('.') + 1);
 
 /** Records sent as objects, as listing items `from` on below `root`; a field of the wrong type takes its empty value. */
 export function itemsFromRecords(records, root, from) {
   const objects = records.map((r) => (r && typeof r === 'object' ? r : {}));
-  const c = new Columns(records.length, objects.map((r) => text(r.name)), root);
+  const c = new Columns(records.length, objects.map((r) => (typeof r.rawName === 'string' ? textOfBase64(r.rawName) : text(r.name))), root);
   objects.forEach((r, i) => {
     const name = c.names[i];
-    const path = text(r.path), ext = text(r.ext);
-    const basename = typeof r.basename === 'string' ? r.basename : name;
+    const path = typeof r.rawPath === 'string' ? textOfBase64(r.rawPath) : text(r.path);
+    const raw = typeof r.rawName === 'string';
+    const ext = raw && r.ext ? extensionOf(name) : text(r.ext);
+    const basename = typeof r.basename === 'string' && !raw ? r.basename : baseOf(name, ext);
     c.folder[i] = c.folderRow(dirOf(path));
     c.ext[i] = c.extRow(ext);
     setFields(c, i, r.size, r.created, r.modified, r.accessed, r.label, r.isDir === true);

@@ -3,6 +3,7 @@
 // surprise. Pure: no DOM.
 
 import { joinPath, utf8Length } from './text.js';
+import { hasRawBytes } from './bytes.js';
 import { placeFor } from './folders.js';
 import { STRICT_TYPES, portableProblem } from './portable.js';
 import { t, word } from './i18n/index.js';
@@ -29,7 +30,7 @@ export const ISSUES = {
   companion: { severity: 'error', word: t('issue.companionWord'), text: (d) => t('issue.companion', { name: d }) },
   noTaken: { severity: 'warning', word: t('issue.noTakenWord'), text: () => t('issue.noTaken') },
   missing: { severity: 'warning', word: (d) => t('issue.missingWord', { what: fieldName(d) }), text: (d) => t('issue.missing', { what: fieldName(d) }) },
-  utf8: { severity: 'skip', word: t('issue.utf8Word'), text: () => t('issue.utf8') },
+  utf8: { severity: 'warning', word: t('issue.utf8Word'), text: () => t('issue.utf8') },
 };
 
 /** What an item lacks ("artist", "sha256 digest"), in the page's language. */
@@ -65,28 +66,8 @@ export function warningCounts(problemLists) {
   return [...counts].sort((a, b) => b[1] - a[1]);
 }
 
-/** True when a name arrived with undecodable bytes (shown as U+FFFD). */
-export function isInvalidUtf8(name) {
-  return name.includes('\uFFFD');
-}
-
-const invalidCache = new WeakMap();
-/**
- * Per item of a listing, 1 where its name is not valid UTF-8. Kept per
- * listing (listings are never changed in place): every preview asks.
- */
-export function invalidNames(items) {
-  let flags = invalidCache.get(items);
-  if (!flags) {
-    flags = new Uint8Array(items.length);
-    for (let i = 0; i < items.length; i++) if (isInvalidUtf8(items[i].name)) flags[i] = 1;
-    invalidCache.set(items, flags);
-  }
-  return flags;
-}
-
 const filesCache = new WeakMap();
-/** The paths of a listing's files, kept per listing as invalidNames is: every key checks again. */
+/** The paths of a listing's files, kept per listing (listings are never changed in place): every key checks again. */
 function filePaths(items, nameOf) {
   let files = filesCache.get(items);
   if (!files) {
@@ -164,6 +145,7 @@ function checkName(i, oldFirst, newName, add, flags) {
   }
   if (newName !== '' && (spaceAt(newName, 0) || spaceAt(newName, newName.length - 1))) add(i, 'spaces');
   if (newName.charCodeAt(0) === 46 && oldFirst !== 46 && newName !== '.' && newName !== '..') add(i, 'hidden');
+  if (flags & WIDE && hasRawBytes(newName)) add(i, 'utf8');
 }
 
 /** Problems of one new name taken alone, as [code, detail] pairs. */
@@ -284,12 +266,7 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
   const firstOf = names ? (i) => names.firstCode(i) : (i) => items[i].name.charCodeAt(0);
   const problems = new Array(n);
   const renamed = new Uint8Array(n);
-  const invalid = invalidNames(items);
-  let stays = invalid;
-  if (skip) {
-    stays = new Uint8Array(n);
-    for (let i = 0; i < n; i++) if (skip[i] || invalid[i]) stays[i] = 1;
-  }
+  const stays = skip || new Uint8Array(n);
 
   const add = (i, code, detail) => {
     (problems[i] || (problems[i] = [])).push(detail === undefined ? [code] : [code, detail]);
@@ -312,10 +289,7 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
   };
   let anyRenamed = false;
   for (let i = 0; i < n; i++) {
-    if (stays[i]) {
-      if (invalid[i]) add(i, 'utf8');
-      continue;
-    }
+    if (stays[i]) continue;
     if (tags && tags[i]) for (const t of tags[i]) if (t.includes(',')) add(i, 'tagComma', t);
     const named = !isName(i, newNames[i]);
     if ((placed && (named || moving?.[i]) && place(i)) || named) { renamed[i] = 1; anyRenamed = true; }

@@ -6,7 +6,6 @@ import { inTextField } from './dom.js';
 import { createStore } from './store.js';
 import { focusedItem, initialState, targetIndexes } from './state.js';
 import { actions, sameRules } from './actions.js';
-import { isInvalidUtf8 } from './conflicts.js';
 import { createNotices } from './services/notices.js';
 import { createSettings } from './services/settings.js';
 import { createListing } from './services/listing.js';
@@ -152,7 +151,7 @@ const intents = {
   // metadata
   editMeta(change) {
     const { set } = st().selection;
-    const indexes = [...set].filter((i) => !isInvalidUtf8(st().listing.items[i].name));
+    const indexes = [...set];
     if (!indexes.length) { toast(t('toast.selectFirst'), 'warning'); return false; }
     dispatch('editMeta', { indexes, change });
     dispatch('forgetDone');

@@ -6,7 +6,7 @@
 // array. Pure: no DOM.
 
 import { compileChain, evaluateAll } from './rules.js';
-import { checkConflicts, skipErrorRows, invalidNames, severityOf, makeUnique } from './conflicts.js';
+import { checkConflicts, skipErrorRows, severityOf, makeUnique } from './conflicts.js';
 import { COLLISIONS } from './unique.js';
 import { withRuleMeta } from './edits.js';
 import { filterItems, sortIndexes, textMatcher } from './filter.js';
@@ -18,12 +18,11 @@ import { CodeList, codeUnits } from './names.js';
 /** What the status strip counts; `sent` is how many changes an apply sends. */
 function countRows(items, check, leftOut, edited) {
   let renames = 0, meta = 0, errors = 0, warnings = 0, skipped = 0, changed = 0, sent = 0;
-  const invalid = invalidNames(items);
   for (let i = 0; i < items.length; i++) {
     const hasMeta = edited.has(i);
     const touched = check.renamed[i] === 1 || hasMeta;
     if (touched) changed++;
-    if (touched && !(leftOut && leftOut[i]) && !invalid[i]) sent++;
+    if (touched && !(leftOut && leftOut[i])) sent++;
     const sev = severityOf(check.problems[i]);
     if (sev === 'skip') { skipped++; continue; }
     if (check.renamed[i]) renames++;
@@ -75,9 +74,7 @@ export function computePreview({ items, names = null, rules, scope = 'all', sele
   const runOn = groups ? mainsOf(groups, order) : order;
   const ruleMeta = [];
   evaluateAll(chain, items, runOn, newNames, { taken: dateTaken, media, missing, meta: ruleMeta });
-  // a name that cannot be sent back exactly is never renamed
-  const invalid = invalidNames(items);
-  for (let i = 0; i < items.length; i++) if (newNames[i] === undefined || invalid[i]) newNames[i] = items[i].name;
+  for (let i = 0; i < items.length; i++) if (newNames[i] === undefined) newNames[i] = items[i].name;
 
   const tags = new Array(items.length);
   for (const [i, e] of edits) if (e.tags) tags[i] = e.tags;
@@ -93,7 +90,7 @@ export function computePreview({ items, names = null, rules, scope = 'all', sele
   if (groups) {
     const ran = new Uint8Array(items.length);
     for (const g of runOn) ran[g] = 1;
-    for (let j = 0; j < items.length; j++) if (groups[j] !== j && ran[groups[j]] && !invalid[j]) newNames[j] = companionName(items[j], newNames[groups[j]]);
+    for (let j = 0; j < items.length; j++) if (groups[j] !== j && ran[groups[j]]) newNames[j] = companionName(items[j], newNames[groups[j]]);
   }
   let check = checkConflicts(items, newNames, options);
   if (unique !== null) {

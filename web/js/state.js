@@ -3,7 +3,7 @@
 
 import { defaultConfig } from './config.js';
 import { emptySelection } from './selection.js';
-import { severityOf, isInvalidUtf8 } from './conflicts.js';
+import { severityOf } from './conflicts.js';
 import { countChanges } from './batch.js';
 import { NameList } from './names.js';
 import { placeFor } from './folders.js';
@@ -75,7 +75,7 @@ export function outgoingChanges(state) {
   if (!check) return { changes, renames: 0, meta: 0 };
   for (let i = 0; i < items.length; i++) {
     const it = items[i];
-    if (isInvalidUtf8(it.name) || (leftOut && leftOut[i])) continue;
+    if (leftOut && leftOut[i]) continue;
     const rename = check.renamed[i] === 1;
     const edit = withRuleMeta(it, state.preview.ruleMeta?.get(i), state.edits.get(it.path));
     if (!rename && !edit) continue;

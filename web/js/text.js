@@ -1,6 +1,8 @@
 // Small string helpers shared by the pure modules. Positions are code points,
 // lengths on disk are UTF-8 bytes; no DOM here.
 
+import { shownBytes } from './bytes.js';
+
 const encoder = new TextEncoder();
 const NON_ASCII = /[^\x00-\x7f]/;
 const SURROGATE = /[\uD800-\uDFFF]/;
@@ -35,9 +37,11 @@ const CONTROL = /[\x00-\x1f\x7f]/;
 const CONTROLS = /[\x00-\x1f\x7f]/g;
 /**
  * `s` with control characters (a newline in a name, a tab) drawn as their
- * visible pictures (U+2400 block), so that a name stays on its one line.
+ * visible pictures (U+2400 block), so that a name stays on its one line, and
+ * bytes that are not UTF-8 written as such ("\xE9").
  */
 export function visibleName(s) {
+  s = shownBytes(s);
   return CONTROL.test(s) ? s.replace(CONTROLS, (c) => String.fromCharCode(c === '\x7f' ? 0x2421 : 0x2400 + c.charCodeAt(0))) : s;
 }
 

@@ -65,9 +65,12 @@ test('with folders a name is checked in the folder it goes to, and one that leav
   assert.deepEqual([swap(false), swap(true)], [[[], []], [[['exists', 'b']], [['exists', 'a']]]]);
 });
 
-test('names that were not UTF-8 are left out and keep their names for the others; a tag with a comma is refused', () => {
-  const r = checkConflicts(items('bad\uFFFD', 'b'), ['z', 'bad\uFFFD']);
-  assert.deepEqual([problems(r), r.skipped, r.renamed[0]], [[[['utf8']], [['exists', 'bad\uFFFD']]], 1, 0]);
+test('names that are not UTF-8 are as distinct as their bytes and warn while a new name keeps them; a tag with a comma is refused', () => {
+  // stand-ins for the bytes E9 and E8: two names that U+FFFD would make one
+  const [e9, e8] = ['caf\uDCE9', 'caf\uDCE8'];
+  const r = checkConflicts(items(e9, e8, 'bad\uFFFD', 'x'), ['1 ' + e9, e8, 'b', 'caf\u00e9']);
+  assert.deepEqual([problems(r), Array.from(r.renamed)], [[[['utf8']], [], [], []], [1, 0, 1, 1]]);
+  assert.deepEqual(problems(checkConflicts(items(e9, e8), [e8, e8])), [[['utf8'], ['exists', e8]], []]);
   const t = checkConflicts(items('a'), ['a'], { tags: [['ok', 'x,y']] });
   assert.deepEqual([problems(t), t.errors], [[[['tagComma', 'x,y']]], 1]);
 });

@@ -16,6 +16,7 @@ import list from './list.js';
 import template from './template.js';
 import metadata from './metadata.js';
 import portable from './portable.js';
+import repair from './repair.js';
 
-export const RULES = [replace, regex, insert, remove, strip, caseRule, number, date, ext, spaces, unicode, list, template, metadata, portable];
+export const RULES = [replace, regex, insert, remove, strip, caseRule, number, date, ext, spaces, unicode, list, template, metadata, portable, repair];
 export const RULE_BY_TYPE = Object.fromEntries(RULES.map((r) => [r.type, r]));

@@ -3,8 +3,10 @@
 
 import { batchChanges, changesFolder, moves, recordFromJournal, undoStacks } from '../batch.js';
 import { explainError } from '../protocol.js';
+import { pathArg } from '../bridge.js';
 import { normaliseInto, pathIndexOf } from '../columns.js';
-import { isInvalidUtf8, warningCounts } from '../conflicts.js';
+import { warningCounts } from '../conflicts.js';
+import { hasRawBytes } from '../bytes.js';
 import { dirOf, joinPath, relativeFolder } from '../text.js';
 import { outgoingChanges, pendingCounts, targetIndexes } from '../state.js';
 import { t } from '../i18n/index.js';
@@ -36,8 +38,8 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
 
   /** A change as runBatch takes it: the item's path, its new path, its new metadata. */
   function outgoing(c) {
-    const out = { path: joinPath(c.dir, c.name) };
-    if (moves(c)) out.newPath = joinPath(c.newDir ?? c.dir, c.newName);
+    const out = pathArg(joinPath(c.dir, c.name));
+    if (moves(c)) Object.assign(out, pathArg(joinPath(c.newDir ?? c.dir, c.newName), 'newPath', 'rawNewPath'));
     const m = c.meta;
     if (m?.tags !== undefined) { out.setTags = true; out.tags = m.tags.slice(); }
     if (m?.label !== undefined) { out.setLabel = true; out.label = m.label; }
@@ -299,7 +301,7 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
     },
     async reveal() {
       const { listing } = st();
-      const paths = targetIndexes(st()).map((i) => listing.items[i].path).filter((p) => !isInvalidUtf8(p));
+      const paths = targetIndexes(st()).map((i) => listing.items[i].path).filter((p) => !hasRawBytes(p)); // reveal names items by their text
       if (!paths.length) return;
       try { await bridge.reveal(paths.slice(0, 500)); } catch (e) { toast(e.message, 'error', 10000); }
     },

@@ -1,7 +1,6 @@
 // Thumbnails: asked for the rows on screen only, a few at a time, the
 // newest first, and kept in a bounded cache by path.
 
-import { isInvalidUtf8 } from '../conflicts.js';
 
 const SIZE = 48;
 const CACHE = 3000;
@@ -35,7 +34,6 @@ export function createThumbnails({ bridge, isShown, redraw }) {
   return {
     /** The picture of `path` ('' until it is known; asking starts the loading). */
     of(path) {
-      if (isInvalidUtf8(path)) return '';
       const hit = cache.get(path);
       if (hit !== undefined) return hit;
       if (!queued.has(path)) {

@@ -276,7 +276,7 @@ export class ListView {
     row.key = key;
     if (cells.folder) { cells.folder.textContent = visibleName(m.item.rel); cells.folder.title = m.item.rel; }
     cells.name.textContent = visibleName(m.item.name);
-    cells.name.title = m.item.name;
+    cells.name.title = visibleName(m.item.name);
     row.nameLength = m.item.name.length;
     row.newLength = this.drawNewName(cells.new, m);
     this.shown.name = Math.max(this.shown.name, row.nameLength);
@@ -303,7 +303,7 @@ export class ListView {
   /** Draws the new name (marked where it changed); returns how many characters it shows. */
   drawNewName(cell, m) {
     cell.replaceChildren();
-    cell.title = m.folder + m.newName;
+    cell.title = visibleName(m.folder + m.newName);
     if (m.result && !m.result.ok) {
       // the outcome of the last apply says more than the name it did not get
       cell.append(h('span', { class: 'fail-msg', text: m.result.text.split('\n')[0] }));

@@ -3,7 +3,7 @@
 
 import { $ } from '../dom.js';
 import { ListView } from './list-view.js';
-import { severityOf, isInvalidUtf8 } from '../conflicts.js';
+import { severityOf } from '../conflicts.js';
 import { ROW_HEIGHT } from '../protocol.js';
 import { coverage } from '../selection.js';
 import { takenMs } from '../media.js';
@@ -38,7 +38,7 @@ export function rowModel(state, v, stamp) {
     item: it,
     newName,
     folder,
-    changed: (moved || newName !== it.name) && !isInvalidUtf8(it.name),
+    changed: moved || newName !== it.name,
     selected: state.selection.set.has(i),
     focused: v === state.selection.focus,
     problems,

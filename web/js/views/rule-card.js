@@ -23,6 +23,7 @@ function field(rule, [key, label, kind, options], update, example) {
   if (key === '$note') return [h('p', { class: 'note', text: label })];
   const id = `f-${rule.id}-${key}`;
   if (kind === 'template') return templateField(rule, key, label, id, example, update);
+  if (kind === 'example') return [h('p', { class: 'example wide', text: exampleText(example), attrs: { 'aria-live': 'polite' } })];
   if (kind === 'check') {
     const box = h('input', { type: 'checkbox', id, checked: Boolean(rule[key]), dataset: { field: key }, on: { change: (e) => update({ [key]: e.target.checked }) } });
     return [h('label', { class: 'check', attrs: { for: id } }, box, label)];

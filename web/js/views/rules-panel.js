@@ -5,6 +5,7 @@ import { $, h } from '../dom.js';
 import { RULES } from '../rules/index.js';
 import { ruleCard, refreshCard, visibleFields } from './rule-card.js';
 import { ruleExample, EXAMPLE_ROWS } from '../media.js';
+import { foundLine } from '../rules/repair.js';
 
 /** What decides the cards' shape: drawn again only when it changes, so typing keeps its focus. */
 const shapeOf = (rules, expanded) => rules.map((r) => `${r.id}:${r.type}:${expanded.has(r.id) ? visibleFields(r).map(([k]) => k).join(',') : '-'}`).join('|');
@@ -123,6 +124,7 @@ export function createRulesPanel({ store, intents }) {
     const { rules } = state.config;
     for (const r of rules) {
       if (r.type === 'template' && state.ui.expanded.has(r.id)) examples.set(r.id, ruleExample(rules, r.id, state.listing.items, state.view, state.media.map));
+      if (r.type === 'repair' && state.ui.expanded.has(r.id)) examples.set(r.id, foundLine(state.listing.items));
     }
     return examples;
   }

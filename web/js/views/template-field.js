@@ -4,6 +4,7 @@
 
 import { h } from '../dom.js';
 import { t } from '../i18n/index.js';
+import { visibleName } from '../text.js';
 
 const MENU = [
   [t('tpl.group.name'), ['{name}', '{ext}', '{full}', '{parent}', '{parent:2}']],
@@ -44,7 +45,7 @@ export function insertIntoTemplate(token) {
 }
 
 /** Text of the example line under the pattern. */
-export const exampleText = (example) => (example ? `${example.from} → ${example.to}` : t('tpl.noExample'));
+export const exampleText = (example) => (typeof example === 'string' ? example : example ? `${visibleName(example.from)} → ${visibleName(example.to)}` : t('tpl.noExample'));
 
 /** [label, field, example, reference] of the pattern of `rule`; `update(patch)` reports each edit. */
 export function templateField(rule, key, label, id, example, update) {
