@@ -263,4 +263,43 @@ export async function workflows(web, folder) {
   const want = ['Trip 1.CR2', 'Trip 1.JPG', 'Trip 1.JPG.xmp', 'Trip 2 (2).HEIC', 'Trip 2 (2).JPG', 'Trip 2.jpg'];
   await until('the card renamed on disk', 20000, () => JSON.stringify(fs.readdirSync(folder).sort()) === JSON.stringify(want)).catch((e) => { throw new Error(`${e.message}: ${fs.readdirSync(folder)}`); });
   for (const box of ['#companions-check', '#unique-check']) await web.click(box);
+
+  // names bound for a Windows share: refused with "portable names", fixed by "Make portable"
+  const share = path.join(folder, 'share');
+  fresh(share);
+  fs.writeFileSync(path.join(share, 'Q&A: plans?.txt'), 'x');
+  await u.clearRules();
+  await u.open(share);
+  await until('the share listed', 15000, async () => (await u.state('s.listing.items.length')) === 1);
+  await web.click('#folders-check');
+  await web.click('#portable-check');
+  const prefix = await u.addRule('Insert text');
+  await web.type(`${prefix} [data-field=text]`, 'v2 ');
+  await until('the name refused', 20000, async () => (await u.state('!s.preview.pending && s.preview.counts.errors')) === 1);
+  await u.addRule('Make portable');
+  await until('the name made portable', 20000, async () => (await u.state('!s.preview.pending && !s.preview.counts.errors && s.preview.counts.renames')) === 1);
+  await u.apply(10000);
+  await until('the portable name on disk', 20000, () => fs.readdirSync(share).join() === 'v2 Q&A_ plans_.txt').catch((e) => { throw new Error(`${e.message}: ${fs.readdirSync(share)}`); });
+  for (const box of ['#portable-check', '#folders-check']) await web.click(box);
+
+  // names in legacy encodings: decoded by their bytes, checked byte for byte, undone back to those bytes
+  const legacy = path.join(folder, 'legacy');
+  fresh(legacy);
+  const latin = [0x63, 0x61, 0x66, 0xe9, 0x2e, 0x74, 0x78, 0x74], sjis = [0x83, 0x65, 0x83, 0x58, 0x83, 0x67, 0x2e, 0x74, 0x78, 0x74];
+  for (const bytes of [latin, sjis]) fs.writeFileSync(Buffer.concat([Buffer.from(legacy + '/'), Buffer.from(bytes)]), 'x');
+  const onDisk = () => fs.readdirSync(legacy, { encoding: 'buffer' }).map((b) => b.toString('hex')).sort().join();
+  const before = onDisk();
+  await u.clearRules();
+  await u.open(legacy);
+  await until('the legacy names listed', 15000, async () => (await u.state('s.listing.items.length')) === 2);
+  const repair = await u.addRule('Repair encoding');
+  await until('both names decoded', 20000, async () => (await u.state('!s.preview.pending && s.preview.counts.renames')) === 2);
+  const found = await u.exec(`return document.querySelector('${repair} .example').textContent`);
+  check(/Windows-1252 \(1\)/.test(found) && /Shift_JIS \(1\)/.test(found), `the card says what auto found: ${found}`);
+  await u.apply(10000);
+  const decoded = ['café.txt', 'テスト.txt'].map((n) => Buffer.from(n).toString('hex')).sort().join();
+  await until('the decoded names on disk', 20000, () => onDisk() === decoded).catch((e) => { throw new Error(`${e.message}: ${onDisk()}`); });
+  await until('undo is offered', 5000, () => u.exec("return !document.getElementById('undo-btn').disabled"));
+  await web.click('#undo-btn');
+  await until('the legacy bytes back', 20000, () => onDisk() === before).catch((e) => { throw new Error(`${e.message}: ${onDisk()}`); });
 }

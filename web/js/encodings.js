@@ -21,7 +21,6 @@ const IBM437_HIGH = 'ÇüéâäàåçêëèïîìÄÅÉæÆôöòûùÿÖÜ¢£�
 const WINDOWS_1252_80 = '€\x81‚ƒ„…†‡ˆ‰Š‹Œ\x8dŽ\x8f\x90‘’“”•–—˜™š›œ\x9džŸ';
 const byTable = (bytes, high) => Array.from(bytes, (b) => (b < 0x80 ? String.fromCharCode(b) : high(b))).join('');
 
-const decoders = new Map();
 // control characters are no text a name was meant to hold
 const CONTROL = /[\x00-\x1f\x7f-\x9f]/;
 /** `bytes` read as `encoding`; null where they are not text in it. */
@@ -35,10 +34,10 @@ function decoded(bytes, encoding) {
   if (encoding === 'iso-8859-1') return String.fromCharCode(...bytes);
   if (encoding === 'ibm437') return byTable(bytes, (b) => IBM437_HIGH[b - 0x80]);
   if (encoding === 'windows-1252') return byTable(bytes, (b) => (b < 0xa0 ? WINDOWS_1252_80[b - 0x80] : String.fromCharCode(b)));
-  let d = decoders.get(encoding);
-  if (!d) decoders.set(encoding, (d = new TextDecoder(encoding, { fatal: true })));
+  // a decoder of its own each time: WebKit's keeps the bytes after an error
+  // and puts them in front of the next text it decodes
   try {
-    return d.decode(bytes);
+    return new TextDecoder(encoding, { fatal: true }).decode(bytes);
   } catch (_) {
     return null;
   }

@@ -254,8 +254,8 @@ test('the workflow switches show where they help: companions go along, colliding
   assert.deepEqual(await shown(), [true, true, true]);
 });
 
-test('tags: completion from the folder, a comma refused, pending chips; a name that is not UTF-8 is never sent', async () => {
-  const { page, native } = await open([['a.jpg', { tags: ['Holiday'] }], 'b.jpg', [Buffer.from('bad\xff.jpg', 'latin1')]]);
+test('tags: completion from the folder, a comma refused, pending chips; a name that is not UTF-8 goes by its bytes and its card repairs it', async () => {
+  const { page, native, root } = await open([['a.jpg', { tags: ['Holiday'] }], 'b.jpg', [Buffer.from('bad\xff.jpg', 'latin1')]]);
   assert.deepEqual(await page.$$eval('#tag-suggestions option', (o) => o.map((x) => x.value)), ['Holiday']);
   await page.click('.row >> nth=1');
   await page.fill('#tag-input', 'a,b');
@@ -266,11 +266,19 @@ test('tags: completion from the folder, a comma refused, pending chips; a name t
   assert.equal(await page.locator('.row >> nth=1').locator('.tagchip.pending').textContent(), 'Beach');
   await addRule(page, 'Change case', { mode: 'upper' });
   const bad = (await rows(page))[2];
-  assert.equal(bad.newName, 'bad\uFFFD.jpg');
-  assert.match(bad.why, /name is not valid UTF-8/);
+  assert.deepEqual([bad.name, bad.newName], ['bad\\xFF.jpg', 'BAD\\xFF.jpg']);
+  assert.match(bad.why, /keeps bytes that are not UTF-8/);
+  const card = await addRule(page, 'Repair encoding');
+  await page.waitForFunction(() => document.querySelector('.rule:nth-child(2) .example')?.textContent === 'Found: Windows-1252 (1)');
+  await card.locator('[data-field=encoding]').selectOption('ibm437');
+  await page.waitForFunction(() => document.querySelector('.rule:nth-child(2) .rule-summary').textContent.includes('IBM437'));
+  assert.equal((await rows(page))[2].newName, 'BAD\u00a0.jpg');
+  await card.locator('[data-field=encoding]').selectOption('auto');
   await applyAll(page);
   const sent = native.sent('runBatch').flatMap((e) => e.args.changes);
-  assert.ok(sent.length && sent.every((c) => !c.path.includes('\uFFFD')));
+  assert.ok(sent.length && sent.every((c) => !(c.path ?? '').includes('\uFFFD')));
+  assert.deepEqual(sent.filter((c) => c.rawPath).map((c) => Buffer.from(c.rawPath, 'base64').toString('latin1').endsWith('/bad\xff.jpg')), [true]);
+  assert.deepEqual(namesIn(root), ['A.jpg', 'B.jpg', 'BADÿ.jpg']);
 });
 
 test('presets save, load (asking before an unsaved chain goes), rename and delete; the chain, presets and last batch survive a reload', async () => {
