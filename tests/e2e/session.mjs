@@ -302,4 +302,23 @@ export async function workflows(web, folder) {
   await until('undo is offered', 5000, () => u.exec("return !document.getElementById('undo-btn').disabled"));
   await web.click('#undo-btn');
   await until('the legacy bytes back', 20000, () => onDisk() === before).catch((e) => { throw new Error(`${e.message}: ${onDisk()}`); });
+
+  // copies of one photo onto one name: the same bytes are tagged, other bytes numbered
+  const copies = path.join(folder, 'copies');
+  fresh(copies);
+  for (const [name, content] of [['1.jpg', 'one'], ['2.jpg', 'one'], ['3.jpg', 'two']]) fs.writeFileSync(path.join(copies, name), content);
+  await u.clearRules();
+  await u.open(copies);
+  await until('the copies listed', 15000, async () => (await u.state('s.listing.items.length')) === 3);
+  const template = await u.addRule('Template');
+  await web.clear(`${template} [data-field=pattern]`);
+  await web.type(`${template} [data-field=pattern]`, 'photo');
+  await web.click('#unique-check');
+  await web.click('#dup-check');
+  await until('the copy tagged in the preview', 20000, async () => (await u.state('!s.preview.pending && s.preview.ruleMeta.size')) === 1);
+  await u.apply(10000);
+  await until('the copies on disk', 20000, () => fs.readdirSync(copies).sort().join() === '2.jpg,photo (2).jpg,photo.jpg').catch((e) => { throw new Error(`${e.message}: ${fs.readdirSync(copies)}`); });
+  check(tagsOn(path.join(copies, '2.jpg')) === 'duplicate', 'the copy is tagged "duplicate"');
+  check(fs.readFileSync(path.join(copies, 'photo.jpg'), 'utf8') === 'one', 'the first keeps the name');
+  for (const box of ['#dup-check', '#unique-check']) await web.click(box);
 }

@@ -300,7 +300,7 @@ async function main() {
     onRealPage(() => namesFromContent(web, path.join(process.env.HOME, 'Pictures', 'Content'))));
   await step('into folders: photos sorted into year/month folders the batch makes, undone with the folders, copied to another drive; a Regex group as a folder, ../ up', 180000, () =>
     onRealPage(() => intoFolders(web, path.join(process.env.HOME, 'Pictures', 'Sorted'))));
-  await step('workflows: a camera card\'s companions renamed with their photo, a duplicate numbered apart, a name made portable, legacy names decoded byte for byte and undone', 120000, () =>
+  await step('workflows: a camera card\'s companions renamed with their photo, a duplicate numbered apart or tagged, a name made portable, legacy names decoded byte for byte and undone', 120000, () =>
     onRealPage(() => workflows(web, path.join(process.env.HOME, 'Pictures', 'Card'))));
 
   await step('a folder of 100,000 files typed into the path field, listed, renamed by one rule and applied, checked on disk', 400000, () =>

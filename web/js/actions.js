@@ -46,6 +46,7 @@ export const actions = {
     return withConfig(state, { clocks });
   },
   setUniquePattern: (state, text) => withConfig(state, { uniquePattern: uniquePattern(text) }),
+  setTagDuplicates: (state, on) => withConfig(state, { tagDuplicates: Boolean(on) }),
   setCopy: (state, on) => withConfig(state, { copy: Boolean(on) }),
   // an absolute folder, without a trailing "/"; anything else clears it
   setDestination: (state, path) => withConfig(state, { destination: typeof path === 'string' && path.startsWith('/') ? path.replace(/(.)\/+$/, '$1') : null }),
@@ -152,13 +153,13 @@ export const actions = {
     if (!p) return null;
     const rules = structuredClone(p.rules).map((r) => newRule(r.type, { ...r, id: undefined }));
     for (const r of rules) if (!r.id) r.id = newRule(r.type).id;
-    const unique = p.unique === true ? { unique: true, uniquePattern: p.uniquePattern } : { unique: false };
+    const unique = p.unique === true ? { unique: true, uniquePattern: p.uniquePattern, tagDuplicates: p.tagDuplicates === true } : { unique: false };
     return { ...withConfig(state, { rules, folders: p.folders === true, companions: p.companions === true, clocks: { ...p.clocks }, ...unique }), ...withUi(state, { expanded: new Set() }) };
   },
   savePreset: (state, name) => {
     const rules = structuredClone(state.config.rules);
     const c = state.config;
-    const preset = { name, rules, ...(c.folders ? { folders: true } : {}), ...(c.companions ? { companions: true } : {}), ...(Object.keys(c.clocks).length ? { clocks: { ...c.clocks } } : {}), ...(c.unique ? { unique: true, uniquePattern: c.uniquePattern } : {}) };
+    const preset = { name, rules, ...(c.folders ? { folders: true } : {}), ...(c.companions ? { companions: true } : {}), ...(Object.keys(c.clocks).length ? { clocks: { ...c.clocks } } : {}), ...(c.unique ? { unique: true, uniquePattern: c.uniquePattern, ...(c.tagDuplicates ? { tagDuplicates: true } : {}) } : {}) };
     const has = state.config.presets.some((p) => p.name === name);
     const presets = has ? state.config.presets.map((p) => (p.name === name ? preset : p)) : [...state.config.presets, preset];
     return withConfig(state, { presets });

@@ -26,6 +26,7 @@ export function defaultConfig() {
     clocks: {}, // camera -> minutes added to its dates taken
     portable: false, // every name checked as FAT and Windows take it
     uniquePattern: DEFAULT_UNIQUE, // how: " ({k})" gives "Photo (2).jpg"
+    tagDuplicates: false, // a colliding file with the content of the one holding its name is tagged instead
     sort: { key: 'native', dir: 1 },
     filterMode: 'text',
     columns: {},
@@ -55,6 +56,7 @@ export function parseConfig(text) {
   cfg.removeEmptied = raw.removeEmptied === true;
   cfg.copy = raw.copy === true;
   cfg.unique = raw.unique === true;
+  cfg.tagDuplicates = raw.tagDuplicates === true;
   cfg.companions = raw.companions === true;
   cfg.clocks = sanitizeClocks(raw.clocks);
   cfg.portable = raw.portable === true;
@@ -72,7 +74,7 @@ export function parseConfig(text) {
       .map((p) => ({
         name: p.name, rules: rules(p.rules), ...(p.folders === true ? { folders: true } : {}), ...(p.companions === true ? { companions: true } : {}),
         ...(Object.keys(sanitizeClocks(p.clocks)).length ? { clocks: sanitizeClocks(p.clocks) } : {}),
-        ...(p.unique === true ? { unique: true, uniquePattern: uniquePattern(String(p.uniquePattern ?? DEFAULT_UNIQUE).slice(0, 64)) } : {}),
+        ...(p.unique === true ? { unique: true, uniquePattern: uniquePattern(String(p.uniquePattern ?? DEFAULT_UNIQUE).slice(0, 64)), ...(p.tagDuplicates === true ? { tagDuplicates: true } : {}) } : {}),
       }));
   }
   if (Array.isArray(raw.recent)) cfg.recent = raw.recent.filter((p) => typeof p === 'string').slice(0, MAX_RECENT);
@@ -100,6 +102,7 @@ export function serializeConfig(cfg) {
     clocks: cfg.clocks,
     portable: cfg.portable,
     uniquePattern: cfg.uniquePattern,
+    tagDuplicates: cfg.tagDuplicates,
     sort: cfg.sort,
     filterMode: cfg.filterMode,
     columns: cfg.columns,

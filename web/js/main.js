@@ -104,6 +104,7 @@ const intents = {
   setDestination: (path) => dispatch('setDestination', path),
   setRemoveEmptied: (on) => dispatch('setRemoveEmptied', on),
   setUnique: (on) => dispatch('setUnique', on),
+  setTagDuplicates: (on) => dispatch('setTagDuplicates', on),
   setCompanions: (on) => dispatch('setCompanions', on),
   setPortable: (on) => dispatch('setPortable', on),
   setClock: (camera, minutes) => dispatch('setClock', { camera, minutes }),

@@ -48,7 +48,7 @@ export function needsTaken(config) {
 /** Whether the preview reads media fields or digests, item by item. */
 export function needsFields(config) {
   const n = rulesNeed(config.rules);
-  return n.media || n.hashes.length > 0;
+  return n.media || n.hashes.length > 0 || (config.unique && config.tagDuplicates);
 }
 
 /** One file's fields after a reply: a digest is added to those already read, never replacing them. */

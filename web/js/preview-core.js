@@ -7,7 +7,7 @@
 
 import { compileChain, evaluateAll } from './rules.js';
 import { checkConflicts, skipErrorRows, severityOf, makeUnique } from './conflicts.js';
-import { COLLISIONS } from './unique.js';
+import { COLLISIONS, DUPLICATE_TAG } from './unique.js';
 import { withRuleMeta } from './edits.js';
 import { filterItems, sortIndexes, textMatcher } from './filter.js';
 import { joinPath } from './text.js';
@@ -45,10 +45,12 @@ function countRows(items, check, leftOut, edited) {
  * folders below `root` (the listed folder); `destination`: the folder the
  * items the rules act on move into; `copy`: the originals stay; `unique`:
  * the pattern ("{k}") that numbers colliding names apart, null to leave them;
+ * `tagDuplicates`: a row whose name is held by a file with its content
+ * (equal size and `media[i].hash.sha256`) is tagged instead of numbered;
  * `companions`: companion files follow their group's main item; `portable`
  * and `volumes`: checkConflicts'.
  */
-export function computePreview({ items, names = null, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), edited = null, taken = null, previousNames = null, dateTaken = null, media = null, folders = false, root = null, destination = null, copy = false, unique = null, companions = false, portable = false, volumes = null }) {
+export function computePreview({ items, names = null, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), edited = null, taken = null, previousNames = null, dateTaken = null, media = null, folders = false, root = null, destination = null, copy = false, unique = null, tagDuplicates = false, companions = false, portable = false, volumes = null }) {
   const tagsOf = (i) => edits.get(i)?.tags ?? items[i].tags;
   const labelOf = (i) => edits.get(i)?.label ?? items[i].label;
   const filterError = textMatcher(filter.text || '', filter.mode || 'text').error || textMatcher(filter.exclude || '', filter.mode || 'text').error;
@@ -93,9 +95,17 @@ export function computePreview({ items, names = null, rules, scope = 'all', sele
     for (let j = 0; j < items.length; j++) if (groups[j] !== j && ran[groups[j]]) newNames[j] = companionName(items[j], newNames[groups[j]]);
   }
   let check = checkConflicts(items, newNames, options);
+  // files that may hold the same bytes, whose digests would tell
+  const twins = new Set();
+  const duplicates = new Set();
   if (unique !== null) {
-    const numbered = makeUnique(items, newNames, { ...options, pattern: unique, order: runOn, check });
+    const same = tagDuplicates ? sameContent(items, media, twins) : null;
+    const numbered = makeUnique(items, newNames, { ...options, pattern: unique, order: runOn, check, same, duplicates });
     if (numbered !== newNames) check = checkConflicts(items, (newNames = numbered), options);
+  }
+  for (const i of duplicates) {
+    const tags = ruleMeta[i]?.tags ?? tagsOf(i);
+    if (!tags.includes(DUPLICATE_TAG)) ruleMeta[i] = { ...ruleMeta[i], tags: [...tags, DUPLICATE_TAG] };
   }
   // apply can only go ahead with these rows skipped, so the counts shown leave them out too
   const leftOut = check.errors ? skipErrorRows(items, newNames, { ...options, check }).skip : null;
@@ -108,8 +118,25 @@ export function computePreview({ items, names = null, rules, scope = 'all', sele
   // what the panel offers help with: companions to take along, names to number apart
   let collide = 0;
   check.problems.forEach((list) => { if (list.some(([c]) => COLLISIONS.has(c))) collide++; });
-  const found = { companions: companionCount(allGroups), collide };
+  const found = { companions: companionCount(allGroups), collide, twins: [...twins].slice(0, MOST_TWINS) };
   return { base: Int32Array.from(base), newNames, check, leftOut, chainErrors: chain.errors, filterError, counts, found, ruleMeta: metaRows };
+}
+
+// digests asked for at once: each reads a whole file
+const MOST_TWINS = 2000;
+
+/**
+ * Whether two files hold the same bytes: of one size, with one sha256 digest.
+ * Files of one size whose digests are not read yet go into `twins`.
+ */
+function sameContent(items, media, twins) {
+  const digest = (i) => media?.[i]?.hash?.sha256;
+  return (i, j) => {
+    if (items[i].isDir || items[j].isDir || items[i].size !== items[j].size) return false;
+    if (digest(i) && digest(j)) return digest(i) === digest(j);
+    twins.add(i).add(j);
+    return false;
+  };
 }
 
 /** The main items of the groups with an item in `order`, in the order they first come. */

@@ -37,7 +37,7 @@ export function initialState() {
 }
 
 export function emptyPreview() {
-  return { newNames: new NameList('', new Uint32Array(0)), check: null, leftOut: null, base: new Int32Array(0), chainErrors: {}, filterError: '', counts: null, found: { companions: 0, collide: 0 }, ruleMeta: new Map(), stamp: 0, pending: false };
+  return { newNames: new NameList('', new Uint32Array(0)), check: null, leftOut: null, base: new Int32Array(0), chainErrors: {}, filterError: '', counts: null, found: { companions: 0, collide: 0, twins: [] }, ruleMeta: new Map(), stamp: 0, pending: false };
 }
 
 /** The rows shown: the preview's order, narrowed by the problem filter. */

@@ -9,6 +9,8 @@ import { companionName } from './companions.js';
 import { splitName } from './text.js';
 
 export const DEFAULT_UNIQUE = ' ({k})';
+/** The tag an item gets instead of a number when its content is that of the item holding its name. */
+export const DUPLICATE_TAG = 'duplicate';
 /** The problems a number after the name ends. */
 export const COLLISIONS = new Set(['dup', 'exists', 'case', 'unlisted']);
 // a number is the answer long before this; past it the row keeps its collision
@@ -27,10 +29,12 @@ export function uniquePattern(pattern) {
  * numbering order (as listed when absent); the other options are
  * checkConflicts' (taken, folders, root, destination, moving, copy, groups;
  * `check`, its answer for these names, when the caller has it). A
- * numbered name that collides again takes the next number. Returns a new
- * array, or `newNames` itself when nothing collides.
+ * numbered name that collides again takes the next number. With `same(i, j)`
+ * (whether items i and j hold the same bytes), a row whose name is held by
+ * an item with its content keeps its old name instead, and goes into
+ * `duplicates`. Returns a new array, or `newNames` itself when nothing collides.
  */
-export function makeUnique(items, newNames, { pattern = DEFAULT_UNIQUE, order = null, check = null, ...options } = {}) {
+export function makeUnique(items, newNames, { pattern = DEFAULT_UNIQUE, order = null, check = null, same = null, duplicates = null, ...options } = {}) {
   order ??= Array.from(items, (_, i) => i);
   check ??= checkConflicts(items, newNames, options);
   const colliding = (i) => check.renamed[i] === 1 && check.problems[i]?.some(([c]) => COLLISIONS.has(c));
@@ -49,13 +53,14 @@ export function makeUnique(items, newNames, { pattern = DEFAULT_UNIQUE, order = 
     const p = placed && placeFor(items[j].dir, name, { folders, destination: destination && moving?.[j] ? destination : null, root });
     return p ? key(p.dir, p.name) : key(items[j].dir, name);
   };
-  // the names that stay where they are, and those of renamed rows without a collision
-  const used = new Set();
+  // the names that stay where they are, and those of renamed rows without a
+  // collision: each with the row that holds it
+  const used = new Map();
   const inUnit = new Uint8Array(items.length);
   for (const i of numbered) { inUnit[i] = 1; for (const j of others.get(i) ?? []) inUnit[j] = 1; }
   for (let j = 0; j < items.length; j++) {
-    if (check.renamed[j] !== 1 || options.copy) used.add(key(items[j].dir, items[j].name));
-    else if (!inUnit[j]) used.add(keyOf(j, newNames[j]));
+    if (check.renamed[j] !== 1 || options.copy) used.set(key(items[j].dir, items[j].name), j);
+    else if (!inUnit[j]) used.set(keyOf(j, newNames[j]), j);
   }
   const free = (j, name) => {
     if (used.has(keyOf(j, name))) return false;
@@ -74,6 +79,13 @@ export function makeUnique(items, newNames, { pattern = DEFAULT_UNIQUE, order = 
     const named = (k) => (k === 1 ? newNames[i] : `${folder}${base}${form.replaceAll('{k}', k)}${ext ? `.${ext}` : ''}`);
     const along = others.get(i) ?? [];
     const fits = (name) => free(i, name) && along.every((j) => free(j, companionName(items[j], name)));
+    const holder = same ? used.get(keyOf(i, newNames[i])) : undefined;
+    if (holder !== undefined && same(i, holder)) {
+      // the same file again: it stays as it is, with its companions
+      for (const j of [i, ...along]) { out[j] = items[j].name; used.set(key(items[j].dir, items[j].name), j); }
+      duplicates?.add(i);
+      continue;
+    }
     // numbers already given to this name are not tried again: 100,000 rows
     // onto one name would try each number before them
     const from = keyOf(i, newNames[i]);
@@ -82,10 +94,10 @@ export function makeUnique(items, newNames, { pattern = DEFAULT_UNIQUE, order = 
     tried.set(from, k + 1);
     const name = named(k);
     out[i] = name;
-    used.add(keyOf(i, name));
+    used.set(keyOf(i, name), i);
     for (const j of along) {
       out[j] = companionName(items[j], name);
-      used.add(keyOf(j, out[j]));
+      used.set(keyOf(j, out[j]), j);
     }
   }
   return out;

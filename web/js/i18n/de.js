@@ -60,6 +60,8 @@ export default {
   'page.uniqueTip': 'Zeilen, deren neue Namen zusammenfallen, bekommen eine Nummer, in der Reihenfolge, in der die Regeln zählen; die erste behält ihren Namen',
   'page.uniquePattern': 'Wie doppelte Namen nummeriert werden ({k} ist die Nummer)',
   'page.uniquePatternTip': '{k} ist die Nummer: " ({k})" ergibt "Foto (2).jpg"',
+  'page.tagDuplicates': 'Identische Dateien stattdessen „duplicate“ taggen',
+  'page.tagDuplicatesTip': 'Eine Datei mit demselben Inhalt wie die, die ihren Namen hat, behält ihren eigenen Namen und bekommt das Tag "duplicate"; nichts wird gelöscht',
   'sheet.numberApart': 'Auseinander nummerieren',
   'page.removeEmptiedTip': 'Nach dem Stapel die Ordner entfernen, aus denen er alle Objekte verschoben hat (nie den gelisteten Ordner)',
   'page.metadata': 'Metadaten',

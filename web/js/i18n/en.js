@@ -61,6 +61,8 @@ export default {
   'page.uniqueTip': 'Rows whose new names collide get a number, in the order the rules number them; the first keeps its name',
   'page.uniquePattern': 'How duplicate names are numbered ({k} is the number)',
   'page.uniquePatternTip': '{k} is the number: " ({k})" gives "Photo (2).jpg"',
+  'page.tagDuplicates': 'Tag identical files “duplicate” instead',
+  'page.tagDuplicatesTip': 'A file with the same content as the one that has its name keeps its own name and gets the tag "duplicate"; nothing is deleted',
   'sheet.numberApart': 'Number them apart',
   'page.removeEmptiedTip': 'After the batch, remove the folders it moved every item out of (never the listed folder)',
   'page.metadata': 'Metadata',

@@ -59,6 +59,8 @@ const TEXTS = [
   ['#unique-label', 'title', 'page.uniqueTip'],
   ['#unique-input', 'aria-label', 'page.uniquePattern'],
   ['#unique-input', 'title', 'page.uniquePatternTip'],
+  ['#dup-row span', 'text', 'page.tagDuplicates'],
+  ['#dup-row', 'title', 'page.tagDuplicatesTip'],
   ['#emptied-row span', 'text', 'page.removeEmptied'],
   ['#emptied-row', 'title', 'page.removeEmptiedTip'],
   ['[data-scope=selection]', 'title', 'page.scopeSelectionTip'],

@@ -65,6 +65,8 @@ export function createMedia({ store, bridge }) {
     const every = state.ui.allFields || editingTemplate(state);
     if (item && !item.isDir && !state.media.map.has(item.path)) ask([item.path], every ? ALL : '', true);
     else if (item && !item.isDir && every && !state.media.map.get(item.path)?.tags) ask([item.path], ALL, true);
+    // the files numbering apart would tag instead, once their digests say they are the same
+    if (state.config.unique && state.config.tagDuplicates) ask((state.preview.found.twins ?? []).map((i) => items[i]?.path).filter(Boolean), 'sha256');
     const needs = rulesNeed(state.config.rules);
     const wanted = needs.hashes.filter((h) => !whole.has(h));
     // every tag brings the fields too: one reading of each file, not two
@@ -78,6 +80,6 @@ export function createMedia({ store, bridge }) {
     }
   }
 
-  store.subscribe(['listing', 'config', 'selection', 'view', 'ui'], update);
+  store.subscribe(['listing', 'config', 'selection', 'view', 'ui', 'preview'], update);
   return { update: () => update(st()) };
 }

@@ -24,7 +24,7 @@ const afterPaint = (fn) => (typeof requestAnimationFrame === 'function' ? reques
 /** The inputs a preview depends on, so that other changes cost nothing. */
 function inputsOf(state) {
   const { config, listing, filter, selection, edits, taken } = state;
-  return [listing.items, config.rules, config.scope, config.folders, config.destination, config.copy, config.unique, config.uniquePattern, config.companions, config.clocks, config.portable, state.volumes, listing.folder, config.sort, filter.text, filter.exclude, filter.mode, filter.ext, filter.tag, filter.label,
+  return [listing.items, config.rules, config.scope, config.folders, config.destination, config.copy, config.unique, config.uniquePattern, config.tagDuplicates, config.companions, config.clocks, config.portable, state.volumes, listing.folder, config.sort, filter.text, filter.exclude, filter.mode, filter.ext, filter.tag, filter.label,
     edits, taken, config.scope === 'selection' ? selection.set : null, needsTaken(config) || needsFields(config) ? state.media.version : -1];
 }
 const same = (a, b) => a && a.length === b.length && a.every((x, i) => x === b[i]);
@@ -76,6 +76,7 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
         destination: state.config.destination,
         copy: state.config.copy,
         unique: state.config.unique ? state.config.uniquePattern : null,
+        tagDuplicates: state.config.tagDuplicates,
         companions: state.config.companions,
         portable: state.config.portable,
         volumes: state.volumes,

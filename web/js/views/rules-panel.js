@@ -45,6 +45,7 @@ export function createRulesPanel({ store, intents }) {
   const uniqueInput = $('unique-input');
   $('unique-check').addEventListener('change', (e) => intents.setUnique(e.target.checked));
   $('companions-check').addEventListener('change', (e) => intents.setCompanions(e.target.checked));
+  $('dup-check').addEventListener('change', (e) => intents.setTagDuplicates(e.target.checked));
   $('portable-check').addEventListener('change', (e) => intents.setPortable(e.target.checked));
   uniqueInput.addEventListener('input', () => intents.setUniquePattern(uniqueInput.value));
   dest.addEventListener('change', takeDest);
@@ -166,6 +167,8 @@ export function createRulesPanel({ store, intents }) {
     $('unique-row').hidden = !(state.config.unique || found.collide);
     if (document.activeElement !== uniqueInput) uniqueInput.value = state.config.uniquePattern;
     uniqueInput.disabled = !state.config.unique;
+    $('dup-check').checked = state.config.tagDuplicates;
+    $('dup-row').hidden = !state.config.unique;
     // a copy leaves nothing empty; neither matters while items stay in their folders
     $('emptied-check').disabled = state.config.copy;
     $('copy-row').hidden = $('emptied-row').hidden = !(state.config.folders || state.config.destination);
