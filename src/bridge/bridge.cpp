@@ -1,5 +1,7 @@
 #include "bridge.hpp"
 
+#include <utility>
+
 #include "args.hpp"
 #include "reply_text.hpp"
 
@@ -25,6 +27,7 @@ const Bridge::Command Bridge::kCommands[] = {
     {"journalStatus", &Bridge::journalStatus},
     {"pruneJournal", &Bridge::pruneJournal},
     {"exportBatch", &Bridge::exportBatch},
+    {"opened", &Bridge::opened},
 };
 
 Bridge::Bridge(BridgeHost host)
@@ -65,6 +68,20 @@ void Bridge::receive(const nlohmann::json& body) {
 
 void Bridge::answerUnknown(std::int64_t id, const std::string& cmd) {
   replies_->fail(id, {ErrorCode::kBadRequest, "unknown cmd: " + cmd});
+}
+
+void Bridge::opened(std::int64_t id, const nlohmann::json&) {
+  pageReady_ = true;
+  resolve(id, true, {{"pending", waiting_ ? 1 : 0}});
+  if (waiting_) handleDrop(*std::exchange(waiting_, std::nullopt), true);
+}
+
+void Bridge::openPaths(std::vector<std::string> paths) {
+  if (paths.empty()) return;
+  if (pageReady_)
+    handleDrop(std::move(paths), true);
+  else
+    waiting_ = std::move(paths);
 }
 
 void Bridge::setMode(std::int64_t id, const nlohmann::json& args) {

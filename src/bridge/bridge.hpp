@@ -99,7 +99,13 @@ class Bridge {
   }
 
   // Main thread. Paths dropped on the window, in drop order; never empty.
-  void handleDrop(std::vector<std::string> paths);
+  // `opened`: handed to the program from outside (see openPaths).
+  void handleDrop(std::vector<std::string> paths, bool opened = false);
+  // Main thread. Items handed to the program from outside (its command
+  // line, a second start, a file manager): a drop marked "opened" once the
+  // page has said that it is ready for one (the command "opened"); until
+  // then the newest set waits, as each replaces the listing anyway.
+  void openPaths(std::vector<std::string> paths);
 
   // Requests accepted (and drops taken) whose reply or notification has not
   // been evaluated yet. Main thread.
@@ -134,6 +140,7 @@ class Bridge {
   void journalStatus(std::int64_t id, const nlohmann::json& args);
   void pruneJournal(std::int64_t id, const nlohmann::json& args);
   void exportBatch(std::int64_t id, const nlohmann::json& args);
+  void opened(std::int64_t id, const nlohmann::json& args);
 
   void answerUnknown(std::int64_t id, const std::string& cmd);
   // Lists `folder` on io as the listing arguments `a` say, and answers `id`.
@@ -144,7 +151,9 @@ class Bridge {
   std::shared_ptr<ReplyChannel> replies_;
   std::shared_ptr<StopBoard> stops_ = std::make_shared<StopBoard>();
   std::atomic<bool> foldersMode_{false};
-  Journal* journal_ = nullptr;  // used on io only, once set
+  bool pageReady_ = false;                           // main thread
+  std::optional<std::vector<std::string>> waiting_;  // main thread
+  Journal* journal_ = nullptr;                       // used on io only, once set
   std::vector<Repair> repairs_;
   SerialQueue io_{"quarrytide.io"};  // last: destroyed (drained) first
 };

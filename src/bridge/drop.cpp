@@ -5,13 +5,13 @@
 
 namespace quarrytide {
 
-void Bridge::handleDrop(std::vector<std::string> paths) {
+void Bridge::handleDrop(std::vector<std::string> paths, bool opened) {
   if (paths.empty()) return;
   replies_->expect();
   // `this` stays valid on io: io_ is drained before any other member goes.
-  io_.submit([this, paths = std::move(paths)] {
+  io_.submit([this, paths = std::move(paths), opened] {
     auto drop = classifyDrop(host_.catalogue, paths, foldersMode());
-    replies_->post(dropCall(drop.folder, drop.files, drop.dropKind));
+    replies_->post(dropCall(drop.folder, drop.files, drop.dropKind, opened));
   });
 }
 

@@ -558,7 +558,7 @@ std::string batchReplyCall(std::int64_t id, const BatchOutcome& outcome,
 }
 
 std::string dropCall(const std::string& folder, const std::vector<FileRecord>& files,
-                     const char* dropKind) {
+                     const char* dropKind, bool opened) {
   ScriptOut out(kDropPrefix);
   Writer w(out);
   w.StartObject();
@@ -568,6 +568,10 @@ std::string dropCall(const std::string& folder, const std::vector<FileRecord>& f
   writeRecords(w, files);
   w.Key("dropKind");
   w.String(dropKind);
+  if (opened) {
+    w.Key("opened");
+    w.Bool(true);
+  }
   w.EndObject();
   return std::move(out).finish();
 }

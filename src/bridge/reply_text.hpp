@@ -76,8 +76,9 @@ std::string batchColumnsReplyCall(std::int64_t id, const BatchOutcome& outcome,
                                   const std::vector<std::size_t>& unrecorded);
 
 // "window.__onDrop(" + {"folder", "files", "dropKind"} + ")".
+// With `opened` (items handed to the program from outside), "opened": true too.
 std::string dropCall(const std::string& folder, const std::vector<FileRecord>& files,
-                     const char* dropKind);
+                     const char* dropKind, bool opened = false);
 
 // The web view writes unpaired UTF-16 surrogates as \uD8xx-style escapes,
 // which JSON parsers refuse; this maps each of them to \uFFFD.

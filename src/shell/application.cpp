@@ -50,7 +50,9 @@ std::string webFolder() { return shareFolder() + "/quarrytide/web"; }
 Application::Application(AppOptions options)
     : options_(options),
       app_(gtk_application_new(
-          kAppId, options.automation ? G_APPLICATION_NON_UNIQUE : G_APPLICATION_DEFAULT_FLAGS)),
+          kAppId, GApplicationFlags(G_APPLICATION_HANDLES_OPEN |
+                                    (options.automation ? G_APPLICATION_NON_UNIQUE
+                                                        : G_APPLICATION_DEFAULT_FLAGS)))),
       scheme_(webFolder()),
       native_({main_, chooser_, browser_, icons_, [this] { return thumbnailScale(); }}),
       bridge_(&native_.bridge()) {
@@ -58,6 +60,10 @@ Application::Application(AppOptions options)
                            this);
   g_signal_connect_swapped(app_, "activate",
                            G_CALLBACK(+[](Application* self) { self->activate(); }), this);
+  g_signal_connect(app_, "open",
+                   G_CALLBACK(+[](GApplication*, GFile** files, gint count, gchar*,
+                                  Application* self) { self->open(files, count); }),
+                   this);
 }
 
 Application::~Application() {
@@ -74,9 +80,12 @@ double Application::thumbnailScale() const {
 }
 
 int Application::run(const char* program) {
-  // The one option is read by main(); GApplication sees no arguments.
-  char* argv[] = {const_cast<char*>(program), nullptr};
-  return g_application_run(G_APPLICATION(app_), 1, argv);
+  // The options are read by main(); GApplication sees the paths alone, all
+  // absolute, and hands them to the instance that runs (this one or the first).
+  std::vector<char*> argv = {const_cast<char*>(program)};
+  for (auto& path : options_.paths) argv.push_back(path.data());
+  argv.push_back(nullptr);
+  return g_application_run(G_APPLICATION(app_), int(argv.size()) - 1, argv.data());
 }
 
 void Application::startup() {
@@ -120,6 +129,17 @@ void Application::activate() {
     return;
   }
   buildWindow();
+}
+
+void Application::open(GFile** files, int count) {
+  activate();
+  std::vector<std::string> paths;
+  for (int i = 0; i < count; ++i) {
+    // a location that is no local path (a URI of a remote share) lists nothing
+    g_autofree char* path = g_file_get_path(files[i]);
+    if (path) paths.emplace_back(path);
+  }
+  bridge_->openPaths(std::move(paths));
 }
 
 void Application::buildWindow() {

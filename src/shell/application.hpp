@@ -27,6 +27,9 @@ struct AppOptions {
   // WebDriver may drive the window's web view (tests). Each such process is
   // an instance of its own, never handed over to one already running.
   bool automation = false;
+  // Absolute paths to list at start (the command line's): one folder as if
+  // opened, else as a drop. A second start hands its own to the first.
+  std::vector<std::string> paths;
 };
 
 class Application {
@@ -42,6 +45,7 @@ class Application {
  private:
   void startup();
   void activate();
+  void open(GFile** files, int count);
   void buildWindow();
   double thumbnailScale() const;
   // Keys reach the page first; the menu's accelerators get only what it left.

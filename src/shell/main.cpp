@@ -11,9 +11,10 @@
 namespace {
 
 constexpr const char* kUsage =
-    N_("Usage: quarrytide [OPTION]\n"
+    N_("Usage: quarrytide [OPTION]... [PATH]...\n"
        "Renames many files and folders at once and edits their tags, colour label\n"
-       "and comment. Opens one window; folders are chosen or dropped there.\n"
+       "and comment. Opens one window with the PATHs listed (one folder as if\n"
+       "opened, else the items as if dropped); a window already open takes them.\n"
        "\n"
        "  --help        show this help and exit\n"
        "  --version     show the version and exit\n"
@@ -33,6 +34,18 @@ void paintOnCpuWithoutGpu() {
   g_setenv("WEBKIT_SKIA_ENABLE_CPU_RENDERING", "1", FALSE);
 }
 
+// A path as the running instance takes it: absolute (relative ones count from
+// here, which a second start's first instance does not share); a file: URI, as
+// the desktop entry passes them, is its path.
+std::string absolutePath(const char* arg) {
+  if (g_str_has_prefix(arg, "file://")) {
+    g_autofree char* path = g_filename_from_uri(arg, nullptr, nullptr);
+    if (path) return path;
+  }
+  g_autofree char* path = g_canonicalize_filename(arg, nullptr);
+  return path;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -44,8 +57,13 @@ int main(int argc, char** argv) {
   textdomain("quarrytide");
   // Answered before GTK starts, so they work without a display.
   quarrytide::AppOptions options;
+  bool optionsEnd = false;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--version") == 0) {
+    if (optionsEnd || argv[i][0] != '-' || argv[i][1] == '\0') {
+      options.paths.push_back(absolutePath(argv[i]));
+    } else if (std::strcmp(argv[i], "--") == 0) {
+      optionsEnd = true;
+    } else if (std::strcmp(argv[i], "--version") == 0) {
       std::puts("quarrytide " QUARRYTIDE_VERSION);
       return 0;
     } else if (std::strcmp(argv[i], "--help") == 0) {

@@ -83,5 +83,29 @@ TEST(Drops, TwoDropsArriveInDropOrder) {
   EXPECT_EQ(rig.bridge->outstanding(), 0u);
 }
 
+// Items handed over from outside wait for the page to say it is ready; only
+// the newest set waits, and it comes as a drop marked "opened".
+TEST(Drops, ItemsHandedOverWaitForThePageAndComeAsOpenedDrops) {
+  DropRig rig;
+  rig.bridge->openPaths({"/p/f1"});
+  rig.bridge->openPaths({"/p/dir"});
+  rig.bridge->openPaths({});
+  EXPECT_EQ(rig.bridge->outstanding(), 0u);
+  rig.bridge->receiveText(R"({"id":1,"cmd":"opened"})");
+  ASSERT_TRUE(rig.main.runUntilPosted(2));
+  ASSERT_EQ(rig.sink.scripts.size(), 2u);
+  EXPECT_EQ(callArgument(rig.sink.scripts[0], "window.__bridgeResolveRaw("),
+            json::parse(R"({"id":1,"ok":true,"payload":{"pending":1}})"));
+  json d = callArgument(rig.sink.scripts[1], "window.__onDrop(");
+  EXPECT_EQ(std::tuple(d["folder"], d["dropKind"], d["opened"]),
+            std::tuple("/p/dir", "folder", true));
+  // from now on at once; a drop on the window is not marked
+  rig.bridge->openPaths({"/p/f1"});
+  rig.bridge->handleDrop({"/p/f1"});
+  ASSERT_TRUE(rig.main.runUntilPosted(4));
+  EXPECT_EQ(callArgument(rig.sink.scripts[2], "window.__onDrop(").value("opened", false), true);
+  EXPECT_FALSE(callArgument(rig.sink.scripts[3], "window.__onDrop(").contains("opened"));
+}
+
 }  // namespace
 }  // namespace quarrytide::testing

@@ -260,6 +260,34 @@ async function main() {
     }
   });
 
+  // One window: instances of their own (automation never hands over), on a
+  // session bus of their own, watched through the settings the page saves.
+  await step('quarrytide DIR lists the folder; a second quarrytide FILE FILE hands its files to that window and exits', 90000, async () => {
+    const bus = spawn('dbus-daemon', ['--session', '--nofork', '--print-address=1'], { stdio: ['ignore', 'pipe', 'inherit'] });
+    let first = null;
+    try {
+      const address = await limit(5000, 'a session bus', new Promise((resolve) => bus.stdout.once('data', (d) => resolve(String(d).trim()))));
+      const config = path.join(work, 'one-window');
+      const [dir, other] = [path.join(work, 'Handed'), path.join(work, 'Handed later')];
+      for (const d of [dir, other]) fs.mkdirSync(d, { recursive: true });
+      for (const f of ['a.txt', 'b.txt']) fs.writeFileSync(path.join(other, f), f);
+      const env = { ...process.env, DBUS_SESSION_BUS_ADDRESS: address, XDG_CONFIG_HOME: config };
+      const saved = () => {
+        try { return JSON.parse(JSON.parse(fs.readFileSync(path.join(config, 'quarrytide', 'settings.json'), 'utf8')).lastRenameConfig); } catch (_) { return null; }
+      };
+      first = spawn(pageApp, [dir], { env, stdio: 'ignore' });
+      await until('the folder listed as if opened', 30000, () => saved()?.lastFolder === dir);
+      const started = Date.now();
+      await promisify(execFile)(pageApp, [path.join(other, 'a.txt'), path.join(other, 'b.txt')], { env, timeout: 15000 });
+      check(Date.now() - started < 10000 && first.exitCode === null, 'the second start hands over and exits; the first runs on');
+      await until('the files listed as if dropped', 20000, () => saved()?.recent?.[0] === other && saved()?.lastFolder === dir);
+      check((await windows('--pid', first.pid)).length >= 1, 'the first window is on screen');
+    } finally {
+      first?.kill();
+      bus.kill();
+    }
+  });
+
   // WebKit's automation keeps menus from opening, so the primary menu is
   // tried on an instance of its own, watched from outside.
   await step('F10 opens the primary menu, which shows About, hands Open to the page and quits', 60000, async () => {

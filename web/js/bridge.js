@@ -147,6 +147,8 @@ export function createBridgeClient(post) {
     setMode: (kind) => request('setMode', { kind }),
     savePrefs: (data) => request('savePrefs', { data }),
     loadPrefs: () => request('loadPrefs', {}),
+    // ready for the items given to the program from outside: {pending} of them come as a drop
+    opened: () => request('opened', {}),
   };
 }
 

@@ -41,7 +41,7 @@ const dispatch = store.dispatch;
 const notices = createNotices({ store });
 const { toast, ask } = notices;
 const settings = createSettings({ store, bridge, toast });
-const listing = createListing({ store, bridge, toast });
+const listing = createListing({ store, bridge, toast, ask });
 const preview = createPreview({ store, bridge, toast });
 createVolumes({ store, bridge });
 createMedia({ store, bridge });
@@ -223,7 +223,9 @@ async function start() {
   await settings.load();
   journal.start(); // the folder need not wait for the history
   await listing.syncMode();
-  if (st().config.lastFolder) await listing.open(st().config.lastFolder);
+  // items the program was started with come as a drop, in place of the last folder
+  const { pending = 0 } = (await bridge.opened().catch(() => null)) ?? {};
+  if (!pending && st().config.lastFolder) await listing.open(st().config.lastFolder);
   document.body.dataset.ready = 'true';
 }
 

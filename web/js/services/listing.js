@@ -6,7 +6,7 @@ import { Facets, facetsOf } from '../filter.js';
 
 const PROBLEMS = ['notFound', 'notFolder', 'denied', 'unreadable'];
 
-export function createListing({ store, bridge, toast }) {
+export function createListing({ store, bridge, toast, ask = async () => true }) {
   const st = () => store.state;
   const kind = () => (st().config.mode === 'folders' ? 'folders' : 'files');
   const tree = () => st().config.mode === 'tree';
@@ -111,7 +111,11 @@ export function createListing({ store, bridge, toast }) {
     }
   }
 
-  function drop(d) {
+  async function drop(d) {
+    // items handed over from outside replace what is on screen only when the
+    // user agrees to drop the changes not applied yet
+    const pending = d.opened ? (st().preview.counts?.sent ?? 0) + st().edits.size : 0;
+    if (pending && !(await ask({ title: t('listing.openedTitle'), paragraphs: [{ text: t('listing.openedPending', { count: pending }) }], okText: t('listing.openedOk') }))) return;
     if (d.dropKind === 'folder') {
       // drops list what is not hidden; the switch asks for a listing of its own
       if (tree() || st().config.showHidden) open(d.folder);
