@@ -1,6 +1,7 @@
 // quarrytide-headless: the Bridge on a GLib main loop, without a display.
 // Standard input: one JSON value per line, each posted to the Bridge as the
-// page would post it, or {"drop": [paths]} for a file drop. Standard output:
+// page would post it, {"drop": [paths]} for a file drop, or {"open": [paths]}
+// for items handed over from outside (a second start). Standard output:
 // every script the native side evaluates in the page, one per line, byte for
 // byte: a call with more than 256 KiB of JSON in its JSON.parse("…") form
 // (both forms: docs/protocol.md).
@@ -23,10 +24,10 @@ using namespace quarrytide;
 
 namespace {
 
-// A drop line: an object whose only member is "drop", a non-empty list of strings.
-std::optional<std::vector<std::string>> dropPaths(const nlohmann::json& value) {
+// A drop line: an object whose only member is `key`, a list of strings.
+std::optional<std::vector<std::string>> dropPaths(const nlohmann::json& value, const char* key) {
   if (!value.is_object() || value.size() != 1) return std::nullopt;
-  auto it = value.find("drop");
+  auto it = value.find(key);
   if (it == value.end() || !it->is_array()) return std::nullopt;
   std::vector<std::string> paths;
   for (const auto& p : *it) {
@@ -79,10 +80,11 @@ int main(int argc, char** argv) {
       main.post([bridge, line = std::move(line)] {
         auto value = Bridge::decodeText(line);
         if (value.is_discarded()) return;
-        if (auto paths = dropPaths(value)) {
+        if (auto paths = dropPaths(value, "drop")) {
           if (!paths->empty()) bridge->handleDrop(std::move(*paths));
           return;
         }
+        if (auto paths = dropPaths(value, "open")) return bridge->openPaths(std::move(*paths));
         bridge->receive(value);
       });
     }

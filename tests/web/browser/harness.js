@@ -94,6 +94,7 @@ export async function launch() {
     page.on('close', () => child.kill());
     const native = { log: [], hooks: {}, applyDelay: 0, sent: (cmd) => native.log.filter((e) => e.cmd === cmd) };
     native.drop = (paths) => child.stdin.write(JSON.stringify({ drop: paths }) + '\n');
+    native.open = (paths) => child.stdin.write(JSON.stringify({ open: paths }) + '\n');
     // the app killed (what it was sent and has not read is lost) and started again
     native.restart = () => { child.kill('SIGKILL'); child = start(); };
     await page.exposeFunction('__toNative', async (text) => {

@@ -264,6 +264,11 @@ test('tags: completion from the folder, a comma refused, pending chips; a name t
   await page.fill('#tag-input', 'Beach');
   await page.press('#tag-input', 'Enter');
   assert.equal(await page.locator('.row >> nth=1').locator('.tagchip.pending').textContent(), 'Beach');
+  // handed over by a second start: asked first, and kept when the user says no
+  native.open([path.join(root, 'a.jpg')]);
+  await page.waitForFunction(() => document.getElementById('sheet').open && document.getElementById('sheet-title').textContent.includes('handed'));
+  await page.click('#sheet-cancel');
+  assert.equal((await rows(page)).length, 3);
   await addRule(page, 'Change case', { mode: 'upper' });
   const bad = (await rows(page))[2];
   assert.deepEqual([bad.name, bad.newName], ['bad\\xFF.jpg', 'BAD\\xFF.jpg']);
