@@ -472,7 +472,7 @@ export default {
   'repair.label': 'Kodierung reparieren',
   'repair.encoding': 'Geschrieben in',
   'repair.auto': 'automatisch',
-  'repair.summary': 'Namen, die kein UTF-8 sind, als {encoding} gelesen, doppelt kodierte Namen zurückgeführt',
+  'repair.summary': 'alte Namen als {encoding} gelesen',
   'repair.unknown': 'unbekannte Kodierung „{encoding}“',
   'repair.found': 'Gefunden: {list}',
   'repair.foundNone': 'Kein Name hier muss repariert werden.',

@@ -473,7 +473,7 @@ export default {
   'repair.label': 'Repair encoding',
   'repair.encoding': 'Written in',
   'repair.auto': 'auto',
-  'repair.summary': 'names not in UTF-8 read as {encoding}, names encoded twice undone',
+  'repair.summary': 'legacy names read as {encoding}',
   'repair.unknown': 'unknown encoding "{encoding}"',
   'repair.found': 'Found: {list}',
   'repair.foundNone': 'No name here needs repair.',

@@ -275,9 +275,9 @@ export class ListView {
     }
     row.key = key;
     if (cells.folder) { cells.folder.textContent = visibleName(m.item.rel); cells.folder.title = m.item.rel; }
-    cells.name.textContent = visibleName(m.item.name);
-    cells.name.title = visibleName(m.item.name);
-    row.nameLength = m.item.name.length;
+    const name = visibleName(m.item.name);
+    cells.name.textContent = cells.name.title = name;
+    row.nameLength = name.length;
     row.newLength = this.drawNewName(cells.new, m);
     this.shown.name = Math.max(this.shown.name, row.nameLength);
     this.shown.new = Math.max(this.shown.new, row.newLength);
@@ -310,11 +310,15 @@ export class ListView {
       cell.title = m.result.text;
       return 0;
     }
-    if (!m.changed) { cell.textContent = visibleName(m.newName); return m.newName.length; }
+    if (!m.changed) {
+      const name = visibleName(m.newName);
+      cell.textContent = name;
+      return name.length;
+    }
     if (m.folder) cell.append(h('span', { class: 'place', text: visibleName(m.folder) }));
     let shown = m.folder.length;
     for (const [kind, text] of readableDiff(m.item.name, m.newName)) {
-      shown += text.length;
+      shown += visibleName(text).length;
       if (kind === '=') cell.append(document.createTextNode(visibleName(text)));
       else cell.append(h(kind === '+' ? 'ins' : 'del', { text: visibleName(text) }));
     }
