@@ -52,6 +52,10 @@ export function user(web) {
       await until(`a "${label}" card`, 5000, async () => (await cards()) === n);
       return `#rule-list .rule:nth-child(${n})`;
     },
+    /** Sets a switch on or off, whatever an earlier step left it at. */
+    async setBox(selector, on) {
+      if ((await exec(`return document.querySelector('${selector}').checked`)) !== on) await web.click(selector);
+    },
     async apply(ms) {
       await web.click('#apply-btn');
       await confirm('the confirmation', ms);
@@ -252,17 +256,17 @@ export async function workflows(web, folder) {
   await u.clearRules();
   await u.open(folder);
   await until('the card listed', 15000, async () => (await u.state('s.listing.items.length')) === 6);
-  await web.click('#companions-check');
+  await u.setBox('#companions-check', true);
   const card = await u.addRule('Replace text');
   await web.type(`${card} [data-field=find]`, 'IMG_');
   await web.type(`${card} [data-field=with]`, 'Trip ');
   await until('numbering apart offered', 20000, async () => (await u.state('!s.preview.pending && s.preview.found.collide')) > 0);
-  await web.click('#unique-check');
+  await u.setBox('#unique-check', true);
   await until('the groups in the preview', 20000, async () => (await u.state('!s.preview.pending && !s.preview.found.collide && s.preview.counts.renames')) === 5);
   await u.apply(10000);
   const want = ['Trip 1.CR2', 'Trip 1.JPG', 'Trip 1.JPG.xmp', 'Trip 2 (2).HEIC', 'Trip 2 (2).JPG', 'Trip 2.jpg'];
   await until('the card renamed on disk', 20000, () => JSON.stringify(fs.readdirSync(folder).sort()) === JSON.stringify(want)).catch((e) => { throw new Error(`${e.message}: ${fs.readdirSync(folder)}`); });
-  for (const box of ['#companions-check', '#unique-check']) await web.click(box);
+  for (const box of ['#companions-check', '#unique-check']) await u.setBox(box, false);
 
   // names bound for a Windows share: refused with "portable names", fixed by "Make portable"
   const share = path.join(folder, 'share');
@@ -271,8 +275,8 @@ export async function workflows(web, folder) {
   await u.clearRules();
   await u.open(share);
   await until('the share listed', 15000, async () => (await u.state('s.listing.items.length')) === 1);
-  await web.click('#folders-check');
-  await web.click('#portable-check');
+  await u.setBox('#folders-check', true);
+  await u.setBox('#portable-check', true);
   const prefix = await u.addRule('Insert text');
   await web.type(`${prefix} [data-field=text]`, 'v2 ');
   await until('the name refused', 20000, async () => (await u.state('!s.preview.pending && s.preview.counts.errors')) === 1);
@@ -280,7 +284,7 @@ export async function workflows(web, folder) {
   await until('the name made portable', 20000, async () => (await u.state('!s.preview.pending && !s.preview.counts.errors && s.preview.counts.renames')) === 1);
   await u.apply(10000);
   await until('the portable name on disk', 20000, () => fs.readdirSync(share).join() === 'v2 Q&A_ plans_.txt').catch((e) => { throw new Error(`${e.message}: ${fs.readdirSync(share)}`); });
-  for (const box of ['#portable-check', '#folders-check']) await web.click(box);
+  for (const box of ['#portable-check', '#folders-check']) await u.setBox(box, false);
 
   // names in legacy encodings: decoded by their bytes, checked byte for byte, undone back to those bytes
   const legacy = path.join(folder, 'legacy');
@@ -313,12 +317,12 @@ export async function workflows(web, folder) {
   const template = await u.addRule('Template');
   await web.clear(`${template} [data-field=pattern]`);
   await web.type(`${template} [data-field=pattern]`, 'photo');
-  await web.click('#unique-check');
-  await web.click('#dup-check');
+  await u.setBox('#unique-check', true);
+  await u.setBox('#dup-check', true);
   await until('the copy tagged in the preview', 20000, async () => (await u.state('!s.preview.pending && s.preview.ruleMeta.size')) === 1);
   await u.apply(10000);
   await until('the copies on disk', 20000, () => fs.readdirSync(copies).sort().join() === '2.jpg,photo (2).jpg,photo.jpg').catch((e) => { throw new Error(`${e.message}: ${fs.readdirSync(copies)}`); });
   check(tagsOn(path.join(copies, '2.jpg')) === 'duplicate', 'the copy is tagged "duplicate"');
   check(fs.readFileSync(path.join(copies, 'photo.jpg'), 'utf8') === 'one', 'the first keeps the name');
-  for (const box of ['#dup-check', '#unique-check']) await web.click(box);
+  for (const box of ['#dup-check', '#unique-check']) await u.setBox(box, false);
 }

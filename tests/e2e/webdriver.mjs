@@ -99,7 +99,7 @@ export class WebDriver {
   }
 
   async click(selector, using) {
-    return this.command('POST', `/element/${await this.find(selector, using)}/click`, {});
+    return this.command('POST', `/element/${await this.find(selector, using)}/click`, {}).catch((e) => { throw new Error(`${selector}: ${e.message}`); });
   }
 
   async clear(selector) {
