@@ -9,6 +9,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "journal/batch_plan.hpp"
+
 namespace quarrytide {
 
 // A number with an integral value inside the signed 64-bit range.
@@ -37,6 +39,9 @@ class Args {
   const nlohmann::json* find(const char* key) const;
   const nlohmann::json* object_;
 };
+
+// A runBatch change record as the engine takes it (docs/protocol.md).
+Change changeFrom(const nlohmann::json& record);
 
 // The metadata members of a change record (setTags/tags, setLabel/label,
 // setComment/comment) into `out`; the values behind a flag are read only when

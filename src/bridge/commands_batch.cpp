@@ -9,8 +9,6 @@
 
 namespace quarrytide {
 
-namespace {
-
 // Members of a type other than the key expects count as absent, as in apply.
 Change changeFrom(const nlohmann::json& record) {
   Args a(record);
@@ -20,6 +18,8 @@ Change changeFrom(const nlohmann::json& record) {
   readMetadataFields(a, c);
   return c;
 }
+
+namespace {
 
 // Progress goes to the page at most this often: each part is a script to run.
 constexpr auto kProgressEvery = std::chrono::milliseconds(100);

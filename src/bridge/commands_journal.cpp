@@ -14,6 +14,15 @@ namespace {
 
 constexpr const char* kStates[] = {"planned", "done", "failed", "notRun", "left"};
 
+// `key` with `text`, and `rawKey` with its bytes when they are not UTF-8 (the
+// text then holds U+FFFD): an undo puts such a name back byte for byte.
+void setPath(nlohmann::json& j, const char* key, const char* rawKey, const std::string& text) {
+  j[key] = text;
+  if (!isUtf8(text)) j[rawKey] = base64Of(text);
+}
+
+}  // namespace
+
 nlohmann::json summaryJson(const BatchSummary& b) {
   nlohmann::json j = {{"id", b.id},         {"started", b.started},
                       {"title", b.title},   {"folder", b.folder},
@@ -21,13 +30,6 @@ nlohmann::json summaryJson(const BatchSummary& b) {
                       {"notRun", b.notRun}, {"interrupted", b.interrupted}};
   if (!b.undoes.empty()) j["undoes"] = b.undoes;
   return j;
-}
-
-// `key` with `text`, and `rawKey` with its bytes when they are not UTF-8 (the
-// text then holds U+FFFD): an undo puts such a name back byte for byte.
-void setPath(nlohmann::json& j, const char* key, const char* rawKey, const std::string& text) {
-  j[key] = text;
-  if (!isUtf8(text)) j[rawKey] = base64Of(text);
 }
 
 nlohmann::json entryJson(const JournalEntry& e, bool locate) {
@@ -56,8 +58,6 @@ nlohmann::json entryJson(const JournalEntry& e, bool locate) {
   }
   return j;
 }
-
-}  // namespace
 
 void Bridge::listBatches(std::int64_t id, const nlohmann::json& args) {
   const Args a(args);

@@ -80,6 +80,11 @@ std::string batchColumnsReplyCall(std::int64_t id, const BatchOutcome& outcome,
 std::string dropCall(const std::string& folder, const std::vector<FileRecord>& files,
                      const char* dropKind, bool opened = false);
 
+// A journal batch as listBatches answers it, and one entry as readBatch does
+// (with `locate`, where its item is now).
+nlohmann::json summaryJson(const BatchSummary& batch);
+nlohmann::json entryJson(const JournalEntry& entry, bool locate);
+
 // The web view writes unpaired UTF-16 surrogates as \uD8xx-style escapes,
 // which JSON parsers refuse; this maps each of them to \uFFFD.
 std::string mapLoneSurrogates(std::string_view jsonText);

@@ -7,11 +7,13 @@
 #include <filesystem>
 
 #include "application.hpp"
+#include "command_line.hpp"
 
 namespace {
 
 constexpr const char* kUsage =
     N_("Usage: quarrytide [OPTION]... [PATH]...\n"
+       "       quarrytide rename|history|undo ...   (no window; see quarrytide(1))\n"
        "Renames many files and folders at once and edits their tags, colour label\n"
        "and comment. Opens one window with the PATHs listed (one folder as if\n"
        "opened, else the items as if dropped); a window already open takes them.\n"
@@ -56,6 +58,8 @@ int main(int argc, char** argv) {
   bind_textdomain_codeset("quarrytide", "UTF-8");
   textdomain("quarrytide");
   // Answered before GTK starts, so they work without a display.
+  if (argc > 1 && quarrytide::isSubcommand(argv[1]))
+    return quarrytide::runCommandLine(argc, argv, quarrytide::webFolder());
   quarrytide::AppOptions options;
   bool optionsEnd = false;
   for (int i = 1; i < argc; ++i) {

@@ -3,6 +3,7 @@
 // Pure: no DOM.
 
 import { dirOf, joinPath } from './text.js';
+import { pathArg } from './bytes.js';
 import { t } from './i18n/index.js';
 
 const baseName = (path) => path.slice(path.lastIndexOf('/') + 1);
@@ -46,6 +47,17 @@ export const changesFolder = (c) => c.newDir !== undefined && c.newDir !== c.dir
 
 /** Whether a change gives its item a new name or folder. */
 export const moves = (c) => c.newName !== c.name || changesFolder(c);
+
+/** A change as runBatch takes it: the item's path, its new path, its new metadata. */
+export function changeRecord(c) {
+  const out = pathArg(joinPath(c.dir, c.name));
+  if (moves(c)) Object.assign(out, pathArg(joinPath(c.newDir ?? c.dir, c.newName), 'newPath', 'rawNewPath'));
+  const m = c.meta;
+  if (m?.tags !== undefined) { out.setTags = true; out.tags = m.tags.slice(); }
+  if (m?.label !== undefined) { out.setLabel = true; out.label = m.label; }
+  if (m?.comment !== undefined) { out.setComment = true; out.comment = m.comment; }
+  return out;
+}
 
 /** Counts for a summary line: renames and metadata changes among `changes`. */
 export function countChanges(changes) {

@@ -3,16 +3,15 @@
 
 import { t } from './i18n/index.js';
 import { itemsFromColumns } from './columns.js';
-import { base64OfText, hasRawBytes, textOfBase64 } from './bytes.js';
+import { pathArg, textOfBase64 } from './bytes.js';
 
 const PARTS = { parts: true, columns: true };
 
-/** A path as a command takes it: a name that is not UTF-8 goes as its bytes. */
-export const pathArg = (path, key = 'path', rawKey = 'rawPath') => (hasRawBytes(path) ? { [rawKey]: base64OfText(path) } : { [key]: path });
+export { pathArg };
 
 // the journal's paths whose text holds U+FFFD come as their bytes too
 const RAW_KEYS = [['path', 'rawPath'], ['newPath', 'rawNewPath'], ['now', 'rawNow'], ['newName', 'rawNewName'], ['newFolder', 'rawNewFolder']];
-function withRawPaths(reply) {
+export function withRawPaths(reply) {
   for (const e of Array.isArray(reply?.entries) ? reply.entries : []) {
     for (const [key, raw] of RAW_KEYS) if (typeof e?.[raw] === 'string') e[key] = textOfBase64(e[raw]);
   }

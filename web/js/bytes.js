@@ -75,5 +75,8 @@ export function base64OfText(s) {
   return btoa(String.fromCharCode(...bytesOfText(s)));
 }
 
+/** A path as a command takes it: a name that is not UTF-8 goes as its bytes. */
+export const pathArg = (path, key = 'path', rawKey = 'rawPath') => (hasRawBytes(path) ? { [rawKey]: base64OfText(path) } : { [key]: path });
+
 /** `s` with each stand-in written as its byte, "\xE9", where it is shown. */
 export const shownBytes = (s) => (hasRawBytes(s) ? s.replace(RAW_BYTES, (c) => `\\x${(c.charCodeAt(0) - 0xdc00).toString(16).toUpperCase()}`) : s);

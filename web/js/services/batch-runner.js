@@ -1,9 +1,8 @@
 // Applying batches: the confirmation, the native engine's run with progress
 // and cancel, the results in the rows, and undo and redo of the batches applied.
 
-import { batchChanges, changesFolder, moves, recordFromJournal, undoStacks } from '../batch.js';
+import { batchChanges, changeRecord as outgoing, changesFolder, moves, recordFromJournal, undoStacks } from '../batch.js';
 import { explainError } from '../protocol.js';
-import { pathArg } from '../bridge.js';
 import { normaliseInto, pathIndexOf } from '../columns.js';
 import { warningCounts } from '../conflicts.js';
 import { hasRawBytes } from '../bytes.js';
@@ -35,17 +34,6 @@ export function createBatchRunner({ store, bridge, preview, notices, thumbnails 
   const { toast, ask } = notices;
 
   let running = null; // the id of the batch that runs now, for cancelBatch
-
-  /** A change as runBatch takes it: the item's path, its new path, its new metadata. */
-  function outgoing(c) {
-    const out = pathArg(joinPath(c.dir, c.name));
-    if (moves(c)) Object.assign(out, pathArg(joinPath(c.newDir ?? c.dir, c.newName), 'newPath', 'rawNewPath'));
-    const m = c.meta;
-    if (m?.tags !== undefined) { out.setTags = true; out.tags = m.tags.slice(); }
-    if (m?.label !== undefined) { out.setLabel = true; out.label = m.label; }
-    if (m?.comment !== undefined) { out.setComment = true; out.comment = m.comment; }
-    return out;
-  }
 
   // runBatch moves items into other folders only when asked to
   const intoFolders = (changes) => (changes.some(changesFolder) ? { folders: true } : {});

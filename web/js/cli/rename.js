@@ -1,0 +1,81 @@
+// The command line's rename: the window's own engine over the items the
+// native side listed, giving the same preview and the same changes an apply
+// in the window sends. Pure: no DOM.
+
+import { itemsFromColumns } from '../columns.js';
+import { computePreview } from '../preview-core.js';
+import { outgoingChanges } from '../state.js';
+import { batchChanges, changeRecord, changesFolder, recordFromJournal, undoStacks } from '../batch.js';
+import { withRawPaths } from '../bridge.js';
+import { parseConfig } from '../config.js';
+import { sanitizeRule } from '../rules.js';
+import { ISSUES, severityOf } from '../conflicts.js';
+import { DEFAULT_UNIQUE, uniquePattern } from '../unique.js';
+import { joinPath } from '../text.js';
+import { base64OfText, hasRawBytes, shownBytes } from '../bytes.js';
+import { t } from '../i18n/index.js';
+
+/**
+ * The chain to run: the rules of a rules file (a JSON list of rules as
+ * presets store them) or of the saved preset `preset`, with the preset's
+ * switches. Returns {rules, folders, unique, companions} or {error}.
+ */
+export function chainFrom({ rulesText = null, settingsText = null, preset = null }) {
+  if (rulesText !== null) {
+    let list;
+    try { list = JSON.parse(rulesText); } catch (e) { return { error: t('cli.rulesNotJson', { reason: e.message }) }; }
+    if (!Array.isArray(list)) return { error: t('cli.rulesNotList') };
+    const rules = list.map(sanitizeRule);
+    const unknown = rules.indexOf(null);
+    if (unknown >= 0) return { error: t('cli.ruleUnknown', { n: unknown + 1 }) };
+    return { rules, folders: false, unique: null, companions: false };
+  }
+  const p = parseConfig(settingsText ?? '').presets.find((x) => x.name === preset);
+  if (!p) return { error: t('cli.noPreset', { name: preset }) };
+  return { rules: p.rules, folders: p.folders === true, unique: p.unique ? uniquePattern(p.uniquePattern ?? DEFAULT_UNIQUE) : null, companions: p.companions === true };
+}
+
+/**
+ * The plan for the listed `parts` (listing parts in columns, as the native
+ * side sends them) below `root`: per item its path, new path and problems
+ * ({code, severity, text}), the counts of the window's status strip, and the
+ * runBatch changes of the rows an apply would send. A path that is not UTF-8
+ * is shown with its odd bytes as "\xE9" and given whole as `rawPath`/`rawNewPath`.
+ */
+export function renamePlan(parts, root, chain) {
+  const items = [];
+  for (const part of parts) items.push(...itemsFromColumns(part.columns, root, items.length));
+  const p = computePreview({ items, rules: chain.rules, filter: {}, sort: { key: 'native', dir: 1 }, folders: chain.folders, root, unique: chain.unique, companions: chain.companions });
+  const state = { listing: { items }, preview: p, edits: new Map(), config: { folders: chain.folders, destination: null } };
+  const { changes } = outgoingChanges(state);
+  const going = new Map(changes.map((c) => [c.key, joinPath(c.newDir ?? c.dir, c.newName)]));
+  const rows = items.map((it, i) => {
+    // a row left out for its errors shows the name it would have had
+    const newPath = going.get(it.path) ?? (p.check.renamed[i] ? joinPath(it.dir, p.newNames[i]) : it.path);
+    const row = {
+      path: shownBytes(it.path),
+      newPath: shownBytes(newPath),
+      problems: (p.check.problems[i] ?? []).map(([code, detail]) => ({ code, severity: ISSUES[code].severity, text: shownBytes(ISSUES[code].text(detail)) })),
+      severity: severityOf(p.check.problems[i]) || '',
+    };
+    if (hasRawBytes(it.path)) row.rawPath = base64OfText(it.path);
+    if (hasRawBytes(newPath)) row.rawNewPath = base64OfText(newPath);
+    return row;
+  });
+  return { rows, counts: p.counts, changes: changes.map(changeRecord) };
+}
+
+/**
+ * The undo of a journal batch as the window makes it: `batches` as
+ * listBatches gives them (newest first), `read(id)` a batch's readBatch
+ * reply; `id` the batch, or null for the one the window's Undo offers.
+ * Returns {id, title, folder, folders, missing, changes} or {error}.
+ */
+export function undoPlan(batches, read, id) {
+  const batch = id ? batches.find((b) => b.id === id) : undoStacks(batches).undo;
+  if (!batch) return { error: id ? t('cli.noBatch', { id }) : t('cli.nothingToUndo') };
+  const reply = withRawPaths(read(batch.id));
+  const record = recordFromJournal(reply.batch, reply.entries);
+  const changes = batchChanges(record);
+  return { id: batch.id, title: t('batch.undoOf', { title: record.title }), folder: record.folder, folders: changes.some(changesFolder), missing: record.missing, changes: changes.map(changeRecord) };
+}
