@@ -183,8 +183,8 @@ int rename(const RenameOptions& o, const std::string& webFolder) {
       "JSON.stringify((() => { const m = __load('cli/rename.js'); const chain = m.chainFrom(" +
       source.dump(-1, ' ', false, json::error_handler_t::replace) +
       "); if (chain.error) return { error: chain.error }; return { ...m.renamePlan(__parts, " +
-      json(root).dump(-1, ' ', false, json::error_handler_t::replace) +
-      ", chain), folders: chain.folders }; })())";
+      json(root).dump(-1, ' ', false, json::error_handler_t::replace) + ", chain, " +
+      json{{"apply", o.apply}, {"every", o.asJson}}.dump() + "), folders: chain.folders }; })())";
   auto text = engine.run(call);
   if (!text) {
     std::fprintf(stderr, "quarrytide: the rules could not run: %s\n", engine.error().c_str());

@@ -27,8 +27,10 @@ test('the command line runs the page\'s own modules and plans what the window wo
   const rules = [newRule('replace', { find: 'IMG_', with: '' }), newRule('template', { pattern: '{name|upper}' }), newRule('repair')];
   const chain = { rules, folders: false, unique: null, companions: false };
   // made in another realm: compared as JSON
-  const plan = JSON.parse(JSON.stringify(loaded.renamePlan(parts, '/d', chain)));
-  assert.deepEqual(plan, JSON.parse(JSON.stringify(viaModules(parts, '/d', chain))));
+  const plan = JSON.parse(JSON.stringify(loaded.renamePlan(parts, '/d', chain, { apply: true })));
+  assert.deepEqual(plan, JSON.parse(JSON.stringify(viaModules(parts, '/d', chain, { apply: true }))));
+  // a dry run's table: only the rows that change or have a problem, no changes made
+  assert.deepEqual([viaModules([columns('/d', ['a', 'b'])], '/d', { ...chain, rules: [newRule('template', { pattern: 'a' })] }, { every: false }).rows.map((r) => r.path), viaModules(parts, '/d', chain).changes], [['/d/b'], []]);
   assert.deepEqual(plan.rows.map((r) => [r.newPath, r.problems.map((p) => p.code).join()]), [['/d/1.jpg', ''], ['/d/2.jpg', ''], ['/d/B.jpg', ''], ['/d/X', ''], ['/d/CAFé.jpg', '']]);
   assert.deepEqual(plan.changes.at(-1), { rawPath: Buffer.from('/d/caf\xe9.jpg', 'latin1').toString('base64'), newPath: '/d/CAFé.jpg' });
   // a chain from a rules file or a saved preset, or why not

@@ -39,30 +39,35 @@ export function chainFrom({ rulesText = null, settingsText = null, preset = null
  * The plan for the listed `parts` (listing parts in columns, as the native
  * side sends them) below `root`: per item its path, new path and problems
  * ({code, severity, text}), the counts of the window's status strip, and the
- * runBatch changes of the rows an apply would send. A path that is not UTF-8
- * is shown with its odd bytes as "\xE9" and given whole as `rawPath`/`rawNewPath`.
+ * runBatch changes of the rows an apply would send (with `apply`). Rows
+ * that neither change nor have a problem are left out unless `every`. A path
+ * that is not UTF-8 is shown with its odd bytes as "\xE9" and given whole as
+ * `rawPath`/`rawNewPath`.
  */
-export function renamePlan(parts, root, chain) {
+export function renamePlan(parts, root, chain, { apply = false, every = true } = {}) {
   const items = [];
   for (const part of parts) items.push(...itemsFromColumns(part.columns, root, items.length));
   const p = computePreview({ items, rules: chain.rules, filter: {}, sort: { key: 'native', dir: 1 }, folders: chain.folders, root, unique: chain.unique, companions: chain.companions });
   const state = { listing: { items }, preview: p, edits: new Map(), config: { folders: chain.folders, destination: null } };
   const { changes } = outgoingChanges(state);
   const going = new Map(changes.map((c) => [c.key, joinPath(c.newDir ?? c.dir, c.newName)]));
-  const rows = items.map((it, i) => {
+  const rows = [];
+  items.forEach((it, i) => {
+    const path = it.path;
     // a row left out for its errors shows the name it would have had
-    const newPath = going.get(it.path) ?? (p.check.renamed[i] ? joinPath(it.dir, p.newNames[i]) : it.path);
+    const newPath = going.get(path) ?? (p.check.renamed[i] ? joinPath(it.dir, p.newNames[i]) : path);
+    if (!every && newPath === path && !p.check.problems[i]) return;
     const row = {
-      path: shownBytes(it.path),
+      path: shownBytes(path),
       newPath: shownBytes(newPath),
       problems: (p.check.problems[i] ?? []).map(([code, detail]) => ({ code, severity: ISSUES[code].severity, text: shownBytes(ISSUES[code].text(detail)) })),
       severity: severityOf(p.check.problems[i]) || '',
     };
-    if (hasRawBytes(it.path)) row.rawPath = base64OfText(it.path);
+    if (hasRawBytes(path)) row.rawPath = base64OfText(path);
     if (hasRawBytes(newPath)) row.rawNewPath = base64OfText(newPath);
-    return row;
+    rows.push(row);
   });
-  return { rows, counts: p.counts, changes: changes.map(changeRecord) };
+  return { rows, counts: p.counts, changes: apply ? changes.map(changeRecord) : [] };
 }
 
 /**
