@@ -7,13 +7,16 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <future>
 #include <map>
 
 #include "args.hpp"
 #include "catalogue/file_record.hpp"
 #include "catalogue/listing.hpp"
+#include "catalogue/worker_threads.hpp"
 #include "catalogue_seam.hpp"
 #include "journal/run_batch.hpp"
+#include "media/media_reader.hpp"
 #include "page_engine.hpp"
 #include "reply_text.hpp"
 #include "settings_file.hpp"
@@ -145,6 +148,25 @@ std::optional<BatchOutcome> applyPlan(const json& plan, const std::string& root)
   return *outcome;
 }
 
+// What the chain reads from inside the listed files ({"read": [...]}, one
+// list of readMedia answers for each hash `needs` names, in the files' order),
+// read by the app's own helpers.
+json readMedia(const std::vector<FileRecord>& records, const json& needs) {
+  json out = {{"read", json::array()}};
+  if (!needs.is_object() || needs.value("hashes", json::array()).empty()) return out;
+  std::vector<std::string> files;
+  for (const auto& r : records)
+    if (!r.isDir) files.push_back(r.path);
+  MediaReader reader(MediaReader::defaultProgram(), WorkerThreads::cores());
+  for (const auto& hash : needs["hashes"]) {
+    std::promise<json> answer;
+    reader.read(files, hash.get<std::string>(), needs.value("all", false),
+                [&](json items) { answer.set_value(std::move(items)); });
+    out["read"].push_back(answer.get_future().get());
+  }
+  return out;
+}
+
 // The page's saved configuration, where its presets are; "" when there is none.
 std::string savedSettings() {
   g_autofree char* text = nullptr;
@@ -179,13 +201,20 @@ int rename(const RenameOptions& o, const std::string& webFolder) {
   } else {
     source["settingsText"] = savedSettings();
   }
-  const std::string call =
-      "JSON.stringify((() => { const m = __load('cli/rename.js'); const chain = m.chainFrom(" +
-      source.dump(-1, ' ', false, json::error_handler_t::replace) +
-      "); if (chain.error) return { error: chain.error }; return { ...m.renamePlan(__parts, " +
-      json(root).dump(-1, ' ', false, json::error_handler_t::replace) + ", chain, " +
-      json{{"apply", o.apply}, {"every", o.asJson}}.dump() + "), folders: chain.folders }; })())";
-  auto text = engine.run(call);
+  const auto dump = [](const json& j) {
+    return j.dump(-1, ' ', false, json::error_handler_t::replace);
+  };
+  auto needsText = engine.run(
+      "globalThis.__cli = __load('cli/rename.js'); globalThis.__chain = __cli.chainFrom(" +
+      dump(source) + "); JSON.stringify(__chain.error ? __chain : __cli.mediaNeeds(__chain))");
+  const json needs = needsText ? json::parse(*needsText, nullptr, false) : json();
+  if (needs.contains("error")) return usageError(needs["error"].get<std::string>());
+  const json read = readMedia(records, needs);
+  engine.define("__mediaRead", [&](std::string) { return dump(read); });
+  auto text = engine.run("JSON.stringify({ ...__cli.renamePlan(__parts, " + dump(root) +
+                         ", __chain, { ...JSON.parse(__mediaRead('')), " +
+                         dump(json{{"apply", o.apply}, {"every", o.asJson}}).substr(1) +
+                         "), folders: __chain.folders })");
   if (!text) {
     std::fprintf(stderr, "quarrytide: the rules could not run: %s\n", engine.error().c_str());
     return 1;

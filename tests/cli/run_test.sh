@@ -39,6 +39,11 @@ grep -q 'error: ' "$work/same.out" && [ "$(listing)" = "$before" ] || fail "coll
 [ "$(listing)" = "$before" ] || fail "undo gave every name back byte for byte"
 [ "$("$app" history --json | wc -l)" = 2 ] || fail "history --json: one line per batch"
 
+# what is inside the files, read by the app's own helpers
+mkdir -p "$work/p" && ffmpeg -loglevel error -f lavfi -i color=red:s=8x8 -frames:v 1 "$work/p/a.jpg" && exiftool -q -overwrite_original -DateTimeOriginal="2023:05:01 10:00:00" "$work/p/a.jpg"
+echo '[{"type":"template","pattern":"{taken:YYYY-MM-DD}"}]' > "$work/taken.json"
+"$app" rename --rules "$work/taken.json" "$work/p" | grep -qx 'a.jpg → 2023-05-01.jpg' || fail "the date taken, read from inside the photo"
+
 mkdir -p "$XDG_CONFIG_HOME/quarrytide"
 python3 -c 'import json, sys; print(json.dumps({"lastRenameConfig": json.dumps({"presets": [{"name": "Up", "rules": [{"type": "case", "mode": "upper"}]}]})}))' \
   > "$XDG_CONFIG_HOME/quarrytide/settings.json"

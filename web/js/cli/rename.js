@@ -14,6 +14,7 @@ import { DEFAULT_UNIQUE, uniquePattern } from '../unique.js';
 import { joinPath } from '../text.js';
 import { base64OfText, hasRawBytes, shownBytes } from '../bytes.js';
 import { t } from '../i18n/index.js';
+import { mergeMedia, needsFields, needsTaken, rulesNeed, takenColumn } from '../media.js';
 
 /**
  * The chain to run: the rules of a rules file (a JSON list of rules as
@@ -28,11 +29,19 @@ export function chainFrom({ rulesText = null, settingsText = null, preset = null
     const rules = list.map(sanitizeRule);
     const unknown = rules.indexOf(null);
     if (unknown >= 0) return { error: t('cli.ruleUnknown', { n: unknown + 1 }) };
-    return { rules, folders: false, unique: null, companions: false };
+    return { rules, folders: false, unique: null, companions: false, clocks: {} };
   }
   const p = parseConfig(settingsText ?? '').presets.find((x) => x.name === preset);
   if (!p) return { error: t('cli.noPreset', { name: preset }) };
-  return { rules: p.rules, folders: p.folders === true, unique: p.unique ? uniquePattern(p.uniquePattern ?? DEFAULT_UNIQUE) : null, companions: p.companions === true };
+  return { rules: p.rules, folders: p.folders === true, unique: p.unique ? uniquePattern(p.uniquePattern ?? DEFAULT_UNIQUE) : null, companions: p.companions === true, clocks: p.clocks ?? {} };
+}
+
+/** What the chain reads from inside the files: readMedia's `hash` values to ask for ('' the fields), and whether every tag. */
+export function mediaNeeds(chain) {
+  const config = { rules: chain.rules, sort: { key: 'native' } };
+  const fields = needsTaken(config) || needsFields(config);
+  const needs = rulesNeed(chain.rules);
+  return { hashes: [...(fields ? [''] : []), ...needs.hashes], all: needs.all };
 }
 
 /**
@@ -42,12 +51,20 @@ export function chainFrom({ rulesText = null, settingsText = null, preset = null
  * runBatch changes of the rows an apply would send (with `apply`). Rows
  * that neither change nor have a problem are left out unless `every`. A path
  * that is not UTF-8 is shown with its odd bytes as "\xE9" and given whole as
- * `rawPath`/`rawNewPath`.
+ * `rawPath`/`rawNewPath`. `read`: readMedia's answers for the files listed,
+ * in their order, one list for each hash of mediaNeeds.
  */
-export function renamePlan(parts, root, chain, { apply = false, every = true } = {}) {
+export function renamePlan(parts, root, chain, { apply = false, every = true, read = [] } = {}) {
   const items = [];
   for (const part of parts) items.push(...itemsFromColumns(part.columns, root, items.length));
-  const p = computePreview({ items, rules: chain.rules, filter: {}, sort: { key: 'native', dir: 1 }, folders: chain.folders, root, unique: chain.unique, companions: chain.companions });
+  const map = new Map();
+  const files = items.filter((it) => !it.isDir);
+  mediaNeeds(chain).hashes.forEach((hash, k) => files.forEach((it, j) => { if (read[k]?.[j]) map.set(it.path, mergeMedia(map.get(it.path), read[k][j], hash)); }));
+  const config = { rules: chain.rules, sort: { key: 'native' } };
+  const p = computePreview({
+    items, rules: chain.rules, filter: {}, sort: { key: 'native', dir: 1 }, folders: chain.folders, root, unique: chain.unique, companions: chain.companions,
+    dateTaken: needsTaken(config) ? takenColumn(items, map, chain.clocks) : null, media: needsFields(config) ? items.map((it) => map.get(it.path)) : null,
+  });
   const state = { listing: { items }, preview: p, edits: new Map(), config: { folders: chain.folders, destination: null } };
   const { changes } = outgoingChanges(state);
   const going = new Map(changes.map((c) => [c.key, joinPath(c.newDir ?? c.dir, c.newName)]));
