@@ -2,6 +2,7 @@
 #include "args.hpp"
 #include "bridge.hpp"
 #include "media/media_kind.hpp"
+#include "raw_bytes.hpp"
 
 namespace quarrytide {
 
@@ -12,6 +13,11 @@ void Bridge::readMedia(std::int64_t id, const nlohmann::json& args) {
     replies_->fail(id, {ErrorCode::kBadRequest, "missing paths"});
     return;
   }
+  // names that are not UTF-8 come as their bytes, after the others, and are
+  // answered with the same rawPath, by which the page knows them
+  const auto raw = a.strings("rawPaths").value_or(std::vector<std::string>{});
+  const std::size_t plain = paths->size();
+  for (const auto& r : raw) paths->push_back(bytesOfBase64(r).value_or(""));
   std::string hash = a.string("hash").value_or("");
   if (!isHashName(hash)) {
     replies_->fail(id, {ErrorCode::kBadRequest, "unknown hash: " + hash});
@@ -27,7 +33,9 @@ void Bridge::readMedia(std::int64_t id, const nlohmann::json& args) {
     return;
   }
   host_.media(std::move(*paths), std::move(hash), a.boolean("all", false),
-              [replies = replies_, id](nlohmann::json items) {
+              [replies = replies_, id, raw, plain](nlohmann::json items) {
+                for (std::size_t k = 0; k < raw.size() && plain + k < items.size(); ++k)
+                  items[plain + k]["rawPath"] = raw[k];
                 replies->resolve(id, true, {{"items", std::move(items)}});
               });
 }

@@ -348,7 +348,8 @@ TEST_F(ReadMedia, BrokenFilesAreErrorsOfTheirOwnAndHashesAreOfTheWholeContent) {
                             {"kind", "other"},
                             {"error", "No such file or directory"}}));
   // xxHash's digests as xxhsum writes them
-  for (const auto& [hash, hex] : {std::pair{"xxh32", "32d153ff"}, {"xxh64", "44bc2cf5ad770999"},
+  for (const auto& [hash, hex] : {std::pair{"xxh32", "32d153ff"},
+                                  {"xxh64", "44bc2cf5ad770999"},
                                   {"xxh3", "78af5f94892f3950"}})
     EXPECT_EQ(readMedia({{"paths", {paths[5]}}, {"hash", hash}})["items"][0]["hash"], hex);
 }
@@ -383,6 +384,17 @@ TEST_F(ReadMedia, ArgumentsFollowTheRulesAndAPathWithNulNamesNoItem) {
   const std::string cut = dir->at("notes.txt") + std::string(1, '\0') + "x.jpg";
   EXPECT_EQ(readMedia({{"paths", {cut}}})["items"][0],
             json({{"path", cut}, {"kind", "image"}, {"error", "No such file or directory"}}));
+  // a name that is not UTF-8 goes by its bytes and comes back by them; bytes
+  // that are not base64 name no item
+  const std::string legacy = dir->file("caf\xe9.jpg", read(dir->at("photo.jpg")));
+  g_autofree char* b64 =
+      g_base64_encode(reinterpret_cast<const guchar*>(legacy.data()), legacy.size());
+  const json items =
+      readMedia({{"paths", {dir->at("notes.txt")}}, {"rawPaths", {b64, "@"}}})["items"];
+  ASSERT_EQ(items.size(), 3u);
+  EXPECT_EQ(std::tuple(items[1]["rawPath"], items[1]["kind"], items[1].contains("error"),
+                       items[2]["rawPath"]),
+            std::tuple(json(b64), json("image"), false, json("@")));
 }
 
 TEST_F(ReadMedia, ACrashingOrHangingReaderCostsOnlyItsFileAndHoldsUpNoOtherRequest) {

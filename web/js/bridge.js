@@ -129,7 +129,8 @@ export function createBridgeClient(post) {
     statPaths: (paths) => request('statPaths', { paths }),
     folderVolumes: (folders) => request('folderVolumes', { folders }),
     // `all`: every tag too, by its library key
-    readMedia: (paths, hash, all = false) => request('readMedia', { paths, ...(hash ? { hash } : {}), ...(all ? { all: true } : {}) }),
+    // `rawPaths`: names that are not UTF-8, as their bytes (answered with the same rawPath)
+    readMedia: (paths, hash, all = false, rawPaths = []) => request('readMedia', { paths, ...(rawPaths.length ? { rawPaths } : {}), ...(hash ? { hash } : {}), ...(all ? { all: true } : {}) }),
     apply: (ops, batch = null) => request('apply', batch ? { ops, ...batch } : { ops }),
     // `onProgress({done, failed, total})` hears how far the batch is; the
     // fresh records come ahead of the reply as columns, joined into its

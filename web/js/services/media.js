@@ -6,7 +6,7 @@
 
 import { needsTaken, needsFields, rulesNeed } from '../media.js';
 import { editingTemplate, focusedItem } from '../state.js';
-import { hasRawBytes } from '../bytes.js';
+import { base64OfText, hasRawBytes, textOfBase64 } from '../bytes.js';
 
 const CHUNK = 250;
 // Asked like a digest: every tag with the fields (a `{meta:…}` token reads them).
@@ -37,16 +37,16 @@ export function createMedia({ store, bridge }) {
     const hash = queue[0][1];
     let end = 0;
     while (end < queue.length && end < CHUNK && queue[end][1] === hash) end++;
-    const all = queue.splice(0, end).map(([p]) => p);
-    // readMedia names files by their text: one that is not UTF-8 is read as nothing
-    const chunk = all.filter((p) => !hasRawBytes(p));
+    const chunk = queue.splice(0, end).map(([p]) => p);
+    // names that are not UTF-8 go as their bytes and come back by them
+    const raw = chunk.filter(hasRawBytes);
     let read;
     try {
-      read = chunk.length ? (await bridge.readMedia(chunk, hash === ALL ? undefined : hash || undefined, hash === ALL)).items : [];
+      read = (await bridge.readMedia(chunk.filter((p) => !hasRawBytes(p)), hash === ALL ? undefined : hash || undefined, hash === ALL, raw.map(base64OfText))).items;
+      for (const f of read) if (typeof f.rawPath === 'string') f.path = textOfBase64(f.rawPath);
     } catch (e) {
       read = chunk.map((path) => ({ path, kind: 'other', error: e.message }));
     }
-    for (const path of all) if (hasRawBytes(path)) read.push({ path, kind: 'other' });
     running = false;
     if (forItems === items) store.dispatch('mediaRead', { items: read, hash: hash === ALL ? '' : hash });
     pump();
