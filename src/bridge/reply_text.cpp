@@ -124,14 +124,9 @@ using Writer = rapidjson::Writer<ScriptOut>;
 
 // Writes `text` as a JSON string; invalid UTF-8 becomes U+FFFD. NUL is a
 // character like any other (a comment may hold one, and JSON writes it as
-// \u0000), but GLib's checks stop at it: judge the pieces between NULs.
+// \u0000), but GLib's repair stops at it: the pieces between NULs are repaired.
 void writeString(Writer& w, const std::string& text) {
-  std::string_view rest = text;
-  bool valid = true;
-  for (std::size_t nul; valid && (nul = rest.find('\0')) != std::string_view::npos;
-       rest.remove_prefix(nul + 1))
-    valid = g_utf8_validate_len(rest.data(), nul, nullptr);
-  if (valid && g_utf8_validate_len(rest.data(), rest.size(), nullptr)) {
+  if (isUtf8(text)) {
     w.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
     return;
   }

@@ -42,16 +42,9 @@ int usageError(const std::string& message) {
   return 2;
 }
 
-// The language of the messages: the first the environment names, as the window's.
-std::string language() {
-  for (const char* var : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-    std::string v = g_getenv(var) ? g_getenv(var) : "";
-    v = v.substr(0, v.find_first_of(":.@"));
-    if (v.empty() || v == "C" || v == "POSIX") continue;
-    std::replace(v.begin(), v.end(), '_', '-');
-    return v;
-  }
-  return "en";
+// JSON as text, with bytes that are not UTF-8 as U+FFFD: a reply never fails on a name.
+std::string jsonText(const json& j) {
+  return j.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
 struct RenameOptions {
@@ -60,11 +53,6 @@ struct RenameOptions {
   bool apply = false, asJson = false;
   std::vector<std::string> paths;
 };
-
-std::string absolute(const std::string& path) {
-  g_autofree char* p = g_canonicalize_filename(path.c_str(), nullptr);
-  return p;
-}
 
 // What the chain is given: one folder's listing, or the items named.
 std::optional<std::pair<std::string, std::vector<FileRecord>>> listed(const RenameOptions& o,
@@ -105,7 +93,7 @@ void printPlan(const json& plan, const std::string& root, bool asJson,
         line["code"] = done->second->error ? std::string(codeName(done->second->error->code)) : "";
         line["error"] = done->second->error ? done->second->error->message : "";
       }
-      std::puts(line.dump(-1, ' ', false, json::error_handler_t::replace).c_str());
+      std::puts(jsonText(line).c_str());
       continue;
     }
     if (path == newPath && row["problems"].empty()) continue;
@@ -177,19 +165,18 @@ std::string savedSettings() {
              : "";
 }
 
-int rename(const RenameOptions& o, const std::string& webFolder) {
+int rename(const RenameOptions& o, const PageSource& page) {
   std::string why;
   auto list = listed(o, why);
   if (!list) return usageError(why);
   const auto& [root, records] = *list;
-  PageEngine engine(webFolder, language());
+  PageEngine engine(page.folder, page.language);
   engine.run("globalThis.__parts = []; window.__bridgePartRaw = (p) => __parts.push(p);");
-  for (std::size_t from = 0; from < records.size() || from == 0; from += kPart) {
+  for (std::size_t from = 0; from < records.size(); from += kPart) {
     std::vector<FileRecord> part(
         records.begin() + std::ptrdiff_t(from),
         records.begin() + std::ptrdiff_t(std::min(from + kPart, records.size())));
     engine.run(partColumnsCall(0, root, part));
-    if (records.empty()) break;
   }
   json source = o.rules ? json{{"rulesText", ""}} : json{{"preset", *o.preset}};
   if (o.rules) {
@@ -201,19 +188,16 @@ int rename(const RenameOptions& o, const std::string& webFolder) {
   } else {
     source["settingsText"] = savedSettings();
   }
-  const auto dump = [](const json& j) {
-    return j.dump(-1, ' ', false, json::error_handler_t::replace);
-  };
   auto needsText = engine.run(
       "globalThis.__cli = __load('cli/rename.js'); globalThis.__chain = __cli.chainFrom(" +
-      dump(source) + "); JSON.stringify(__chain.error ? __chain : __cli.mediaNeeds(__chain))");
+      jsonText(source) + "); JSON.stringify(__chain.error ? __chain : __cli.mediaNeeds(__chain))");
   const json needs = needsText ? json::parse(*needsText, nullptr, false) : json();
   if (needs.contains("error")) return usageError(needs["error"].get<std::string>());
   const json read = readMedia(records, needs);
-  engine.define("__mediaRead", [&](std::string) { return dump(read); });
-  auto text = engine.run("JSON.stringify({ ...__cli.renamePlan(__parts, " + dump(root) +
+  engine.define("__mediaRead", [&](std::string) { return jsonText(read); });
+  auto text = engine.run("JSON.stringify({ ...__cli.renamePlan(__parts, " + jsonText(root) +
                          ", __chain, { ...JSON.parse(__mediaRead('')), " +
-                         dump(json{{"apply", o.apply}, {"every", o.asJson}}).substr(1) +
+                         jsonText(json{{"apply", o.apply}, {"every", o.asJson}}).substr(1) +
                          "), folders: __chain.folders })");
   if (!text) {
     std::fprintf(stderr, "quarrytide: the rules could not run: %s\n", engine.error().c_str());
@@ -248,7 +232,7 @@ int rename(const RenameOptions& o, const std::string& webFolder) {
 
 // Undoes the batch `id` (or the one the window's Undo offers) as the window
 // does: checked whole first, then run as a batch that says what it undoes.
-int undo(const std::optional<std::string>& id, bool asJson, const std::string& webFolder) {
+int undo(const std::optional<std::string>& id, bool asJson, const PageSource& page) {
   Journal journal(Journal::defaultPath());
   if (journal.problem()) {
     std::fprintf(stderr, "quarrytide: %s\n", journal.problem()->c_str());
@@ -256,19 +240,16 @@ int undo(const std::optional<std::string>& id, bool asJson, const std::string& w
   }
   json batches = json::array();
   for (const auto& b : journal.batches(100, std::nullopt)) batches.push_back(summaryJson(b));
-  PageEngine engine(webFolder, language());
+  PageEngine engine(page.folder, page.language);
   engine.define("__readBatch", [&](std::string name) {
     json reply = {{"batch", nullptr}, {"entries", json::array()}};
     if (auto b = journal.batch(name)) reply["batch"] = summaryJson(*b);
     for (const auto& e : journal.entries(name)) reply["entries"].push_back(entryJson(e, true));
-    return reply.dump(-1, ' ', false, json::error_handler_t::replace);
+    return jsonText(reply);
   });
-  const auto dump = [](const json& j) {
-    return j.dump(-1, ' ', false, json::error_handler_t::replace);
-  };
-  auto text =
-      engine.run("JSON.stringify(__load('cli/rename.js').undoPlan(" + dump(batches) +
-                 ", (id) => JSON.parse(__readBatch(id)), " + dump(id ? json(*id) : json()) + "))");
+  auto text = engine.run("JSON.stringify(__load('cli/rename.js').undoPlan(" + jsonText(batches) +
+                         ", (id) => JSON.parse(__readBatch(id)), " +
+                         jsonText(id ? json(*id) : json()) + "))");
   const json plan = text ? json::parse(*text, nullptr, false) : json();
   if (!plan.is_object()) {
     std::fprintf(stderr, "quarrytide: the undo could not be made: %s\n", engine.error().c_str());
@@ -300,11 +281,11 @@ int undo(const std::optional<std::string>& id, bool asJson, const std::string& w
   for (const auto& r : outcome->results) {
     failed += r.ok ? 0 : 1;
     if (asJson)
-      std::puts(dump({{"path", r.path},
-                      {"newPath", r.newPath},
-                      {"ok", r.ok},
-                      {"code", r.error ? std::string(codeName(r.error->code)) : ""},
-                      {"error", r.error ? r.error->message : ""}})
+      std::puts(jsonText({{"path", r.path},
+                          {"newPath", r.newPath},
+                          {"ok", r.ok},
+                          {"code", r.error ? std::string(codeName(r.error->code)) : ""},
+                          {"error", r.error ? r.error->message : ""}})
                     .c_str());
   }
   if (!asJson)
@@ -326,7 +307,7 @@ int history(bool asJson) {
                    {"title", b.title},   {"folder", b.folder},
                    {"done", b.done},     {"failed", b.failed},
                    {"notRun", b.notRun}, {"interrupted", b.interrupted}};
-      std::puts(line.dump(-1, ' ', false, json::error_handler_t::replace).c_str());
+      std::puts(jsonText(line).c_str());
       continue;
     }
     g_autoptr(GDateTime) when = g_date_time_new_from_unix_local(gint64(b.started / 1000));
@@ -339,12 +320,21 @@ int history(bool asJson) {
 
 }  // namespace
 
+std::string absolutePath(const char* arg) {
+  if (g_str_has_prefix(arg, "file://")) {
+    g_autofree char* path = g_filename_from_uri(arg, nullptr, nullptr);
+    if (path) return path;
+  }
+  g_autofree char* path = g_canonicalize_filename(arg, nullptr);
+  return path;
+}
+
 bool isSubcommand(const char* word) {
   return word && (std::strcmp(word, "rename") == 0 || std::strcmp(word, "history") == 0 ||
                   std::strcmp(word, "undo") == 0);
 }
 
-int runCommandLine(int argc, char** argv, const std::string& webFolder) {
+int runCommandLine(int argc, char** argv, const PageSource& page) {
   const std::string command = argv[1];
   RenameOptions o;
   bool optionsEnd = false;
@@ -353,7 +343,7 @@ int runCommandLine(int argc, char** argv, const std::string& webFolder) {
     const bool takesValue = a == "--preset" || a == "--rules";
     if (!optionsEnd && takesValue && i + 1 >= argc) return usageError(a + " needs a value");
     if (optionsEnd || a.empty() || a[0] != '-')
-      o.paths.push_back(absolute(a));
+      o.paths.push_back(absolutePath(a.c_str()));
     else if (a == "--")
       optionsEnd = true;
     else if (a == "--preset")
@@ -380,13 +370,12 @@ int runCommandLine(int argc, char** argv, const std::string& webFolder) {
     std::optional<std::string> batch;
     for (int i = 2; i < argc; ++i)
       if (argv[i][0] != '-') batch = argv[i];
-    return o.paths.size() <= 1 ? undo(batch, o.asJson, webFolder)
-                               : usageError("undo takes one batch");
+    return o.paths.size() <= 1 ? undo(batch, o.asJson, page) : usageError("undo takes one batch");
   }
   if (o.preset.has_value() == o.rules.has_value())
     return usageError("give --preset NAME or --rules FILE");
   if (o.paths.empty()) return usageError("give the folder or the files to rename");
-  return rename(o, webFolder);
+  return rename(o, page);
 }
 
 }  // namespace quarrytide

@@ -36,16 +36,10 @@ void paintOnCpuWithoutGpu() {
   g_setenv("WEBKIT_SKIA_ENABLE_CPU_RENDERING", "1", FALSE);
 }
 
-// A path as the running instance takes it: absolute (relative ones count from
-// here, which a second start's first instance does not share); a file: URI, as
-// the desktop entry passes them, is its path.
-std::string absolutePath(const char* arg) {
-  if (g_str_has_prefix(arg, "file://")) {
-    g_autofree char* path = g_filename_from_uri(arg, nullptr, nullptr);
-    if (path) return path;
-  }
-  g_autofree char* path = g_canonicalize_filename(arg, nullptr);
-  return path;
+// The language the page's messages speak: the desktop's first, as in the window.
+std::string messageLanguage() {
+  const auto languages = quarrytide::desktopLanguages();
+  return languages.empty() ? "en" : languages.front();
 }
 
 }  // namespace
@@ -59,12 +53,12 @@ int main(int argc, char** argv) {
   textdomain("quarrytide");
   // Answered before GTK starts, so they work without a display.
   if (argc > 1 && quarrytide::isSubcommand(argv[1]))
-    return quarrytide::runCommandLine(argc, argv, quarrytide::webFolder());
+    return quarrytide::runCommandLine(argc, argv, {quarrytide::webFolder(), messageLanguage()});
   quarrytide::AppOptions options;
   bool optionsEnd = false;
   for (int i = 1; i < argc; ++i) {
     if (optionsEnd || argv[i][0] != '-' || argv[i][1] == '\0') {
-      options.paths.push_back(absolutePath(argv[i]));
+      options.paths.push_back(quarrytide::absolutePath(argv[i]));
     } else if (std::strcmp(argv[i], "--") == 0) {
       optionsEnd = true;
     } else if (std::strcmp(argv[i], "--version") == 0) {

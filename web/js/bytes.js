@@ -32,11 +32,20 @@ function sequenceAt(u, k) {
   return n;
 }
 
-/** Bytes as text: UTF-8 where they are, each other byte as its stand-in. */
-export function textOfBytes(u) {
+/** `u` read as UTF-8, or null when it is not. */
+export function utf8OrNull(u) {
   try {
     return strict.decode(u);
-  } catch (_) { /* some bytes are not UTF-8: decoded piece by piece below */ }
+  } catch (_) {
+    return null;
+  }
+}
+
+/** Bytes as text: UTF-8 where they are, each other byte as its stand-in. */
+export function textOfBytes(u) {
+  const whole = utf8OrNull(u);
+  if (whole !== null) return whole;
+  // some bytes are not UTF-8: decoded piece by piece
   let out = '';
   let from = 0;
   for (let k = 0; k < u.length;) {

@@ -3,7 +3,7 @@
 // plausible text), and UTF-8 that was decoded as windows-1252 or another
 // single-byte encoding and encoded again ("CafÃ©") undone. Pure: no DOM.
 
-import { bytesOfText, hasRawBytes } from './bytes.js';
+import { bytesOfText, hasRawBytes, utf8OrNull } from './bytes.js';
 
 /** The encodings offered, in the order "auto" prefers them when they tie. */
 export const ENCODINGS = ['windows-1252', 'iso-8859-1', 'iso-8859-2', 'iso-8859-15', 'ibm437', 'ibm866', 'windows-1251', 'koi8-r', 'shift_jis', 'euc-jp', 'gbk', 'big5', 'euc-kr'];
@@ -58,7 +58,6 @@ function reverseOf(encoding) {
   return table;
 }
 
-const utf8 = new TextDecoder('utf-8', { fatal: true, ignoreBOM: true });
 /** UTF-8 read back from text that a single-byte `encoding` made of it; null when it was not that. */
 function undoubleAs(text, encoding) {
   const table = reverseOf(encoding);
@@ -71,12 +70,7 @@ function undoubleAs(text, encoding) {
     wide ||= b >= 0x80;
     bytes[k] = b;
   }
-  if (!wide) return null;
-  try {
-    return utf8.decode(bytes);
-  } catch (_) {
-    return null;
-  }
+  return wide ? utf8OrNull(bytes) : null;
 }
 
 const LETTER = /\p{L}/u;
