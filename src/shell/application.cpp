@@ -214,6 +214,7 @@ void Application::buildWindow() {
                              self->view_ = nullptr;
                            }),
                            this);
+  closeGuard_.attach(window_, view_);
   chooser_.setParent(window_);
   links_.setParent(window_);
   addWindowActions(app_, MenuTargets{window_, view_, menuButton});

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bridge.hpp"
+#include "close_guard.hpp"
 #include "desktop_style.hpp"
 #include "embed/app_scheme.hpp"
 #include "embed/link_opener.hpp"
@@ -65,6 +66,7 @@ class Application {
   GtkWindow* window_ = nullptr;  // owned by the application while it is open
   WebKitWebView* view_ = nullptr;
   std::unique_ptr<WebViewSink> sink_;
+  CloseGuard closeGuard_;
 };
 
 // The page's folder: share/quarrytide/web beside the program's bin/, in the

@@ -8,7 +8,7 @@ import { promisify } from 'node:util';
 import fs from 'node:fs';
 import path from 'node:path';
 import { WebDriver, check, limit, sleep, until } from './webdriver.mjs';
-import { session, bigFolder, namesFromContent, intoFolders, workflows } from './session.mjs';
+import { user, session, bigFolder, namesFromContent, intoFolders, workflows } from './session.mjs';
 
 const [app, pageApp, helper, outDir, work] = process.argv.slice(2);
 const data = path.join(work, 'data');
@@ -49,10 +49,16 @@ const send = (cmd, args) => execAsync('window.send(arguments[0], arguments[1]).t
 const atHome = async () => (await exec('return location.href')) === 'quarrytide://app/index.html';
 
 // `fn` on the real page in a new session, closed after; the driver may take
-// a moment to let a closed one go.
+// a moment to let a closed one go. Each starts from the settings a first start
+// has, so what a step before left switched on cannot change what it sees.
+const settingsFile = path.join(process.env.XDG_CONFIG_HOME, 'quarrytide', 'settings.json');
+const savedConfig = () => JSON.parse(JSON.parse(fs.readFileSync(settingsFile, 'utf8')).lastRenameConfig);
 async function onRealPage(fn) {
   try {
-    await until('a session with the real page', 60000, () => web.open(pageApp, "document.body && document.body.dataset.ready === 'true'").then(() => true));
+    await until('a session with the real page', 60000, () => {
+      fs.rmSync(settingsFile, { force: true });
+      return web.open(pageApp, "document.body && document.body.dataset.ready === 'true'").then(() => true);
+    });
     return await fn();
   } finally {
     await web.close();
@@ -330,6 +336,17 @@ async function main() {
     onRealPage(() => intoFolders(web, path.join(process.env.HOME, 'Pictures', 'Sorted'))));
   await step('workflows: a camera card\'s companions renamed with their photo, a duplicate numbered apart or tagged, a name made portable, legacy names decoded byte for byte and undone', 120000, () =>
     onRealPage(() => workflows(web, path.join(process.env.HOME, 'Pictures', 'Card'))));
+
+  await step('a rule added just before Ctrl+Q is in the settings the next start reads', 60000, () =>
+    onRealPage(async () => {
+      const u = user(web);
+      const pid = Number(await xdotool('getwindowpid', (await focusApp()).id));
+      await u.addRule('Insert text');
+      await xdotool('key', 'ctrl+q');
+      await until('ctrl+q ends the process', 10000, () => !fs.existsSync(`/proc/${pid}`));
+      const rules = savedConfig().rules;
+      check(rules.length === 1 && rules[0].type === 'insert', `saved: ${JSON.stringify(rules)}`);
+    }));
 
   await step('a folder of 100,000 files typed into the path field, listed, renamed by one rule and applied, checked on disk', 400000, () =>
     onRealPage(() => bigFolder(web, path.join(process.env.HOME, 'Big'))));

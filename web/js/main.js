@@ -216,6 +216,9 @@ window.__onMenu = (item) => {
   if (['undo', 'redo', 'selectAll'].includes(item) && inTextField(document.activeElement)) document.execCommand(item);
   else intents[item]();
 };
+// The window waits for this before it closes, so a change of its last
+// moment is kept.
+window.__beforeClose = () => settings.flush();
 
 async function start() {
   const table = await fetch('shortcuts.json').then((r) => r.json()).catch(() => null);

@@ -1,4 +1,4 @@
-// Settings: read once at start, saved a moment after each change. The last
+// Settings: read once at start, saved a moment after a change. The last
 // batch of older settings is read once, as the batch to undo; the journal
 // keeps batches now.
 
@@ -9,9 +9,17 @@ const SAVE_DELAY = 500;
 
 export function createSettings({ store, bridge, toast }) {
   let timer = 0;
+  let saving = Promise.resolve();
   let lastError = '';
 
-  async function saveNow() {
+  function saveNow() {
+    clearTimeout(timer);
+    timer = 0;
+    saving = save();
+    return saving;
+  }
+
+  async function save() {
     const { text } = serializeConfig(store.state.config);
     try {
       await bridge.savePrefs(text);
@@ -22,13 +30,15 @@ export function createSettings({ store, bridge, toast }) {
     }
   }
 
+  // At most a moment after the first change not yet saved: changes that
+  // keep coming (typing, a drag) never put the save off for good.
   store.subscribe(['config'], (state) => {
-    if (state.loading) return;
-    clearTimeout(timer);
-    timer = setTimeout(saveNow, SAVE_DELAY);
+    if (!state.loading && !timer) timer = setTimeout(saveNow, SAVE_DELAY);
   });
 
   return {
+    /** Saves a change still waiting at once; resolves when what is saved is on disk. */
+    flush: () => (timer ? saveNow() : saving),
     async load() {
       let saved = null;
       try {
