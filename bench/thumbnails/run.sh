@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Thumbnails at size 48 (96 px) for 200 generated 12-megapixel JPEGs, end to
-# end through quarrytide-headless, against the minimal one-thread loop of
+# Thumbnails at size 48 (96 px) for 200 generated 12-megapixel JPEGs that
+# carry a 160x120 Exif thumbnail as a camera's do, end to end through
+# quarrytide-headless, against the minimal one-thread loop of
 # gdk_pixbuf_new_from_file_at_scale. Best of three warm runs each.
 # Usage: bash bench/thumbnails/run.sh BUILD_DIR
 set -euo pipefail
@@ -13,10 +14,13 @@ count=200
 
 # The photos take a minute to make; they are kept in the build folder.
 photos="$build/bench-thumbnails-photos"
-if [[ $(find "$photos" -name 'photo-*.jpg' 2>/dev/null | wc -l) -ne $count ]]; then
-  rm -rf "$photos" && mkdir -p "$photos"
-  echo "making $count photos of 4000x3000 in $photos"
+if [[ $(find "$photos" -maxdepth 1 -name 'photo-*.jpg' 2>/dev/null | wc -l) -ne $count || ! -e "$photos/.exif-thumbnails" ]]; then
+  command -v exiftool > /dev/null || { echo "exiftool is missing (make deps installs it)" >&2; exit 1; }
+  rm -rf "$photos" && mkdir -p "$photos/thumbs"
+  echo "making $count photos of 4000x3000 with Exif thumbnails in $photos"
   "$bin/bench-thumbnails-loop" make "$photos" "$count"
+  exiftool -q -overwrite_original "-ThumbnailImage<=$photos/thumbs/%f.jpg" "$photos"/photo-*.jpg
+  touch "$photos/.exif-thumbnails"
 fi
 files=("$photos"/photo-*.jpg)
 
@@ -65,13 +69,14 @@ rate() { awk -v n="$count" -v ms="$1" 'BEGIN { printf "%.1f", n * 1000 / ms }'; 
 per() { awk -v n="$count" -v ms="$1" 'BEGIN { printf "%.1f", ms / n }'; }
 r_headless=$(rate "$t_headless")
 r_loop=$(rate "$t_loop")
-echo "thumbnails: $count JPEGs of 12 megapixels at size 48 (96x96 px), $cores cores, load average $(cut -d' ' -f1 /proc/loadavg)"
+echo "thumbnails: $count JPEGs of 12 megapixels with Exif thumbnails at size 48 (96x96 px), $cores cores, load average $(cut -d' ' -f1 /proc/loadavg)"
 echo "  quarrytide-headless thumbnail: ${t_headless} ms, ${r_headless} thumbnails/s, CPU $(per "$c_headless") ms per thumbnail"
 echo "  minimal loop (gdk_pixbuf_new_from_file_at_scale, 1 thread): ${t_loop} ms, ${r_loop} thumbnails/s, CPU $(per "$c_loop") ms per thumbnail"
 awk -v n="$count" -v h="$r_headless" -v l="$r_loop" -v c="$cores" -v ch="$c_headless" -v cl="$c_loop" 'BEGIN {
-  target = l * c * 0.8
-  printf "  ratio headless/loop: %.2f (target: at least %.1f thumbnails/s = loop x %d cores - 20%%: %s)\n",
-    h / l, target, c, (h >= target ? "met" : "NOT met")
+  # the cameras own thumbnails are read, not the photos decoded
+  target = l * 10
+  printf "  ratio headless/loop: %.2f (target: at least 10, %.1f thumbnails/s: %s)\n",
+    h / l, target, (h >= target ? "met" : "NOT met")
   # CPU-bound rates on an idle machine: the pool keeps every core busy.
   printf "  CPU per thumbnail, headless/loop: %.2f; idle machine, about %.1f vs %.1f thumbnails/s (ratio %.2f)\n",
     ch / cl, n * 1000 * c / ch, n * 1000 / cl, c * cl / ch

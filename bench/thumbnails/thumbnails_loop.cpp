@@ -1,4 +1,5 @@
-// bench-thumbnails-loop make DIR N: writes N distinct 12-megapixel JPEGs.
+// bench-thumbnails-loop make DIR N: writes N distinct 12-megapixel JPEGs, and
+// for each the 160x120 thumbnail a camera stores in its Exif (DIR/thumbs/).
 // bench-thumbnails-loop load PIXELS FILE...: the minimal thumbnail loop, one
 // thread, each file loaded at PIXELS x PIXELS with gdk_pixbuf_new_from_file_at_scale.
 #include <gdk-pixbuf/gdk-pixbuf.h>
@@ -34,6 +35,14 @@ int make(const char* dir, int count) {
     GError* error = nullptr;
     if (!gdk_pixbuf_save(photo, path.c_str(), "jpeg", &error, "quality", "90", nullptr)) {
       std::fprintf(stderr, "%s: %s\n", path.c_str(), error->message);
+      return 1;
+    }
+    GdkPixbuf* thumb = gdk_pixbuf_scale_simple(photo, 160, 120, GDK_INTERP_BILINEAR);
+    std::string thumbPath = std::string(dir) + "/thumbs/photo-" + std::to_string(i) + ".jpg";
+    bool saved = gdk_pixbuf_save(thumb, thumbPath.c_str(), "jpeg", &error, nullptr);
+    g_object_unref(thumb);
+    if (!saved) {
+      std::fprintf(stderr, "%s: %s\n", thumbPath.c_str(), error->message);
       return 1;
     }
   }

@@ -34,8 +34,8 @@ class NativeSide {
   SettingsFile settings_;
   DiskCatalogue catalogue_;
   Journal journal_;    // before the Bridge, whose queued applies write it
+  MediaReader media_;  // before the thumbnails, which read photos' previews through it
   ThumbMaker thumbs_;  // before the Bridge: its last replies may still need it
-  MediaReader media_;  // before the Bridge: it answers the reads still running
   std::unique_ptr<Bridge> bridge_;
 };
 

@@ -8,8 +8,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <utility>
+#include <vector>
 
 #include "catalogue/page_path.hpp"
 #include "media/file_digest.hpp"
@@ -37,7 +39,7 @@ nlohmann::json failed(const std::string& path, const std::string& why) {
 struct MediaReader::Request {
   std::vector<std::string> paths;
   std::string hash;
-  bool all = false;
+  std::string what;  // after the path's NUL: "all", a preview request, or nothing
   Done done;
   std::vector<nlohmann::json> items;
   std::vector<std::size_t> todo;  // the items a helper reads
@@ -101,6 +103,17 @@ void MediaReader::stop(Helper& h) {
 }
 
 void MediaReader::read(std::vector<std::string> paths, std::string hash, bool all, Done done) {
+  submit(std::move(paths), std::move(hash), all ? "all" : "", std::move(done));
+}
+
+void MediaReader::readPreview(std::string path, int pixels,
+                              std::function<void(nlohmann::json)> done) {
+  submit({std::move(path)}, "", std::string(kPreviewRequest) + std::to_string(pixels),
+         [done = std::move(done)](nlohmann::json items) { done(std::move(items[0])); });
+}
+
+void MediaReader::submit(std::vector<std::string> paths, std::string hash, std::string what,
+                         Done done) {
   auto request = std::make_shared<Request>();
   request->items.resize(paths.size());
   for (std::size_t i = 0; i < paths.size(); ++i) {
@@ -115,7 +128,7 @@ void MediaReader::read(std::vector<std::string> paths, std::string hash, bool al
   }
   request->paths = std::move(paths);
   request->hash = std::move(hash);
-  request->all = all;
+  request->what = std::move(what);
   request->done = std::move(done);
   request->left = request->todo.size();
   std::lock_guard lock(mutex_);
@@ -160,7 +173,7 @@ void MediaReader::work() {
     lock.unlock();
 
     bool slow = false;
-    nlohmann::json item = readFile(h, request->paths[i], request->all, [&] {
+    nlohmann::json item = readFile(h, request->paths[i], request->what, [&] {
       std::lock_guard relock(mutex_);
       slow = true;
       --reading_;
@@ -186,10 +199,10 @@ void MediaReader::work() {
   if (h.pid >= 0) stop(h);
 }
 
-nlohmann::json MediaReader::readFile(Helper& h, const std::string& path, bool all,
+nlohmann::json MediaReader::readFile(Helper& h, const std::string& path, const std::string& what,
                                      const std::function<void()>& slowed) {
   // A frame is a path, and after a NUL (which no path holds) what else to read.
-  const std::string plain = plainPath(path) + (all ? std::string("\0all", 4) : "");
+  const std::string plain = plainPath(path) + (what.empty() ? "" : '\0' + what);
   // A kept helper may have ended since its last file: one fresh start.
   if (h.pid < 0 || !writeFrame(h.channel, plain)) {
     stop(h);
@@ -205,8 +218,16 @@ nlohmann::json MediaReader::readFile(Helper& h, const std::string& path, bool al
     slowed();
     reply = h.replies.next(deadline);
   }
+  // A preview's bytes follow the JSON after a NUL.
+  const std::size_t nul = reply ? reply->find('\0') : std::string::npos;
   auto fields =
-      reply ? nlohmann::json::parse(*reply, nullptr, /*allow_exceptions=*/false) : nlohmann::json();
+      reply ? nlohmann::json::parse(reply->begin(),
+                                    nul == std::string::npos ? reply->end() : reply->begin() + nul,
+                                    nullptr, /*allow_exceptions=*/false)
+            : nlohmann::json();
+  if (fields.is_object() && nul != std::string::npos)
+    fields["bytes"] =
+        nlohmann::json::binary_t(std::vector<std::uint8_t>(reply->begin() + nul + 1, reply->end()));
   if (!fields.is_object()) {
     const bool late = std::chrono::steady_clock::now() >= deadline;
     stop(h);  // the next file gets a fresh one

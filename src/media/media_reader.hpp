@@ -44,6 +44,12 @@ class MediaReader {
   // "sha512"); with `all`, "tags": every field the libraries read, as text.
   void read(std::vector<std::string> paths, std::string hash, bool all, Done done);
 
+  // Any thread; returns at once. `done` runs once, as `read`'s does, with
+  // the photo's own preview whose shorter side has at least `pixels`: "bytes"
+  // (binary: the JPEG), "previewWidth", "previewHeight", and from the photo
+  // "orientation", "width" and "height" as stored; an object without "bytes"
+  // when it has none or cannot be read.
+  void readPreview(std::string path, int pixels, std::function<void(nlohmann::json)> done);
   // $QUARRYTIDE_PROBE, else quarrytide-probe beside this program.
   static std::string defaultProgram();
 
@@ -64,8 +70,10 @@ class MediaReader {
   // One thread: reads files while there are any, until the reader ends.
   void work();
   // One file through `h`; `slowed` runs when it passes the slow mark.
-  nlohmann::json readFile(Helper& h, const std::string& path, bool all,
+  // `what` is what else to read ("all", a preview request), "" for the fields.
+  nlohmann::json readFile(Helper& h, const std::string& path, const std::string& what,
                           const std::function<void()>& slowed);
+  void submit(std::vector<std::string> paths, std::string hash, std::string what, Done done);
   // With the lock held: a thread more when files wait and none is free.
   void grow();
 

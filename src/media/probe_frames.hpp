@@ -6,8 +6,13 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace quarrytide {
+
+// A request for a photo's own preview: "PATH\0preview:PIXELS". Its reply is
+// the JSON, then a NUL and the JPEG's bytes when there is one.
+inline constexpr std::string_view kPreviewRequest = "preview:";
 
 // The largest frame either end accepts: a longer length is a broken peer.
 inline constexpr std::size_t kMaxProbeFrame = 64u << 20;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "media/probe_frames.hpp"
@@ -34,13 +35,19 @@ int main(int argc, char** argv) {
 
   FrameReader requests(STDIN_FILENO);
   while (auto frame = requests.next()) {
-    // "PATH", or "PATH\0all" for every tag too
+    // "PATH", "PATH\0all" for every tag too, or "PATH\0preview:PIXELS"
     const std::size_t nul = frame->find('\0');
     const std::string path = frame->substr(0, nul);
-    nlohmann::json reply = readMediaFile(path, nul != std::string::npos && frame->substr(nul + 1) == "all");
+    const std::string what = nul == std::string::npos ? "" : frame->substr(nul + 1);
+    std::string bytes;
+    nlohmann::json reply =
+        what.rfind(kPreviewRequest, 0) == 0
+            ? readPreviewFile(path, std::atoi(what.c_str() + kPreviewRequest.size()), bytes)
+            : readMediaFile(path, what == "all");
     // Tags are anyone's bytes: text that is not UTF-8 is repaired, not refused.
-    if (!writeFrame(replies, reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)))
-      return 1;
+    std::string body = reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    if (!bytes.empty()) body.append(1, '\0').append(bytes);  // JSON text holds no NUL
+    if (!writeFrame(replies, body)) return 1;
   }
   return 0;
 }

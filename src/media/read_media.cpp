@@ -84,4 +84,17 @@ nlohmann::json readMediaFile(const std::string& path, bool all) {
   return out;
 }
 
+nlohmann::json readPreviewFile(const std::string& path, int pixels, std::string& bytes) {
+  struct stat st {};
+  if (pixels <= 0 || stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      mediaKindOf(path) != MediaKind::Image)
+    return nlohmann::json::object();
+  try {
+    return readPreview(path, pixels, bytes);
+  } catch (const std::exception& e) {
+    bytes.clear();
+    return {{"error", withoutPath(e.what(), path)}};
+  }
+}
+
 }  // namespace quarrytide

@@ -17,6 +17,12 @@ void readAudio(const std::string& path, nlohmann::json& out, nlohmann::json* all
 void readVideo(const std::string& path, nlohmann::json& out, nlohmann::json* all);     // libavformat
 void readDocument(const std::string& path, nlohmann::json& out, nlohmann::json* all);  // poppler
 
+// A photo's own preview (its Exif thumbnail, a raw file's JPEG), the
+// smallest whose shorter side has at least `pixels`: its JPEG into `bytes`;
+// "previewWidth", "previewHeight", "orientation" (Exif) and the picture's
+// "width" and "height" as stored. An empty object when it has none.
+nlohmann::json readPreview(const std::string& path, int pixels, std::string& bytes);  // exiv2
+
 // Once per process, before any reader: quiets the libraries' own logging.
 void initReaders();
 

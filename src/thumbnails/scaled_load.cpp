@@ -112,4 +112,23 @@ PixbufPtr loadScaled(const std::string& path, int pixels) {
   return result;
 }
 
+PixbufPtr loadScaledBytes(const std::string& bytes, int pixels) {
+  if (pixels <= 0 || bytes.empty()) return {};
+  g_autoptr(GdkPixbufLoader) loader = gdk_pixbuf_loader_new();
+  SizeChoice choice;
+  choice.pixels = pixels;
+  g_signal_connect(loader, "size-prepared", G_CALLBACK(onSizePrepared), &choice);
+  if (!gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(bytes.data()), bytes.size(),
+                               nullptr))
+    return {};  // the loader has closed itself
+  bool closed = gdk_pixbuf_loader_close(loader, nullptr);
+  GdkPixbuf* decoded = gdk_pixbuf_loader_get_pixbuf(loader);
+  bool complete =
+      choice.endMarker.empty() ||
+      bytes.find(choice.endMarker, bytes.size() - std::min<std::size_t>(bytes.size(), 4096)) !=
+          std::string::npos;
+  if (!closed || choice.refused || !complete || !decoded) return {};
+  return PixbufPtr(GDK_PIXBUF(g_object_ref(decoded)));
+}
+
 }  // namespace quarrytide

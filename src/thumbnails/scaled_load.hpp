@@ -18,4 +18,8 @@ inline constexpr long long kMaxDecodedPixels = 64LL * 1024 * 1024;
 // file is not a readable, complete image. Any thread.
 PixbufPtr loadScaled(const std::string& path, int pixels);
 
+// The same for a whole image held in memory, without applying any
+// orientation (the bytes may stand for another file's picture).
+PixbufPtr loadScaledBytes(const std::string& bytes, int pixels);
+
 }  // namespace quarrytide

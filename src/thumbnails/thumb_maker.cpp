@@ -56,7 +56,8 @@ std::string guessedType(const char* filename) {
 // thumbnailer program; null when it has none.
 // `contentType` is set in every case, for the icon road.
 PixbufPtr findPicture(const std::string& path, int pixels, const std::string& cacheRoot,
-                      const SystemThumbnailers& programs, std::string& contentType) {
+                      const SystemThumbnailers& programs, const PreviewSource& previews,
+                      std::string& contentType) {
   if (namesNoItem(path)) {  // no such file can exist
     contentType = "application/octet-stream";
     return {};
@@ -80,6 +81,8 @@ PixbufPtr findPicture(const std::string& path, int pixels, const std::string& ca
       auto mtime =
           std::int64_t(g_file_info_get_attribute_uint64(info, G_FILE_ATTRIBUTE_TIME_MODIFIED));
       picture = cachedThumb(cacheRoot, uri, mtime, pixels);
+      if (!picture && previews && mayHaveOwnPreview(contentType))
+        if (auto own = previews(path, pixels)) picture = previewPicture(*own, pixels);
       if (!picture)
         picture = decodable(contentType) ? loadScaled(absolute, pixels)
                                          : programs.make(absolute, uri, contentType, pixels);
@@ -91,11 +94,12 @@ PixbufPtr findPicture(const std::string& path, int pixels, const std::string& ca
 }  // namespace
 
 ThumbMaker::ThumbMaker(IconSource& icons, PostToMain toMain, std::string cacheRoot,
-                       SystemThumbnailers programs, unsigned threads)
+                       SystemThumbnailers programs, PreviewSource previews, unsigned threads)
     : icons_(icons),
       toMain_(std::move(toMain)),
       cacheRoot_(std::move(cacheRoot)),
       programs_(std::move(programs)),
+      previews_(std::move(previews)),
       workers_(threads, "thumbnailer") {}
 
 void ThumbMaker::makeThumb(const std::string& path, std::int64_t size, double scale,
@@ -110,7 +114,8 @@ void ThumbMaker::makeThumb(const std::string& path, std::int64_t size, double sc
   workers_.submit([this, path, pixels, finish] {
     try {
       std::string contentType;
-      if (PixbufPtr picture = findPicture(path, pixels, cacheRoot_, programs_, contentType)) {
+      if (PixbufPtr picture =
+              findPicture(path, pixels, cacheRoot_, programs_, previews_, contentType)) {
         (*finish)(pngDataURL(picture.get(), pixels));
         return;
       }

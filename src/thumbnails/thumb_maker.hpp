@@ -6,6 +6,7 @@
 #include <string>
 
 #include "catalogue/worker_threads.hpp"
+#include "thumbnails/embedded_preview.hpp"
 #include "thumbnails/icon_source.hpp"
 #include "thumbnails/system_thumbnailers.hpp"
 
@@ -22,9 +23,12 @@ class ThumbMaker {
 
   // `icons` and `toMain` must outlive every request. `cacheRoot` is the
   // shared thumbnail cache folder to read; `programs` make the pictures of
-  // types GdkPixbuf cannot read; `threads` is capped at the cores.
+  // types GdkPixbuf cannot read; `previews` hands over photos' own small
+  // pictures, tried before the photo is decoded (none when empty);
+  // `threads` is capped at the cores.
   ThumbMaker(IconSource& icons, PostToMain toMain, std::string cacheRoot,
-             SystemThumbnailers programs, unsigned threads = WorkerThreads::cores());
+             SystemThumbnailers programs, PreviewSource previews = {},
+             unsigned threads = WorkerThreads::cores());
   // Finishes every request already handed to the workers; those that take
   // the icon road still post it to the main thread.
   ~ThumbMaker() = default;
@@ -43,6 +47,7 @@ class ThumbMaker {
   PostToMain toMain_;
   std::string cacheRoot_;
   SystemThumbnailers programs_;
+  PreviewSource previews_;
   WorkerThreads workers_;  // last: joined before the rest goes
 };
 

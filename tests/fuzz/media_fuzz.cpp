@@ -1,5 +1,6 @@
 // Any file contents under any media extension: the readers answer an object
-// with a known kind and either fields or an error, and never crash. (The
+// with a known kind and either fields or an error, and never crash; nor does
+// the reading of a photo's own preview. (The
 // libraries themselves are not instrumented; their crashes still end the run.)
 #include <unistd.h>
 
@@ -43,6 +44,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (kind != "image" && kind != "audio" && kind != "video" && kind != "document") std::abort();
   if (out.contains("error") && !out["error"].is_string()) std::abort();
   out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  // a photo's own preview: bytes only with an object that says their size
+  std::string bytes;
+  const nlohmann::json preview = readPreviewFile(path, 1 + data[0] / 16, bytes);
+  if (!preview.is_object() || (!bytes.empty() && !preview.contains("previewWidth"))) std::abort();
   unlink(path.c_str());
   return 0;
 }

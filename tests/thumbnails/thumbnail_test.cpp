@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "headless.hpp"
 #include "seam_fakes.hpp"
@@ -85,10 +87,10 @@ struct FakeIcons final : IconSource {
 class Harness {
  public:
   explicit Harness(const std::string& cacheRoot = "/nonexistent",
-                   const std::vector<std::string>& programs = {})
+                   const std::vector<std::string>& programs = {}, PreviewSource previews = {})
       : maker_(
             icons, [this](std::function<void()> t) { main.post(std::move(t)); }, cacheRoot,
-            SystemThumbnailers(programs, std::chrono::milliseconds(500)), 2) {}
+            SystemThumbnailers(programs, std::chrono::milliseconds(500)), std::move(previews), 2) {}
 
   struct Answer {
     std::string url;
@@ -211,6 +213,87 @@ TEST(MakeThumb, ThumbnailerProgramsServeOtherTypesAndAreStoppedInTime) {
       h.dir.file("a.zip", std::string("PK\x03\x04", 4) + std::string(100, '\0'));
   EXPECT_EQ(sketch(h.make(zip, 48).url, {{50, 50}}), "96x96 m");
   EXPECT_EQ(h.icons.asked, std::vector<std::string>{"application/zip"});
+}
+
+// `p` as a JPEG file's bytes.
+std::string jpegOf(const PixbufPtr& p) {
+  gchar* buffer = nullptr;
+  gsize size = 0;
+  if (!gdk_pixbuf_save_to_buffer(p.get(), &buffer, &size, "jpeg", nullptr, nullptr)) return {};
+  std::string out(buffer, size);
+  g_free(buffer);
+  return out;
+}
+
+// `inner` with black bars of `bar` rows above and below, as cameras pad a
+// 3:2 photo's thumbnail to 4:3.
+PixbufPtr letterboxed(const PixbufPtr& inner, int bar) {
+  const int w = gdk_pixbuf_get_width(inner.get()), h = gdk_pixbuf_get_height(inner.get());
+  PixbufPtr out(gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, w, h + 2 * bar));
+  gdk_pixbuf_fill(out.get(), 0x000000ff);
+  gdk_pixbuf_copy_area(inner.get(), 0, 0, w, h, out.get(), 0, bar);
+  return out;
+}
+
+TEST(MakeThumb, APhotosOwnPreviewStandsForItWhenItIsBigEnough) {
+  // The photo itself is red | blue; its previews are green | blue.
+  const std::string green = jpegOf(halves(160, 120, kGreen, kBlue));
+  struct Case {
+    const char* what;
+    std::optional<EmbeddedPreview> preview;
+    const char* file;   // the name of the file asked for
+    std::string shows;  // corners (0,0) (0,95) (95,0) (95,95) of the 96-pixel square
+    int asks;           // how often the source is asked
+  };
+  const Case cases[] = {
+      {"a preview", EmbeddedPreview{green, 1, 4000, 3000}, "a.jpg", "96x96 ggbb", 1},
+      {"turned by the photo's orientation", EmbeddedPreview{green, 6, 4000, 3000}, "b.jpg",
+       "96x96 gbgb", 1},
+      // bars on JPEG's 16-row blocks, so that they do not bleed into the picture
+      {"cut to the photo's shape, bars and all",
+       EmbeddedPreview{jpegOf(letterboxed(halves(320, 208, kGreen, kBlue), 16)), 1, 4000, 2600},
+       "c.jpg", "96x96 ggbb", 1},
+      {"too small: the photo is decoded",
+       EmbeddedPreview{jpegOf(halves(80, 60, kGreen, kBlue)), 1, 4000, 3000}, "d.jpg", "96x96 rrbb",
+       1},
+      {"not a picture: the photo is decoded", EmbeddedPreview{"not a jpeg", 1, 0, 0}, "e.jpg",
+       "96x96 rrbb", 1},
+      {"none", std::nullopt, "f.jpg", "96x96 rrbb", 1},
+      {"a PNG has no preview to ask for", EmbeddedPreview{green, 1, 0, 0}, "g.png", "96x96 rrbb",
+       0},
+  };
+  for (const Case& c : cases) {
+    int asked = 0;
+    Harness h("/nonexistent", {}, [&](const std::string& path, int pixels) {
+      ++asked;
+      EXPECT_EQ(pixels, 96);
+      EXPECT_TRUE(path.ends_with(c.file)) << path;
+      return c.preview;
+    });
+    const std::string file = h.dir.at(c.file);
+    ASSERT_TRUE(save(halves(600, 400, kRed, kBlue), file, c.file[2] == 'j' ? "jpeg" : "png"));
+    EXPECT_EQ(sketch(h.make(file, 48).url, {{0, 0}, {0, 95}, {95, 0}, {95, 95}}), c.shows)
+        << c.what;
+    EXPECT_EQ(asked, c.asks) << c.what;
+  }
+}
+
+// A photo whose Exif thumbnail exiftool wrote: the helper reads it, turned.
+TEST(HeadlessThumbnail, APhotosExifThumbnailIsReadByTheHelper) {
+  if (std::system("exiftool -ver > /dev/null 2>&1") != 0) GTEST_SKIP() << "no exiftool";
+  TempDir dir, cache;
+  const std::string photo = dir.at("photo.jpg"), thumb = dir.at("thumb.jpg");
+  ASSERT_TRUE(save(halves(600, 400, kRed, kBlue), photo, "jpeg"));
+  ASSERT_TRUE(save(halves(160, 120, kGreen, kBlue), thumb, "jpeg"));
+  ASSERT_EQ(std::system(("exiftool -q -overwrite_original '-ThumbnailImage<=" + thumb +
+                         "' -Orientation#=6 " + photo)
+                            .c_str()),
+            0);
+  auto replies =
+      answered({request(1, "thumbnail", {{"path", photo}})}, {"XDG_CACHE_HOME=" + cache.path()});
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(sketch(replies[1]["payload"]["dataUrl"], {{0, 0}, {0, 95}, {95, 0}, {95, 95}}),
+            "96x96 gbgb");
 }
 
 // The sizes the command passes on: tests/bridge/protocol_test.cpp.
