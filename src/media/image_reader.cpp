@@ -1,12 +1,14 @@
-// Photos and raw files through exiv2: Exif, XMP and IPTC.
+// Photos and raw files through exiv2: Exif, XMP and IPTC, and the small
+// pictures they carry.
 #include <exiv2/exiv2.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
 #include <stdexcept>
 #include <string_view>
-#include <tuple>
+#include <utility>
 
 #include "media/exposure_text.hpp"
 #include "media/heif_size.hpp"
@@ -141,19 +143,35 @@ void putEveryTag(const Exiv2::ExifData& e, const Exiv2::XmpData& x, const Exiv2:
   for (auto& [key, value] : joined) putTag(all, key, std::move(value));
 }
 
+// The photo at `path` with its metadata read.
+auto openImage(const std::string& path) {
+  auto image = Exiv2::ImageFactory::open(path, /*useCurl=*/false);
+  if (!image.get()) throw std::runtime_error("not an image this program can read");
+  try {
+    image->readMetadata();
+  } catch (const Exiv2::AnyError&) {
+    // A file cut short (half copied from a failing card) keeps what came
+    // before the cut: the Exif block alone holds the date, the camera and
+    // the thumbnail.
+    if (image->exifData().empty() && image->xmpData().empty() && image->iptcData().empty()) throw;
+  }
+  return image;
+}
+
+// The picture's size as stored, before its orientation turns it; 0 x 0 when unknown.
+std::pair<long, long> storedSize(const Exiv2::Image& image) {
+  long width = image.pixelWidth(), height = image.pixelHeight();
+  if (width > 0 && height > 0) return {width, height};
+  const auto* w = exif(image.exifData(), "Exif.Photo.PixelXDimension");
+  const auto* h = exif(image.exifData(), "Exif.Photo.PixelYDimension");
+  return {w ? w->toLong() : 0, h ? h->toLong() : 0};
+}
+
 }  // namespace
 
 void readImage(const std::string& path, nlohmann::json& out, nlohmann::json* all) {
   try {
-    auto image = Exiv2::ImageFactory::open(path, /*useCurl=*/false);
-    if (!image.get()) throw std::runtime_error("not an image this program can read");
-    try {
-      image->readMetadata();
-    } catch (const Exiv2::AnyError&) {
-      // A file cut short (half copied from a failing card) keeps what came
-      // before the cut: the Exif block alone holds the date and the camera.
-      if (image->exifData().empty() && image->xmpData().empty() && image->iptcData().empty()) throw;
-    }
+    auto image = openImage(path);
     const auto& e = image->exifData();
     const auto& x = image->xmpData();
     const auto& i = image->iptcData();
@@ -170,18 +188,10 @@ void readImage(const std::string& path, nlohmann::json& out, nlohmann::json* all
       orientation = d->toLong();
       if (orientation >= 1 && orientation <= 8) out["orientation"] = orientation;
     }
-    long width = image->pixelWidth(), height = image->pixelHeight();
     // HEIF pictures carry their size and rotation themselves: the size is
     // the displayed one already.
     auto heif = image->imageType() == Exiv2::ImageType::bmff ? heifPictureSize(path) : std::nullopt;
-    if (heif) {
-      std::tie(width, height) = *heif;
-    } else if (width <= 0 || height <= 0) {
-      const auto* w = exif(e, "Exif.Photo.PixelXDimension");
-      const auto* h = exif(e, "Exif.Photo.PixelYDimension");
-      width = w ? w->toLong() : 0;
-      height = h ? h->toLong() : 0;
-    }
+    auto [width, height] = heif ? *heif : storedSize(*image);
     if (width > 0 && height > 0) {
       // As displayed: orientations 5 to 8 turn the picture a quarter.
       if (!heif && orientation >= 5 && orientation <= 8) std::swap(width, height);
@@ -219,6 +229,31 @@ void readImage(const std::string& path, nlohmann::json& out, nlohmann::json* all
     if (artist.empty()) artist = xmpText(x, "Xmp.dc.creator");
     putText(out, "artist", artist);
     putKeywords(out, x, i);
+  } catch (const Exiv2::AnyError& e) {
+    throw std::runtime_error(e.what());
+  }
+}
+
+nlohmann::json readPreview(const std::string& path, int pixels, std::string& bytes) {
+  try {
+    auto image = openImage(path);
+    Exiv2::PreviewManager previews(*image);
+    // smallest first: the first one that covers the square is the cheapest
+    for (const auto& p : previews.getPreviewProperties()) {
+      if (p.mimeType_ != "image/jpeg" || std::min(p.width_, p.height_) < std::size_t(pixels))
+        continue;
+      Exiv2::PreviewImage preview = previews.getPreviewImage(p);
+      if (preview.size() == 0) continue;
+      bytes.assign(reinterpret_cast<const char*>(preview.pData()), preview.size());
+      nlohmann::json out = {{"previewWidth", p.width_}, {"previewHeight", p.height_}};
+      if (const auto* d = exif(image->exifData(), "Exif.Image.Orientation"))
+        out["orientation"] = d->toLong();
+      // The picture's own shape: a thumbnail padded to 4:3 is cut to it.
+      if (auto [width, height] = storedSize(*image); width > 0 && height > 0)
+        out["width"] = width, out["height"] = height;
+      return out;
+    }
+    return nlohmann::json::object();
   } catch (const Exiv2::AnyError& e) {
     throw std::runtime_error(e.what());
   }

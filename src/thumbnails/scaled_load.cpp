@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quarrytide {
@@ -59,13 +60,18 @@ enum class Fed { whole, cutShort, rejected };
 // The JPEG and PNG loaders pad a truncated file with grey or transparency
 // and report no error, so such a file counts as complete only when its end
 // marker is near the end (some writers add a little padding after it).
+constexpr std::size_t kTail = 4096;
+bool endsWith(std::string_view bytes, const std::string& marker) {
+  return bytes.substr(bytes.size() - std::min(bytes.size(), kTail)).find(marker) !=
+         std::string_view::npos;
+}
 bool endsWith(int fd, const std::string& marker) {
   if (marker.empty()) return true;
   struct stat st;
   if (fstat(fd, &st) != 0) return false;
-  std::string tail(std::size_t(std::min<off_t>(st.st_size, 4096)), '\0');
+  std::string tail(std::size_t(std::min<off_t>(st.st_size, kTail)), '\0');
   ssize_t n = pread(fd, tail.data(), tail.size(), st.st_size - off_t(tail.size()));
-  return n > 0 && tail.substr(0, std::size_t(n)).find(marker) != std::string::npos;
+  return n > 0 && endsWith(std::string_view(tail).substr(0, std::size_t(n)), marker);
 }
 
 // Feeds the whole file to `loader`. `rejected`: the loader failed and has
@@ -123,11 +129,7 @@ PixbufPtr loadScaledBytes(const std::string& bytes, int pixels) {
     return {};  // the loader has closed itself
   bool closed = gdk_pixbuf_loader_close(loader, nullptr);
   GdkPixbuf* decoded = gdk_pixbuf_loader_get_pixbuf(loader);
-  bool complete =
-      choice.endMarker.empty() ||
-      bytes.find(choice.endMarker, bytes.size() - std::min<std::size_t>(bytes.size(), 4096)) !=
-          std::string::npos;
-  if (!closed || choice.refused || !complete || !decoded) return {};
+  if (!closed || choice.refused || !endsWith(bytes, choice.endMarker) || !decoded) return {};
   return PixbufPtr(GDK_PIXBUF(g_object_ref(decoded)));
 }
 
