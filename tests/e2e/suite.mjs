@@ -51,8 +51,11 @@ const atHome = async () => (await exec('return location.href')) === 'quarrytide:
 // `fn` on the real page in a new session, closed after; the driver may take
 // a moment to let a closed one go. Each starts from the settings a first start
 // has, so what a step before left switched on cannot change what it sees.
-const settingsFile = path.join(process.env.XDG_CONFIG_HOME, 'quarrytide', 'settings.json');
-const savedConfig = () => JSON.parse(JSON.parse(fs.readFileSync(settingsFile, 'utf8')).lastRenameConfig);
+const settingsIn = (configHome) => path.join(configHome, 'quarrytide', 'settings.json');
+const settingsFile = settingsIn(process.env.XDG_CONFIG_HOME);
+// The rename settings the page last saved under `configHome`.
+const savedConfig = (configHome = process.env.XDG_CONFIG_HOME) =>
+  JSON.parse(JSON.parse(fs.readFileSync(settingsIn(configHome), 'utf8')).lastRenameConfig);
 async function onRealPage(fn) {
   try {
     await until('a session with the real page', 60000, () => {
@@ -279,7 +282,7 @@ async function main() {
       for (const f of ['a.txt', 'b.txt']) fs.writeFileSync(path.join(other, f), f);
       const env = { ...process.env, DBUS_SESSION_BUS_ADDRESS: address, XDG_CONFIG_HOME: config };
       const saved = () => {
-        try { return JSON.parse(JSON.parse(fs.readFileSync(path.join(config, 'quarrytide', 'settings.json'), 'utf8')).lastRenameConfig); } catch (_) { return null; }
+        try { return savedConfig(config); } catch (_) { return null; }
       };
       first = spawn(pageApp, [dir], { env, stdio: 'ignore' });
       await until('the folder listed as if opened', 30000, () => saved()?.lastFolder === dir);
