@@ -1,8 +1,5 @@
 #include "application.hpp"
 
-#include <algorithm>
-#include <filesystem>
-
 #include "embed/drop_web_view.hpp"
 #include "embed/navigation_policy.hpp"
 #include "menu.hpp"
@@ -25,27 +22,6 @@ void onMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpoint
 }
 
 }  // namespace
-
-std::string shareFolder() {
-  std::error_code ec;
-  auto exe = std::filesystem::canonical("/proc/self/exe", ec);
-  if (ec) return "share";
-  return (exe.parent_path().parent_path() / "share").string();
-}
-
-std::vector<std::string> desktopLanguages() {
-  std::vector<std::string> out;
-  for (const gchar* const* name = g_get_language_names(); *name; ++name) {
-    std::string tag = *name;
-    // "C" is no language; "de_DE.UTF-8" and "ca@valencia" repeat a shorter name
-    if (tag == "C" || tag == "POSIX" || tag.find_first_of(".@") != std::string::npos) continue;
-    std::replace(tag.begin(), tag.end(), '_', '-');
-    if (std::find(out.begin(), out.end(), tag) == out.end()) out.push_back(tag);
-  }
-  return out;
-}
-
-std::string webFolder() { return shareFolder() + "/quarrytide/web"; }
 
 Application::Application(AppOptions options)
     : options_(options),

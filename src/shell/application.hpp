@@ -12,6 +12,7 @@
 
 #include "bridge.hpp"
 #include "close_guard.hpp"
+#include "desktop_paths.hpp"
 #include "desktop_style.hpp"
 #include "embed/app_scheme.hpp"
 #include "embed/link_opener.hpp"
@@ -68,15 +69,5 @@ class Application {
   std::unique_ptr<WebViewSink> sink_;
   CloseGuard closeGuard_;
 };
-
-// The page's folder: share/quarrytide/web beside the program's bin/, in the
-// build tree as after installation.
-std::string webFolder();
-// share/ beside bin/, where the page and the translations are installed (the
-// build tree is laid out the same way).
-std::string shareFolder();
-// The desktop's languages as BCP 47 tags, most wanted first (LANGUAGE, then
-// the locale's); empty when it names none.
-std::vector<std::string> desktopLanguages();
 
 }  // namespace quarrytide

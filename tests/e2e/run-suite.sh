@@ -11,7 +11,7 @@ build=$(cd "$1" && pwd)
 for tool in xvfb-run xdotool xprop WebKitWebDriver node getfattr; do
   command -v $tool >/dev/null || { echo "e2e: $tool is missing (make deps installs it)"; exit 1; }
 done
-for bin in quarrytide quarrytide_e2e_helper; do
+for bin in quarrytide quarrytide-window quarrytide_e2e_helper; do
   [ -x "$build/bin/$bin" ] || { echo "e2e: $build/bin/$bin is not built"; exit 1; }
 done
 
@@ -19,10 +19,10 @@ work=$(mktemp -d)
 # The web processes may still be writing their caches for a moment after the app ends.
 trap 'rm -rf "$work" 2>/dev/null || { sleep 2; rm -rf "$work"; }' EXIT
 mkdir -p "$work/prefix/bin" "$work/prefix/share/quarrytide"
-cp "$build/bin/quarrytide" "$work/prefix/bin/"
+cp "$build/bin/quarrytide" "$build/bin/quarrytide-window" "$work/prefix/bin/"
 cp -r "$here/page" "$work/prefix/share/quarrytide/web"
 mkdir -p "$work/real/bin" "$work/real/share/quarrytide"
-cp "$build/bin/quarrytide" "$work/real/bin/"
+cp "$build/bin/quarrytide" "$build/bin/quarrytide-window" "$work/real/bin/"
 cp -r "$here/../../web" "$work/real/share/quarrytide/web"
 echo secret > "$work/secret.txt"
 ln -s "$work/secret.txt" "$work/prefix/share/quarrytide/web/out.txt"
