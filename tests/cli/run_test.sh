@@ -48,7 +48,8 @@ mkdir -p "$XDG_CONFIG_HOME/quarrytide"
 python3 -c 'import json, sys; print(json.dumps({"lastRenameConfig": json.dumps({"presets": [{"name": "Up", "rules": [{"type": "case", "mode": "upper"}]}]})}))' \
   > "$XDG_CONFIG_HOME/quarrytide/settings.json"
 "$app" rename --preset Up "$d/keep.txt" | grep -qx 'keep.txt → KEEP.txt' || fail "a preset by name, on a file given"
-for args in "rename $d" "rename --rules" "rename --preset Nope $d" "rename --rules $work/r.json $work/none" "rename --bogus" "undo nope"; do
+for args in "rename $d" "rename --rules" "rename --preset Nope $d" "rename --rules $work/r.json $work/none" "rename --bogus" "undo nope" "--bogus $d"; do
   "$app" $args > /dev/null 2> "$work/err"; [ $? = 2 ] && [ -s "$work/err" ] || fail "'$args' is a usage error with a message"
 done
+"$app" --help | grep -q '^Usage: quarrytide' || fail "--help needs no display"
 echo "cli: all passed"
