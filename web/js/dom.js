@@ -23,6 +23,18 @@ export function h(tag, props = {}, ...children) {
 
 export const $ = (id) => document.getElementById(id);
 
+// Views draw on every change of the state they show, most of it the same as
+// before; WebKit styles an element again for each write, even of the value it
+// has, which at every key of a rule held the page for many milliseconds.
+/** Sets a property (hidden, disabled, checked) when it differs. */
+export function setProp(el, name, value) {
+  if (el[name] !== value) el[name] = value;
+}
+/** Sets an attribute when it differs. */
+export function setAttr(el, name, value) {
+  if (el.getAttribute(name) !== value) el.setAttribute(name, value);
+}
+
 /** Replaces the children of `el`. */
 export function fill(el, ...children) {
   el.replaceChildren(...children.flat().filter((c) => c !== null && c !== undefined && c !== false));

@@ -1,7 +1,7 @@
 // Camera clocks: one line per camera whose photos are listed, with the offset
 // added to its dates taken. Shown while dates taken are used and known.
 
-import { $, h, fill } from '../dom.js';
+import { $, h, fill, setAttr, setProp } from '../dom.js';
 import { camerasIn, offsetText, parseOffset } from '../clocks.js';
 import { needsTaken } from '../media.js';
 import { t } from '../i18n/index.js';
@@ -18,7 +18,7 @@ export function createClocksPanel({ store, intents }) {
     input.value = minutes ? offsetText(minutes) : '';
     const take = () => {
       const m = input.value.trim() === '' ? 0 : parseOffset(input.value);
-      input.setAttribute('aria-invalid', String(m === null));
+      setAttr(input, 'aria-invalid', String(m === null));
       if (m !== null) intents.setClock(camera, m);
     };
     input.addEventListener('change', take);
@@ -28,7 +28,7 @@ export function createClocksPanel({ store, intents }) {
 
   function render(state) {
     const cameras = needsTaken(state.config) ? camerasIn(state.listing.items, state.media.map) : [];
-    box.hidden = cameras.length === 0;
+    setProp(box, 'hidden', cameras.length === 0);
     const key = JSON.stringify([cameras, state.config.clocks]);
     if (key === drawn || list.contains(document.activeElement)) return;
     drawn = key;

@@ -2,7 +2,7 @@
 // they are reused while scrolling. The controller supplies a row model per
 // view position; this module only draws and reports clicks.
 
-import { h, fmtSize, fmtDate } from '../dom.js';
+import { h, fmtSize, fmtDate, setAttr, setProp } from '../dom.js';
 import { readableDiff } from '../diff.js';
 import { visibleName } from '../text.js';
 import { ISSUES, rowWord } from '../conflicts.js';
@@ -12,6 +12,10 @@ import { t } from '../i18n/index.js';
 const OVERSCAN = 6;
 
 const MIN_NAME = 160; // px: a name column is never narrower, unless the user makes it
+// Name columns fit whole steps of characters: names that grow key by key as a
+// rule is typed move the columns (and lay out every row) now and then, not at
+// every key.
+const FIT_STEP = 8;
 
 /** Columns in display order; `tree` columns only show in tree mode. */
 export const COLUMNS = [
@@ -82,7 +86,7 @@ export class ListView {
       const kept = cols.filter((c) => c.fixed || c.key === 'status');
       const rest = cols.filter((c) => !flex.includes(c.key) && !kept.includes(c) && c.key !== 'created');
       let room = (this.width || 800) - sum(kept) - 2;
-      const need = (k) => Math.max(MIN_NAME, Math.ceil(this.shown[k] * this.charWidth()) + 20);
+      const need = (k) => Math.max(MIN_NAME, Math.ceil(Math.ceil(this.shown[k] / FIT_STEP) * FIT_STEP * this.charWidth()) + 20);
       const spare = room - sum(rest) - flex.reduce((n, k) => n + need(k), 0);
       flex.forEach((k, i) => {
         const left = flex.length - i - 1; // name columns still to size
@@ -130,7 +134,7 @@ export class ListView {
     for (const cell of this.head.children) {
       const key = cell.dataset.sort;
       if (!key) continue;
-      cell.setAttribute('aria-sort', key === sort.key ? (sort.dir === 1 ? 'ascending' : 'descending') : 'none');
+      setAttr(cell, 'aria-sort', key === sort.key ? (sort.dir === 1 ? 'ascending' : 'descending') : 'none');
     }
   }
 
@@ -187,7 +191,7 @@ export class ListView {
   setCount(n) {
     this.count = n;
     this.spacer.style.height = `${n * ROW_HEIGHT}px`;
-    this.grid.setAttribute('aria-rowcount', String(n + 1));
+    setAttr(this.grid, 'aria-rowcount', String(n + 1));
     this.schedule();
   }
 
@@ -244,21 +248,23 @@ export class ListView {
     cells.arrow.textContent = '→';
     cells.arrow.setAttribute('aria-hidden', 'true');
     this.body.append(el);
-    return { el, cells, check, img, v: -1, key: null };
+    return { el, cells, check, img, v: -1, key: null, shows: {} };
   }
 
   drawRow(row, v) {
     const m = this.model(v);
-    row.v = v;
     const { el, cells } = row;
-    el.style.transform = `translateY(${v * ROW_HEIGHT}px)`;
-    el.id = `row-${v}`;
-    el.dataset.v = String(v);
-    el.setAttribute('aria-rowindex', String(v + 2));
-    el.setAttribute('aria-selected', m.selected ? 'true' : 'false');
-    el.className = 'row' + (m.selected ? ' selected' : '') + (m.focused ? ' focused' : '') + (m.changed ? ' changed' : '') + (m.severity ? ` ${m.severity}` : '') + (m.result ? (m.result.ok ? ' done' : ' failed') : '');
+    if (row.v !== v) {
+      row.v = v;
+      el.style.transform = `translateY(${v * ROW_HEIGHT}px)`;
+      el.id = `row-${v}`;
+      el.dataset.v = String(v);
+      setAttr(el, 'aria-rowindex', String(v + 2));
+    }
+    setAttr(el, 'aria-selected', m.selected ? 'true' : 'false');
+    const className = 'row' + (m.selected ? ' selected' : '') + (m.focused ? ' focused' : '') + (m.changed ? ' changed' : '') + (m.severity ? ` ${m.severity}` : '') + (m.result ? (m.result.ok ? ' done' : ' failed') : '');
+    if (el.className !== className) el.className = className;
     row.check.checked = m.selected;
-    row.check.setAttribute('aria-label', t('list.select', { name: m.item.name }));
 
     const thumb = this.thumbFor(m.item);
     if (thumb) { if (row.img.getAttribute('src') !== thumb) row.img.src = thumb; row.img.hidden = false; }
@@ -274,30 +280,43 @@ export class ListView {
       return;
     }
     row.key = key;
-    if (cells.folder) { cells.folder.textContent = visibleName(m.item.rel); cells.folder.title = m.item.rel; }
+    // A cell is written only when what it shows changed: a key typed into a
+    // rule changes the new names, and every other cell rewritten with the
+    // same text would be styled and laid out again in every row.
+    const put = (k, value, draw) => { if (row.shows[k] !== value) { row.shows[k] = value; draw(); } };
+    if (cells.folder) put('folder', m.item.rel, () => { cells.folder.textContent = visibleName(m.item.rel); cells.folder.title = m.item.rel; });
     const name = visibleName(m.item.name);
-    cells.name.textContent = cells.name.title = name;
+    put('name', name, () => {
+      cells.name.textContent = cells.name.title = name;
+      setAttr(row.check, 'aria-label', t('list.select', { name: m.item.name }));
+    });
     row.nameLength = name.length;
     row.newLength = this.drawNewName(cells.new, m);
     this.shown.name = Math.max(this.shown.name, row.nameLength);
     this.shown.new = Math.max(this.shown.new, row.newLength);
-    this.drawStatus(cells.status, m);
-    this.drawTags(cells.tags, m);
-    cells.label.replaceChildren();
+    put('status', `${m.severity}\0${m.problems ? JSON.stringify(m.problems) : ''}\0${m.result ? `${m.result.ok}${m.result.text}` : ''}`, () => this.drawStatus(cells.status, m));
+    put('tags', `${m.tags.join('\u0001')}\0${m.tagsPending}`, () => this.drawTags(cells.tags, m));
+    put('label', `${m.label}\0${m.labelPending}`, () => this.drawLabel(cells.label, m));
+    put('comment', `${m.comment}\0${m.commentPending}`, () => {
+      cells.comment.textContent = visibleName(m.comment);
+      cells.comment.title = m.comment;
+      cells.comment.classList.toggle('pending', m.commentPending);
+    });
+    put('size', m.item.isDir ? '' : fmtSize(m.item.size), () => { cells.size.textContent = row.shows.size; });
+    put('modified', m.item.modified, () => { cells.modified.textContent = fmtDate(m.item.modified); });
+    put('created', m.item.created, () => { cells.created.textContent = fmtDate(m.item.created); });
+    put('taken', m.taken, () => { cells.taken.textContent = fmtDate(m.taken); });
+  }
+
+  drawLabel(cell, m) {
+    cell.replaceChildren();
     if (m.label || m.labelPending) {
       const colour = t(`colour.${m.label}`);
       const name = m.labelPending ? t('list.pending', { name: colour }) : colour;
       const dot = h('span', { class: `dot lc-${m.label}` + (m.labelPending ? ' pending' : '') + (m.labelPending && !m.label ? ' cleared' : ''), attrs: { role: 'img', 'aria-label': t('row.label', { name }) } });
-      cells.label.append(dot);
-      cells.label.title = name;
-    } else cells.label.title = '';
-    cells.comment.textContent = visibleName(m.comment);
-    cells.comment.title = m.comment;
-    cells.comment.classList.toggle('pending', m.commentPending);
-    cells.size.textContent = m.item.isDir ? '' : fmtSize(m.item.size);
-    cells.modified.textContent = fmtDate(m.item.modified);
-    cells.created.textContent = fmtDate(m.item.created);
-    cells.taken.textContent = fmtDate(m.taken);
+      cell.append(dot);
+      cell.title = name;
+    } else cell.title = '';
   }
 
   /** Draws the new name (marked where it changed); returns how many characters it shows. */

@@ -1,7 +1,7 @@
 // The list of items: the virtual grid drawn from the state, the selection by
 // pointer and keyboard, and the empty state until a folder is open.
 
-import { $ } from '../dom.js';
+import { $, setAttr } from '../dom.js';
 import { ListView } from './list-view.js';
 import { severityOf } from '../conflicts.js';
 import { ROW_HEIGHT } from '../protocol.js';
@@ -91,7 +91,7 @@ export function createList({ store, intents, thumbnails }) {
       serial = listing.serial;
     }
     arrivingIn = state.arriving ? listing.folder : null;
-    list.grid.setAttribute('aria-busy', String(state.arriving > 0));
+    setAttr(list.grid, 'aria-busy', String(state.arriving > 0));
     if (!keys || keys.includes('listing')) stamp++;
     if (!keys || keys.includes('listing') || keys.includes('preview')) list.namesChanged();
     list.setTree(config.mode === 'tree' && !listing.dropped);
@@ -100,7 +100,7 @@ export function createList({ store, intents, thumbnails }) {
     list.setCount(view.length);
     if (selection.focus !== focus && selection.focus >= 0) list.scrollToIndex(selection.focus);
     focus = selection.focus;
-    list.grid.setAttribute('aria-activedescendant', focus >= 0 ? `row-${focus}` : '');
+    setAttr(list.grid, 'aria-activedescendant', focus >= 0 ? `row-${focus}` : '');
     const { all, some } = coverage(selection, view);
     list.setAllState(all, some);
     list.render();

@@ -1,7 +1,7 @@
 // The metadata panel: the tags, label and comment of the selection, and the
 // edits the user makes to them (pending until applied).
 
-import { $, h, fill } from '../dom.js';
+import { $, h, fill, setAttr, setProp } from '../dom.js';
 import { COLOR_LABELS } from '../protocol.js';
 import { effective, parseTags } from '../edits.js';
 import { editingTemplate, focusedItem } from '../state.js';
@@ -57,7 +57,7 @@ export function createMetaPanel({ store, intents }) {
     }));
     const labels = new Set(now.map((e) => e.label));
     const current = labels.size === 1 ? [...labels][0] : -1;
-    for (const b of $('meta-label').children) b.setAttribute('aria-checked', String(Number(b.dataset.label) === current));
+    for (const b of $('meta-label').children) setAttr(b, 'aria-checked', String(Number(b.dataset.label) === current));
     const comments = new Set(now.map((e) => e.comment));
     if (document.activeElement !== comment) {
       comment.value = comments.size === 1 ? [...comments][0] : '';
@@ -99,7 +99,7 @@ export function createMetaPanel({ store, intents }) {
     if (shownMedia && shownMedia[0] === fields && shownMedia[1] === template) return;
     shownMedia = [fields, template];
     const lines = mediaLines(fields);
-    $('media-field').hidden = lines.length === 0;
+    setProp($('media-field'), 'hidden', lines.length === 0);
     fill($('meta-media'), lines.flatMap(([label, text]) => [h('dt', { text: label }), valueWith(text, template && tokenOf(label))]));
   }
 

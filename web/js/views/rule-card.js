@@ -2,7 +2,7 @@
 // fields its rule type declares. Every edit is reported, never written into
 // the rule: the card is drawn again from the state.
 
-import { h } from '../dom.js';
+import { h, setProp } from '../dom.js';
 import { shownSpaces } from '../text.js';
 import { summarize } from '../rules.js';
 import { RULE_BY_TYPE } from '../rules/index.js';
@@ -62,12 +62,12 @@ function choiceField(rule, key, label, id, options, update) {
     type: 'text', value: typed ? String(rule[key]) : '', spellcheck: false, autocomplete: 'off', dataset: { field: `${key}-list` },
     attrs: { placeholder: t('card.theseExample'), 'aria-label': t('card.theseLabel') }, on: { input: (e) => update({ [key]: e.target.value }) },
   });
-  text.hidden = !typed;
+  setProp(text, 'hidden', !typed);
   const select = h('select', {
     id, dataset: { field: key },
     on: {
       change: (e) => {
-        text.hidden = e.target.value !== '';
+        setProp(text, 'hidden', e.target.value !== '');
         if (!text.hidden) text.focus();
         update({ [key]: e.target.value || text.value || '1' });
       },

@@ -1,7 +1,7 @@
 // The rules panel: the chain of cards, the menu that adds a rule, the switch
 // between renaming all shown items or the selection, and clearing the chain.
 
-import { $, h } from '../dom.js';
+import { $, h, setAttr, setProp } from '../dom.js';
 import { RULES } from '../rules/index.js';
 import { ruleCard, refreshCard, visibleFields } from './rule-card.js';
 import { ruleExample, EXAMPLE_ROWS } from '../media.js';
@@ -35,7 +35,7 @@ export function createRulesPanel({ store, intents }) {
   const dest = $('dest-input');
   const takeDest = () => {
     const text = dest.value.trim();
-    dest.setAttribute('aria-invalid', String(text !== '' && !text.startsWith('/')));
+    setAttr(dest, 'aria-invalid', String(text !== '' && !text.startsWith('/')));
     if (text === '' || text.startsWith('/')) intents.setDestination(text || null);
   };
   $('dest-btn').addEventListener('click', intents.chooseDestination);
@@ -144,36 +144,37 @@ export function createRulesPanel({ store, intents }) {
         if (li) refreshCard(li, rule, errors[rule.id], examples.get(rule.id));
       }
     }
-    $('rules-empty').hidden = rules.length > 0;
-    $('clear-rules').disabled = !rules.length;
-    for (const b of document.querySelectorAll('[data-scope]')) b.setAttribute('aria-checked', String(b.dataset.scope === scope));
+    setProp($('rules-empty'), 'hidden', rules.length > 0);
+    setProp($('clear-rules'), 'disabled', !rules.length);
+    for (const b of document.querySelectorAll('[data-scope]')) setAttr(b, 'aria-checked', String(b.dataset.scope === scope));
     foldersCheck.checked = state.config.folders;
     if (document.activeElement !== dest) {
       dest.value = state.config.destination || '';
       dest.removeAttribute('aria-invalid');
     }
-    $('dest-clear').hidden = !state.config.destination;
+    setProp($('dest-clear'), 'hidden', !state.config.destination);
     $('emptied-check').checked = state.config.removeEmptied;
     $('copy-check').checked = state.config.copy;
     $('unique-check').checked = state.config.unique;
     $('companions-check').checked = state.config.companions;
     $('portable-check').checked = state.config.portable;
     // with the folder options: files bound elsewhere (folders on FAT drives are checked anyway)
-    $('portable-row').hidden = !(state.config.portable || state.config.folders || state.config.destination);
-    $('companions-hint').hidden = !state.config.companions;
+    setProp($('portable-row'), 'hidden', !(state.config.portable || state.config.folders || state.config.destination));
+    setProp($('companions-hint'), 'hidden', !state.config.companions);
     // offered where they help: a listing with companions, rows that collide
     const found = state.preview.found ?? {};
-    $('companions-row').hidden = !(state.config.companions || found.companions);
-    $('unique-row').hidden = !(state.config.unique || found.collide);
+    setProp($('companions-row'), 'hidden', !(state.config.companions || found.companions));
+    setProp($('unique-row'), 'hidden', !(state.config.unique || found.collide));
     if (document.activeElement !== uniqueInput) uniqueInput.value = state.config.uniquePattern;
-    uniqueInput.disabled = !state.config.unique;
+    setProp(uniqueInput, 'disabled', !state.config.unique);
     $('dup-check').checked = state.config.tagDuplicates;
-    $('dup-row').hidden = !state.config.unique;
+    setProp($('dup-row'), 'hidden', !state.config.unique);
     // a copy leaves nothing empty; neither matters while items stay in their folders
-    $('emptied-check').disabled = state.config.copy;
-    $('copy-row').hidden = $('emptied-row').hidden = !(state.config.folders || state.config.destination);
-    menu.hidden = !state.ui.addMenuOpen;
-    addButton.setAttribute('aria-expanded', String(state.ui.addMenuOpen));
+    setProp($('emptied-check'), 'disabled', state.config.copy);
+    setProp($('copy-row'), 'hidden', !(state.config.folders || state.config.destination));
+    setProp($('emptied-row'), 'hidden', !(state.config.folders || state.config.destination));
+    setProp(menu, 'hidden', !state.ui.addMenuOpen);
+    setAttr(addButton, 'aria-expanded', String(state.ui.addMenuOpen));
     if (state.ui.addMenuOpen && !menuShown) menu.querySelector('button').focus();
     menuShown = state.ui.addMenuOpen;
   }

@@ -1,7 +1,7 @@
 // The bottom strip: what Apply will do (each count filters the list when
 // clicked), the progress of a batch with Cancel, and Reveal, Undo, Redo, Apply.
 
-import { $, h, fill, fmtSize } from '../dom.js';
+import { $, h, fill, fmtSize, setAttr, setProp } from '../dom.js';
 import { pendingCounts } from '../state.js';
 import { t } from '../i18n/index.js';
 
@@ -43,10 +43,10 @@ export function createStatusBar({ store, intents }) {
     const label = (key, b) => t(key, { count: b.done, folder: baseName(b.folder) });
     const busy = state.batch.busy || state.arriving > 0;
     const ub = $('undo-btn'), rb = $('redo-btn');
-    ub.disabled = !u || busy;
+    setProp(ub, 'disabled', !u || busy);
     put(ub, 'title', u ? t('status.undoTip', { title: u.title, folder: u.folder, what: describe(u) }) : t('status.nothingToUndo'));
     put(ub, 'textContent', u ? label('status.undoLabel', u) : t('status.undo'));
-    rb.disabled = !r || busy;
+    setProp(rb, 'disabled', !r || busy);
     put(rb, 'title', r ? t('status.redoTip', { folder: r.folder, what: describe(r) }) : t('status.nothingToRedo'));
     put(rb, 'textContent', r ? label('status.redoLabel', r) : t('status.redo'));
   }
@@ -64,8 +64,8 @@ export function createStatusBar({ store, intents }) {
       const bar = $('progress-bar');
       // copies go by their bytes: one large video is most of the time
       const [now, all] = batch.bytesTotal ? [Math.min(batch.bytes, batch.bytesTotal), batch.bytesTotal] : [batch.done, batch.total];
-      bar.setAttribute('aria-valuemax', String(all));
-      bar.setAttribute('aria-valuenow', String(now));
+      setAttr(bar, 'aria-valuemax', String(all));
+      setAttr(bar, 'aria-valuenow', String(now));
       $('progress-fill').style.width = `${all ? (100 * now) / all : 100}%`;
       const counts = { title: batch.title, done: batch.done, count: batch.total, size: fmtSize(batch.bytes), total: fmtSize(batch.bytesTotal) };
       $('progress-text').textContent = t(!batch.bytes ? 'status.progress' : batch.bytesTotal ? 'status.progressOfBytes' : 'status.progressBytes', counts);
@@ -77,11 +77,11 @@ export function createStatusBar({ store, intents }) {
     if (!batch.busy && key !== summaryKey) fill($('summary'), summary(state, p));
     summaryKey = batch.busy ? null : key;
     const apply = $('apply-btn');
-    apply.disabled = p.renames + p.meta === 0 || batch.busy || state.arriving > 0;
+    setProp(apply, 'disabled', p.renames + p.meta === 0 || batch.busy || state.arriving > 0);
     // when every change has errors the button still opens the confirmation, which says why
     put(apply, 'textContent', sent ? t('status.applyN', { count: sent }) : t('page.apply'));
     history(state);
-    $('reveal-btn').disabled = state.selection.set.size === 0 && state.selection.focus < 0;
+    setProp($('reveal-btn'), 'disabled', state.selection.set.size === 0 && state.selection.focus < 0);
   }
 
   // `arriving` starts and ends with a new listing, so 'listing' covers it

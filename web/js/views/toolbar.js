@@ -2,7 +2,7 @@
 // listing mode, the hidden-items switch, recent folders and Open; and the
 // empty state's drop target with the same recent folders.
 
-import { $, h, fill } from '../dom.js';
+import { $, h, fill, setAttr, setProp } from '../dom.js';
 import { t } from '../i18n/index.js';
 
 const SHOWN_PARTS = 5;
@@ -58,24 +58,24 @@ export function createToolbar({ store, intents }) {
 
   function render(state) {
     const { config, listing, ui } = state;
-    for (const b of $('mode-switch').children) b.setAttribute('aria-checked', String(b.dataset.mode === config.mode));
-    $('hidden-btn').setAttribute('aria-pressed', String(config.showHidden));
+    for (const b of $('mode-switch').children) setAttr(b, 'aria-checked', String(b.dataset.mode === config.mode));
+    setAttr($('hidden-btn'), 'aria-pressed', String(config.showHidden));
     fill($('crumbs'), crumbs(state));
-    $('path-form').hidden = !ui.pathInput;
-    $('crumbs').hidden = ui.pathInput;
+    setProp($('path-form'), 'hidden', !ui.pathInput);
+    setProp($('crumbs'), 'hidden', ui.pathInput);
     if (ui.pathInput && !editing) {
       pathInput.value = listing.folder || '';
       pathInput.focus();
       pathInput.select();
     }
     editing = ui.pathInput;
-    $('recent-menu').hidden = !ui.recentOpen;
-    $('recent-btn').setAttribute('aria-expanded', String(ui.recentOpen));
+    setProp($('recent-menu'), 'hidden', !ui.recentOpen);
+    setAttr($('recent-btn'), 'aria-expanded', String(ui.recentOpen));
     if (ui.recentOpen && !recentShown) $('recent-menu').querySelector('button')?.focus();
     recentShown = ui.recentOpen;
     recent(state);
-    $('empty').hidden = Boolean(listing.folder);
-    $('grid').hidden = !listing.folder;
+    setProp($('empty'), 'hidden', Boolean(listing.folder));
+    setProp($('grid'), 'hidden', !listing.folder);
   }
 
   store.subscribe(['config', 'listing', 'ui'], render);
