@@ -26,8 +26,17 @@ export function createClocksPanel({ store, intents }) {
     return h('div', { class: 'clock-line' }, h('span', { class: 'clock-camera', text: camera, attrs: { title: t('clocks.files', { count }) } }), input);
   };
 
+  // the cameras are counted again only when the listing or what was read of
+  // it changed, not at every key typed into a rule
+  let counted = { items: null, version: -1, cameras: [] };
+  const camerasOf = (state) => {
+    const { items } = state.listing, { version } = state.media;
+    if (counted.items !== items || counted.version !== version) counted = { items, version, cameras: camerasIn(items, state.media.map) };
+    return counted.cameras;
+  };
+
   function render(state) {
-    const cameras = needsTaken(state.config) ? camerasIn(state.listing.items, state.media.map) : [];
+    const cameras = needsTaken(state.config) ? camerasOf(state) : [];
     setProp(box, 'hidden', cameras.length === 0);
     const key = JSON.stringify([cameras, state.config.clocks]);
     if (key === drawn || list.contains(document.activeElement)) return;

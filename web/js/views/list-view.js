@@ -98,8 +98,18 @@ export class ListView {
     const template = cols.map((c) => `${this.widths[c.key]}px`).join(' ');
     if (template === this.template) return; // the same widths need no new layout
     this.template = template;
-    this.grid.style.setProperty('--cols', template);
-    this.grid.style.setProperty('--row-w', `${total}px`);
+    this.rowWidth = `${total}px`;
+    // on the head and each row itself, not inherited from the grid: a value
+    // every cell inherits would have WebKit style every cell again
+    this.head.style.gridTemplateColumns = template;
+    for (const row of this.rows) this.sizeRow(row);
+  }
+
+  sizeRow(row) {
+    if (row.template === this.template) return;
+    row.template = this.template;
+    row.el.style.gridTemplateColumns = this.template;
+    row.el.style.width = this.rowWidth;
   }
 
   /** The names shown have changed: the name columns follow what is drawn next. */
@@ -248,7 +258,9 @@ export class ListView {
     cells.arrow.textContent = '→';
     cells.arrow.setAttribute('aria-hidden', 'true');
     this.body.append(el);
-    return { el, cells, check, img, v: -1, key: null, shows: {} };
+    const row = { el, cells, check, img, v: -1, key: null, shows: {}, template: null };
+    this.sizeRow(row);
+    return row;
   }
 
   drawRow(row, v) {

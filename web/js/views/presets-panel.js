@@ -1,6 +1,6 @@
 // The presets panel: named rule chains saved, loaded, renamed and deleted.
 
-import { $, h, fill } from '../dom.js';
+import { $, h, fill, setProp } from '../dom.js';
 import { t } from '../i18n/index.js';
 
 export function createPresetsPanel({ store, intents }) {
@@ -27,13 +27,16 @@ export function createPresetsPanel({ store, intents }) {
   $('preset-delete').addEventListener('click', () => chosen() && intents.deletePreset(chosen()));
   select.addEventListener('change', () => { selected = select.value; });
 
+  let drawn = null; // the presets the list shows: a key typed into a rule changes the config, not them
   function render(state) {
     const { presets } = state.config;
+    if (presets === drawn) return;
+    drawn = presets;
     if (!presets.some((p) => p.name === selected)) selected = presets[0]?.name ?? '';
     fill(select, presets.length
       ? presets.map((p) => h('option', { value: p.name, text: `${p.name} (${p.rules.length})`, selected: p.name === selected }))
       : h('option', { value: '', text: t('presets.none') }));
-    for (const id of ['preset-load', 'preset-rename', 'preset-delete']) $(id).disabled = !presets.length;
+    for (const id of ['preset-load', 'preset-rename', 'preset-delete']) setProp($(id), 'disabled', !presets.length);
   }
 
   store.subscribe(['config'], render);
