@@ -29,6 +29,12 @@ namespace {
 // helpers run at once, slow ones included.
 constexpr int kSlowMark = 5;
 constexpr unsigned kMostHelpers = 4;
+// Files that a helper reads quickly go to it this many to a write: one
+// exchange of messages and one wake-up per file cost more than reading a
+// small photo's fields. Files slower than kQuickFile each go one at a time,
+// so that a slow file holds back no other in its batch.
+constexpr std::size_t kBatch = 16;
+constexpr auto kQuickFile = std::chrono::milliseconds(2);
 
 nlohmann::json failed(const std::string& path, const std::string& why) {
   return {{"path", path}, {"kind", mediaKindName(mediaKindOf(path))}, {"error", why}};
@@ -42,9 +48,24 @@ struct MediaReader::Request {
   std::string what;  // after the path's NUL: "all", a preview request, or nothing
   Done done;
   std::vector<nlohmann::json> items;
-  std::vector<std::size_t> todo;  // the items a helper reads
-  std::size_t next = 0;           // into `todo`: the next one to hand out
-  std::size_t left = 0;           // items not answered yet
+  std::vector<std::size_t> todo;   // the items a helper reads
+  std::size_t next = 0;            // into `todo`: the next one to hand out
+  std::vector<std::size_t> again;  // items handed back unread, handed out first
+  std::size_t left = 0;            // items not answered yet
+  bool queued = false;             // in `waiting_`
+
+  std::size_t unhanded() const { return again.size() + todo.size() - next; }
+  bool more() const { return unhanded() > 0; }
+  // Up to `count` items to read, the ones handed back first.
+  std::vector<std::size_t> take(std::size_t count) {
+    std::vector<std::size_t> out;
+    while (out.size() < count && !again.empty()) {
+      out.push_back(again.back());
+      again.pop_back();
+    }
+    while (out.size() < count && next < todo.size()) out.push_back(todo[next++]);
+    return out;
+  }
 };
 
 MediaReader::MediaReader(std::string probe, unsigned helpers, std::chrono::milliseconds limit)
@@ -132,6 +153,7 @@ void MediaReader::submit(std::vector<std::string> paths, std::string hash, std::
   request->done = std::move(done);
   request->left = request->todo.size();
   std::lock_guard lock(mutex_);
+  request->queued = true;
   waiting_.push_back(std::move(request));
   grow();
 }
@@ -146,6 +168,7 @@ void MediaReader::grow() {
 
 void MediaReader::work() {
   Helper h;
+  std::size_t batch = 1;  // files to a write: more once this helper's files prove quick
   std::unique_lock lock(mutex_);
   auto ready = [&] { return !waiting_.empty() && reading_ < helpers_; };
   for (;;) {
@@ -159,11 +182,14 @@ void MediaReader::work() {
     wake_.wait(lock, [&] { return ready() || (stopping_ && waiting_.empty()); });
     --free_;
     if (!ready()) break;
-    // One file of the first request waiting, which then waits behind the others.
+    // Files of the first request waiting, which then waits behind the others.
     std::shared_ptr<Request> request = std::move(waiting_.front());
     waiting_.pop_front();
-    const std::size_t i = request->todo[request->next++];
-    if (request->next < request->todo.size()) waiting_.push_back(request);
+    // no more than a fair share of what is left, so that the helpers end together
+    const std::vector<std::size_t> mine =
+        request->take(std::min(batch, std::max<std::size_t>(1, request->unhanded() / helpers_)));
+    request->queued = request->more();
+    if (request->queued) waiting_.push_back(request);
     ++reading_;
     grow();
     if (h.pid < 0 && !idle_.empty()) {
@@ -172,25 +198,37 @@ void MediaReader::work() {
     }
     lock.unlock();
 
+    const auto begin = std::chrono::steady_clock::now();
     bool slow = false;
-    nlohmann::json item = readFile(h, request->paths[i], request->what, [&] {
+    // The files after one that passes the slow mark go back to the request,
+    // for other helpers: a slow file costs only its own time.
+    const std::size_t read = readFiles(h, *request, mine, [&](std::size_t at) {
       std::lock_guard relock(mutex_);
       slow = true;
       --reading_;
+      for (std::size_t k = mine.size(); k-- > at + 1;) request->again.push_back(mine[k]);
+      if (!request->queued && request->more()) {
+        request->queued = true;
+        waiting_.push_back(request);
+      }
       grow();
     });
-    if (!request->hash.empty()) {
-      FileDigest digest = digestFile(plainPath(request->paths[i]), request->hash);
-      if (!digest.hex.empty())
-        item["hash"] = std::move(digest.hex);
-      else if (!digest.error.empty() && !item.contains("error"))
-        item["error"] = std::move(digest.error);
-    }
+    const auto each = (std::chrono::steady_clock::now() - begin) / std::max<std::size_t>(1, read);
+    batch = !slow && read == mine.size() && each < kQuickFile ? kBatch : 1;
 
     lock.lock();
     if (!slow) --reading_;
-    request->items[i] = std::move(item);
-    if (--request->left == 0) {
+    // A batch cut short by a failure hands its unread files back as well.
+    if (!slow && read < mine.size()) {
+      for (std::size_t k = mine.size(); k-- > read;) request->again.push_back(mine[k]);
+      if (!request->queued) {
+        request->queued = true;
+        waiting_.push_back(request);
+      }
+      grow();
+    }
+    request->left -= read;
+    if (request->left == 0) {
       lock.unlock();
       request->done(nlohmann::json(std::move(request->items)));
       lock.lock();
@@ -199,18 +237,54 @@ void MediaReader::work() {
   if (h.pid >= 0) stop(h);
 }
 
-nlohmann::json MediaReader::readFile(Helper& h, const std::string& path, const std::string& what,
-                                     const std::function<void()>& slowed) {
-  // A frame is a path, and after a NUL (which no path holds) what else to read.
-  const std::string plain = plainPath(path) + (what.empty() ? "" : '\0' + what);
+std::size_t MediaReader::readFiles(Helper& h, Request& request,
+                                   const std::vector<std::size_t>& files,
+                                   const std::function<void(std::size_t)>& slowed) {
+  // A frame is a path, and after a NUL (which no path holds) what else to
+  // read; the frames of a batch go out in one write.
+  std::string frames;
+  for (std::size_t i : files) {
+    const std::string body =
+        plainPath(request.paths[i]) + (request.what.empty() ? "" : '\0' + request.what);
+    frameInto(frames, body);
+  }
   // A kept helper may have ended since its last file: one fresh start.
-  if (h.pid < 0 || !writeFrame(h.channel, plain)) {
+  if (h.pid < 0 || !writeFrames(h.channel, frames)) {
     stop(h);
-    if (!start(h) || !writeFrame(h.channel, plain)) {
+    if (!start(h) || !writeFrames(h.channel, frames)) {
       stop(h);
-      return failed(path, "the media reader could not be started");
+      for (std::size_t i : files)
+        request.items[i] = failed(request.paths[i], "the media reader could not be started");
+      return files.size();
     }
   }
+  for (std::size_t k = 0; k < files.size(); ++k) {
+    const std::size_t i = files[k];
+    bool slow = false;
+    auto item = readReply(h, request.paths[i], [&] {
+      slow = true;
+      slowed(k);
+    });
+    if (!request.hash.empty()) {
+      FileDigest digest = digestFile(plainPath(request.paths[i]), request.hash);
+      if (!digest.hex.empty())
+        item["hash"] = std::move(digest.hex);
+      else if (!digest.error.empty() && !item.contains("error"))
+        item["error"] = std::move(digest.error);
+    }
+    request.items[i] = std::move(item);
+    // After a failure the helper is gone, and with it the files sent after
+    // this one; after a slow file they are another helper's now.
+    if (h.pid < 0 || slow) {
+      if (slow && k + 1 < files.size()) stop(h);
+      return k + 1;
+    }
+  }
+  return files.size();
+}
+
+nlohmann::json MediaReader::readReply(Helper& h, const std::string& path,
+                                      const std::function<void()>& slowed) {
   const auto begin = std::chrono::steady_clock::now();
   const auto mark = begin + limit_ / kSlowMark, deadline = begin + limit_;
   auto reply = h.replies.next(mark);

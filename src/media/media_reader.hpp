@@ -1,9 +1,11 @@
 #pragma once
 // The app's side of quarrytide-probe: hands it paths and takes its answers.
-// Helpers are started on demand and kept for the next request. Each reads one
-// file at a time, so a slow file holds back no other: files are handed out
-// in turn between the requests waiting, and one past the slow mark no longer
-// counts against the helpers, so another starts for the files after it. A
+// Helpers are started on demand and kept for the next request. A helper gets
+// files one at a time, or several to a write while they prove quick; a slow
+// file holds back no other: files are handed out in turn between the
+// requests waiting, and one past the slow mark no longer counts against the
+// helpers (the files sent after it go back to its request), so another starts
+// for the files after it. A
 // helper that crashes or takes longer than the limit on a file is killed and
 // costs only that file, which is answered with "error". Never parses file
 // contents.
@@ -69,10 +71,15 @@ class MediaReader {
   static void stop(Helper& h);
   // One thread: reads files while there are any, until the reader ends.
   void work();
-  // One file through `h`; `slowed` runs when it passes the slow mark.
-  // `what` is what else to read ("all", a preview request), "" for the fields.
-  nlohmann::json readFile(Helper& h, const std::string& path, const std::string& what,
-                          const std::function<void()>& slowed);
+  // The request's `files` through `h`, sent in one write and answered one by
+  // one into the request's items; `slowed(k)` runs when files[k] passes the
+  // slow mark, and the batch ends after it. Returns how many were answered:
+  // fewer than all when one failed (the helper is then stopped).
+  std::size_t readFiles(Helper& h, Request& request, const std::vector<std::size_t>& files,
+                        const std::function<void(std::size_t)>& slowed);
+  // The reply to the file sent first and not yet answered; `slowed` runs
+  // when it passes the slow mark. A helper that fails is stopped.
+  nlohmann::json readReply(Helper& h, const std::string& path, const std::function<void()>& slowed);
   void submit(std::vector<std::string> paths, std::string hash, std::string what, Done done);
   // With the lock held: a thread more when files wait and none is free.
   void grow();

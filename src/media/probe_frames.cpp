@@ -27,14 +27,30 @@ bool writeAll(int fd, const char* data, std::size_t size) {
 
 }  // namespace
 
-bool writeFrame(int fd, const std::string& body) {
+bool frameInto(std::string& out, const std::string& body) {
   if (body.size() > kMaxProbeFrame) return false;
-  // One write per frame: a frame is one system call on each side.
   std::uint32_t size = std::uint32_t(body.size());
-  std::string frame(4 + body.size(), '\0');
-  std::memcpy(frame.data(), &size, 4);
-  std::memcpy(frame.data() + 4, body.data(), body.size());
-  return writeAll(fd, frame.data(), frame.size());
+  out.append(reinterpret_cast<const char*>(&size), 4).append(body);
+  return true;
+}
+
+bool writeFrames(int fd, const std::string& frames) {
+  return writeAll(fd, frames.data(), frames.size());
+}
+
+bool writeFrame(int fd, const std::string& body) {
+  // One write per frame: a frame is one system call on each side.
+  std::string frame;
+  frame.reserve(4 + body.size());
+  return frameInto(frame, body) && writeFrames(fd, frame);
+}
+
+bool FrameReader::ready() const {
+  const std::size_t have = buffer_.size() - start_;
+  if (have < 4) return false;
+  std::uint32_t size = 0;
+  std::memcpy(&size, buffer_.data() + start_, 4);
+  return have >= 4 + std::size_t(size);
 }
 
 std::optional<std::string> FrameReader::next(

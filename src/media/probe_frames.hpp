@@ -19,6 +19,11 @@ inline constexpr std::size_t kMaxProbeFrame = 64u << 20;
 
 // Writes the whole frame; false when the peer is gone.
 bool writeFrame(int fd, const std::string& body);
+// Appends `body` as a frame to `out`, for several frames in one write; false
+// when it is too long for one.
+bool frameInto(std::string& out, const std::string& body);
+// Writes frames made by frameInto; false when the peer is gone.
+bool writeFrames(int fd, const std::string& frames);
 // Reads the frames arriving on one descriptor. Frames sent ahead arrive
 // together: one read takes in as many as there are.
 class FrameReader {
@@ -28,6 +33,8 @@ class FrameReader {
   // of input, a broken frame or the deadline passing.
   std::optional<std::string> next(
       std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
+  // Whether the next frame has arrived whole already: next() will not wait.
+  bool ready() const;
 
  private:
   int fd_;

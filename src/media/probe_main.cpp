@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -34,6 +35,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quarrytide-probe: running without its sandbox: %s\n", why.c_str());
 
   FrameReader requests(STDIN_FILENO);
+  // Replies to requests that came together go out together, in one write, as
+  // long as that keeps the first of them waiting only briefly: a wake-up of
+  // the app per file cost more than reading a small photo.
+  constexpr auto kHoldReplies = std::chrono::milliseconds(5);
+  std::string held;
+  std::chrono::steady_clock::time_point first;
   while (auto frame = requests.next()) {
     // "PATH", "PATH\0all" for every tag too, or "PATH\0preview:PIXELS"
     const std::size_t nul = frame->find('\0');
@@ -47,7 +54,13 @@ int main(int argc, char** argv) {
     // Tags are anyone's bytes: text that is not UTF-8 is repaired, not refused.
     std::string body = reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     if (!bytes.empty()) body.append(1, '\0').append(bytes);  // JSON text holds no NUL
-    if (!writeFrame(replies, body)) return 1;
+    if (held.empty()) first = std::chrono::steady_clock::now();
+    if (!frameInto(held, body)) return 1;
+    if (requests.ready() && held.size() < (1u << 16) &&
+        std::chrono::steady_clock::now() - first < kHoldReplies)
+      continue;
+    if (!writeFrames(replies, held)) return 1;
+    held.clear();
   }
   return 0;
 }
