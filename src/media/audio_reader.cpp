@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "media/av_input.hpp"
+#include "media/file_bytes.hpp"
 #include "media/readers.hpp"
 
 namespace quarrytide {
@@ -85,8 +86,12 @@ void addFromContainer(const std::string& path, nlohmann::json& out, nlohmann::js
 
 void readAudio(const std::string& path, nlohmann::json& out, nlohmann::json* all) {
   const std::size_t before = out.size();
-  TagLib::FileRef file(path.c_str(), /*readAudioProperties=*/true,
-                       TagLib::AudioProperties::Average);
+  const FileBytes bytes(path);
+  ByteStream stream(path, bytes);
+  TagLib::FileRef file = bytes.data() ? TagLib::FileRef(&stream, /*readAudioProperties=*/true,
+                                                        TagLib::AudioProperties::Average)
+                                      : TagLib::FileRef(path.c_str(), /*readAudioProperties=*/true,
+                                                        TagLib::AudioProperties::Average);
   if (!file.isNull()) readTags(file, out);
   if (all && !file.isNull())
     for (const auto& [key, values] : file.file()->properties())

@@ -1,9 +1,5 @@
 // Photos and raw files through exiv2: Exif, XMP and IPTC, and the small
 // pictures they carry.
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <exiv2/exiv2.hpp>
 
 #include <algorithm>
@@ -13,8 +9,10 @@
 #include <stdexcept>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "media/exposure_text.hpp"
+#include "media/file_bytes.hpp"
 #include "media/heif_size.hpp"
 #include "media/media_dates.hpp"
 #include "media/readers.hpp"
@@ -147,41 +145,14 @@ void putEveryTag(const Exiv2::ExifData& e, const Exiv2::XmpData& x, const Exiv2:
   for (auto& [key, value] : joined) putTag(all, key, std::move(value));
 }
 
-// A file's bytes mapped read-only. exiv2 reads a photo from memory with no
-// system call, where it opens the file itself three times and seeks and
-// reads a dozen times: more than the reading of a small photo's fields.
-class Mapping {
- public:
-  explicit Mapping(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return;
-    struct stat st {};
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-      void* p = mmap(nullptr, std::size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-      if (p != MAP_FAILED) data_ = p, size_ = std::size_t(st.st_size);
-    }
-    close(fd);
-  }
-  ~Mapping() {
-    if (data_) munmap(data_, size_);
-  }
-  Mapping(const Mapping&) = delete;
-  Mapping& operator=(const Mapping&) = delete;
-  const Exiv2::byte* data() const { return static_cast<const Exiv2::byte*>(data_); }
-  long size() const { return long(size_); }
-
- private:
-  void* data_ = nullptr;
-  std::size_t size_ = 0;
-};
-
 // The photo at `path` with its metadata read, from `bytes` (the file's,
 // which must outlive the image) when they could be mapped.
-auto openImage(const std::string& path, const Mapping& bytes) {
+auto openImage(const std::string& path, const FileBytes& bytes) {
   // A file of no type exiv2 knows is refused by the path, whose message names a file.
-  const bool known = bytes.data() && Exiv2::ImageFactory::getType(bytes.data(), bytes.size()) !=
-                                         Exiv2::ImageType::none;
-  auto image = known ? Exiv2::ImageFactory::open(bytes.data(), bytes.size())
+  const bool known =
+      bytes.data() &&
+      Exiv2::ImageFactory::getType(bytes.data(), long(bytes.size())) != Exiv2::ImageType::none;
+  auto image = known ? Exiv2::ImageFactory::open(bytes.data(), long(bytes.size()))
                      : Exiv2::ImageFactory::open(path, /*useCurl=*/false);
   if (!image.get()) throw std::runtime_error("not an image this program can read");
   try {
@@ -208,7 +179,7 @@ std::pair<long, long> storedSize(const Exiv2::Image& image) {
 
 void readImage(const std::string& path, nlohmann::json& out, nlohmann::json* all) {
   try {
-    const Mapping bytes(path);
+    const FileBytes bytes(path);
     auto image = openImage(path, bytes);
     const auto& e = image->exifData();
     const auto& x = image->xmpData();
@@ -274,7 +245,7 @@ void readImage(const std::string& path, nlohmann::json& out, nlohmann::json* all
 
 nlohmann::json readPreview(const std::string& path, int pixels, std::string& bytes) {
   try {
-    const Mapping file(path);
+    const FileBytes file(path);
     auto image = openImage(path, file);
     Exiv2::PreviewManager previews(*image);
     // smallest first: the first one that covers the square is the cheapest
