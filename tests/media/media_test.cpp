@@ -2,6 +2,7 @@
 // here; the dates the readers convert; the probe's sandbox.
 #include <fcntl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,6 +23,7 @@
 #include "files.hpp"
 #include "headless.hpp"
 #include "media/exposure_text.hpp"
+#include "media/file_bytes.hpp"
 #include "media/media_dates.hpp"
 #include "media/sandbox.hpp"
 #include "temp_dir.hpp"
@@ -498,6 +500,37 @@ TEST(ExposureText, AsCamerasShowIt) {
       {1.0 / 250, "1/250"}, {1.0 / 4, "1/4"}, {1.0 / 3, "0.3"}, {0.4, "0.4"}, {0.6, "0.6"},
       {0.8, "0.8"},         {1, "1"},         {1.3, "1.3"},     {2, "2"},     {30, "30"}};
   for (auto [seconds, text] : cases) EXPECT_EQ(exposureText(seconds), text) << seconds;
+}
+
+TEST(FileBytes, TagLibReadsAFileFromMemoryAsFromDisk) {
+  TempDir dir;
+  // a small file is read whole, a large one mapped; a FIFO is not waited for
+  std::string large(300 * 1024, 'x');
+  for (std::size_t k = 0; k < large.size(); k += 7) large[k] = char('a' + k % 26);
+  const std::string fifo = dir.at("pipe.mp3");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(FileBytes(fifo).data(), nullptr);
+  EXPECT_EQ(FileBytes(dir.at("none.mp3")).data(), nullptr);
+  for (const std::string& content : {std::string("0123456789"), large}) {
+    const FileBytes bytes(dir.file("f.mp3", content));
+    ByteStream s(dir.at("f.mp3"), bytes);
+    ASSERT_EQ(s.length(), long(content.size()));
+    const long n = s.length();
+    // {seek to, from, read, then at}: reads past the end stop at it
+    const std::tuple<long, TagLib::IOStream::Position, unsigned long, long> steps[] = {
+        {3, TagLib::IOStream::Beginning, 4, 7},  {-2, TagLib::IOStream::Current, 1, 6},
+        {-4, TagLib::IOStream::End, 10, n},      {5, TagLib::IOStream::End, 1, n},
+        {-9, TagLib::IOStream::Beginning, 2, 2}, {n - 1, TagLib::IOStream::Beginning, 5, n}};
+    for (const auto& [offset, from, length, after] : steps) {
+      s.seek(offset, from);
+      const long at = s.tell();
+      const TagLib::ByteVector block = s.readBlock(length);
+      EXPECT_EQ(std::string(block.data(), block.size()),
+                content.substr(std::size_t(at), std::size_t(length)))
+          << offset << " from " << from;
+      EXPECT_EQ(s.tell(), after) << offset << " from " << from;
+    }
+  }
 }
 
 }  // namespace
