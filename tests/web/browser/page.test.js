@@ -520,7 +520,10 @@ test('photos are named and sorted by the date they were taken, read from inside 
   await page.waitForFunction(() => document.getElementById('meta-media').textContent.includes('EOS R5'));
   // a template: the token menu inserts at the cursor (a modifier inside the token before it); the card shows its first change
   await page.click('.rule [aria-label="Remove rule"]');
-  const card = await addRule(page, 'Template', { pattern: '{model}' });
+  // a new card takes the keys in its text field: a "{" typed is the pattern's, not the token menu's
+  const card = await addRule(page, 'Template');
+  assert.equal(await page.evaluate(() => document.activeElement.dataset.field), 'pattern');
+  await card.locator('[data-field=pattern]').fill('{model}');
   await card.locator('[data-field=pattern]').press('End');
   await card.locator('.token-menu').selectOption('|lower');
   await card.locator('.token-menu').selectOption('{n:3}');

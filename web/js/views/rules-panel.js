@@ -101,12 +101,17 @@ export function createRulesPanel({ store, intents }) {
     if (card) focusRule(card, field, typeof active.selectionStart === 'number' ? [active.selectionStart, active.selectionEnd] : null);
   }
 
-  /** Puts the focus in a card: on `field`, or its first field, or its summary. */
+  /**
+   * Puts the focus in a card: on `field`, or its first text field (a key
+   * typed into a new Template card is the pattern's, not the token menu's),
+   * else its first field, or its summary.
+   */
   function focusRule(id, field = null, caret = null) {
     if (id === null) { addButton.focus(); return; }
     const li = list.querySelector(`[data-id="${CSS.escape(id)}"]`);
     if (!li) return;
-    const target = field === '$summary' ? null : field ? li.querySelector(`[data-field="${field}"]`) : li.querySelector('.rule-body input, .rule-body select, .rule-body textarea');
+    const first = () => li.querySelector('.rule-body input[type=text], .rule-body textarea') || li.querySelector('.rule-body input, .rule-body select');
+    const target = field === '$summary' ? null : field ? li.querySelector(`[data-field="${field}"]`) : first();
     (target || li.querySelector('.rule-summary')).focus();
     if (target && caret) target.setSelectionRange(...caret);
   }
