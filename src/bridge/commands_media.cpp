@@ -2,6 +2,7 @@
 #include "args.hpp"
 #include "bridge.hpp"
 #include "media/media_kind.hpp"
+#include "media/media_reader.hpp"
 #include "raw_bytes.hpp"
 
 namespace quarrytide {
@@ -32,11 +33,23 @@ void Bridge::readMedia(std::int64_t id, const nlohmann::json& args) {
     resolve(id, true, {{"items", std::move(items)}});
     return;
   }
+  // The items come as JSON texts and go out as they are, joined.
   host_.media(std::move(*paths), std::move(hash), a.boolean("all", false),
-              [replies = replies_, id, raw, plain](nlohmann::json items) {
-                for (std::size_t k = 0; k < raw.size() && plain + k < items.size(); ++k)
-                  items[plain + k]["rawPath"] = raw[k];
-                replies->resolve(id, true, {{"items", std::move(items)}});
+              [replies = replies_, id, raw, plain](std::vector<std::string> items) {
+                std::size_t size = 16;
+                for (const auto& item : items) size += item.size() + 1;
+                std::string payload;
+                payload.reserve(size);
+                payload += "{\"items\":[";
+                for (std::size_t k = 0; k < items.size(); ++k) {
+                  if (k > 0) payload += ',';
+                  payload += k >= plain && k - plain < raw.size()
+                                 ? withMember(std::move(items[k]), "rawPath",
+                                              nlohmann::json(raw[k - plain]).dump())
+                                 : items[k];
+                }
+                payload += "]}";
+                replies->resolveText(id, true, payload);
               });
 }
 

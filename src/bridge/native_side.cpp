@@ -49,7 +49,7 @@ NativeSide::NativeSide(HostParts parts)
             thumbs_.makeThumb(path, size, scale(), std::move(done));
           },
           [this](std::vector<std::string> paths, std::string hash, bool all,
-                 std::function<void(nlohmann::json)> done) {
+                 std::function<void(std::vector<std::string>)> done) {
             media_.read(std::move(paths), std::move(hash), all, std::move(done));
           }})) {
   bridge_->setJournal(&journal_, journal_.recover());

@@ -29,6 +29,10 @@ void ReplyChannel::resolve(std::int64_t id, bool ok, const nlohmann::json& paylo
   post(replyCall(id, ok, payload));
 }
 
+void ReplyChannel::resolveText(std::int64_t id, bool ok, const std::string& payload) {
+  post(replyTextCall(id, ok, payload));
+}
+
 void ReplyChannel::fail(std::int64_t id, const Error& error) { post(failureCall(id, error)); }
 
 void ReplyChannel::resolveRecords(std::int64_t id, const std::optional<std::string>& folder,

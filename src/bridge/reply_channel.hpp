@@ -51,6 +51,9 @@ class ReplyChannel : public std::enable_shared_from_this<ReplyChannel> {
 
   // Any thread: the reply call for a request.
   void resolve(std::int64_t id, bool ok, const nlohmann::json& payload);
+  // Any thread: the same with the payload as JSON text, which must be valid
+  // JSON (it becomes part of the page's script).
+  void resolveText(std::int64_t id, bool ok, const std::string& payload);
   // Any thread: the reply of a failed request, with its code.
   void fail(std::int64_t id, const Error& error);
   // Any thread: a reply whose payload is {"folder"?, "files": records},

@@ -230,8 +230,13 @@ long escapedUnit(std::string_view s, std::size_t at) {
 }  // namespace
 
 std::string replyCall(std::int64_t id, bool ok, const nlohmann::json& payload) {
-  nlohmann::json reply = {{"id", id}, {"ok", ok}, {"payload", payload}};
-  const std::string json = reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  return replyTextCall(id, ok,
+                       payload.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+}
+
+std::string replyTextCall(std::int64_t id, bool ok, const std::string& payload) {
+  const std::string json = "{\"id\":" + std::to_string(id) + ",\"ok\":" + (ok ? "true" : "false") +
+                           ",\"payload\":" + payload + "}";
   std::string out(kResolvePrefix);
   if (json.size() <= kParsedCallAbove) return out + json + ')';
   out += kParseOpen;

@@ -24,6 +24,8 @@ inline constexpr std::size_t kParsedCallAbove = 256 * 1024;
 // "window.__bridgeResolveRaw(" + reply object + ")". Bytes that are not valid
 // UTF-8 become U+FFFD, so an odd file name can never make a reply vanish.
 std::string replyCall(std::int64_t id, bool ok, const nlohmann::json& payload);
+// The same with the payload as valid JSON text, put in as it is.
+std::string replyTextCall(std::int64_t id, bool ok, const std::string& payload);
 
 // The same call for the payload {"folder": folder (when given), "files": [...]},
 // streamed straight from the records.

@@ -92,8 +92,7 @@ using Thumbnailer = std::function<void(const std::string& path, std::int64_t siz
 // MediaReader; `all`: every tag too). Called on the main thread; `done` runs
 // exactly once, later, on any thread. Never on `io`: a slow file must not
 // hold up listings.
-using MediaReading =
-    std::function<void(std::vector<std::string> paths, std::string hash, bool all,
-                        std::function<void(nlohmann::json items)> done)>;
+using MediaReading = std::function<void(std::vector<std::string> paths, std::string hash, bool all,
+                                        std::function<void(std::vector<std::string> items)> done)>;
 
 }  // namespace quarrytide

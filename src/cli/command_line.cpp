@@ -138,21 +138,26 @@ std::optional<BatchOutcome> applyPlan(const json& plan, const std::string& root)
 
 // What the chain reads from inside the listed files ({"read": [...]}, one
 // list of readMedia answers for each hash `needs` names, in the files' order),
-// read by the app's own helpers.
-json readMedia(const std::vector<FileRecord>& records, const json& needs) {
-  json out = {{"read", json::array()}};
-  if (!needs.is_object() || needs.value("hashes", json::array()).empty()) return out;
+// read by the app's own helpers; as JSON text, the helpers' answers as they came.
+std::string readMedia(const std::vector<FileRecord>& records, const json& needs) {
+  std::string out = "{\"read\":[";
+  if (!needs.is_object() || needs.value("hashes", json::array()).empty()) return out + "]}";
   std::vector<std::string> files;
   for (const auto& r : records)
     if (!r.isDir) files.push_back(r.path);
   MediaReader reader(MediaReader::defaultProgram(), WorkerThreads::cores());
+  bool first = true;
   for (const auto& hash : needs["hashes"]) {
-    std::promise<json> answer;
+    std::promise<std::vector<std::string>> answer;
     reader.read(files, hash.get<std::string>(), needs.value("all", false),
-                [&](json items) { answer.set_value(std::move(items)); });
-    out["read"].push_back(answer.get_future().get());
+                [&](std::vector<std::string> items) { answer.set_value(std::move(items)); });
+    out += first ? "[" : ",[";
+    first = false;
+    const auto items = answer.get_future().get();
+    for (std::size_t k = 0; k < items.size(); ++k) out += (k ? "," : "") + items[k];
+    out += ']';
   }
-  return out;
+  return out + "]}";
 }
 
 // The page's saved configuration, where its presets are; "" when there is none.
@@ -193,8 +198,8 @@ int rename(const RenameOptions& o, const PageSource& page) {
       jsonText(source) + "); JSON.stringify(__chain.error ? __chain : __cli.mediaNeeds(__chain))");
   const json needs = needsText ? json::parse(*needsText, nullptr, false) : json();
   if (needs.contains("error")) return usageError(needs["error"].get<std::string>());
-  const json read = readMedia(records, needs);
-  engine.define("__mediaRead", [&](std::string) { return jsonText(read); });
+  const std::string read = readMedia(records, needs);
+  engine.define("__mediaRead", [&](std::string) { return read; });
   auto text = engine.run("JSON.stringify({ ...__cli.renamePlan(__parts, " + jsonText(root) +
                          ", __chain, { ...JSON.parse(__mediaRead('')), " +
                          jsonText(json{{"apply", o.apply}, {"every", o.asJson}}).substr(1) +

@@ -36,8 +36,12 @@ constexpr unsigned kMostHelpers = 4;
 constexpr std::size_t kBatch = 16;
 constexpr auto kQuickFile = std::chrono::milliseconds(2);
 
-nlohmann::json failed(const std::string& path, const std::string& why) {
-  return {{"path", path}, {"kind", mediaKindName(mediaKindOf(path))}, {"error", why}};
+std::string text(const nlohmann::json& j) {
+  return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string failed(const std::string& path, const std::string& why) {
+  return text({{"path", path}, {"kind", mediaKindName(mediaKindOf(path))}, {"error", why}});
 }
 
 }  // namespace
@@ -47,7 +51,7 @@ struct MediaReader::Request {
   std::string hash;
   std::string what;  // after the path's NUL: "all", a preview request, or nothing
   Done done;
-  std::vector<nlohmann::json> items;
+  std::vector<std::string> items;  // JSON object texts
   std::vector<std::size_t> todo;   // the items a helper reads
   std::size_t next = 0;            // into `todo`: the next one to hand out
   std::vector<std::size_t> again;  // items handed back unread, handed out first
@@ -130,7 +134,16 @@ void MediaReader::read(std::vector<std::string> paths, std::string hash, bool al
 void MediaReader::readPreview(std::string path, int pixels,
                               std::function<void(nlohmann::json)> done) {
   submit({std::move(path)}, "", std::string(kPreviewRequest) + std::to_string(pixels),
-         [done = std::move(done)](nlohmann::json items) { done(std::move(items[0])); });
+         [done = std::move(done)](std::vector<std::string> items) {
+           // a preview's bytes follow its JSON after a NUL
+           const std::string& item = items[0];
+           const std::size_t nul = item.find('\0');
+           auto fields = nlohmann::json::parse(item.substr(0, nul), nullptr, false);
+           if (fields.is_object() && nul != std::string::npos)
+             fields["bytes"] = nlohmann::json::binary_t(
+                 std::vector<std::uint8_t>(item.begin() + std::ptrdiff_t(nul) + 1, item.end()));
+           done(fields.is_object() ? std::move(fields) : nlohmann::json::object());
+         });
 }
 
 void MediaReader::submit(std::vector<std::string> paths, std::string hash, std::string what,
@@ -144,7 +157,7 @@ void MediaReader::submit(std::vector<std::string> paths, std::string hash, std::
       request->todo.push_back(i);
   }
   if (request->todo.empty()) {
-    done(nlohmann::json(std::move(request->items)));
+    done(std::move(request->items));
     return;
   }
   request->paths = std::move(paths);
@@ -230,7 +243,7 @@ void MediaReader::work() {
     request->left -= read;
     if (request->left == 0) {
       lock.unlock();
-      request->done(nlohmann::json(std::move(request->items)));
+      request->done(std::move(request->items));
       lock.lock();
     }
   }
@@ -261,16 +274,20 @@ std::size_t MediaReader::readFiles(Helper& h, Request& request,
   for (std::size_t k = 0; k < files.size(); ++k) {
     const std::size_t i = files[k];
     bool slow = false;
-    auto item = readReply(h, request.paths[i], [&] {
+    std::string item = readReply(h, request.paths[i], [&] {
       slow = true;
       slowed(k);
     });
     if (!request.hash.empty()) {
       FileDigest digest = digestFile(plainPath(request.paths[i]), request.hash);
-      if (!digest.hex.empty())
-        item["hash"] = std::move(digest.hex);
-      else if (!digest.error.empty() && !item.contains("error"))
-        item["error"] = std::move(digest.error);
+      if (!digest.hex.empty()) {
+        item = withMember(std::move(item), "hash", text(digest.hex));
+      } else if (!digest.error.empty()) {
+        // rare: the item is looked into, for an error of its own first
+        auto fields = nlohmann::json::parse(item, nullptr, false);
+        if (fields.is_object() && !fields.contains("error")) fields["error"] = digest.error;
+        if (fields.is_object()) item = text(fields);
+      }
     }
     request.items[i] = std::move(item);
     // After a failure the helper is gone, and with it the files sent after
@@ -283,8 +300,8 @@ std::size_t MediaReader::readFiles(Helper& h, Request& request,
   return files.size();
 }
 
-nlohmann::json MediaReader::readReply(Helper& h, const std::string& path,
-                                      const std::function<void()>& slowed) {
+std::string MediaReader::readReply(Helper& h, const std::string& path,
+                                   const std::function<void()>& slowed) {
   const auto begin = std::chrono::steady_clock::now();
   const auto mark = begin + limit_ / kSlowMark, deadline = begin + limit_;
   auto reply = h.replies.next(mark);
@@ -292,23 +309,30 @@ nlohmann::json MediaReader::readReply(Helper& h, const std::string& path,
     slowed();
     reply = h.replies.next(deadline);
   }
-  // A preview's bytes follow the JSON after a NUL.
+  // The helper's JSON is passed on as it came, once checked whole (it goes
+  // into the page's script); a preview's bytes follow it after a NUL.
   const std::size_t nul = reply ? reply->find('\0') : std::string::npos;
-  auto fields =
-      reply ? nlohmann::json::parse(reply->begin(),
-                                    nul == std::string::npos ? reply->end() : reply->begin() + nul,
-                                    nullptr, /*allow_exceptions=*/false)
-            : nlohmann::json();
-  if (fields.is_object() && nul != std::string::npos)
-    fields["bytes"] =
-        nlohmann::json::binary_t(std::vector<std::uint8_t>(reply->begin() + nul + 1, reply->end()));
-  if (!fields.is_object()) {
+  const bool valid =
+      reply && reply->starts_with('{') &&
+      nlohmann::json::accept(reply->begin(), nul == std::string::npos
+                                                 ? reply->end()
+                                                 : reply->begin() + std::ptrdiff_t(nul));
+  if (!valid) {
     const bool late = std::chrono::steady_clock::now() >= deadline;
     stop(h);  // the next file gets a fresh one
     return failed(path, late ? "took too long to read" : "the reader failed on this file");
   }
-  fields["path"] = path;
-  return fields;
+  if (nul == std::string::npos) return withMember(std::move(*reply), "path", text(path));
+  return withMember(reply->substr(0, nul), "path", text(path)) + reply->substr(nul);
+}
+
+std::string withMember(std::string object, std::string_view key, const std::string& value) {
+  // Put last: of a key given twice, the last one counts, and the app's own
+  // "path" must not be a helper's.
+  const std::size_t end = object.find_last_of('}');
+  if (end == std::string::npos) return object;
+  const bool empty = object.find_last_not_of(" \t\r\n", end - 1) == 0;  // "{" alone before it
+  return object.insert(end, (empty ? "\"" : ",\"") + std::string(key) + "\":" + value);
 }
 
 }  // namespace quarrytide

@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -38,9 +39,10 @@ class MediaReader {
   MediaReader(const MediaReader&) = delete;
   MediaReader& operator=(const MediaReader&) = delete;
 
-  using Done = std::function<void(nlohmann::json items)>;
+  using Done = std::function<void(std::vector<std::string> items)>;
   // Any thread; returns at once. `done` runs once, on one of the reader's
-  // threads (or at once when no file needs a helper), with one object per
+  // threads (or at once when no file needs a helper), with one JSON object
+  // (as text: the helpers' answers are passed on without a second parse) per
   // path, in order: "path" as given, "kind", the fields the file has or
   // "error", and "hash" when `hash` names one ("md5", "sha1", "sha256",
   // "sha512"); with `all`, "tags": every field the libraries read, as text.
@@ -77,9 +79,10 @@ class MediaReader {
   // fewer than all when one failed (the helper is then stopped).
   std::size_t readFiles(Helper& h, Request& request, const std::vector<std::size_t>& files,
                         const std::function<void(std::size_t)>& slowed);
-  // The reply to the file sent first and not yet answered; `slowed` runs
-  // when it passes the slow mark. A helper that fails is stopped.
-  nlohmann::json readReply(Helper& h, const std::string& path, const std::function<void()>& slowed);
+  // The reply to the file sent first and not yet answered, as JSON text with
+  // "path" added; `slowed` runs when it passes the slow mark. A helper that
+  // fails is stopped.
+  std::string readReply(Helper& h, const std::string& path, const std::function<void()>& slowed);
   void submit(std::vector<std::string> paths, std::string hash, std::string what, Done done);
   // With the lock held: a thread more when files wait and none is free.
   void grow();
@@ -96,5 +99,9 @@ class MediaReader {
   unsigned reading_ = 0;  // files being read and not yet past the slow mark
   bool stopping_ = false;
 };
+
+// A JSON object's text with the member `key`: `value` (JSON text) put last,
+// where it counts over one of the same key before it.
+std::string withMember(std::string object, std::string_view key, const std::string& value);
 
 }  // namespace quarrytide

@@ -1,5 +1,6 @@
 // A stand-in for quarrytide-probe that misbehaves on request: it crashes on
-// a path holding "crash", never answers one holding "hang", answers one
+// a path holding "crash", never answers one holding "hang", answers half a
+// JSON object for "garble" and names another path for "spoof", answers one
 // holding "wait" only once one holding "release" in the same folder has been
 // read, and answers {"kind": "image", "read": true} for the rest.
 #include <unistd.h>
@@ -22,6 +23,11 @@ int main() {
     if (path.find("release") != std::string::npos) std::ofstream{released};
     while (path.find("wait") != std::string::npos && access(released.c_str(), F_OK) != 0)
       usleep(10000);
-    if (!writeFrame(STDOUT_FILENO, R"({"kind":"image","read":true})")) return 1;
+    // a helper gone wrong: half an answer, or another file's path in it
+    const char* reply = path.find("garble") != std::string::npos ? R"({"kind":"image","read":)"
+                        : path.find("spoof") != std::string::npos
+                            ? R"({"kind":"image","path":"/elsewhere","read":true})"
+                            : R"({"kind":"image","read":true})";
+    if (!writeFrame(STDOUT_FILENO, reply)) return 1;
   }
 }

@@ -404,10 +404,11 @@ TEST_F(ReadMedia, ACrashingOrHangingReaderCostsOnlyItsFileAndHoldsUpNoOtherReque
   // {name, the error it gets, if any}. First as many slow files as there are
   // helpers, which the second request's file releases.
   std::vector<std::pair<std::string, std::string>> cases = {
-      {"a.jpg", ""}, {"crash.jpg", "the reader failed on this file"},
-      {"b.jpg", ""}, {"hang.jpg", "took too long to read"},
-      {"c.jpg", ""}, {"crash2.jpg", "the reader failed on this file"},
-      {"d.jpg", ""}};
+      {"a.jpg", ""},     {"crash.jpg", "the reader failed on this file"},
+      {"b.jpg", ""},     {"hang.jpg", "took too long to read"},
+      {"c.jpg", ""},     {"crash2.jpg", "the reader failed on this file"},
+      {"d.jpg", ""},     {"garble.jpg", "the reader failed on this file"},
+      {"spoof.jpg", ""}, {"e.jpg", ""}};
   for (unsigned k = 0; k < std::max(1u, std::thread::hardware_concurrency()); ++k)
     cases.insert(cases.begin(), {"wait" + std::to_string(k) + ".jpg", ""});
   json paths = json::array();
