@@ -1,6 +1,9 @@
 #include "desktop_paths.hpp"
 
 #include <glib.h>
+#include <libintl.h>
+
+#include <clocale>
 
 #include <algorithm>
 #include <filesystem>
@@ -22,6 +25,13 @@ std::string shareFolder() { return (programFolder().parent_path() / "share").str
 std::string webFolder() { return shareFolder() + "/quarrytide/web"; }
 
 std::string siblingProgram(const char* name) { return (programFolder() / name).string(); }
+
+void speakDesktopLanguage() {
+  std::setlocale(LC_ALL, "");
+  bindtextdomain("quarrytide", (shareFolder() + "/locale").c_str());
+  bind_textdomain_codeset("quarrytide", "UTF-8");
+  textdomain("quarrytide");
+}
 
 std::vector<std::string> desktopLanguages() {
   std::vector<std::string> out;

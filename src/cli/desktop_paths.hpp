@@ -14,6 +14,9 @@ std::string shareFolder();
 std::string webFolder();
 // A program installed beside this one (the window, the probe).
 std::string siblingProgram(const char* name);
+// Messages marked for translation speak the desktop's language from now on
+// (the locale, and the catalogue installed under share/locale).
+void speakDesktopLanguage();
 // The desktop's languages as BCP 47 tags, most wanted first (LANGUAGE, then
 // the locale's); empty when it names none.
 std::vector<std::string> desktopLanguages();

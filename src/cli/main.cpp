@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <clocale>
 #include <cstdio>
 #include <cstring>
 
@@ -36,10 +35,7 @@ std::string messageLanguage() {
 
 int main(int argc, char** argv) {
   // The help and the errors speak the desktop's language, as the window does.
-  std::setlocale(LC_ALL, "");
-  bindtextdomain("quarrytide", (quarrytide::shareFolder() + "/locale").c_str());
-  bind_textdomain_codeset("quarrytide", "UTF-8");
-  textdomain("quarrytide");
+  quarrytide::speakDesktopLanguage();
   if (argc > 1 && quarrytide::isSubcommand(argv[1]))
     return quarrytide::runCommandLine(argc, argv, {quarrytide::webFolder(), messageLanguage()});
   // The window's options are checked here, so that a mistake is told without

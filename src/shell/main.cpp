@@ -1,8 +1,7 @@
 // quarrytide-window: the desktop application, started by `quarrytide` in its
 // own place with the arguments it has checked.
-#include <glib/gi18n.h>
+#include <glib.h>
 
-#include <clocale>
 #include <cstring>
 #include <filesystem>
 
@@ -30,10 +29,7 @@ void paintOnCpuWithoutGpu() {
 int main(int argc, char** argv) {
   // The menu and the dialogs speak the desktop's language; the page chooses
   // its own from the same settings.
-  std::setlocale(LC_ALL, "");
-  bindtextdomain("quarrytide", (quarrytide::shareFolder() + "/locale").c_str());
-  bind_textdomain_codeset("quarrytide", "UTF-8");
-  textdomain("quarrytide");
+  quarrytide::speakDesktopLanguage();
   quarrytide::AppOptions options;
   bool optionsEnd = false;
   for (int i = 1; i < argc; ++i) {
