@@ -5,7 +5,7 @@
 import { joinPath, utf8Length } from './text.js';
 import { hasRawBytes } from './bytes.js';
 import { placeFor } from './folders.js';
-import { STRICT_TYPES, portableProblem } from './portable.js';
+import { MAX_UNITS, STRICT_TYPES, portableProblem } from './portable.js';
 import { t, word } from './i18n/index.js';
 
 export const MAX_NAME_BYTES = 255;
@@ -87,7 +87,9 @@ function spaceAt(s, k) {
 }
 
 // What one pass over a name finds (see `scan`).
-const SLASH = 1, NUL = 2, WIDE = 4;
+const SLASH = 1, NUL = 2, WIDE = 4, UNPORTABLE = 8;
+// ASCII that FAT, exFAT, NTFS and SMB refuse in a name: controls and <>:"\|?*
+const REFUSED = Uint8Array.from({ length: 128 }, (_, c) => Number(c < 32 || '<>:"\\|?*'.includes(String.fromCharCode(c))));
 let scanned = 0;
 let spareBuckets = null;
 
@@ -104,6 +106,7 @@ function scan(dir, s) {
     else if (c === 47) flags |= SLASH;
     else if (c === 0) flags |= NUL;
     else if (c > 127) flags |= WIDE;
+    else if (REFUSED[c]) flags |= UNPORTABLE;
     h = Math.imul(h ^ c, 0x01000193);
   }
   if (flags & WIDE) {
@@ -116,6 +119,17 @@ function scan(dir, s) {
   // a multiply carries only upwards: fold the high bits down
   h = Math.imul(h ^ (h >>> 16), 0x85ebca6b);
   return h ^ (h >>> 13);
+}
+
+/**
+ * Whether portableProblem may find something in `s` (scanned to `flags`): a
+ * refused character, a trailing dot or space, a length past the limit, or the
+ * short base a reserved name has. Most names are none of these and are not
+ * looked at again.
+ */
+function mayNotPort(s, flags) {
+  const n = s.length;
+  return Boolean(flags & (UNPORTABLE | NUL)) || n > MAX_UNITS || n <= 4 || s[3] === '.' || s[4] === '.' || s[n - 1] === '.' || s[n - 1] === ' ';
 }
 
 /** Whether two names are equal once lower-cased. */
@@ -337,7 +351,7 @@ export function checkConflicts(items, newNames, { skip = null, tags = null, take
         else shared.push(first, i);
       }
       checkName(i, firstOf(i), fin, add, flags);
-      if (strict(dir)) { const why = portableProblem(fin); if (why) add(i, 'portable', why); }
+      if (strict(dir) && mayNotPort(fin, flags)) { const why = portableProblem(fin); if (why) add(i, 'portable', why); }
       if (missing && missing[i]) for (const what of missing[i]) add(i, what === 'date taken' ? 'noTaken' : 'missing', what === 'date taken' ? undefined : what);
       if (taken && taken(dir, fin)) add(i, 'unlisted', fin);
     }

@@ -8,10 +8,13 @@ import { recordAt } from './records.js';
 test('names FAT, exFAT, NTFS and Windows shares refuse are found and made portable', () => {
   // [name, why it is refused, as "Make portable" writes it]
   const CASES = [
-    ['a:b?.txt', 'char::', 'a_b_.txt'], ['tab\there', 'char:\t', 'tab_here'], ['con.txt', 'reserved:con', 'con_.txt'], ['LPT1', 'reserved:LPT1', 'LPT1_'],
-    ['dots...', 'trailing', 'dots'], ['end .jpg ', 'trailing', 'end .jpg'], ['é'.repeat(256), 'length', 'é'.repeat(256)], ['fine (1).jpg', null, 'fine (1).jpg'], ['console.txt', null, 'console.txt'],
+    ['a:b?.txt', 'char::', 'a_b_.txt'], ['tab\there', 'char:\t', 'tab_here'], ['con.txt', 'reserved:con', 'con_.txt'], ['LPT1', 'reserved:LPT1', 'LPT1_'], ['COM9.log', 'reserved:COM9', 'COM9_.log'],
+    ['dotted...', 'trailing', 'dotted'], ['last photo.jpg ', 'trailing', 'last photo.jpg'], ['é'.repeat(256), 'length', 'é'.repeat(256)], ['fine (1).jpg', null, 'fine (1).jpg'], ['console.txt', null, 'console.txt'],
   ];
   for (const [name, why, fixed] of CASES) assert.deepEqual([portableProblem(name), makePortable(name)], [why, fixed], name);
+  // the check finds the same in new names (it looks closer only at names that may hold something)
+  const found = checkConflicts(CASES.map((_, i) => recordAt(`/d/old${i}`)), CASES.map(([name]) => name), { portable: true }).problems;
+  assert.deepEqual(CASES.map((_, i) => found[i]?.find(([c]) => c === 'portable')?.[1] ?? null), CASES.map(([, why]) => why));
   const chain = compileChain([newRule('portable', { with: '-' })]);
   assert.deepEqual(evaluateAll(chain, [recordAt('/d/a|b.jpg')], [0], []), ['a-b.jpg']);
 });
