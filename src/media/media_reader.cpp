@@ -219,11 +219,7 @@ void MediaReader::work() {
       std::lock_guard relock(mutex_);
       slow = true;
       --reading_;
-      for (std::size_t k = mine.size(); k-- > at + 1;) request->again.push_back(mine[k]);
-      if (!request->queued && request->more()) {
-        request->queued = true;
-        waiting_.push_back(request);
-      }
+      giveBack(request, mine, at + 1);
       grow();
     });
     const auto each = (std::chrono::steady_clock::now() - begin) / std::max<std::size_t>(1, read);
@@ -233,11 +229,7 @@ void MediaReader::work() {
     if (!slow) --reading_;
     // A batch cut short by a failure hands its unread files back as well.
     if (!slow && read < mine.size()) {
-      for (std::size_t k = mine.size(); k-- > read;) request->again.push_back(mine[k]);
-      if (!request->queued) {
-        request->queued = true;
-        waiting_.push_back(request);
-      }
+      giveBack(request, mine, read);
       grow();
     }
     request->left -= read;
@@ -248,6 +240,15 @@ void MediaReader::work() {
     }
   }
   if (h.pid >= 0) stop(h);
+}
+
+void MediaReader::giveBack(const std::shared_ptr<Request>& request,
+                           const std::vector<std::size_t>& files, std::size_t from) {
+  for (std::size_t k = files.size(); k-- > from;) request->again.push_back(files[k]);
+  if (!request->queued && request->more()) {
+    request->queued = true;
+    waiting_.push_back(request);
+  }
 }
 
 std::size_t MediaReader::readFiles(Helper& h, Request& request,

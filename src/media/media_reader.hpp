@@ -86,6 +86,10 @@ class MediaReader {
   void submit(std::vector<std::string> paths, std::string hash, std::string what, Done done);
   // With the lock held: a thread more when files wait and none is free.
   void grow();
+  // With the lock held: files[from..] go back to `request`, unread, handed
+  // out again before the files it has not handed out yet.
+  void giveBack(const std::shared_ptr<Request>& request, const std::vector<std::size_t>& files,
+                std::size_t from);
 
   std::string probe_;
   unsigned helpers_;

@@ -45,25 +45,26 @@ bool writeFrame(int fd, const std::string& body) {
   return frameInto(frame, body) && writeFrames(fd, frame);
 }
 
-bool FrameReader::ready() const {
-  const std::size_t have = buffer_.size() - start_;
-  if (have < 4) return false;
+std::optional<std::size_t> FrameReader::nextSize() const {
+  if (buffer_.size() - start_ < 4) return std::nullopt;
   std::uint32_t size = 0;
   std::memcpy(&size, buffer_.data() + start_, 4);
-  return have >= 4 + std::size_t(size);
+  return size;
+}
+
+bool FrameReader::ready() const {
+  const auto size = nextSize();
+  return size && buffer_.size() - start_ >= 4 + *size;
 }
 
 std::optional<std::string> FrameReader::next(
     std::optional<std::chrono::steady_clock::time_point> deadline) {
   for (;;) {
-    const std::size_t have = buffer_.size() - start_;
-    if (have >= 4) {
-      std::uint32_t size = 0;
-      std::memcpy(&size, buffer_.data() + start_, 4);
-      if (size > kMaxProbeFrame) return std::nullopt;
-      if (have >= 4 + std::size_t(size)) {
-        std::string frame = buffer_.substr(start_ + 4, size);
-        start_ += 4 + size;
+    if (const auto size = nextSize()) {
+      if (*size > kMaxProbeFrame) return std::nullopt;
+      if (ready()) {
+        std::string frame = buffer_.substr(start_ + 4, *size);
+        start_ += 4 + *size;
         return frame;
       }
     }

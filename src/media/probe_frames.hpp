@@ -37,6 +37,9 @@ class FrameReader {
   bool ready() const;
 
  private:
+  // The length of the next frame, once its 4 bytes have arrived.
+  std::optional<std::size_t> nextSize() const;
+
   int fd_;
   std::string buffer_;
   std::size_t start_ = 0;  // where the unread part of `buffer_` begins
