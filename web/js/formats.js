@@ -162,5 +162,23 @@ export function formatCounter(n, style = '', pad = 0) {
 const WORD_START = /(^|[^\p{L}\p{M}\p{N}'’])(\p{L})/gu;
 const FIRST_LETTER = /\p{L}/u;
 
-export const titleCase = (s) => s.toLowerCase().replace(WORD_START, (m, pre, c) => pre + c.toUpperCase());
+/** Each word's first letter in capitals, the rest in small letters. */
+export function titleCase(s) {
+  const low = s.toLowerCase();
+  // ASCII alone, as most names are, without the Unicode expression: the same words, found in one pass
+  let out = '';
+  let last = 0;
+  let inWord = false;
+  for (let k = 0; k < low.length; k++) {
+    const c = low.charCodeAt(k);
+    if (c > 127) return low.replace(WORD_START, (m, pre, first) => pre + first.toUpperCase());
+    const letter = c >= 97 && c <= 122;
+    if (letter && !inWord) {
+      out += low.slice(last, k) + String.fromCharCode(c - 32);
+      last = k + 1;
+    }
+    inWord = letter || (c >= 48 && c <= 57) || c === 39;
+  }
+  return last === 0 ? low : out + low.slice(last);
+}
 export const sentenceCase = (s) => s.toLowerCase().replace(FIRST_LETTER, (c) => c.toUpperCase());

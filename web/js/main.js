@@ -42,7 +42,7 @@ const notices = createNotices({ store });
 const { toast, ask } = notices;
 const settings = createSettings({ store, bridge, toast });
 const listing = createListing({ store, bridge, toast, ask });
-const preview = createPreview({ store, bridge, toast });
+const preview = createPreview({ store, bridge, toast, shownItems: () => list?.shownItems() ?? [] });
 createVolumes({ store, bridge });
 createMedia({ store, bridge });
 // the token menu of a template offers the fields of the file in focus

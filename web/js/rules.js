@@ -64,12 +64,13 @@ export function compileRule(rule) {
   const c = def.compile({ ...rule, target });
   if (c === null || c === undefined) return { fn: null, target };
   if (typeof c === 'function') return { fn: c, target };
-  return { fn: c.fn || null, target: c.target || target, error: c.error, totals: Boolean(c.totals) };
+  return { fn: c.fn || null, target: c.target || target, error: c.error, totals: Boolean(c.totals), ordered: Boolean(c.ordered) };
 }
 
 /**
  * Compiles the enabled rules of a chain. `run(item, ctx)` gives the item's new
- * name; `errors` maps rule ids to the reason a rule is skipped. No rule ever
+ * name (a ctx without `scratch` counts by position alone, see `positional`);
+ * `errors` maps rule ids to the reason a rule is skipped. No rule ever
  * throws out of here: a rule that cannot run is its own error. With
  * `folders`, a name may hold "/" (folders relative to the item's, see
  * placeOf): the extension is that of its last part.
@@ -116,7 +117,10 @@ export function compileChain(rules, { folders = false } = {}) {
     }
     return joinName(base, ext);
   }
-  return { steps, errors, run, empty: n === 0, perFolder, passes };
+  // a positional chain names an item from the item and its place in the list
+  // alone, not from the items before it: any few rows can be named at once
+  const positional = !perFolder && passes === 1 && !steps.some((s) => s.ordered);
+  return { steps, errors, run, empty: n === 0, perFolder, passes, positional };
 }
 
 /**

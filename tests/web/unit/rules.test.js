@@ -59,6 +59,7 @@ const CASES = [
   [['ÉCOLE d\'été-x.JPG'], ["école d'été-x.JPG"], ['case', { mode: 'lower' }]],
   [['straße.txt'], ['STRASSE.txt'], ['case', { mode: 'upper' }]],
   [["the DON'T stop-me_now.txt"], ["The Don't Stop-Me_Now.txt"], ['case', { mode: 'title' }]],
+  [['2nd x9Y IMG_0012ab  o\'neil.txt', 'a.b', '_'], ['2nd X9y Img_0012ab  O\'neil.txt', 'A.b', '_'], ['case', { mode: 'title' }]],
   [['  hELLO World.txt'], ['  Hello world.txt'], ['case', { mode: 'sentence' }]],
   [['e\u0301cole.txt', 'le\u0301on blum.txt', 'ê\u0323x y.txt'], ['E\u0301cole.txt', 'Le\u0301on Blum.txt', 'Ê\u0323x Y.txt'], ['case', { mode: 'title' }]],
   // numbering: start, step, padding, negatives, position, restart per folder

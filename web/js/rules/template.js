@@ -78,46 +78,67 @@ export default {
     const counter = counterOf(int(r.start, 1), int(r.step, 1), r.skip);
     if (!counter) return { error: t('rule.badSkip') };
     const counters = parts.filter((p) => p.counter);
+    const auto = counters.some((c) => c.auto);
     const me = Symbol('template');
     const now = Date.now();
     const noWarn = () => {};
+    const noItem = {};
+    // Filling in is never re-entered, so one set of these serves every item:
+    // a preview fills in 100,000 patterns, and the garbage is what costs.
+    const out = new Array(parts.length);
+    const env = { parts: null, match: null, item: noItem, media: undefined, taken: 0, now };
+    let size = 0; // of the last number's group
 
     // Position among the items this rule numbers, counted per list, folder or
     // group. With {n:auto} the sizes of the last pass give the padding.
     function number(ctx, key) {
       const st = ctx?.scratch;
-      if (!st) return { k: (r.restart === 'folder' ? ctx?.folderIndex : ctx?.index) ?? 0, size: 0 };
+      if (!st) { size = 0; return (r.restart === 'folder' ? ctx?.folderIndex : ctx?.index) ?? 0; }
       let s = st.get(me);
       if (!s || s.pass !== ctx.pass) st.set(me, (s = { pass: ctx.pass, seen: new Map(), sizes: s ? s.seen : null }));
       const k = s.seen.get(key) || 0;
       s.seen.set(key, k + 1);
-      return { k, size: s.sizes?.get(key) ?? k + 1 };
+      size = s.sizes?.get(key) ?? k + 1;
+      return k;
+    }
+
+    // the item's number, counted once however many matches it has
+    let numbered = false, n = 0, pad = 0;
+    function fill(found, ctx, warn) {
+      env.match = found;
+      for (let i = 0; i < parts.length; i++) {
+        const p = parts[i];
+        out[i] = typeof p === 'string' ? p : p.counter ? '' : p.fill(env, warn);
+      }
+      if (counters.length) {
+        if (!numbered) {
+          const k = number(ctx, r.restart === 'group' ? out.join('') : r.restart === 'folder' ? env.item.dir : '');
+          numbered = true;
+          n = counter.at(k);
+          pad = auto ? digitsFor(counter, size) : 0;
+        }
+        for (let i = 0; i < parts.length; i++) if (parts[i].counter) out[i] = parts[i].number(n, pad);
+      }
+      return joinFilled(parts, out);
     }
 
     return {
       target: 'parts',
-      totals: counters.some((c) => c.auto),
+      totals: auto,
+      // counting only the items that match, or per folder or group, depends on the items before
+      ordered: counters.length > 0 && (match !== null || r.restart !== 'never'),
       fn(partsIn, ctx) {
         const current = r.target === 'ext' ? partsIn.ext : r.target === 'both' ? joinName(partsIn.base, partsIn.ext) : partsIn.base;
         const m = match ? match.exec(current) : null;
         if (match && !m) return partsIn;
-        const env = { parts: partsIn, match: m, item: ctx?.item || {}, media: ctx?.media, taken: ctx?.taken || 0, now };
+        env.parts = partsIn;
+        env.item = ctx?.item || noItem;
+        env.media = ctx?.media;
+        env.taken = ctx?.taken || 0;
         const warn = ctx?.missing || noWarn;
-        let numbered = null; // the item's number, counted once however many matches it has
-        const fillFor = (found) => {
-          env.match = found;
-          const out = parts.map((p) => (typeof p === 'string' ? p : p.counter ? '' : p.fill(env, warn)));
-          if (counters.length) {
-            if (!numbered) {
-              const { k, size } = number(ctx, r.restart === 'group' ? out.join('') : r.restart === 'folder' ? env.item.dir : '');
-              numbered = { n: counter.at(k), pad: digitsFor(counter, size) };
-            }
-            parts.forEach((p, i) => { if (p.counter) out[i] = p.number(numbered.n, numbered.pad); });
-          }
-          return joinFilled(parts, out);
-        };
+        numbered = false;
         // with `every`, each match gives way to the pattern filled in with its groups
-        const filled = every ? replaceEach(current, every, fillFor) : fillFor(m);
+        const filled = every ? replaceEach(current, every, (found) => fill(found, ctx, warn)) : fill(m, ctx, warn);
         if (r.target === 'ext') return { base: partsIn.base, ext: filled };
         if (r.target === 'both') return splitName(filled);
         return { base: filled, ext: partsIn.ext };

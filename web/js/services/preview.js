@@ -12,6 +12,7 @@ import { listedNames, targetsToProbe } from '../probe.js';
 import { needsFields, needsTaken, takenColumn } from '../media.js';
 import { t } from '../i18n/index.js';
 import { pathIndexOf } from '../columns.js';
+import { earlyNames, mayShowEarly } from '../early.js';
 
 const SYNC_LIMIT = 5000;
 const PROBE_CHUNK = 5000;
@@ -29,9 +30,10 @@ function inputsOf(state) {
 }
 const same = (a, b) => a && a.length === b.length && a.every((x, i) => x === b[i]);
 
-export function createPreview({ store, bridge, toast, makeWorker = () => new Worker(new URL('../workers/preview.worker.js', import.meta.url), { type: 'module' }) }) {
+export function createPreview({ store, bridge, toast, shownItems = () => [], makeWorker = () => new Worker(new URL('../workers/preview.worker.js', import.meta.url), { type: 'module' }) }) {
   const st = () => store.state;
   let last = null;
+  let onScreen = null; // the inputs of the preview on screen
   let worker = null;
   let sentItems = null;
   let packed = null; // {items, message, transfer}: a listing packed ahead, not yet sent
@@ -86,6 +88,7 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
   }
 
   function finished(result) {
+    onScreen = last;
     store.dispatch('previewComputed', result);
     for (const w of waiters.splice(0)) w();
     scheduleProbe();
@@ -162,6 +165,7 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
       return;
     }
     if (!state.preview.pending) store.dispatch('previewStarted');
+    showEarly(state, inputs, req);
     if (busy) {
       queued = req;
     } else if (req.items !== sentItems) {
@@ -174,6 +178,16 @@ export function createPreview({ store, bridge, toast, makeWorker = () => new Wor
     } else {
       post(req);
     }
+  }
+
+  // The rows on screen named at once when nothing but the rules changed since
+  // the preview on screen (input 1 is the rules): its order still holds.
+  function showEarly(state, inputs, req) {
+    const onlyRules = onScreen && inputs.every((x, k) => k === 1 || x === onScreen[k]);
+    const early = onlyRules && mayShowEarly(req.input) && state.preview.base.length
+      ? earlyNames({ items: req.items, rules: req.input.rules, folders: req.input.folders, base: state.preview.base, rows: shownItems(), taken: req.input.dateTaken, media: req.media })
+      : null;
+    if (early || state.preview.early) store.dispatch('previewEarly', early);
   }
 
   // Packs the queued request's listing a slice at a time, then posts the

@@ -212,10 +212,7 @@ export class ListView {
 
   /** Draws now (used after model changes that must show in this frame). */
   render() {
-    const top = this.top;
-    const height = this.height || 600;
-    const first = Math.max(0, Math.floor(top / ROW_HEIGHT) - OVERSCAN);
-    const last = Math.min(this.count, Math.ceil((top + height) / ROW_HEIGHT) + OVERSCAN);
+    const [first, last] = this.shownRows();
     const need = Math.max(0, last - first);
     while (this.rows.length < need) this.rows.push(this.makeRow());
     while (this.rows.length > need) this.rows.pop().el.remove();
@@ -225,6 +222,12 @@ export class ListView {
       this.fitted = true;
       this.applyWidths();
     }
+  }
+
+  /** The rows drawn now, on screen and just beyond it: [first, last). */
+  shownRows() {
+    const first = Math.max(0, Math.floor(this.top / ROW_HEIGHT) - OVERSCAN);
+    return [first, Math.min(this.count, Math.ceil((this.top + (this.height || 600)) / ROW_HEIGHT) + OVERSCAN)];
   }
 
   scrollToIndex(v) {

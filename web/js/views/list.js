@@ -20,13 +20,16 @@ export function rowModel(state, v, stamp) {
   const i = state.view[v];
   const it = state.listing.items[i];
   const edit = withRuleMeta(it, state.preview.ruleMeta?.get(i), state.edits.get(it.path));
-  const problems = state.preview.check ? state.preview.check.problems.get(i) : undefined;
+  // an early name is not checked yet: its row shows no problems until the whole preview is in
+  const early = state.preview.early?.get(i);
+  const problems = state.preview.check && early === undefined ? state.preview.check.problems.get(i) : undefined;
   const result = state.results.get(it.path) || null;
-  let newName = state.preview.newNames.at(i) ?? it.name;
+  let newName = early ?? state.preview.newNames.at(i) ?? it.name;
   // a row that moves shows its new folder first, from the destination (or
   // the listed folder), and then its new name
   const { folders, destination } = state.config;
-  const place = (folders || destination) && state.preview.check?.renamed[i] === 1 && placeFor(it.dir, newName, { folders, destination });
+  const renamed = early !== undefined ? early !== it.name : state.preview.check?.renamed[i] === 1;
+  const place = (folders || destination) && renamed && placeFor(it.dir, newName, { folders, destination });
   const moved = Boolean(place) && place.dir !== it.dir;
   let folder = '';
   if (moved) {
@@ -119,5 +122,10 @@ export function createList({ store, intents, thumbnails }) {
       return list.rows.some((r) => listing.items[view[r.v]]?.path === path);
     },
     redraw: () => list.schedule(),
+    /** The items of the rows drawn now. */
+    shownItems() {
+      const [first, last] = list.shownRows();
+      return store.state.view.slice(first, last);
+    },
   };
 }
