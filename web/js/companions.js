@@ -5,6 +5,7 @@
 // it. Pure: no DOM.
 
 import { splitPlace } from './folders.js';
+import { hashInFolder } from './text.js';
 
 const PICTURES = new Set(['jpg', 'jpeg', 'heic', 'heif', 'hif']);
 const VIDEOS = new Set(['mov', 'mp4', 'm4v', 'avi', 'mts', 'm2ts', '3gp']);
@@ -43,14 +44,6 @@ export function companionCount(groups) {
   return n;
 }
 
-/** A hash of `stem` in folder `folder` (a number). */
-function hashOf(folder, stem) {
-  let h = Math.imul(folder + 1, 0x9e3779b1);
-  for (let k = 0; k < stem.length; k++) h = Math.imul(h ^ stem.charCodeAt(k), 0x01000193);
-  h = Math.imul(h ^ (h >>> 16), 0x85ebca6b);
-  return h ^ (h >>> 13);
-}
-
 /**
  * For each item the index of its group's main item (itself when it has no
  * companion): within one folder, the items of one base name form a group
@@ -83,7 +76,7 @@ export function companionGroups(items) {
     let folder = folders.get(it.dir);
     if (folder === undefined) folders.set(it.dir, (folder = folders.size));
     const stem = stemText(it);
-    const h = hashOf(folder, stem);
+    const h = hashInFolder(folder, stem);
     const slot = h & (size - 1);
     let j = slots[slot];
     while (j >= 0 && !(hashes[j] === h && folderOf[j] === folder && stemText(items[j]) === stem)) j = next[j];

@@ -2,7 +2,7 @@
 // names the native rename refuses or that collide, and names that work but
 // surprise. Pure: no DOM.
 
-import { joinPath, utf8Length } from './text.js';
+import { hashEnd, hashInFolder, hashSeed, hashStep, joinPath, utf8Length } from './text.js';
 import { hasRawBytes } from './bytes.js';
 import { placeFor } from './folders.js';
 import { MAX_UNITS, STRICT_TYPES, portableProblem } from './portable.js';
@@ -98,7 +98,7 @@ let spareBuckets = null;
  * string for ASCII names; leaves SLASH, NUL and WIDE (not ASCII) in `scanned`.
  */
 function scan(dir, s) {
-  let h = Math.imul(dir + 1, 0x9e3779b1);
+  let h = hashSeed(dir);
   let flags = 0;
   for (let k = 0; k < s.length; k++) {
     let c = s.charCodeAt(k);
@@ -107,18 +107,11 @@ function scan(dir, s) {
     else if (c === 0) flags |= NUL;
     else if (c > 127) flags |= WIDE;
     else if (REFUSED[c]) flags |= UNPORTABLE;
-    h = Math.imul(h ^ c, 0x01000193);
-  }
-  if (flags & WIDE) {
-    // lower-casing beyond ASCII may change the length ("İ"): hash what it gives
-    const low = s.toLowerCase();
-    h = Math.imul(dir + 1, 0x9e3779b1);
-    for (let k = 0; k < low.length; k++) h = Math.imul(h ^ low.charCodeAt(k), 0x01000193);
+    h = hashStep(h, c);
   }
   scanned = flags;
-  // a multiply carries only upwards: fold the high bits down
-  h = Math.imul(h ^ (h >>> 16), 0x85ebca6b);
-  return h ^ (h >>> 13);
+  // lower-casing beyond ASCII may change the length ("İ"): hash what it gives
+  return flags & WIDE ? hashInFolder(dir, s.toLowerCase()) : hashEnd(h);
 }
 
 /**

@@ -7,6 +7,22 @@ const encoder = new TextEncoder();
 const NON_ASCII = /[^\x00-\x7f]/;
 const SURROGATE = /[\uD800-\uDFFF]/;
 
+// Hashes of names by folder (a number), for the tables over typed arrays
+// that stand in for Maps of a million "folder, name" strings.
+export const hashSeed = (folder) => Math.imul(folder + 1, 0x9e3779b1);
+export const hashStep = (h, unit) => Math.imul(h ^ unit, 0x01000193);
+/** The hash `h` built up by hashStep, finished: a multiply carries only upwards, so the high bits are folded down. */
+export function hashEnd(h) {
+  h = Math.imul(h ^ (h >>> 16), 0x85ebca6b);
+  return h ^ (h >>> 13);
+}
+/** A hash of `s` in folder `folder`. */
+export function hashInFolder(folder, s) {
+  let h = hashSeed(folder);
+  for (let k = 0; k < s.length; k++) h = hashStep(h, s.charCodeAt(k));
+  return hashEnd(h);
+}
+
 /** Length of `s` in UTF-8 bytes, as the file system counts a name. */
 export function utf8Length(s) {
   return NON_ASCII.test(s) ? encoder.encode(s).length : s.length;
