@@ -278,7 +278,7 @@ export class ListView {
     }
     setAttr(el, 'aria-selected', m.selected ? 'true' : 'false');
     const className = 'row' + (m.selected ? ' selected' : '') + (m.focused ? ' focused' : '') + (m.changed ? ' changed' : '') + (m.severity ? ` ${m.severity}` : '') + (m.result ? (m.result.ok ? ' done' : ' failed') : '');
-    if (el.className !== className) el.className = className;
+    setProp(el, 'className', className);
     row.check.checked = m.selected;
 
     const thumb = this.thumbFor(m.item);

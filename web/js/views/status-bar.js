@@ -44,22 +44,21 @@ export function createStatusBar({ store, intents }) {
     const busy = state.batch.busy || state.arriving > 0;
     const ub = $('undo-btn'), rb = $('redo-btn');
     setProp(ub, 'disabled', !u || busy);
-    put(ub, 'title', u ? t('status.undoTip', { title: u.title, folder: u.folder, what: describe(u) }) : t('status.nothingToUndo'));
-    put(ub, 'textContent', u ? label('status.undoLabel', u) : t('status.undo'));
+    setProp(ub, 'title', u ? t('status.undoTip', { title: u.title, folder: u.folder, what: describe(u) }) : t('status.nothingToUndo'));
+    setProp(ub, 'textContent', u ? label('status.undoLabel', u) : t('status.undo'));
     setProp(rb, 'disabled', !r || busy);
-    put(rb, 'title', r ? t('status.redoTip', { folder: r.folder, what: describe(r) }) : t('status.nothingToRedo'));
-    put(rb, 'textContent', r ? label('status.redoLabel', r) : t('status.redo'));
+    setProp(rb, 'title', r ? t('status.redoTip', { folder: r.folder, what: describe(r) }) : t('status.nothingToRedo'));
+    setProp(rb, 'textContent', r ? label('status.redoLabel', r) : t('status.redo'));
   }
 
   // The strip is drawn again after every key of a rule: only what changed is
   // written, so that the rest is neither laid out nor painted again.
-  const put = (el, key, value) => { if (el[key] !== value) el[key] = value; };
   let summaryKey = null;
 
   function render(state) {
     const { batch } = state;
-    put($('progress'), 'hidden', !batch.busy);
-    put($('summary'), 'hidden', batch.busy || !state.listing.folder);
+    setProp($('progress'), 'hidden', !batch.busy);
+    setProp($('summary'), 'hidden', batch.busy || !state.listing.folder);
     if (batch.busy) {
       const bar = $('progress-bar');
       // copies go by their bytes: one large video is most of the time
@@ -79,7 +78,7 @@ export function createStatusBar({ store, intents }) {
     const apply = $('apply-btn');
     setProp(apply, 'disabled', p.renames + p.meta === 0 || batch.busy || state.arriving > 0);
     // when every change has errors the button still opens the confirmation, which says why
-    put(apply, 'textContent', sent ? t('status.applyN', { count: sent }) : t('page.apply'));
+    setProp(apply, 'textContent', sent ? t('status.applyN', { count: sent }) : t('page.apply'));
     history(state);
     setProp($('reveal-btn'), 'disabled', state.selection.set.size === 0 && state.selection.focus < 0);
   }
