@@ -20,7 +20,9 @@ test('a large listing: names as text, a bounded grid, a preview in the worker wh
   assert.deepEqual([await page.getAttribute('#grid', 'role'), await page.getAttribute('#grid', 'aria-rowcount')], ['grid', '12003']);
   assert.match(await page.textContent('#count'), /12,002 items/);
   // the name that sorts first keeps it; f00000.dat is the second row
-  const second = (name) => page.waitForFunction((n) => [...document.querySelector('.row[data-v="1"] .c-new').childNodes].filter((c) => c.nodeName !== 'DEL').map((c) => c.textContent).join('') === n, name);
+  // the row's name, and the whole preview's check behind it (a name on screen may come ahead of it)
+  const second = (name) => page.waitForFunction((n) => document.getElementById('grid').getAttribute('aria-busy') === 'false'
+    && [...document.querySelector('.row[data-v="1"] .c-new').childNodes].filter((c) => c.nodeName !== 'DEL').map((c) => c.textContent).join('') === n, name);
   await addRule(page, 'Replace text', { find: 'f', with: 'g' });
   await second('g00000.dat');
   assert.deepEqual((await column(page, 'newName')).slice(1, 3), ['g00000.dat', 'g00001.dat']);

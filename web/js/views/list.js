@@ -94,7 +94,8 @@ export function createList({ store, intents, thumbnails }) {
       serial = listing.serial;
     }
     arrivingIn = state.arriving ? listing.folder : null;
-    setAttr(list.grid, 'aria-busy', String(state.arriving > 0));
+    // busy while the listing comes in, and while rows named early wait for the whole preview's check
+    setAttr(list.grid, 'aria-busy', String(state.arriving > 0 || state.preview.pending === true));
     if (!keys || keys.includes('listing')) stamp++;
     if (!keys || keys.includes('listing') || keys.includes('preview')) list.namesChanged();
     list.setTree(config.mode === 'tree' && !listing.dropped);
