@@ -72,12 +72,16 @@ test('rules preview live with the changes marked, follow the list order, and can
   }));
   // a key draws again only the rows whose names it changes, once; keys that
   // come faster than the page paints or previews are previewed together, and
-  // whatever the user does next sees the last of them
+  // whatever the user does next sees the last of them; the top strip and
+  // the status counts that stay the same are not drawn again
   for (const [field, keys, redrawn, name] of [['pattern', ')', 0, 'IMG_0001.jpg'], ['with', 'x', 3, 'xIxMxGx_x0x0x0x1x.jpg'], ['with', 'yz012', 3, 'xyz012I']]) {
     const [value, taken] = await page.evaluate(([field, keys]) => {
       const count = (records) => records.filter((r) => r.target.classList.contains('c-new') && r.removedNodes.length).length;
       window.__redrawn = { count, seen: 0, watch: new MutationObserver((records) => { window.__redrawn.seen += count(records); }) };
       window.__redrawn.watch.observe(document.getElementById('grid-body'), { subtree: true, childList: true });
+      window.__still = [];
+      window.__stillWatch = new MutationObserver((records) => window.__still.push(...records.map((r) => r.target.id || r.target.parentElement?.id)));
+      for (const id of ['crumbs', 'recent-menu', 'empty-recent', 'count']) window.__stillWatch.observe(document.getElementById(id), { subtree: true, childList: true, characterData: true });
       const input = document.querySelectorAll('.rule')[2].querySelector(`[data-field="${field}"]`);
       for (const key of keys) { input.value += key; input.dispatchEvent(new Event('input', { bubbles: true })); }
       window.quarrytide.intents.selectNone();
@@ -86,6 +90,7 @@ test('rules preview live with the changes marked, follow the list order, and can
     assert.equal(taken, value);
     await page.waitForFunction((name) => (([...document.querySelector('.row .c-new').childNodes].filter((n) => n.nodeName !== 'DEL').map((n) => n.textContent).join('')).startsWith(name)), name);
     assert.equal(await page.evaluate(() => { const r = window.__redrawn; r.watch.disconnect(); return r.seen + r.count(r.watch.takeRecords()); }), redrawn, keys);
+    assert.deepEqual(await page.evaluate(() => { window.__stillWatch.disconnect(); return window.__still; }), [], keys);
   }
 });
 

@@ -86,8 +86,14 @@ export function createList({ store, intents, thumbnails }) {
   let serial = -1;
   let columns = null;
   let arrivingIn = null; // the folder whose listing is still arriving
+  let drawnFrom = []; // the settings the rows were drawn with
   function render(state, keys) {
     const { listing, config, selection, view } = state;
+    // a key typed into a rule changes only the rules: the rows wait for the preview
+    const settings = [config.mode, config.sort, config.columns, config.folders, config.destination, config.clocks];
+    const sameSettings = settings.every((x, k) => x === drawnFrom[k]);
+    drawnFrom = settings;
+    if (keys && sameSettings && keys.every((k) => k === 'config')) return;
     if (listing.serial !== serial) {
       // another folder: from its top left; the whole of one that was arriving keeps the place
       if (arrivingIn === null || arrivingIn !== listing.folder) list.scrollHome();

@@ -11,6 +11,10 @@ export function createToolbar({ store, intents }) {
   const pathInput = $('path-input');
   let editing = false;
   let recentShown = false;
+  // what the breadcrumb and the recent lists were drawn from: a rule's key
+  // changes the config, which must not build them again
+  let crumbsOf = null;
+  let recentOf = null;
 
   $('open-btn').addEventListener('click', intents.choose);
   $('empty-open').addEventListener('click', intents.choose);
@@ -49,6 +53,8 @@ export function createToolbar({ store, intents }) {
 
   function recent(state) {
     const list = state.config.recent;
+    if (list === recentOf) return;
+    recentOf = list;
     const open = (p) => () => { intents.toggleRecent(false); intents.open(p); };
     fill($('recent-menu'), list.length
       ? list.map((p) => h('button', { text: p, attrs: { type: 'button', role: 'menuitem', title: p }, on: { click: open(p) } }))
@@ -60,7 +66,11 @@ export function createToolbar({ store, intents }) {
     const { config, listing, ui } = state;
     for (const b of $('mode-switch').children) setAttr(b, 'aria-checked', String(b.dataset.mode === config.mode));
     setAttr($('hidden-btn'), 'aria-pressed', String(config.showHidden));
-    fill($('crumbs'), crumbs(state));
+    const { folder, dropped, items } = listing;
+    if (!crumbsOf || crumbsOf[0] !== folder || crumbsOf[1] !== dropped || crumbsOf[2] !== items.length) {
+      crumbsOf = [folder, dropped, items.length];
+      fill($('crumbs'), crumbs(state));
+    }
     setProp($('path-form'), 'hidden', !ui.pathInput);
     setProp($('crumbs'), 'hidden', ui.pathInput);
     if (ui.pathInput && !editing) {
