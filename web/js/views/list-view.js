@@ -199,6 +199,8 @@ export class ListView {
   }
 
   setCount(n) {
+    // the same count needs no frame of its own: the caller draws the rows
+    if (n === this.count) return;
     this.count = n;
     this.spacer.style.height = `${n * ROW_HEIGHT}px`;
     setAttr(this.grid, 'aria-rowcount', String(n + 1));
