@@ -2,9 +2,13 @@
 // for what the common tag lacks (album artist, totals, disc). What TagLib
 // cannot give comes from libavformat.
 #include <taglib/fileref.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/textidentificationframe.h>
 #include <taglib/tpropertymap.h>
 
 #include <cstdlib>
+#include <optional>
 #include <stdexcept>
 
 #include "media/av_input.hpp"
@@ -30,6 +34,30 @@ std::pair<long, long> numberPair(const std::string& value) {
   return {number > 0 ? number : 0, total > 0 ? total : 0};
 }
 
+// An MP3's fields beyond the common tag, from its ID3v2 frames by their ids,
+// as the property map names them: building the whole map took a third of
+// reading a small song. Nullopt where the map could say more (user-defined
+// text frames), or for another kind of file.
+std::optional<TagLib::PropertyMap> id3v2Fields(TagLib::File* file) {
+  auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(file);
+  TagLib::ID3v2::Tag* id3 = mpeg && mpeg->hasID3v2Tag() ? mpeg->ID3v2Tag() : nullptr;
+  // an empty ID3v2 tag gives way to the file's other tags
+  if (!id3 || id3->isEmpty()) return std::nullopt;
+  const TagLib::ID3v2::FrameListMap& frames = id3->frameListMap();
+  if (frames.contains("TXXX")) return std::nullopt;
+  TagLib::PropertyMap map;
+  for (const auto& [id, key] : {std::pair{"TPE2", "ALBUMARTIST"},
+                                {"TRCK", "TRACKNUMBER"},
+                                {"TPOS", "DISCNUMBER"},
+                                {"TCOM", "COMPOSER"}}) {
+    auto it = frames.find(id);
+    if (it == frames.end() || it->second.isEmpty()) continue;
+    auto* frame = dynamic_cast<TagLib::ID3v2::TextIdentificationFrame*>(it->second.front());
+    if (frame && !frame->fieldList().isEmpty()) map.insert(key, frame->fieldList().front());
+  }
+  return map;
+}
+
 void readTags(const TagLib::FileRef& file, nlohmann::json& out) {
   if (const TagLib::Tag* tag = file.tag()) {
     putText(out, "artist", text(tag->artist()));
@@ -39,7 +67,8 @@ void readTags(const TagLib::FileRef& file, nlohmann::json& out) {
     if (tag->track() > 0) out["track"] = tag->track();
     if (tag->year() > 0) out["year"] = tag->year();
   }
-  const TagLib::PropertyMap props = file.file()->properties();
+  std::optional<TagLib::PropertyMap> quick = id3v2Fields(file.file());
+  const TagLib::PropertyMap props = quick ? std::move(*quick) : file.file()->properties();
   putText(out, "albumArtist", first(props, "ALBUMARTIST"));
   auto [track, trackTotal] = numberPair(first(props, "TRACKNUMBER"));
   if (!trackTotal) trackTotal = numberPair(first(props, "TRACKTOTAL")).first;

@@ -214,6 +214,9 @@ class ReadMedia : public ::testing::Test {
         "-metadata date=2021 -metadata genre=Jazz -metadata composer=Bea";
     const std::string tone = "-f lavfi -i sine=frequency=440:duration=2:sample_rate=48000";
     makeWithFfmpeg(dir->at("song.mp3"), tone, tags + " -b:a 128k");
+    // a total in a user-defined frame (TXXX), as some taggers write it
+    makeWithFfmpeg(dir->at("totals.mp3"), tone,
+                   "-metadata title=Count -metadata track=3 -metadata TRACKTOTAL=12");
     makeWithFfmpeg(dir->at("song.flac"), tone, tags);
     makeWithFfmpeg(dir->at("song.ogg"), tone, tags + " -c:a libvorbis");
     makeWithFfmpeg(dir->at("song.m4a"), tone, tags + " -c:a aac");
@@ -274,6 +277,8 @@ TEST_F(ReadMedia, EachKindGivesTheFieldsItsFileHas) {
          "width":20,"height":10})"},
       {"small.heic", R"({"kind":"image","width":200,"height":300})"},  // the picture's, turned
       {"song.mp3", R"({"bitrate":128,)" + song.substr(1)},  // the constant rate asked for
+      {"totals.mp3",
+       R"({"kind":"audio","title":"Count","track":3,"trackTotal":12,"sampleRate":48000,"duration":2})"},
       {"song.flac", song},
       {"song.ogg", song},
       {"song.m4a", song},
