@@ -164,8 +164,8 @@ export function createPreview({ store, bridge, toast, shownItems = () => [], mak
       });
       return;
     }
-    if (!state.preview.pending) store.dispatch('previewStarted');
-    showEarly(state, inputs, req);
+    // one action, and one drawing of the views, for the names on screen and the wait
+    if (!showEarly(state, inputs, req) && !state.preview.pending) store.dispatch('previewStarted');
     if (busy) {
       queued = req;
     } else if (req.items !== sentItems) {
@@ -182,12 +182,15 @@ export function createPreview({ store, bridge, toast, shownItems = () => [], mak
 
   // The rows on screen named at once when nothing but the rules changed since
   // the preview on screen (input 1 is the rules): its order still holds.
+  // True when it told the store (the preview then counts as pending).
   function showEarly(state, inputs, req) {
     const onlyRules = onScreen && inputs.every((x, k) => k === 1 || x === onScreen[k]);
     const early = onlyRules && mayShowEarly(req.input) && state.preview.base.length
       ? earlyNames({ items: req.items, rules: req.input.rules, folders: req.input.folders, base: state.preview.base, rows: shownItems(), taken: req.input.dateTaken, media: req.media })
       : null;
-    if (early || state.preview.early) store.dispatch('previewEarly', early);
+    if (!early && !state.preview.early) return false;
+    store.dispatch('previewEarly', early);
+    return true;
   }
 
   // Packs the queued request's listing a slice at a time, then posts the
