@@ -78,7 +78,7 @@ const instrument = `(n) => {
     beat = now;
     // on until the first preview of the whole listing is in
     const { preview } = store.state;
-    if (t.count && !preview.pending && preview.check && preview.base.length === n) clearInterval(watch);
+    if (t.count && !preview.pending && preview.check && preview.base.length === n) { t.checked = now; clearInterval(watch); }
   }, 5);
   const tick = () => {
     const now = performance.now();
@@ -181,7 +181,7 @@ async function measure({ title, n, folders }, work) {
     console.log(`  first rows on screen     ${ms(t.rows - t.enter)}   (first part at ${Math.round(t.part - t.enter)} ms)`);
     console.log(`  full count shown         ${ms(t.count - t.enter)}   (reply after ${t.parts} parts at ${Math.round(t.reply - t.enter)} ms, JSON.parse ${t.parse ? Math.round(t.parse) + ' ms' : 'not used'}; listing action and views ${Math.round(t.listed)} ms, items to the preview worker ${t.toWorker ? Math.round(t.toWorker) + ' ms' : '-'})`);
     console.log(`  page thread held at most ${ms(t.held)}   while the listing came in (a key waits at most this long; the page's own work on a part at most ${Math.round(t.inPart || 0)} ms)`);
-    console.log(`                 and then ${ms(t.heldAfter || 0)}   until its first preview was in`);
+    console.log(`                 and then ${ms(t.heldAfter || 0)}   until its first preview was in, ${Math.round(t.checked - t.count)} ms after the count`);
     console.log(`  one-rule preview shown   ${ms([...firstThree].sort((a, b) => a - b)[1])}   after the key (median of ${firstThree.map(Math.round).join(', ')} ms; the next six ${previews.slice(3).map(Math.round).join(', ')} ms)`);
     console.log(`  rows on screen named     ${early.length ? ms(early.sort((a, b) => a - b)[early.length >> 1]) : '        -'}   after the key (median of the ${early.length} of nine keys named early)`);
     console.log(`  peak memory              app ${peaks[0][0]} MB, web process ${peaks[0][1]} MB   to the first one-rule preview (${before[0]} and ${before[1]} MB before Enter)`);

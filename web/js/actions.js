@@ -115,6 +115,8 @@ export const actions = {
   previewStarted: (state) => ({ preview: { ...state.preview, pending: true } }),
   /** New names for the rows on screen ahead of the whole preview (Map item index -> name), which is on its way and replaces them. */
   previewEarly: (state, early) => ({ preview: { ...state.preview, early, pending: true } }),
+  /** How many companions the listing has, counted after its first preview (whose count was null). */
+  companionsCounted: (state, count) => ({ preview: { ...state.preview, found: { ...state.preview.found, companions: count } } }),
   previewComputed: (state, result) => withView(state, { preview: { ...result, stamp: state.preview.stamp + 1, pending: false } }),
   setFilter: (state, patch) => withView(state, { filter: { ...state.filter, ...patch } }),
   /** Done marks go once the user moves on; failures stay until the next apply or listing. */

@@ -44,6 +44,11 @@ export function companionCount(groups) {
   return n;
 }
 
+/** The listing's groups when companionGroups has found them already, else null. */
+export function knownCompanionGroups(items) {
+  return groupsOf.get(items) ?? null;
+}
+
 /**
  * For each item the index of its group's main item (itself when it has no
  * companion): within one folder, the items of one base name form a group

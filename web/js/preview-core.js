@@ -12,7 +12,7 @@ import { withRuleMeta } from './edits.js';
 import { filterItems, sortIndexes, textMatcher } from './filter.js';
 import { joinPath } from './text.js';
 import { placeFor } from './folders.js';
-import { companionCount, companionGroups, companionName } from './companions.js';
+import { companionCount, companionGroups, companionName, knownCompanionGroups } from './companions.js';
 import { CodeList, codeUnits } from './names.js';
 
 /** What the status strip counts; `sent` is how many changes an apply sends. */
@@ -48,9 +48,11 @@ function countRows(items, check, leftOut, edited) {
  * `tagDuplicates`: a row whose name is held by a file with its content
  * (equal size and `media[i].hash.sha256`) is tagged instead of numbered;
  * `companions`: companion files follow their group's main item; `portable`
- * and `volumes`: checkConflicts'.
+ * and `volumes`: checkConflicts'. `companionsLater`: unless the option
+ * needs them, a listing's companions not found yet are not looked for, and
+ * `found.companions` is null (a million items take most of a second).
  */
-export function computePreview({ items, names = null, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), edited = null, taken = null, previousNames = null, dateTaken = null, media = null, folders = false, root = null, destination = null, copy = false, unique = null, tagDuplicates = false, companions = false, portable = false, volumes = null }) {
+export function computePreview({ items, names = null, rules, scope = 'all', selection = null, filter, sort, edits = new Map(), edited = null, taken = null, previousNames = null, dateTaken = null, media = null, folders = false, root = null, destination = null, copy = false, unique = null, tagDuplicates = false, companions = false, portable = false, volumes = null, companionsLater = false }) {
   const tagsOf = (i) => edits.get(i)?.tags ?? items[i].tags;
   const labelOf = (i) => edits.get(i)?.label ?? items[i].label;
   const filterError = textMatcher(filter.text || '', filter.mode || 'text').error || textMatcher(filter.exclude || '', filter.mode || 'text').error;
@@ -71,7 +73,7 @@ export function computePreview({ items, names = null, rules, scope = 'all', sele
   let newNames = new Array(items.length);
   const missing = [];
   // with companions the rules run on each group's main item, once a group
-  const allGroups = companionGroups(items);
+  const allGroups = companions || !companionsLater ? companionGroups(items) : knownCompanionGroups(items);
   const groups = companions ? allGroups : null;
   const runOn = groups ? mainsOf(groups, order) : order;
   const ruleMeta = [];
@@ -118,7 +120,7 @@ export function computePreview({ items, names = null, rules, scope = 'all', sele
   // what the panel offers help with: companions to take along, names to number apart
   let collide = 0;
   check.problems.forEach((list) => { if (list.some(([c]) => COLLISIONS.has(c))) collide++; });
-  const found = { companions: companionCount(allGroups), collide, twins: [...twins].slice(0, MOST_TWINS) };
+  const found = { companions: allGroups ? companionCount(allGroups) : null, collide, twins: [...twins].slice(0, MOST_TWINS) };
   return { base: Int32Array.from(base), newNames, check, leftOut, chainErrors: chain.errors, filterError, counts, found, ruleMeta: metaRows };
 }
 

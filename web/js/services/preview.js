@@ -98,6 +98,11 @@ export function createPreview({ store, bridge, toast, shownItems = () => [], mak
     if (!worker) {
       worker = makeWorker();
       worker.onmessage = ({ data }) => {
+        // the count that follows a new listing's first preview
+        if (data.companions !== undefined) {
+          if (data.gen === gen) store.dispatch('companionsCounted', data.companions);
+          return;
+        }
         busy = false;
         if (queued) {
           // a newer request waits: its result is the one to show
