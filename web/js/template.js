@@ -174,10 +174,13 @@ export function compileToken(tok, groups = { count: 0, names: new Set() }) {
   if (tok.name === 'n') {
     const f = tok.format ?? '';
     if (f !== '' && f !== 'auto' && !WIDTH.test(f) && !COUNTER_FORMATS.includes(f)) throw new Error(t('tpl.counterFormat', { token: tok.text }));
+    // read once: a preview numbers 100,000 items
+    const width = WIDTH.test(f) ? Number(f) : 0;
+    const style = width || f === 'auto' ? '' : f;
     return {
       counter: true,
       auto: f === 'auto',
-      number: (n, autoPad) => clean(mods.apply(formatCounter(n, WIDTH.test(f) || f === 'auto' ? '' : f, f === 'auto' ? autoPad : WIDTH.test(f) ? Number(f) : 0))),
+      number: (n, autoPad) => clean(mods.apply(formatCounter(n, style, f === 'auto' ? autoPad : width))),
     };
   }
   const r = reader(tok, groups);
