@@ -9,6 +9,7 @@ export function formatNumber(n, pad) {
 }
 
 const pad2 = (n) => String(n).padStart(2, '0');
+const TIME_OF_DAY = new Set(['hh', 'mm', 'ss', 'SSS', 'X', 'x']);
 const DATE_TOKENS = /\[([^\]]*)\]|YYYY|YY|MMMM|MMM|MM|M|DD|D|dddd|ddd|hh|mm|ss|SSS|X|x/g;
 const names = new Map(); // locale -> month and weekday names
 
@@ -49,6 +50,7 @@ const FIELDS = {
 export function dateFormatter(pattern, locale = undefined) {
   const pieces = [];
   let last = 0;
+  let dayOnly = true;
   for (const m of pattern.matchAll(DATE_TOKENS)) {
     if (m.index > last) pieces.push(pattern.slice(last, m.index));
     const t = m[0];
@@ -56,13 +58,25 @@ export function dateFormatter(pattern, locale = undefined) {
     else if (FIELDS[t]) pieces.push(FIELDS[t]);
     else if (t[0] === 'M') pieces.push((d) => namesIn(locale)[t][d.getMonth()]);
     else pieces.push((d) => namesIn(locale)[t][d.getDay()]);
+    if (TIME_OF_DAY.has(t)) dayOnly = false;
     last = m.index + t.length;
   }
   if (last < pattern.length) pieces.push(pattern.slice(last));
+  // A pattern of the day alone writes one text for a whole local day, which
+  // most of a folder's files share: the last day's text is kept with the
+  // day's bounds (a day may have 23 or 25 hours).
+  let from = 0, to = 0, kept = '';
   return (ms) => {
+    if (ms >= from && ms < to) return kept;
     const d = new Date(ms);
     let out = '';
     for (const p of pieces) out += typeof p === 'string' ? p : p(d);
+    if (dayOnly) {
+      const day = new Date(ms);
+      from = day.setHours(0, 0, 0, 0);
+      to = new Date(ms).setHours(24, 0, 0, 0);
+      kept = out;
+    }
     return out;
   };
 }
@@ -148,6 +162,7 @@ export const COUNTER_FORMATS = ['roman', 'ROMAN', 'alpha', 'ALPHA', 'hex', 'HEX'
 
 /** `n` in a counter style (decimal when `style` is empty or unknown), zero-padded to `pad` digits where it is a number. */
 export function formatCounter(n, style = '', pad = 0) {
+  if (style === '') return formatNumber(n, pad);
   const lower = style.toLowerCase();
   if (lower === 'roman' && n >= 1 && n <= 3999) return style === 'ROMAN' ? roman(n) : roman(n).toLowerCase();
   if (lower === 'alpha' && n >= 1) return style === 'ALPHA' ? alpha(n).toUpperCase() : alpha(n);

@@ -118,6 +118,23 @@ test('the preview warns per missing value, and the rules say which contents to r
   assert.deepEqual(rulesNeed([newRule('template', { pattern: '{meta:LensModel}' })]), { taken: false, media: true, all: true, hashes: [] });
 });
 
+test('a date of the day alone is written for each local day, across midnight and both clock changes', async () => {
+  const { dateFormatter } = await import('../../../web/js/formats.js');
+  const zone = process.env.TZ;
+  process.env.TZ = 'Europe/Berlin';
+  try {
+    const day = dateFormatter('YYYY-MM-DD ddd', 'en');
+    const at = (utc) => day(Date.parse(utc));
+    // one after the other, as a listing's files come: each next to the day before or after it
+    assert.deepEqual(['2024-03-30T22:59:00Z', '2024-03-30T23:30:00Z', '2024-03-31T21:59:00Z', '2024-03-31T22:00:00Z', '2024-03-30T23:00:00Z',
+      '2024-10-26T22:30:00Z', '2024-10-27T22:59:59.999Z', '2024-10-27T23:00:00Z', '2024-10-26T21:59:59.999Z'].map(at),
+    ['2024-03-30 Sat', '2024-03-31 Sun', '2024-03-31 Sun', '2024-04-01 Mon', '2024-03-31 Sun',
+      '2024-10-27 Sun', '2024-10-27 Sun', '2024-10-28 Mon', '2024-10-26 Sat']);
+  } finally {
+    if (zone === undefined) delete process.env.TZ; else process.env.TZ = zone;
+  }
+});
+
 test('dates are read back from text in a format, whole or not at all', async () => {
   const { dateFormatter, dateReader } = await import('../../../web/js/formats.js');
   const show = dateFormatter('YYYY-MM-DD hh:mm:ss.SSS');
