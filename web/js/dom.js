@@ -35,11 +35,6 @@ export function setAttr(el, name, value) {
   if (el.getAttribute(name) !== value) el.setAttribute(name, value);
 }
 
-/** Sets the text when it differs (the same text set again is a new node to style). */
-export function setText(el, text) {
-  if (el.textContent !== text) el.textContent = text;
-}
-
 /** Replaces the children of `el`. */
 export function fill(el, ...children) {
   el.replaceChildren(...children.flat().filter((c) => c !== null && c !== undefined && c !== false));

@@ -72,8 +72,7 @@ export function dateFormatter(pattern, locale = undefined) {
     let out = '';
     for (const p of pieces) out += typeof p === 'string' ? p : p(d);
     if (dayOnly) {
-      const day = new Date(ms);
-      from = day.setHours(0, 0, 0, 0);
+      from = new Date(ms).setHours(0, 0, 0, 0);
       to = new Date(ms).setHours(24, 0, 0, 0);
       kept = out;
     }

@@ -56,9 +56,9 @@ const MODIFIERS = {
 };
 const WITH_ARGUMENT = new Set(['first', 'last', 'add', 'date']);
 
-/** A value's modifiers as one function; `default` is kept apart, as it is what an absent value becomes. */
 const quiet = () => {};
 
+/** A value's modifiers as one function; `default` is kept apart, as it is what an absent value becomes. */
 export function compileModifiers(tok) {
   const steps = tok.mods.map((mod, k) => {
     if (mod.name === 'default') return { fallback: mod.arg ?? '' };

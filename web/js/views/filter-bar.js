@@ -1,7 +1,7 @@
 // The filter bar: text (plain, glob or regex), extension, tag, label and
 // problem filters, and the count of what is shown.
 
-import { $, h, fill, fmtInt, setProp, setText } from '../dom.js';
+import { $, h, fill, fmtInt, setProp } from '../dom.js';
 import { facetsOf } from '../filter.js';
 import { COLOR_LABELS } from '../protocol.js';
 import { t } from '../i18n/index.js';
@@ -56,12 +56,12 @@ export function createFilterBar({ store, intents }) {
     $('filter-problem').value = filter.problem;
     if (document.activeElement !== input && input.value !== filter.text) input.value = filter.text;
     if (document.activeElement !== exclude && exclude.value !== filter.exclude) exclude.value = filter.exclude;
-    setText($('filter-error'), preview.filterError ? t('filter.error', { reason: preview.filterError }) : '');
+    setProp($('filter-error'), 'textContent', preview.filterError ? t('filter.error', { reason: preview.filterError }) : '');
     const n = listing.items.length, v = view.length;
     // the selection is counted where it is edited, in the metadata panel
     const count = state.arriving ? t('filter.arriving', { count: state.arriving })
       : !n ? '' : v === n ? t('filter.items', { count: n }) : t('filter.itemsOf', { shown: v, count: n });
-    setText($('count'), count);
+    setProp($('count'), 'textContent', count);
     setProp($('count'), 'title', count);
   }
 

@@ -1,7 +1,7 @@
 // The metadata panel: the tags, label and comment of the selection, and the
 // edits the user makes to them (pending until applied).
 
-import { $, h, fill, setAttr, setProp, setText } from '../dom.js';
+import { $, h, fill, setAttr, setProp } from '../dom.js';
 import { COLOR_LABELS } from '../protocol.js';
 import { effective, parseTags } from '../edits.js';
 import { editingTemplate, focusedItem } from '../state.js';
@@ -41,7 +41,7 @@ export function createMetaPanel({ store, intents }) {
     const { items } = state.listing;
     const sel = [...state.selection.set];
     const n = sel.length;
-    setText($('meta-count'), n ? t('meta.selected', { count: n }) : t('meta.selectItems'));
+    setProp($('meta-count'), 'textContent', n ? t('meta.selected', { count: n }) : t('meta.selectItems'));
     // with nothing selected the controls are off, and say so to assistive technology
     $('meta-panel').classList.toggle('dim', n === 0);
     for (const control of $('meta-panel').querySelectorAll('.tag-add > *, #meta-label button, textarea, .row-actions button')) control.disabled = n === 0;

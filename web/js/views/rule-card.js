@@ -2,7 +2,7 @@
 // fields its rule type declares. Every edit is reported, never written into
 // the rule: the card is drawn again from the state.
 
-import { h, setProp, setText } from '../dom.js';
+import { h, setProp } from '../dom.js';
 import { shownSpaces } from '../text.js';
 import { summarize } from '../rules.js';
 import { RULE_BY_TYPE } from '../rules/index.js';
@@ -117,11 +117,11 @@ export function ruleCard(rule, { index, count, open, error, example }, on) {
 export function refreshCard(li, rule, error, example) {
   // text set again, even the same, is a new node: a click pressed on the old one is lost
   const summary = li.querySelector('.rule-summary');
-  setText(summary, summarize(rule));
+  setProp(summary, 'textContent', summarize(rule));
   li.classList.toggle('has-error', Boolean(error));
   li.classList.toggle('off', !rule.enabled);
   const shown = li.querySelector('.example');
-  if (shown) setText(shown, exampleText(example));
+  if (shown) setProp(shown, 'textContent', exampleText(example));
   const note = li.querySelector('.rule-error');
-  if (note) { setText(note, error || ''); setProp(note, 'hidden', !error); }
+  if (note) { setProp(note, 'textContent', error || ''); setProp(note, 'hidden', !error); }
 }
